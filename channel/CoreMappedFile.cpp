@@ -1,0 +1,135 @@
+#include "channel/CoreMappedFile.h"
+
+#include "core/CoreMachDebugLog.h"
+#include "core/CoreVerify.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr mode_t kChannelFileMode = 0600;
+}
+
+// The path lives in a world-writable folder: refuse links and files that are not ours.
+bool CoreMappedFile::OpenChecked(const char* path, int flags) {
+    m_fd = ::open(path, flags | O_NOFOLLOW | O_CLOEXEC, kChannelFileMode);
+    if (m_fd == -1) {
+        if (errno == ELOOP)
+            CoreMachDebugLog("CoreMappedFile: refused %s: it is a symbolic link\n", path);
+        return false;
+    }
+    struct stat st;
+    const char* reason = nullptr;
+    if (::fstat(m_fd, &st) != 0)
+        reason = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        reason = "not a regular file";
+    else if (st.st_uid != ::geteuid())
+        reason = "owned by another user";
+    if (!reason) return true;
+    CoreMachDebugLog("CoreMappedFile: refused %s: %s\n", path, reason);
+    return Fail();
+}
+
+// A failed open leaves nothing behind, so the next open starts clean.
+bool CoreMappedFile::Fail() {
+    Close();
+    return false;
+}
+
+bool CoreMappedFile::CreateReadWrite(const char* path, unsigned long sizeBytes) {
+    if (IsOpen()) return false;
+    // No O_TRUNC: a reader that still maps the file must never see it shrink under its mapping.
+    if (!OpenChecked(path, O_RDWR | O_CREAT)) return false;
+    ::fchmod(m_fd, kChannelFileMode);
+    if (::lseek(m_fd, 0, SEEK_SET) != 0 || !DiskFile_ZeroFillData(m_fd, sizeBytes)) {
+        CoreMachDebugLog("CoreMappedFile: could not fill %s: %s\n", path, std::strerror(errno));
+        return Fail();
+    }
+    const off_t length = DiskFile_GetSizeBytes(m_fd);
+    if (length > off_t(sizeBytes) && ::ftruncate(m_fd, off_t(sizeBytes)) != 0) return Fail();
+    return MemReadWrite(sizeBytes) || Fail();
+}
+
+bool CoreMappedFile::OpenReadWrite(const char* path, unsigned long sizeBytes) {
+    if (IsOpen()) return false;
+    if (::access(path, R_OK | W_OK) != 0) return false;
+    if (!OpenChecked(path, O_RDWR)) return false;
+    const off_t length = DiskFile_GetSizeBytes(m_fd);
+    if (length < off_t(sizeBytes)) {
+        CoreMachDebugLog("CoreMappedFile: refused %s: %lld bytes, shorter than %lu\n", path,
+                         (long long)length, sizeBytes);
+        return Fail();
+    }
+    return MemReadWrite(sizeBytes) || Fail();
+}
+
+bool CoreMappedFile::OpenRead(const char* path) {
+    if (IsOpen()) return false;
+    if (::access(path, R_OK) != 0) return false;
+    if (!OpenChecked(path, O_RDONLY)) return false;
+    const off_t length = DiskFile_GetSizeBytes(m_fd);
+    if (length <= 0) return Fail();
+    return MemReadOnly((unsigned long)length) || Fail();
+}
+
+bool CoreMappedFile::MemReadWrite(unsigned long sizeBytes) {
+    void* base = ::mmap(nullptr, sizeBytes, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
+    if (base == MAP_FAILED) return false;
+    m_base = base;
+    m_size = sizeBytes;
+    m_protection = kProtectReadWrite;
+    return sizeBytes != 0;
+}
+
+bool CoreMappedFile::MemReadOnly(unsigned long sizeBytes) {
+    void* base = ::mmap(nullptr, sizeBytes, PROT_READ, MAP_SHARED, m_fd, 0);
+    if (base == MAP_FAILED) return false;
+    m_base = base;
+    m_size = sizeBytes;
+    m_protection = kProtectReadOnly;
+    return sizeBytes != 0;
+}
+
+int CoreMappedFile::Close() {
+    if (m_base != nullptr && m_size != 0) {
+        // clang-format off
+        VERIFY(0==munmap(m_base, m_size));
+        // clang-format on
+        m_base = nullptr;
+        m_size = 0;
+    }
+    if (m_fd == -1) return -1;
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    return result;
+}
+
+bool CoreMappedFile::SyncMemoryDelay(double seconds) const {
+    struct timespec delay;
+    delay.tv_sec = time_t(seconds);
+    delay.tv_nsec = long((seconds - std::trunc(seconds)) * 1e9);
+    return ::nanosleep(&delay, nullptr) != -1;
+}
+
+bool CoreMappedFile::DiskFile_ZeroFillData(int fd, unsigned long sizeBytes) {
+    static const char kZeros[64] = {};
+    for (unsigned long i = 0; i < sizeBytes / 64; ++i)
+        if (::write(fd, kZeros, sizeof kZeros) != ssize_t(sizeof kZeros)) return false;
+    for (unsigned long i = 0; i < sizeBytes % 64; ++i)
+        if (::write(fd, kZeros, 1) != 1) return false;
+    return true;
+}
+
+off_t CoreMappedFile::DiskFile_GetSizeBytes(int fd) {
+    const off_t offset = ::lseek(fd, 0, SEEK_CUR);
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    ::lseek(fd, offset, SEEK_SET);
+    return size;
+}

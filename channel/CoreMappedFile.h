@@ -1,0 +1,49 @@
+#pragma once
+
+#include <sys/types.h>
+
+// A file mapped MAP_SHARED, so that every process mapping it sees the same bytes. The file is
+// opened without following symbolic links and must be a regular file owned by this process's
+// user; a file shorter than the length asked for is never mapped.
+class CoreMappedFile {
+public:
+    static constexpr int kProtectReadOnly = 1;
+    static constexpr int kProtectReadWrite = 3;
+
+    constexpr CoreMappedFile() = default;
+    ~CoreMappedFile() { Close(); }
+    CoreMappedFile(const CoreMappedFile&) = delete;
+    CoreMappedFile& operator=(const CoreMappedFile&) = delete;
+
+    // Creates the file, or resets an existing one in place, as sizeBytes zero bytes (mode 0600).
+    bool CreateReadWrite(const char* path, unsigned long sizeBytes);
+    // Maps sizeBytes of an existing file this process may read and write; never creates it.
+    bool OpenReadWrite(const char* path, unsigned long sizeBytes);
+    // Maps the whole current length of an existing readable file, read-only.
+    bool OpenRead(const char* path);
+    bool MemReadWrite(unsigned long sizeBytes);
+    bool MemReadOnly(unsigned long sizeBytes);
+    // Unmaps and closes; the result of close(), or -1 when no descriptor was open.
+    int Close();
+    bool SyncMemoryDelay(double seconds) const;
+
+    bool IsOpen() const { return m_fd != -1 && m_base != nullptr && m_size != 0; }
+    void* Base() const { return m_base; }
+    unsigned long Size() const { return m_size; }
+    int Protection() const { return m_protection; }
+
+    // sizeBytes/64 writes of a 64-byte zero block, then the rest byte by byte, from the current
+    // offset. False when a write fails.
+    static bool DiskFile_ZeroFillData(int fd, unsigned long sizeBytes);
+    // The file's length; the descriptor's offset is kept. -1 on failure.
+    static off_t DiskFile_GetSizeBytes(int fd);
+
+private:
+    bool OpenChecked(const char* path, int flags);
+    bool Fail();
+
+    int m_fd = -1;
+    void* m_base = nullptr;
+    unsigned long m_size = 0;
+    int m_protection = 0;
+};

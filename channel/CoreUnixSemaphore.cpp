@@ -1,0 +1,44 @@
+#include "channel/CoreUnixSemaphore.h"
+
+#include "core/CoreVerify.h"
+
+#include <cstddef>
+#include <fcntl.h>
+
+using namespace shared_semaphore;
+
+bool CoreUnixSemaphore::OpenCreate(const char* in_semaphore_name) {
+    if (IsOpen()) return false;
+    // clang-format off
+    return VERIFY(_semaphore_id=sem_open(in_semaphore_name,O_CREAT,global_permissions_mode,initial_semaphore_value));
+    // clang-format on
+}
+
+bool CoreUnixSemaphore::Close() {
+    // clang-format off
+    if (!VERIFY(_semaphore_id!=NULL)) return false;
+    // clang-format on
+    const int result = sem_close(_semaphore_id);
+    _semaphore_id = SEM_FAILED;
+    return result == 0;
+}
+
+bool CoreUnixSemaphore::Post() const {
+    return IsOpen() && sem_post(_semaphore_id) != -1;
+}
+
+bool CoreUnixSemaphore::Wait() const {
+    return IsOpen() && sem_wait(_semaphore_id) != -1;
+}
+
+bool CoreUnixSemaphore::TryWait() const {
+    return IsOpen() && sem_trywait(_semaphore_id) != -1;
+}
+
+bool CoreUnixSemaphore::TimedWait(double seconds) const {
+    if (!IsOpen()) return false;
+    struct timespec timeout;
+    timeout.tv_sec = time_t(seconds);
+    timeout.tv_nsec = long((seconds - double(timeout.tv_sec)) * 1e9);
+    return sem_timedwait_relative(_semaphore_id, &timeout) != -1;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "channel/SharedSemaphore.h"
+
+// A named semaphore used as a lock between processes, 32-bit and 64-bit alike. The name is never
+// removed, so the semaphore outlives its users with whatever count it had.
+class CoreUnixSemaphore {
+public:
+    constexpr CoreUnixSemaphore() = default;
+    ~CoreUnixSemaphore() {
+        if (IsOpen()) Close();
+    }
+    CoreUnixSemaphore(const CoreUnixSemaphore&) = delete;
+    CoreUnixSemaphore& operator=(const CoreUnixSemaphore&) = delete;
+
+    void Init() { _semaphore_id = shared_semaphore::SEM_FAILED; }
+    bool IsOpen() const { return _semaphore_id != shared_semaphore::SEM_FAILED; }
+    // Opens the named semaphore, creating it with count 1; an existing one keeps its count.
+    bool OpenCreate(const char* in_semaphore_name);
+    bool Close();
+    bool Post() const;
+    bool Wait() const;
+    bool TryWait() const;
+    // Waits at most the given seconds; false when they run out.
+    bool TimedWait(double seconds) const;
+
+    static constexpr unsigned global_permissions_mode = 0666;
+    static constexpr unsigned initial_semaphore_value = 1;
+
+private:
+    shared_semaphore::sem_t* _semaphore_id = shared_semaphore::SEM_FAILED;
+};

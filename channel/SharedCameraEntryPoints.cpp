@@ -1,0 +1,82 @@
+#include "channel/SharedCameraEntryPoints.h"
+
+#include "channel/SharedGWorldMemory.h"
+#include "core/CoreVerify.h"
+
+#include <cstring>
+
+namespace {
+
+SharedGWorldMemory& Memory() {
+    return SharedGWorldMemory::sSingleton;
+}
+
+void FillRecord(tagSHARED_CAMERA_BUFFER* record, void* buffer) {
+    record->frameBufferPtr = buffer;
+    record->frameBufferRowBytes = SharedCamera::kFrameRowBytes;
+    record->frameBufferSizeBytes = SharedCamera::kFrameSizeBytes;
+    record->frameWidth = SharedCamera::kFrameWidth;
+    record->frameHeight = SharedCamera::kFrameHeight;
+    record->framePixelFormat = SharedCamera::kFramePixelFormat;
+}
+
+bool IsOwnRecordSize(const tagSHARED_CAMERA_BUFFER* record) {
+    return record && record->sizeofSHARED_CAMERA_BUFFER == sizeof(tagSHARED_CAMERA_BUFFER);
+}
+
+} // namespace
+
+SHARED_CAMERA_EXPORT bool __public_fn_(tagSHARED_CAMERA_CONTROL* control) {
+    if (!control || control->sizeofSHARED_CAMERA_CONTROL != sizeof(tagSHARED_CAMERA_CONTROL))
+        return false;
+    if (!Memory().IsOpenWriteView()) return false;
+    Memory().SetAllowCameraConnections(control->allowCameraConnections != 0
+                                           ? SharedCamera::kUnlimitedCameraConnections
+                                           : SharedCamera::kNoCameraConnections);
+    return true;
+}
+
+SHARED_CAMERA_EXPORT bool __public_fn0(int n, tagSHARED_CAMERA_BUFFER* record) {
+    if (!IsOwnRecordSize(record)) return false;
+    const unsigned Buffer_N = unsigned(n);
+    uint8_t* buffer = nullptr;
+    if (Memory().IsOpenWriteView()) {
+        // clang-format off
+        if (VERIFY(Buffer_N<SharedGWorldMemory::kMaxBufferCount))
+            // clang-format on
+            buffer = Memory().GetWriteBuffer_N(Buffer_N);
+    }
+    if (!buffer) {
+        std::memset(record, 0, sizeof *record);
+        return false;
+    }
+    FillRecord(record, buffer);
+    return true;
+}
+
+SHARED_CAMERA_EXPORT bool __public_fn1(void* address) {
+    return Memory().IsOpenWriteView() && Memory().SetCurrentWriteBuffer(address);
+}
+
+SHARED_CAMERA_EXPORT bool __public_fn2(tagSHARED_CAMERA_BUFFER* record) {
+    if (!IsOwnRecordSize(record)) return false;
+    uint8_t* buffer = Memory().OpenReadWriteView() ? Memory().GetCurrentReadBuffer() : nullptr;
+    if (!buffer) {
+        record->frameBufferPtr = nullptr;
+        return false;
+    }
+    FillRecord(record, buffer);
+    return true;
+}
+
+SHARED_CAMERA_EXPORT bool __public_fn3(void* address) {
+    return address && Memory().OpenReadWriteView() && Memory().TryLockFrameBufferPtr(address);
+}
+
+SHARED_CAMERA_EXPORT bool __public_fn4(void* address) {
+    return address && Memory().OpenReadWriteView() && Memory().LockFrameBufferPtr(address);
+}
+
+SHARED_CAMERA_EXPORT bool __public_fn5(void* address) {
+    return address && Memory().OpenReadWriteView() && Memory().UnLockFrameBufferPtr(address);
+}

@@ -1,0 +1,177 @@
+#include "channel/SharedGWorldMemory.h"
+
+#include "core/CoreVerify.h"
+
+#include <atomic>
+
+using namespace SharedCamera;
+
+namespace {
+
+// The tag and the allowance are single aligned words shared with other processes.
+uint32_t LoadWord(uint32_t& word) {
+    return std::atomic_ref<uint32_t>(word).load(std::memory_order_acquire);
+}
+
+void StoreWord(uint32_t& word, uint32_t value) {
+    std::atomic_ref<uint32_t>(word).store(value, std::memory_order_release);
+}
+
+} // namespace
+
+SharedGWorldMemory::~SharedGWorldMemory() {
+    _sharedRegion = nullptr;
+    if (_bufferSemaphore1.IsOpen()) _bufferSemaphore1.Close();
+    if (_bufferSemaphore0.IsOpen()) _bufferSemaphore0.Close();
+    _mappedFile.Close();
+}
+
+SharedCamera::Region* SharedGWorldMemory::Region() const {
+    return reinterpret_cast<SharedCamera::Region*>(_sharedRegion);
+}
+
+bool SharedGWorldMemory::IsOpenWriteView() {
+    return OpenView(Opening::kCreateIfNeeded);
+}
+
+bool SharedGWorldMemory::OpenReadWriteView() {
+    return OpenView(Opening::kReuseOnly);
+}
+
+bool SharedGWorldMemory::OpenReadView() {
+    return OpenView(Opening::kReadOnly);
+}
+
+bool SharedGWorldMemory::OpenView(Opening opening) {
+    if (_mappedFile.IsOpen()) return true;
+    const char* path = sFileMappingPath;
+    bool opened = opening == Opening::kReadOnly ? _mappedFile.OpenRead(path)
+                                                : _mappedFile.OpenReadWrite(path, kRegionSizeBytes);
+    bool created = false;
+    if (!opened && opening == Opening::kCreateIfNeeded) {
+        if (!_mappedFile.CreateReadWrite(path, kRegionSizeBytes)) return false;
+        created = true;
+        if (_mappedFile.Protection() == CoreMappedFile::kProtectReadWrite) {
+            auto* region = static_cast<SharedCamera::Region*>(_mappedFile.Base());
+            region->appSignature = kApplicationSignature;
+            region->appVersion = kApplicationVersion;
+            region->trailerSignature = kApplicationSignature;
+        }
+        opened = true;
+    }
+    if (!opened || !TakeView()) return false;
+    bool fOk = false;
+    if (!created) return OpenSemaphores();
+    // clang-format off
+    VERIFY(fOk = OpenSemaphores());
+    // clang-format on
+    return fOk;
+}
+
+bool SharedGWorldMemory::TakeView() {
+    _sharedRegion = static_cast<uint32_t*>(_mappedFile.Base());
+    if (_sharedRegion && _mappedFile.Size() != 0) return true;
+    _sharedRegion = nullptr;
+    return false;
+}
+
+bool SharedGWorldMemory::Close() {
+    const bool wasOpen = _mappedFile.IsOpen();
+    _sharedRegion = nullptr;
+    _mappedFile.Close();
+    CloseSemaphores();
+    return wasOpen;
+}
+
+bool SharedGWorldMemory::OpenSemaphores() {
+    const bool open0 = _bufferSemaphore0.IsOpen() || _bufferSemaphore0.OpenCreate(kSemaphoreName0);
+    const bool open1 = _bufferSemaphore1.IsOpen() || _bufferSemaphore1.OpenCreate(kSemaphoreName1);
+    return open0 && open1;
+}
+
+bool SharedGWorldMemory::CloseSemaphores() {
+    const bool closed0 = _bufferSemaphore0.IsOpen() && _bufferSemaphore0.Close();
+    const bool closed1 = _bufferSemaphore1.IsOpen() && _bufferSemaphore1.Close();
+    return closed0 && closed1;
+}
+
+bool SharedGWorldMemory::IsHeaderValid() const {
+    if (!_mappedFile.IsOpen() || !_sharedRegion) return false;
+    // A region shorter than the layout (a read-only view of a short file) has no valid header.
+    if (_mappedFile.Size() < kRegionSizeBytes) return false;
+    return Region()->appSignature == kApplicationSignature &&
+           Region()->appVersion == kApplicationVersion;
+}
+
+bool SharedGWorldMemory::IsWritable() const {
+    return _mappedFile.Protection() == CoreMappedFile::kProtectReadWrite;
+}
+
+uint8_t* SharedGWorldMemory::GetWriteBuffer_N(unsigned n) const {
+    if (!IsHeaderValid() || !IsWritable()) return nullptr;
+    if (n == 0) return Region()->frameBuffer0;
+    if (n == 1) return Region()->frameBuffer1;
+    return nullptr;
+}
+
+bool SharedGWorldMemory::SetCurrentWriteBuffer(const void* pointer) const {
+    if (!IsHeaderValid() || !IsWritable()) return false;
+    uint32_t tag;
+    if (pointer == Region()->frameBuffer0)
+        tag = kBufferTag0;
+    else if (pointer == Region()->frameBuffer1)
+        tag = kBufferTag1;
+    else if (pointer == nullptr)
+        tag = kNoBufferTag;
+    else
+        return false;
+    StoreWord(Region()->currentBufferTag, tag);
+    return true;
+}
+
+uint8_t* SharedGWorldMemory::GetCurrentReadBuffer() const {
+    if (!IsHeaderValid()) return nullptr;
+    switch (LoadWord(Region()->currentBufferTag)) {
+    case kBufferTag1:
+        return Region()->frameBuffer1;
+    case kBufferTag0:
+        return Region()->frameBuffer0;
+    default:
+        return nullptr;
+    }
+}
+
+void SharedGWorldMemory::SetAllowCameraConnections(uint32_t value) const {
+    if (!IsHeaderValid() || !IsWritable()) return;
+    StoreWord(Region()->allowedConnections, value);
+}
+
+bool SharedGWorldMemory::AllowCameraConnection(uint32_t count) const {
+    if (!IsHeaderValid()) return false;
+    const uint32_t allowed = LoadWord(Region()->allowedConnections);
+    if (allowed == kNoCameraConnections) return false;
+    if (allowed == kUnlimitedCameraConnections) return true;
+    return allowed >= count;
+}
+
+const CoreUnixSemaphore* SharedGWorldMemory::SemaphoreForBuffer(const void* pointer) const {
+    if (!_sharedRegion || !pointer) return nullptr;
+    if (pointer == Region()->frameBuffer0) return &_bufferSemaphore0;
+    if (pointer == Region()->frameBuffer1) return &_bufferSemaphore1;
+    return nullptr;
+}
+
+bool SharedGWorldMemory::LockFrameBufferPtr(const void* pointer) const {
+    const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
+    return semaphore && semaphore->Wait();
+}
+
+bool SharedGWorldMemory::UnLockFrameBufferPtr(const void* pointer) const {
+    const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
+    return semaphore && semaphore->Post();
+}
+
+bool SharedGWorldMemory::TryLockFrameBufferPtr(const void* pointer) const {
+    const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
+    return semaphore && semaphore->TryWait();
+}

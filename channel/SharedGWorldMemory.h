@@ -1,0 +1,61 @@
+#pragma once
+
+#include "channel/CoreMappedFile.h"
+#include "channel/CoreUnixSemaphore.h"
+#include "channel/CoreUserFileName.h"
+#include "channel/SharedCameraFormat.h"
+
+#include <cstdint>
+
+// The shared camera region of this process: a mapping of the per-user region file holding two
+// frame buffers, the tag of the newest complete one and the connection allowance, with one named
+// semaphore per buffer as the lock between processes. Addresses handed out are valid only in
+// this process and only while the view stays open.
+class SharedGWorldMemory {
+public:
+    static constexpr unsigned kMaxBufferCount = 2;
+
+    constexpr SharedGWorldMemory() = default;
+    ~SharedGWorldMemory();
+    SharedGWorldMemory(const SharedGWorldMemory&) = delete;
+    SharedGWorldMemory& operator=(const SharedGWorldMemory&) = delete;
+
+    // The writer's open: reuses an existing region as it is, creates a fresh one otherwise.
+    bool IsOpenWriteView();
+    // Opens an existing region read-write; never creates it.
+    bool OpenReadWriteView();
+    // Opens an existing region read-only, over the file's actual length.
+    bool OpenReadView();
+    bool Close();
+    bool OpenSemaphores();
+    bool CloseSemaphores();
+
+    uint8_t* GetWriteBuffer_N(unsigned n) const;
+    bool SetCurrentWriteBuffer(const void* pointer) const;
+    uint8_t* GetCurrentReadBuffer() const;
+    void SetAllowCameraConnections(uint32_t value) const;
+    bool AllowCameraConnection(uint32_t count) const;
+
+    const CoreUnixSemaphore* SemaphoreForBuffer(const void* pointer) const;
+    bool LockFrameBufferPtr(const void* pointer) const;
+    bool UnLockFrameBufferPtr(const void* pointer) const;
+    bool TryLockFrameBufferPtr(const void* pointer) const;
+
+    bool IsViewOpen() const { return _mappedFile.IsOpen(); }
+
+    static CoreUserFileName sFileMappingPath;
+    static SharedGWorldMemory sSingleton;
+
+private:
+    enum class Opening { kReuseOnly, kCreateIfNeeded, kReadOnly };
+    bool OpenView(Opening opening);
+    bool TakeView();
+    bool IsHeaderValid() const;
+    bool IsWritable() const;
+    SharedCamera::Region* Region() const;
+
+    uint32_t* _sharedRegion = nullptr;
+    CoreMappedFile _mappedFile;
+    CoreUnixSemaphore _bufferSemaphore0;
+    CoreUnixSemaphore _bufferSemaphore1;
+};

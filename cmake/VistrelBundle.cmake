@@ -1,0 +1,40 @@
+# A bundle is a folder <Name>.<ext>/Contents with an Info.ini (identifier, executable) and the
+# shared object under Contents/Linux/<arch>/. A universal bundle simply holds one object per arch.
+
+if(NOT DEFINED VISTREL_BUNDLE_ROOT)
+  set(VISTREL_BUNDLE_ROOT ${VISTREL_STAGE_RESOURCES})
+endif()
+
+# vistrel_add_bundle(<target> NAME <name> EXTENSION <ext> IDENTIFIER <id>
+#                    EXPORTS <version-script> SOURCES ... LIBRARIES ...)
+function(vistrel_add_bundle target)
+  cmake_parse_arguments(B "" "NAME;EXTENSION;IDENTIFIER;EXPORTS;ROOT" "SOURCES;LIBRARIES" ${ARGN})
+  if(NOT B_ROOT)
+    set(B_ROOT ${VISTREL_BUNDLE_ROOT})
+  endif()
+  set(contents ${B_ROOT}/${B_NAME}.${B_EXTENSION}/Contents)
+  add_library(${target} MODULE ${B_SOURCES})
+  target_link_libraries(${target} PRIVATE ${B_LIBRARIES})
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    OUTPUT_NAME ${B_NAME}
+    LIBRARY_OUTPUT_DIRECTORY ${contents}/Linux/${VISTREL_ARCH_DIR})
+  target_link_options(${target} PRIVATE
+    -Wl,--no-undefined -Wl,--version-script=${B_EXPORTS})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${B_EXPORTS})
+  file(WRITE ${contents}/Info.ini
+    "CFBundleIdentifier=${B_IDENTIFIER}\nCFBundleExecutable=${B_NAME}\n")
+  set_property(TARGET ${target} PROPERTY VISTREL_BUNDLE_DIR ${B_ROOT}/${B_NAME}.${B_EXTENSION})
+endfunction()
+
+# The main bundle of a program is its install tree; its Info.ini lives in share/<program>/.
+# RESOURCES names another program's resources folder (relative), so tools share the app's resources.
+function(vistrel_main_bundle_info program identifier)
+  cmake_parse_arguments(M "" "RESOURCES" "" ${ARGN})
+  set(text "CFBundleIdentifier=${identifier}\nCFBundleExecutable=${program}\n")
+  if(M_RESOURCES)
+    string(APPEND text "Resources=${M_RESOURCES}\n")
+  endif()
+  file(WRITE ${VISTREL_STAGE}/share/${program}/Info.ini "${text}")
+  install(FILES ${VISTREL_STAGE}/share/${program}/Info.ini DESTINATION ${CMAKE_INSTALL_DATADIR}/${program})
+endfunction()

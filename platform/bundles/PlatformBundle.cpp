@@ -1,0 +1,57 @@
+#include "platform/bundles/PlatformBundle.h"
+
+#include "platform/bundles/BundleInfo.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+namespace platform::bundles {
+
+std::unique_ptr<Bundle> Bundle::Create(const std::string& path) {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+    std::unique_ptr<Bundle> bundle(new Bundle(path));
+    BundleInfo info;
+    if (info.Read(path + "/Contents/Info.ini")) {
+        bundle->mIdentifier = info.Value(BundleInfo::kIdentifierKey);
+        bundle->mExecutable = info.Value(BundleInfo::kExecutableKey);
+    }
+    return bundle;
+}
+
+Bundle::~Bundle() {
+    UnloadExecutable();
+}
+
+std::string Bundle::ExecutablePath() const {
+    if (mExecutable.empty() || mExecutable.find('/') != std::string::npos) return {};
+    return mPath + "/Contents/Linux/" + ArchitectureFolder() + "/" + mExecutable + ".so";
+}
+
+bool Bundle::LoadExecutable() {
+    if (mHandle) return true;
+    const std::string executable = ExecutablePath();
+    if (executable.empty()) {
+        mLoadError = "bundle " + mPath + " names no executable";
+        return false;
+    }
+    mHandle = ::dlopen(executable.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!mHandle) {
+        const char* error = ::dlerror();
+        mLoadError = error ? error : "dlopen failed";
+    }
+    return mHandle != nullptr;
+}
+
+void Bundle::UnloadExecutable() {
+    if (!mHandle) return;
+    ::dlclose(mHandle);
+    mHandle = nullptr;
+}
+
+void* Bundle::FunctionPointerForName(const char* name) const {
+    if (!mHandle || !name) return nullptr;
+    return ::dlsym(mHandle, name);
+}
+
+} // namespace platform::bundles

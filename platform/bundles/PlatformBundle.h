@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace platform::bundles {
+
+// A loadable bundle: <path>/Contents/Info.ini names the executable, which lives at
+// <path>/Contents/Linux/<arch>/<executable>.so. Loading is dlopen, lookup dlsym, unloading dlclose.
+class Bundle {
+public:
+    // Null when path is not a folder.
+    static std::unique_ptr<Bundle> Create(const std::string& path);
+    ~Bundle();
+    Bundle(const Bundle&) = delete;
+    Bundle& operator=(const Bundle&) = delete;
+
+    const std::string& Path() const { return mPath; }
+    const std::string& Identifier() const { return mIdentifier; }
+    // Empty when the metadata names no executable.
+    std::string ExecutablePath() const;
+
+    bool LoadExecutable();
+    bool IsExecutableLoaded() const { return mHandle != nullptr; }
+    void UnloadExecutable();
+    // The loader's words for the last failed load.
+    const std::string& LoadError() const { return mLoadError; }
+
+    // Null when not loaded or not exported.
+    void* FunctionPointerForName(const char* name) const;
+
+private:
+    explicit Bundle(std::string path) : mPath(std::move(path)) {}
+
+    std::string mPath;
+    std::string mIdentifier;
+    std::string mExecutable;
+    std::string mLoadError;
+    void* mHandle = nullptr;
+};
+
+} // namespace platform::bundles

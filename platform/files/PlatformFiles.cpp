@@ -1,0 +1,104 @@
+#include "platform/files/PlatformFiles.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform::files {
+namespace {
+
+// An XDG base folder: the variable when it holds an absolute path, else its default under $HOME.
+std::string XdgFolder(const char* variable, const char* defaultUnderHome) {
+    const char* value = std::getenv(variable);
+    if (value && value[0] == '/') return value;
+    return HomeFolder() + "/" + defaultUnderHome;
+}
+
+struct FolderRow {
+    uint32_t type;
+    const char* local;
+    const char* system;
+};
+
+constexpr FolderRow kFolders[] = {
+    {kLogsFolderType, "/var/log", "/var/log"},
+    {kQuickTimeComponentsFolderType, "/usr/local/lib/vistrel/components",
+     "/usr/lib/vistrel/components"},
+    {kFrameworksFolderType, "/usr/local/lib", "/usr/lib"},
+};
+
+bool UserFolder(uint32_t type, std::string& path) {
+    switch (type) {
+    case kLogsFolderType:
+        path = XdgFolder("XDG_STATE_HOME", ".local/state");
+        return true;
+    case kQuickTimeComponentsFolderType:
+        path = XdgFolder("XDG_DATA_HOME", ".local/share") + "/vistrel/components";
+        return true;
+    case kFrameworksFolderType:
+        path = XdgFolder("XDG_DATA_HOME", ".local/share") + "/vistrel/frameworks";
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool FolderPath(Domain domain, uint32_t type, std::string& path) {
+    if (domain == kUserDomain) return UserFolder(type, path);
+    for (const FolderRow& row : kFolders) {
+        if (row.type != type) continue;
+        if (domain == kLocalDomain)
+            path = row.local;
+        else if (domain == kSystemDomain)
+            path = row.system;
+        else
+            return false;
+        return true;
+    }
+    return false;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeFolders(const std::string& path, mode_t mode) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    return IsFolder(path);
+}
+
+} // namespace
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && home[0]) return home;
+    struct passwd pw, *result = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(::geteuid(), &pw, buffer, sizeof buffer, &result) == 0 && result)
+        return pw.pw_dir;
+    return "/";
+}
+
+OSErr FindFolder(Domain domain, uint32_t folderType, bool createFolder, std::string& path) {
+    std::string folder;
+    if (!FolderPath(domain, folderType, folder)) return kParamErr;
+    if (!IsFolder(folder)) {
+        if (!createFolder) return kFnfErr;
+        if (!MakeFolders(folder, domain == kUserDomain ? 0700 : 0755)) return kIoErr;
+    }
+    path = folder;
+    return kNoErr;
+}
+
+OSErr FSFindFolder(int16_t domain, uint32_t folderType, bool createFolder, FSRef* folder) {
+    if (!folder) return kParamErr;
+    return FindFolder(Domain(domain), folderType, createFolder, folder->path);
+}
+
+} // namespace platform::files

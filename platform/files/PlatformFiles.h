@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/PlatformTypes.h"
+
+#include <string>
+
+namespace platform::files {
+
+using platform::kFnfErr;
+using platform::kIoErr;
+using platform::kNoErr;
+using platform::kParamErr;
+using platform::OSErr;
+
+enum Domain : int16_t {
+    kSystemDomain = -32766,
+    kLocalDomain = -32765,
+    kUserDomain = -32763,
+};
+
+constexpr bool kCreateFolder = true;
+constexpr bool kDontCreateFolder = false;
+
+constexpr uint32_t kLogsFolderType = FourCC("logs");
+constexpr uint32_t kQuickTimeComponentsFolderType = FourCC("wcmp");
+constexpr uint32_t kFrameworksFolderType = FourCC("fram");
+
+// The standard folder of a type in a domain, as an absolute path without a trailing slash.
+// Without kCreateFolder a missing folder is kFnfErr; with it, the folder and its parents are made.
+OSErr FindFolder(Domain domain, uint32_t folderType, bool createFolder, std::string& path);
+
+// The folder-reference form of FindFolder, for code written against the folder manager.
+struct FSRef {
+    std::string path;
+};
+OSErr FSFindFolder(int16_t domain, uint32_t folderType, bool createFolder, FSRef* folder);
+
+// $HOME, or the password database's home of the effective user when HOME is unset.
+std::string HomeFolder();
+
+} // namespace platform::files

@@ -1,0 +1,44 @@
+#include "platform/session/PlatformSession.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace platform::session {
+namespace {
+
+// logind keeps the seat's state in this file; ACTIVE_UID names the user of the active session.
+std::optional<uid_t> ActiveSeatUser() {
+    std::ifstream seat("/run/systemd/seats/seat0");
+    std::string line;
+    while (std::getline(seat, line)) {
+        constexpr std::string_view kKey = "ACTIVE_UID=";
+        if (line.compare(0, kKey.size(), kKey) != 0) continue;
+        char* end = nullptr;
+        const unsigned long uid = std::strtoul(line.c_str() + kKey.size(), &end, 10);
+        if (end && *end == '\0' && end != line.c_str() + kKey.size()) return uid_t(uid);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> ConsoleUserName() {
+    const uid_t uid = ActiveSeatUser().value_or(::geteuid());
+    struct passwd pw, *result = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(uid, &pw, buffer, sizeof buffer, &result) != 0 || !result) return std::nullopt;
+    return std::string(pw.pw_name);
+}
+
+uint32_t SystemVersionWord() {
+    const char* text = std::getenv("VISTREL_SYSTEM_VERSION");
+    if (!text || !*text) return kModernSystemVersion;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 16);
+    if (*end != '\0' || value > 0xFFFF) return kModernSystemVersion;
+    return uint32_t(value);
+}
+
+} // namespace platform::session

@@ -1,0 +1,80 @@
+#include "tools/vistrel-channel/ChannelReader.h"
+
+#include "channel/SharedCameraBundle.h"
+#include "channel/SharedCameraFormat.h"
+#include "tools/vistrel-channel/PngFile.h"
+#include "tools/vistrel-channel/TestPattern.h"
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// The mapping starts on a page, so each buffer sits at a fixed offset within its page
+// (1024 for buffer 0, 2048 for buffer 1): the address alone tells the tag.
+uint32_t TagOfAddress(const void* address) {
+    switch (reinterpret_cast<uintptr_t>(address) % 4096) {
+    case 1024:
+        return SharedCamera::kBufferTag0;
+    case 2048:
+        return SharedCamera::kBufferTag1;
+    default:
+        return SharedCamera::kNoBufferTag;
+    }
+}
+
+bool WaitForFrame(SharedCameraBundle& camera, tagSHARED_CAMERA_BUFFER& record, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!camera.GetCurrentReadBuffer(&record)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+} // namespace
+
+int ReadCurrentFrame(const ReadOptions& options) {
+    SharedCameraBundle& camera = SharedCameraBundle::sComponent;
+    tagSHARED_CAMERA_BUFFER record{};
+    record.sizeofSHARED_CAMERA_BUFFER = sizeof record;
+    if (!WaitForFrame(camera, record, options.waitSeconds)) {
+        std::printf("no frame (%s)\n", camera.IsComponentLoaded()
+                                           ? "nothing has been published"
+                                           : "no camera component in the component folders");
+        return 3;
+    }
+    if (!camera.LockFrameBuffer(record.frameBufferPtr)) {
+        std::fprintf(stderr, "vistrel-channel: cannot lock the current frame\n");
+        return 1;
+    }
+    const auto* frame = static_cast<const uint8_t*>(record.frameBufferPtr);
+    const uint32_t counter =
+        TestPattern::ReadCounter(frame, record.frameWidth, record.frameBufferRowBytes);
+    const uint64_t checksum =
+        TestPattern::Checksum(frame, record.frameHeight, record.frameBufferRowBytes);
+    std::vector<uint8_t> copy;
+    if (!options.pngPath.empty()) copy.assign(frame, frame + record.frameBufferSizeBytes);
+    if (options.holdSeconds > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(options.holdSeconds));
+    camera.UnLockFrameBuffer(record.frameBufferPtr);
+
+    std::printf("tag=0x%08" PRIx32 " frame=%" PRIu32 " checksum=0x%016" PRIx64
+                " size=%dx%d format=0x%08" PRIx32 "\n",
+                TagOfAddress(record.frameBufferPtr), counter, checksum, record.frameWidth,
+                record.frameHeight, record.framePixelFormat);
+    if (!copy.empty()) {
+        std::string error;
+        if (!WriteArgbPng(options.pngPath, copy.data(), record.frameWidth, record.frameHeight,
+                          record.frameBufferRowBytes, error)) {
+            std::fprintf(stderr, "vistrel-channel: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("wrote %s\n", options.pngPath.c_str());
+    }
+    return 0;
+}
