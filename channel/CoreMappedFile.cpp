@@ -17,11 +17,14 @@ constexpr mode_t kChannelFileMode = 0600;
 }
 
 // The path lives in a world-writable folder: refuse links and files that are not ours.
+// O_NONBLOCK keeps a FIFO planted there from blocking the open; regular files ignore it.
 bool CoreMappedFile::OpenChecked(const char* path, int flags) {
-    m_fd = ::open(path, flags | O_NOFOLLOW | O_CLOEXEC, kChannelFileMode);
+    m_fd = ::open(path, flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, kChannelFileMode);
     if (m_fd == -1) {
         if (errno == ELOOP)
             CoreMachDebugLog("CoreMappedFile: refused %s: it is a symbolic link\n", path);
+        else if (errno != ENOENT)
+            CoreMachDebugLog("CoreMappedFile: cannot open %s: %s\n", path, std::strerror(errno));
         return false;
     }
     struct stat st;

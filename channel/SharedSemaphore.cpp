@@ -20,7 +20,9 @@ constexpr uint64_t kWaiter = uint64_t(1) << 32;
 constexpr int32_t kSharedFutex = 128; // the C library's mark for a process-shared semaphore
 constexpr const char* kFolder = "/dev/shm/";
 
-// The count and the waiter word form one 64-bit word, changed together.
+// The count and the waiter word form one 64-bit word, changed together. A lock-based atomic would
+// only exclude threads of one process.
+static_assert(std::atomic_ref<uint64_t>::is_always_lock_free);
 std::atomic_ref<uint64_t> Data(sem_t* semaphore) {
     return std::atomic_ref<uint64_t>(*reinterpret_cast<uint64_t*>(semaphore));
 }
