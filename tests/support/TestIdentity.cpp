@@ -1,5 +1,4 @@
+#include "core/CoreLogIdentity.h"
 #include "core/CoreMachDebugLog.h"
 
-const char* g_CoreMachDebug_LogPrefix = "vistrel-test";
-static char sLogFileName[] = "vistrel-test.log";
-char* g_CoreMachDebug_LogFileName = sLogFileName;
+CORE_DEFINE_LOG_IDENTITY("vistrel-test", "vistrel-test.log");

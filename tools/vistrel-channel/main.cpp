@@ -1,6 +1,7 @@
 // vistrel-channel: publishes a moving test pattern on the shared camera channel, or reads the
 // current frame from it, through the same client binding the application and the plug-in use.
 #include "channel/SharedCameraBundle.h"
+#include "core/CoreLogIdentity.h"
 #include "core/CoreMachDebugLog.h"
 #include "tools/vistrel-channel/ChannelPublisher.h"
 #include "tools/vistrel-channel/ChannelReader.h"
@@ -12,9 +13,7 @@
 #include <cstring>
 #include <string>
 
-const char* g_CoreMachDebug_LogPrefix = "vistrel-channel";
-static char sLogFileName[] = "vistrel-channel.log";
-char* g_CoreMachDebug_LogFileName = sLogFileName;
+CORE_DEFINE_LOG_IDENTITY("vistrel-channel", "vistrel-channel.log");
 
 SharedCameraBundle SharedCameraBundle::sComponent(SharedCameraBundle::ApplicationComponent());
 
