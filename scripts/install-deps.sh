@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs the Debian packages Vistrel needs to build, run and test. Safe to run again.
+set -eu
+packages="build-essential cmake ninja-build pkg-config g++-multilib libgtest-dev libgmock-dev
+libbenchmark-dev libpng-dev util-linux binutils"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "installing:$missing"
+as_root=""
+[ "$(id -u)" = 0 ] || as_root="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$as_root apt-get update -qq
+# shellcheck disable=SC2086
+$as_root apt-get install -y -qq --no-install-recommends $missing
