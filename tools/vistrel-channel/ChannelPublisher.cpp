@@ -25,8 +25,9 @@ bool PublishFrame(SharedCameraBundle& camera, int n, uint32_t counter) {
 
 int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& stop) {
     SharedCameraBundle& camera = SharedCameraBundle::sComponent;
-    const bool installed =
-        options.install && camera.InstallLocation(true, CFBaseDLL::kUserQuickTime);
+    // A link that was there before (a running broadcast's) is not ours to remove afterwards.
+    const bool installed = options.install && !camera.AlreadyInstalledSomewhere() &&
+                           camera.InstallLocation(true, CFBaseDLL::kUserQuickTime);
     tagSHARED_CAMERA_CONTROL control{sizeof control, int16_t(options.allowConnections ? 1 : 0), 0};
     if (!camera.SetCameraControl(&control)) {
         std::fprintf(stderr,
