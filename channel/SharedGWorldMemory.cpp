@@ -175,3 +175,8 @@ bool SharedGWorldMemory::TryLockFrameBufferPtr(const void* pointer) const {
     const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
     return semaphore && semaphore->TryWait();
 }
+
+bool SharedGWorldMemory::LockFrameBufferPtrWithin(const void* pointer, double seconds) const {
+    const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
+    return semaphore && semaphore->TimedWait(seconds);
+}

@@ -40,6 +40,9 @@ public:
     bool LockFrameBufferPtr(const void* pointer) const;
     bool UnLockFrameBufferPtr(const void* pointer) const;
     bool TryLockFrameBufferPtr(const void* pointer) const;
+    // As LockFrameBufferPtr, giving up after the given seconds: a holder that died keeps its
+    // buffer locked for good, and a reader must not wait for it forever.
+    bool LockFrameBufferPtrWithin(const void* pointer, double seconds) const;
 
     bool IsViewOpen() const { return _mappedFile.IsOpen(); }
 

@@ -6,9 +6,12 @@ if(NOT DEFINED VISTREL_BUNDLE_ROOT)
 endif()
 
 # vistrel_add_bundle(<target> NAME <name> EXTENSION <ext> IDENTIFIER <id>
-#                    EXPORTS <version-script> SOURCES ... LIBRARIES ...)
+#                    EXPORTS <version-script> SOURCES ... LIBRARIES ...
+#                    [EXTRA_INFO "Key=Value" ...])
+# EXTRA_INFO lines are appended to the bundle's Info.ini.
 function(vistrel_add_bundle target)
-  cmake_parse_arguments(B "" "NAME;EXTENSION;IDENTIFIER;EXPORTS;ROOT" "SOURCES;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(B "" "NAME;EXTENSION;IDENTIFIER;EXPORTS;ROOT" "SOURCES;LIBRARIES;EXTRA_INFO"
+    ${ARGN})
   if(NOT B_ROOT)
     set(B_ROOT ${VISTREL_BUNDLE_ROOT})
   endif()
@@ -22,8 +25,11 @@ function(vistrel_add_bundle target)
   target_link_options(${target} PRIVATE
     -Wl,--no-undefined -Wl,--version-script=${B_EXPORTS})
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${B_EXPORTS})
-  file(WRITE ${contents}/Info.ini
-    "CFBundleIdentifier=${B_IDENTIFIER}\nCFBundleExecutable=${B_NAME}\n")
+  set(info "CFBundleIdentifier=${B_IDENTIFIER}\nCFBundleExecutable=${B_NAME}\n")
+  foreach(line IN LISTS B_EXTRA_INFO)
+    string(APPEND info "${line}\n")
+  endforeach()
+  file(WRITE ${contents}/Info.ini "${info}")
   set_property(TARGET ${target} PROPERTY VISTREL_BUNDLE_DIR ${B_ROOT}/${B_NAME}.${B_EXTENSION})
 endfunction()
 

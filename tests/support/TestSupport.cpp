@@ -1,45 +1,19 @@
 #include "tests/support/TestSupport.h"
 
 #include <cerrno>
-#include <cstdlib>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace testsupport {
-namespace {
-
-// Reads both pipes to their ends together, so neither child stream can fill up and stall.
-void DrainBoth(int outFd, std::string& out, int errFd, std::string& err) {
-    struct pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    std::string* texts[2] = {&out, &err};
-    int open = 2;
-    char buffer[4096];
-    while (open > 0) {
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                texts[i]->append(buffer, size_t(n));
-            } else if (n == 0 || errno != EINTR) {
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-}
-
-} // namespace
 
 TempFolder::TempFolder() {
     const char* base = std::getenv("TMPDIR");
@@ -52,38 +26,80 @@ TempFolder::~TempFolder() {
     RemoveTree(mPath);
 }
 
+// Output goes to memory files rather than pipes, so that a child never stalls on a full pipe.
+Child::Child(const std::function<int()>& body)
+    : mOut(::memfd_create("out", 0)), mErr(::memfd_create("err", 0)) {
+    if (mOut < 0 || mErr < 0) throw std::runtime_error("memfd_create failed");
+    std::fflush(nullptr);
+    mPid = ::fork();
+    if (mPid < 0) throw std::runtime_error("fork failed");
+    if (mPid == 0) {
+        ::dup2(mOut, 1);
+        ::dup2(mErr, 2);
+        int code = 98;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
+}
+
+Child::~Child() {
+    if (!mEnded) {
+        ::kill(mPid, SIGKILL);
+        ::waitpid(mPid, nullptr, 0);
+    }
+    ::close(mOut);
+    ::close(mErr);
+}
+
+bool Child::Wait(double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    while (!mEnded) {
+        const pid_t done = ::waitpid(mPid, &status, WNOHANG);
+        if (done == mPid) {
+            mEnded = true;
+            if (WIFEXITED(status)) exitCode = WEXITSTATUS(status);
+            if (WIFSIGNALED(status)) signal = WTERMSIG(status);
+        } else if (done < 0 && errno != EINTR) {
+            mEnded = true; // reaped elsewhere: no status
+        } else if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        } else {
+            ::usleep(10000);
+        }
+    }
+    out = ReadFile("/proc/self/fd/" + std::to_string(mOut));
+    err = ReadFile("/proc/self/fd/" + std::to_string(mErr));
+    return true;
+}
+
+void Child::Kill(int number) const {
+    if (!mEnded) ::kill(mPid, number);
+}
+
+int Exec(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    std::fprintf(stderr, "exec %s: %s\n", args[0], std::strerror(errno));
+    return 127;
+}
+
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::string>& environment) {
-    int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe failed");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        ::close(out[0]);
-        ::close(err[0]);
+    Child child([&] {
         for (const std::string& assignment : environment)
             ::putenv(::strdup(assignment.c_str()));
-        std::vector<char*> args;
-        for (const std::string& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        std::fprintf(stderr, "exec %s: %s\n", args[0], std::strerror(errno));
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    ::close(err[1]);
-    ProcessResult result;
-    DrainBoth(out[0], result.out, err[0], result.err);
-    ::close(out[0]);
-    ::close(err[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) == -1 && errno == EINTR) {
-    }
-    if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    return result;
+        return Exec(argv);
+    });
+    child.Wait(120);
+    return child;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstdlib>
+#include <functional>
+#include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace testsupport {
@@ -11,7 +15,6 @@ public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return mPath; }
     std::string operator/(const std::string& name) const { return mPath + "/" + name; }
 
@@ -26,6 +29,25 @@ struct ProcessResult {
     std::string err;
 };
 
+// A forked child that runs body and exits with its result; its stdout and stderr are captured.
+class Child : public ProcessResult {
+public:
+    explicit Child(const std::function<int()>& body);
+    ~Child(); // kills a child that is still running
+    Child(const Child&) = delete;
+    // True once the child has ended, within the time; a child that has not is left running.
+    bool Wait(double seconds = 10);
+    void Kill(int number) const;
+
+private:
+    pid_t mPid = -1;
+    int mOut = -1, mErr = -1;
+    bool mEnded = false;
+};
+
+// Replaces this process by the program (argv[0] is its path); returns only when that failed.
+int Exec(const std::vector<std::string>& argv);
+
 // Runs a program (argv[0] is its path) to its end, with environment additions "NAME=value".
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::string>& environment = {});
@@ -34,6 +56,21 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool Exists(const std::string& path);
 void RemoveTree(const std::string& path);
+
+// Sets (or with nullptr unsets) an environment variable for a scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : mName(name) {
+        if (const char* old = std::getenv(name)) mOld = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(mOld ? mOld->c_str() : nullptr); }
+
+private:
+    void Set(const char* value) { value ? ::setenv(mName, value, 1) : ::unsetenv(mName); }
+    const char* mName;
+    std::optional<std::string> mOld;
+};
 
 // Where the staged install tree is (bin, share/vistrel with the component bundles).
 std::string StagePath(const std::string& relative);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/quicktime/QuickTimeTypes.h"
+
+#include <cstdint>
+
+// The device behind the digitizer: it has no sensor and takes its frames from the shared camera
+// memory of this process. A frame is handed out in place with its buffer's lock held, and the
+// lock is released when the frame is given back.
+class MY_LIL_DEVICE {
+public:
+    static constexpr int kFrameWidthPixels = 640;
+    static constexpr int kFrameHeightPixels = 480;
+    static constexpr int32_t kFrameSizeBytes = 1228800;
+    static constexpr int kDeviceNameCapacity = 68;
+    // How long GetFrame waits for a buffer's lock. A healthy holder keeps a buffer for one frame
+    // at most; one that died holding it would otherwise hang the capture thread for good.
+    static constexpr double kFrameLockWaitSeconds = 1.0;
+
+    MY_LIL_DEVICE();
+    ~MY_LIL_DEVICE();
+    MY_LIL_DEVICE(const MY_LIL_DEVICE&) = delete;
+    MY_LIL_DEVICE& operator=(const MY_LIL_DEVICE&) = delete;
+
+    bool Connect();
+    void Disconnect();
+
+    platform::OSErr GetDeviceName(unsigned char* name) const;
+    void SetDeviceNameSuffix(const char* suffix);
+    void GetMaxSrcRectFromDevice(platform::quicktime::Rect* rect) const;
+    int32_t FrameSizeBytes() const { return kFrameSizeBytes; }
+    platform::OSErr SetCompressionOnOff(int32_t on);
+
+    // The newest frame's address, not locked.
+    void* GetCurrentFrameBufferPtr(int32_t frameNumber) const;
+    // The newest frame with its buffer locked; 0 or -50.
+    platform::OSErr GetFrame(uint8_t* queuedFrameCount, char** data, long* dataSize);
+    platform::OSErr ReleaseCompressBuffer(char* data);
+
+private:
+    char _deviceName[kDeviceNameCapacity] = {};
+    void* _framePtr = nullptr;
+    int32_t _frameSizeBytes = 0;
+    int32_t _frameCount = 0;
+    int32_t _compressionOn = 0;
+};
