@@ -449,23 +449,23 @@ bool QVDigDeviceBase::ImageDescriptionCompressionList(ImageDescriptionHandle des
         CopyPascal(description.name, entry.typeName, sizeof entry.typeName);
         CopyPascal(description.name, entry.name, sizeof entry.name);
     }
-    if (description.cType == kRawPixelFormat) {
-        entry.cType = kRawPixelFormat;
-        entry.formatFlags = codecInfoDepth32;
+    struct Listing {
+        OSType type;
+        int32_t formatFlags;
+        const char* codecName;
+    };
+    static constexpr Listing kListings[] = {
+        {kRawPixelFormat, codecInfoDepth32, "Uncompressed 8-bit ARGB"},
+        {k2vuyPixelFormat, codecInfoDepth24, "Uncompressed 8-bit 4:2:2"},
+    };
+    for (const Listing& listing : kListings) {
+        if (description.cType != listing.type) continue;
+        entry.cType = listing.type;
+        entry.formatFlags = listing.formatFlags;
         entry.compressFlags = codecInfoDoes32;
         if (entry.codec) {
-            SetPascal("Uncompressed 8-bit ARGB", entry.typeName);
-            SetPascal("Uncompressed 8-bit ARGB", entry.name);
-        }
-        return true;
-    }
-    if (description.cType == k2vuyPixelFormat) {
-        entry.cType = k2vuyPixelFormat;
-        entry.formatFlags = codecInfoDepth24;
-        entry.compressFlags = codecInfoDoes32;
-        if (entry.codec) {
-            SetPascal("Uncompressed 8-bit 4:2:2", entry.typeName);
-            SetPascal("Uncompressed 8-bit 4:2:2", entry.name);
+            SetPascal(listing.codecName, entry.typeName);
+            SetPascal(listing.codecName, entry.name);
         }
         return true;
     }
