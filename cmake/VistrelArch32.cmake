@@ -29,4 +29,6 @@ if(VISTREL_BUILD_ARCH32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON)
   set(VISTREL_ARCH32_TOOL ${VISTREL_STAGE}/lib/vistrel/i386/vistrel-channel)
+  install(FILES ${VISTREL_STAGE_RESOURCES}/VistrelX64.component/Contents/Linux/i386/VistrelX64.so
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/vistrel/VistrelX64.component/Contents/Linux/i386)
 endif()

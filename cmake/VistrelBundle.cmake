@@ -35,12 +35,26 @@ endfunction()
 
 # The main bundle of a program is its install tree; its Info.ini lives in share/<program>/.
 # RESOURCES names another program's resources folder (relative), so tools share the app's resources.
+# INSTALL also installs the metadata beside the program (tests and benchmarks are not installed).
 function(vistrel_main_bundle_info program identifier)
-  cmake_parse_arguments(M "" "RESOURCES" "" ${ARGN})
+  cmake_parse_arguments(M "INSTALL" "RESOURCES" "" ${ARGN})
   set(text "CFBundleIdentifier=${identifier}\nCFBundleExecutable=${program}\n")
   if(M_RESOURCES)
     string(APPEND text "Resources=${M_RESOURCES}\n")
   endif()
   file(WRITE ${VISTREL_STAGE}/share/${program}/Info.ini "${text}")
-  install(FILES ${VISTREL_STAGE}/share/${program}/Info.ini DESTINATION ${CMAKE_INSTALL_DATADIR}/${program})
+  if(M_INSTALL)
+    install(FILES ${VISTREL_STAGE}/share/${program}/Info.ini DESTINATION ${CMAKE_INSTALL_DATADIR}/${program})
+  endif()
+endfunction()
+
+# vistrel_install_bundle(<target> DESTINATION <folder>): the bundle folder under <folder>, its
+# object installed as a target so its run path is the installed one.
+function(vistrel_install_bundle target)
+  cmake_parse_arguments(I "" "DESTINATION" "" ${ARGN})
+  get_target_property(bundle ${target} VISTREL_BUNDLE_DIR)
+  get_filename_component(bundle_name ${bundle} NAME)
+  set(contents ${I_DESTINATION}/${bundle_name}/Contents)
+  install(FILES ${bundle}/Contents/Info.ini DESTINATION ${contents})
+  install(TARGETS ${target} LIBRARY DESTINATION ${contents}/Linux/${VISTREL_ARCH_DIR})
 endfunction()
