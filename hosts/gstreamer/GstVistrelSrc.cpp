@@ -1,0 +1,142 @@
+#include "hosts/gstreamer/GstVistrelSrc.h"
+
+#include "hosts/gstreamer/VistrelCamera.h"
+
+GST_DEBUG_CATEGORY_STATIC(vistrel_src_debug);
+#define GST_CAT_DEFAULT vistrel_src_debug
+
+struct _GstVistrelSrc {
+    GstPushSrc parent;
+    VistrelCamera* camera;
+    gint flushing;
+};
+
+G_DEFINE_TYPE(GstVistrelSrc, gst_vistrel_src, GST_TYPE_PUSH_SRC)
+
+namespace {
+
+constexpr GstClockTime kFrameDuration = GST_SECOND / VistrelCamera::kFramesPerSecond;
+
+GstStaticPadTemplate sSourceTemplate =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS,
+                            GST_STATIC_CAPS("video/x-raw, format=(string)ARGB, width=(int)640, "
+                                            "height=(int)480, framerate=(fraction)30/1"));
+
+// Posts the reason a camera did not open, under the error code that fits it best.
+void PostOpenFailure(GstVistrelSrc* self, const VistrelCamera::OpenResult& opened) {
+    const char* message = opened.message.c_str();
+    const char* detail = opened.detail.c_str();
+    switch (opened.failure) {
+    case VistrelCamera::Failure::kNotInstalled:
+    case VistrelCamera::Failure::kNoChannel:
+        GST_ELEMENT_ERROR(self, RESOURCE, NOT_FOUND, ("%s", message), ("%s", detail));
+        break;
+    case VistrelCamera::Failure::kChannelUnreadable:
+    case VistrelCamera::Failure::kConnectionsOff:
+    case VistrelCamera::Failure::kProgramRefused:
+        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("%s", message), ("%s", detail));
+        break;
+    case VistrelCamera::Failure::kNoMoreConnections:
+        GST_ELEMENT_ERROR(self, RESOURCE, BUSY, ("%s", message), ("%s", detail));
+        break;
+    default:
+        GST_ELEMENT_ERROR(self, RESOURCE, FAILED, ("%s", message), ("%s", detail));
+        break;
+    }
+}
+
+gboolean Start(GstBaseSrc* base) {
+    GstVistrelSrc* self = GST_VISTREL_SRC(base);
+    const VistrelCamera::OpenResult opened = VistrelCamera::Open();
+    if (!opened.camera) {
+        PostOpenFailure(self, opened);
+        return FALSE;
+    }
+    GST_INFO_OBJECT(self, "Vistrel camera open");
+    self->camera = opened.camera;
+    return TRUE;
+}
+
+gboolean Stop(GstBaseSrc* base) {
+    GstVistrelSrc* self = GST_VISTREL_SRC(base);
+    // Buffers still downstream keep the digitizer instance open until they are freed.
+    if (self->camera) self->camera->Stop();
+    self->camera = nullptr;
+    return TRUE;
+}
+
+gboolean Unlock(GstBaseSrc* base) {
+    g_atomic_int_set(&GST_VISTREL_SRC(base)->flushing, 1);
+    return TRUE;
+}
+
+gboolean UnlockStop(GstBaseSrc* base) {
+    g_atomic_int_set(&GST_VISTREL_SRC(base)->flushing, 0);
+    return TRUE;
+}
+
+gboolean Query(GstBaseSrc* base, GstQuery* query) {
+    if (GST_QUERY_TYPE(query) == GST_QUERY_LATENCY) {
+        // A frame is ready one frame time after its moment, and none is kept back.
+        gst_query_set_latency(query, TRUE, kFrameDuration, kFrameDuration);
+        return TRUE;
+    }
+    return GST_BASE_SRC_CLASS(gst_vistrel_src_parent_class)->query(base, query);
+}
+
+void GiveBackFrame(gpointer frame) {
+    VistrelCamera::ReleaseFrame(static_cast<VistrelCamera::Frame*>(frame));
+}
+
+GstFlowReturn Create(GstPushSrc* push, GstBuffer** buffer) {
+    GstVistrelSrc* self = GST_VISTREL_SRC(push);
+    if (!self->camera) return GST_FLOW_FLUSHING;
+    VistrelCamera::Frame* frame = nullptr;
+    std::string detail;
+    const auto cancelled = [self] { return g_atomic_int_get(&self->flushing) != 0; };
+    switch (self->camera->NextFrame(cancelled, frame, detail)) {
+    case VistrelCamera::Next::kCancelled:
+        return GST_FLOW_FLUSHING;
+    case VistrelCamera::Next::kFailed:
+        GST_ELEMENT_ERROR(self, RESOURCE, READ, ("The Vistrel camera stopped delivering frames"),
+                          ("%s", detail.c_str()));
+        return GST_FLOW_ERROR;
+    case VistrelCamera::Next::kFrame:
+        break;
+    }
+    // The frame is the shared buffer itself, locked until this buffer is freed; read-only, so
+    // an element that wants to write gets its own copy.
+    *buffer = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, frame->data, frame->size, 0,
+                                          frame->size, frame, GiveBackFrame);
+    GST_BUFFER_DURATION(*buffer) = kFrameDuration;
+    return GST_FLOW_OK;
+}
+
+} // namespace
+
+static void gst_vistrel_src_class_init(GstVistrelSrcClass* klass) {
+    GST_DEBUG_CATEGORY_INIT(vistrel_src_debug, "vistrelsrc", 0, "Vistrel camera source");
+    GstElementClass* element = GST_ELEMENT_CLASS(klass);
+    gst_element_class_set_static_metadata(
+        element, "Vistrel camera", "Source/Video",
+        "The Vistrel broadcast as a live camera: 640x480 ARGB frames from the Vistrel video "
+        "digitizer",
+        "The Vistrel developers");
+    gst_element_class_add_static_pad_template(element, &sSourceTemplate);
+
+    GstBaseSrcClass* base = GST_BASE_SRC_CLASS(klass);
+    base->start = Start;
+    base->stop = Stop;
+    base->unlock = Unlock;
+    base->unlock_stop = UnlockStop;
+    base->query = Query;
+    GST_PUSH_SRC_CLASS(klass)->create = Create;
+}
+
+static void gst_vistrel_src_init(GstVistrelSrc* self) {
+    self->camera = nullptr;
+    self->flushing = 0;
+    gst_base_src_set_live(GST_BASE_SRC(self), TRUE);
+    gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
+    gst_base_src_set_do_timestamp(GST_BASE_SRC(self), TRUE);
+}

@@ -1,0 +1,303 @@
+#include "hosts/gstreamer/VistrelCamera.h"
+
+#include "platform/files/PlatformFiles.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace platform::quicktime;
+
+namespace {
+
+// VistrelXXX registers its digitizer under these (see its bundle's Info.ini).
+constexpr OSType kDigitizerSubType = FourCC("Vstr");
+constexpr OSType kDigitizerManufacturer = FourCC("Trnw");
+constexpr OSType kRawPixelFormat = FourCC("raw ");
+
+constexpr auto kPollInterval = std::chrono::milliseconds(2);
+// paramErr from a frame request passes: no frame was published yet, or the digitizer gave up on
+// a buffer that another process holds. Ask again, but not at once: each refusal is logged.
+constexpr auto kRetryInterval = std::chrono::milliseconds(100);
+constexpr auto kFramePeriod =
+    std::chrono::nanoseconds(1000000000 / VistrelCamera::kFramesPerSecond);
+
+// The channel statics serve every camera's diagnosis.
+std::mutex sDiagnosisLock;
+
+bool Pause(std::chrono::steady_clock::duration length, const std::function<bool()>& cancelled) {
+    const auto until = std::chrono::steady_clock::now() + length;
+    for (auto now = std::chrono::steady_clock::now(); now < until;
+         now = std::chrono::steady_clock::now()) {
+        if (cancelled()) return false;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(kPollInterval, until - now));
+    }
+    return !cancelled();
+}
+
+std::string ComponentFolders() {
+    std::string folders;
+    for (platform::files::Domain domain :
+         {platform::files::kUserDomain, platform::files::kSystemDomain,
+          platform::files::kLocalDomain}) {
+        std::string folder;
+        if (platform::files::FindFolder(domain, platform::files::kQuickTimeComponentsFolderType,
+                                        platform::files::kDontCreateFolder, folder) == noErr)
+            folders += (folders.empty() ? "" : ", ") + folder;
+    }
+    return folders.empty() ? "none of the component folders exists" : "searched " + folders;
+}
+
+void SetFailure(VistrelCamera::OpenResult& result, VistrelCamera::Failure failure,
+                std::string message, std::string detail) {
+    result.failure = failure;
+    result.message = std::move(message);
+    result.detail = std::move(detail);
+}
+
+// The digitizer answers paramErr for every refusal. Its reasons, in its own order, are: this
+// program is excluded or the system too old, no channel region, the allowance. The last two are
+// read here from the channel itself; what remains is the first.
+void Diagnose(Component component, VistrelCamera::OpenResult& result) {
+    using Failure = VistrelCamera::Failure;
+    std::lock_guard<std::mutex> hold(sDiagnosisLock);
+    SharedGWorldMemory& channel = SharedGWorldMemory::sSingleton;
+    const std::string path = SharedGWorldMemory::sFileMappingPath.c_str();
+    if (!channel.OpenReadView()) {
+        channel.Close();
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT)
+            SetFailure(result, Failure::kNoChannel,
+                       "No Vistrel broadcast has created the camera yet: start a broadcast in "
+                       "Vistrel, then try again",
+                       path + " does not exist");
+        else
+            SetFailure(result, Failure::kChannelUnreadable,
+                       "The Vistrel camera channel cannot be opened by this user",
+                       path + " exists but does not open as the camera channel");
+        return;
+    }
+    // The refused instance counted itself.
+    const uint32_t count = uint32_t(CountComponentInstances(component)) + 1;
+    if (!channel.AllowCameraConnection(1))
+        SetFailure(result, Failure::kConnectionsOff,
+                   "Camera connections are switched off in Vistrel: allow them in Vistrel to use "
+                   "the camera",
+                   "the allowance in " + path + " refuses every connection");
+    else if (!channel.AllowCameraConnection(count))
+        SetFailure(result, Failure::kNoMoreConnections,
+                   "Vistrel allows no more camera connections in this program",
+                   "the allowance in " + path + " refuses connection number " +
+                       std::to_string(count));
+    else
+        SetFailure(result, Failure::kProgramRefused,
+                   "This program is not allowed to use the Vistrel camera (it is excluded, or the "
+                   "system is too old for it)",
+                   "the digitizer refused to open although the broadcast allows connections");
+    channel.Close();
+}
+
+} // namespace
+
+VistrelCamera::VistrelCamera(ComponentInstance instance) : mInstance(instance) {}
+
+VistrelCamera::OpenResult VistrelCamera::Open() {
+    OpenResult result;
+    ComponentDescription looking{videoDigitizerComponentType, kDigitizerSubType,
+                                 kDigitizerManufacturer, 0, 0};
+    const Component component = FindNextComponent(nullptr, &looking);
+    if (!component) {
+        SetFailure(result, Failure::kNotInstalled,
+                   "No Vistrel camera is installed: no component folder holds the Vistrel "
+                   "camera component (VistrelXXX.component)",
+                   "no 'vdig' component 'Vstr' by 'Trnw'; " + ComponentFolders());
+        return result;
+    }
+    ComponentInstance instance = nullptr;
+    const OSErr err = OpenAComponent(component, &instance);
+    if (err == paramErr) {
+        Diagnose(component, result);
+        return result;
+    }
+    if (err == componentDllLoadErr || err == componentDllEntryNotFoundErr) {
+        SetFailure(result, Failure::kNotLoadable,
+                   "The Vistrel camera component is installed but cannot be loaded",
+                   "OpenAComponent answered " + std::to_string(err));
+        return result;
+    }
+    if (err != noErr) {
+        SetFailure(result, Failure::kSetUp, "The Vistrel camera could not be opened",
+                   "OpenAComponent answered " + std::to_string(err));
+        return result;
+    }
+    auto* camera = new VistrelCamera(instance);
+    if (!camera->StartCapture(result)) {
+        camera->Unref();
+        return result;
+    }
+    result.camera = camera;
+    return result;
+}
+
+bool VistrelCamera::StartCapture(OpenResult& result) {
+    const auto failed = [&](const char* call, long err) {
+        SetFailure(result, Failure::kSetUp, "The Vistrel camera could not be started",
+                   std::string(call) + " answered " + std::to_string(err));
+        return false;
+    };
+    VideoDigitizerError err = VDSetCompressionOnOff(mInstance, 1);
+    if (err) return failed("VDSetCompressionOnOff", err);
+    // Type 0: the device's own format, as it is.
+    if ((err = VDSetCompression(mInstance, 0, 0, nullptr, 0, 0, 0)))
+        return failed("VDSetCompression", err);
+
+    auto desc = reinterpret_cast<ImageDescriptionHandle>(NewHandleClear(sizeof(ImageDescription)));
+    if (!desc) return failed("NewHandleClear", MemError());
+    err = VDGetImageDescription(mInstance, desc);
+    const ImageDescription description = **desc;
+    DisposeHandle(reinterpret_cast<Handle>(desc));
+    if (err) return failed("VDGetImageDescription", err);
+    if (description.cType != kRawPixelFormat || description.width != kWidth ||
+        description.height != kHeight || description.depth != 32) {
+        char detail[160];
+        std::snprintf(detail, sizeof detail,
+                      "image description of type 0x%08x, %dx%d, depth %d; expected 'raw ' "
+                      "640x480, depth 32",
+                      unsigned(description.cType), description.width, description.height,
+                      description.depth);
+        SetFailure(result, Failure::kSetUp,
+                   "The Vistrel camera delivers pictures of a kind this element does not know",
+                   detail);
+        return false;
+    }
+
+    mTimeBase = NewTimeBase();
+    if (!mTimeBase) return failed("NewTimeBase", memFullErr);
+    SetTimeBaseRate(mTimeBase, Long2Fix(1));
+    if ((err = VDSetTimeBase(mInstance, mTimeBase))) return failed("VDSetTimeBase", err);
+    if ((err = VDSetFrameRate(mInstance, Long2Fix(kFramesPerSecond))))
+        return failed("VDSetFrameRate", err);
+    if ((err = VDCaptureStateChanging(mInstance, vdFlagCaptureStarting)))
+        return failed("VDCaptureStateChanging", err);
+    // Without this view every frame request simply goes to the digitizer.
+    mChannel.OpenReadView();
+    return true;
+}
+
+bool VistrelCamera::CurrentBufferIsHeld() {
+    if (!mChannel.IsViewOpen()) return false;
+    const uint8_t* current = mChannel.GetCurrentReadBuffer();
+    if (!current) return false;
+    if (!mChannel.TryLockFrameBufferPtr(current)) return true;
+    mChannel.UnLockFrameBufferPtr(current);
+    return false;
+}
+
+VistrelCamera::Frame* VistrelCamera::ShareNewest() {
+    std::lock_guard<std::mutex> hold(mLock);
+    if (!mNewest) return nullptr;
+    ++mNewest->users;
+    return mNewest;
+}
+
+VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled, Frame*& frame,
+                                             std::string& detail) {
+    frame = nullptr;
+    for (;;) {
+        if (cancelled()) return Next::kCancelled;
+        bool newestIsOut;
+        {
+            std::lock_guard<std::mutex> hold(mLock);
+            newestIsOut = mNewest != nullptr;
+        }
+        if (newestIsOut && CurrentBufferIsHeld()) {
+            // Most likely downstream still holds our newest frame (a sink keeps its last buffer):
+            // the digitizer would wait for a release that only our next frame brings. When a
+            // frame is due, that frame goes out again; nobody changed it while it was locked.
+            if (Clock::now() - mLastDelivery >= kFramePeriod) {
+                if (Frame* again = ShareNewest()) {
+                    mLastDelivery = Clock::now();
+                    frame = again;
+                    return Next::kFrame;
+                }
+            }
+            if (!Pause(kPollInterval, cancelled)) return Next::kCancelled;
+            continue;
+        }
+
+        UInt8 queued = 0;
+        Ptr data = nullptr;
+        long size = 0;
+        VideoDigitizerError err = VDCompressOneFrameAsync(mInstance);
+        if (err == noErr) err = VDCompressDone(mInstance, &queued, &data, &size, nullptr, nullptr);
+        if (err == paramErr) {
+            if (!Pause(kRetryInterval, cancelled)) return Next::kCancelled;
+            continue;
+        }
+        if (err != noErr) {
+            detail = "the digitizer's frame request answered " + std::to_string(err);
+            return Next::kFailed;
+        }
+        if (queued == 0 || !data) {
+            if (!Pause(kPollInterval, cancelled)) return Next::kCancelled;
+            continue;
+        }
+        if (size < kFrameBytes) {
+            VDReleaseCompressBuffer(mInstance, data);
+            detail = "the digitizer delivered " + std::to_string(size) + " bytes instead of " +
+                     std::to_string(kFrameBytes);
+            return Next::kFailed;
+        }
+        auto* lent = new Frame{this, data, kFrameBytes, 1};
+        {
+            std::lock_guard<std::mutex> hold(mLock);
+            ++mRefs;
+            mNewest = lent;
+        }
+        mLastDelivery = Clock::now();
+        frame = lent;
+        return Next::kFrame;
+    }
+}
+
+// A give-back may run on any streaming thread while the capture thread asks for the next frame.
+// The two calls touch different parts of the digitizer (the release only unlocks a buffer), so
+// they are not serialised: a request that waits for a buffer must not keep its release out.
+void VistrelCamera::ReleaseFrame(Frame* frame) {
+    if (!frame) return;
+    VistrelCamera* camera = frame->camera;
+    {
+        std::lock_guard<std::mutex> hold(camera->mLock);
+        if (--frame->users > 0) return;
+        if (camera->mNewest == frame) camera->mNewest = nullptr;
+    }
+    VDReleaseCompressBuffer(camera->mInstance, frame->data);
+    delete frame;
+    camera->Unref();
+}
+
+void VistrelCamera::Stop() {
+    VDCaptureStateChanging(mInstance, vdFlagCaptureStopping);
+    Unref();
+}
+
+void VistrelCamera::Unref() {
+    {
+        std::lock_guard<std::mutex> hold(mLock);
+        if (--mRefs > 0) return;
+    }
+    Close();
+    delete this;
+}
+
+void VistrelCamera::Close() {
+    // Compression stays on while frames are out: the digitizer takes frames back only then.
+    VDSetCompressionOnOff(mInstance, 0);
+    CloseComponent(mInstance);
+    if (mTimeBase) DisposeTimeBase(mTimeBase);
+    mChannel.Close();
+}
