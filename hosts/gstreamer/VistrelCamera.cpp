@@ -19,6 +19,8 @@ constexpr OSType kDigitizerManufacturer = FourCC("Trnw");
 constexpr OSType kRawPixelFormat = FourCC("raw ");
 
 constexpr auto kPollInterval = std::chrono::milliseconds(2);
+// How late a stop request may be noticed while the source sleeps.
+constexpr auto kCancelCheckInterval = std::chrono::milliseconds(10);
 // paramErr from a frame request passes: no frame was published yet, or the digitizer gave up on
 // a buffer that another process holds. Ask again, but not at once: each refusal is logged.
 constexpr auto kRetryInterval = std::chrono::milliseconds(100);
@@ -34,7 +36,7 @@ bool Pause(std::chrono::steady_clock::duration length, const std::function<bool(
          now = std::chrono::steady_clock::now()) {
         if (cancelled()) return false;
         std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(kPollInterval, until - now));
+            std::min<std::chrono::steady_clock::duration>(kCancelCheckInterval, until - now));
     }
     return !cancelled();
 }
@@ -204,6 +206,12 @@ VistrelCamera::Frame* VistrelCamera::ShareNewest() {
     return mNewest;
 }
 
+// Frames come one period apart: sleep through most of it instead of asking all the time.
+VistrelCamera::Clock::duration VistrelCamera::UntilNextFrameIsDue() const {
+    const auto wait = mLastDelivery + kFramePeriod - kPollInterval - Clock::now();
+    return std::max<std::chrono::steady_clock::duration>(kPollInterval, wait);
+}
+
 VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled, Frame*& frame,
                                              std::string& detail) {
     frame = nullptr;
@@ -225,7 +233,7 @@ VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancel
                     return Next::kFrame;
                 }
             }
-            if (!Pause(kPollInterval, cancelled)) return Next::kCancelled;
+            if (!Pause(UntilNextFrameIsDue(), cancelled)) return Next::kCancelled;
             continue;
         }
 
@@ -243,7 +251,7 @@ VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancel
             return Next::kFailed;
         }
         if (queued == 0 || !data) {
-            if (!Pause(kPollInterval, cancelled)) return Next::kCancelled;
+            if (!Pause(UntilNextFrameIsDue(), cancelled)) return Next::kCancelled;
             continue;
         }
         if (size < kFrameBytes) {

@@ -73,6 +73,7 @@ private:
     bool StartCapture(OpenResult& result);
     bool CurrentBufferIsHeld();
     Frame* ShareNewest();
+    Clock::duration UntilNextFrameIsDue() const;
     void Unref();
     void Close();
 
