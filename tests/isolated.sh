@@ -13,7 +13,22 @@ if [ "${VISTREL_ISOLATED:-}" != 1 ]; then
     echo "isolated.sh: no private mount namespace here; running unisolated" >&2
     home=$(mktemp -d)
 else
+    # A checkout or build tree that lives under /tmp must stay reachable: keep the old /tmp open,
+    # cover it, and bind the tree's top folder back in. The channel's own file stays private.
+    keep=""
+    for path in "$(pwd)" "$(dirname "$(readlink -f "$0")")" "$(readlink -f "$1" || echo "$1")"; do
+        case $path in
+        /tmp/?*) top=${path#/tmp/}; keep="$keep ${top%%/*}" ;;
+        esac
+    done
+    exec 3</tmp
     mount -t tmpfs -o mode=1777 tmpfs /tmp
+    for top in $keep; do
+        [ -e "/tmp/$top" ] && continue
+        mkdir -p "/tmp/$top"
+        mount --no-canonicalize --bind "/proc/self/fd/3/$top" "/tmp/$top"
+    done
+    exec 3<&-
     mount -t tmpfs -o mode=1777 tmpfs /dev/shm
     home=/tmp/home
     mkdir -p "$home"
