@@ -2,7 +2,7 @@
 # Installs the Debian packages Vistrel needs to build, run and test. Safe to run again.
 set -eu
 packages="build-essential cmake ninja-build pkg-config g++-multilib libgtest-dev libgmock-dev
-libbenchmark-dev libpng-dev util-linux binutils
+libbenchmark-dev libyuv-dev libpng-dev libpixman-1-dev util-linux binutils
 libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
 gstreamer1.0-plugins-good"
 missing=""

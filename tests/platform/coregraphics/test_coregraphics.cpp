@@ -1,0 +1,246 @@
+// Pixels are compared as bytes in memory, so every case also pins the layouts' byte orders.
+#include "platform/coregraphics/CoreGraphics.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <vector>
+
+using namespace platform::coregraphics;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A context over caller memory, released with the fixture.
+struct Bitmap {
+    Bitmap(size_t width, size_t height, CGBitmapInfo info, uint8_t fill = 0, bool gray = false)
+        : width(width), height(height), rowBytes(width * (gray ? 1 : 4)),
+          pixels(rowBytes * height, fill) {
+        CGColorSpaceRef space =
+            gray ? CGColorSpaceCreateDeviceGray() : CGColorSpaceCreateDeviceRGB();
+        context = CGBitmapContextCreate(pixels.data(), width, height, 8, rowBytes, space, info);
+        CGColorSpaceRelease(space);
+    }
+    ~Bitmap() { CGContextRelease(context); }
+    // Writes in place: the context keeps pointing at the same memory.
+    void Set(const Bytes& bytes) { std::copy(bytes.begin(), bytes.end(), pixels.begin()); }
+    const uint8_t* At(size_t x, size_t row) const {
+        return &pixels[row * rowBytes + x * (rowBytes / width)];
+    }
+    Bytes Pixel(size_t x, size_t row) const {
+        const size_t n = rowBytes / width;
+        return Bytes(At(x, row), At(x, row) + n);
+    }
+
+    size_t width, height, rowBytes;
+    Bytes pixels;
+    CGContextRef context = nullptr;
+};
+
+// An image over caller bytes (shared, not copied), released with the fixture.
+struct Image {
+    Image(size_t width, size_t height, CGBitmapInfo info, Bytes bytes, bool gray = false)
+        : pixels(std::move(bytes)) {
+        CGColorSpaceRef space =
+            gray ? CGColorSpaceCreateDeviceGray() : CGColorSpaceCreateDeviceRGB();
+        const size_t bytesPerPixel = gray ? 1 : 4;
+        CGDataProviderRef provider =
+            CGDataProviderCreateWithData(nullptr, pixels.data(), pixels.size(), nullptr);
+        image = CGImageCreate(width, height, 8, 8 * bytesPerPixel, width * bytesPerPixel, space,
+                              info, provider, nullptr, true, kCGRenderingIntentDefault);
+        CGDataProviderRelease(provider);
+        CGColorSpaceRelease(space);
+    }
+    ~Image() { CGImageRelease(image); }
+
+    Bytes pixels;
+    CGImageRef image = nullptr;
+};
+
+constexpr CGBitmapInfo kARGB = kCGImageAlphaPremultipliedFirst;
+
+Bytes Repeat(const Bytes& pixel, size_t count) {
+    Bytes out;
+    for (size_t i = 0; i < count; ++i)
+        out.insert(out.end(), pixel.begin(), pixel.end());
+    return out;
+}
+
+TEST(CoreGraphicsDrawing, LayoutsKeepTheirDocumentedByteOrders) {
+    // One opaque pixel, red 0x10, green 0x20, blue 0x30, in each layout an image may have.
+    const Bytes argb{0xFF, 0x10, 0x20, 0x30};
+    // The skipped byte (index 'skip', or none when 4) is read as opaque and written as anything.
+    struct Case {
+        CGBitmapInfo info;
+        Bytes bytes;
+        size_t skip;
+    } cases[] = {
+        {kCGImageAlphaPremultipliedFirst, {0xFF, 0x10, 0x20, 0x30}, 4},
+        {kCGImageAlphaNoneSkipFirst, {0x00, 0x10, 0x20, 0x30}, 0},
+        {kCGImageAlphaNoneSkipLast, {0x10, 0x20, 0x30, 0x00}, 3},
+        {kCGImageAlphaPremultipliedLast, {0x10, 0x20, 0x30, 0xFF}, 4},
+        {kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little, {0x30, 0x20, 0x10, 0xFF}, 4},
+        {kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little, {0x30, 0x20, 0x10, 0x00}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.info);
+        Image image(1, 1, c.info, c.bytes);
+        ASSERT_NE(image.image, nullptr);
+        Bitmap target(1, 1, kARGB);
+        ASSERT_NE(target.context, nullptr);
+        CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image.image);
+        EXPECT_EQ(target.pixels, argb);
+        // And back out into the same layout.
+        Bitmap same(1, 1, c.info);
+        CGContextDrawImage(same.context, CGRectMake(0, 0, 1, 1), image.image);
+        Bytes written = same.Pixel(0, 0);
+        if (c.skip < 4) written[c.skip] = c.bytes[c.skip];
+        EXPECT_EQ(written, c.bytes);
+    }
+    // Gray reads as an opaque gray and is written back as its level.
+    Image gray(1, 1, kCGImageAlphaNone, {0x5A}, true);
+    Bitmap colour(1, 1, kARGB);
+    CGContextDrawImage(colour.context, CGRectMake(0, 0, 1, 1), gray.image);
+    EXPECT_EQ(colour.pixels, (Bytes{0xFF, 0x5A, 0x5A, 0x5A}));
+    Image level(1, 1, kARGB, {0xFF, 0x77, 0x77, 0x77});
+    Bitmap grayTarget(1, 1, kCGImageAlphaNone, 0, true);
+    ASSERT_NE(grayTarget.context, nullptr);
+    CGContextDrawImage(grayTarget.context, CGRectMake(0, 0, 1, 1), level.image);
+    EXPECT_EQ(grayTarget.pixels, Bytes{0x77});
+}
+
+TEST(CoreGraphicsDrawing, UnsupportedLayoutsAreRefused) {
+    uint8_t memory[64] = {};
+    CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+    CGColorSpaceRef gray = CGColorSpaceCreateDeviceGray();
+    EXPECT_EQ(CGBitmapContextCreate(memory, 2, 2, 16, 16, rgb, kARGB), nullptr);
+    EXPECT_EQ(CGBitmapContextCreate(memory, 2, 2, 8, 7, rgb, kARGB), nullptr); // rows too short
+    EXPECT_EQ(CGBitmapContextCreate(memory, 2, 2, 8, 8, rgb, kCGImageAlphaFirst), nullptr);
+    EXPECT_EQ(CGBitmapContextCreate(memory, 2, 2, 8, 8, rgb, kCGImageAlphaNone), nullptr);
+    EXPECT_EQ(CGBitmapContextCreate(memory, 2, 2, 8, 2, gray, kARGB), nullptr);
+    EXPECT_EQ(CGBitmapContextCreate(memory, 0, 2, 8, 8, rgb, kARGB), nullptr);
+    // A provider shorter than the image's rows.
+    CGDataProviderRef shortProvider = CGDataProviderCreateWithData(nullptr, memory, 15, nullptr);
+    EXPECT_EQ(CGImageCreate(2, 2, 8, 32, 8, rgb, kARGB, shortProvider, nullptr, true, 0), nullptr);
+    CGDataProviderRelease(shortProvider);
+    CGColorSpaceRelease(gray);
+    CGColorSpaceRelease(rgb);
+}
+
+TEST(CoreGraphicsDrawing, TheWholeRectangleLandsUpright) {
+    // 4 x 3, top row first, every pixel distinct.
+    Bytes source;
+    for (uint8_t i = 0; i < 12; ++i)
+        source.insert(source.end(), {0xFF, i, uint8_t(0x80 + i), 0x40});
+    Image image(4, 3, kARGB, source);
+    Bitmap same(4, 3, kARGB);
+    CGContextDrawImage(same.context, CGRectMake(0, 0, 4, 3), image.image);
+    EXPECT_EQ(same.pixels, source);
+
+    // Twice the size: the corners are the image's corners.
+    const Bytes tl{0xFF, 0xFF, 0, 0}, tr{0xFF, 0, 0xFF, 0}, bl{0xFF, 0, 0, 0xFF}, br{0xFF, 9, 9, 9};
+    Bytes square = tl;
+    for (const Bytes* p : {&tr, &bl, &br})
+        square.insert(square.end(), p->begin(), p->end());
+    Image two(2, 2, kARGB, square);
+    Bitmap big(4, 4, kARGB);
+    CGContextDrawImage(big.context, CGRectMake(0, 0, 4, 4), two.image);
+    EXPECT_EQ(big.Pixel(0, 0), tl);
+    EXPECT_EQ(big.Pixel(3, 0), tr);
+    EXPECT_EQ(big.Pixel(0, 3), bl);
+    EXPECT_EQ(big.Pixel(3, 3), br);
+}
+
+TEST(CoreGraphicsDrawing, ScaledDrawsFillOnlyTheirRectangleMeasuredFromTheBottomLeft) {
+    const Bytes flat{0xFF, 0x12, 0x34, 0x56}, untouched{0xAA, 0xAA, 0xAA, 0xAA};
+    Image image(2, 1, kARGB, Repeat(flat, 2));
+    Bitmap target(6, 4, kARGB, 0xAA);
+    // Four pixels wide, two high, on the bottom edge: memory rows 2 and 3, columns 1 to 4.
+    CGContextDrawImage(target.context, CGRectMake(1, 0, 4, 2), image.image);
+    for (size_t row = 0; row < 4; ++row)
+        for (size_t x = 0; x < 6; ++x) {
+            const bool inside = row >= 2 && x >= 1 && x <= 4;
+            EXPECT_EQ(target.Pixel(x, row), inside ? flat : untouched) << x << "," << row;
+        }
+}
+
+TEST(CoreGraphicsDrawing, DrawingCompositesPremultipliedAlphaOver) {
+    Image half(1, 1, kARGB, {0x80, 0x80, 0x00, 0x00}); // half-transparent red
+    Bitmap target(1, 1, kARGB);
+    target.Set({0xFF, 0x00, 0x00, 0xFF}); // opaque blue
+    CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), half.image);
+    EXPECT_EQ(target.pixels, (Bytes{0xFF, 0x80, 0x00, 0x7F}));
+}
+
+TEST(CoreGraphicsDrawing, ClearRectZeroesOnlyItsPixels) {
+    Bitmap target(4, 3, kARGB, 0xEE);
+    // Two by two at the bottom-left, and a rectangle reaching outside at the top-right.
+    CGContextClearRect(target.context, CGRectMake(0, 0, 2, 2));
+    CGContextClearRect(target.context, CGRectMake(3, 2, 5, 5));
+    for (size_t row = 0; row < 3; ++row)
+        for (size_t x = 0; x < 4; ++x) {
+            const bool cleared = (row >= 1 && x <= 1) || (row == 0 && x == 3);
+            EXPECT_EQ(target.Pixel(x, row), Bytes(4, cleared ? 0x00 : 0xEE)) << x << "," << row;
+        }
+}
+
+TEST(CoreGraphicsDrawing, OddGrayRowsDrawExactly) {
+    // Rows of three bytes are not whole 32-bit words.
+    const Bytes levels{1, 2, 3, 4, 5, 6};
+    Image image(3, 2, kCGImageAlphaNone, levels, true);
+    ASSERT_NE(image.image, nullptr);
+    Bitmap target(3, 2, kCGImageAlphaNone, 0, true);
+    ASSERT_NE(target.context, nullptr);
+    CGContextDrawImage(target.context, CGRectMake(0, 0, 3, 2), image.image);
+    EXPECT_EQ(target.pixels, levels);
+}
+
+TEST(CoreGraphicsDrawing, ProviderImagesShareBytesAndContextImagesCopyThem) {
+    Image image(1, 1, kARGB, {0xFF, 1, 2, 3});
+    Bitmap target(1, 1, kARGB);
+    CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image.image);
+    EXPECT_EQ(target.pixels, (Bytes{0xFF, 1, 2, 3}));
+    image.pixels[2] = 0x99;
+    CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image.image);
+    EXPECT_EQ(target.pixels, (Bytes{0xFF, 1, 0x99, 3}));
+
+    // A snapshot of the context does not follow it.
+    CGImageRef snapshot = CGBitmapContextCreateImage(target.context);
+    ASSERT_NE(snapshot, nullptr);
+    EXPECT_EQ(CGImageGetWidth(snapshot), 1u);
+    target.Set({0xFF, 0, 0, 0});
+    Bitmap other(1, 1, kARGB);
+    CGContextDrawImage(other.context, CGRectMake(0, 0, 1, 1), snapshot);
+    EXPECT_EQ(other.pixels, (Bytes{0xFF, 1, 0x99, 3}));
+    CGImageRelease(snapshot);
+}
+
+int sReleases = 0;
+
+TEST(CoreGraphicsDrawing, TheProviderOutlivesItsLastUser) {
+    sReleases = 0;
+    uint8_t memory[4] = {0xFF, 0, 0, 0};
+    CGDataProviderRef provider = CGDataProviderCreateWithData(
+        memory, memory, sizeof memory, [](void* info, const void* data, size_t size) {
+            EXPECT_EQ(info, data);
+            EXPECT_EQ(size, 4u);
+            ++sReleases;
+        });
+    CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+    CGImageRef image = CGImageCreate(1, 1, 8, 32, 4, rgb, kARGB, provider, nullptr, true, 0);
+    CGColorSpaceRelease(rgb);
+    ASSERT_NE(image, nullptr);
+    CGDataProviderRelease(provider);
+    EXPECT_EQ(CGImageRetain(image), image);
+    CGImageRelease(image);
+    EXPECT_EQ(sReleases, 0);
+    Bitmap target(1, 1, kARGB);
+    CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image); // still readable
+    EXPECT_EQ(target.pixels, (Bytes{0xFF, 0, 0, 0}));
+    CGImageRelease(image);
+    EXPECT_EQ(sReleases, 1);
+}
+
+} // namespace
