@@ -38,16 +38,7 @@ inline bool Publish(const binding::Component& writer, int n, uint32_t counter) {
 
 // What a call writes to standard error, where the component's log is echoed.
 inline std::string StandardError(const std::function<void()>& call) {
-    std::FILE* file = std::tmpfile();
-    const int saved = ::dup(2);
-    ::dup2(::fileno(file), 2);
-    call();
-    ::dup2(saved, 2);
-    ::close(saved);
-    std::string text(size_t(::lseek(::fileno(file), 0, SEEK_END)), '\0');
-    if (::pread(::fileno(file), text.data(), text.size(), 0) < 0) text.clear();
-    std::fclose(file);
-    return text;
+    return testsupport::CaptureStandardError(call);
 }
 
 struct Frame {

@@ -1,5 +1,6 @@
 #include "core/CoreMachDebugLog.h"
 #include "pixels/CoreGraphicsBitmapContext.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,18 +18,7 @@ namespace {
 // What a call reports: the log is echoed to standard error.
 std::string Reports(const std::function<void()>& call) {
     CoreMachDebugLogSetUseLogger(kCoreLogToASL);
-    std::fflush(stderr);
-    std::FILE* file = std::tmpfile();
-    const int saved = ::dup(2);
-    ::dup2(::fileno(file), 2);
-    call();
-    std::fflush(stderr);
-    ::dup2(saved, 2);
-    ::close(saved);
-    std::string text(size_t(::lseek(::fileno(file), 0, SEEK_END)), '\0');
-    if (::pread(::fileno(file), text.data(), text.size(), 0) < 0) text.clear();
-    std::fclose(file);
-    return text;
+    return testsupport::CaptureStandardError(call);
 }
 
 bool Reported(const std::string& reports, const std::string& expression) {

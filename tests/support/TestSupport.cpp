@@ -102,6 +102,21 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     return child;
 }
 
+std::string CaptureStandardError(const std::function<void()>& call) {
+    std::fflush(stderr);
+    std::FILE* file = std::tmpfile();
+    const int saved = ::dup(2);
+    ::dup2(::fileno(file), 2);
+    call();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::string text(size_t(::lseek(::fileno(file), 0, SEEK_END)), '\0');
+    if (::pread(::fileno(file), text.data(), text.size(), 0) < 0) text.clear();
+    std::fclose(file);
+    return text;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

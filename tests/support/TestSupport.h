@@ -52,6 +52,9 @@ int Exec(const std::vector<std::string>& argv);
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::string>& environment = {});
 
+// What a call in this process writes to standard error.
+std::string CaptureStandardError(const std::function<void()>& call);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool Exists(const std::string& path);
