@@ -130,9 +130,9 @@ bool XServer::Installed(const std::string& program) {
     return !Program(program).empty();
 }
 
-std::unique_ptr<XServer> XServer::Xvfb(ScreenSize screen) {
-    const std::string size =
-        std::to_string(screen.width) + "x" + std::to_string(screen.height) + "x24";
+std::unique_ptr<XServer> XServer::Xvfb(ScreenSize screen, int depth) {
+    const std::string size = std::to_string(screen.width) + "x" + std::to_string(screen.height) +
+                             "x" + std::to_string(depth);
     return std::unique_ptr<XServer>(new XServer({Program("Xvfb"), "-screen", "0", size}, ""));
 }
 

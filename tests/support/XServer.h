@@ -17,8 +17,8 @@ struct ScreenSize {
 // do not wipe what a test set up.
 class XServer {
 public:
-    // Xvfb with one 24-bit screen, listening on local sockets only.
-    static std::unique_ptr<XServer> Xvfb(ScreenSize screen);
+    // Xvfb with one screen, listening on local sockets only.
+    static std::unique_ptr<XServer> Xvfb(ScreenSize screen, int depth = 24);
     // Xephyr shown on host, one screen per size, joined side by side by Xinerama.
     static std::unique_ptr<XServer> XephyrXinerama(const XServer& host,
                                                    const std::vector<ScreenSize>& screens);

@@ -7,10 +7,12 @@
 #include "tests/support/TestSupport.h"
 #include "tests/support/XServer.h"
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <thread>
 #include <vector>
 
 using namespace platform::coregraphics;
@@ -151,6 +153,43 @@ TEST_F(DisplayImages, SharedMemoryServesALocalServer) {
                                                 pixels.data()));
             EXPECT_TRUE(pixels == Expected(*sPattern, kLarge.width, box));
         }
+    });
+}
+
+// Captures on several threads at once share one segment, which grows under them.
+TEST_F(DisplayImages, ConcurrentCapturesEachGetTheirOwnPixels) {
+    InChild(sServer->Display(), [&] {
+        const CGDirectDisplayID main = CGMainDisplayID();
+        std::vector<std::thread> threads;
+        std::atomic<int> wrong{0};
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&, t] {
+                const Box box{t * 100, t * 50, 64 << t, 48 << t};
+                for (int i = 0; i < 20; ++i) {
+                    CGImageRef image = CGDisplayCreateImageForRect(
+                        main, CGRectMake(box.left, box.top, box.width, box.height));
+                    if (!image || PixelsOf(image) != Expected(*sPattern, kLarge.width, box))
+                        ++wrong;
+                    CGImageRelease(image);
+                }
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        EXPECT_EQ(wrong.load(), 0);
+    });
+}
+
+// A display the service cannot read is still listed, but gives no images.
+TEST(DisplayImagesOf16BitScreen, GiveNothing) {
+    REQUIRE_PROGRAM("Xvfb");
+    auto server = XServer::Xvfb({640, 480}, 16);
+    ASSERT_TRUE(server->Running()) << server->Log();
+    InChild(server->Display(), [] {
+        const CGDirectDisplayID main = CGMainDisplayID();
+        EXPECT_NE(main, kCGNullDirectDisplay);
+        EXPECT_EQ(CGDisplayPixelsWide(main), 640u);
+        EXPECT_EQ(CGDisplayCreateImage(main), nullptr);
+        EXPECT_EQ(CGDisplayCreateImageForRect(main, CGRectMake(0, 0, 10, 10)), nullptr);
     });
 }
 
