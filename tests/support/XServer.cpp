@@ -130,10 +130,13 @@ bool XServer::Installed(const std::string& program) {
     return !Program(program).empty();
 }
 
-std::unique_ptr<XServer> XServer::Xvfb(ScreenSize screen, int depth) {
+std::unique_ptr<XServer> XServer::Xvfb(ScreenSize screen, int depth,
+                                       const std::vector<std::string>& extra) {
     const std::string size = std::to_string(screen.width) + "x" + std::to_string(screen.height) +
                              "x" + std::to_string(depth);
-    return std::unique_ptr<XServer>(new XServer({Program("Xvfb"), "-screen", "0", size}, ""));
+    std::vector<std::string> argv{Program("Xvfb"), "-screen", "0", size};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return std::unique_ptr<XServer>(new XServer(argv, ""));
 }
 
 std::unique_ptr<XServer> XServer::XephyrXinerama(const XServer& host,

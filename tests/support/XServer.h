@@ -17,8 +17,10 @@ struct ScreenSize {
 // do not wipe what a test set up.
 class XServer {
 public:
-    // Xvfb with one screen, listening on local sockets only.
-    static std::unique_ptr<XServer> Xvfb(ScreenSize screen, int depth = 24);
+    // Xvfb with one screen, listening on local sockets only unless the extra arguments say
+    // otherwise ("-listen", "tcp").
+    static std::unique_ptr<XServer> Xvfb(ScreenSize screen, int depth = 24,
+                                         const std::vector<std::string>& extra = {});
     // Xephyr shown on host, one screen per size, joined side by side by Xinerama.
     static std::unique_ptr<XServer> XephyrXinerama(const XServer& host,
                                                    const std::vector<ScreenSize>& screens);

@@ -179,6 +179,34 @@ TEST_F(DisplayImages, ConcurrentCapturesEachGetTheirOwnPixels) {
     });
 }
 
+// Where no segment can be passed, images come through plain requests all the same.
+TEST(DisplayImagesWithoutSharedMemory, ComeThroughImageRequests) {
+    REQUIRE_PROGRAM("Xvfb");
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        const char* host; // put before the display number
+    } cases[] = {
+        {"server without MIT-SHM", {"-extension", "MIT-SHM"}, ""},
+        {"server over TCP on the loopback", {"-listen", "tcp"}, "127.0.0.1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto server = XServer::Xvfb({320, 200}, 24, c.arguments);
+        ASSERT_TRUE(server->Running()) << server->Log();
+        const auto pattern = testsupport::TestPattern(320, 200, 11);
+        ASSERT_TRUE(testsupport::PutRootPixels(server->Display(), 0, 0, 320, 200, pattern));
+        InChild(c.host + server->Display(), [&] {
+            ::unsetenv("VISTREL_X11_NO_SHM");
+            const x11::Connection* x = x11::TheConnection();
+            ASSERT_NE(x, nullptr);
+            EXPECT_FALSE(x->sharedMemory);
+            ExpectImage(CGDisplayCreateImageForRect(CGMainDisplayID(), CGRectMake(5, 6, 300, 190)),
+                        pattern, 320, Box{5, 6, 300, 190});
+        });
+    }
+}
+
 // A display the service cannot read is still listed, but gives no images.
 TEST(DisplayImagesOf16BitScreen, GiveNothing) {
     REQUIRE_PROGRAM("Xvfb");
