@@ -10,7 +10,8 @@ bool ReadByGetImage(const Connection& x, int left, int top, int width, int heigh
     xcb_connection_t* c = x.connection;
     const size_t rowBytes = size_t(width) * 4;
     // A reply carries a 32-byte header before the pixels.
-    const int bandRows = int(std::max<size_t>(1, (x.maximumRequestBytes - 32) / rowBytes));
+    const size_t limit = x.maximumRequestBytes > 32 ? x.maximumRequestBytes - 32 : 0;
+    const int bandRows = int(std::clamp<size_t>(limit / rowBytes, 1, size_t(height)));
     // Every band is asked for before the first answer is awaited: one round trip in all.
     std::vector<xcb_get_image_cookie_t> asked;
     for (int row = 0; row < height; row += bandRows)
