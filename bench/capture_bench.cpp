@@ -30,6 +30,14 @@ void Grab(benchmark::State& state, const char* noShm) {
     state.SetBytesProcessed(int64_t(state.iterations()) * 640 * 480 * 4);
 }
 
+// The display lookup every grab makes (one round trip to the server), for scale.
+void DisplayBounds(benchmark::State& state) {
+    const CGDirectDisplayID main = CGMainDisplayID();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CGDisplayBounds(main));
+}
+
+BENCHMARK(DisplayBounds)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK_CAPTURE(Grab, shared_memory, "0")->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK_CAPTURE(Grab, get_image, "1")->MeasureProcessCPUTime()->UseRealTime();
 
