@@ -202,8 +202,7 @@ bool SetMonitor(const std::string& display, const std::string& name, int x, int 
         outputs.assign(
             all, all + xcb_randr_get_screen_resources_current_outputs_length(resources.get()));
     }
-    // Sent by hand: this libxcb's generated SetMonitor request miscounts its own length and
-    // the connection is closed.
+    // Sent by hand: this libxcb's own SetMonitor closes the connection (request length exceeded).
     struct {
         uint8_t major, minor;
         uint16_t length;

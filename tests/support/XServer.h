@@ -52,8 +52,9 @@ std::vector<uint32_t> TestPattern(int width, int height, uint32_t seed);
 bool PutRootPixels(const std::string& display, int x, int y, int width, int height,
                    const std::vector<uint32_t>& pixels);
 
-// Defines (or redefines) a RandR 1.5 monitor of the screen. claimOutputs gives it every
-// output of the screen, replacing the monitors the server made for them.
+// Defines a RandR 1.5 monitor of the screen (servers of this age refuse a name already in
+// use). claimOutputs gives it every output of the screen, replacing the monitors the server
+// made for them.
 bool SetMonitor(const std::string& display, const std::string& name, int x, int y, int width,
                 int height, bool primary, bool claimOutputs);
 
