@@ -22,8 +22,8 @@ extern const Implementation kAVX2; // callable only where HasAVX2()
 
 bool HasAVX2();
 
-// Chosen once per process: the plain form when VISTREL_PIXELS_REFERENCE is set to anything but
-// "" or "0", else the widest form this processor runs.
+// The form of the process's vector level (CoreVectorUnit::Chosen): the plain form for the
+// reference level, the widest form at or below that level otherwise.
 const Implementation& Selected();
 
 // Decoding coefficients.

@@ -1,4 +1,6 @@
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
+#include "platform/coregraphics/CoreGraphicsDrawRoute.h"
+#include "platform/coregraphics/CoreGraphicsNativeOrder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -333,6 +335,14 @@ void CGImageRelease(CGImageRef image) {
 }
 
 void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
+    CGContextDrawImageThrough(context, rect, image,
+                              CoreVectorUnit::Chosen() == CoreVectorUnit::kReference
+                                  ? DrawRoute::Direct
+                                  : DrawRoute::NativeOrder);
+}
+
+void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef image,
+                               DrawRoute route) {
     if (!context || !image || rect.size.width == 0 || rect.size.height == 0) return;
     const Layout& dst = context->layout;
     const Layout& src = image->layout;
@@ -363,6 +373,12 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     pixman_image_set_repeat(source, PIXMAN_REPEAT_PAD);
 
     const int width = int(box.right - box.left), height = int(box.bottom - box.top);
+    const NativeOrder* order =
+        route == DrawRoute::NativeOrder ? NativeOrderOf(dst.format) : nullptr;
+    if (order &&
+        CompositeInNativeOrder(source, *order, static_cast<uint8_t*>(context->data),
+                               dst.bytesPerRow, int(box.left), int(box.top), width, height))
+        return;
     if (dst.format != PIXMAN_g8) {
         Pixels target(dst, context->data);
         if (target.Image()) {

@@ -1,0 +1,18 @@
+#pragma once
+
+// The two ways CGContextDrawImage can reach a byte-swapped 32-bit context, so that tests can
+// hold the fast one against the plain one. CGContextDrawImage takes the direct route when
+// VISTREL_PIXELS_REFERENCE selects the reference forms, the native-order route otherwise.
+#include "platform/coregraphics/CoreGraphicsDrawing.h"
+
+namespace platform::coregraphics {
+
+enum class DrawRoute {
+    Direct,      // pixman composites straight into the context's layout
+    NativeOrder, // composited in pixman's native order, then swizzled (where the layout needs it)
+};
+
+void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef image,
+                               DrawRoute route);
+
+} // namespace platform::coregraphics

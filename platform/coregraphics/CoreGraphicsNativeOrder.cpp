@@ -1,0 +1,112 @@
+#include "platform/coregraphics/CoreGraphicsNativeOrder.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace platform::coregraphics {
+
+namespace {
+
+// Native pixels are the bytes B, G, R, A. A skipped byte reads as opaque and is written as 0,
+// as pixman's own store of these layouts does.
+constexpr uint32_t kAll = 0xFFFFFFFFu;
+constexpr uint32_t kNativeAlpha = 0xFF000000u;
+constexpr uint32_t kFirstByte = 0x000000FFu;
+// A, R, G, B bytes (b8g8r8a8) and X, R, G, B: the whole pixel reversed, both ways.
+constexpr NativeOrder kReversed = {{{3, 2, 1, 0}, kAll, 0}, {{3, 2, 1, 0}, kAll, 0}};
+constexpr NativeOrder kReversedSkip = {{{3, 2, 1, 0}, kAll, kNativeAlpha},
+                                       {{3, 2, 1, 0}, ~kFirstByte, 0}};
+// A, B, G, R bytes (r8g8b8a8) and X, B, G, R: the first byte moves to the end and back.
+constexpr NativeOrder kRotated = {{{1, 2, 3, 0}, kAll, 0}, {{3, 0, 1, 2}, kAll, 0}};
+constexpr NativeOrder kRotatedSkip = {{{1, 2, 3, 0}, kAll, kNativeAlpha},
+                                      {{3, 0, 1, 2}, ~kFirstByte, 0}};
+
+// Bands of about this many pixels stay in the second-level cache between the composite and the
+// swizzle, and bound the scratch memory a thread keeps.
+constexpr int kBandPixels = 32 * 1024;
+
+// A native image of width x rows pixels over memory kept from call to call: a frame of the
+// same size as the last allocates nothing.
+class Scratch {
+public:
+    ~Scratch() {
+        Drop();
+        std::free(mPixels);
+    }
+    pixman_image_t* Image(int width, int rows) {
+        if (mImage && width == mWidth && rows == mRows) return mImage;
+        Drop();
+        const size_t bytes = (size_t(width) * size_t(rows) * 4 + 63) / 64 * 64;
+        if (bytes > mCapacity) {
+            std::free(mPixels);
+            mPixels = static_cast<uint32_t*>(std::aligned_alloc(64, bytes));
+            mCapacity = mPixels ? bytes : 0;
+            if (!mPixels) return nullptr;
+        }
+        mImage =
+            pixman_image_create_bits_no_clear(PIXMAN_a8r8g8b8, width, rows, mPixels, width * 4);
+        mWidth = width;
+        mRows = rows;
+        return mImage;
+    }
+    uint8_t* Bytes() const { return reinterpret_cast<uint8_t*>(mPixels); }
+
+private:
+    void Drop() {
+        if (mImage) pixman_image_unref(mImage);
+        mImage = nullptr;
+    }
+    pixman_image_t* mImage = nullptr;
+    uint32_t* mPixels = nullptr;
+    size_t mCapacity = 0;
+    int mWidth = 0, mRows = 0;
+};
+
+bool Opaque(pixman_image_t* image) {
+    return PIXMAN_FORMAT_A(pixman_image_get_format(image)) == 0;
+}
+
+} // namespace
+
+const NativeOrder* NativeOrderOf(pixman_format_code_t format) {
+    switch (format) {
+    case PIXMAN_b8g8r8a8:
+        return &kReversed;
+    case PIXMAN_b8g8r8x8:
+        return &kReversedSkip;
+    case PIXMAN_r8g8b8a8:
+        return &kRotated;
+    case PIXMAN_r8g8b8x8:
+        return &kRotatedSkip;
+    default:
+        return nullptr;
+    }
+}
+
+bool CompositeInNativeOrder(pixman_image_t* source, const NativeOrder& order, uint8_t* bytes,
+                            size_t bytesPerRow, int left, int top, int width, int height) {
+    thread_local Scratch scratch;
+    const int rows = std::max(1, std::min(height, kBandPixels / width));
+    pixman_image_t* native = scratch.Image(width, rows);
+    if (!native) return false;
+    const SwizzleFn swizzle = SwizzleChosen();
+    // An opaque source replaces what is under it, so the destination need not be read.
+    const bool opaque = Opaque(source);
+    const size_t nativeRowBytes = size_t(width) * 4;
+    for (int band = 0; band < height; band += rows) {
+        const int count = std::min(rows, height - band);
+        uint8_t* first = bytes + size_t(top + band) * bytesPerRow + size_t(left) * 4;
+        if (!opaque)
+            for (int y = 0; y < count; ++y)
+                swizzle(first + y * bytesPerRow, scratch.Bytes() + y * nativeRowBytes,
+                        size_t(width), order.in);
+        pixman_image_composite32(opaque ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, source, nullptr, native,
+                                 left, top + band, 0, 0, 0, 0, width, count);
+        for (int y = 0; y < count; ++y)
+            swizzle(scratch.Bytes() + y * nativeRowBytes, first + y * bytesPerRow, size_t(width),
+                    order.out);
+    }
+    return true;
+}
+
+} // namespace platform::coregraphics
