@@ -183,6 +183,7 @@ struct CGContext : Counted {
     CGColorSpaceRef space = nullptr;
     void* data = nullptr;
     bool ownsData = false;
+    NativeScratch scratch;
     ~CGContext() {
         if (ownsData) std::free(data);
         CGColorSpaceRelease(space);
@@ -375,9 +376,9 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
     const int width = int(box.right - box.left), height = int(box.bottom - box.top);
     const NativeOrder* order =
         route == DrawRoute::NativeOrder ? NativeOrderOf(dst.format) : nullptr;
-    if (order &&
-        CompositeInNativeOrder(source, *order, static_cast<uint8_t*>(context->data),
-                               dst.bytesPerRow, int(box.left), int(box.top), width, height))
+    if (order && CompositeInNativeOrder(source, *order, context->scratch,
+                                        static_cast<uint8_t*>(context->data), dst.bytesPerRow,
+                                        int(box.left), int(box.top), width, height))
         return;
     if (dst.format != PIXMAN_g8) {
         Pixels target(dst, context->data);

@@ -25,43 +25,6 @@ constexpr NativeOrder kRotatedSkip = {{{1, 2, 3, 0}, kAll, kNativeAlpha},
 // swizzle, and bound the scratch memory a thread keeps.
 constexpr int kBandPixels = 32 * 1024;
 
-// A native image of width x rows pixels over memory kept from call to call: a frame of the
-// same size as the last allocates nothing.
-class Scratch {
-public:
-    ~Scratch() {
-        Drop();
-        std::free(mPixels);
-    }
-    pixman_image_t* Image(int width, int rows) {
-        if (mImage && width == mWidth && rows == mRows) return mImage;
-        Drop();
-        const size_t bytes = (size_t(width) * size_t(rows) * 4 + 63) / 64 * 64;
-        if (bytes > mCapacity) {
-            std::free(mPixels);
-            mPixels = static_cast<uint32_t*>(std::aligned_alloc(64, bytes));
-            mCapacity = mPixels ? bytes : 0;
-            if (!mPixels) return nullptr;
-        }
-        mImage =
-            pixman_image_create_bits_no_clear(PIXMAN_a8r8g8b8, width, rows, mPixels, width * 4);
-        mWidth = width;
-        mRows = rows;
-        return mImage;
-    }
-    uint8_t* Bytes() const { return reinterpret_cast<uint8_t*>(mPixels); }
-
-private:
-    void Drop() {
-        if (mImage) pixman_image_unref(mImage);
-        mImage = nullptr;
-    }
-    pixman_image_t* mImage = nullptr;
-    uint32_t* mPixels = nullptr;
-    size_t mCapacity = 0;
-    int mWidth = 0, mRows = 0;
-};
-
 bool Opaque(pixman_image_t* image) {
     return PIXMAN_FORMAT_A(pixman_image_get_format(image)) == 0;
 }
@@ -83,9 +46,35 @@ const NativeOrder* NativeOrderOf(pixman_format_code_t format) {
     }
 }
 
-bool CompositeInNativeOrder(pixman_image_t* source, const NativeOrder& order, uint8_t* bytes,
-                            size_t bytesPerRow, int left, int top, int width, int height) {
-    thread_local Scratch scratch;
+NativeScratch::~NativeScratch() {
+    Drop();
+    std::free(mPixels);
+}
+
+pixman_image_t* NativeScratch::Image(int width, int rows) {
+    if (mImage && width == mWidth && rows == mRows) return mImage;
+    Drop();
+    const size_t bytes = (size_t(width) * size_t(rows) * 4 + 63) / 64 * 64;
+    if (bytes > mCapacity) {
+        std::free(mPixels);
+        mPixels = static_cast<uint32_t*>(std::aligned_alloc(64, bytes));
+        mCapacity = mPixels ? bytes : 0;
+        if (!mPixels) return nullptr;
+    }
+    mImage = pixman_image_create_bits_no_clear(PIXMAN_a8r8g8b8, width, rows, mPixels, width * 4);
+    mWidth = width;
+    mRows = rows;
+    return mImage;
+}
+
+void NativeScratch::Drop() {
+    if (mImage) pixman_image_unref(mImage);
+    mImage = nullptr;
+}
+
+bool CompositeInNativeOrder(pixman_image_t* source, const NativeOrder& order,
+                            NativeScratch& scratch, uint8_t* bytes, size_t bytesPerRow, int left,
+                            int top, int width, int height) {
     const int rows = std::max(1, std::min(height, kBandPixels / width));
     pixman_image_t* native = scratch.Image(width, rows);
     if (!native) return false;
