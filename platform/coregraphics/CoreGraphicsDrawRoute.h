@@ -7,9 +7,11 @@
 
 namespace platform::coregraphics {
 
+// Where the layout needs no swizzle, every route is the direct one.
 enum class DrawRoute {
-    Direct,      // pixman composites straight into the context's layout
-    NativeOrder, // composited in pixman's native order, then swizzled (where the layout needs it)
+    Direct,               // pixman composites straight into the context's layout
+    NativeOrderComposite, // pixman composites in its native order, then swizzled
+    NativeOrder,          // as above, or our bilinear rows where they apply
 };
 
 void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef image,

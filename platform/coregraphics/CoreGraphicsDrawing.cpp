@@ -374,11 +374,11 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
     pixman_image_set_repeat(source, PIXMAN_REPEAT_PAD);
 
     const int width = int(box.right - box.left), height = int(box.bottom - box.top);
-    const NativeOrder* order =
-        route == DrawRoute::NativeOrder ? NativeOrderOf(dst.format) : nullptr;
-    if (order && CompositeInNativeOrder(source, *order, context->scratch,
-                                        static_cast<uint8_t*>(context->data), dst.bytesPerRow,
-                                        int(box.left), int(box.top), width, height))
+    const NativeOrder* order = route != DrawRoute::Direct ? NativeOrderOf(dst.format) : nullptr;
+    if (order &&
+        CompositeInNativeOrder({source, transform, image->interpolate}, *order, context->scratch,
+                               static_cast<uint8_t*>(context->data), dst.bytesPerRow, int(box.left),
+                               int(box.top), width, height, route == DrawRoute::NativeOrder))
         return;
     if (dst.format != PIXMAN_g8) {
         Pixels target(dst, context->data);

@@ -51,20 +51,28 @@ NativeScratch::~NativeScratch() {
     std::free(mPixels);
 }
 
+bool NativeScratch::Reserve(size_t bytes) {
+    if (bytes <= mCapacity) return true;
+    Drop();
+    std::free(mPixels);
+    bytes = (bytes + 63) / 64 * 64;
+    mPixels = static_cast<uint32_t*>(std::aligned_alloc(64, bytes));
+    mCapacity = mPixels ? bytes : 0;
+    return mPixels != nullptr;
+}
+
 pixman_image_t* NativeScratch::Image(int width, int rows) {
     if (mImage && width == mWidth && rows == mRows) return mImage;
     Drop();
-    const size_t bytes = (size_t(width) * size_t(rows) * 4 + 63) / 64 * 64;
-    if (bytes > mCapacity) {
-        std::free(mPixels);
-        mPixels = static_cast<uint32_t*>(std::aligned_alloc(64, bytes));
-        mCapacity = mPixels ? bytes : 0;
-        if (!mPixels) return nullptr;
-    }
+    if (!Reserve(size_t(width) * size_t(rows) * 4)) return nullptr;
     mImage = pixman_image_create_bits_no_clear(PIXMAN_a8r8g8b8, width, rows, mPixels, width * 4);
     mWidth = width;
     mRows = rows;
     return mImage;
+}
+
+uint8_t* NativeScratch::Row(int width) {
+    return Reserve(size_t(width) * 4) ? Bytes() : nullptr;
 }
 
 void NativeScratch::Drop() {
@@ -72,25 +80,38 @@ void NativeScratch::Drop() {
     mImage = nullptr;
 }
 
-bool CompositeInNativeOrder(pixman_image_t* source, const NativeOrder& order,
+bool CompositeInNativeOrder(const StretchSource& stretch, const NativeOrder& order,
                             NativeScratch& scratch, uint8_t* bytes, size_t bytesPerRow, int left,
-                            int top, int width, int height) {
-    const int rows = std::max(1, std::min(height, kBandPixels / width));
-    pixman_image_t* native = scratch.Image(width, rows);
-    if (!native) return false;
+                            int top, int width, int height, bool ownRows) {
+    pixman_image_t* source = stretch.image;
     const SwizzleFn swizzle = SwizzleChosen();
+    // The plan takes opaque sources only: its rows replace what is under them.
+    const BilinearRowFn form = ownRows ? BilinearPlan::Form(CoreVectorUnit::Chosen()) : nullptr;
+    if (form && scratch.plan.Prepare(source, stretch.transform, stretch.bilinear, left, width)) {
+        uint8_t* native = scratch.Row(width);
+        if (!native) return false;
+        for (int y = 0; y < height; ++y) {
+            scratch.plan.Row(top + y, native, form);
+            swizzle(native, bytes + size_t(top + y) * bytesPerRow + size_t(left) * 4, size_t(width),
+                    order.out);
+        }
+        return true;
+    }
+    const int band = std::max(1, std::min(height, kBandPixels / width));
+    pixman_image_t* native = scratch.Image(width, band);
+    if (!native) return false;
     // An opaque source replaces what is under it, so the destination need not be read.
     const bool opaque = Opaque(source);
     const size_t nativeRowBytes = size_t(width) * 4;
-    for (int band = 0; band < height; band += rows) {
-        const int count = std::min(rows, height - band);
-        uint8_t* first = bytes + size_t(top + band) * bytesPerRow + size_t(left) * 4;
+    for (int done = 0; done < height; done += band) {
+        const int count = std::min(band, height - done);
+        uint8_t* first = bytes + size_t(top + done) * bytesPerRow + size_t(left) * 4;
         if (!opaque)
             for (int y = 0; y < count; ++y)
                 swizzle(first + y * bytesPerRow, scratch.Bytes() + y * nativeRowBytes,
                         size_t(width), order.in);
         pixman_image_composite32(opaque ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, source, nullptr, native,
-                                 left, top + band, 0, 0, 0, 0, width, count);
+                                 left, top + done, 0, 0, 0, 0, width, count);
         for (int y = 0; y < count; ++y)
             swizzle(scratch.Bytes() + y * nativeRowBytes, first + y * bytesPerRow, size_t(width),
                     order.out);

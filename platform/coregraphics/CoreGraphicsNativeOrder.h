@@ -4,6 +4,9 @@
 // 32-bit layouts (A,R,G,B bytes above all), so those are composited in the native order in a
 // scratch kept by the context, band by band while the band is in cache, and swizzled once. The
 // bytes are those of a direct composite: pixman's fetch and store of these layouts only move bytes.
+// Where the vector level allows, the screen's own layout is stretched by our bilinear rows
+// instead of pixman, row by row into the swizzle.
+#include "platform/coregraphics/CoreGraphicsBilinear.h"
 #include "platform/coregraphics/CoreGraphicsSwizzle.h"
 
 #include <pixman.h>
@@ -22,10 +25,15 @@ public:
     NativeScratch(const NativeScratch&) = delete;
     NativeScratch& operator=(const NativeScratch&) = delete;
 
-    pixman_image_t* Image(int width, int rows); // null when the memory cannot be had
+    // Null when the memory cannot be had; memory handed out before is then gone.
+    pixman_image_t* Image(int width, int rows);
+    uint8_t* Row(int width);
     uint8_t* Bytes() const { return reinterpret_cast<uint8_t*>(mPixels); }
 
+    BilinearPlan plan;
+
 private:
+    bool Reserve(size_t bytes);
     void Drop();
     pixman_image_t* mImage = nullptr;
     uint32_t* mPixels = nullptr;
@@ -33,11 +41,19 @@ private:
     int mWidth = 0, mRows = 0;
 };
 
-// Composites source (transform, filter and repeat already set; source coordinates are those of
-// the destination) OVER the width x height pixels at (left, top) of a destination of the
-// order's layout. False, with nothing drawn, when no scratch memory could be had.
-bool CompositeInNativeOrder(pixman_image_t* source, const NativeOrder& order,
+// A source image with its transform, filter and repeat (edge pixels extended) already set.
+struct StretchSource {
+    pixman_image_t* image;
+    pixman_transform_t transform;
+    bool bilinear;
+};
+
+// Composites the source (source coordinates are those of the destination) OVER the width x
+// height pixels at (left, top) of a destination of the order's layout, through our bilinear
+// rows where they apply and ownRows is true. False, with nothing drawn, when no scratch memory
+// could be had.
+bool CompositeInNativeOrder(const StretchSource& source, const NativeOrder& order,
                             NativeScratch& scratch, uint8_t* bytes, size_t bytesPerRow, int left,
-                            int top, int width, int height);
+                            int top, int width, int height, bool ownRows);
 
 } // namespace platform::coregraphics
