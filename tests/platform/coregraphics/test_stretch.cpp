@@ -154,27 +154,46 @@ struct Target {
     CGContextRef context = nullptr;
 };
 
+// Draws the case through every route into every swizzled layout, over the same random bytes.
+void ExpectRoutesAgree(const Case& c, std::mt19937& random) {
+    Source source(c, random);
+    ASSERT_NE(source.image, nullptr) << c.name;
+    std::vector<uint8_t> initial((c.dstWidth * 4 + c.dstPad) * c.dstHeight);
+    Randomise(initial.data(), initial.size(), Fill::Any, random);
+    for (CGBitmapInfo info : kSwizzled) {
+        SCOPED_TRACE(testing::Message() << c.name << ", destination info 0x" << std::hex << info);
+        Target direct(c, info, initial);
+        ASSERT_NE(direct.context, nullptr);
+        CGContextDrawImageThrough(direct.context, c.rect, source.image, DrawRoute::Direct);
+        EXPECT_NE(std::memcmp(direct.bytes.Data(), initial.data(), initial.size()), 0)
+            << "nothing was drawn";
+        for (DrawRoute route : {DrawRoute::NativeOrderComposite, DrawRoute::NativeOrder}) {
+            Target fast(c, info, initial);
+            CGContextDrawImageThrough(fast.context, c.rect, source.image, route);
+            EXPECT_TRUE(fast.bytes == direct.bytes) << "route " << int(route);
+        }
+    }
+}
+
 TEST(CoreGraphicsStretch, NativeOrderRoutesGiveTheDirectCompositesBytes) {
     std::mt19937 random(7);
-    for (const Case& c : kCases) {
-        Source source(c, random);
-        ASSERT_NE(source.image, nullptr) << c.name;
-        std::vector<uint8_t> initial((c.dstWidth * 4 + c.dstPad) * c.dstHeight);
-        Randomise(initial.data(), initial.size(), Fill::Any, random);
-        for (CGBitmapInfo info : kSwizzled) {
-            SCOPED_TRACE(testing::Message()
-                         << c.name << ", destination info 0x" << std::hex << info);
-            Target direct(c, info, initial);
-            ASSERT_NE(direct.context, nullptr);
-            CGContextDrawImageThrough(direct.context, c.rect, source.image, DrawRoute::Direct);
-            EXPECT_NE(std::memcmp(direct.bytes.Data(), initial.data(), initial.size()), 0)
-                << "nothing was drawn";
-            for (DrawRoute route : {DrawRoute::NativeOrderComposite, DrawRoute::NativeOrder}) {
-                Target fast(c, info, initial);
-                CGContextDrawImageThrough(fast.context, c.rect, source.image, route);
-                EXPECT_TRUE(fast.bytes == direct.bytes) << "route " << int(route);
-            }
-        }
+    for (const Case& c : kCases)
+        ExpectRoutesAgree(c, random);
+}
+
+// Screen images of random sizes into random rectangles: scales and weights of every kind.
+TEST(CoreGraphicsStretch, RandomScreenStretchesGiveTheDirectCompositesBytes) {
+    std::mt19937 random(5);
+    auto size = [&](int most) { return size_t(1 + random() % unsigned(most)); };
+    auto coordinate = [&](double most) { return most * double(random() % 1000) / 1000.0; };
+    for (int i = 0; i < 40; ++i) {
+        Case c{"random",  size(300), size(200), size(3) - 1,       kScreen,
+               Fill::Any, size(200), size(150), 4 * (size(2) - 1), {}};
+        // Always over the bottom-left pixel, often beyond the far edges.
+        c.rect = CGRectMake(coordinate(5.5) - 5, coordinate(5.5) - 5,
+                            6 + coordinate(2.5 * double(c.dstWidth)),
+                            6 + coordinate(2.5 * double(c.dstHeight)));
+        ExpectRoutesAgree(c, random);
     }
 }
 
