@@ -23,11 +23,11 @@ using BilinearRowFn = void (*)(const BilinearPlan& plan, const uint8_t* top, con
 
 class BilinearPlan {
 public:
-    // Plans the width pixels of each row from left on; false when the case is not one this
-    // code computes (another layout or filter, a skewed transform, a one-pixel-wide image,
-    // positions beyond 16.16), and the caller composites through pixman instead.
+    // Plans the width x height destination pixels at (left, top); false when the case is not
+    // one this code computes (another layout or filter, a skewed transform, a one-pixel-wide
+    // image, positions beyond 16.16), and the caller composites through pixman instead.
     bool Prepare(pixman_image_t* source, const pixman_transform_t& transform, bool bilinear,
-                 int left, int width);
+                 int left, int top, int width, int height);
     // Destination row y (the destination's own coordinates) into width native pixels.
     void Row(int y, uint8_t* out, BilinearRowFn form) const;
 

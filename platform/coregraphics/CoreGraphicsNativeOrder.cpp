@@ -22,7 +22,7 @@ constexpr NativeOrder kRotatedSkip = {{{1, 2, 3, 0}, kAll, kNativeAlpha},
                                       {{3, 0, 1, 2}, ~kFirstByte, 0}};
 
 // Bands of about this many pixels stay in the second-level cache between the composite and the
-// swizzle, and bound the scratch memory a thread keeps.
+// swizzle, and bound the scratch memory a context keeps.
 constexpr int kBandPixels = 32 * 1024;
 
 bool Opaque(pixman_image_t* image) {
@@ -87,7 +87,8 @@ bool CompositeInNativeOrder(const StretchSource& stretch, const NativeOrder& ord
     const SwizzleFn swizzle = SwizzleChosen();
     // The plan takes opaque sources only: its rows replace what is under them.
     const BilinearRowFn form = ownRows ? BilinearPlan::Form(CoreVectorUnit::Chosen()) : nullptr;
-    if (form && scratch.plan.Prepare(source, stretch.transform, stretch.bilinear, left, width)) {
+    if (form && scratch.plan.Prepare(source, stretch.transform, stretch.bilinear, left, top, width,
+                                     height)) {
         uint8_t* native = scratch.Row(width);
         if (!native) return false;
         for (int y = 0; y < height; ++y) {
