@@ -221,7 +221,7 @@ TEST(CoreGraphicsStretch, EverySwizzleFormGivesTheReferenceBytes) {
     }
     EXPECT_EQ(NativeOrderOf(PIXMAN_a8r8g8b8), nullptr) << "native needs no swizzle";
     for (size_t count : {0, 1, 3, 4, 7, 8, 9, 15, 16, 17, 31, 33, 640}) {
-        Guarded src(count * 4), expected(count * 4), got(count * 4), back(count * 4);
+        Guarded src(count * 4), expected(count * 4), got(count * 4);
         Randomise(src.Data(), src.Size(), Fill::Any, random);
         for (const NativeOrder* order : orders)
             for (const Swizzle* s : {&order->in, &order->out}) {
