@@ -27,14 +27,13 @@ bool Start(const pixman_transform_t& t, int x, int y, int64_t& sx, int64_t& sy) 
 
 } // namespace
 
-bool BilinearPlan::Prepare(pixman_image_t* source, const pixman_transform_t& transform,
+bool BilinearPlan::Prepare(const BilinearSource& source, const pixman_transform_t& transform,
                            bool bilinear, int left, int top, int width, int height) {
-    const int w = pixman_image_get_width(source), h = pixman_image_get_height(source);
+    const int w = source.width, h = source.height;
     const auto& m = transform.matrix;
-    if (!bilinear || pixman_image_get_format(source) != PIXMAN_x8r8g8b8 || w < 2 || m[0][1] ||
-        m[1][0] || m[2][0] || m[2][1] || m[2][2] != pixman_fixed_1 || m[0][0] <= 0 ||
-        m[1][1] <= 0 || w > 0x7FFF || h > 0x7FFF || left + int64_t(width) > 0x7FFF ||
-        top + int64_t(height) > 0x7FFF)
+    if (!bilinear || source.format != PIXMAN_x8r8g8b8 || w < 2 || m[0][1] || m[1][0] || m[2][0] ||
+        m[2][1] || m[2][2] != pixman_fixed_1 || m[0][0] <= 0 || m[1][1] <= 0 || w > 0x7FFF ||
+        h > 0x7FFF || left + int64_t(width) > 0x7FFF || top + int64_t(height) > 0x7FFF)
         return false;
     int64_t sx, sy;
     if (!Start(transform, left, 0, sx, sy)) return false;
@@ -42,8 +41,8 @@ bool BilinearPlan::Prepare(pixman_image_t* source, const pixman_transform_t& tra
     const int64_t last = sx + int64_t(m[0][0]) * (width - 1);
     if (sx < INT32_MIN || last > INT32_MAX) return false;
 
-    mPixels = reinterpret_cast<const uint8_t*>(pixman_image_get_data(source));
-    mStride = pixman_image_get_stride(source);
+    mPixels = source.pixels;
+    mStride = source.stride;
     mSourceHeight = h;
     mTransform = transform;
     mLeft = left;

@@ -16,6 +16,14 @@ namespace platform::coregraphics {
 
 class BilinearPlan;
 
+// An image's bytes as its layout describes them.
+struct BilinearSource {
+    const uint8_t* pixels;
+    ptrdiff_t stride;
+    int width, height;
+    pixman_format_code_t format;
+};
+
 // One destination row in native order from the source rows top and bottom, weighted wt and wb
 // (summing to 128).
 using BilinearRowFn = void (*)(const BilinearPlan& plan, const uint8_t* top, const uint8_t* bottom,
@@ -26,7 +34,7 @@ public:
     // Plans the width x height destination pixels at (left, top); false when the case is not
     // one this code computes (another layout or filter, a skewed transform, a one-pixel-wide
     // image, positions beyond 16.16), and the caller composites through pixman instead.
-    bool Prepare(pixman_image_t* source, const pixman_transform_t& transform, bool bilinear,
+    bool Prepare(const BilinearSource& source, const pixman_transform_t& transform, bool bilinear,
                  int left, int top, int width, int height);
     // Destination row y (the destination's own coordinates) into width native pixels.
     void Row(int y, uint8_t* out, BilinearRowFn form) const;

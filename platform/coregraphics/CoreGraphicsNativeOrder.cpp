@@ -80,24 +80,28 @@ void NativeScratch::Drop() {
     mImage = nullptr;
 }
 
-bool CompositeInNativeOrder(const StretchSource& stretch, const NativeOrder& order,
-                            NativeScratch& scratch, uint8_t* bytes, size_t bytesPerRow, int left,
-                            int top, int width, int height, bool ownRows) {
-    pixman_image_t* source = stretch.image;
+bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t& transform,
+                          bool bilinear, const NativeOrder& order, NativeScratch& scratch,
+                          uint8_t* bytes, size_t bytesPerRow, int left, int top, int width,
+                          int height) {
+    const BilinearRowFn form = BilinearPlan::Form(CoreVectorUnit::Chosen());
+    if (!form || !scratch.plan.Prepare(image, transform, bilinear, left, top, width, height))
+        return false;
+    uint8_t* native = scratch.Row(width);
+    if (!native) return false;
     const SwizzleFn swizzle = SwizzleChosen();
-    // The plan takes opaque sources only: its rows replace what is under them.
-    const BilinearRowFn form = ownRows ? BilinearPlan::Form(CoreVectorUnit::Chosen()) : nullptr;
-    if (form && scratch.plan.Prepare(source, stretch.transform, stretch.bilinear, left, top, width,
-                                     height)) {
-        uint8_t* native = scratch.Row(width);
-        if (!native) return false;
-        for (int y = 0; y < height; ++y) {
-            scratch.plan.Row(top + y, native, form);
-            swizzle(native, bytes + size_t(top + y) * bytesPerRow + size_t(left) * 4, size_t(width),
-                    order.out);
-        }
-        return true;
+    for (int y = 0; y < height; ++y) {
+        scratch.plan.Row(top + y, native, form);
+        swizzle(native, bytes + size_t(top + y) * bytesPerRow + size_t(left) * 4, size_t(width),
+                order.out);
     }
+    return true;
+}
+
+bool CompositeInNativeOrder(pixman_image_t* source, const NativeOrder& order,
+                            NativeScratch& scratch, uint8_t* bytes, size_t bytesPerRow, int left,
+                            int top, int width, int height) {
+    const SwizzleFn swizzle = SwizzleChosen();
     const int band = std::max(1, std::min(height, kBandPixels / width));
     pixman_image_t* native = scratch.Image(width, band);
     if (!native) return false;

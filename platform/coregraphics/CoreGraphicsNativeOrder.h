@@ -4,8 +4,8 @@
 // 32-bit layouts (A,R,G,B bytes above all), so those are composited in the native order in a
 // scratch kept by the context, band by band while the band is in cache, and swizzled once. The
 // bytes are those of a direct composite: pixman's fetch and store of these layouts only move bytes.
-// Where the vector level allows, the screen's own layout is stretched by our bilinear rows
-// instead of pixman, row by row into the swizzle.
+// Where the vector level allows, images in the screen's own layout are stretched by our
+// bilinear rows instead of pixman, row by row into the swizzle.
 #include "platform/coregraphics/CoreGraphicsBilinear.h"
 #include "platform/coregraphics/CoreGraphicsSwizzle.h"
 
@@ -41,19 +41,20 @@ private:
     int mWidth = 0, mRows = 0;
 };
 
-// A source image with its transform, filter and repeat (edge pixels extended) already set.
-struct StretchSource {
-    pixman_image_t* image;
-    pixman_transform_t transform;
-    bool bilinear;
-};
+// Stretches an opaque image of the screen's layout with our own bilinear rows over the width x
+// height pixels at (left, top) of a destination of the order's layout, the transform mapping
+// destination pixels into the image. False, with nothing drawn, where the rows do not apply
+// (see BilinearPlan::Prepare) or the processor lacks their vector form.
+bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t& transform,
+                          bool bilinear, const NativeOrder& order, NativeScratch& scratch,
+                          uint8_t* bytes, size_t bytesPerRow, int left, int top, int width,
+                          int height);
 
-// Composites the source (source coordinates are those of the destination) OVER the width x
-// height pixels at (left, top) of a destination of the order's layout, through our bilinear
-// rows where they apply and ownRows is true. False, with nothing drawn, when no scratch memory
-// could be had.
-bool CompositeInNativeOrder(const StretchSource& source, const NativeOrder& order,
+// Composites source (transform, filter and repeat already set; source coordinates are those of
+// the destination) OVER the width x height pixels at (left, top) of a destination of the
+// order's layout. False, with nothing drawn, when no scratch memory could be had.
+bool CompositeInNativeOrder(pixman_image_t* source, const NativeOrder& order,
                             NativeScratch& scratch, uint8_t* bytes, size_t bytesPerRow, int left,
-                            int top, int width, int height, bool ownRows);
+                            int top, int width, int height);
 
 } // namespace platform::coregraphics

@@ -211,6 +211,22 @@ TEST(CoreGraphicsStretch, DrawImageMatchesTheDirectRoute) {
     EXPECT_EQ(usual.bytes.Data()[0], 0xFF) << "the screen image is opaque";
 }
 
+// A rectangle so thin that the image's scale leaves 16.16 fixed point draws nothing, whichever
+// route, rather than pixels from an undefined mapping.
+TEST(CoreGraphicsStretch, UnrepresentableScalesDrawNothing) {
+    std::mt19937 random(13);
+    const Case c{"thin", 2, 2, 0, kScreen, Fill::Any, 4, 4, 0, {{0, 0}, {1e-6, 4}}};
+    Source source(c, random);
+    const std::vector<uint8_t> initial(4 * 4 * 4, 0x11);
+    for (DrawRoute route :
+         {DrawRoute::Direct, DrawRoute::NativeOrderComposite, DrawRoute::NativeOrder}) {
+        Target target(c, kBytesARGB, initial);
+        CGContextDrawImageThrough(target.context, c.rect, source.image, route);
+        EXPECT_EQ(std::memcmp(target.bytes.Data(), initial.data(), initial.size()), 0)
+            << "route " << int(route);
+    }
+}
+
 TEST(CoreGraphicsStretch, EverySwizzleFormGivesTheReferenceBytes) {
     std::mt19937 random(3);
     std::vector<const NativeOrder*> orders;
