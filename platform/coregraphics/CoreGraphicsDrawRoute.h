@@ -1,8 +1,8 @@
 #pragma once
 
-// The two ways CGContextDrawImage can reach a byte-swapped 32-bit context, so that tests can
-// hold the fast one against the plain one. CGContextDrawImage takes the direct route when
-// VISTREL_PIXELS_REFERENCE selects the reference forms, the native-order route otherwise.
+// The ways CGContextDrawImage can reach a byte-swapped 32-bit context, so that tests and
+// benchmarks can hold the fast ones against the plain one. CGContextDrawImage takes the direct
+// route when VISTREL_PIXELS_REFERENCE selects the reference forms, NativeOrder otherwise.
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
 
 namespace platform::coregraphics {
