@@ -1,8 +1,7 @@
 #include "pixels/Q_2vuy_scanline.h"
 #include "pixels/Q_2vuy_format.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "core/CoreVectorUnit.h"
 
 namespace Q_2vuy_scanline {
 
@@ -20,21 +19,24 @@ const Implementation kAVX2 = {"avx2", AVX2_2vuy_to_ARGB, AVX2_ARGB_to_2vuy};
 const Implementation kAVX512 = {"avx512", AVX512_2vuy_to_ARGB, AVX512_ARGB_to_2vuy};
 
 bool HasAVX2() {
-    return __builtin_cpu_supports("avx2");
+    return CoreVectorUnit::Runs(CoreVectorUnit::kAVX2);
 }
 
 bool HasAVX512() {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return CoreVectorUnit::Runs(CoreVectorUnit::kAVX512);
 }
 
 const Implementation& Selected() {
-    static const Implementation& chosen = []() -> const Implementation& {
-        const char* reference = std::getenv("VISTREL_PIXELS_REFERENCE");
-        if (reference && *reference && std::strcmp(reference, "0") != 0) return kReference;
-        if (HasAVX512()) return kAVX512;
-        return HasAVX2() ? kAVX2 : kSSE2;
-    }();
-    return chosen;
+    switch (CoreVectorUnit::Chosen()) {
+    case CoreVectorUnit::kReference:
+        return kReference;
+    case CoreVectorUnit::kAVX512:
+        return kAVX512;
+    case CoreVectorUnit::kAVX2:
+        return kAVX2;
+    default:
+        return kSSE2;
+    }
 }
 
 } // namespace Q_2vuy_scanline

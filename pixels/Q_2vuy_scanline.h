@@ -24,8 +24,8 @@ extern const Implementation kAVX512; // callable only where HasAVX512()
 bool HasAVX2();
 bool HasAVX512();
 
-// Chosen once per process: the plain form when VISTREL_PIXELS_REFERENCE is set to anything but
-// "" or "0", else the widest form this processor runs.
+// The form of the process's vector level (CoreVectorUnit::Chosen): the plain form for the
+// reference level, the widest form at or below that level otherwise.
 const Implementation& Selected();
 
 // Decoding coefficients.

@@ -1,4 +1,6 @@
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
+#include "platform/coregraphics/CoreGraphicsDrawRoute.h"
+#include "platform/coregraphics/CoreGraphicsNativeOrder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -181,6 +183,7 @@ struct CGContext : Counted {
     CGColorSpaceRef space = nullptr;
     void* data = nullptr;
     bool ownsData = false;
+    NativeScratch scratch;
     ~CGContext() {
         if (ownsData) std::free(data);
         CGColorSpaceRelease(space);
@@ -333,15 +336,20 @@ void CGImageRelease(CGImageRef image) {
 }
 
 void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
+    CGContextDrawImageThrough(context, rect, image,
+                              CoreVectorUnit::Chosen() == CoreVectorUnit::kReference
+                                  ? DrawRoute::Direct
+                                  : DrawRoute::NativeOrder);
+}
+
+void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef image,
+                               DrawRoute route) {
     if (!context || !image || rect.size.width == 0 || rect.size.height == 0) return;
     const Layout& dst = context->layout;
     const Layout& src = image->layout;
     const Box box = PixelsUnder(rect, dst.width, dst.height);
     if (box.Empty()) return;
 
-    Pixels sourcePixels(src, image->provider->data);
-    pixman_image_t* source = sourcePixels.Image();
-    if (!source) return;
     // Destination pixel centres map back into the image: x from the rectangle's left, y from
     // its top edge in memory (user space has y up).
     const CGFloat left = std::min(rect.origin.x, rect.origin.x + rect.size.width);
@@ -356,13 +364,31 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     f.m[1][2] = -top * scaleY;
     f.m[2][2] = 1;
     pixman_transform_t transform;
-    pixman_transform_from_pixman_f_transform(&transform, &f);
+    // A scale beyond 16.16 fixed point cannot be drawn: nothing rather than garbage.
+    if (!pixman_transform_from_pixman_f_transform(&transform, &f)) return;
+
+    const int width = int(box.right - box.left), height = int(box.bottom - box.top);
+    const NativeOrder* order = route != DrawRoute::Direct ? NativeOrderOf(dst.format) : nullptr;
+    auto* bytes = static_cast<uint8_t*>(context->data);
+    // Our own rows read the image's bytes as they are: no pixman image is made for them.
+    if (order && route == DrawRoute::NativeOrder &&
+        StretchInNativeOrder({static_cast<const uint8_t*>(image->provider->data),
+                              ptrdiff_t(src.bytesPerRow), int(src.width), int(src.height),
+                              src.format},
+                             transform, image->interpolate, *order, context->scratch, bytes,
+                             dst.bytesPerRow, int(box.left), int(box.top), width, height))
+        return;
+
+    Pixels sourcePixels(src, image->provider->data);
+    pixman_image_t* source = sourcePixels.Image();
+    if (!source) return;
     pixman_image_set_transform(source, &transform);
     pixman_image_set_filter(
         source, image->interpolate ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST, nullptr, 0);
     pixman_image_set_repeat(source, PIXMAN_REPEAT_PAD);
-
-    const int width = int(box.right - box.left), height = int(box.bottom - box.top);
+    if (order && CompositeInNativeOrder(source, *order, context->scratch, bytes, dst.bytesPerRow,
+                                        int(box.left), int(box.top), width, height))
+        return;
     if (dst.format != PIXMAN_g8) {
         Pixels target(dst, context->data);
         if (target.Image()) {
@@ -379,7 +405,6 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
         if (colour) {
             auto* pixels = reinterpret_cast<uint32_t*>(pixman_image_get_data(colour));
             const int stride = pixman_image_get_stride(colour) / 4;
-            auto* bytes = static_cast<uint8_t*>(context->data);
             for (int y = 0; y < height; ++y) {
                 const uint8_t* row = bytes + (box.top + y) * dst.bytesPerRow + box.left;
                 for (int x = 0; x < width; ++x)

@@ -4,6 +4,7 @@
 // its arguments into a parameter block and hands it to the digitizer component's dispatcher.
 #include "platform/quicktime/QuickTimeComponents.h"
 #include "platform/quicktime/QuickTimeImageCompression.h"
+#include "platform/quicktime/QuickTimeOffscreen.h"
 #include "platform/quicktime/QuickTimeTimeBase.h"
 
 namespace platform::quicktime {
@@ -118,8 +119,6 @@ union TimeCodeRecord {
     TimeCodeTime t;
     int32_t c;
 };
-
-using GDHandle = void**;
 
 #pragma pack(push, 2)
 struct DigitizerInfo {

@@ -1,0 +1,88 @@
+#include "platform/coregraphics/CoreGraphicsBilinear.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace platform::coregraphics {
+
+namespace {
+
+constexpr int kWeightBits = 7; // pixman's BILINEAR_INTERPOLATION_BITS
+constexpr int kWeightOne = 1 << kWeightBits;
+
+int WeightOf(int64_t fixed) {
+    return int(fixed >> (16 - kWeightBits)) & (kWeightOne - 1);
+}
+
+// The first pixel's source position of destination row y: pixman maps pixel centres and
+// steps back half a pixel to the top-left sample.
+bool Start(const pixman_transform_t& t, int x, int y, int64_t& sx, int64_t& sy) {
+    pixman_vector_t v{{pixman_int_to_fixed(x) + pixman_fixed_1 / 2,
+                       pixman_int_to_fixed(y) + pixman_fixed_1 / 2, pixman_fixed_1}};
+    if (!pixman_transform_point_3d(&t, &v)) return false;
+    sx = int64_t(v.vector[0]) - pixman_fixed_1 / 2;
+    sy = int64_t(v.vector[1]) - pixman_fixed_1 / 2;
+    return true;
+}
+
+} // namespace
+
+bool BilinearPlan::Prepare(const BilinearSource& source, const pixman_transform_t& transform,
+                           bool bilinear, int left, int top, int width, int height) {
+    const int w = source.width, h = source.height;
+    const auto& m = transform.matrix;
+    if (!bilinear || source.format != PIXMAN_x8r8g8b8 || w < 2 || m[0][1] || m[1][0] || m[2][0] ||
+        m[2][1] || m[2][2] != pixman_fixed_1 || m[0][0] <= 0 || m[1][1] <= 0 || w > 0x7FFF ||
+        h > 0x7FFF || left + int64_t(width) > 0x7FFF || top + int64_t(height) > 0x7FFF)
+        return false;
+    int64_t sx, sy;
+    if (!Start(transform, left, 0, sx, sy)) return false;
+    // pixman steps in 32-bit 16.16; positions that leave it are not ours to guess.
+    const int64_t last = sx + int64_t(m[0][0]) * (width - 1);
+    if (sx < INT32_MIN || last > INT32_MAX) return false;
+
+    mPixels = source.pixels;
+    mStride = source.stride;
+    mSourceHeight = h;
+    mTransform = transform;
+    mLeft = left;
+    mWidth = width;
+    mOffsets.resize(size_t(width));
+    mWeights.resize(size_t(width));
+    for (int i = 0; i < width; ++i, sx += m[0][0]) {
+        const int64_t ix = sx >> 16;
+        const int wx = WeightOf(sx);
+        const int x1 = int(std::clamp<int64_t>(ix, 0, w - 1));
+        const int x2 = int(std::clamp<int64_t>(ix + 1, 0, w - 1));
+        int pair = x1;
+        uint32_t wl = uint32_t(kWeightOne - wx), wr = uint32_t(wx);
+        if (x2 != x1 + 1) { // outside the image: its edge pixel alone, from a pair inside
+            pair = x1 + 1 < w ? x1 : x1 - 1;
+            wl = pair == x1 ? kWeightOne : 0;
+            wr = kWeightOne - wl;
+        }
+        mOffsets[size_t(i)] = pair * 4;
+        mWeights[size_t(i)] = wl | wr << 16;
+    }
+    return true;
+}
+
+void BilinearPlan::Row(int y, uint8_t* out, BilinearRowFn form) const {
+    int64_t sx, sy;
+    if (!Start(mTransform, mLeft, y, sx, sy)) return;
+    const int wy = WeightOf(sy);
+    const int y1 = int(std::clamp<int64_t>(sy >> 16, 0, mSourceHeight - 1));
+    const int y2 = int(std::clamp<int64_t>((sy >> 16) + 1, 0, mSourceHeight - 1));
+    const uint8_t* top = mPixels + y1 * mStride;
+    if (y2 != y1 + 1 || wy == 0) // one row alone: split evenly keeps every weight below 128
+        form(*this, top, top, kWeightOne / 2, kWeightOne / 2, out);
+    else
+        form(*this, top, mPixels + y2 * mStride, kWeightOne - wy, wy, out);
+}
+
+BilinearRowFn BilinearPlan::Form(CoreVectorUnit::Level level) {
+    // Below AVX2, pixman's own vector code is faster than plain rows would be.
+    return level >= CoreVectorUnit::kAVX2 ? BilinearRowAVX2 : nullptr;
+}
+
+} // namespace platform::coregraphics

@@ -1,0 +1,127 @@
+#include "platform/coregraphics/CoreGraphicsNativeOrder.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace platform::coregraphics {
+
+namespace {
+
+// Native pixels are the bytes B, G, R, A. A skipped byte reads as opaque and is written as 0,
+// as pixman's own store of these layouts does.
+constexpr uint32_t kAll = 0xFFFFFFFFu;
+constexpr uint32_t kNativeAlpha = 0xFF000000u;
+constexpr uint32_t kFirstByte = 0x000000FFu;
+// A, R, G, B bytes (b8g8r8a8) and X, R, G, B: the whole pixel reversed, both ways.
+constexpr NativeOrder kReversed = {{{3, 2, 1, 0}, kAll, 0}, {{3, 2, 1, 0}, kAll, 0}};
+constexpr NativeOrder kReversedSkip = {{{3, 2, 1, 0}, kAll, kNativeAlpha},
+                                       {{3, 2, 1, 0}, ~kFirstByte, 0}};
+// A, B, G, R bytes (r8g8b8a8) and X, B, G, R: the first byte moves to the end and back.
+constexpr NativeOrder kRotated = {{{1, 2, 3, 0}, kAll, 0}, {{3, 0, 1, 2}, kAll, 0}};
+constexpr NativeOrder kRotatedSkip = {{{1, 2, 3, 0}, kAll, kNativeAlpha},
+                                      {{3, 0, 1, 2}, ~kFirstByte, 0}};
+
+// Bands of about this many pixels stay in the second-level cache between the composite and the
+// swizzle, and bound the scratch memory a context keeps.
+constexpr int kBandPixels = 32 * 1024;
+
+bool Opaque(pixman_image_t* image) {
+    return PIXMAN_FORMAT_A(pixman_image_get_format(image)) == 0;
+}
+
+} // namespace
+
+const NativeOrder* NativeOrderOf(pixman_format_code_t format) {
+    switch (format) {
+    case PIXMAN_b8g8r8a8:
+        return &kReversed;
+    case PIXMAN_b8g8r8x8:
+        return &kReversedSkip;
+    case PIXMAN_r8g8b8a8:
+        return &kRotated;
+    case PIXMAN_r8g8b8x8:
+        return &kRotatedSkip;
+    default:
+        return nullptr;
+    }
+}
+
+NativeScratch::~NativeScratch() {
+    Drop();
+    std::free(mPixels);
+}
+
+bool NativeScratch::Reserve(size_t bytes) {
+    if (bytes <= mCapacity) return true;
+    Drop();
+    std::free(mPixels);
+    bytes = (bytes + 63) / 64 * 64;
+    mPixels = static_cast<uint32_t*>(std::aligned_alloc(64, bytes));
+    mCapacity = mPixels ? bytes : 0;
+    return mPixels != nullptr;
+}
+
+pixman_image_t* NativeScratch::Image(int width, int rows) {
+    if (mImage && width == mWidth && rows == mRows) return mImage;
+    Drop();
+    if (!Reserve(size_t(width) * size_t(rows) * 4)) return nullptr;
+    mImage = pixman_image_create_bits_no_clear(PIXMAN_a8r8g8b8, width, rows, mPixels, width * 4);
+    mWidth = width;
+    mRows = rows;
+    return mImage;
+}
+
+uint8_t* NativeScratch::Row(int width) {
+    return Reserve(size_t(width) * 4) ? Bytes() : nullptr;
+}
+
+void NativeScratch::Drop() {
+    if (mImage) pixman_image_unref(mImage);
+    mImage = nullptr;
+}
+
+bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t& transform,
+                          bool bilinear, const NativeOrder& order, NativeScratch& scratch,
+                          uint8_t* bytes, size_t bytesPerRow, int left, int top, int width,
+                          int height) {
+    const BilinearRowFn form = BilinearPlan::Form(CoreVectorUnit::Chosen());
+    if (!form || !scratch.plan.Prepare(image, transform, bilinear, left, top, width, height))
+        return false;
+    uint8_t* native = scratch.Row(width);
+    if (!native) return false;
+    const SwizzleFn swizzle = SwizzleChosen();
+    for (int y = 0; y < height; ++y) {
+        scratch.plan.Row(top + y, native, form);
+        swizzle(native, bytes + size_t(top + y) * bytesPerRow + size_t(left) * 4, size_t(width),
+                order.out);
+    }
+    return true;
+}
+
+bool CompositeInNativeOrder(pixman_image_t* source, const NativeOrder& order,
+                            NativeScratch& scratch, uint8_t* bytes, size_t bytesPerRow, int left,
+                            int top, int width, int height) {
+    const SwizzleFn swizzle = SwizzleChosen();
+    const int band = std::max(1, std::min(height, kBandPixels / width));
+    pixman_image_t* native = scratch.Image(width, band);
+    if (!native) return false;
+    // An opaque source replaces what is under it, so the destination need not be read.
+    const bool opaque = Opaque(source);
+    const size_t nativeRowBytes = size_t(width) * 4;
+    for (int done = 0; done < height; done += band) {
+        const int count = std::min(band, height - done);
+        uint8_t* first = bytes + size_t(top + done) * bytesPerRow + size_t(left) * 4;
+        if (!opaque)
+            for (int y = 0; y < count; ++y)
+                swizzle(first + y * bytesPerRow, scratch.Bytes() + y * nativeRowBytes,
+                        size_t(width), order.in);
+        pixman_image_composite32(opaque ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, source, nullptr, native,
+                                 left, top + done, 0, 0, 0, 0, width, count);
+        for (int y = 0; y < count; ++y)
+            swizzle(scratch.Bytes() + y * nativeRowBytes, first + y * bytesPerRow, size_t(width),
+                    order.out);
+    }
+    return true;
+}
+
+} // namespace platform::coregraphics
