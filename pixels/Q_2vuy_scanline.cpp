@@ -1,8 +1,6 @@
 #include "pixels/Q_2vuy_scanline.h"
+#include "pixels/PixelPaths.h"
 #include "pixels/Q_2vuy_format.h"
-
-#include <cstdlib>
-#include <cstring>
 
 namespace Q_2vuy_scanline {
 
@@ -19,13 +17,12 @@ const Implementation kSSE2 = {"sse2", SSE2_2vuy_to_ARGB, SSE2_ARGB_to_2vuy};
 const Implementation kAVX2 = {"avx2", AVX2_2vuy_to_ARGB, AVX2_ARGB_to_2vuy};
 
 bool HasAVX2() {
-    return __builtin_cpu_supports("avx2");
+    return PixelPaths::HasAVX2();
 }
 
 const Implementation& Selected() {
     static const Implementation& chosen = []() -> const Implementation& {
-        const char* reference = std::getenv("VISTREL_PIXELS_REFERENCE");
-        if (reference && *reference && std::strcmp(reference, "0") != 0) return kReference;
+        if (PixelPaths::ReferenceRequested()) return kReference;
         return HasAVX2() ? kAVX2 : kSSE2;
     }();
     return chosen;
