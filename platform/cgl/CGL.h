@@ -40,9 +40,9 @@ constexpr CGLError kCGLBadCodeModule = 10015;
 constexpr CGLError kCGLBadAlloc = 10016;
 constexpr CGLError kCGLBadConnection = 10017;
 
-// attribs ends with 0. Without a display mask every online display qualifies. A mask that
-// names no online display gives no pixel format (*pix null, *npix 0) and kCGLBadDisplay; no
-// X server gives kCGLBadConnection.
+// attribs ends with 0; kCGLPFADisplayMask is always followed by its value, also a 0 one. Without a
+// display mask every online display qualifies. A mask that names no online display gives no pixel
+// format (*pix null, *npix 0) and kCGLBadDisplay; no X server gives kCGLBadConnection.
 CGLError CGLChoosePixelFormat(const CGLPixelFormatAttribute* attribs, CGLPixelFormatObj* pix,
                               GLint* npix);
 CGLError CGLDestroyPixelFormat(CGLPixelFormatObj pix);

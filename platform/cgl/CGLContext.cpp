@@ -46,8 +46,8 @@ CGLError CGLChoosePixelFormat(const CGLPixelFormatAttribute* attribs, CGLPixelFo
         if (*a == kCGLPFAFullScreen) {
             fullScreen = true;
         } else if (*a == kCGLPFADisplayMask) {
-            if (*++a == 0) return kCGLBadValue; // the list ended where the mask belongs
-            wanted = static_cast<CGOpenGLDisplayMask>(*a);
+            // The value is read even when it is 0 (an unknown display's mask).
+            wanted = static_cast<CGOpenGLDisplayMask>(*++a);
             masked = true;
         } else {
             return kCGLBadAttribute;
