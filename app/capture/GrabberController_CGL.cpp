@@ -35,9 +35,11 @@ void grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRo
     // clang-format off
     if (!VERIFY(bufferData) || !VERIFY(bufferRowBytes)) return;
     // clang-format on
+    if (!VERIFY(size.width < 0x7FFFFFFF && size.height < 0x7FFFFFFF)) return;
     const GLint width = GLint(size.width), height = GLint(size.height);
-    // Rows of the read and of the conversion must agree, or the read runs past the buffer.
-    if (!VERIFY(bufferRowBytes % 4 == 0 && bufferRowBytes / 4 >= size_t(width))) return;
+    // The read packs rows of size.width pixels and the conversion steps by bufferRowBytes: when
+    // they differ the rows come out sheared, or the read runs past the buffer.
+    if (!VERIFY(bufferRowBytes == 4 * size_t(width))) return;
 
     glFinish();
     if (size.width > inside.size.width || size.height > inside.size.height)
@@ -49,7 +51,7 @@ void grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRo
     const GLint skipPixels = std::clamp(readX - GLint(origin.x), 0, width - readWidth);
     const GLint skipRows = std::clamp(readY - GLint(origin.y), 0, height - readHeight);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, GLint(bufferRowBytes / 4));
+    glPixelStorei(GL_PACK_ROW_LENGTH, width);
     glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
     glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
     glReadPixels(readX, readY, readWidth, readHeight, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,

@@ -9,8 +9,8 @@
 // origin and size are in viewport pixels (origin bottom-left). The part of the rectangle inside
 // the viewport is read to its place within the rectangle; when some of the rectangle lies
 // outside, the buffer's first size.height rows are cleared first. A part of 3 pixels or less
-// in either dimension reads nothing and leaves the buffer alone. bufferRowBytes must hold
-// size.width pixels and be a multiple of 4.
+// in either dimension reads nothing and leaves the buffer alone. bufferRowBytes must be
+// exactly 4 x size.width (packed rows, as the camera frame and device ARGB bitmaps have).
 void grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRowBytes_flipHorizontal(
     platform::coregraphics::CGPoint origin, platform::coregraphics::CGSize size, void* bufferData,
     size_t bufferRowBytes, bool flipHorizontal);
