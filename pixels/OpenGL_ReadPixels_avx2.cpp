@@ -1,5 +1,5 @@
 // Eight pixels per step; only called where the processor has AVX2. The byte shuffle works within
-// 128-bit halves, so a mirrored step loads the halves exchanged.
+// 128-bit halves, so a mirrored step also exchanges the halves.
 #include "pixels/OpenGL_ReadPixels_shuffle.h"
 
 #include <immintrin.h>
@@ -8,14 +8,6 @@
 
 namespace OpenGL::ReadPixels::paths {
 namespace {
-
-// Inserting a half from memory keeps the exchange off the shuffle unit, which the byte shuffle
-// already keeps busy.
-VISTREL_AVX2 inline __m256i LoadHalvesExchanged(const uint8_t* p) {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(high), low, 1);
-}
 
 template <Swizzle S> struct AVX2Row {
     VISTREL_AVX2 static void Convert(void* destination, const void* source, size_t rowBytes) {
@@ -28,9 +20,8 @@ template <Swizzle S> struct AVX2Row {
         uint8_t* dst = static_cast<uint8_t*>(destination);
         size_t k = 0;
         for (; k + 32 <= rowBytes; k += 32) {
-            const __m256i v = S.mirror
-                                  ? LoadHalvesExchanged(src + k)
-                                  : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k));
+            __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k));
+            if constexpr (S.mirror) v = _mm256_permute4x64_epi64(v, _MM_SHUFFLE(1, 0, 3, 2));
             uint8_t* out = dst + (S.mirror ? rowBytes - 32 - k : k);
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                                 _mm256_or_si256(_mm256_shuffle_epi8(v, control), alpha));
