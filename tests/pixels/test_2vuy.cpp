@@ -1,11 +1,9 @@
 #include "pixels/Q_2vuy_format.h"
 #include "pixels/Q_2vuy_scanline.h"
+#include "tests/support/GuardedBytes.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -25,27 +23,7 @@ std::vector<const Implementation*> AllImplementations() {
     return all;
 }
 
-// Bytes whose end touches an inaccessible page: any access past the end faults.
-class GuardedBytes {
-public:
-    explicit GuardedBytes(size_t size) {
-        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        mMapped = (size + page - 1) / page * page + page;
-        mBase = static_cast<uint8_t*>(
-            mmap(nullptr, mMapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        if (mBase == MAP_FAILED) std::abort();
-        if (mprotect(mBase + mMapped - page, page, PROT_NONE) != 0) std::abort();
-        mData = mBase + mMapped - page - size;
-    }
-    ~GuardedBytes() { munmap(mBase, mMapped); }
-    GuardedBytes(const GuardedBytes&) = delete;
-    uint8_t* data() const { return mData; }
-
-private:
-    uint8_t* mBase;
-    size_t mMapped;
-    uint8_t* mData;
-};
+using testsupport::GuardedBytes;
 
 std::vector<uint8_t> Decode(const Implementation& impl, const std::vector<uint8_t>& pairs,
                             int width) {

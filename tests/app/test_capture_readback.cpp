@@ -1,0 +1,170 @@
+// The full-screen read context and the controller's read-back into ARGB buffers, against a
+// private X server showing a known pattern.
+#include "app/capture/Apple_CGL_GrabContext.h"
+#include "app/capture/GrabberController_CGL.h"
+#include "core/CoreMachDebugLog.h"
+#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "tests/support/PatternScreen.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace platform::cgl;
+using namespace platform::coregraphics;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr testsupport::ScreenSize kScreen{240, 160};
+
+std::string Reports(const std::function<void()>& call) {
+    CoreMachDebugLogSetUseLogger(kCoreLogToASL);
+    return testsupport::CaptureStandardError(call);
+}
+
+bool Reported(const std::string& reports, const std::string& expression,
+              const std::string& function) {
+    return reports.find("VERIFY FAILED:  code : " + expression + " in ") != std::string::npos &&
+           reports.find("(" + function + ")") != std::string::npos;
+}
+
+class CaptureScreen : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { sScreen = new testsupport::PatternScreen(kScreen, 23); }
+    static void TearDownTestSuite() { delete sScreen; }
+    void SetUp() override {
+        if (!testsupport::XServer::Installed("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+        ASSERT_TRUE(sScreen->drawn) << sScreen->Log();
+    }
+    static inline testsupport::PatternScreen* sScreen = nullptr;
+};
+
+TEST_F(CaptureScreen, GrabContextOnAMissingDisplayReportsAndFails) {
+    testsupport::InDisplayChild(sScreen->server->Display(), [] {
+        const CGDirectDisplayID missing = CGMainDisplayID() + 1;
+        Apple_CGL::GrabContext context;
+        std::string reports = Reports([&] { EXPECT_FALSE(context.Construct(missing)); });
+        EXPECT_TRUE(Reported(reports, "IsValid()", "Construct")) << reports;
+        EXPECT_FALSE(context.IsConstructed());
+        reports = Reports([&] { EXPECT_FALSE(context.MakeCurrent(true)); });
+        EXPECT_TRUE(Reported(reports, "IsValid()", "MakeCurrent")) << reports;
+
+        reports = Reports([&] { Apple_CGL::GrabContext at(missing); });
+        EXPECT_TRUE(Reported(reports, "Construct(displayID)", "GrabContext")) << reports;
+    });
+    // Without an X server there is no main display either.
+    testsupport::InDisplayChild("", [] {
+        Apple_CGL::GrabContext context;
+        const std::string reports = Reports([&] { EXPECT_FALSE(context.Construct()); });
+        EXPECT_TRUE(Reported(reports, "Construct(CGMainDisplayID())", "Construct")) << reports;
+    });
+}
+
+TEST_F(CaptureScreen, GrabContextAttachesAndDetaches) {
+    testsupport::InDisplayChild(sScreen->server->Display(), [] {
+        Apple_CGL::GrabContext context;
+        ASSERT_TRUE(context.Construct());
+        ASSERT_TRUE(context.MakeCurrent(true));
+        EXPECT_EQ(CGLGetCurrentContext(), context.GetContext());
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4),
+                  (std::vector<GLint>{0, 0, kScreen.width, kScreen.height}));
+        ASSERT_TRUE(context.MakeCurrent(false));
+        EXPECT_EQ(CGLGetCurrentContext(), nullptr);
+        context.Destruct();
+        EXPECT_FALSE(context.IsConstructed());
+    });
+}
+
+struct GrabCase {
+    const char* name;
+    CGPoint origin;
+    CGSize size;
+    bool mirror;
+    bool touched; // false: nothing is read and the buffer keeps its bytes
+};
+
+// The ARGB frame a grab should leave, top row first: the screen under the rectangle where it is
+// on the screen, 0 elsewhere.
+Bytes Expected(const testsupport::PatternScreen& screen, const GrabCase& c, Bytes buffer) {
+    if (!c.touched) return buffer;
+    const int width = int(c.size.width), height = int(c.size.height);
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column) {
+            const int wx = int(c.origin.x) + (c.mirror ? width - 1 - column : column);
+            const int wy = int(c.origin.y) + height - 1 - row;
+            uint8_t* p = &buffer[4 * size_t(row * width + column)];
+            if (wx < 0 || wy < 0 || wx >= screen.size.width || wy >= screen.size.height) {
+                p[0] = p[1] = p[2] = p[3] = 0;
+                continue;
+            }
+            const uint32_t rgb = screen.At(wx, screen.size.height - 1 - wy);
+            p[0] = 255, p[1] = uint8_t(rgb >> 16), p[2] = uint8_t(rgb >> 8), p[3] = uint8_t(rgb);
+        }
+    }
+    return buffer;
+}
+
+TEST_F(CaptureScreen, GrabReadsTheViewportIntoTopDownARGB) {
+    const GrabCase cases[] = {
+        {"inside", {30, 40}, {64, 48}, false, true},
+        {"inside mirrored", {30, 40}, {64, 48}, true, true},
+        {"whole display", {0, 0}, {240, 160}, false, true},
+        {"only 3 pixels of width inside", {237, 10}, {20, 20}, false, false},
+        {"only 3 pixels of height inside", {10, -17}, {20, 20}, false, false},
+        {"larger than the part inside: cleared, then read", {200, 130}, {64, 48}, false, true},
+        {"off the bottom left lands in place", {-10, -6}, {32, 24}, false, true},
+    };
+    testsupport::InDisplayChild(sScreen->server->Display(), [&] {
+        Apple_CGL::GrabContext context;
+        ASSERT_TRUE(context.Construct());
+        ASSERT_TRUE(context.MakeCurrent(true));
+        glReadBuffer(GL_FRONT);
+        for (const GrabCase& c : cases) {
+            SCOPED_TRACE(c.name);
+            const size_t rowBytes = 4 * size_t(c.size.width);
+            Bytes buffer(rowBytes * size_t(c.size.height), 0xCD);
+            const Bytes expected = Expected(*sScreen, c, buffer);
+            grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRowBytes_flipHorizontal(
+                c.origin, c.size, buffer.data(), rowBytes, c.mirror);
+            EXPECT_TRUE(buffer == expected);
+            EXPECT_EQ(glGetError(), GL_NO_ERROR);
+        }
+        context.MakeCurrent(false);
+    });
+}
+
+TEST_F(CaptureScreen, GrabReportsBadBuffers) {
+    testsupport::InDisplayChild(sScreen->server->Display(), [] {
+        Apple_CGL::GrabContext context;
+        ASSERT_TRUE(context.Construct());
+        ASSERT_TRUE(context.MakeCurrent(true));
+        Bytes buffer(4 * 16 * 16, 0xCD);
+        const std::string function = "grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_"
+                                     "bufferData_bufferRowBytes_flipHorizontal";
+        const auto grab = [&](void* data, size_t rowBytes) {
+            return Reports([&] {
+                grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRowBytes_flipHorizontal(
+                    {0, 0}, {16, 16}, data, rowBytes, false);
+            });
+        };
+        std::string reports = grab(nullptr, 64);
+        EXPECT_TRUE(Reported(reports, "bufferData", function)) << reports;
+        reports = grab(buffer.data(), 0);
+        EXPECT_TRUE(Reported(reports, "bufferRowBytes", function)) << reports;
+        // Rows too short for the width would make the read run past the buffer; longer ones
+        // would shear the picture.
+        for (size_t rowBytes : {60u, 68u}) {
+            reports = grab(buffer.data(), rowBytes);
+            EXPECT_TRUE(Reported(reports, "bufferRowBytes == 4 * size_t(width)", function))
+                << reports;
+        }
+        EXPECT_EQ(buffer, Bytes(4 * 16 * 16, 0xCD));
+        context.MakeCurrent(false);
+    });
+}
+
+} // namespace
