@@ -5,6 +5,7 @@
 #include "core/CoreMachDebugLog.h"
 #include "platform/coregraphics/CoreGraphicsDisplays.h"
 #include "tests/support/PatternScreen.h"
+#include "tests/support/VerifyReports.h"
 
 #include <gtest/gtest.h>
 
@@ -18,17 +19,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 constexpr testsupport::ScreenSize kScreen{240, 160};
-
-std::string Reports(const std::function<void()>& call) {
-    CoreMachDebugLogSetUseLogger(kCoreLogToASL);
-    return testsupport::CaptureStandardError(call);
-}
-
-bool Reported(const std::string& reports, const std::string& expression,
-              const std::string& function) {
-    return reports.find("VERIFY FAILED:  code : " + expression + " in ") != std::string::npos &&
-           reports.find("(" + function + ")") != std::string::npos;
-}
 
 class CaptureScreen : public ::testing::Test {
 protected:
@@ -45,20 +35,25 @@ TEST_F(CaptureScreen, GrabContextOnAMissingDisplayReportsAndFails) {
     testsupport::InDisplayChild(sScreen->server->Display(), [] {
         const CGDirectDisplayID missing = CGMainDisplayID() + 1;
         Apple_CGL::GrabContext context;
-        std::string reports = Reports([&] { EXPECT_FALSE(context.Construct(missing)); });
-        EXPECT_TRUE(Reported(reports, "IsValid()", "Construct")) << reports;
+        std::string reports =
+            testsupport::VerifyReports([&] { EXPECT_FALSE(context.Construct(missing)); });
+        EXPECT_TRUE(testsupport::VerifyReported(reports, "IsValid()", "Construct")) << reports;
         EXPECT_FALSE(context.IsConstructed());
-        reports = Reports([&] { EXPECT_FALSE(context.MakeCurrent(true)); });
-        EXPECT_TRUE(Reported(reports, "IsValid()", "MakeCurrent")) << reports;
+        reports = testsupport::VerifyReports([&] { EXPECT_FALSE(context.MakeCurrent(true)); });
+        EXPECT_TRUE(testsupport::VerifyReported(reports, "IsValid()", "MakeCurrent")) << reports;
 
-        reports = Reports([&] { Apple_CGL::GrabContext at(missing); });
-        EXPECT_TRUE(Reported(reports, "Construct(displayID)", "GrabContext")) << reports;
+        reports = testsupport::VerifyReports([&] { Apple_CGL::GrabContext at(missing); });
+        EXPECT_TRUE(testsupport::VerifyReported(reports, "Construct(displayID)", "GrabContext"))
+            << reports;
     });
     // Without an X server there is no main display either.
     testsupport::InDisplayChild("", [] {
         Apple_CGL::GrabContext context;
-        const std::string reports = Reports([&] { EXPECT_FALSE(context.Construct()); });
-        EXPECT_TRUE(Reported(reports, "Construct(CGMainDisplayID())", "Construct")) << reports;
+        const std::string reports =
+            testsupport::VerifyReports([&] { EXPECT_FALSE(context.Construct()); });
+        EXPECT_TRUE(
+            testsupport::VerifyReported(reports, "Construct(CGMainDisplayID())", "Construct"))
+            << reports;
     });
 }
 
@@ -146,20 +141,21 @@ TEST_F(CaptureScreen, GrabReportsBadBuffers) {
         const std::string function = "grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_"
                                      "bufferData_bufferRowBytes_flipHorizontal";
         const auto grab = [&](void* data, size_t rowBytes) {
-            return Reports([&] {
+            return testsupport::VerifyReports([&] {
                 grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRowBytes_flipHorizontal(
                     {0, 0}, {16, 16}, data, rowBytes, false);
             });
         };
         std::string reports = grab(nullptr, 64);
-        EXPECT_TRUE(Reported(reports, "bufferData", function)) << reports;
+        EXPECT_TRUE(testsupport::VerifyReported(reports, "bufferData", function)) << reports;
         reports = grab(buffer.data(), 0);
-        EXPECT_TRUE(Reported(reports, "bufferRowBytes", function)) << reports;
+        EXPECT_TRUE(testsupport::VerifyReported(reports, "bufferRowBytes", function)) << reports;
         // Rows too short for the width would make the read run past the buffer; longer ones
         // would shear the picture.
         for (size_t rowBytes : {60u, 68u}) {
             reports = grab(buffer.data(), rowBytes);
-            EXPECT_TRUE(Reported(reports, "bufferRowBytes == 4 * size_t(width)", function))
+            EXPECT_TRUE(testsupport::VerifyReported(reports, "bufferRowBytes == 4 * size_t(width)",
+                                                    function))
                 << reports;
         }
         EXPECT_EQ(buffer, Bytes(4 * 16 * 16, 0xCD));

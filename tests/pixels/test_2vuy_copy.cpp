@@ -2,6 +2,7 @@
 #include "pixels/CoreGraphicsBitmapContext.h"
 #include "pixels/Q_2vuy_format.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VerifyReports.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +14,6 @@
 using CoreGraphics::BitmapContext;
 
 namespace {
-
-std::string Reports(const std::function<void()>& call) {
-    CoreMachDebugLogSetUseLogger(kCoreLogToASL);
-    return testsupport::CaptureStandardError(call);
-}
-
-bool Reported(const std::string& reports, const std::string& expression) {
-    return reports.find("VERIFY FAILED:  code : " + expression + " in ") != std::string::npos;
-}
 
 // A picture whose rows differ, so a row landing in the wrong place shows.
 struct Picture {
@@ -52,22 +44,24 @@ std::vector<uint8_t> BitmapRow(const BitmapContext& bitmap, int y, int width) {
 TEST(Pixels2vuyCopy, RefusesBitmapsItCannotFillAndReportsWhy) {
     Picture picture(8, 8);
     BitmapContext empty;
-    std::string reports = Reports([&] { picture.view.CopyPixelsTo(empty); });
-    EXPECT_TRUE(Reported(reports, "in_rhs.IsConstructed()")) << reports;
+    std::string reports = testsupport::VerifyReports([&] { picture.view.CopyPixelsTo(empty); });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "in_rhs.IsConstructed()")) << reports;
 
     BitmapContext xrgb;
     ASSERT_TRUE(xrgb.Construct(8, 8, BitmapContext::BitmapType_Device_XRGB));
     std::memset(xrgb.GetImageDataBytes(), 0x5A, xrgb.GetImageDataSize());
-    reports = Reports([&] { picture.view.CopyPixelsTo(xrgb); });
-    EXPECT_TRUE(Reported(reports, "fOk = (CoreGraphics::BitmapContext::BitmapType_Device_ARGB=="
-                                  "in_rhs.GetImageType())"))
+    reports = testsupport::VerifyReports([&] { picture.view.CopyPixelsTo(xrgb); });
+    EXPECT_TRUE(testsupport::VerifyReported(
+        reports, "fOk = (CoreGraphics::BitmapContext::BitmapType_Device_ARGB=="
+                 "in_rhs.GetImageType())"))
         << reports;
     const std::vector<uint8_t> untouched(xrgb.GetImageDataSize(), 0x5A);
     EXPECT_EQ(0, std::memcmp(untouched.data(), xrgb.GetImageDataBytes(), untouched.size()));
 
     BitmapContext argb;
     ASSERT_TRUE(argb.Construct(8, 8, BitmapContext::BitmapType_Device_ARGB));
-    EXPECT_EQ("", Reports([&] { EXPECT_TRUE(picture.view.CanCopyFormat(argb)); }));
+    EXPECT_EQ("",
+              testsupport::VerifyReports([&] { EXPECT_TRUE(picture.view.CanCopyFormat(argb)); }));
 }
 
 TEST(Pixels2vuyCopy, ShorterPictureFillsTheBottomRowsOnly) {

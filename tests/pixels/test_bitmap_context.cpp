@@ -1,6 +1,7 @@
 #include "core/CoreMachDebugLog.h"
 #include "pixels/CoreGraphicsBitmapContext.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VerifyReports.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,16 +15,6 @@ using namespace platform::coregraphics;
 using CoreGraphics::BitmapContext;
 
 namespace {
-
-// What a call reports: the log is echoed to standard error.
-std::string Reports(const std::function<void()>& call) {
-    CoreMachDebugLogSetUseLogger(kCoreLogToASL);
-    return testsupport::CaptureStandardError(call);
-}
-
-bool Reported(const std::string& reports, const std::string& expression) {
-    return reports.find("VERIFY FAILED:  code : " + expression + " in ") != std::string::npos;
-}
 
 TEST(BitmapContext, RowBytesAndSizesFollowTheType) {
     BitmapContext argb;
@@ -63,8 +54,8 @@ TEST(BitmapContext, TypesOutsideTheTableAreRefusedSilently) {
     for (int type : {0, 5, -1}) {
         BitmapContext bitmap;
         bool made = true;
-        const std::string reports =
-            Reports([&] { made = bitmap.Construct(4, 4, BitmapContext::BitmapType(type)); });
+        const std::string reports = testsupport::VerifyReports(
+            [&] { made = bitmap.Construct(4, 4, BitmapContext::BitmapType(type)); });
         EXPECT_FALSE(made) << type;
         EXPECT_FALSE(bitmap.IsConstructed());
         EXPECT_EQ(reports, "") << type;
@@ -73,7 +64,7 @@ TEST(BitmapContext, TypesOutsideTheTableAreRefusedSilently) {
 
 TEST(BitmapContext, InUseRowBytesMayOnlyWidenRows) {
     BitmapContext wider;
-    std::string reports = Reports(
+    std::string reports = testsupport::VerifyReports(
         [&] { ASSERT_TRUE(wider.Construct(10, 2, BitmapContext::BitmapType_Device_ARGB, 64)); });
     EXPECT_EQ(reports, "");
     EXPECT_EQ(wider.GetImageRowBytes(), 64u);
@@ -81,9 +72,9 @@ TEST(BitmapContext, InUseRowBytesMayOnlyWidenRows) {
     EXPECT_EQ(CGBitmapContextGetBytesPerRow(wider.GetContext()), 64u);
 
     BitmapContext narrower;
-    reports = Reports(
+    reports = testsupport::VerifyReports(
         [&] { ASSERT_TRUE(narrower.Construct(10, 2, BitmapContext::BitmapType_Device_ARGB, 39)); });
-    EXPECT_TRUE(Reported(reports, "inUseRowBytes>=mImageRowBytes")) << reports;
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "inUseRowBytes>=mImageRowBytes")) << reports;
     EXPECT_EQ(narrower.GetImageRowBytes(), 40u);
     EXPECT_EQ(narrower.GetImageDataSize(), 80u);
 }
@@ -97,20 +88,21 @@ TEST(BitmapContext, DestructEmptiesAndDrawThenReportsAndDrawsNothing) {
     ASSERT_NE(target, nullptr);
 
     BitmapContext bitmap;
-    std::string reports = Reports([&] { bitmap.Draw(target, CGRectMake(0, 0, 2, 2)); });
-    EXPECT_TRUE(Reported(reports, "IsConstructed()")) << reports;
+    std::string reports =
+        testsupport::VerifyReports([&] { bitmap.Draw(target, CGRectMake(0, 0, 2, 2)); });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "IsConstructed()")) << reports;
 
     ASSERT_TRUE(bitmap.Construct(2, 2, BitmapContext::BitmapType_Device_ARGB));
-    reports = Reports([&] { bitmap.Draw(nullptr, CGRectMake(0, 0, 2, 2)); });
-    EXPECT_TRUE(Reported(reports, "inContext")) << reports;
+    reports = testsupport::VerifyReports([&] { bitmap.Draw(nullptr, CGRectMake(0, 0, 2, 2)); });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "inContext")) << reports;
 
     bitmap.Destruct();
     EXPECT_FALSE(bitmap.IsConstructed());
     EXPECT_EQ(bitmap.GetContext(), nullptr);
     EXPECT_EQ(bitmap.GetImageDataBytes(), nullptr);
     EXPECT_EQ(bitmap.GetImageWidth() | bitmap.GetImageRowBytes() | bitmap.GetImageDataSize(), 0u);
-    reports = Reports([&] { bitmap.Draw(target, CGRectMake(0, 0, 2, 2)); });
-    EXPECT_TRUE(Reported(reports, "IsConstructed()")) << reports;
+    reports = testsupport::VerifyReports([&] { bitmap.Draw(target, CGRectMake(0, 0, 2, 2)); });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "IsConstructed()")) << reports;
     EXPECT_EQ(memory, std::vector<uint8_t>(16, 0xAB));
     CGContextRelease(target);
 }
@@ -141,7 +133,9 @@ TEST(BitmapContext, ImagesShareThePixelsAndDrawUpright) {
     // Draw does the same, scaled: each corner of a doubled picture is the picture's corner.
     BitmapContext big;
     ASSERT_TRUE(big.Construct(4, 4, BitmapContext::BitmapType_Device_ARGB));
-    EXPECT_EQ(Reports([&] { bitmap.Draw(big.GetContext(), CGRectMake(0, 0, 4, 4)); }), "");
+    EXPECT_EQ(
+        testsupport::VerifyReports([&] { bitmap.Draw(big.GetContext(), CGRectMake(0, 0, 4, 4)); }),
+        "");
     const uint8_t* out = big.GetImageDataBytes();
     EXPECT_EQ(std::memcmp(out, &expected[0], 4), 0);
     EXPECT_EQ(std::memcmp(out + 12, &expected[4], 4), 0);
@@ -180,10 +174,12 @@ TEST(BitmapContext, SubclassesSupplyThePixelMemory) {
     OwnMemory none;
     none.give = false;
     bool made = true;
-    const std::string reports =
-        Reports([&] { made = none.Construct(3, 2, BitmapContext::BitmapType_Device_XRGB); });
+    const std::string reports = testsupport::VerifyReports(
+        [&] { made = none.Construct(3, 2, BitmapContext::BitmapType_Device_XRGB); });
     EXPECT_FALSE(made);
-    EXPECT_TRUE(Reported(reports, "mImageDataBytes = CreateImageData(mImageDataSize)")) << reports;
+    EXPECT_TRUE(
+        testsupport::VerifyReported(reports, "mImageDataBytes = CreateImageData(mImageDataSize)"))
+        << reports;
     EXPECT_FALSE(none.IsConstructed());
     none.Destruct();
     EXPECT_EQ(none.deleted, 0); // nothing was handed out

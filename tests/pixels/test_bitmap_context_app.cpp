@@ -1,7 +1,7 @@
 // The application's bitmap context: the same pixels seen as an offscreen world.
 #include "core/CoreMachDebugLog.h"
 #include "pixels/CoreGraphicsBitmapContext.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/VerifyReports.h"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +63,7 @@ TEST(BitmapContextApplication, WorldRefusesWhatItCannotDescribe) {
 
     // Too wide for the toolkit's rectangles: construction fails rather than describing less.
     BitmapContext wide;
-    CoreMachDebugLogSetUseLogger(kCoreLogToASL);
-    const std::string reports = testsupport::CaptureStandardError(
+    const std::string reports = testsupport::VerifyReports(
         [&] { EXPECT_FALSE(wide.Construct(40000, 1, BitmapContext::BitmapType_Device_Gray)); });
     for (const char* text :
          {" code : ConstructGWorld() in ", " code : fOk = VERIFIED(ConstructGWorld()) in "})

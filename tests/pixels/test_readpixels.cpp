@@ -4,6 +4,7 @@
 #include "pixels/OpenGL_ReadPixels_paths.h"
 #include "tests/support/GuardedBytes.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VerifyReports.h"
 
 #include <gtest/gtest.h>
 
@@ -28,11 +29,6 @@ std::vector<const RP::paths::Path*> AllPaths() {
     if (CoreVectorUnit::Runs(CoreVectorUnit::kSSSE3)) all.push_back(&RP::paths::kSSSE3);
     if (CoreVectorUnit::Runs(CoreVectorUnit::kAVX2)) all.push_back(&RP::paths::kAVX2);
     return all;
-}
-
-std::string Reports(const std::function<void()>& call) {
-    CoreMachDebugLogSetUseLogger(kCoreLogToASL);
-    return testsupport::CaptureStandardError(call);
 }
 
 // Two pixels 1 2 3 4 and 5 6 7 8 through each named converter.
@@ -149,7 +145,7 @@ TEST(ReadPixelsFrame, NoScanlineLeavesTheFrameAsReadAndReports) {
     std::set<std::string> lines;
     for (bool flip : {true, false}) {
         Bytes frame = {1, 2, 3, 4};
-        const std::string reports = Reports([&] {
+        const std::string reports = testsupport::VerifyReports([&] {
             RP::_swizzle_framebuffer_GL_BGRA_to_ARGB(frame.data(), 1, impossible, flip, false);
         });
         EXPECT_EQ(frame, (Bytes{1, 2, 3, 4}));
@@ -167,7 +163,7 @@ TEST(ReadPixelsFrame, NoScanlineLeavesTheFrameAsReadAndReports) {
 
 TEST(ReadPixelsFrame, PartialPixelRowsAreRefused) {
     Bytes frame = {1, 2, 3, 4, 5, 6};
-    const std::string reports = Reports(
+    const std::string reports = testsupport::VerifyReports(
         [&] { RP::_swizzle_framebuffer_GL_BGRX_to_RGBA(frame.data(), 1, 6, false, false); });
     EXPECT_EQ(frame, (Bytes{1, 2, 3, 4, 5, 6}));
     EXPECT_NE(reports.find("VERIFY FAILED:  code : buffer != nullptr"), std::string::npos)
