@@ -33,6 +33,8 @@ struct Frame {
 void Skip(benchmark::State& state, const Q_2vuy_scanline::Implementation& impl) {
     if (&impl == &Q_2vuy_scanline::kAVX2 && !Q_2vuy_scanline::HasAVX2())
         state.SkipWithError("no AVX2 on this processor");
+    if (&impl == &Q_2vuy_scanline::kAVX512 && !Q_2vuy_scanline::HasAVX512())
+        state.SkipWithError("no AVX-512 on this processor");
 }
 
 void BM_ARGB_to_2vuy(benchmark::State& state, const Q_2vuy_scanline::Implementation* impl) {
@@ -61,10 +63,14 @@ BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, reference, &Q_2vuy_scanline::kReference)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, sse2, &Q_2vuy_scanline::kSSE2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, avx2, &Q_2vuy_scanline::kAVX2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, avx512, &Q_2vuy_scanline::kAVX512)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, reference, &Q_2vuy_scanline::kReference)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, sse2, &Q_2vuy_scanline::kSSE2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, avx2, &Q_2vuy_scanline::kAVX2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, avx512, &Q_2vuy_scanline::kAVX512)
+    ->Unit(benchmark::kMicrosecond);
 
 #ifdef VISTREL_HAVE_LIBYUV
 void BM_ARGB_to_2vuy_libyuv(benchmark::State& state) {

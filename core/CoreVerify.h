@@ -9,6 +9,8 @@
 #define VERIFY(expression)                                                                         \
     CoreVerifyCheck(static_cast<bool>(expression), __func__, __FILE__, __LINE__,                   \
                     " code : " #expression)
+// The checked value itself, for checks nested inside another report's expression.
+#define VERIFIED(expression) VERIFY(expression)
 #define VERIFY_ERR(expression)                                                                     \
     CoreVerifyErrCheck((expression), __func__, __FILE__, __LINE__, " code : " #expression)
 

@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+namespace CoreGraphics {
+class BitmapContext;
+}
+
 // A Y'CbCr 4:2:2 picture: each pair of horizontally adjacent pixels shares one Cb and one Cr
 // sample, every pixel has its own Y. Samples are 8-bit video range.
 struct Q_2vuy_format {
@@ -23,6 +27,14 @@ struct Q_2vuy_format {
 struct Q_2vuy_data : Q_2vuy_format {
     uint8_t* _PixelData = nullptr;
     long _PixelDataSize = 0;
+
+    // Only constructed A, R, G, B bitmaps can take the picture; anything else is reported.
+    bool CanCopyFormat(const CoreGraphics::BitmapContext& in_rhs) const;
+    // Converts the picture into the bitmap's bottom rows: a picture as tall as the bitmap maps row
+    // for row, a shorter one fills the bottom and leaves the rows above as they were. Only as much
+    // of each row as the bitmap is wide is converted, and never a byte past _PixelDataSize when
+    // that is set.
+    void CopyPixelsTo(const CoreGraphics::BitmapContext& in_rhs) const;
 
     // One row of `width` pixels each way; ARGB is A, R, G, B bytes per pixel, 2vuy is Cb, Y0, Cr,
     // Y1 per pixel pair. Alpha is ignored on the way in and 255 on the way out. With an odd width

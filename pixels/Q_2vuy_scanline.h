@@ -11,16 +11,18 @@ namespace Q_2vuy_scanline {
 using ScanlineFn = void (*)(const uint8_t* src, uint8_t* dst, int width);
 
 struct Implementation {
-    const char* name; // "reference", "sse2" or "avx2"
+    const char* name; // "reference", "sse2", "avx2" or "avx512"
     ScanlineFn toARGB;
     ScanlineFn to2vuy;
 };
 
 extern const Implementation kReference;
 extern const Implementation kSSE2;
-extern const Implementation kAVX2; // callable only where HasAVX2()
+extern const Implementation kAVX2;   // callable only where HasAVX2()
+extern const Implementation kAVX512; // callable only where HasAVX512()
 
 bool HasAVX2();
+bool HasAVX512();
 
 // Chosen once per process: the plain form when VISTREL_PIXELS_REFERENCE is set to anything but
 // "" or "0", else the widest form this processor runs.
@@ -107,5 +109,7 @@ void SSE2_2vuy_to_ARGB(const uint8_t* src, uint8_t* dst, int width);
 void SSE2_ARGB_to_2vuy(const uint8_t* src, uint8_t* dst, int width);
 void AVX2_2vuy_to_ARGB(const uint8_t* src, uint8_t* dst, int width);
 void AVX2_ARGB_to_2vuy(const uint8_t* src, uint8_t* dst, int width);
+void AVX512_2vuy_to_ARGB(const uint8_t* src, uint8_t* dst, int width);
+void AVX512_ARGB_to_2vuy(const uint8_t* src, uint8_t* dst, int width);
 
 } // namespace Q_2vuy_scanline

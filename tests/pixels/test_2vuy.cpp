@@ -21,6 +21,7 @@ std::vector<const Implementation*> AllImplementations() {
     std::vector<const Implementation*> all = {&Q_2vuy_scanline::kReference,
                                               &Q_2vuy_scanline::kSSE2};
     if (Q_2vuy_scanline::HasAVX2()) all.push_back(&Q_2vuy_scanline::kAVX2);
+    if (Q_2vuy_scanline::HasAVX512()) all.push_back(&Q_2vuy_scanline::kAVX512);
     return all;
 }
 
@@ -213,9 +214,10 @@ TEST(Pixels2vuyFastPaths, MatchReferenceForEveryInput) {
 TEST(Pixels2vuyDispatch, SelectionOfThisProcess) {
     const char* reference = std::getenv("VISTREL_PIXELS_REFERENCE");
     const bool wantReference = reference && *reference && std::strcmp(reference, "0") != 0;
-    const std::string expected = wantReference                ? "reference"
-                                 : Q_2vuy_scanline::HasAVX2() ? "avx2"
-                                                              : "sse2";
+    const std::string expected = wantReference                  ? "reference"
+                                 : Q_2vuy_scanline::HasAVX512() ? "avx512"
+                                 : Q_2vuy_scanline::HasAVX2()   ? "avx2"
+                                                                : "sse2";
     EXPECT_EQ(Q_2vuy_scanline::Selected().name, expected);
 
     // The class-level conversion goes through the selection.
