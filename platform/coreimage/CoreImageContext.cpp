@@ -1,5 +1,7 @@
 #include "platform/coreimage/CoreImageContext.h"
 
+#include <cmath>
+
 namespace platform::coreimage {
 
 using namespace platform::coregraphics;
@@ -19,7 +21,12 @@ void CIContext::drawImage_inRect_fromRect(const CIImage& image, CGRect inRect,
     if (fromRect.origin.x != extent.origin.x || fromRect.origin.y != extent.origin.y ||
         fromRect.size.width != extent.size.width || fromRect.size.height != extent.size.height)
         return;
-    CGImageRef quartzImage = image.CreateQuartzImage();
+    // At the image's own size, on whole pixels, every pixel lands on one pixel: no filtering.
+    const bool oneToOne = inRect.size.width == extent.size.width &&
+                          inRect.size.height == extent.size.height &&
+                          inRect.origin.x == std::floor(inRect.origin.x) &&
+                          inRect.origin.y == std::floor(inRect.origin.y);
+    CGImageRef quartzImage = image.CreateQuartzImage(!oneToOne);
     CGContextDrawImage(mContext, inRect, quartzImage);
     CGImageRelease(quartzImage);
 }

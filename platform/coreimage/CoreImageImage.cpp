@@ -20,28 +20,29 @@ void ReleaseBuffer(void* buffer, const void*, size_t) {
     CVPixelBufferRelease(static_cast<CVPixelBufferRef>(buffer));
 }
 
-CGImageRef ARGBImage(size_t width, size_t height, size_t rowBytes, CGDataProviderRef provider) {
+CGImageRef ARGBImage(size_t width, size_t height, size_t rowBytes, CGDataProviderRef provider,
+                     bool interpolate) {
     CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
     CGImageRef image =
         CGImageCreate(width, height, 8, 32, rowBytes, space, kCGImageAlphaPremultipliedFirst,
-                      provider, nullptr, true, kCGRenderingIntentDefault);
+                      provider, nullptr, interpolate, kCGRenderingIntentDefault);
     CGColorSpaceRelease(space);
     CGDataProviderRelease(provider);
     return image;
 }
 
 // The memory itself, kept alive through the buffer.
-CGImageRef ViewOfARGB(CVPixelBufferRef buffer) {
+CGImageRef ViewOfARGB(CVPixelBufferRef buffer, bool interpolate) {
     const size_t width = CVPixelBufferGetWidth(buffer), height = CVPixelBufferGetHeight(buffer);
     const size_t rowBytes = CVPixelBufferGetBytesPerRow(buffer);
     CGDataProviderRef provider = CGDataProviderCreateWithData(
         CVPixelBufferRetain(buffer), CVPixelBufferGetBaseAddress(buffer),
         rowBytes * (height - 1) + width * 4, ReleaseBuffer);
-    return ARGBImage(width, height, rowBytes, provider);
+    return ARGBImage(width, height, rowBytes, provider, interpolate);
 }
 
 // A picture of our own, converted row by row through the 2vuy decoder.
-CGImageRef ConversionOf2vuy(CVPixelBufferRef buffer) {
+CGImageRef ConversionOf2vuy(CVPixelBufferRef buffer, bool interpolate) {
     const size_t width = CVPixelBufferGetWidth(buffer), height = CVPixelBufferGetHeight(buffer);
     const size_t sourceRowBytes = CVPixelBufferGetBytesPerRow(buffer);
     auto* argb = static_cast<uint8_t*>(std::malloc(width * 4 * height));
@@ -52,7 +53,7 @@ CGImageRef ConversionOf2vuy(CVPixelBufferRef buffer) {
                                                   int(width));
     CGDataProviderRef provider =
         CGDataProviderCreateWithData(nullptr, argb, width * 4 * height, FreeBytes);
-    return ARGBImage(width, height, width * 4, provider);
+    return ARGBImage(width, height, width * 4, provider, interpolate);
 }
 
 } // namespace
@@ -92,11 +93,11 @@ CGRect CIImage::extent() const {
                       CGFloat(CVPixelBufferGetHeight(mBuffer)));
 }
 
-CGImageRef CIImage::CreateQuartzImage() const {
+CGImageRef CIImage::CreateQuartzImage(bool interpolate) const {
     if (mImage) return CGImageRetain(mImage);
     if (CVPixelBufferGetPixelFormatType(mBuffer) == kCVPixelFormatType_422YpCbCr8)
-        return ConversionOf2vuy(mBuffer);
-    return ViewOfARGB(mBuffer);
+        return ConversionOf2vuy(mBuffer, interpolate);
+    return ViewOfARGB(mBuffer, interpolate);
 }
 
 } // namespace platform::coreimage

@@ -33,8 +33,9 @@ public:
 
     // The pixels as a premultiplied ARGB Quartz image, which the caller releases: the image
     // itself, a view of an ARGB buffer's memory, or a conversion of a 2vuy buffer. Null when
-    // the memory cannot be had.
-    CGImageRef CreateQuartzImage() const;
+    // the memory cannot be had. Images of buffers interpolate only when asked to: a draw at
+    // their own size is then a plain copy.
+    CGImageRef CreateQuartzImage(bool interpolate = true) const;
 
 private:
     CIImage() = default;
