@@ -1,28 +1,10 @@
-// What the plug-in sets up when its object is loaded: its log identity and output, and the
-// camera component it reads the channel through.
-#include "channel/SharedCameraBundle.h"
+// What the plug-in sets up when its object is loaded: its log identity and output.
 #include "core/CoreLogIdentity.h"
 #include "core/CoreMachDebugLog.h"
-
-#include <unistd.h>
 
 CORE_DEFINE_LOG_IDENTITY(CoreLogIdentity::kPlugInPrefix, "CILookpaneInput.log");
 
 namespace {
-
-// The plug-in was made for a camera component of another maker, "LookpaneXXX.component", and
-// uses it when one is installed. Without it, it reads this system's own channel through
-// VistrelX64, which the application links into the user's component folder while it
-// broadcasts. The choice is made once, at load.
-SharedCameraBundle::ComponentName PlugInComponent() {
-    for (int location :
-         {CFBaseDLL::kUserQuickTime, CFBaseDLL::kSystemQuickTime, CFBaseDLL::kLocalQuickTime}) {
-        const CoreURL url =
-            CFBaseDLL::URLOfNameInLocation(SharedCameraBundle::kLookpaneXXX.fileName, location);
-        if (url && ::access(url->c_str(), R_OK) == 0) return SharedCameraBundle::kLookpaneXXX;
-    }
-    return SharedCameraBundle::kVistrelX64;
-}
 
 [[maybe_unused]] const bool sLoggerSelected = [] {
     CoreMachDebugLogSetUseLogger(kCoreLogToASL);
@@ -30,5 +12,3 @@ SharedCameraBundle::ComponentName PlugInComponent() {
 }();
 
 } // namespace
-
-SharedCameraBundle SharedCameraBundle::sComponent(PlugInComponent());
