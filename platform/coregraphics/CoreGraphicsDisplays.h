@@ -7,6 +7,8 @@
 // fewer monitors than there are heads, as nested servers do), at most kCGMaxDisplays of them.
 // The main display is the primary monitor (else the first). Display bounds are in global
 // display coordinates: origin at the main display's top-left corner, y growing downwards.
+// Identifiers are never 0 and hold for the life of the server: a monitor's name atom, or a
+// Xinerama head's index + 1. The online list puts the main display first.
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
 
 #include <cstdint>
