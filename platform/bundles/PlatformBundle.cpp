@@ -11,10 +11,9 @@ std::unique_ptr<Bundle> Bundle::Create(const std::string& path) {
     struct stat st;
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
     std::unique_ptr<Bundle> bundle(new Bundle(path));
-    BundleInfo info;
-    if (info.Read(path + "/Contents/Info.ini")) {
-        bundle->mIdentifier = info.Value(BundleInfo::kIdentifierKey);
-        bundle->mExecutable = info.Value(BundleInfo::kExecutableKey);
+    if (bundle->mInfo.Read(path + "/Contents/Info.ini")) {
+        bundle->mIdentifier = bundle->mInfo.Value(BundleInfo::kIdentifierKey);
+        bundle->mExecutable = bundle->mInfo.Value(BundleInfo::kExecutableKey);
     }
     return bundle;
 }
@@ -26,6 +25,19 @@ Bundle::~Bundle() {
 std::string Bundle::ExecutablePath() const {
     if (mExecutable.empty() || mExecutable.find('/') != std::string::npos) return {};
     return mPath + "/Contents/Linux/" + ArchitectureFolder() + "/" + mExecutable + ".so";
+}
+
+std::string Bundle::ResourcePath(const std::string& name, const std::string& type) const {
+    if (name.empty() || name.find('/') != std::string::npos || type.find('/') != std::string::npos)
+        return {};
+    const std::string path =
+        mPath + "/Contents/Resources/" + name + (type.empty() ? "" : "." + type);
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? path : std::string();
+}
+
+std::string Bundle::InfoValue(const std::string& key) const {
+    return mInfo.Value(key);
 }
 
 bool Bundle::LoadExecutable() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/bundles/BundleInfo.h"
+
 #include <memory>
 #include <string>
 
@@ -19,6 +21,10 @@ public:
     const std::string& Identifier() const { return mIdentifier; }
     // Empty when the metadata names no executable.
     std::string ExecutablePath() const;
+    // <path>/Contents/Resources/<name>.<type> when it exists; empty otherwise.
+    std::string ResourcePath(const std::string& name, const std::string& type) const;
+    // A value of the bundle's Info.ini, or empty.
+    std::string InfoValue(const std::string& key) const;
 
     bool LoadExecutable();
     bool IsExecutableLoaded() const { return mHandle != nullptr; }
@@ -35,6 +41,7 @@ private:
     std::string mPath;
     std::string mIdentifier;
     std::string mExecutable;
+    BundleInfo mInfo;
     std::string mLoadError;
     void* mHandle = nullptr;
 };

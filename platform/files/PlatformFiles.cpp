@@ -27,6 +27,7 @@ constexpr FolderRow kFolders[] = {
     {kQuickTimeComponentsFolderType, "/usr/local/lib/vistrel/components",
      "/usr/lib/vistrel/components"},
     {kFrameworksFolderType, "/usr/local/lib", "/usr/lib"},
+    {kImageUnitsFolderType, "/usr/local/lib/vistrel/image-units", "/usr/lib/vistrel/image-units"},
 };
 
 bool UserFolder(uint32_t type, std::string& path) {
@@ -39,6 +40,9 @@ bool UserFolder(uint32_t type, std::string& path) {
         return true;
     case kFrameworksFolderType:
         path = XdgFolder("XDG_DATA_HOME", ".local/share") + "/vistrel/frameworks";
+        return true;
+    case kImageUnitsFolderType:
+        path = XdgFolder("XDG_DATA_HOME", ".local/share") + "/vistrel/image-units";
         return true;
     default:
         return false;

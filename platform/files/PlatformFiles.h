@@ -24,6 +24,8 @@ constexpr bool kDontCreateFolder = false;
 constexpr uint32_t kLogsFolderType = FourCC("logs");
 constexpr uint32_t kQuickTimeComponentsFolderType = FourCC("wcmp");
 constexpr uint32_t kFrameworksFolderType = FourCC("fram");
+// Our own type: the folders image-filter hosts load plug-in bundles from.
+constexpr uint32_t kImageUnitsFolderType = FourCC("iunt");
 
 // The standard folder of a type in a domain, as an absolute path without a trailing slash.
 // Without kCreateFolder a missing folder is kFnfErr; with it, the folder and its parents are made.

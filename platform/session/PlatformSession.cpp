@@ -1,5 +1,7 @@
 #include "platform/session/PlatformSession.h"
 
+#include "platform/bundles/PlatformMainBundle.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <pwd.h>
@@ -39,6 +41,32 @@ uint32_t SystemVersionWord() {
     const unsigned long value = std::strtoul(text, &end, 16);
     if (*end != '\0' || value > 0xFFFF) return kModernSystemVersion;
     return uint32_t(value);
+}
+
+} // namespace platform::session
+
+namespace platform::session {
+
+struct SecCode {
+    std::string identifier;
+};
+
+OSStatus SecCodeCopySelf(SecCSFlags, SecCodeRef* self) {
+    if (!self) return errSecCSInvalidObjectRef;
+    *self = new SecCode{platform::bundles::MainBundle::Get().Identifier()};
+    return errSecSuccess;
+}
+
+OSStatus SecCodeCopySigningInformation(SecCodeRef code, SecCSFlags,
+                                       SecCodeSigningInformation** information) {
+    if (!code || !information) return errSecCSInvalidObjectRef;
+    *information = new SecCodeSigningInformation;
+    if (!code->identifier.empty()) (*information)->identifier = code->identifier;
+    return errSecSuccess;
+}
+
+void SecCodeRelease(SecCodeRef code) {
+    delete code;
 }
 
 } // namespace platform::session

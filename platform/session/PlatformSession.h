@@ -17,3 +17,30 @@ uint32_t SystemVersionWord();
 constexpr uint32_t kModernSystemVersion = 0x1095;
 
 } // namespace platform::session
+
+namespace platform::session {
+
+// Code-signing services as far as a plug-in asks about its host: the code object of the running
+// process and its signing information, whose "identifier" is the host's main bundle identifier.
+using OSStatus = int32_t;
+using SecCSFlags = uint32_t;
+constexpr SecCSFlags kSecCSDefaultFlags = 0;
+constexpr SecCSFlags kSecCSSigningInformation = 1 << 1;
+constexpr OSStatus errSecSuccess = 0;
+constexpr OSStatus errSecCSInvalidObjectRef = -67071;
+
+struct SecCode;
+using SecCodeRef = SecCode*;
+
+struct SecCodeSigningInformation {
+    // The "identifier" entry; none when the host has no identifier.
+    std::optional<std::string> identifier;
+};
+
+OSStatus SecCodeCopySelf(SecCSFlags flags, SecCodeRef* self);
+// A new information record the caller deletes.
+OSStatus SecCodeCopySigningInformation(SecCodeRef code, SecCSFlags flags,
+                                       SecCodeSigningInformation** information);
+void SecCodeRelease(SecCodeRef code);
+
+} // namespace platform::session

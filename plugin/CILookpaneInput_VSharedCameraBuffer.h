@@ -1,0 +1,47 @@
+#pragma once
+
+#include "channel/SharedCameraRecords.h"
+#include "pixels/CoreGraphicsBitmapContext.h"
+#include "platform/coreimage/CoreImage.h"
+
+#include <memory>
+
+// The plug-in's reader of the shared camera channel: each request fetches the current frame's
+// description and turns the frame into an image as cheaply as it can, wrapping the channel
+// memory where possible and copying or converting it otherwise.
+class CILookpaneInput_VSharedCameraBuffer {
+public:
+    // Runs the class initialiser first, once per process.
+    CILookpaneInput_VSharedCameraBuffer();
+    ~CILookpaneInput_VSharedCameraBuffer();
+    CILookpaneInput_VSharedCameraBuffer(const CILookpaneInput_VSharedCameraBuffer&) = delete;
+    CILookpaneInput_VSharedCameraBuffer&
+    operator=(const CILookpaneInput_VSharedCameraBuffer&) = delete;
+
+    // Decides whether this host may take the channel's locks.
+    static void initialize();
+
+    // Fetches the current frame's description; nothing is locked.
+    bool readCurrentCameraFrame();
+    bool hasCurrentCameraFrame() const;
+    std::shared_ptr<platform::coreimage::CIImage> fastestCoreImage();
+
+    std::shared_ptr<platform::coreimage::CIImage> coreVideoImageFrom_CameraBuffer();
+    // Both give an image the caller releases.
+    platform::coregraphics::CGImageRef quartzImageFrom_ARGB_CameraBuffer();
+    platform::coregraphics::CGImageRef quartzImageFrom_2vuy_CameraBuffer();
+
+    // Hosts that run without the channel's semaphores: their frames are read unlocked.
+    static bool sRunningInSandboxWithNoSemaphores;
+
+    const tagSHARED_CAMERA_BUFFER& Camera() const { return camera; }
+    const CoreGraphics::BitmapContext* BitmapContext() const { return _bitmapContext.get(); }
+
+private:
+    void initInstance();
+    std::shared_ptr<platform::coreimage::CIImage> lockedARGBImage();
+
+    std::unique_ptr<CoreGraphics::BitmapContext> _bitmapContext;
+    tagSHARED_CAMERA_BUFFER camera{};
+    platform::coregraphics::CGSize _frameSize{};
+};

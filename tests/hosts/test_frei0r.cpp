@@ -1,0 +1,102 @@
+// The frei0r source as people use it: ffmpeg loads it from FREI0R_PATH, and the frames come from
+// a broadcast that vistrel-channel published in another process, or from the filter's card.
+#include "tests/plugin/PlugInTestSupport.h"
+#include "tests/support/ComponentBinding.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace plugintest;
+using testsupport::ProcessResult;
+
+namespace {
+
+class Frei0rSource : public ::testing::Test {
+protected:
+    void SetUp() override {
+        binding::RemoveChannel();
+        LinkPlugIn();
+        binding::LinkComponent();
+    }
+
+    // One frame of frei0r_src at a size, as R, G, B, A bytes. ffmpeg 5 wants filter_params
+    // present even when a source has none.
+    ProcessResult Frame(const std::string& size, std::string& rgba) {
+        const std::string raw = folder / "frame.raw";
+        std::vector<std::string> env = {"FREI0R_PATH=" + testsupport::StagePath("lib/frei0r-1")};
+#ifdef VISTREL_PRELOAD_ASAN
+        env.push_back("LD_PRELOAD=" VISTREL_PRELOAD_ASAN);
+        env.push_back("ASAN_OPTIONS=detect_leaks=0");
+#endif
+        const ProcessResult run = testsupport::RunProcess(
+            {FFMPEG, "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+             "frei0r_src=size=" + size + ":framerate=30:filter_name=cilookpaneinput:filter_params=",
+             "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgba", raw},
+            env);
+        rgba = testsupport::Exists(raw) ? testsupport::ReadFile(raw) : std::string();
+        return run;
+    }
+
+    static std::string ARGBtoRGBA(const std::vector<uint8_t>& argb) {
+        std::string rgba(argb.size(), '\0');
+        for (size_t i = 0; i < argb.size(); i += 4) {
+            rgba[i] = char(argb[i + 1]);
+            rgba[i + 1] = char(argb[i + 2]);
+            rgba[i + 2] = char(argb[i + 3]);
+            rgba[i + 3] = char(argb[i]);
+        }
+        return rgba;
+    }
+
+    testsupport::TempFolder folder;
+};
+
+TEST_F(Frei0rSource, APublishedFrameComesOutExactlyAsPublished) {
+    Publish({"--frames", "3", "--fps", "100", "--no-install"});
+    std::string rgba;
+    const ProcessResult run = Frame("640x480", rgba);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(rgba == ARGBtoRGBA(Pattern(2))) << "not the last published frame";
+}
+
+TEST_F(Frei0rSource, WithNothingPublishedTheNoCameraCardComesOut) {
+    std::string rgba;
+    const ProcessResult run = Frame("640x480", rgba);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(rgba == ARGBtoRGBA(PlaceholderARGB()));
+}
+
+TEST_F(Frei0rSource, AtAnotherSizeTheFrameIsScaledToFillIt) {
+    Publish({"--frames", "6", "--fps", "100", "--no-install"});
+    std::string rgba;
+    const ProcessResult run = Frame("1280x960", rgba);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(rgba.size(), 1280u * 960 * 4);
+    auto pixel = [&](int x, int y) {
+        return reinterpret_cast<const uint8_t*>(rgba.data()) + (size_t(y) * 1280 + x) * 4;
+    };
+    // The counter's 32 blocks span the whole width and twice their height: it reads 5.
+    uint32_t counter = 0;
+    for (int bit = 0; bit < 32; ++bit)
+        counter = counter << 1 | (pixel(bit * 40 + 20, 16)[0] >= 0x80 ? 1 : 0);
+    EXPECT_EQ(counter, 5u);
+    // The bottom row is the pattern's last row: green is (479 + 2 x 5) mod 256.
+    EXPECT_NEAR(pixel(640, 959)[1], (479 + 10) % 256, 1);
+}
+
+TEST_F(Frei0rSource, WithoutTheFilterInstalledItSaysWhy) {
+    std::filesystem::remove(UserFolder("image-units/CILookpaneInput.plugin"));
+    for (const char* folder :
+         {"/usr/local/lib/vistrel/image-units", "/usr/lib/vistrel/image-units"})
+        if (testsupport::Exists(std::string(folder) + "/CILookpaneInput.plugin"))
+            GTEST_SKIP() << "this machine has the filter installed in " << folder;
+    std::string rgba;
+    const ProcessResult run = Frame("640x480", rgba);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("cilookpaneinput: the CILookpaneInput image filter is not installed"),
+              std::string::npos)
+        << run.err;
+}
+
+} // namespace

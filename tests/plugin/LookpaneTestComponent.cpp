@@ -1,0 +1,115 @@
+// A camera component of the other maker's name, built only for tests: it exports the channel's
+// entry points and either forwards them to VistrelX64 (timing every lock) or serves frames of
+// its own, as the mode asks.
+#include "channel/SharedCameraRecords.h"
+#include "tests/plugin/LookpaneTestFrames.h"
+
+#include <atomic>
+#include <chrono>
+#include <dlfcn.h>
+
+using namespace lookpane_test;
+
+#define LOOKPANE_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+uint8_t s2vuy[kWidth * kHeight * 2];
+uint8_t sARGB[kWidth * kHeight * 4];
+std::atomic<uint64_t> sLocks{0}, sUnlocks{0}, sHeld{0};
+std::atomic<int64_t> sLockedAt{0};
+
+int64_t Now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+template <typename Function> Function Forwarded(const char* name) {
+    static void* handle = [] {
+        const char* path = std::getenv("LOOKPANE_TEST_FORWARD");
+        return path ? ::dlopen(path, RTLD_NOW | RTLD_LOCAL) : nullptr;
+    }();
+    return handle ? reinterpret_cast<Function>(::dlsym(handle, name)) : nullptr;
+}
+
+bool Fill(tagSHARED_CAMERA_BUFFER* record, void* frame, int rowBytes, int size, uint32_t format) {
+    record->frameBufferPtr = frame;
+    record->frameBufferRowBytes = rowBytes;
+    record->frameBufferSizeBytes = size;
+    record->frameWidth = kWidth;
+    record->frameHeight = kHeight;
+    record->framePixelFormat = format;
+    return frame != nullptr;
+}
+
+} // namespace
+
+LOOKPANE_EXPORT bool __public_fn_(tagSHARED_CAMERA_CONTROL*) {
+    return false;
+}
+LOOKPANE_EXPORT bool __public_fn0(int, tagSHARED_CAMERA_BUFFER*) {
+    return false;
+}
+LOOKPANE_EXPORT bool __public_fn1(void*) {
+    return false;
+}
+
+LOOKPANE_EXPORT bool __public_fn2(tagSHARED_CAMERA_BUFFER* record) {
+    if (!record || record->sizeofSHARED_CAMERA_BUFFER != sizeof *record) return false;
+    switch (CurrentMode()) {
+    case Mode::Forward: {
+        auto forward = Forwarded<SharedCameraRecordFn>("__public_fn2");
+        return forward && forward(record);
+    }
+    case Mode::Frame2vuy:
+        return Fill(record, s2vuy, kWidth * 2, sizeof s2vuy, kFormat2vuy);
+    case Mode::ARGBOther:
+        return Fill(record, sARGB, kWidth * 4, sizeof sARGB, kFormatBGRA);
+    case Mode::Oversize:
+        return Fill(record, sARGB, kWidth * 4 + 4, sizeof sARGB, 0x72617720);
+    case Mode::Null:
+        Fill(record, nullptr, kWidth * 4, sizeof sARGB, 0x72617720);
+        return true;
+    case Mode::None:
+        record->frameBufferPtr = nullptr;
+        return false;
+    }
+    return false;
+}
+
+LOOKPANE_EXPORT bool __public_fn3(void*) {
+    return false;
+}
+
+LOOKPANE_EXPORT bool __public_fn4(void* address) {
+    ++sLocks;
+    auto forward = Forwarded<SharedCameraAddressFn>("__public_fn4");
+    const bool locked = address == sARGB || address == s2vuy || (forward && forward(address));
+    sLockedAt = Now();
+    return locked;
+}
+
+LOOKPANE_EXPORT bool __public_fn5(void* address) {
+    sHeld += uint64_t(Now() - sLockedAt);
+    ++sUnlocks;
+    auto forward = Forwarded<SharedCameraAddressFn>("__public_fn5");
+    return address == sARGB || address == s2vuy || (forward && forward(address));
+}
+
+LOOKPANE_EXPORT LockStats LookpaneTest_LockStats() {
+    return LockStats{sLocks, sUnlocks, sHeld};
+}
+
+// The component's own frames, filled at load; the ARGB one may be changed by the test.
+LOOKPANE_EXPORT uint8_t* LookpaneTest_ARGBFrame() {
+    return sARGB;
+}
+
+namespace {
+[[maybe_unused]] const bool sFramesDrawn = [] {
+    Draw2vuy(s2vuy);
+    DrawARGB(sARGB, 0);
+    return true;
+}();
+} // namespace

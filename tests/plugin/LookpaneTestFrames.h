@@ -1,0 +1,60 @@
+#pragma once
+
+// The frames the test component serves, known to the tests that check what came out.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace lookpane_test {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr uint32_t kFormat2vuy = 0x32767579;
+constexpr uint32_t kFormatBGRA = 0x42475241; // a format no pixel buffer takes
+
+// How the component answers, from LOOKPANE_TEST_MODE at each call.
+enum class Mode {
+    Forward,   // (unset) VistrelX64 at LOOKPANE_TEST_FORWARD does the work; locks are timed
+    Frame2vuy, // "2vuy": a 2vuy frame of its own
+    ARGBOther, // "argb-other": an ARGB frame of its own announced in a format no buffer takes
+    Oversize,  // "oversize": rows that run past the frame's memory
+    Null,      // "null": success with a null frame pointer
+    None,      // "none": no frame
+};
+
+inline Mode CurrentMode() {
+    const char* mode = std::getenv("LOOKPANE_TEST_MODE");
+    if (!mode || !*mode) return Mode::Forward;
+    if (!std::strcmp(mode, "2vuy")) return Mode::Frame2vuy;
+    if (!std::strcmp(mode, "argb-other")) return Mode::ARGBOther;
+    if (!std::strcmp(mode, "oversize")) return Mode::Oversize;
+    if (!std::strcmp(mode, "null")) return Mode::Null;
+    return Mode::None;
+}
+
+inline void Draw2vuy(uint8_t* frame) {
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth * 2; ++x)
+            frame[y * kWidth * 2 + x] =
+                uint8_t(x % 4 == 1 || x % 4 == 3 ? 16 + (x + y) % 220 : 40 + (x * 3 + y) % 180);
+}
+
+inline void DrawARGB(uint8_t* frame, uint8_t salt) {
+    for (int i = 0; i < kWidth * kHeight; ++i) {
+        frame[4 * i] = 255;
+        frame[4 * i + 1] = uint8_t(i + salt);
+        frame[4 * i + 2] = uint8_t(i >> 8);
+        frame[4 * i + 3] = uint8_t(i >> 3 ^ salt);
+    }
+}
+
+// Exported by the component: lock and unlock calls, and nanoseconds between them.
+struct LockStats {
+    uint64_t locks;
+    uint64_t unlocks;
+    uint64_t heldNanoseconds;
+};
+using LockStatsFn = LockStats (*)();
+using ARGBFrameFn = uint8_t* (*)();
+
+} // namespace lookpane_test

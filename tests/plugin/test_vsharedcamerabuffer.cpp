@@ -1,0 +1,65 @@
+// The channel reader on its own, over the test component: its bitmap, what it logs, and the 2vuy
+// conversion into that bitmap, which the filter reaches only when a pixel buffer cannot be had.
+#include "pixels/Q_2vuy_format.h"
+#include "plugin/CILookpaneInput_VSharedCameraBuffer.h"
+#include "tests/plugin/LookpaneTestFrames.h"
+#include "tests/plugin/PlugInTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace lookpane_test;
+
+namespace {
+
+using Reader = CILookpaneInput_VSharedCameraBuffer;
+
+TEST(VSharedCameraBufferTest, ReadersMadeWithoutABroadcastHaveACameraSizedBitmapAndSayNothing) {
+    const std::string classLog = testsupport::CaptureStandardError([] { Reader first; });
+    EXPECT_NE(classLog.find("] __LP64__ CILookpaneInput test_vsharedcamerabuffer\n"),
+              std::string::npos)
+        << classLog;
+    std::unique_ptr<Reader> reader;
+    EXPECT_EQ(testsupport::CaptureStandardError([&] { reader = std::make_unique<Reader>(); }), "");
+    const CoreGraphics::BitmapContext* bitmap = reader->BitmapContext();
+    ASSERT_TRUE(bitmap && bitmap->IsConstructed());
+    EXPECT_EQ(bitmap->GetImageWidth(), 640u);
+    EXPECT_EQ(bitmap->GetImageHeight(), 480u);
+    EXPECT_EQ(bitmap->GetImageType(), CoreGraphics::BitmapContext::BitmapType_Device_ARGB);
+    EXPECT_FALSE(reader->readCurrentCameraFrame());
+    EXPECT_EQ(reader->fastestCoreImage(), nullptr);
+}
+
+TEST(VSharedCameraBufferTest, A2vuyFrameIsConvertedIntoTheReadersOwnBitmap) {
+    // The component this binary chose at load is VistrelX64; the test component answers to it.
+    plugintest::LinkComponent(LOOKPANE_TEST_BUNDLE, "VistrelX64.component");
+    testsupport::ScopedEnv mode("LOOKPANE_TEST_MODE", "2vuy");
+    std::unique_ptr<Reader> reader;
+    const std::string log =
+        testsupport::CaptureStandardError([&] { reader = std::make_unique<Reader>(); });
+    EXPECT_NE(log.find("] __LP64__ CILookpaneInput (640,480) rowBytes:1280\n"), std::string::npos)
+        << log;
+    ASSERT_TRUE(reader->readCurrentCameraFrame());
+    ASSERT_TRUE(reader->hasCurrentCameraFrame());
+
+    platform::coregraphics::CGImageRef image = reader->quartzImageFrom_2vuy_CameraBuffer();
+    ASSERT_NE(image, nullptr);
+    std::vector<uint8_t> source(kWidth * kHeight * 2), expected(kWidth * kHeight * 4);
+    Draw2vuy(source.data());
+    for (int y = 0; y < kHeight; ++y)
+        Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(&source[y * kWidth * 2],
+                                                  &expected[y * kWidth * 4], kWidth);
+    const CoreGraphics::BitmapContext* bitmap = reader->BitmapContext();
+    EXPECT_EQ(std::memcmp(bitmap->GetImageDataBytes(), expected.data(), expected.size()), 0);
+    // The image shows the bitmap itself.
+    auto wrapped = platform::coreimage::CIImage::imageWithCGImage(image);
+    platform::coregraphics::CGImageRelease(image);
+    EXPECT_TRUE(plugintest::RenderARGB(*wrapped) == expected);
+
+    testsupport::ScopedEnv nullRecord("LOOKPANE_TEST_MODE", "null");
+    EXPECT_FALSE(reader->readCurrentCameraFrame());
+    EXPECT_FALSE(reader->hasCurrentCameraFrame());
+}
+
+} // namespace
