@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -111,9 +110,11 @@ TEST_P(EntryPoints, BufferIndexOutOfRangeClearsTheRecordAndReports) {
         ASSERT_TRUE(child.Wait());
         EXPECT_EQ(child.exitCode, 0) << "refused with a cleared record";
         // One line, echoed from the system log under the component's name.
-        const std::regex line("VistrelXXX: VERIFY FAILED:  code : Buffer_N<SharedGWorldMemory::"
-                              "kMaxBufferCount in \\S+:\\d+ \\(__public_fn0\\)\n\n?");
-        EXPECT_TRUE(std::regex_match(child.err, line)) << child.err;
+        const std::string line = "VistrelXXX: VERIFY FAILED:  code : Buffer_N<SharedGWorldMemory::"
+                                 "kMaxBufferCount in *:* (__public_fn0)\n";
+        EXPECT_TRUE(testsupport::MatchesLines(child.err, line) ||
+                    testsupport::MatchesLines(child.err, line + "\n"))
+            << child.err;
     }
 }
 
