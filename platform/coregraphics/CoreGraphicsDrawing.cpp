@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <pixman.h>
 #include <vector>
 
@@ -184,6 +185,7 @@ struct CGContext : Counted {
     void* data = nullptr;
     bool ownsData = false;
     NativeScratch scratch;
+    NativeScratch sourceScratch; // native copies of images in slowly fetched layouts
     ~CGContext() {
         if (ownsData) std::free(data);
         CGColorSpaceRelease(space);
@@ -379,8 +381,15 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
                              dst.bytesPerRow, int(box.left), int(box.top), width, height))
         return;
 
-    Pixels sourcePixels(src, image->provider->data);
-    pixman_image_t* source = sourcePixels.Image();
+    const NativeOrder* sourceOrder =
+        route != DrawRoute::Direct ? NativeOrderOf(src.format) : nullptr;
+    std::optional<Pixels> sourcePixels;
+    pixman_image_t* source = nullptr;
+    if (sourceOrder)
+        source = NativeCopy(*sourceOrder, PIXMAN_FORMAT_A(src.format) == 0,
+                            static_cast<const uint8_t*>(image->provider->data), src.bytesPerRow,
+                            int(src.width), int(src.height), context->sourceScratch);
+    if (!source) source = sourcePixels.emplace(src, image->provider->data).Image();
     if (!source) return;
     pixman_image_set_transform(source, &transform);
     pixman_image_set_filter(

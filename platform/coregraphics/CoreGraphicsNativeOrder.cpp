@@ -61,13 +61,14 @@ bool NativeScratch::Reserve(size_t bytes) {
     return mPixels != nullptr;
 }
 
-pixman_image_t* NativeScratch::Image(int width, int rows) {
-    if (mImage && width == mWidth && rows == mRows) return mImage;
+pixman_image_t* NativeScratch::Image(int width, int rows, pixman_format_code_t format) {
+    if (mImage && width == mWidth && rows == mRows && format == mFormat) return mImage;
     Drop();
     if (!Reserve(size_t(width) * size_t(rows) * 4)) return nullptr;
-    mImage = pixman_image_create_bits_no_clear(PIXMAN_a8r8g8b8, width, rows, mPixels, width * 4);
+    mImage = pixman_image_create_bits_no_clear(format, width, rows, mPixels, width * 4);
     mWidth = width;
     mRows = rows;
+    mFormat = format;
     return mImage;
 }
 
@@ -78,6 +79,18 @@ uint8_t* NativeScratch::Row(int width) {
 void NativeScratch::Drop() {
     if (mImage) pixman_image_unref(mImage);
     mImage = nullptr;
+}
+
+pixman_image_t* NativeCopy(const NativeOrder& order, bool opaque, const uint8_t* bytes,
+                           size_t bytesPerRow, int width, int height, NativeScratch& scratch) {
+    pixman_image_t* native =
+        scratch.Image(width, height, opaque ? PIXMAN_x8r8g8b8 : PIXMAN_a8r8g8b8);
+    if (!native) return nullptr;
+    const SwizzleFn swizzle = SwizzleChosen();
+    for (int y = 0; y < height; ++y)
+        swizzle(bytes + size_t(y) * bytesPerRow, scratch.Bytes() + size_t(y) * width * 4,
+                size_t(width), order.in);
+    return native;
 }
 
 bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t& transform,

@@ -26,7 +26,7 @@ public:
     NativeScratch& operator=(const NativeScratch&) = delete;
 
     // Null when the memory cannot be had; memory handed out before is then gone.
-    pixman_image_t* Image(int width, int rows);
+    pixman_image_t* Image(int width, int rows, pixman_format_code_t format = PIXMAN_a8r8g8b8);
     uint8_t* Row(int width);
     uint8_t* Bytes() const { return reinterpret_cast<uint8_t*>(mPixels); }
 
@@ -39,7 +39,14 @@ private:
     uint32_t* mPixels = nullptr;
     size_t mCapacity = 0;
     int mWidth = 0, mRows = 0;
+    pixman_format_code_t mFormat = PIXMAN_a8r8g8b8;
 };
+
+// A native copy of width x height pixels of a layout the order describes, for pixman to fetch
+// quickly (its fetch of those layouts goes pixel by pixel); opaque layouts stay opaque. Null when
+// no memory could be had.
+pixman_image_t* NativeCopy(const NativeOrder& order, bool opaque, const uint8_t* bytes,
+                           size_t bytesPerRow, int width, int height, NativeScratch& scratch);
 
 // Stretches an opaque image of the screen's layout with our own bilinear rows over the width x
 // height pixels at (left, top) of a destination of the order's layout, the transform mapping
