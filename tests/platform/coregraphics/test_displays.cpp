@@ -183,32 +183,6 @@ TEST(DisplayImagesOf16BitScreen, GiveNothing) {
     });
 }
 
-TEST(DisplayList, OneScreenIsTheMainDisplayAtTheOrigin) {
-    REQUIRE_PROGRAM("Xvfb");
-    auto server = XServer::Xvfb({1024, 768});
-    ASSERT_TRUE(server->Running()) << server->Log();
-    InDisplayChild(server->Display(), [] {
-        CGDisplayCount count = 99;
-        ASSERT_EQ(CGGetOnlineDisplayList(0, nullptr, &count), kCGErrorSuccess);
-        EXPECT_EQ(count, 1u);
-        CGDirectDisplayID ids[kCGMaxDisplays] = {};
-        ASSERT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, &count), kCGErrorSuccess);
-        ASSERT_EQ(count, 1u);
-        EXPECT_NE(ids[0], kCGNullDirectDisplay);
-        EXPECT_EQ(CGMainDisplayID(), ids[0]);
-        const CGRect bounds = CGDisplayBounds(ids[0]);
-        EXPECT_EQ(std::vector<double>(
-                      {bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height}),
-                  std::vector<double>({0, 0, 1024, 768}));
-        EXPECT_EQ(CGDisplayPixelsWide(ids[0]), 1024u);
-        EXPECT_EQ(CGDisplayPixelsHigh(ids[0]), 768u);
-        EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(ids[0]), 1u);
-        EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(ids[0] + 1), 0u);
-        EXPECT_EQ(CGDisplayBounds(ids[0] + 1).size.width, 0);
-        EXPECT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, nullptr), kCGErrorIllegalArgument);
-    });
-}
-
 // The expected displays, main first: bounds in global coordinates and root position.
 struct Expect {
     CGRect bounds;
@@ -236,6 +210,25 @@ void ExpectDisplays(const std::vector<Expect>& expected, const std::vector<uint3
                         rowLength, Box{expected[i].rootX + 3, expected[i].rootY + 2, 40, 30});
         }
     }
+}
+
+TEST(DisplayList, OneScreenIsTheMainDisplayAtTheOrigin) {
+    REQUIRE_PROGRAM("Xvfb");
+    const PatternScreen screen({1024, 768});
+    ASSERT_TRUE(screen.drawn) << screen.Log();
+    InDisplayChild(screen.server->Display(), [&] {
+        ExpectDisplays({{CGRectMake(0, 0, 1024, 768), 0, 0}}, screen.pattern, 1024);
+        CGDisplayCount count = 99;
+        ASSERT_EQ(CGGetOnlineDisplayList(0, nullptr, &count), kCGErrorSuccess);
+        EXPECT_EQ(count, 1u);
+        const CGDirectDisplayID main = CGMainDisplayID();
+        EXPECT_EQ(CGDisplayPixelsWide(main), 1024u);
+        EXPECT_EQ(CGDisplayPixelsHigh(main), 768u);
+        EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(main + 1), 0u);
+        EXPECT_EQ(CGDisplayBounds(main + 1).size.width, 0);
+        CGDirectDisplayID ids[kCGMaxDisplays] = {};
+        EXPECT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, nullptr), kCGErrorIllegalArgument);
+    });
 }
 
 TEST(DisplayList, RandRMonitorsWithTheMainOneOnTheRight) {
