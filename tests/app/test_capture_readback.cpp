@@ -20,19 +20,10 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr testsupport::ScreenSize kScreen{240, 160};
 
-class CaptureScreen : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { sScreen = new testsupport::PatternScreen(kScreen, 23); }
-    static void TearDownTestSuite() { delete sScreen; }
-    void SetUp() override {
-        if (!testsupport::XServer::Installed("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-        ASSERT_TRUE(sScreen->drawn) << sScreen->Log();
-    }
-    static inline testsupport::PatternScreen* sScreen = nullptr;
-};
+using CaptureScreen = testsupport::PatternScreenSuite<kScreen, 23>;
 
 TEST_F(CaptureScreen, GrabContextOnAMissingDisplayReportsAndFails) {
-    testsupport::InDisplayChild(sScreen->server->Display(), [] {
+    testsupport::InDisplayChild(Display(), [] {
         const CGDirectDisplayID missing = CGMainDisplayID() + 1;
         Apple_CGL::GrabContext context;
         std::string reports =
@@ -58,7 +49,7 @@ TEST_F(CaptureScreen, GrabContextOnAMissingDisplayReportsAndFails) {
 }
 
 TEST_F(CaptureScreen, GrabContextAttachesAndDetaches) {
-    testsupport::InDisplayChild(sScreen->server->Display(), [] {
+    testsupport::InDisplayChild(Display(), [] {
         Apple_CGL::GrabContext context;
         ASSERT_TRUE(context.Construct());
         ASSERT_TRUE(context.MakeCurrent(true));
@@ -113,7 +104,7 @@ TEST_F(CaptureScreen, GrabReadsTheViewportIntoTopDownARGB) {
         {"larger than the part inside: cleared, then read", {200, 130}, {64, 48}, false, true},
         {"off the bottom left lands in place", {-10, -6}, {32, 24}, false, true},
     };
-    testsupport::InDisplayChild(sScreen->server->Display(), [&] {
+    testsupport::InDisplayChild(Display(), [&] {
         Apple_CGL::GrabContext context;
         ASSERT_TRUE(context.Construct());
         ASSERT_TRUE(context.MakeCurrent(true));
@@ -133,7 +124,7 @@ TEST_F(CaptureScreen, GrabReadsTheViewportIntoTopDownARGB) {
 }
 
 TEST_F(CaptureScreen, GrabReportsBadBuffers) {
-    testsupport::InDisplayChild(sScreen->server->Display(), [] {
+    testsupport::InDisplayChild(Display(), [] {
         Apple_CGL::GrabContext context;
         ASSERT_TRUE(context.Construct());
         ASSERT_TRUE(context.MakeCurrent(true));

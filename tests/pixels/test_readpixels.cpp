@@ -38,25 +38,19 @@ TEST(ReadPixelsScanline, EachConverterWritesItsBytes) {
         RP::ScanlineConverter convert;
         Bytes expected;
     };
+#define CONVERTER(name) #name, RP::swizzle_scanline_GL_##name
     const std::vector<Case> cases = {
-        {"BGRA_to_ARGB", RP::swizzle_scanline_GL_BGRA_to_ARGB, {4, 3, 2, 1, 8, 7, 6, 5}},
-        {"BGRX_to_ARGB", RP::swizzle_scanline_GL_BGRX_to_ARGB, {255, 3, 2, 1, 255, 7, 6, 5}},
-        {"BGRA_to_RGBA", RP::swizzle_scanline_GL_BGRA_to_RGBA, {3, 2, 1, 4, 7, 6, 5, 8}},
-        {"BGRX_to_RGBA", RP::swizzle_scanline_GL_BGRX_to_RGBA, {3, 2, 1, 255, 7, 6, 5, 255}},
+        {CONVERTER(BGRA_to_ARGB), {4, 3, 2, 1, 8, 7, 6, 5}},
+        {CONVERTER(BGRX_to_ARGB), {255, 3, 2, 1, 255, 7, 6, 5}},
+        {CONVERTER(BGRA_to_RGBA), {3, 2, 1, 4, 7, 6, 5, 8}},
+        {CONVERTER(BGRX_to_RGBA), {3, 2, 1, 255, 7, 6, 5, 255}},
         // The mirror twin of BGRA to ARGB drops alpha.
-        {"BGRA_to_ARGB_flip_LR",
-         RP::swizzle_scanline_GL_BGRA_to_ARGB_flip_LR,
-         {255, 7, 6, 5, 255, 3, 2, 1}},
-        {"BGRX_to_ARGB_flip_LR",
-         RP::swizzle_scanline_GL_BGRX_to_ARGB_flip_LR,
-         {255, 7, 6, 5, 255, 3, 2, 1}},
-        {"BGRA_to_RGBA_flip_LR",
-         RP::swizzle_scanline_GL_BGRA_to_RGBA_flip_LR,
-         {7, 6, 5, 8, 3, 2, 1, 4}},
-        {"BGRX_to_RGBA_flip_LR",
-         RP::swizzle_scanline_GL_BGRX_to_RGBA_flip_LR,
-         {7, 6, 5, 255, 3, 2, 1, 255}},
+        {CONVERTER(BGRA_to_ARGB_flip_LR), {255, 7, 6, 5, 255, 3, 2, 1}},
+        {CONVERTER(BGRX_to_ARGB_flip_LR), {255, 7, 6, 5, 255, 3, 2, 1}},
+        {CONVERTER(BGRA_to_RGBA_flip_LR), {7, 6, 5, 8, 3, 2, 1, 4}},
+        {CONVERTER(BGRX_to_RGBA_flip_LR), {7, 6, 5, 255, 3, 2, 1, 255}},
     };
+#undef CONVERTER
     const Bytes source = {1, 2, 3, 4, 5, 6, 7, 8};
     for (const Case& c : cases) {
         Bytes row(8, 0xEE);

@@ -1,9 +1,12 @@
 #pragma once
 
 // The frames the test component serves, known to the tests that check what came out.
+#include "pixels/Q_2vuy_format.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace lookpane_test {
 
@@ -37,6 +40,16 @@ inline void Draw2vuy(uint8_t* frame) {
         for (int x = 0; x < kWidth * 2; ++x)
             frame[y * kWidth * 2 + x] =
                 uint8_t(x % 4 == 1 || x % 4 == 3 ? 16 + (x + y) % 220 : 40 + (x * 3 + y) % 180);
+}
+
+// The 2vuy frame as the decoder turns it into A, R, G, B bytes.
+inline std::vector<uint8_t> Decoded2vuy() {
+    std::vector<uint8_t> source(kWidth * kHeight * 2), argb(kWidth * kHeight * 4);
+    Draw2vuy(source.data());
+    for (int y = 0; y < kHeight; ++y)
+        Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(&source[y * kWidth * 2], &argb[y * kWidth * 4],
+                                                  kWidth);
+    return argb;
 }
 
 inline void DrawARGB(uint8_t* frame, uint8_t salt) {

@@ -1,6 +1,5 @@
 // The channel reader on its own, over the test component: its bitmap, what it logs, and the 2vuy
 // conversion into that bitmap, which the filter reaches only when a pixel buffer cannot be had.
-#include "pixels/Q_2vuy_format.h"
 #include "plugin/CILookpaneInput_VSharedCameraBuffer.h"
 #include "tests/plugin/LookpaneTestFrames.h"
 #include "tests/plugin/PlugInTestSupport.h"
@@ -45,11 +44,7 @@ TEST(VSharedCameraBufferTest, A2vuyFrameIsConvertedIntoTheReadersOwnBitmap) {
 
     platform::coregraphics::CGImageRef image = reader->quartzImageFrom_2vuy_CameraBuffer();
     ASSERT_NE(image, nullptr);
-    std::vector<uint8_t> source(kWidth * kHeight * 2), expected(kWidth * kHeight * 4);
-    Draw2vuy(source.data());
-    for (int y = 0; y < kHeight; ++y)
-        Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(&source[y * kWidth * 2],
-                                                  &expected[y * kWidth * 4], kWidth);
+    const std::vector<uint8_t> expected = Decoded2vuy();
     const CoreGraphics::BitmapContext* bitmap = reader->BitmapContext();
     EXPECT_EQ(std::memcmp(bitmap->GetImageDataBytes(), expected.data(), expected.size()), 0);
     // The image shows the bitmap itself.

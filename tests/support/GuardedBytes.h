@@ -6,13 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace testsupport {
 
 // Bytes whose end touches an inaccessible page: any access past the end faults.
 class GuardedBytes {
 public:
-    explicit GuardedBytes(size_t size) {
+    explicit GuardedBytes(size_t size) : mSize(size) {
         const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
         mMapped = (size + page - 1) / page * page + page;
         mBase = static_cast<uint8_t*>(
@@ -25,8 +26,13 @@ public:
     GuardedBytes(const GuardedBytes&) = delete;
     GuardedBytes& operator=(const GuardedBytes&) = delete;
     uint8_t* data() const { return mData; }
+    size_t size() const { return mSize; }
+    bool operator==(const GuardedBytes& other) const {
+        return mSize == other.mSize && std::memcmp(mData, other.mData, mSize) == 0;
+    }
 
 private:
+    size_t mSize;
     uint8_t* mBase;
     size_t mMapped;
     uint8_t* mData;

@@ -28,10 +28,11 @@ inline void InDisplayChild(const std::string& display, const std::function<void(
 }
 
 struct PatternScreen {
-    explicit PatternScreen(ScreenSize size, uint32_t seed = 11)
+    explicit PatternScreen(ScreenSize size, uint32_t seed = 11,
+                           const std::vector<std::string>& serverArguments = {})
         : size(size), pattern(TestPattern(size.width, size.height, seed)) {
         if (!XServer::Installed("Xvfb")) return;
-        server = XServer::Xvfb(size);
+        server = XServer::Xvfb(size, 24, serverArguments);
         drawn = server->Running() &&
                 PutRootPixels(server->Display(), 0, 0, size.width, size.height, pattern);
     }
@@ -43,6 +44,25 @@ struct PatternScreen {
     std::vector<uint32_t> pattern;
     std::unique_ptr<XServer> server;
     bool drawn = false;
+};
+
+#define REQUIRE_PROGRAM(name)                                                                      \
+    if (!testsupport::XServer::Installed(name)) GTEST_SKIP() << name " is not installed"
+
+// A test suite sharing one pattern screen, skipped where Xvfb is missing.
+template <ScreenSize Size, uint32_t Seed = 11> class PatternScreenSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { sScreen = new PatternScreen(Size, Seed); }
+    static void TearDownTestSuite() {
+        delete sScreen;
+        sScreen = nullptr;
+    }
+    void SetUp() override {
+        REQUIRE_PROGRAM("Xvfb");
+        ASSERT_TRUE(sScreen->drawn) << sScreen->Log();
+    }
+    static const std::string& Display() { return sScreen->server->Display(); }
+    static inline PatternScreen* sScreen = nullptr;
 };
 
 } // namespace testsupport

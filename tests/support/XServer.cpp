@@ -210,16 +210,10 @@ bool SetMonitor(const std::string& display, const std::string& name, int x, int 
         xcb_randr_monitor_info_t monitor;
     } request{};
     request.window = root;
-    request.monitor = xcb_randr_monitor_info_t{atom->atom,
-                                               uint8_t(primary),
-                                               0,
-                                               uint16_t(outputs.size()),
-                                               int16_t(x),
-                                               int16_t(y),
-                                               uint16_t(width),
-                                               uint16_t(height),
-                                               uint32_t(width),
-                                               uint32_t(height)};
+    xcb_randr_monitor_info_t& m = request.monitor;
+    m.name = atom->atom, m.primary = uint8_t(primary), m.nOutput = uint16_t(outputs.size());
+    m.x = int16_t(x), m.y = int16_t(y), m.width = uint16_t(width), m.height = uint16_t(height);
+    m.width_in_millimeters = uint32_t(width), m.height_in_millimeters = uint32_t(height);
     iovec parts[4];
     parts[2] = {&request, sizeof request};
     parts[3] = {outputs.data(), outputs.size() * sizeof(xcb_randr_output_t)};

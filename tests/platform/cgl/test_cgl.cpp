@@ -16,16 +16,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr testsupport::ScreenSize kScreen{320, 200};
 
-class CGLScreen : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { sScreen = new testsupport::PatternScreen(kScreen); }
-    static void TearDownTestSuite() { delete sScreen; }
-    void SetUp() override {
-        if (!testsupport::XServer::Installed("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-        ASSERT_TRUE(sScreen->drawn) << sScreen->Log();
-    }
-    static inline testsupport::PatternScreen* sScreen = nullptr;
-};
+using CGLScreen = testsupport::PatternScreenSuite<kScreen>;
 
 CGLError Choose(std::vector<CGLPixelFormatAttribute> attributes, CGLPixelFormatObj* pix) {
     GLint count = -1;
@@ -59,7 +50,7 @@ TEST(CGLPixelFormat, NoXServerGivesNone) {
 }
 
 TEST_F(CGLScreen, PixelFormatsNameOnlineDisplays) {
-    testsupport::InDisplayChild(sScreen->server->Display(), [] {
+    testsupport::InDisplayChild(Display(), [] {
         struct Case {
             std::vector<CGLPixelFormatAttribute> attributes;
             CGLError error;
@@ -83,7 +74,7 @@ TEST_F(CGLScreen, PixelFormatsNameOnlineDisplays) {
 }
 
 TEST_F(CGLScreen, FullScreenGivesTheDisplaysViewportOnThisThreadOnly) {
-    testsupport::InDisplayChild(sScreen->server->Display(), [] {
+    testsupport::InDisplayChild(Display(), [] {
         CGLContextObj ctx = Attached();
         GLint viewport[4] = {-1, -1, -1, -1};
         glGetIntegerv(GL_VIEWPORT, viewport);
@@ -141,7 +132,7 @@ TEST_F(CGLScreen, ReadPixelsDeliversBottomRowFirstInTheStoredPackLayout) {
         {"partly off the bottom right", 310, -4, 16, 8, 2, 0, 1, 1},
         {"entirely off", 320, 0, 4, 4, 4, 0, 0, 0},
     };
-    testsupport::InDisplayChild(sScreen->server->Display(), [&] {
+    testsupport::InDisplayChild(Display(), [&] {
         CGLContextObj ctx = Attached();
         glReadBuffer(GL_FRONT);
         for (const ReadCase& c : cases) {
@@ -164,7 +155,7 @@ TEST_F(CGLScreen, ReadPixelsDeliversBottomRowFirstInTheStoredPackLayout) {
 }
 
 TEST_F(CGLScreen, RefusedCallsSetTheErrorAndWriteNothing) {
-    testsupport::InDisplayChild(sScreen->server->Display(), [] {
+    testsupport::InDisplayChild(Display(), [] {
         Bytes buffer(64, 0xCD);
         const auto read = [&](GLenum format, GLenum type) {
             glReadPixels(0, 0, 2, 2, format, type, buffer.data());

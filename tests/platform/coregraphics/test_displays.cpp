@@ -4,36 +4,22 @@
 #include "platform/coregraphics/CoreGraphicsDisplays.h"
 #include "platform/coregraphics/XCapture.h"
 #include "platform/coregraphics/XConnection.h"
-#include "tests/support/TestSupport.h"
-#include "tests/support/XServer.h"
+#include "tests/support/PatternScreen.h"
 
 #include <atomic>
 #include <cmath>
-#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <thread>
 #include <vector>
 
 using namespace platform::coregraphics;
+using testsupport::InDisplayChild;
+using testsupport::PatternScreen;
 using testsupport::ScreenSize;
 using testsupport::XServer;
 
 namespace {
-
-// Runs body with $DISPLAY set (or unset for an empty name); its failures are reported here.
-void InChild(const std::string& display, const std::function<void()>& body) {
-    testsupport::Child child([&] {
-        display.empty() ? ::unsetenv("DISPLAY") : ::setenv("DISPLAY", display.c_str(), 1);
-        body();
-        return ::testing::Test::HasFailure() ? 1 : 0;
-    });
-    ASSERT_TRUE(child.Wait(120));
-    EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
-}
-
-#define REQUIRE_PROGRAM(name)                                                                      \
-    if (!XServer::Installed(name)) GTEST_SKIP() << name " is not installed"
 
 // An image's pixels as 0xAARRGGBB words, read the way any consumer reads them: drawn 1:1.
 std::vector<uint32_t> PixelsOf(CGImageRef image) {
@@ -81,29 +67,7 @@ void ExpectImage(CGImageRef image, const std::vector<uint32_t>& pattern, int row
 // Larger than one request may carry (16 MiB), so that plain image requests come in bands.
 constexpr ScreenSize kLarge{2560, 1700};
 
-class DisplayImages : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (!XServer::Installed("Xvfb")) return;
-        sServer = XServer::Xvfb(kLarge).release();
-        sPattern =
-            new std::vector<uint32_t>(testsupport::TestPattern(kLarge.width, kLarge.height, 7));
-        sDrawn =
-            sServer->Running() && testsupport::PutRootPixels(sServer->Display(), 0, 0, kLarge.width,
-                                                             kLarge.height, *sPattern);
-    }
-    static void TearDownTestSuite() {
-        delete sServer;
-        delete sPattern;
-    }
-    void SetUp() override {
-        REQUIRE_PROGRAM("Xvfb");
-        ASSERT_TRUE(sDrawn) << sServer->Log();
-    }
-    static inline XServer* sServer = nullptr;
-    static inline std::vector<uint32_t>* sPattern = nullptr;
-    static inline bool sDrawn = false;
-};
+using DisplayImages = testsupport::PatternScreenSuite<kLarge, 7>;
 
 struct RectCase {
     const char* name;
@@ -127,14 +91,14 @@ const RectCase kRectCases[] = {
 TEST_F(DisplayImages, ReturnExactlyTheDrawnPixelsThroughEitherPath) {
     for (const char* noShm : {"0", "1"}) {
         SCOPED_TRACE(std::string("VISTREL_X11_NO_SHM=") + noShm);
-        InChild(sServer->Display(), [&] {
+        InDisplayChild(Display(), [&] {
             testsupport::ScopedEnv path("VISTREL_X11_NO_SHM", noShm);
             const CGDirectDisplayID main = CGMainDisplayID();
             for (const RectCase& c : kRectCases) {
                 SCOPED_TRACE(c.name);
                 ExpectImage(c.rect ? CGDisplayCreateImageForRect(main, *c.rect)
                                    : CGDisplayCreateImage(main),
-                            *sPattern, kLarge.width, c.expected);
+                            sScreen->pattern, kLarge.width, c.expected);
             }
             EXPECT_EQ(CGDisplayCreateImage(main + 1), nullptr);
         });
@@ -143,7 +107,7 @@ TEST_F(DisplayImages, ReturnExactlyTheDrawnPixelsThroughEitherPath) {
 
 // The shared-memory path falls back silently, so it is checked on its own on a local server.
 TEST_F(DisplayImages, SharedMemoryServesALocalServer) {
-    InChild(sServer->Display(), [&] {
+    InDisplayChild(Display(), [&] {
         const x11::Connection* x = x11::TheConnection();
         ASSERT_NE(x, nullptr);
         ASSERT_TRUE(x->sharedMemory && x->capturable);
@@ -151,14 +115,14 @@ TEST_F(DisplayImages, SharedMemoryServesALocalServer) {
             std::vector<uint32_t> pixels(size_t(box.width) * size_t(box.height));
             ASSERT_TRUE(x11::ReadBySharedMemory(*x, box.left, box.top, box.width, box.height,
                                                 pixels.data()));
-            EXPECT_TRUE(pixels == Expected(*sPattern, kLarge.width, box));
+            EXPECT_TRUE(pixels == Expected(sScreen->pattern, kLarge.width, box));
         }
     });
 }
 
 // Captures on several threads at once share one segment, which grows under them.
 TEST_F(DisplayImages, ConcurrentCapturesEachGetTheirOwnPixels) {
-    InChild(sServer->Display(), [&] {
+    InDisplayChild(Display(), [&] {
         const CGDirectDisplayID main = CGMainDisplayID();
         std::vector<std::thread> threads;
         std::atomic<int> wrong{0};
@@ -168,7 +132,7 @@ TEST_F(DisplayImages, ConcurrentCapturesEachGetTheirOwnPixels) {
                 for (int i = 0; i < 20; ++i) {
                     CGImageRef image = CGDisplayCreateImageForRect(
                         main, CGRectMake(box.left, box.top, box.width, box.height));
-                    if (!image || PixelsOf(image) != Expected(*sPattern, kLarge.width, box))
+                    if (!image || PixelsOf(image) != Expected(sScreen->pattern, kLarge.width, box))
                         ++wrong;
                     CGImageRelease(image);
                 }
@@ -192,17 +156,15 @@ TEST(DisplayImagesWithoutSharedMemory, ComeThroughImageRequests) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto server = XServer::Xvfb({320, 200}, 24, c.arguments);
-        ASSERT_TRUE(server->Running()) << server->Log();
-        const auto pattern = testsupport::TestPattern(320, 200, 11);
-        ASSERT_TRUE(testsupport::PutRootPixels(server->Display(), 0, 0, 320, 200, pattern));
-        InChild(c.host + server->Display(), [&] {
+        const PatternScreen screen({320, 200}, 11, c.arguments);
+        ASSERT_TRUE(screen.drawn) << screen.Log();
+        InDisplayChild(c.host + screen.server->Display(), [&] {
             ::unsetenv("VISTREL_X11_NO_SHM");
             const x11::Connection* x = x11::TheConnection();
             ASSERT_NE(x, nullptr);
             EXPECT_FALSE(x->sharedMemory);
             ExpectImage(CGDisplayCreateImageForRect(CGMainDisplayID(), CGRectMake(5, 6, 300, 190)),
-                        pattern, 320, Box{5, 6, 300, 190});
+                        screen.pattern, 320, Box{5, 6, 300, 190});
         });
     }
 }
@@ -212,38 +174,12 @@ TEST(DisplayImagesOf16BitScreen, GiveNothing) {
     REQUIRE_PROGRAM("Xvfb");
     auto server = XServer::Xvfb({640, 480}, 16);
     ASSERT_TRUE(server->Running()) << server->Log();
-    InChild(server->Display(), [] {
+    InDisplayChild(server->Display(), [] {
         const CGDirectDisplayID main = CGMainDisplayID();
         EXPECT_NE(main, kCGNullDirectDisplay);
         EXPECT_EQ(CGDisplayPixelsWide(main), 640u);
         EXPECT_EQ(CGDisplayCreateImage(main), nullptr);
         EXPECT_EQ(CGDisplayCreateImageForRect(main, CGRectMake(0, 0, 10, 10)), nullptr);
-    });
-}
-
-TEST(DisplayList, OneScreenIsTheMainDisplayAtTheOrigin) {
-    REQUIRE_PROGRAM("Xvfb");
-    auto server = XServer::Xvfb({1024, 768});
-    ASSERT_TRUE(server->Running()) << server->Log();
-    InChild(server->Display(), [] {
-        CGDisplayCount count = 99;
-        ASSERT_EQ(CGGetOnlineDisplayList(0, nullptr, &count), kCGErrorSuccess);
-        EXPECT_EQ(count, 1u);
-        CGDirectDisplayID ids[kCGMaxDisplays] = {};
-        ASSERT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, &count), kCGErrorSuccess);
-        ASSERT_EQ(count, 1u);
-        EXPECT_NE(ids[0], kCGNullDirectDisplay);
-        EXPECT_EQ(CGMainDisplayID(), ids[0]);
-        const CGRect bounds = CGDisplayBounds(ids[0]);
-        EXPECT_EQ(std::vector<double>(
-                      {bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height}),
-                  std::vector<double>({0, 0, 1024, 768}));
-        EXPECT_EQ(CGDisplayPixelsWide(ids[0]), 1024u);
-        EXPECT_EQ(CGDisplayPixelsHigh(ids[0]), 768u);
-        EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(ids[0]), 1u);
-        EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(ids[0] + 1), 0u);
-        EXPECT_EQ(CGDisplayBounds(ids[0] + 1).size.width, 0);
-        EXPECT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, nullptr), kCGErrorIllegalArgument);
     });
 }
 
@@ -276,18 +212,36 @@ void ExpectDisplays(const std::vector<Expect>& expected, const std::vector<uint3
     }
 }
 
+TEST(DisplayList, OneScreenIsTheMainDisplayAtTheOrigin) {
+    REQUIRE_PROGRAM("Xvfb");
+    const PatternScreen screen({1024, 768});
+    ASSERT_TRUE(screen.drawn) << screen.Log();
+    InDisplayChild(screen.server->Display(), [&] {
+        ExpectDisplays({{CGRectMake(0, 0, 1024, 768), 0, 0}}, screen.pattern, 1024);
+        CGDisplayCount count = 99;
+        ASSERT_EQ(CGGetOnlineDisplayList(0, nullptr, &count), kCGErrorSuccess);
+        EXPECT_EQ(count, 1u);
+        const CGDirectDisplayID main = CGMainDisplayID();
+        EXPECT_EQ(CGDisplayPixelsWide(main), 1024u);
+        EXPECT_EQ(CGDisplayPixelsHigh(main), 768u);
+        EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(main + 1), 0u);
+        EXPECT_EQ(CGDisplayBounds(main + 1).size.width, 0);
+        CGDirectDisplayID ids[kCGMaxDisplays] = {};
+        EXPECT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, nullptr), kCGErrorIllegalArgument);
+    });
+}
+
 TEST(DisplayList, RandRMonitorsWithTheMainOneOnTheRight) {
     REQUIRE_PROGRAM("Xvfb");
-    auto server = XServer::Xvfb({1600, 600});
-    ASSERT_TRUE(server->Running()) << server->Log();
-    const auto pattern = testsupport::TestPattern(1600, 600, 3);
-    ASSERT_TRUE(testsupport::PutRootPixels(server->Display(), 0, 0, 1600, 600, pattern));
-    ASSERT_TRUE(testsupport::SetMonitor(server->Display(), "LEFT", 0, 0, 800, 600, false, true));
-    ASSERT_TRUE(testsupport::SetMonitor(server->Display(), "RIGHT", 800, 0, 800, 600, true, false));
-    InChild(server->Display(), [&] {
+    const PatternScreen screen({1600, 600}, 3);
+    ASSERT_TRUE(screen.drawn) << screen.Log();
+    const std::string& display = screen.server->Display();
+    ASSERT_TRUE(testsupport::SetMonitor(display, "LEFT", 0, 0, 800, 600, false, true));
+    ASSERT_TRUE(testsupport::SetMonitor(display, "RIGHT", 800, 0, 800, 600, true, false));
+    InDisplayChild(display, [&] {
         ExpectDisplays(
-            {{CGRectMake(0, 0, 800, 600), 800, 0}, {CGRectMake(-800, 0, 800, 600), 0, 0}}, pattern,
-            1600);
+            {{CGRectMake(0, 0, 800, 600), 800, 0}, {CGRectMake(-800, 0, 800, 600), 0, 0}},
+            screen.pattern, 1600);
     });
 }
 
@@ -300,7 +254,7 @@ TEST(DisplayList, NestedXineramaHeadsSideBySide) {
     ASSERT_TRUE(nested->Running()) << nested->Log();
     const auto pattern = testsupport::TestPattern(1440, 600, 5);
     ASSERT_TRUE(testsupport::PutRootPixels(nested->Display(), 0, 0, 1440, 600, pattern));
-    InChild(nested->Display(), [&] {
+    InDisplayChild(nested->Display(), [&] {
         ExpectDisplays({{CGRectMake(0, 0, 640, 480), 0, 0}, {CGRectMake(640, 0, 800, 600), 640, 0}},
                        pattern, 1440);
     });
@@ -309,7 +263,7 @@ TEST(DisplayList, NestedXineramaHeadsSideBySide) {
 TEST(DisplayList, NoXServerGivesFailureAndNothing) {
     for (const char* display : {"", ":97"}) {
         SCOPED_TRACE(display);
-        InChild(display, [] {
+        InDisplayChild(display, [] {
             CGDisplayCount count = 5;
             CGDirectDisplayID ids[kCGMaxDisplays] = {};
             EXPECT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, &count), kCGErrorFailure);

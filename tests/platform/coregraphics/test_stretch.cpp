@@ -4,51 +4,23 @@
 #include "platform/coregraphics/CoreGraphics.h"
 #include "platform/coregraphics/CoreGraphicsDrawRoute.h"
 #include "platform/coregraphics/CoreGraphicsNativeOrder.h"
+#include "tests/support/GuardedBytes.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
-#include <sys/mman.h>
-#include <unistd.h>
 
 using namespace platform::coregraphics;
+using Guarded = testsupport::GuardedBytes;
 
 namespace {
 
-// size bytes whose last one is followed by an inaccessible page.
-class Guarded {
-public:
-    explicit Guarded(size_t size) : mSize(size) {
-        const size_t page = size_t(sysconf(_SC_PAGESIZE));
-        mTotal = (size + page - 1) / page * page + page;
-        void* base =
-            mmap(nullptr, mTotal, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (base == MAP_FAILED) throw std::bad_alloc();
-        mBase = static_cast<uint8_t*>(base);
-        mprotect(mBase + mTotal - page, page, PROT_NONE);
-        mData = mBase + mTotal - page - size;
-    }
-    ~Guarded() { munmap(mBase, mTotal); }
-    Guarded(const Guarded&) = delete;
-    Guarded& operator=(const Guarded&) = delete;
-    uint8_t* Data() const { return mData; }
-    size_t Size() const { return mSize; }
-    bool operator==(const Guarded& other) const {
-        return mSize == other.mSize && std::memcmp(mData, other.mData, mSize) == 0;
-    }
-
-private:
-    uint8_t* mBase = nullptr;
-    uint8_t* mData = nullptr;
-    size_t mSize, mTotal = 0;
-};
-
-enum class Fill { Any, Premultiplied };
+enum class Fill { Any, Premul }; // premultiplied: colour never above alpha
 
 void Randomise(uint8_t* bytes, size_t size, Fill fill, std::mt19937& random) {
     for (size_t i = 0; i < size; ++i)
         bytes[i] = uint8_t(random());
-    if (fill == Fill::Premultiplied) // alpha first in memory; colour never above it
+    if (fill == Fill::Premul) // alpha first in memory
         for (size_t i = 0; i + 3 < size; i += 4)
             for (int c = 1; c < 4; ++c)
                 bytes[i + c] = uint8_t(bytes[i + c] % (bytes[i] + 1));
@@ -81,42 +53,15 @@ const Case kCases[] = {
     {"one pixel to frame", 1, 1, 0, kScreen, Fill::Any, 640, 480, 0, {{0, 0}, {640, 480}}},
     {"two pixels wide", 2, 3, 0, kScreen, Fill::Any, 50, 41, 0, {{0, 0}, {50, 41}}},
     {"one row", 29, 1, 0, kScreen, Fill::Any, 33, 5, 0, {{0, 0}, {33, 5}}},
-    {"one pixel to one", 1, 1, 0, kNativeARGB, Fill::Premultiplied, 1, 1, 0, {{0, 0}, {1, 1}}},
+    {"one pixel to one", 1, 1, 0, kNativeARGB, Fill::Premul, 1, 1, 0, {{0, 0}, {1, 1}}},
     {"one column", 1, 50, 0, kNativeARGB, Fill::Any, 7, 9, 12, {{0, 0}, {7, 9}}},
-    {"translucent up",
-     19,
-     13,
-     0,
-     kNativeARGB,
-     Fill::Premultiplied,
-     150,
-     90,
-     0,
-     {{0, 0}, {150, 90}}},
-    {"translucent down, unchecked bytes",
-     250,
-     170,
-     0,
-     kNativeARGB,
-     Fill::Any,
-     61,
-     43,
-     0,
-     {{0, 0}, {61, 43}}},
-    {"A,R,G,B image", 64, 48, 0, kBytesARGB, Fill::Premultiplied, 100, 75, 0, {{0, 0}, {100, 75}}},
+    {"translucent up", 19, 13, 0, kNativeARGB, Fill::Premul, 150, 90, 0, {{0, 0}, {150, 90}}},
+    {"raw bytes down", 250, 170, 0, kNativeARGB, Fill::Any, 61, 43, 0, {{0, 0}, {61, 43}}},
+    {"A,R,G,B image", 64, 48, 0, kBytesARGB, Fill::Premul, 100, 75, 0, {{0, 0}, {100, 75}}},
     {"partly outside", 90, 60, 0, kScreen, Fill::Any, 80, 60, 0, {{-15, 20}, {70, 55}}},
-    {"fractional rectangle",
-     77,
-     41,
-     0,
-     kNativeARGB,
-     Fill::Premultiplied,
-     120,
-     80,
-     20,
-     {{10.5, 3.25}, {100.75, 50.5}}},
+    {"fraction", 77, 41, 0, kNativeARGB, Fill::Premul, 120, 80, 20, {{10.5, 3.25}, {100.75, 50.5}}},
     {"flipped rectangle", 40, 30, 0, kScreen, Fill::Any, 50, 50, 0, {{45, 40}, {-40, -33}}},
-    {"nearest", 123, 45, 0, kNativeARGB, Fill::Premultiplied, 64, 64, 0, {{0, 0}, {64, 64}}, false},
+    {"nearest", 123, 45, 0, kNativeARGB, Fill::Premul, 64, 64, 0, {{0, 0}, {64, 64}}, false},
 };
 
 // An image over guarded source bytes, random for the case.
@@ -124,10 +69,10 @@ struct Source {
     Source(const Case& c, std::mt19937& random)
         : rowBytes(c.srcWidth * 4 + c.srcPad),
           bytes(rowBytes * (c.srcHeight - 1) + c.srcWidth * 4) {
-        Randomise(bytes.Data(), bytes.Size(), c.fill, random);
+        Randomise(bytes.data(), bytes.size(), c.fill, random);
         CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
         CGDataProviderRef provider =
-            CGDataProviderCreateWithData(nullptr, bytes.Data(), bytes.Size(), nullptr);
+            CGDataProviderCreateWithData(nullptr, bytes.data(), bytes.size(), nullptr);
         image = CGImageCreate(c.srcWidth, c.srcHeight, 8, 32, rowBytes, space, c.srcInfo, provider,
                               nullptr, c.interpolate, kCGRenderingIntentDefault);
         CGDataProviderRelease(provider);
@@ -143,9 +88,9 @@ struct Source {
 struct Target {
     Target(const Case& c, CGBitmapInfo info, const std::vector<uint8_t>& initial)
         : bytes(initial.size()) {
-        std::memcpy(bytes.Data(), initial.data(), initial.size());
+        std::memcpy(bytes.data(), initial.data(), initial.size());
         CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-        context = CGBitmapContextCreate(bytes.Data(), c.dstWidth, c.dstHeight, 8,
+        context = CGBitmapContextCreate(bytes.data(), c.dstWidth, c.dstHeight, 8,
                                         c.dstWidth * 4 + c.dstPad, space, info);
         CGColorSpaceRelease(space);
     }
@@ -165,7 +110,7 @@ void ExpectRoutesAgree(const Case& c, std::mt19937& random) {
         Target direct(c, info, initial);
         ASSERT_NE(direct.context, nullptr);
         CGContextDrawImageThrough(direct.context, c.rect, source.image, DrawRoute::Direct);
-        EXPECT_NE(std::memcmp(direct.bytes.Data(), initial.data(), initial.size()), 0)
+        EXPECT_NE(std::memcmp(direct.bytes.data(), initial.data(), initial.size()), 0)
             << "nothing was drawn";
         for (DrawRoute route : {DrawRoute::NativeOrderComposite, DrawRoute::NativeOrder}) {
             Target fast(c, info, initial);
@@ -208,7 +153,7 @@ TEST(CoreGraphicsStretch, DrawImageMatchesTheDirectRoute) {
     CGContextDrawImageThrough(direct.context, c.rect, source.image, DrawRoute::Direct);
     CGContextDrawImage(usual.context, c.rect, source.image);
     EXPECT_TRUE(usual.bytes == direct.bytes);
-    EXPECT_EQ(usual.bytes.Data()[0], 0xFF) << "the screen image is opaque";
+    EXPECT_EQ(usual.bytes.data()[0], 0xFF) << "the screen image is opaque";
 }
 
 // A rectangle so thin that the image's scale leaves 16.16 fixed point draws nothing, whichever
@@ -222,7 +167,7 @@ TEST(CoreGraphicsStretch, UnrepresentableScalesDrawNothing) {
          {DrawRoute::Direct, DrawRoute::NativeOrderComposite, DrawRoute::NativeOrder}) {
         Target target(c, kBytesARGB, initial);
         CGContextDrawImageThrough(target.context, c.rect, source.image, route);
-        EXPECT_EQ(std::memcmp(target.bytes.Data(), initial.data(), initial.size()), 0)
+        EXPECT_EQ(std::memcmp(target.bytes.data(), initial.data(), initial.size()), 0)
             << "route " << int(route);
     }
 }
@@ -238,25 +183,25 @@ TEST(CoreGraphicsStretch, EverySwizzleFormGivesTheReferenceBytes) {
     EXPECT_EQ(NativeOrderOf(PIXMAN_a8r8g8b8), nullptr) << "native needs no swizzle";
     for (size_t count : {0, 1, 3, 4, 7, 8, 9, 15, 16, 17, 31, 33, 640}) {
         Guarded src(count * 4), expected(count * 4), got(count * 4);
-        Randomise(src.Data(), src.Size(), Fill::Any, random);
+        Randomise(src.data(), src.size(), Fill::Any, random);
         for (const NativeOrder* order : orders)
             for (const Swizzle* s : {&order->in, &order->out}) {
-                SwizzleReference(src.Data(), expected.Data(), count, *s);
+                SwizzleReference(src.data(), expected.data(), count, *s);
                 for (auto level :
                      {CoreVectorUnit::kSSE2, CoreVectorUnit::kSSSE3, CoreVectorUnit::kAVX2}) {
                     if (!CoreVectorUnit::Runs(level)) continue;
-                    std::memset(got.Data(), 0, got.Size());
-                    SwizzleForm(level)(src.Data(), got.Data(), count, *s);
+                    std::memset(got.data(), 0, got.size());
+                    SwizzleForm(level)(src.data(), got.data(), count, *s);
                     EXPECT_TRUE(got == expected) << CoreVectorUnit::Name(level) << " " << count;
                 }
             }
     }
     // Layouts with alpha go to the native order and back unchanged.
     Guarded src(64), native(64), back(64);
-    Randomise(src.Data(), 64, Fill::Any, random);
+    Randomise(src.data(), 64, Fill::Any, random);
     for (const NativeOrder* order : {orders[0], orders[2]}) {
-        SwizzleReference(src.Data(), native.Data(), 16, order->in);
-        SwizzleReference(native.Data(), back.Data(), 16, order->out);
+        SwizzleReference(src.data(), native.data(), 16, order->in);
+        SwizzleReference(native.data(), back.data(), 16, order->out);
         EXPECT_TRUE(back == src);
     }
 }
