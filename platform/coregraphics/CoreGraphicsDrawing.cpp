@@ -382,7 +382,7 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
         return;
 
     const NativeOrder* sourceOrder =
-        route != DrawRoute::Direct ? NativeOrderOf(src.format) : nullptr;
+        route != DrawRoute::Direct ? SourceOrderOf(src.format) : nullptr;
     std::optional<Pixels> sourcePixels;
     pixman_image_t* source = nullptr;
     if (sourceOrder)

@@ -21,6 +21,11 @@ constexpr NativeOrder kRotated = {{{1, 2, 3, 0}, kAll, 0}, {{3, 0, 1, 2}, kAll, 
 constexpr NativeOrder kRotatedSkip = {{{1, 2, 3, 0}, kAll, kNativeAlpha},
                                       {{3, 0, 1, 2}, ~kFirstByte, 0}};
 
+// R, G, B, A bytes (a8b8g8r8): red and blue change places. (pixman's own paths into R, G, B, X
+// keep whatever they computed in the skipped byte, which a swizzle cannot reproduce: that layout
+// stays direct.)
+constexpr NativeOrder kSwappedRB = {{{2, 1, 0, 3}, kAll, 0}, {{2, 1, 0, 3}, kAll, 0}};
+
 // Bands of about this many pixels stay in the second-level cache between the composite and the
 // swizzle, and bound the scratch memory a context keeps.
 constexpr int kBandPixels = 32 * 1024;
@@ -41,9 +46,15 @@ const NativeOrder* NativeOrderOf(pixman_format_code_t format) {
         return &kRotated;
     case PIXMAN_r8g8b8x8:
         return &kRotatedSkip;
+    case PIXMAN_a8b8g8r8:
+        return &kSwappedRB;
     default:
         return nullptr;
     }
+}
+
+const NativeOrder* SourceOrderOf(pixman_format_code_t format) {
+    return format == PIXMAN_a8b8g8r8 ? nullptr : NativeOrderOf(format);
 }
 
 NativeScratch::~NativeScratch() {

@@ -15,6 +15,9 @@ namespace platform::coregraphics {
 
 // The swizzles of a layout pixman composites slowly; null for every other layout.
 const NativeOrder* NativeOrderOf(pixman_format_code_t format);
+// The same for images drawn from: the layouts pixman fetches pixel by pixel. R, G, B, A is not
+// one of them, and a native copy of it would change what pixman writes into skipped bytes.
+const NativeOrder* SourceOrderOf(pixman_format_code_t format);
 
 // A native image of width x rows pixels over memory kept from draw to draw: a frame of the same
 // size as the last allocates nothing. Its owner (a context) is used by one thread at a time.

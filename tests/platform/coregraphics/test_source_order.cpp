@@ -40,7 +40,7 @@ TEST(CoreGraphicsSourceOrder, ByteSwappedImagesDrawAsPixmanFetchesThem) {
         kCGImageAlphaNoneSkipLast | kCGBitmapByteOrder32Little,     // X, B, G, R
         kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Little // A, B, G, R
     };
-    const CGBitmapInfo targets[] = {kCGImageAlphaPremultipliedLast,
+    const CGBitmapInfo targets[] = {kCGImageAlphaPremultipliedLast, kCGImageAlphaNoneSkipLast,
                                     kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little};
     const CGRect rects[] = {CGRectMake(0, 0, 37, 23), CGRectMake(3, 2, 19, 11),
                             CGRectMake(-5, 4, 50, 30)};

@@ -31,9 +31,12 @@ constexpr CGBitmapInfo kNativeARGB = kCGImageAlphaPremultipliedFirst | kCGBitmap
 constexpr CGBitmapInfo kBytesARGB = kCGImageAlphaPremultipliedFirst;
 
 // The layouts pixman writes slowly, each drawn into by every case.
-constexpr CGBitmapInfo kSwizzled[] = {kCGImageAlphaPremultipliedFirst, kCGImageAlphaNoneSkipFirst,
+constexpr CGBitmapInfo kSwizzled[] = {kCGImageAlphaPremultipliedFirst,
+                                      kCGImageAlphaNoneSkipFirst,
                                       kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Little,
-                                      kCGImageAlphaNoneSkipLast | kCGBitmapByteOrder32Little};
+                                      kCGImageAlphaNoneSkipLast | kCGBitmapByteOrder32Little,
+                                      kCGImageAlphaPremultipliedLast,
+                                      kCGImageAlphaNoneSkipLast};
 
 struct Case {
     const char* name;
@@ -176,7 +179,7 @@ TEST(CoreGraphicsStretch, EverySwizzleFormGivesTheReferenceBytes) {
     std::mt19937 random(3);
     std::vector<const NativeOrder*> orders;
     for (pixman_format_code_t f :
-         {PIXMAN_b8g8r8a8, PIXMAN_b8g8r8x8, PIXMAN_r8g8b8a8, PIXMAN_r8g8b8x8}) {
+         {PIXMAN_b8g8r8a8, PIXMAN_b8g8r8x8, PIXMAN_r8g8b8a8, PIXMAN_r8g8b8x8, PIXMAN_a8b8g8r8}) {
         orders.push_back(NativeOrderOf(f));
         ASSERT_NE(orders.back(), nullptr);
     }
