@@ -1,0 +1,85 @@
+// The tree's folders depend on each other one way only: an include that reaches up a layer, or a
+// loop between folders of one layer, fails here before it becomes a link-order surprise.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bottom to top. A folder may include its own layer's folders (without a loop) and lower layers.
+const std::map<std::string, int> kLayers = {
+    {"kernels", 0},   {"platform", 1}, {"core", 2}, {"pixels", 3}, {"channel", 3},
+    {"component", 4}, {"plugin", 4},   {"app", 4},  {"hosts", 5},  {"tools", 5}};
+
+// platform/x, app/x and hosts/x are units of their own; the other layers are one folder each.
+std::string UnitOf(const std::string& path) {
+    const auto slash = path.find('/');
+    const std::string top = path.substr(0, slash);
+    if (slash == std::string::npos || kLayers.count(top) == 0) return top;
+    if (top == "platform" || top == "app" || top == "hosts") {
+        const auto next = path.find('/', slash + 1);
+        if (next != std::string::npos) return path.substr(0, next);
+    }
+    return top;
+}
+
+int LayerOf(const std::string& unit) {
+    const auto found = kLayers.find(unit.substr(0, unit.find('/')));
+    return found == kLayers.end() ? -1 : found->second;
+}
+
+using Graph = std::map<std::string, std::set<std::string>>;
+
+Graph IncludeGraph(const fs::path& root) {
+    Graph graph;
+    const std::regex include(R"re(^\s*#\s*include\s*"([^"]+)")re");
+    for (const auto& [layer, rank] : kLayers) {
+        if (!fs::exists(root / layer)) continue;
+        for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
+            const std::string ext = entry.path().extension();
+            if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h" && ext != ".c")) continue;
+            const std::string from = UnitOf(fs::relative(entry.path(), root).string());
+            std::ifstream file(entry.path());
+            std::smatch match;
+            for (std::string line; std::getline(file, line);)
+                if (std::regex_search(line, match, include) && LayerOf(UnitOf(match[1])) >= 0 &&
+                    UnitOf(match[1]) != from)
+                    graph[from].insert(UnitOf(match[1]));
+        }
+    }
+    return graph;
+}
+
+TEST(Layering, IncludesPointDownAndNeverLoop) {
+    const Graph graph = IncludeGraph(VISTREL_SOURCE_DIR);
+    ASSERT_GT(graph.size(), 10u) << "the source tree was not found";
+    for (const auto& [from, targets] : graph)
+        for (const std::string& to : targets)
+            EXPECT_LE(LayerOf(to), LayerOf(from)) << from << " includes the higher " << to;
+
+    // Depth-first search; a unit met again while it is still open closes a loop.
+    std::map<std::string, int> state; // 1 open, 2 done
+    std::function<void(const std::string&, std::string)> visit = [&](const std::string& unit,
+                                                                     std::string trail) {
+        trail += unit;
+        if (state[unit] == 1) ADD_FAILURE() << "include loop: " << trail;
+        if (state[unit] != 0) return;
+        state[unit] = 1;
+        if (graph.count(unit))
+            for (const std::string& next : graph.at(unit))
+                visit(next, trail + " -> ");
+        state[unit] = 2;
+    };
+    for (const auto& [unit, targets] : graph)
+        visit(unit, "");
+}
+
+} // namespace
