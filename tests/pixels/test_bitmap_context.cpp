@@ -1,52 +1,44 @@
 #include "core/CoreMachDebugLog.h"
-#include "pixels/CoreGraphicsBitmapContext.h"
+#include "pixels/CoreGraphicsGWorldBitmapContext.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VerifyReports.h"
 
-#include <cstdio>
 #include <cstring>
-#include <functional>
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace platform::coregraphics;
 using CoreGraphics::BitmapContext;
+using CoreGraphics::GWorldBitmapContext;
 
 namespace {
 
 TEST(BitmapContext, RowBytesAndSizesFollowTheType) {
-    BitmapContext argb;
-    ASSERT_TRUE(argb.Construct(640, 480, BitmapContext::BitmapType_Device_ARGB));
-    EXPECT_TRUE(argb.IsConstructed());
-    EXPECT_EQ(argb.GetImageType(), BitmapContext::BitmapType_Device_ARGB);
-    EXPECT_EQ(argb.GetImageRowBytes(), 2560u);
-    EXPECT_EQ(argb.GetImageDataSize(), 1228800u);
-    EXPECT_EQ(argb.GetImageBitsPerPixel(), 32u);
-    EXPECT_EQ(argb.GetImageBitmapInfo(), 2u);
-    // The drawing context draws into the object's own pixels.
-    EXPECT_EQ(CGBitmapContextGetData(argb.GetContext()), argb.GetImageDataBytes());
-    EXPECT_EQ(CGBitmapContextGetBytesPerRow(argb.GetContext()), 2560u);
-    EXPECT_EQ(CGBitmapContextGetHeight(argb.GetContext()), 480u);
-
-    struct Case {
+    const struct {
         BitmapContext::BitmapType type;
+        int width, height;
         unsigned bytesPerPixel;
         CGBitmapInfo info;
-    } cases[] = {{BitmapContext::BitmapType_Device_Gray, 1, 0},
-                 {BitmapContext::BitmapType_Device_XRGB, 4, 6},
-                 {BitmapContext::BitmapType_Device_RGBX, 4, 5}};
-    for (const Case& c : cases) {
+    } cases[] = {{BitmapContext::BitmapType_Device_ARGB, 640, 480, 4, 2},
+                 {BitmapContext::BitmapType_Device_Gray, 7, 3, 1, 0},
+                 {BitmapContext::BitmapType_Device_XRGB, 7, 3, 4, 6},
+                 {BitmapContext::BitmapType_Device_RGBX, 7, 3, 4, 5}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.type);
         BitmapContext bitmap;
-        ASSERT_TRUE(bitmap.Construct(7, 3, c.type));
-        EXPECT_EQ(bitmap.GetImageBytesPerPixel(), c.bytesPerPixel);
+        ASSERT_TRUE(bitmap.Construct(c.width, c.height, c.type));
+        EXPECT_TRUE(bitmap.IsConstructed());
+        EXPECT_EQ(bitmap.GetImageType(), c.type);
         EXPECT_EQ(bitmap.GetImageBitsPerPixel(), 8 * c.bytesPerPixel);
-        EXPECT_EQ(bitmap.GetImageRowBytes(), 7 * c.bytesPerPixel);
-        EXPECT_EQ(bitmap.GetImageDataSize(), 21 * c.bytesPerPixel);
+        EXPECT_EQ(bitmap.GetImageRowBytes(), c.width * c.bytesPerPixel);
+        EXPECT_EQ(bitmap.GetImageDataSize(), c.width * c.height * c.bytesPerPixel);
         EXPECT_EQ(bitmap.GetImageBitmapInfo(), c.info);
-        EXPECT_EQ(CGBitmapContextGetBitsPerPixel(bitmap.GetContext()), 8 * c.bytesPerPixel);
+        // The drawing context draws into the object's own pixels.
+        const CGContextRef context = bitmap.GetContext();
+        EXPECT_EQ(CGBitmapContextGetData(context), bitmap.GetImageDataBytes());
+        EXPECT_EQ(CGBitmapContextGetBytesPerRow(context), bitmap.GetImageRowBytes());
+        EXPECT_EQ(CGBitmapContextGetBitsPerPixel(context), 8 * c.bytesPerPixel);
     }
 }
 
@@ -108,39 +100,28 @@ TEST(BitmapContext, DestructEmptiesAndDrawThenReportsAndDrawsNothing) {
 }
 
 TEST(BitmapContext, ImagesShareThePixelsAndDrawUpright) {
-    BitmapContext bitmap;
+    BitmapContext bitmap, target, big;
     ASSERT_TRUE(bitmap.Construct(2, 2, BitmapContext::BitmapType_Device_ARGB));
-    const uint8_t pixels[16] = {0xFF, 1, 2, 3, 0xFF, 4, 5, 6, 0xFF, 7, 8, 9, 0xFF, 10, 11, 12};
+    uint8_t pixels[16] = {0xFF, 1, 2, 3, 0xFF, 4, 5, 6, 0xFF, 7, 8, 9, 0xFF, 10, 11, 12};
     std::memcpy(bitmap.GetImageDataBytes(), pixels, sizeof pixels);
-
     CGImageRef image = bitmap.ConstructCGImage();
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(CGImageGetWidth(image), 2u);
     EXPECT_EQ(CGImageGetBytesPerRow(image), 8u);
     // Written after the image was made, and seen through it.
-    bitmap.GetImageDataBytes()[13] = 0x99;
-
-    BitmapContext target;
+    bitmap.GetImageDataBytes()[13] = pixels[13] = 0x99;
     ASSERT_TRUE(target.Construct(2, 2, BitmapContext::BitmapType_Device_ARGB));
-    std::memset(target.GetImageDataBytes(), 0, 16);
     CGContextDrawImage(target.GetContext(), CGRectMake(0, 0, 2, 2), image);
     CGImageRelease(image);
-    std::vector<uint8_t> expected(pixels, pixels + 16);
-    expected[13] = 0x99;
-    EXPECT_EQ(std::vector<uint8_t>(target.GetImageDataBytes(), target.GetImageDataBytes() + 16),
-              expected);
+    EXPECT_EQ(std::memcmp(target.GetImageDataBytes(), pixels, 16), 0);
 
     // Draw does the same, scaled: each corner of a doubled picture is the picture's corner.
-    BitmapContext big;
     ASSERT_TRUE(big.Construct(4, 4, BitmapContext::BitmapType_Device_ARGB));
     EXPECT_EQ(
         testsupport::VerifyReports([&] { bitmap.Draw(big.GetContext(), CGRectMake(0, 0, 4, 4)); }),
         "");
-    const uint8_t* out = big.GetImageDataBytes();
-    EXPECT_EQ(std::memcmp(out, &expected[0], 4), 0);
-    EXPECT_EQ(std::memcmp(out + 12, &expected[4], 4), 0);
-    EXPECT_EQ(std::memcmp(out + 48, &expected[8], 4), 0);
-    EXPECT_EQ(std::memcmp(out + 60, &expected[12], 4), 0);
+    const int corners[] = {0, 12, 48, 60};
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(std::memcmp(big.GetImageDataBytes() + corners[c], pixels + 4 * c, 4), 0) << c;
 }
 
 // Pixel memory from elsewhere, or none at all.
@@ -183,6 +164,61 @@ TEST(BitmapContext, SubclassesSupplyThePixelMemory) {
     EXPECT_FALSE(none.IsConstructed());
     none.Destruct();
     EXPECT_EQ(none.deleted, 0); // nothing was handed out
+}
+
+// The application's bitmap: the same pixels as an offscreen world in the type's format.
+TEST(GWorldBitmapContext, TheWorldSharesThePixelsAndFailsTheConstructionWhenItCannotBeMade) {
+    using namespace platform::quicktime;
+    const struct {
+        BitmapContext::BitmapType type;
+        OSType format;
+        int16_t bits;
+    } cases[] = {
+        {BitmapContext::BitmapType_Device_ARGB, k32ARGBPixelFormat, 32},
+        {BitmapContext::BitmapType_Device_XRGB, k8IndexedGrayPixelFormat, 8},
+        {BitmapContext::BitmapType_Device_Gray, k8IndexedGrayPixelFormat, 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        GWorldBitmapContext bitmap;
+        ASSERT_TRUE(bitmap.Construct(33, 7, c.type, 200));
+        const PixMapHandle pixMap = GetGWorldPixMap(bitmap.GetGWorld());
+        ASSERT_NE(pixMap, nullptr);
+        EXPECT_EQ(GetPixBaseAddr(pixMap), reinterpret_cast<Ptr>(bitmap.GetImageDataBytes()));
+        EXPECT_EQ(QTGetPixMapHandleRowBytes(pixMap), 200);
+        EXPECT_EQ((*pixMap)->pixelFormat, c.format);
+        EXPECT_EQ((*pixMap)->pixelSize, c.bits);
+        EXPECT_EQ((*pixMap)->bounds.right, 33);
+        EXPECT_EQ((*pixMap)->bounds.bottom, 7);
+        bitmap.Destruct();
+        EXPECT_EQ(bitmap.GetGWorld(), nullptr);
+        EXPECT_FALSE(bitmap.IsConstructed());
+    }
+    // Worlds the toolkit cannot describe: rows short of the width, another format, no pixels.
+    char pixels[64];
+    Rect bounds;
+    SetRect(&bounds, 0, 0, 4, 2);
+    const struct {
+        OSType format;
+        char* pixels;
+        long rowBytes;
+    } refused[] = {{k32ARGBPixelFormat, pixels, 15},
+                   {0x79757673, pixels, 16},
+                   {k32ARGBPixelFormat, nullptr, 16}};
+    for (const auto& r : refused) {
+        GWorldPtr world = reinterpret_cast<GWorldPtr>(pixels);
+        EXPECT_EQ(
+            NewGWorldFromPtr(&world, r.format, &bounds, nullptr, nullptr, 0, r.pixels, r.rowBytes),
+            paramErr);
+        EXPECT_EQ(world, nullptr);
+    }
+    // Too wide for the toolkit's rectangles: construction fails rather than describing less.
+    GWorldBitmapContext wide;
+    const std::string reports = testsupport::VerifyReports(
+        [&] { EXPECT_FALSE(wide.Construct(40000, 1, BitmapContext::BitmapType_Device_Gray)); });
+    for (const char* text :
+         {" code : ConstructGWorld() in ", " code : fOk = VERIFIED(ConstructGWorld()) in "})
+        EXPECT_NE(reports.find(text), std::string::npos) << text << "\n" << reports;
 }
 
 } // namespace
