@@ -23,20 +23,22 @@ struct Swizzle {
 // i to output pixel count - 1 - i.
 using SwizzleFn = void (*)(const uint8_t* src, uint8_t* dst, size_t count, const Swizzle& s);
 
-inline uint32_t SwizzlePixel(const uint8_t* src, const Swizzle& s) {
-    const uint8_t bytes[4] = {src[s.from[0]], src[s.from[1]], src[s.from[2]], src[s.from[3]]};
-    uint32_t word;
-    std::memcpy(&word, bytes, 4);
-    return (word & s.keep) | s.set;
-}
-
 // Pixels [from, count) one by one: the plain form, and the end of a row for the vector forms.
+// Pixels are read as little-endian words, so byte k of a pixel is bits 8k to 8k + 7.
 template <bool mirror>
 inline void SwizzleTail(const uint8_t* src, uint8_t* dst, size_t count, const Swizzle& s,
                         size_t from) {
+    // Copies, so that stores through dst cannot change them as the compiler sees it.
+    const unsigned shift[4] = {8u * s.from[0], 8u * s.from[1], 8u * s.from[2], 8u * s.from[3]};
+    const uint32_t keep = s.keep, set = s.set;
     for (size_t i = from; i < count; ++i) {
-        const uint32_t word = SwizzlePixel(src + 4 * i, s);
-        std::memcpy(dst + 4 * (mirror ? count - 1 - i : i), &word, 4);
+        uint32_t word;
+        std::memcpy(&word, src + 4 * i, 4);
+        uint32_t out = 0;
+        for (unsigned k = 0; k < 4; ++k)
+            out |= ((word >> shift[k]) & 0xFFu) << (8 * k);
+        out = (out & keep) | set;
+        std::memcpy(dst + 4 * (mirror ? count - 1 - i : i), &out, 4);
     }
 }
 

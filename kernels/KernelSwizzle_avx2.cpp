@@ -21,13 +21,16 @@ struct VShuffle256 {
         I control, keep, set;
     };
 
+    // Each pixel's from[] plus the pixel's own offset in its lane (reversed when mirrored).
     template <bool mirror> static Plan Prepare(const kernels::Swizzle& s) {
-        alignas(32) uint8_t pattern[32];
-        for (int p = 0; p < 8; ++p)
-            for (int i = 0; i < 4; ++i)
-                pattern[4 * p + i] = uint8_t(4 * (mirror ? 3 - p % 4 : p % 4) + s.from[i]);
-        return Plan{_mm256_load_si256(reinterpret_cast<const I*>(pattern)),
-                    _mm256_set1_epi32(int(s.keep)), _mm256_set1_epi32(int(s.set))};
+        uint32_t from;
+        std::memcpy(&from, s.from, 4);
+        const __m128i offsets =
+            mirror ? _mm_setr_epi32(12 * 0x01010101, 8 * 0x01010101, 4 * 0x01010101, 0)
+                   : _mm_setr_epi32(0, 4 * 0x01010101, 8 * 0x01010101, 12 * 0x01010101);
+        const __m128i control = _mm_add_epi8(_mm_set1_epi32(int(from)), offsets);
+        return Plan{_mm256_broadcastsi128_si256(control), _mm256_set1_epi32(int(s.keep)),
+                    _mm256_set1_epi32(int(s.set))};
     }
 
     template <bool mirror> static I Apply(const Plan& p, I v) {

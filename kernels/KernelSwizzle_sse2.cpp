@@ -1,7 +1,7 @@
 // Four pixels per step without a byte shuffle; x86-64 always has SSE2. Output bytes that move the
 // same distance within the pixel move together: one shift and mask per distance. A whole
-// reversal (A,R,G,B to and from the native order) swaps the bytes of each 16-bit half and then
-// the halves.
+// reversal (A,R,G,B to and from the native order) has a form of its own: it swaps the bytes of
+// each 16-bit half and then the halves.
 #include "kernels/KernelSwizzleRow.h"
 
 #include <emmintrin.h>
@@ -13,8 +13,16 @@ struct V128 {
     using I = __m128i;
     static constexpr size_t kPixels = 4;
 
+    static I Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const I*>(p)); }
+    static void Store(uint8_t* p, I v) { _mm_storeu_si128(reinterpret_cast<I*>(p), v); }
+    template <bool mirror> static I Forced(I v, I keep, I set) {
+        v = _mm_or_si128(_mm_and_si128(v, keep), set);
+        return mirror ? _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3)) : v;
+    }
+};
+
+struct V128Shifts : V128 {
     struct Plan {
-        bool reverse;
         int terms;
         bool left[4];
         I distance[4], mask[4];
@@ -23,7 +31,6 @@ struct V128 {
 
     template <bool mirror> static Plan Prepare(const kernels::Swizzle& s) {
         Plan p{};
-        p.reverse = s.from[0] == 3 && s.from[1] == 2 && s.from[2] == 1 && s.from[3] == 0;
         int shifts[4];
         uint32_t masks[4] = {};
         for (int i = 0; i < 4; ++i) {
@@ -45,30 +52,48 @@ struct V128 {
     }
 
     template <bool mirror> static I Apply(const Plan& p, I v) {
-        I out;
-        if (p.reverse) {
-            const I bytes = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
-            out = _mm_shufflehi_epi16(_mm_shufflelo_epi16(bytes, _MM_SHUFFLE(2, 3, 0, 1)),
-                                      _MM_SHUFFLE(2, 3, 0, 1));
-        } else {
-            out = _mm_setzero_si128();
-            for (int t = 0; t < p.terms; ++t) {
-                const I moved =
-                    p.left[t] ? _mm_sll_epi32(v, p.distance[t]) : _mm_srl_epi32(v, p.distance[t]);
-                out = _mm_or_si128(out, _mm_and_si128(moved, p.mask[t]));
-            }
+        I out = _mm_setzero_si128();
+        for (int t = 0; t < p.terms; ++t) {
+            const I moved =
+                p.left[t] ? _mm_sll_epi32(v, p.distance[t]) : _mm_srl_epi32(v, p.distance[t]);
+            out = _mm_or_si128(out, _mm_and_si128(moved, p.mask[t]));
         }
-        out = _mm_or_si128(_mm_and_si128(out, p.keep), p.set);
-        if constexpr (mirror) out = _mm_shuffle_epi32(out, _MM_SHUFFLE(0, 1, 2, 3));
-        return out;
+        return Forced<mirror>(out, p.keep, p.set);
+    }
+};
+
+struct V128Reversal : V128 {
+    struct Plan {
+        I keep, set;
+    };
+
+    template <bool mirror> static Plan Prepare(const kernels::Swizzle& s) {
+        return Plan{_mm_set1_epi32(int(s.keep)), _mm_set1_epi32(int(s.set))};
     }
 
-    static I Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const I*>(p)); }
-    static void Store(uint8_t* p, I v) { _mm_storeu_si128(reinterpret_cast<I*>(p), v); }
+    template <bool mirror> static I Apply(const Plan& p, I v) {
+        const I bytes = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        const I out = _mm_shufflehi_epi16(_mm_shufflelo_epi16(bytes, _MM_SHUFFLE(2, 3, 0, 1)),
+                                          _MM_SHUFFLE(2, 3, 0, 1));
+        return Forced<mirror>(out, p.keep, p.set);
+    }
 };
+
+template <bool mirror> void Row(const uint8_t* src, uint8_t* dst, size_t count, const Swizzle& s) {
+    if (s.from[0] == 3 && s.from[1] == 2 && s.from[2] == 1 && s.from[3] == 0)
+        row::Swizzle<V128Reversal, mirror>(src, dst, count, s);
+    else
+        row::Swizzle<V128Shifts, mirror>(src, dst, count, s);
+}
 
 } // namespace
 
-VISTREL_SWIZZLE_FORMS(V128, SSE2)
+void SwizzleSSE2(const uint8_t* src, uint8_t* dst, size_t count, const Swizzle& s) {
+    Row<false>(src, dst, count, s);
+}
+
+void SwizzleSSE2Mirrored(const uint8_t* src, uint8_t* dst, size_t count, const Swizzle& s) {
+    Row<true>(src, dst, count, s);
+}
 
 } // namespace kernels

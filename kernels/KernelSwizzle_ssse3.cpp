@@ -21,13 +21,15 @@ struct VShuffle128 {
         I control, keep, set;
     };
 
+    // Each pixel's from[] plus the pixel's own offset in the step (reversed when mirrored).
     template <bool mirror> static Plan Prepare(const kernels::Swizzle& s) {
-        alignas(16) uint8_t pattern[16];
-        for (int p = 0; p < 4; ++p)
-            for (int i = 0; i < 4; ++i)
-                pattern[4 * p + i] = uint8_t(4 * (mirror ? 3 - p : p) + s.from[i]);
-        return Plan{_mm_load_si128(reinterpret_cast<const I*>(pattern)),
-                    _mm_set1_epi32(int(s.keep)), _mm_set1_epi32(int(s.set))};
+        uint32_t from;
+        std::memcpy(&from, s.from, 4);
+        const I offsets = mirror
+                              ? _mm_setr_epi32(12 * 0x01010101, 8 * 0x01010101, 4 * 0x01010101, 0)
+                              : _mm_setr_epi32(0, 4 * 0x01010101, 8 * 0x01010101, 12 * 0x01010101);
+        return Plan{_mm_add_epi8(_mm_set1_epi32(int(from)), offsets), _mm_set1_epi32(int(s.keep)),
+                    _mm_set1_epi32(int(s.set))};
     }
 
     template <bool mirror> static I Apply(const Plan& p, I v) {

@@ -14,61 +14,53 @@ using CoreGraphics::GWorldBitmapContext;
 
 namespace {
 
-TEST(BitmapContext, RowBytesAndSizesFollowTheType) {
+// Sizes follow the type's table and the row bytes in use, which may only widen rows; a type
+// outside the table is refused without a report.
+TEST(BitmapContext, ConstructFollowsTheTypeAndTheRowBytesInUse) {
+    using Type = BitmapContext::BitmapType;
     const struct {
-        BitmapContext::BitmapType type;
-        int width, height;
-        unsigned bytesPerPixel;
+        int type, width, height;
+        size_t inUse;
+        bool made;
+        unsigned bytesPerPixel, rowBytes;
         CGBitmapInfo info;
-    } cases[] = {{BitmapContext::BitmapType_Device_ARGB, 640, 480, 4, 2},
-                 {BitmapContext::BitmapType_Device_Gray, 7, 3, 1, 0},
-                 {BitmapContext::BitmapType_Device_XRGB, 7, 3, 4, 6},
-                 {BitmapContext::BitmapType_Device_RGBX, 7, 3, 4, 5}};
+        const char* report;
+    } cases[] = {
+        {BitmapContext::BitmapType_Device_ARGB, 640, 480, 0, true, 4, 2560, 2, nullptr},
+        {BitmapContext::BitmapType_Device_Gray, 7, 3, 0, true, 1, 7, 0, nullptr},
+        {BitmapContext::BitmapType_Device_XRGB, 7, 3, 0, true, 4, 28, 6, nullptr},
+        {BitmapContext::BitmapType_Device_RGBX, 7, 3, 0, true, 4, 28, 5, nullptr},
+        {BitmapContext::BitmapType_Device_ARGB, 10, 2, 64, true, 4, 64, 2, nullptr},
+        {BitmapContext::BitmapType_Device_ARGB, 10, 2, 39, true, 4, 40, 2,
+         "inUseRowBytes>=mImageRowBytes"},
+        {0, 4, 4, 0, false, 0, 0, 0, nullptr},
+        {5, 4, 4, 0, false, 0, 0, 0, nullptr},
+        {-1, 4, 4, 0, false, 0, 0, 0, nullptr},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.type);
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " row bytes in use " << c.inUse);
         BitmapContext bitmap;
-        ASSERT_TRUE(bitmap.Construct(c.width, c.height, c.type));
-        EXPECT_TRUE(bitmap.IsConstructed());
+        bool made = !c.made;
+        const std::string reports = testsupport::VerifyReports(
+            [&] { made = bitmap.Construct(c.width, c.height, Type(c.type), c.inUse); });
+        EXPECT_EQ(made, c.made);
+        EXPECT_EQ(bitmap.IsConstructed(), c.made);
+        if (c.report)
+            EXPECT_TRUE(testsupport::VerifyReported(reports, c.report)) << reports;
+        else
+            EXPECT_EQ(reports, "");
+        if (!c.made) continue;
         EXPECT_EQ(bitmap.GetImageType(), c.type);
         EXPECT_EQ(bitmap.GetImageBitsPerPixel(), 8 * c.bytesPerPixel);
-        EXPECT_EQ(bitmap.GetImageRowBytes(), c.width * c.bytesPerPixel);
-        EXPECT_EQ(bitmap.GetImageDataSize(), c.width * c.height * c.bytesPerPixel);
+        EXPECT_EQ(bitmap.GetImageRowBytes(), c.rowBytes);
+        EXPECT_EQ(bitmap.GetImageDataSize(), c.rowBytes * unsigned(c.height));
         EXPECT_EQ(bitmap.GetImageBitmapInfo(), c.info);
         // The drawing context draws into the object's own pixels.
         const CGContextRef context = bitmap.GetContext();
         EXPECT_EQ(CGBitmapContextGetData(context), bitmap.GetImageDataBytes());
-        EXPECT_EQ(CGBitmapContextGetBytesPerRow(context), bitmap.GetImageRowBytes());
+        EXPECT_EQ(CGBitmapContextGetBytesPerRow(context), c.rowBytes);
         EXPECT_EQ(CGBitmapContextGetBitsPerPixel(context), 8 * c.bytesPerPixel);
     }
-}
-
-TEST(BitmapContext, TypesOutsideTheTableAreRefusedSilently) {
-    for (int type : {0, 5, -1}) {
-        BitmapContext bitmap;
-        bool made = true;
-        const std::string reports = testsupport::VerifyReports(
-            [&] { made = bitmap.Construct(4, 4, BitmapContext::BitmapType(type)); });
-        EXPECT_FALSE(made) << type;
-        EXPECT_FALSE(bitmap.IsConstructed());
-        EXPECT_EQ(reports, "") << type;
-    }
-}
-
-TEST(BitmapContext, InUseRowBytesMayOnlyWidenRows) {
-    BitmapContext wider;
-    std::string reports = testsupport::VerifyReports(
-        [&] { ASSERT_TRUE(wider.Construct(10, 2, BitmapContext::BitmapType_Device_ARGB, 64)); });
-    EXPECT_EQ(reports, "");
-    EXPECT_EQ(wider.GetImageRowBytes(), 64u);
-    EXPECT_EQ(wider.GetImageDataSize(), 128u);
-    EXPECT_EQ(CGBitmapContextGetBytesPerRow(wider.GetContext()), 64u);
-
-    BitmapContext narrower;
-    reports = testsupport::VerifyReports(
-        [&] { ASSERT_TRUE(narrower.Construct(10, 2, BitmapContext::BitmapType_Device_ARGB, 39)); });
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "inUseRowBytes>=mImageRowBytes")) << reports;
-    EXPECT_EQ(narrower.GetImageRowBytes(), 40u);
-    EXPECT_EQ(narrower.GetImageDataSize(), 80u);
 }
 
 TEST(BitmapContext, DestructEmptiesAndDrawThenReportsAndDrawsNothing) {

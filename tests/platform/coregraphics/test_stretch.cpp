@@ -29,15 +29,14 @@ void Randomise(uint8_t* bytes, size_t size, Fill fill, std::mt19937& random) {
 constexpr CGBitmapInfo kScreen = kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little;
 constexpr CGBitmapInfo kNativeARGB = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
 constexpr CGBitmapInfo kBytesARGB = kCGImageAlphaPremultipliedFirst;
+constexpr CGBitmapInfo kXRGB = kCGImageAlphaNoneSkipFirst;
+constexpr CGBitmapInfo kRGBX = kCGImageAlphaNoneSkipLast;
+constexpr CGBitmapInfo kRGBA = kCGImageAlphaPremultipliedLast;
+constexpr CGBitmapInfo kXBGR = kCGImageAlphaNoneSkipLast | kCGBitmapByteOrder32Little;
+constexpr CGBitmapInfo kABGR = kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Little;
 
 // The layouts pixman writes slowly, and the native one, each drawn into by every case.
-constexpr CGBitmapInfo kTargets[] = {kNativeARGB,
-                                     kCGImageAlphaPremultipliedFirst,
-                                     kCGImageAlphaNoneSkipFirst,
-                                     kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Little,
-                                     kCGImageAlphaNoneSkipLast | kCGBitmapByteOrder32Little,
-                                     kCGImageAlphaPremultipliedLast,
-                                     kCGImageAlphaNoneSkipLast};
+constexpr CGBitmapInfo kTargets[] = {kNativeARGB, kBytesARGB, kXRGB, kABGR, kXBGR, kRGBA, kRGBX};
 
 struct Case {
     const char* name;
@@ -67,57 +66,11 @@ const Case kCases[] = {
     {"flipped rectangle", 40, 30, 0, kScreen, Fill::Any, 50, 50, 0, {{45, 40}, {-40, -33}}},
     {"nearest", 123, 45, 0, kNativeARGB, Fill::Premul, 64, 64, 0, {{0, 0}, {64, 64}}, false},
     // Images in byte-swapped layouts, which the native routes copy into native order first.
-    {"X,R,G,B image",
-     11,
-     7,
-     8,
-     kCGImageAlphaNoneSkipFirst,
-     Fill::Any,
-     37,
-     23,
-     0,
-     {{3, 2}, {19, 11}}},
-    {"R,G,B,X image, nearest",
-     11,
-     7,
-     8,
-     kCGImageAlphaNoneSkipLast,
-     Fill::Any,
-     37,
-     23,
-     0,
-     {{-5, 4}, {50, 30}},
-     false},
-    {"R,G,B,A image",
-     11,
-     7,
-     8,
-     kCGImageAlphaPremultipliedLast,
-     Fill::PremulLast,
-     37,
-     23,
-     0,
-     {{0, 0}, {37, 23}}},
-    {"X,B,G,R image",
-     11,
-     7,
-     8,
-     kCGImageAlphaNoneSkipLast | kCGBitmapByteOrder32Little,
-     Fill::Any,
-     37,
-     23,
-     0,
-     {{3, 2}, {19, 11}}},
-    {"A,B,G,R image",
-     11,
-     7,
-     8,
-     kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Little,
-     Fill::Premul,
-     37,
-     23,
-     0,
-     {{-5, 4}, {50, 30}}},
+    {"X,R,G,B image", 11, 7, 8, kXRGB, Fill::Any, 37, 23, 0, {{3, 2}, {19, 11}}},
+    {"R,G,B,X image, nearest", 11, 7, 8, kRGBX, Fill::Any, 37, 23, 0, {{-5, 4}, {50, 30}}, false},
+    {"R,G,B,A image", 11, 7, 8, kRGBA, Fill::PremulLast, 37, 23, 0, {{0, 0}, {37, 23}}},
+    {"X,B,G,R image", 11, 7, 8, kXBGR, Fill::Any, 37, 23, 0, {{3, 2}, {19, 11}}},
+    {"A,B,G,R image", 11, 7, 8, kABGR, Fill::Premul, 37, 23, 0, {{-5, 4}, {50, 30}}},
 };
 
 // Random source bytes for the case, and an image over them.
