@@ -212,18 +212,16 @@ void ExpectDisplays(const std::vector<Expect>& expected, const std::vector<uint3
     }
 }
 
-TEST(DisplayList, OneScreenIsTheMainDisplayAtTheOrigin) {
-    REQUIRE_PROGRAM("Xvfb");
-    const PatternScreen screen({1024, 768});
-    ASSERT_TRUE(screen.drawn) << screen.Log();
-    InDisplayChild(screen.server->Display(), [&] {
-        ExpectDisplays({{CGRectMake(0, 0, 1024, 768), 0, 0}}, screen.pattern, 1024);
+TEST_F(DisplayImages, OneScreenIsTheMainDisplayAtTheOrigin) {
+    InDisplayChild(Display(), [&] {
+        ExpectDisplays({{CGRectMake(0, 0, kLarge.width, kLarge.height), 0, 0}}, sScreen->pattern,
+                       kLarge.width);
         CGDisplayCount count = 99;
         ASSERT_EQ(CGGetOnlineDisplayList(0, nullptr, &count), kCGErrorSuccess);
         EXPECT_EQ(count, 1u);
         const CGDirectDisplayID main = CGMainDisplayID();
-        EXPECT_EQ(CGDisplayPixelsWide(main), 1024u);
-        EXPECT_EQ(CGDisplayPixelsHigh(main), 768u);
+        EXPECT_EQ(CGDisplayPixelsWide(main), size_t(kLarge.width));
+        EXPECT_EQ(CGDisplayPixelsHigh(main), size_t(kLarge.height));
         EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(main + 1), 0u);
         EXPECT_EQ(CGDisplayBounds(main + 1).size.width, 0);
         CGDirectDisplayID ids[kCGMaxDisplays] = {};
