@@ -1,7 +1,7 @@
 // A 640 x 480 rectangle of a display, grabbed through the shared-memory segment and through
 // plain image requests, on a private Xvfb. CPU is this process's only (the server's own work is
 // not counted); Time is wall time per grab.
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/XServer.h"
 

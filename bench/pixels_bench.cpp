@@ -1,7 +1,7 @@
 // One 640 x 480 frame each way through every row conversion form. libyuv runs beside them only
 // as a speed anchor: its "ARGB" is B, G, R, A bytes in memory and its coefficients differ, so its
 // output is not comparable with ours.
-#include "pixels/Q_2vuy_scanline.h"
+#include "kernels/KernelTable.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,47 +30,47 @@ struct Frame {
     }
 };
 
-void Skip(benchmark::State& state, const Q_2vuy_scanline::Implementation& impl) {
-    if (&impl == &Q_2vuy_scanline::kAVX2 && !Q_2vuy_scanline::HasAVX2())
-        state.SkipWithError("no AVX2 on this processor");
-    if (&impl == &Q_2vuy_scanline::kAVX512 && !Q_2vuy_scanline::HasAVX512())
-        state.SkipWithError("no AVX-512 on this processor");
+// The table of a level, or null (and the benchmark skipped) where the processor lacks it.
+const kernels::Table* Forms(benchmark::State& state, CoreVectorUnit::Level level) {
+    if (CoreVectorUnit::Runs(level)) return &kernels::ForLevel(level);
+    state.SkipWithError("not on this processor");
+    return nullptr;
 }
 
-void BM_ARGB_to_2vuy(benchmark::State& state, const Q_2vuy_scanline::Implementation* impl) {
-    Skip(state, *impl);
+void BM_ARGB_to_2vuy(benchmark::State& state, CoreVectorUnit::Level level) {
+    const kernels::Table* forms = Forms(state, level);
+    if (!forms) return;
     Frame frame;
     for (auto _ : state) {
         for (int y = 0; y < kHeight; ++y)
-            impl->to2vuy(frame.argb.data() + y * kWidth * 4, frame.pairs.data() + y * kWidth * 2,
-                         kWidth);
+            forms->encode2vuy(frame.argb.data() + y * kWidth * 4,
+                              frame.pairs.data() + y * kWidth * 2, kWidth);
         benchmark::ClobberMemory();
     }
 }
 
-void BM_2vuy_to_ARGB(benchmark::State& state, const Q_2vuy_scanline::Implementation* impl) {
-    Skip(state, *impl);
+void BM_2vuy_to_ARGB(benchmark::State& state, CoreVectorUnit::Level level) {
+    const kernels::Table* forms = Forms(state, level);
+    if (!forms) return;
     Frame frame;
     for (auto _ : state) {
         for (int y = 0; y < kHeight; ++y)
-            impl->toARGB(frame.pairs.data() + y * kWidth * 2, frame.argb.data() + y * kWidth * 4,
-                         kWidth);
+            forms->decode2vuy(frame.pairs.data() + y * kWidth * 2,
+                              frame.argb.data() + y * kWidth * 4, kWidth);
         benchmark::ClobberMemory();
     }
 }
 
-BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, reference, &Q_2vuy_scanline::kReference)
+BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, reference, CoreVectorUnit::kReference)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, sse2, &Q_2vuy_scanline::kSSE2)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, avx2, &Q_2vuy_scanline::kAVX2)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, avx512, &Q_2vuy_scanline::kAVX512)
+BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, sse2, CoreVectorUnit::kSSE2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, avx2, CoreVectorUnit::kAVX2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ARGB_to_2vuy, avx512, CoreVectorUnit::kAVX512)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, reference, CoreVectorUnit::kReference)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, reference, &Q_2vuy_scanline::kReference)
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, sse2, &Q_2vuy_scanline::kSSE2)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, avx2, &Q_2vuy_scanline::kAVX2)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, avx512, &Q_2vuy_scanline::kAVX512)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, sse2, CoreVectorUnit::kSSE2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, avx2, CoreVectorUnit::kAVX2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_2vuy_to_ARGB, avx512, CoreVectorUnit::kAVX512)->Unit(benchmark::kMicrosecond);
 
 #ifdef VISTREL_HAVE_LIBYUV
 void BM_ARGB_to_2vuy_libyuv(benchmark::State& state) {

@@ -1,9 +1,8 @@
 // A 640 x 480 read-back frame turned over and swizzled in place, beside a plain copy of the same
 // frame into another buffer: the conversion should cost about what moving the frame costs.
 #include "core/CoreLogIdentity.h"
-#include "core/CoreVectorUnit.h"
+#include "kernels/KernelTable.h"
 #include "pixels/OpenGL_ReadPixels.h"
-#include "pixels/OpenGL_ReadPixels_paths.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,14 +36,14 @@ void BM_memcpy_frame(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(source.size()));
 }
 
-// The converter the grab uses, through the path this process selected.
+// The converter the grab uses, through the kernel table of this process.
 void BM_flip_swizzle_BGRA_to_ARGB(benchmark::State& state, bool mirror) {
     std::vector<uint8_t> frame = RandomFrame();
     for (auto _ : state) {
         RP::_swizzle_framebuffer_GL_BGRA_to_ARGB(frame.data(), kHeight, kRowBytes, true, mirror);
         benchmark::ClobberMemory();
     }
-    state.SetLabel(RP::paths::Selected().name);
+    state.SetLabel(CoreVectorUnit::Name(kernels::Chosen().level));
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(frame.size()));
 }
 
@@ -54,22 +53,23 @@ void BM_flip_swizzle_BGRX_to_RGBA(benchmark::State& state) {
         RP::_swizzle_framebuffer_GL_BGRX_to_RGBA(frame.data(), kHeight, kRowBytes, true, false);
         benchmark::ClobberMemory();
     }
-    state.SetLabel(RP::paths::Selected().name);
+    state.SetLabel(CoreVectorUnit::Name(kernels::Chosen().level));
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(frame.size()));
 }
 
-// Each path's rows alone, over the whole frame into a second buffer.
-void BM_rows_BGRA_to_ARGB(benchmark::State& state, const RP::paths::Path* path) {
-    if ((path == &RP::paths::kAVX2 && !CoreVectorUnit::Runs(CoreVectorUnit::kAVX2)) ||
-        (path == &RP::paths::kSSSE3 && !CoreVectorUnit::Runs(CoreVectorUnit::kSSSE3))) {
+// Each level's swizzle rows alone (the converter's), over the whole frame into a second buffer.
+void BM_rows_BGRA_to_ARGB(benchmark::State& state, CoreVectorUnit::Level level) {
+    if (!CoreVectorUnit::Runs(level)) {
         state.SkipWithError("not on this processor");
         return;
     }
+    const kernels::Swizzle toARGB = {{3, 2, 1, 0}, 0xFFFFFFFFu, 0};
+    const kernels::SwizzleFn swizzle = kernels::ForLevel(level).swizzle;
     std::vector<uint8_t> source = RandomFrame(), destination(source.size());
     for (auto _ : state) {
         for (size_t y = 0; y < kHeight; ++y)
-            path->row[RP::paths::kBGRA_to_ARGB](destination.data() + y * kRowBytes,
-                                                source.data() + y * kRowBytes, kRowBytes);
+            swizzle(source.data() + y * kRowBytes, destination.data() + y * kRowBytes, kWidth,
+                    toARGB);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(source.size()));
@@ -83,9 +83,9 @@ BENCHMARK(BM_memcpy_frame);
 BENCHMARK_CAPTURE(BM_flip_swizzle_BGRA_to_ARGB, plain, false);
 BENCHMARK_CAPTURE(BM_flip_swizzle_BGRA_to_ARGB, mirror, true);
 BENCHMARK(BM_flip_swizzle_BGRX_to_RGBA);
-BENCHMARK_CAPTURE(BM_rows_BGRA_to_ARGB, reference, &RP::paths::kReference);
-BENCHMARK_CAPTURE(BM_rows_BGRA_to_ARGB, sse2, &RP::paths::kSSE2);
-BENCHMARK_CAPTURE(BM_rows_BGRA_to_ARGB, ssse3, &RP::paths::kSSSE3);
-BENCHMARK_CAPTURE(BM_rows_BGRA_to_ARGB, avx2, &RP::paths::kAVX2);
+BENCHMARK_CAPTURE(BM_rows_BGRA_to_ARGB, reference, CoreVectorUnit::kReference);
+BENCHMARK_CAPTURE(BM_rows_BGRA_to_ARGB, sse2, CoreVectorUnit::kSSE2);
+BENCHMARK_CAPTURE(BM_rows_BGRA_to_ARGB, ssse3, CoreVectorUnit::kSSSE3);
+BENCHMARK_CAPTURE(BM_rows_BGRA_to_ARGB, avx2, CoreVectorUnit::kAVX2);
 
 BENCHMARK_MAIN();

@@ -65,13 +65,6 @@ bool BitmapContext::Construct(int width, int height, BitmapType type, size_t inU
         return false;
     // clang-format on
     mContext = newContextRef;
-#ifdef VISTREL_APPLICATION_BUILD
-    bool fOk;
-    // clang-format off
-    if (!VERIFY(fOk = VERIFIED(ConstructGWorld())))
-        return false;
-        // clang-format on
-#endif
     return true;
 }
 
@@ -108,10 +101,6 @@ void BitmapContext::Draw(CGContextRef inContext, CGRect inRect) const {
 void BitmapContext::Destruct() {
     // Whatever a failed Construct made is released too.
     CGContextRelease(mContext);
-#ifdef VISTREL_APPLICATION_BUILD
-    platform::quicktime::DisposeGWorld(mGWorld);
-    mGWorld = nullptr;
-#endif
     CGColorSpaceRelease(mImageColorspace);
     if (mImageDataBytes) DeleteImageData(mImageDataBytes);
     mContext = nullptr;
@@ -131,19 +120,5 @@ uint8_t* BitmapContext::CreateImageData(size_t size) {
 void BitmapContext::DeleteImageData(uint8_t* bytes) {
     std::free(bytes);
 }
-
-#ifdef VISTREL_APPLICATION_BUILD
-bool BitmapContext::ConstructGWorld() {
-    using namespace platform::quicktime;
-    const OSType format =
-        mImageType == BitmapType_Device_ARGB ? k32ARGBPixelFormat : k8IndexedGrayPixelFormat;
-    Rect bounds{};
-    // Wider or taller than the toolkit's 16-bit rectangles cannot be shown to it.
-    if (mImageWidth > 0x7FFF || mImageHeight > 0x7FFF) return false;
-    SetRect(&bounds, 0, 0, int16_t(mImageWidth), int16_t(mImageHeight));
-    return NewGWorldFromPtr(&mGWorld, format, &bounds, nullptr, nullptr, 0,
-                            reinterpret_cast<Ptr>(mImageDataBytes), long(mImageRowBytes)) == noErr;
-}
-#endif
 
 } // namespace CoreGraphics

@@ -1,9 +1,6 @@
 #pragma once
 
 #include "platform/coregraphics/CoreGraphics.h"
-#ifdef VISTREL_APPLICATION_BUILD
-#include "platform/quicktime/QuickTimeOffscreen.h"
-#endif
 
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +11,9 @@ namespace CoreGraphics {
 class Context {};
 
 // A block of pixel memory with a bitmap drawing context over it. Images made from it share
-// the memory, so they see what is drawn later and must not outlive it. The application's build
-// (VISTREL_APPLICATION_BUILD, set by the pixels_app library for all its users) also shows the
-// pixels to the media toolkit as an offscreen world.
+// the memory, so they see what is drawn later and must not outlive it. The application's bitmaps
+// also show their pixels to the media toolkit: CoreGraphics::GWorldBitmapContext
+// (pixels/CoreGraphicsGWorldBitmapContext.h).
 class BitmapContext : public Context {
 public:
     enum BitmapType : int32_t {
@@ -55,20 +52,11 @@ public:
     unsigned GetImageDataSize() const { return mImageDataSize; }
     platform::coregraphics::CGBitmapInfo GetImageBitmapInfo() const { return mImageBitmapInfo; }
     uint8_t* GetImageDataBytes() const { return mImageDataBytes; }
-#ifdef VISTREL_APPLICATION_BUILD
-    platform::quicktime::GWorldPtr GetGWorld() const {
-        return mGWorld;
-    }
-#endif
 
 protected:
     // A subclass may supply its own pixel memory; the defaults use the heap.
     virtual uint8_t* CreateImageData(size_t size);
     virtual void DeleteImageData(uint8_t* bytes);
-#ifdef VISTREL_APPLICATION_BUILD
-    // Wraps the pixels as an offscreen world: 32-bit ARGB for ARGB bitmaps, 8-bit gray otherwise.
-    virtual bool ConstructGWorld();
-#endif
 
 private:
     platform::coregraphics::CGContextRef mContext = nullptr;
@@ -82,9 +70,6 @@ private:
     platform::coregraphics::CGBitmapInfo mImageBitmapInfo = 0;
     platform::coregraphics::CGColorSpaceRef mImageColorspace = nullptr;
     uint8_t* mImageDataBytes = nullptr;
-#ifdef VISTREL_APPLICATION_BUILD
-    platform::quicktime::GWorldPtr mGWorld = nullptr; // over mImageDataBytes, owns nothing else
-#endif
 };
 
 } // namespace CoreGraphics

@@ -1,52 +1,29 @@
 #include "pixels/OpenGL_ReadPixels.h"
-#include "core/CoreVectorUnit.h"
-#include "pixels/OpenGL_ReadPixels_paths.h"
+#include "kernels/KernelTable.h"
 
 namespace OpenGL::ReadPixels {
-namespace paths {
 namespace {
 
-// Byte by byte, straight from the table of destination bytes.
-template <Swizzle S> struct ReferenceRow {
-    static void Convert(void* destination, const void* source, size_t rowBytes) {
-        const uint8_t* src = static_cast<const uint8_t*>(source);
-        uint8_t* dst = static_cast<uint8_t*>(destination);
-        for (size_t k = 0; k + 4 <= rowBytes; k += 4) {
-            const uint8_t s0 = src[k], s1 = src[k + 1], s2 = src[k + 2], s3 = src[k + 3];
-            const uint8_t alpha = S.opaque ? 255 : s3;
-            uint8_t* d = dst + (S.mirror ? rowBytes - 4 - k : k);
-            if constexpr (S.order == Order::Reverse) {
-                d[0] = alpha, d[1] = s2, d[2] = s1, d[3] = s0;
-            } else {
-                d[0] = s2, d[1] = s1, d[2] = s0, d[3] = alpha;
-            }
-        }
-    }
-};
+using kernels::Swizzle;
 
-} // namespace
+// Source bytes B, G, R, A. Reversed: A, R, G, B; red and blue exchanged: R, G, B, A. Opaque forms
+// set the alpha byte, which sits first or last in the destination pixel.
+constexpr Swizzle kToARGB = {{3, 2, 1, 0}, 0xFFFFFFFFu, 0};
+constexpr Swizzle kToARGBOpaque = {{3, 2, 1, 0}, 0xFFFFFFFFu, 0x000000FFu};
+constexpr Swizzle kToRGBA = {{2, 1, 0, 3}, 0xFFFFFFFFu, 0};
+constexpr Swizzle kToRGBAOpaque = {{2, 1, 0, 3}, 0xFFFFFFFFu, 0xFF000000u};
 
-const Path kReference = MakePath<ReferenceRow>("reference");
-
-const Path& Selected() {
-    switch (CoreVectorUnit::Chosen()) {
-    case CoreVectorUnit::kReference:
-        return kReference;
-    case CoreVectorUnit::kSSE2:
-        return kSSE2;
-    case CoreVectorUnit::kSSSE3:
-        return kSSSE3;
-    default: // 512-bit registers gain nothing on rows this short
-        return kAVX2;
-    }
-}
-
-} // namespace paths
-
-namespace {
-
-template <int index> void Run(void* destination, const void* source, size_t rowBytes) {
-    paths::Selected().row[index](destination, source, rowBytes);
+// Whole pixels of the row; a mirrored row of padding bytes brings them to its front, so its
+// pixels end where the row ends.
+template <const Swizzle& s, bool mirror>
+void Row(void* destination, const void* source, size_t rowBytes) {
+    const kernels::Table& table = kernels::Chosen();
+    const auto* src = static_cast<const uint8_t*>(source);
+    auto* dst = static_cast<uint8_t*>(destination);
+    if (mirror)
+        table.swizzleMirrored(src, dst + rowBytes % 4, rowBytes / 4, s);
+    else
+        table.swizzle(src, dst, rowBytes / 4, s);
 }
 
 template <ScanlineConverter plain, ScanlineConverter twin>
@@ -57,33 +34,32 @@ void Frame(void* buffer, size_t rows, size_t rowBytes, bool flipVertically, bool
         T_swizzle_framebuffer_GL_BGRX_to_XXXX<plain>(buffer, rows, rowBytes, flipVertically);
 }
 
-constexpr int kMirrored = paths::kKinds;
-
 } // namespace
 
 void swizzle_scanline_GL_BGRA_to_ARGB(void* d, const void* s, size_t rowBytes) {
-    Run<paths::kBGRA_to_ARGB>(d, s, rowBytes);
+    Row<kToARGB, false>(d, s, rowBytes);
 }
 void swizzle_scanline_GL_BGRX_to_ARGB(void* d, const void* s, size_t rowBytes) {
-    Run<paths::kBGRX_to_ARGB>(d, s, rowBytes);
+    Row<kToARGBOpaque, false>(d, s, rowBytes);
 }
 void swizzle_scanline_GL_BGRA_to_RGBA(void* d, const void* s, size_t rowBytes) {
-    Run<paths::kBGRA_to_RGBA>(d, s, rowBytes);
+    Row<kToRGBA, false>(d, s, rowBytes);
 }
 void swizzle_scanline_GL_BGRX_to_RGBA(void* d, const void* s, size_t rowBytes) {
-    Run<paths::kBGRX_to_RGBA>(d, s, rowBytes);
+    Row<kToRGBAOpaque, false>(d, s, rowBytes);
 }
+// The mirroring twin of BGRA to ARGB has always written an opaque alpha.
 void swizzle_scanline_GL_BGRA_to_ARGB_flip_LR(void* d, const void* s, size_t rowBytes) {
-    Run<kMirrored + paths::kBGRA_to_ARGB>(d, s, rowBytes);
+    Row<kToARGBOpaque, true>(d, s, rowBytes);
 }
 void swizzle_scanline_GL_BGRX_to_ARGB_flip_LR(void* d, const void* s, size_t rowBytes) {
-    Run<kMirrored + paths::kBGRX_to_ARGB>(d, s, rowBytes);
+    Row<kToARGBOpaque, true>(d, s, rowBytes);
 }
 void swizzle_scanline_GL_BGRA_to_RGBA_flip_LR(void* d, const void* s, size_t rowBytes) {
-    Run<kMirrored + paths::kBGRA_to_RGBA>(d, s, rowBytes);
+    Row<kToRGBA, true>(d, s, rowBytes);
 }
 void swizzle_scanline_GL_BGRX_to_RGBA_flip_LR(void* d, const void* s, size_t rowBytes) {
-    Run<kMirrored + paths::kBGRX_to_RGBA>(d, s, rowBytes);
+    Row<kToRGBAOpaque, true>(d, s, rowBytes);
 }
 
 void _swizzle_framebuffer_GL_BGRA_to_ARGB(void* buffer, size_t rows, size_t rowBytes,

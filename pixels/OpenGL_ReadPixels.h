@@ -25,8 +25,8 @@ constexpr size_t scanline_row_bytes_from_frame_pixel_width(size_t width) {
     return sizeof(uint_pixel_t) * width;
 }
 
-// The row converters of the path this process runs (see pixels/OpenGL_ReadPixels_paths.h).
-// Destination bytes per source pixel s0 s1 s2 s3:
+// The row converters, through the kernel table's swizzle rows. Destination bytes per source pixel
+// s0 s1 s2 s3:
 //   BGRA_to_ARGB s3 s2 s1 s0     its _flip_LR twin 255 s2 s1 s0 (alpha is not carried over)
 //   BGRX_to_ARGB 255 s2 s1 s0    BGRA_to_RGBA s2 s1 s0 s3    BGRX_to_RGBA s2 s1 s0 255
 // A _flip_LR twin writes the pixel read at source offset k to rowBytes - 4 - k.

@@ -1,7 +1,7 @@
 #include "app/capture/Apple_CGL_GrabContext.h"
 
 #include "core/CoreVerify.h"
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 using namespace platform::cgl;
 using namespace platform::coregraphics;

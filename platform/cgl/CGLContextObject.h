@@ -2,7 +2,7 @@
 
 // What a pixel format and a context hold, shared by the CGL and GL halves of the layer.
 #include "platform/cgl/CGL.h"
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 namespace platform::cgl {
 

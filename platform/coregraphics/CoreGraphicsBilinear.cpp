@@ -67,22 +67,18 @@ bool BilinearPlan::Prepare(const BilinearSource& source, const pixman_transform_
     return true;
 }
 
-void BilinearPlan::Row(int y, uint8_t* out, BilinearRowFn form) const {
+void BilinearPlan::Row(int y, uint8_t* out, kernels::BilinearRowFn form) const {
     int64_t sx, sy;
     if (!Start(mTransform, mLeft, y, sx, sy)) return;
     const int wy = WeightOf(sy);
     const int y1 = int(std::clamp<int64_t>(sy >> 16, 0, mSourceHeight - 1));
     const int y2 = int(std::clamp<int64_t>((sy >> 16) + 1, 0, mSourceHeight - 1));
     const uint8_t* top = mPixels + y1 * mStride;
+    const kernels::BilinearColumns columns{mOffsets.data(), mWeights.data(), mWidth};
     if (y2 != y1 + 1 || wy == 0) // one row alone: split evenly keeps every weight below 128
-        form(*this, top, top, kWeightOne / 2, kWeightOne / 2, out);
+        form(columns, top, top, kWeightOne / 2, kWeightOne / 2, out);
     else
-        form(*this, top, mPixels + y2 * mStride, kWeightOne - wy, wy, out);
-}
-
-BilinearRowFn BilinearPlan::Form(CoreVectorUnit::Level level) {
-    // Below AVX2, pixman's own vector code is faster than plain rows would be.
-    return level >= CoreVectorUnit::kAVX2 ? BilinearRowAVX2 : nullptr;
+        form(columns, top, mPixels + y2 * mStride, kWeightOne - wy, wy, out);
 }
 
 } // namespace platform::coregraphics

@@ -339,7 +339,7 @@ void CGImageRelease(CGImageRef image) {
 
 void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     CGContextDrawImageThrough(context, rect, image,
-                              CoreVectorUnit::Chosen() == CoreVectorUnit::kReference
+                              kernels::Chosen().level == CoreVectorUnit::kReference
                                   ? DrawRoute::Direct
                                   : DrawRoute::NativeOrder);
 }

@@ -97,7 +97,7 @@ pixman_image_t* NativeCopy(const NativeOrder& order, bool opaque, const uint8_t*
     pixman_image_t* native =
         scratch.Image(width, height, opaque ? PIXMAN_x8r8g8b8 : PIXMAN_a8r8g8b8);
     if (!native) return nullptr;
-    const SwizzleFn swizzle = SwizzleChosen();
+    const kernels::SwizzleFn swizzle = kernels::Chosen().swizzle;
     for (int y = 0; y < height; ++y)
         swizzle(bytes + size_t(y) * bytesPerRow, scratch.Bytes() + size_t(y) * width * 4,
                 size_t(width), order.in);
@@ -108,12 +108,12 @@ bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t&
                           bool bilinear, const NativeOrder& order, NativeScratch& scratch,
                           uint8_t* bytes, size_t bytesPerRow, int left, int top, int width,
                           int height) {
-    const BilinearRowFn form = BilinearPlan::Form(CoreVectorUnit::Chosen());
+    const kernels::BilinearRowFn form = kernels::Chosen().bilinear;
     if (!form || !scratch.plan.Prepare(image, transform, bilinear, left, top, width, height))
         return false;
     uint8_t* native = scratch.Row(width);
     if (!native) return false;
-    const SwizzleFn swizzle = SwizzleChosen();
+    const kernels::SwizzleFn swizzle = kernels::Chosen().swizzle;
     for (int y = 0; y < height; ++y) {
         scratch.plan.Row(top + y, native, form);
         swizzle(native, bytes + size_t(top + y) * bytesPerRow + size_t(left) * 4, size_t(width),
@@ -125,7 +125,7 @@ bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t&
 bool CompositeInNativeOrder(pixman_image_t* source, const NativeOrder& order,
                             NativeScratch& scratch, uint8_t* bytes, size_t bytesPerRow, int left,
                             int top, int width, int height) {
-    const SwizzleFn swizzle = SwizzleChosen();
+    const kernels::SwizzleFn swizzle = kernels::Chosen().swizzle;
     const int band = std::max(1, std::min(height, kBandPixels / width));
     pixman_image_t* native = scratch.Image(width, band);
     if (!native) return false;

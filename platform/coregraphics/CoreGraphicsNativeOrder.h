@@ -6,12 +6,20 @@
 // bytes are those of a direct composite: pixman's fetch and store of these layouts only move bytes.
 // Where the vector level allows, images in the screen's own layout are stretched by our
 // bilinear rows instead of pixman, row by row into the swizzle.
+#include "kernels/KernelTable.h"
 #include "platform/coregraphics/CoreGraphicsBilinear.h"
-#include "platform/coregraphics/CoreGraphicsSwizzle.h"
 
 #include <pixman.h>
 
 namespace platform::coregraphics {
+
+using kernels::Swizzle;
+
+// Both ways between a layout and the native order.
+struct NativeOrder {
+    Swizzle in;  // layout -> native
+    Swizzle out; // native -> layout
+};
 
 // The swizzles of a layout pixman composites slowly; null for every other layout.
 const NativeOrder* NativeOrderOf(pixman_format_code_t format);

@@ -1,6 +1,6 @@
 #include "platform/coreimage/CoreImageImage.h"
 
-#include "pixels/Q_2vuy_format.h"
+#include "kernels/KernelTable.h"
 #include "platform/coreimage/CoreImagePng.h"
 
 #include <cstdlib>
@@ -48,9 +48,9 @@ CGImageRef ConversionOf2vuy(CVPixelBufferRef buffer, bool interpolate) {
     auto* argb = static_cast<uint8_t*>(std::malloc(width * 4 * height));
     if (!argb) return nullptr;
     const auto* source = static_cast<const uint8_t*>(CVPixelBufferGetBaseAddress(buffer));
+    const Q_2vuy_scanline::ScanlineFn decode = kernels::Chosen().decode2vuy;
     for (size_t y = 0; y < height; ++y)
-        Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(source + y * sourceRowBytes, argb + y * width * 4,
-                                                  int(width));
+        decode(source + y * sourceRowBytes, argb + y * width * 4, int(width));
     CGDataProviderRef provider =
         CGDataProviderCreateWithData(nullptr, argb, width * 4 * height, FreeBytes);
     return ARGBImage(width, height, width * 4, provider, interpolate);

@@ -1,218 +1,118 @@
+// 2vuy pictures: their buffers, the row conversions of the class, and copies into bitmaps (the
+// row kernels themselves are tested in tests/kernels).
+#include "core/CoreMachDebugLog.h"
+#include "pixels/CoreGraphicsBitmapContext.h"
 #include "pixels/Q_2vuy_format.h"
-#include "pixels/Q_2vuy_scanline.h"
-#include "tests/support/GuardedBytes.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VerifyReports.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <random>
+#include <functional>
 #include <string>
 #include <vector>
 
+using CoreGraphics::BitmapContext;
+
 namespace {
 
-using Q_2vuy_scanline::Implementation;
+// A picture whose rows differ, so a row landing in the wrong place shows.
+struct Picture {
+    Picture(int width, int height) : bytes(size_t(2 * width * height)) {
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = uint8_t(16 + (i * 7 + i / size_t(2 * width) * 13) % 220);
+        view._Width = int16_t(width);
+        view._Height = int16_t(height);
+        view._RowBytes = 2L * width;
+        view._PixelData = bytes.data();
+        view._PixelDataSize = long(bytes.size());
+    }
+    std::vector<uint8_t> Row(int y, int width) const {
+        std::vector<uint8_t> argb(size_t(4 * width));
+        Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(bytes.data() + y * view._RowBytes, argb.data(),
+                                                  width);
+        return argb;
+    }
+    std::vector<uint8_t> bytes;
+    Q_2vuy_data view;
+};
 
-std::vector<const Implementation*> AllImplementations() {
-    std::vector<const Implementation*> all = {&Q_2vuy_scanline::kReference,
-                                              &Q_2vuy_scanline::kSSE2};
-    if (Q_2vuy_scanline::HasAVX2()) all.push_back(&Q_2vuy_scanline::kAVX2);
-    if (Q_2vuy_scanline::HasAVX512()) all.push_back(&Q_2vuy_scanline::kAVX512);
-    return all;
+std::vector<uint8_t> BitmapRow(const BitmapContext& bitmap, int y, int width) {
+    const uint8_t* row = bitmap.GetImageDataBytes() + y * bitmap.GetImageRowBytes();
+    return std::vector<uint8_t>(row, row + 4 * width);
 }
 
-using testsupport::GuardedBytes;
-
-std::vector<uint8_t> Decode(const Implementation& impl, const std::vector<uint8_t>& pairs,
-                            int width) {
-    std::vector<uint8_t> argb(4 * width, 0x5A);
-    impl.toARGB(pairs.data(), argb.data(), width);
-    return argb;
-}
-
-std::vector<uint8_t> Encode(const Implementation& impl, const std::vector<uint8_t>& argb,
-                            int width) {
-    std::vector<uint8_t> pairs(2 * width, 0x5A);
-    impl.to2vuy(argb.data(), pairs.data(), width);
-    return pairs;
-}
-
-// A row of `width` pixels (long enough for every vector step) repeating one pixel pair.
-std::vector<uint8_t> Repeat(std::vector<uint8_t> unit, int times) {
-    std::vector<uint8_t> row;
-    for (int i = 0; i < times; ++i)
-        row.insert(row.end(), unit.begin(), unit.end());
-    return row;
-}
-
-constexpr int kWidth = 48; // AVX2 steps, SSE2 steps and a tail alike
-
-TEST(Pixels2vuyFormat, CodesAndDefaults) {
-    EXPECT_TRUE(Q_2vuy_format::IsValidPixelFormat(0x32767579));
-    EXPECT_TRUE(Q_2vuy_format::IsValidPixelFormat(0x79757673));
+TEST(Pixels2vuyFormat, BuffersHoldWholePairsAndRowsConvertBothWays) {
+    EXPECT_TRUE(Q_2vuy_format::IsValidPixelFormat(0x32767579));  // '2vuy'
+    EXPECT_TRUE(Q_2vuy_format::IsValidPixelFormat(0x79757673));  // 'yuvs'
     EXPECT_FALSE(Q_2vuy_format::IsValidPixelFormat(0x79757632)); // '2vuy' byte-swapped
-    EXPECT_FALSE(Q_2vuy_format::IsValidPixelFormat(0x72617720)); // 'raw '
-    EXPECT_FALSE(Q_2vuy_format::IsValidPixelFormat(0));
+    const Q_2vuy_buffer odd(5, 3);
+    EXPECT_EQ(odd._RowBytes, 12);
+    EXPECT_EQ(odd._PixelDataSize, 36);
+    ASSERT_NE(odd._PixelData, nullptr);
+    EXPECT_EQ(Q_2vuy_buffer(0, 3)._PixelData, nullptr);
 
-    const Q_2vuy_data view;
-    EXPECT_EQ(view._Width, 0);
-    EXPECT_EQ(view._Height, 0);
-    EXPECT_EQ(view._RowBytes, 0);
-    EXPECT_EQ(view._PixelFormat, 0x32767579u);
-    EXPECT_EQ(view._PixelData, nullptr);
-
-    const Q_2vuy_buffer buffer(5, 3); // odd width: whole pairs per row
-    EXPECT_EQ(buffer._RowBytes, 12);
-    EXPECT_EQ(buffer._PixelDataSize, 36);
-    ASSERT_NE(buffer._PixelData, nullptr);
-}
-
-TEST(Pixels2vuyDecode, KnownPairsInEveryImplementation) {
-    struct Case {
-        std::vector<uint8_t> pair; // Cb, Y0, Cr, Y1
-        std::vector<uint8_t> argb; // both pixels
-    };
-    const std::vector<Case> cases = {
-        {{128, 16, 128, 16}, {255, 0, 0, 0, 255, 0, 0, 0}},               // black
-        {{128, 235, 128, 235}, {255, 255, 255, 255, 255, 255, 255, 255}}, // white
-        {{128, 255, 128, 0}, {255, 255, 255, 255, 255, 0, 0, 0}},         // clamped luma
-        {{90, 81, 240, 200}, {255, 255, 24, 0, 255, 255, 163, 134}},      // clamped chroma
-    };
-    for (const Implementation* impl : AllImplementations()) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(impl->name) + " pair " + std::to_string(c.pair[0]) + "," +
-                         std::to_string(c.pair[1]) + "," + std::to_string(c.pair[2]) + "," +
-                         std::to_string(c.pair[3]));
-            EXPECT_EQ(Decode(*impl, Repeat(c.pair, kWidth / 2), kWidth),
-                      Repeat(c.argb, kWidth / 2));
-        }
-    }
-}
-
-TEST(Pixels2vuyEncode, KnownColoursInEveryImplementation) {
-    struct Case {
-        std::vector<uint8_t> argb; // two pixels; alpha must not matter
-        std::vector<uint8_t> pair; // Cb, Y0, Cr, Y1
-    };
-    const std::vector<Case> cases = {
-        {{0, 0, 0, 0, 255, 0, 0, 0}, {128, 16, 128, 16}},
-        {{255, 255, 255, 255, 7, 255, 255, 255}, {128, 234, 128, 234}},
-        // L0 = 117.645, L1 = 168.886; Cb = (110 + 96) >> 1, Cr = (40 + 174) >> 1.
-        {{9, 200, 100, 50, 99, 10, 220, 130}, {103, 117, 107, 160}},
-    };
-    for (const Implementation* impl : AllImplementations()) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(impl->name) + " first pixel " + std::to_string(c.argb[1]) +
-                         "," + std::to_string(c.argb[2]) + "," + std::to_string(c.argb[3]));
-            EXPECT_EQ(Encode(*impl, Repeat(c.argb, kWidth / 2), kWidth),
-                      Repeat(c.pair, kWidth / 2));
-        }
-    }
-}
-
-TEST(Pixels2vuyOddWidth, LastPixelUsesOnlyItsOwnBytes) {
-    // Decoding: only Cb and Y exist for the last pixel; Cr counts as neutral.
-    const std::vector<uint8_t> pairs = {128, 16, 128, 16, 90, 81};
-    const std::vector<uint8_t> alone = Decode(Q_2vuy_scanline::kReference, pairs, 3);
-    const std::vector<uint8_t> neutral = Decode(Q_2vuy_scanline::kReference, {90, 81, 128, 81}, 2);
-    EXPECT_EQ(std::vector<uint8_t>(alone.begin() + 8, alone.end()),
-              std::vector<uint8_t>(neutral.begin(), neutral.begin() + 4));
-
-    // Encoding: the last pixel is a pair with itself, of which Cb and Y0 are written.
-    const std::vector<uint8_t> argb = {0, 0, 0, 0, 0, 0, 0, 0, 9, 200, 100, 50};
-    EXPECT_EQ(Encode(Q_2vuy_scanline::kReference, argb, 3),
-              (std::vector<uint8_t>{128, 16, 128, 16, 96, 117}));
-}
-
-TEST(Pixels2vuyFastPaths, MatchReferenceOnRandomRowsWithoutOverrun) {
-    std::vector<int> widths;
-    for (int w = 1; w <= 67; ++w)
-        widths.push_back(w);
-    widths.push_back(640);
-    std::mt19937 random(0x2765u);
-    for (const Implementation* impl : AllImplementations()) {
-        if (impl == &Q_2vuy_scanline::kReference) continue;
-        for (int width : widths) {
-            SCOPED_TRACE(std::string(impl->name) + " width " + std::to_string(width));
-            GuardedBytes pairs(2 * width), argb(4 * width), expected(4 * width);
-            for (int i = 0; i < 2 * width; ++i)
-                pairs.data()[i] = static_cast<uint8_t>(random());
-            for (int i = 0; i < 4 * width; ++i)
-                argb.data()[i] = static_cast<uint8_t>(random());
-
-            Q_2vuy_scanline::kReference.toARGB(pairs.data(), expected.data(), width);
-            impl->toARGB(pairs.data(), argb.data(), width);
-            EXPECT_EQ(std::memcmp(argb.data(), expected.data(), 4 * width), 0);
-
-            for (int i = 0; i < 4 * width; ++i)
-                argb.data()[i] = static_cast<uint8_t>(random());
-            Q_2vuy_scanline::kReference.to2vuy(argb.data(), expected.data(), width);
-            impl->to2vuy(argb.data(), pairs.data(), width);
-            EXPECT_EQ(std::memcmp(pairs.data(), expected.data(), 2 * width), 0);
-        }
-    }
-}
-
-// The decoding input space is small enough to cover whole, and so is every colour of a pixel
-// paired with itself in encoding (which makes its chroma codes visible undivided).
-TEST(Pixels2vuyFastPaths, MatchReferenceForEveryInput) {
-    const int width = 512;
-    std::vector<uint8_t> pairs(2 * width), argb(4 * width), expected(4 * width), got(4 * width);
-    for (const Implementation* impl : AllImplementations()) {
-        if (impl == &Q_2vuy_scanline::kReference) continue;
-        long decodeMismatches = 0, encodeMismatches = 0;
-        for (int high = 0; high < 256; ++high) {
-            for (int low = 0; low < 256; ++low) {
-                for (int i = 0; i < width / 2; ++i) {
-                    const uint8_t pair[4] = {static_cast<uint8_t>(high), static_cast<uint8_t>(i),
-                                             static_cast<uint8_t>(low),
-                                             static_cast<uint8_t>(255 - i)};
-                    std::memcpy(&pairs[4 * i], pair, 4);
-                    const uint8_t pixel[4] = {0, static_cast<uint8_t>(high),
-                                              static_cast<uint8_t>(low), static_cast<uint8_t>(i)};
-                    std::memcpy(&argb[8 * i], pixel, 4);
-                    std::memcpy(&argb[8 * i + 4], pixel, 4);
-                }
-                Q_2vuy_scanline::kReference.toARGB(pairs.data(), expected.data(), width);
-                impl->toARGB(pairs.data(), got.data(), width);
-                decodeMismatches += std::memcmp(got.data(), expected.data(), 4 * width) != 0;
-                Q_2vuy_scanline::kReference.to2vuy(argb.data(), expected.data(), width);
-                impl->to2vuy(argb.data(), got.data(), width);
-                encodeMismatches += std::memcmp(got.data(), expected.data(), 2 * width) != 0;
-            }
-        }
-        EXPECT_EQ(decodeMismatches, 0) << impl->name;
-        EXPECT_EQ(encodeMismatches, 0) << impl->name;
-    }
-}
-
-// Checks the choice of this process; rerun below with the switch set.
-TEST(Pixels2vuyDispatch, SelectionOfThisProcess) {
-    const char* reference = std::getenv("VISTREL_PIXELS_REFERENCE");
-    const bool wantReference = reference && *reference && std::strcmp(reference, "0") != 0;
-    const std::string expected = wantReference                  ? "reference"
-                                 : Q_2vuy_scanline::HasAVX512() ? "avx512"
-                                 : Q_2vuy_scanline::HasAVX2()   ? "avx2"
-                                                                : "sse2";
-    EXPECT_EQ(Q_2vuy_scanline::Selected().name, expected);
-
-    // The class-level conversion goes through the selection.
-    const std::vector<uint8_t> pairs = {128, 235, 128, 16};
-    std::vector<uint8_t> argb(8);
-    Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(pairs.data(), argb.data(), 2);
+    std::vector<uint8_t> argb(8), pairs(4);
+    Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(std::vector<uint8_t>{128, 235, 128, 16}.data(),
+                                              argb.data(), 2);
     EXPECT_EQ(argb, (std::vector<uint8_t>{255, 255, 255, 255, 255, 0, 0, 0}));
+    Q_2vuy_data::ConvertScanline_ARGB_to_2vuy(argb.data(), pairs.data(), 2);
+    EXPECT_EQ(pairs, (std::vector<uint8_t>{128, 234, 128, 16}));
 }
 
-TEST(Pixels2vuyDispatch, EnvironmentSwitchSelectsReference) {
-    for (const char* value : {"1", "0"}) {
-        SCOPED_TRACE(std::string("VISTREL_PIXELS_REFERENCE=") + value);
-        const testsupport::ProcessResult run =
-            testsupport::RunProcess({"/proc/self/exe", "--gtest_filter=*SelectionOfThisProcess"},
-                                    {std::string("VISTREL_PIXELS_REFERENCE=") + value});
-        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
-        EXPECT_NE(run.out.find("[  PASSED  ] 1 test"), std::string::npos) << run.out;
+TEST(Pixels2vuyCopy, RefusesBitmapsItCannotFillAndReportsWhy) {
+    Picture picture(8, 8);
+    BitmapContext empty;
+    std::string reports = testsupport::VerifyReports([&] { picture.view.CopyPixelsTo(empty); });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "in_rhs.IsConstructed()")) << reports;
+
+    BitmapContext xrgb;
+    ASSERT_TRUE(xrgb.Construct(8, 8, BitmapContext::BitmapType_Device_XRGB));
+    std::memset(xrgb.GetImageDataBytes(), 0x5A, xrgb.GetImageDataSize());
+    reports = testsupport::VerifyReports([&] { picture.view.CopyPixelsTo(xrgb); });
+    EXPECT_TRUE(testsupport::VerifyReported(
+        reports, "fOk = (CoreGraphics::BitmapContext::BitmapType_Device_ARGB=="
+                 "in_rhs.GetImageType())"))
+        << reports;
+    const std::vector<uint8_t> untouched(xrgb.GetImageDataSize(), 0x5A);
+    EXPECT_EQ(0, std::memcmp(untouched.data(), xrgb.GetImageDataBytes(), untouched.size()));
+
+    BitmapContext argb;
+    ASSERT_TRUE(argb.Construct(8, 8, BitmapContext::BitmapType_Device_ARGB));
+    EXPECT_EQ("",
+              testsupport::VerifyReports([&] { EXPECT_TRUE(picture.view.CanCopyFormat(argb)); }));
+}
+
+// A picture lands in the bitmap's bottom rows, cut to the bitmap's width and to the rows its own
+// memory holds; every other byte stays as it was.
+TEST(Pixels2vuyCopy, PicturesFillTheBottomRowsCutToTheBitmapAndTheirMemory) {
+    const struct {
+        const char* name;
+        int width, height, memoryRows, bitmapWidth, bitmapHeight;
+    } cases[] = {
+        {"shorter", 640, 400, 400, 640, 480},
+        {"wider and taller", 12, 10, 10, 8, 6},
+        {"claiming more rows than its memory holds", 8, 6, 3, 8, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Picture picture(c.width, c.memoryRows);
+        picture.view._Height = int16_t(c.height);
+        BitmapContext bitmap;
+        ASSERT_TRUE(
+            bitmap.Construct(c.bitmapWidth, c.bitmapHeight, BitmapContext::BitmapType_Device_ARGB));
+        std::memset(bitmap.GetImageDataBytes(), 0x5A, bitmap.GetImageDataSize());
+        picture.view.CopyPixelsTo(bitmap);
+        for (int y = 0; y < c.bitmapHeight; ++y) {
+            const int row = y - (c.bitmapHeight - c.height); // the picture's row landing here
+            std::vector<uint8_t> expected(size_t(4 * c.bitmapWidth), 0x5A);
+            if (row >= 0 && row < c.memoryRows) {
+                expected = picture.Row(row, c.width);
+                expected.resize(size_t(4 * c.bitmapWidth));
+            }
+            ASSERT_EQ(expected, BitmapRow(bitmap, y, c.bitmapWidth)) << "row " << y;
+        }
     }
 }
 

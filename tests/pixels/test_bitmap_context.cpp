@@ -1,82 +1,66 @@
 #include "core/CoreMachDebugLog.h"
-#include "pixels/CoreGraphicsBitmapContext.h"
+#include "pixels/CoreGraphicsGWorldBitmapContext.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VerifyReports.h"
 
-#include <cstdio>
 #include <cstring>
-#include <functional>
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace platform::coregraphics;
 using CoreGraphics::BitmapContext;
+using CoreGraphics::GWorldBitmapContext;
 
 namespace {
 
-TEST(BitmapContext, RowBytesAndSizesFollowTheType) {
-    BitmapContext argb;
-    ASSERT_TRUE(argb.Construct(640, 480, BitmapContext::BitmapType_Device_ARGB));
-    EXPECT_TRUE(argb.IsConstructed());
-    EXPECT_EQ(argb.GetImageType(), BitmapContext::BitmapType_Device_ARGB);
-    EXPECT_EQ(argb.GetImageRowBytes(), 2560u);
-    EXPECT_EQ(argb.GetImageDataSize(), 1228800u);
-    EXPECT_EQ(argb.GetImageBitsPerPixel(), 32u);
-    EXPECT_EQ(argb.GetImageBitmapInfo(), 2u);
-    // The drawing context draws into the object's own pixels.
-    EXPECT_EQ(CGBitmapContextGetData(argb.GetContext()), argb.GetImageDataBytes());
-    EXPECT_EQ(CGBitmapContextGetBytesPerRow(argb.GetContext()), 2560u);
-    EXPECT_EQ(CGBitmapContextGetHeight(argb.GetContext()), 480u);
-
-    struct Case {
-        BitmapContext::BitmapType type;
-        unsigned bytesPerPixel;
+// Sizes follow the type's table and the row bytes in use, which may only widen rows; a type
+// outside the table is refused without a report.
+TEST(BitmapContext, ConstructFollowsTheTypeAndTheRowBytesInUse) {
+    using Type = BitmapContext::BitmapType;
+    const struct {
+        int type, width, height;
+        size_t inUse;
+        bool made;
+        unsigned bytesPerPixel, rowBytes;
         CGBitmapInfo info;
-    } cases[] = {{BitmapContext::BitmapType_Device_Gray, 1, 0},
-                 {BitmapContext::BitmapType_Device_XRGB, 4, 6},
-                 {BitmapContext::BitmapType_Device_RGBX, 4, 5}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.type);
+        const char* report;
+    } cases[] = {
+        {BitmapContext::BitmapType_Device_ARGB, 640, 480, 0, true, 4, 2560, 2, nullptr},
+        {BitmapContext::BitmapType_Device_Gray, 7, 3, 0, true, 1, 7, 0, nullptr},
+        {BitmapContext::BitmapType_Device_XRGB, 7, 3, 0, true, 4, 28, 6, nullptr},
+        {BitmapContext::BitmapType_Device_RGBX, 7, 3, 0, true, 4, 28, 5, nullptr},
+        {BitmapContext::BitmapType_Device_ARGB, 10, 2, 64, true, 4, 64, 2, nullptr},
+        {BitmapContext::BitmapType_Device_ARGB, 10, 2, 39, true, 4, 40, 2,
+         "inUseRowBytes>=mImageRowBytes"},
+        {0, 4, 4, 0, false, 0, 0, 0, nullptr},
+        {5, 4, 4, 0, false, 0, 0, 0, nullptr},
+        {-1, 4, 4, 0, false, 0, 0, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " row bytes in use " << c.inUse);
         BitmapContext bitmap;
-        ASSERT_TRUE(bitmap.Construct(7, 3, c.type));
-        EXPECT_EQ(bitmap.GetImageBytesPerPixel(), c.bytesPerPixel);
-        EXPECT_EQ(bitmap.GetImageBitsPerPixel(), 8 * c.bytesPerPixel);
-        EXPECT_EQ(bitmap.GetImageRowBytes(), 7 * c.bytesPerPixel);
-        EXPECT_EQ(bitmap.GetImageDataSize(), 21 * c.bytesPerPixel);
-        EXPECT_EQ(bitmap.GetImageBitmapInfo(), c.info);
-        EXPECT_EQ(CGBitmapContextGetBitsPerPixel(bitmap.GetContext()), 8 * c.bytesPerPixel);
-    }
-}
-
-TEST(BitmapContext, TypesOutsideTheTableAreRefusedSilently) {
-    for (int type : {0, 5, -1}) {
-        BitmapContext bitmap;
-        bool made = true;
+        bool made = !c.made;
         const std::string reports = testsupport::VerifyReports(
-            [&] { made = bitmap.Construct(4, 4, BitmapContext::BitmapType(type)); });
-        EXPECT_FALSE(made) << type;
-        EXPECT_FALSE(bitmap.IsConstructed());
-        EXPECT_EQ(reports, "") << type;
+            [&] { made = bitmap.Construct(c.width, c.height, Type(c.type), c.inUse); });
+        EXPECT_EQ(made, c.made);
+        EXPECT_EQ(bitmap.IsConstructed(), c.made);
+        if (c.report)
+            EXPECT_TRUE(testsupport::VerifyReported(reports, c.report)) << reports;
+        else
+            EXPECT_EQ(reports, "");
+        if (!c.made) continue;
+        EXPECT_EQ(bitmap.GetImageType(), c.type);
+        EXPECT_EQ(bitmap.GetImageBitsPerPixel(), 8 * c.bytesPerPixel);
+        EXPECT_EQ(bitmap.GetImageRowBytes(), c.rowBytes);
+        EXPECT_EQ(bitmap.GetImageDataSize(), c.rowBytes * unsigned(c.height));
+        EXPECT_EQ(bitmap.GetImageBitmapInfo(), c.info);
+        // The drawing context draws into the object's own pixels.
+        const CGContextRef context = bitmap.GetContext();
+        EXPECT_EQ(CGBitmapContextGetData(context), bitmap.GetImageDataBytes());
+        EXPECT_EQ(CGBitmapContextGetBytesPerRow(context), c.rowBytes);
+        EXPECT_EQ(CGBitmapContextGetBitsPerPixel(context), 8 * c.bytesPerPixel);
     }
-}
-
-TEST(BitmapContext, InUseRowBytesMayOnlyWidenRows) {
-    BitmapContext wider;
-    std::string reports = testsupport::VerifyReports(
-        [&] { ASSERT_TRUE(wider.Construct(10, 2, BitmapContext::BitmapType_Device_ARGB, 64)); });
-    EXPECT_EQ(reports, "");
-    EXPECT_EQ(wider.GetImageRowBytes(), 64u);
-    EXPECT_EQ(wider.GetImageDataSize(), 128u);
-    EXPECT_EQ(CGBitmapContextGetBytesPerRow(wider.GetContext()), 64u);
-
-    BitmapContext narrower;
-    reports = testsupport::VerifyReports(
-        [&] { ASSERT_TRUE(narrower.Construct(10, 2, BitmapContext::BitmapType_Device_ARGB, 39)); });
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "inUseRowBytes>=mImageRowBytes")) << reports;
-    EXPECT_EQ(narrower.GetImageRowBytes(), 40u);
-    EXPECT_EQ(narrower.GetImageDataSize(), 80u);
 }
 
 TEST(BitmapContext, DestructEmptiesAndDrawThenReportsAndDrawsNothing) {
@@ -108,39 +92,28 @@ TEST(BitmapContext, DestructEmptiesAndDrawThenReportsAndDrawsNothing) {
 }
 
 TEST(BitmapContext, ImagesShareThePixelsAndDrawUpright) {
-    BitmapContext bitmap;
+    BitmapContext bitmap, target, big;
     ASSERT_TRUE(bitmap.Construct(2, 2, BitmapContext::BitmapType_Device_ARGB));
-    const uint8_t pixels[16] = {0xFF, 1, 2, 3, 0xFF, 4, 5, 6, 0xFF, 7, 8, 9, 0xFF, 10, 11, 12};
+    uint8_t pixels[16] = {0xFF, 1, 2, 3, 0xFF, 4, 5, 6, 0xFF, 7, 8, 9, 0xFF, 10, 11, 12};
     std::memcpy(bitmap.GetImageDataBytes(), pixels, sizeof pixels);
-
     CGImageRef image = bitmap.ConstructCGImage();
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(CGImageGetWidth(image), 2u);
     EXPECT_EQ(CGImageGetBytesPerRow(image), 8u);
     // Written after the image was made, and seen through it.
-    bitmap.GetImageDataBytes()[13] = 0x99;
-
-    BitmapContext target;
+    bitmap.GetImageDataBytes()[13] = pixels[13] = 0x99;
     ASSERT_TRUE(target.Construct(2, 2, BitmapContext::BitmapType_Device_ARGB));
-    std::memset(target.GetImageDataBytes(), 0, 16);
     CGContextDrawImage(target.GetContext(), CGRectMake(0, 0, 2, 2), image);
     CGImageRelease(image);
-    std::vector<uint8_t> expected(pixels, pixels + 16);
-    expected[13] = 0x99;
-    EXPECT_EQ(std::vector<uint8_t>(target.GetImageDataBytes(), target.GetImageDataBytes() + 16),
-              expected);
+    EXPECT_EQ(std::memcmp(target.GetImageDataBytes(), pixels, 16), 0);
 
     // Draw does the same, scaled: each corner of a doubled picture is the picture's corner.
-    BitmapContext big;
     ASSERT_TRUE(big.Construct(4, 4, BitmapContext::BitmapType_Device_ARGB));
     EXPECT_EQ(
         testsupport::VerifyReports([&] { bitmap.Draw(big.GetContext(), CGRectMake(0, 0, 4, 4)); }),
         "");
-    const uint8_t* out = big.GetImageDataBytes();
-    EXPECT_EQ(std::memcmp(out, &expected[0], 4), 0);
-    EXPECT_EQ(std::memcmp(out + 12, &expected[4], 4), 0);
-    EXPECT_EQ(std::memcmp(out + 48, &expected[8], 4), 0);
-    EXPECT_EQ(std::memcmp(out + 60, &expected[12], 4), 0);
+    const int corners[] = {0, 12, 48, 60};
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(std::memcmp(big.GetImageDataBytes() + corners[c], pixels + 4 * c, 4), 0) << c;
 }
 
 // Pixel memory from elsewhere, or none at all.
@@ -183,6 +156,61 @@ TEST(BitmapContext, SubclassesSupplyThePixelMemory) {
     EXPECT_FALSE(none.IsConstructed());
     none.Destruct();
     EXPECT_EQ(none.deleted, 0); // nothing was handed out
+}
+
+// The application's bitmap: the same pixels as an offscreen world in the type's format.
+TEST(GWorldBitmapContext, TheWorldSharesThePixelsAndFailsTheConstructionWhenItCannotBeMade) {
+    using namespace platform::quicktime;
+    const struct {
+        BitmapContext::BitmapType type;
+        OSType format;
+        int16_t bits;
+    } cases[] = {
+        {BitmapContext::BitmapType_Device_ARGB, k32ARGBPixelFormat, 32},
+        {BitmapContext::BitmapType_Device_XRGB, k8IndexedGrayPixelFormat, 8},
+        {BitmapContext::BitmapType_Device_Gray, k8IndexedGrayPixelFormat, 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        GWorldBitmapContext bitmap;
+        ASSERT_TRUE(bitmap.Construct(33, 7, c.type, 200));
+        const PixMapHandle pixMap = GetGWorldPixMap(bitmap.GetGWorld());
+        ASSERT_NE(pixMap, nullptr);
+        EXPECT_EQ(GetPixBaseAddr(pixMap), reinterpret_cast<Ptr>(bitmap.GetImageDataBytes()));
+        EXPECT_EQ(QTGetPixMapHandleRowBytes(pixMap), 200);
+        EXPECT_EQ((*pixMap)->pixelFormat, c.format);
+        EXPECT_EQ((*pixMap)->pixelSize, c.bits);
+        EXPECT_EQ((*pixMap)->bounds.right, 33);
+        EXPECT_EQ((*pixMap)->bounds.bottom, 7);
+        bitmap.Destruct();
+        EXPECT_EQ(bitmap.GetGWorld(), nullptr);
+        EXPECT_FALSE(bitmap.IsConstructed());
+    }
+    // Worlds the toolkit cannot describe: rows short of the width, another format, no pixels.
+    char pixels[64];
+    Rect bounds;
+    SetRect(&bounds, 0, 0, 4, 2);
+    const struct {
+        OSType format;
+        char* pixels;
+        long rowBytes;
+    } refused[] = {{k32ARGBPixelFormat, pixels, 15},
+                   {0x79757673, pixels, 16},
+                   {k32ARGBPixelFormat, nullptr, 16}};
+    for (const auto& r : refused) {
+        GWorldPtr world = reinterpret_cast<GWorldPtr>(pixels);
+        EXPECT_EQ(
+            NewGWorldFromPtr(&world, r.format, &bounds, nullptr, nullptr, 0, r.pixels, r.rowBytes),
+            paramErr);
+        EXPECT_EQ(world, nullptr);
+    }
+    // Too wide for the toolkit's rectangles: construction fails rather than describing less.
+    GWorldBitmapContext wide;
+    const std::string reports = testsupport::VerifyReports(
+        [&] { EXPECT_FALSE(wide.Construct(40000, 1, BitmapContext::BitmapType_Device_Gray)); });
+    for (const char* text :
+         {" code : ConstructGWorld() in ", " code : fOk = VERIFIED(ConstructGWorld()) in "})
+        EXPECT_NE(reports.find(text), std::string::npos) << text << "\n" << reports;
 }
 
 } // namespace

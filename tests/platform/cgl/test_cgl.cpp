@@ -1,6 +1,6 @@
 // Full-screen CGL contexts and glReadPixels against a private X server showing a known pattern.
 #include "platform/cgl/CGL.h"
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/PatternScreen.h"
 
 #include <gtest/gtest.h>

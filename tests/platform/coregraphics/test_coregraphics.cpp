@@ -1,63 +1,11 @@
 // Pixels are compared as bytes in memory, so every case also pins the layouts' byte orders.
-#include "platform/coregraphics/CoreGraphics.h"
+#include "tests/platform/coregraphics/DrawingFixtures.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <gtest/gtest.h>
-#include <vector>
 
-using namespace platform::coregraphics;
+using namespace drawingtest;
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-// A context over caller memory, released with the fixture.
-struct Bitmap {
-    Bitmap(size_t width, size_t height, CGBitmapInfo info, uint8_t fill = 0, bool gray = false)
-        : width(width), height(height), rowBytes(width * (gray ? 1 : 4)),
-          pixels(rowBytes * height, fill) {
-        CGColorSpaceRef space =
-            gray ? CGColorSpaceCreateDeviceGray() : CGColorSpaceCreateDeviceRGB();
-        context = CGBitmapContextCreate(pixels.data(), width, height, 8, rowBytes, space, info);
-        CGColorSpaceRelease(space);
-    }
-    ~Bitmap() { CGContextRelease(context); }
-    // Writes in place: the context keeps pointing at the same memory.
-    void Set(const Bytes& bytes) { std::copy(bytes.begin(), bytes.end(), pixels.begin()); }
-    const uint8_t* At(size_t x, size_t row) const {
-        return &pixels[row * rowBytes + x * (rowBytes / width)];
-    }
-    Bytes Pixel(size_t x, size_t row) const {
-        const size_t n = rowBytes / width;
-        return Bytes(At(x, row), At(x, row) + n);
-    }
-
-    size_t width, height, rowBytes;
-    Bytes pixels;
-    CGContextRef context = nullptr;
-};
-
-// An image over caller bytes (shared, not copied), released with the fixture.
-struct Image {
-    Image(size_t width, size_t height, CGBitmapInfo info, Bytes bytes, bool gray = false)
-        : pixels(std::move(bytes)) {
-        CGColorSpaceRef space =
-            gray ? CGColorSpaceCreateDeviceGray() : CGColorSpaceCreateDeviceRGB();
-        const size_t bytesPerPixel = gray ? 1 : 4;
-        CGDataProviderRef provider =
-            CGDataProviderCreateWithData(nullptr, pixels.data(), pixels.size(), nullptr);
-        image = CGImageCreate(width, height, 8, 8 * bytesPerPixel, width * bytesPerPixel, space,
-                              info, provider, nullptr, true, kCGRenderingIntentDefault);
-        CGDataProviderRelease(provider);
-        CGColorSpaceRelease(space);
-    }
-    ~Image() { CGImageRelease(image); }
-
-    Bytes pixels;
-    CGImageRef image = nullptr;
-};
 
 constexpr CGBitmapInfo kARGB = kCGImageAlphaPremultipliedFirst;
 
@@ -91,7 +39,7 @@ TEST(CoreGraphicsDrawing, LayoutsKeepTheirDocumentedByteOrders) {
         Bitmap target(1, 1, kARGB);
         ASSERT_NE(target.context, nullptr);
         CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image.image);
-        EXPECT_EQ(target.pixels, argb);
+        EXPECT_EQ(target.All(), argb);
         // And back out into the same layout.
         Bitmap same(1, 1, c.info);
         CGContextDrawImage(same.context, CGRectMake(0, 0, 1, 1), image.image);
@@ -100,15 +48,15 @@ TEST(CoreGraphicsDrawing, LayoutsKeepTheirDocumentedByteOrders) {
         EXPECT_EQ(written, c.bytes);
     }
     // Gray reads as an opaque gray and is written back as its level.
-    Image gray(1, 1, kCGImageAlphaNone, {0x5A}, true);
+    Image gray(1, 1, kCGImageAlphaNone, {0x5A}, 0, true, true);
     Bitmap colour(1, 1, kARGB);
     CGContextDrawImage(colour.context, CGRectMake(0, 0, 1, 1), gray.image);
-    EXPECT_EQ(colour.pixels, (Bytes{0xFF, 0x5A, 0x5A, 0x5A}));
+    EXPECT_EQ(colour.All(), (Bytes{0xFF, 0x5A, 0x5A, 0x5A}));
     Image level(1, 1, kARGB, {0xFF, 0x77, 0x77, 0x77});
     Bitmap grayTarget(1, 1, kCGImageAlphaNone, 0, true);
     ASSERT_NE(grayTarget.context, nullptr);
     CGContextDrawImage(grayTarget.context, CGRectMake(0, 0, 1, 1), level.image);
-    EXPECT_EQ(grayTarget.pixels, Bytes{0x77});
+    EXPECT_EQ(grayTarget.All(), Bytes{0x77});
 }
 
 TEST(CoreGraphicsDrawing, UnsupportedLayoutsAreRefused) {
@@ -137,7 +85,7 @@ TEST(CoreGraphicsDrawing, TheWholeRectangleLandsUpright) {
     Image image(4, 3, kARGB, source);
     Bitmap same(4, 3, kARGB);
     CGContextDrawImage(same.context, CGRectMake(0, 0, 4, 3), image.image);
-    EXPECT_EQ(same.pixels, source);
+    EXPECT_EQ(same.All(), source);
 
     // Twice the size: the corners are the image's corners.
     const Bytes tl{0xFF, 0xFF, 0, 0}, tr{0xFF, 0, 0xFF, 0}, bl{0xFF, 0, 0, 0xFF}, br{0xFF, 9, 9, 9};
@@ -167,11 +115,10 @@ TEST(CoreGraphicsDrawing, ScaledDrawsFillOnlyTheirRectangleMeasuredFromTheBottom
 }
 
 TEST(CoreGraphicsDrawing, DrawingCompositesPremultipliedAlphaOver) {
-    Image half(1, 1, kARGB, {0x80, 0x80, 0x00, 0x00}); // half-transparent red
-    Bitmap target(1, 1, kARGB);
-    target.Set({0xFF, 0x00, 0x00, 0xFF}); // opaque blue
+    Image half(1, 1, kARGB, {0x80, 0x80, 0x00, 0x00});         // half-transparent red
+    Bitmap target(1, 1, kARGB, Bytes{0xFF, 0x00, 0x00, 0xFF}); // opaque blue
     CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), half.image);
-    EXPECT_EQ(target.pixels, (Bytes{0xFF, 0x80, 0x00, 0x7F}));
+    EXPECT_EQ(target.All(), (Bytes{0xFF, 0x80, 0x00, 0x7F}));
 }
 
 TEST(CoreGraphicsDrawing, ClearRectZeroesOnlyItsPixels) {
@@ -189,31 +136,31 @@ TEST(CoreGraphicsDrawing, ClearRectZeroesOnlyItsPixels) {
 TEST(CoreGraphicsDrawing, OddGrayRowsDrawExactly) {
     // Rows of three bytes are not whole 32-bit words.
     const Bytes levels{1, 2, 3, 4, 5, 6};
-    Image image(3, 2, kCGImageAlphaNone, levels, true);
+    Image image(3, 2, kCGImageAlphaNone, levels, 0, true, true);
     ASSERT_NE(image.image, nullptr);
     Bitmap target(3, 2, kCGImageAlphaNone, 0, true);
     ASSERT_NE(target.context, nullptr);
     CGContextDrawImage(target.context, CGRectMake(0, 0, 3, 2), image.image);
-    EXPECT_EQ(target.pixels, levels);
+    EXPECT_EQ(target.All(), levels);
 }
 
 TEST(CoreGraphicsDrawing, ProviderImagesShareBytesAndContextImagesCopyThem) {
     Image image(1, 1, kARGB, {0xFF, 1, 2, 3});
     Bitmap target(1, 1, kARGB);
     CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image.image);
-    EXPECT_EQ(target.pixels, (Bytes{0xFF, 1, 2, 3}));
-    image.pixels[2] = 0x99;
+    EXPECT_EQ(target.All(), (Bytes{0xFF, 1, 2, 3}));
+    image.pixels.data()[2] = 0x99;
     CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image.image);
-    EXPECT_EQ(target.pixels, (Bytes{0xFF, 1, 0x99, 3}));
+    EXPECT_EQ(target.All(), (Bytes{0xFF, 1, 0x99, 3}));
 
     // A snapshot of the context does not follow it.
     CGImageRef snapshot = CGBitmapContextCreateImage(target.context);
     ASSERT_NE(snapshot, nullptr);
     EXPECT_EQ(CGImageGetWidth(snapshot), 1u);
-    target.Set({0xFF, 0, 0, 0});
+    std::memset(target.pixels.data(), 0, 4);
     Bitmap other(1, 1, kARGB);
     CGContextDrawImage(other.context, CGRectMake(0, 0, 1, 1), snapshot);
-    EXPECT_EQ(other.pixels, (Bytes{0xFF, 1, 0x99, 3}));
+    EXPECT_EQ(other.All(), (Bytes{0xFF, 1, 0x99, 3}));
     CGImageRelease(snapshot);
 }
 
@@ -238,7 +185,7 @@ TEST(CoreGraphicsDrawing, TheProviderOutlivesItsLastUser) {
     EXPECT_EQ(sReleases, 0);
     Bitmap target(1, 1, kARGB);
     CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image); // still readable
-    EXPECT_EQ(target.pixels, (Bytes{0xFF, 0, 0, 0}));
+    EXPECT_EQ(target.All(), (Bytes{0xFF, 0, 0, 0}));
     CGImageRelease(image);
     EXPECT_EQ(sReleases, 1);
 }

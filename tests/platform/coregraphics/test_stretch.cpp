@@ -1,42 +1,42 @@
-// The native-order route of scaled draws against pixman compositing straight into the layout:
+// The native-order routes of draws (our bilinear rows, native copies of byte-swapped images,
+// composites in native order then swizzled) against pixman compositing straight into the layout:
 // the bytes must be the same, padding and pixels outside the drawn rectangle included. Buffers
 // end against an inaccessible page, so a read or write past the end stops the test.
-#include "platform/coregraphics/CoreGraphics.h"
 #include "platform/coregraphics/CoreGraphicsDrawRoute.h"
 #include "platform/coregraphics/CoreGraphicsNativeOrder.h"
-#include "tests/support/GuardedBytes.h"
+#include "tests/platform/coregraphics/DrawingFixtures.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 #include <random>
 
-using namespace platform::coregraphics;
-using Guarded = testsupport::GuardedBytes;
+using namespace drawingtest;
 
 namespace {
 
-enum class Fill { Any, Premul }; // premultiplied: colour never above alpha
+// Premultiplied: colour never above alpha, which is the first or the last byte in memory.
+enum class Fill { Any, Premul, PremulLast };
 
 void Randomise(uint8_t* bytes, size_t size, Fill fill, std::mt19937& random) {
     for (size_t i = 0; i < size; ++i)
         bytes[i] = uint8_t(random());
-    if (fill == Fill::Premul) // alpha first in memory
-        for (size_t i = 0; i + 3 < size; i += 4)
-            for (int c = 1; c < 4; ++c)
-                bytes[i + c] = uint8_t(bytes[i + c] % (bytes[i] + 1));
+    if (fill == Fill::Any) return;
+    const int alpha = fill == Fill::Premul ? 0 : 3;
+    for (size_t i = 0; i + 3 < size; i += 4)
+        for (int c = 0; c < 4; ++c)
+            if (c != alpha) bytes[i + c] = uint8_t(bytes[i + c] % (bytes[i + alpha] + 1));
 }
 
 constexpr CGBitmapInfo kScreen = kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little;
 constexpr CGBitmapInfo kNativeARGB = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
 constexpr CGBitmapInfo kBytesARGB = kCGImageAlphaPremultipliedFirst;
+constexpr CGBitmapInfo kXRGB = kCGImageAlphaNoneSkipFirst;
+constexpr CGBitmapInfo kRGBX = kCGImageAlphaNoneSkipLast;
+constexpr CGBitmapInfo kRGBA = kCGImageAlphaPremultipliedLast;
+constexpr CGBitmapInfo kXBGR = kCGImageAlphaNoneSkipLast | kCGBitmapByteOrder32Little;
+constexpr CGBitmapInfo kABGR = kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Little;
 
-// The layouts pixman writes slowly, each drawn into by every case.
-constexpr CGBitmapInfo kSwizzled[] = {kCGImageAlphaPremultipliedFirst,
-                                      kCGImageAlphaNoneSkipFirst,
-                                      kCGImageAlphaPremultipliedLast | kCGBitmapByteOrder32Little,
-                                      kCGImageAlphaNoneSkipLast | kCGBitmapByteOrder32Little,
-                                      kCGImageAlphaPremultipliedLast,
-                                      kCGImageAlphaNoneSkipLast};
+// The layouts pixman writes slowly, and the native one, each drawn into by every case.
+constexpr CGBitmapInfo kTargets[] = {kNativeARGB, kBytesARGB, kXRGB, kABGR, kXBGR, kRGBA, kRGBX};
 
 struct Case {
     const char* name;
@@ -65,60 +65,37 @@ const Case kCases[] = {
     {"fraction", 77, 41, 0, kNativeARGB, Fill::Premul, 120, 80, 20, {{10.5, 3.25}, {100.75, 50.5}}},
     {"flipped rectangle", 40, 30, 0, kScreen, Fill::Any, 50, 50, 0, {{45, 40}, {-40, -33}}},
     {"nearest", 123, 45, 0, kNativeARGB, Fill::Premul, 64, 64, 0, {{0, 0}, {64, 64}}, false},
+    // Images in byte-swapped layouts, which the native routes copy into native order first.
+    {"X,R,G,B image", 11, 7, 8, kXRGB, Fill::Any, 37, 23, 0, {{3, 2}, {19, 11}}},
+    {"R,G,B,X image, nearest", 11, 7, 8, kRGBX, Fill::Any, 37, 23, 0, {{-5, 4}, {50, 30}}, false},
+    {"R,G,B,A image", 11, 7, 8, kRGBA, Fill::PremulLast, 37, 23, 0, {{0, 0}, {37, 23}}},
+    {"X,B,G,R image", 11, 7, 8, kXBGR, Fill::Any, 37, 23, 0, {{3, 2}, {19, 11}}},
+    {"A,B,G,R image", 11, 7, 8, kABGR, Fill::Premul, 37, 23, 0, {{-5, 4}, {50, 30}}},
 };
 
-// An image over guarded source bytes, random for the case.
-struct Source {
-    Source(const Case& c, std::mt19937& random)
-        : rowBytes(c.srcWidth * 4 + c.srcPad),
-          bytes(rowBytes * (c.srcHeight - 1) + c.srcWidth * 4) {
-        Randomise(bytes.data(), bytes.size(), c.fill, random);
-        CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-        CGDataProviderRef provider =
-            CGDataProviderCreateWithData(nullptr, bytes.data(), bytes.size(), nullptr);
-        image = CGImageCreate(c.srcWidth, c.srcHeight, 8, 32, rowBytes, space, c.srcInfo, provider,
-                              nullptr, c.interpolate, kCGRenderingIntentDefault);
-        CGDataProviderRelease(provider);
-        CGColorSpaceRelease(space);
-    }
-    ~Source() { CGImageRelease(image); }
-    size_t rowBytes;
-    Guarded bytes; // the last row holds only its pixels
-    CGImageRef image = nullptr;
-};
-
-// A destination of the case's size in a layout, drawn through one route.
-struct Target {
-    Target(const Case& c, CGBitmapInfo info, const std::vector<uint8_t>& initial)
-        : bytes(initial.size()) {
-        std::memcpy(bytes.data(), initial.data(), initial.size());
-        CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-        context = CGBitmapContextCreate(bytes.data(), c.dstWidth, c.dstHeight, 8,
-                                        c.dstWidth * 4 + c.dstPad, space, info);
-        CGColorSpaceRelease(space);
-    }
-    ~Target() { CGContextRelease(context); }
-    Guarded bytes;
-    CGContextRef context = nullptr;
-};
+// Random source bytes for the case, and an image over them.
+Image SourceOf(const Case& c, std::mt19937& random) {
+    Bytes bytes(Image::Size(c.srcWidth, c.srcHeight, c.srcPad));
+    Randomise(bytes.data(), bytes.size(), c.fill, random);
+    return Image(c.srcWidth, c.srcHeight, c.srcInfo, bytes, c.srcPad, c.interpolate);
+}
 
 // Draws the case through every route into every swizzled layout, over the same random bytes.
 void ExpectRoutesAgree(const Case& c, std::mt19937& random) {
-    Source source(c, random);
+    const Image source = SourceOf(c, random);
     ASSERT_NE(source.image, nullptr) << c.name;
-    std::vector<uint8_t> initial((c.dstWidth * 4 + c.dstPad) * c.dstHeight);
+    Bytes initial((c.dstWidth * 4 + c.dstPad) * c.dstHeight);
     Randomise(initial.data(), initial.size(), Fill::Any, random);
-    for (CGBitmapInfo info : kSwizzled) {
+    for (CGBitmapInfo info : kTargets) {
         SCOPED_TRACE(testing::Message() << c.name << ", destination info 0x" << std::hex << info);
-        Target direct(c, info, initial);
+        Bitmap direct(c.dstWidth, c.dstHeight, info, initial, c.dstPad);
         ASSERT_NE(direct.context, nullptr);
         CGContextDrawImageThrough(direct.context, c.rect, source.image, DrawRoute::Direct);
-        EXPECT_NE(std::memcmp(direct.bytes.data(), initial.data(), initial.size()), 0)
-            << "nothing was drawn";
+        EXPECT_NE(direct.All(), initial) << "nothing was drawn";
         for (DrawRoute route : {DrawRoute::NativeOrderComposite, DrawRoute::NativeOrder}) {
-            Target fast(c, info, initial);
+            Bitmap fast(c.dstWidth, c.dstHeight, info, initial, c.dstPad);
             CGContextDrawImageThrough(fast.context, c.rect, source.image, route);
-            EXPECT_TRUE(fast.bytes == direct.bytes) << "route " << int(route);
+            EXPECT_TRUE(fast.pixels == direct.pixels) << "route " << int(route);
         }
     }
 }
@@ -150,13 +127,13 @@ TEST(CoreGraphicsStretch, RandomScreenStretchesGiveTheDirectCompositesBytes) {
 TEST(CoreGraphicsStretch, DrawImageMatchesTheDirectRoute) {
     std::mt19937 random(11);
     const Case& c = kCases[0];
-    Source source(c, random);
-    const std::vector<uint8_t> initial((c.dstWidth * 4) * c.dstHeight, 0x5A);
-    Target direct(c, kBytesARGB, initial), usual(c, kBytesARGB, initial);
+    const Image source = SourceOf(c, random);
+    Bitmap direct(c.dstWidth, c.dstHeight, kBytesARGB, 0x5A);
+    Bitmap usual(c.dstWidth, c.dstHeight, kBytesARGB, 0x5A);
     CGContextDrawImageThrough(direct.context, c.rect, source.image, DrawRoute::Direct);
     CGContextDrawImage(usual.context, c.rect, source.image);
-    EXPECT_TRUE(usual.bytes == direct.bytes);
-    EXPECT_EQ(usual.bytes.data()[0], 0xFF) << "the screen image is opaque";
+    EXPECT_TRUE(usual.pixels == direct.pixels);
+    EXPECT_EQ(usual.pixels.data()[0], 0xFF) << "the screen image is opaque";
 }
 
 // A rectangle so thin that the image's scale leaves 16.16 fixed point draws nothing, whichever
@@ -164,49 +141,28 @@ TEST(CoreGraphicsStretch, DrawImageMatchesTheDirectRoute) {
 TEST(CoreGraphicsStretch, UnrepresentableScalesDrawNothing) {
     std::mt19937 random(13);
     const Case c{"thin", 2, 2, 0, kScreen, Fill::Any, 4, 4, 0, {{0, 0}, {1e-6, 4}}};
-    Source source(c, random);
-    const std::vector<uint8_t> initial(4 * 4 * 4, 0x11);
+    const Image source = SourceOf(c, random);
     for (DrawRoute route :
          {DrawRoute::Direct, DrawRoute::NativeOrderComposite, DrawRoute::NativeOrder}) {
-        Target target(c, kBytesARGB, initial);
+        Bitmap target(4, 4, kBytesARGB, 0x11);
         CGContextDrawImageThrough(target.context, c.rect, source.image, route);
-        EXPECT_EQ(std::memcmp(target.bytes.data(), initial.data(), initial.size()), 0)
-            << "route " << int(route);
+        EXPECT_EQ(target.All(), Bytes(64, 0x11)) << "route " << int(route);
     }
 }
 
-TEST(CoreGraphicsStretch, EverySwizzleFormGivesTheReferenceBytes) {
+// Layouts with alpha go to the native order and back unchanged.
+TEST(CoreGraphicsStretch, NativeOrdersWithAlphaGoThereAndBack) {
     std::mt19937 random(3);
-    std::vector<const NativeOrder*> orders;
-    for (pixman_format_code_t f :
-         {PIXMAN_b8g8r8a8, PIXMAN_b8g8r8x8, PIXMAN_r8g8b8a8, PIXMAN_r8g8b8x8, PIXMAN_a8b8g8r8}) {
-        orders.push_back(NativeOrderOf(f));
-        ASSERT_NE(orders.back(), nullptr);
+    testsupport::GuardedBytes src(64), native(64), back(64);
+    Randomise(src.data(), 64, Fill::Any, random);
+    for (pixman_format_code_t f : {PIXMAN_b8g8r8a8, PIXMAN_r8g8b8a8, PIXMAN_a8b8g8r8}) {
+        const NativeOrder* order = NativeOrderOf(f);
+        ASSERT_NE(order, nullptr);
+        kernels::Chosen().swizzle(src.data(), native.data(), 16, order->in);
+        kernels::Chosen().swizzle(native.data(), back.data(), 16, order->out);
+        EXPECT_TRUE(back == src) << f;
     }
     EXPECT_EQ(NativeOrderOf(PIXMAN_a8r8g8b8), nullptr) << "native needs no swizzle";
-    for (size_t count : {0, 1, 3, 4, 7, 8, 9, 15, 16, 17, 31, 33, 640}) {
-        Guarded src(count * 4), expected(count * 4), got(count * 4);
-        Randomise(src.data(), src.size(), Fill::Any, random);
-        for (const NativeOrder* order : orders)
-            for (const Swizzle* s : {&order->in, &order->out}) {
-                SwizzleReference(src.data(), expected.data(), count, *s);
-                for (auto level :
-                     {CoreVectorUnit::kSSE2, CoreVectorUnit::kSSSE3, CoreVectorUnit::kAVX2}) {
-                    if (!CoreVectorUnit::Runs(level)) continue;
-                    std::memset(got.data(), 0, got.size());
-                    SwizzleForm(level)(src.data(), got.data(), count, *s);
-                    EXPECT_TRUE(got == expected) << CoreVectorUnit::Name(level) << " " << count;
-                }
-            }
-    }
-    // Layouts with alpha go to the native order and back unchanged.
-    Guarded src(64), native(64), back(64);
-    Randomise(src.data(), 64, Fill::Any, random);
-    for (const NativeOrder* order : {orders[0], orders[2]}) {
-        SwizzleReference(src.data(), native.data(), 16, order->in);
-        SwizzleReference(native.data(), back.data(), 16, order->out);
-        EXPECT_TRUE(back == src);
-    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "pixels/Q_2vuy_format.h"
+#include "kernels/KernelTable.h"
 #include "platform/coreimage/CoreImage.h"
 
 #include <gtest/gtest.h>
@@ -132,7 +132,7 @@ TEST(CoreImageTest, A2vuyBufferRendersAsTheDecoderConvertsIt) {
     target.Draw(*image);
     std::vector<uint8_t> expected(16 * 4 * 3);
     for (size_t y = 0; y < 3; ++y)
-        Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(&yuv[y * 32], &expected[y * 16 * 4], 16);
+        kernels::Chosen().decode2vuy(&yuv[y * 32], &expected[y * 16 * 4], 16);
     EXPECT_EQ(target.ARGB(), expected);
 }
 

@@ -1,0 +1,10 @@
+#include "kernels/KernelBilinear.h"
+
+namespace kernels {
+
+void BilinearRowReference(const BilinearColumns& columns, const uint8_t* top, const uint8_t* bottom,
+                          int wt, int wb, uint8_t* out) {
+    BilinearPixels(columns, top, bottom, wt, wb, out, 0);
+}
+
+} // namespace kernels

@@ -1,0 +1,30 @@
+#pragma once
+
+// Reading the root window's pixels: width x height pixels at (x, y) in root coordinates, into
+// out as rows of width 32-bit words, each made opaque. False when the server gave none.
+// Both need a capturable connection.
+#include "platform/quartzdisplay/XConnection.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace platform::coregraphics::x11 {
+
+// Through a shared memory segment kept for the connection. False also when the server cannot
+// attach one (from then on this is not tried again).
+bool ReadBySharedMemory(const Connection& x, int left, int top, int width, int height,
+                        uint32_t* out);
+// Through plain image requests, in bands that keep every reply within the request limit.
+bool ReadByGetImage(const Connection& x, int left, int top, int width, int height, uint32_t* out);
+
+// The padding byte of a 24-bit pixel is undefined: readers get a solid alpha instead.
+inline void CopyOpaque(const uint8_t* from, uint32_t* to, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i) {
+        uint32_t word;
+        std::memcpy(&word, from + 4 * i, 4);
+        to[i] = word | 0xFF000000u;
+    }
+}
+
+} // namespace platform::coregraphics::x11

@@ -1,0 +1,278 @@
+// The display services against real X servers. Each scenario runs in a child process of its
+// own, because the services keep one connection per process, opened on first use.
+#include "platform/coregraphics/CoreGraphics.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/XCapture.h"
+#include "platform/quartzdisplay/XConnection.h"
+#include "tests/support/PatternScreen.h"
+
+#include <atomic>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <optional>
+#include <thread>
+#include <vector>
+
+using namespace platform::coregraphics;
+using testsupport::InDisplayChild;
+using testsupport::PatternScreen;
+using testsupport::ScreenSize;
+using testsupport::XServer;
+
+namespace {
+
+// An image's pixels as 0xAARRGGBB words, read the way any consumer reads them: drawn 1:1.
+std::vector<uint32_t> PixelsOf(CGImageRef image) {
+    const size_t width = CGImageGetWidth(image), height = CGImageGetHeight(image);
+    std::vector<uint32_t> pixels(width * height);
+    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+    CGContextRef context =
+        CGBitmapContextCreate(pixels.data(), width, height, 8, width * 4, space,
+                              kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+    CGContextDrawImage(context, CGRectMake(0, 0, CGFloat(width), CGFloat(height)), image);
+    CGContextRelease(context);
+    CGColorSpaceRelease(space);
+    return pixels;
+}
+
+struct Box {
+    int left, top, width, height;
+};
+
+// The opaque pixels of box in a pattern of the given row length.
+std::vector<uint32_t> Expected(const std::vector<uint32_t>& pattern, int rowLength, Box box) {
+    std::vector<uint32_t> pixels;
+    for (int y = box.top; y < box.top + box.height; ++y)
+        for (int x = box.left; x < box.left + box.width; ++x)
+            pixels.push_back(pattern[size_t(y) * size_t(rowLength) + size_t(x)] | 0xFF000000u);
+    return pixels;
+}
+
+// Checks an image against box of the pattern (nullopt: no image at all).
+void ExpectImage(CGImageRef image, const std::vector<uint32_t>& pattern, int rowLength,
+                 std::optional<Box> box) {
+    if (!box) {
+        EXPECT_EQ(image, nullptr);
+        return;
+    }
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(CGImageGetWidth(image), size_t(box->width));
+    EXPECT_EQ(CGImageGetHeight(image), size_t(box->height));
+    EXPECT_EQ(CGImageGetBytesPerRow(image), size_t(box->width) * 4);
+    EXPECT_EQ(CGImageGetBitmapInfo(image), kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little);
+    EXPECT_TRUE(PixelsOf(image) == Expected(pattern, rowLength, *box));
+    CGImageRelease(image);
+}
+
+// Larger than one request may carry (16 MiB), so that plain image requests come in bands.
+constexpr ScreenSize kLarge{2560, 1700};
+
+using DisplayImages = testsupport::PatternScreenSuite<kLarge, 7>;
+
+struct RectCase {
+    const char* name;
+    std::optional<CGRect> rect; // none: the whole display
+    std::optional<Box> expected;
+};
+
+const RectCase kRectCases[] = {
+    {"inside", CGRectMake(100, 50, 640, 480), Box{100, 50, 640, 480}},
+    {"whole display, in bands", std::nullopt, Box{0, 0, kLarge.width, kLarge.height}},
+    {"fractional edges round outwards", CGRectMake(10.5, 20.25, 99.5, 50.5), Box{10, 20, 100, 51}},
+    {"negative size is the same rectangle", CGRectMake(30, 40, -20, -10), Box{10, 30, 20, 10}},
+    {"partly off the bottom left", CGRectMake(-20, 1650, 100, 100), Box{0, 1650, 80, 50}},
+    {"partly off the right", CGRectMake(2500, 0, 100, 3), Box{2500, 0, 60, 3}},
+    {"entirely off the right", CGRectMake(2560, 0, 10, 10), std::nullopt},
+    {"touching the top left from outside", CGRectMake(-50, -50, 50, 50), std::nullopt},
+    {"empty", CGRectMake(5, 5, 0, 10), std::nullopt},
+    {"not a number", CGRectMake(NAN, 0, 10, 10), std::nullopt},
+};
+
+TEST_F(DisplayImages, ReturnExactlyTheDrawnPixelsThroughEitherPath) {
+    for (const char* noShm : {"0", "1"}) {
+        SCOPED_TRACE(std::string("VISTREL_X11_NO_SHM=") + noShm);
+        InDisplayChild(Display(), [&] {
+            testsupport::ScopedEnv path("VISTREL_X11_NO_SHM", noShm);
+            const CGDirectDisplayID main = CGMainDisplayID();
+            for (const RectCase& c : kRectCases) {
+                SCOPED_TRACE(c.name);
+                ExpectImage(c.rect ? CGDisplayCreateImageForRect(main, *c.rect)
+                                   : CGDisplayCreateImage(main),
+                            sScreen->pattern, kLarge.width, c.expected);
+            }
+            EXPECT_EQ(CGDisplayCreateImage(main + 1), nullptr);
+        });
+    }
+}
+
+// The shared-memory path falls back silently, so it is checked on its own on a local server.
+TEST_F(DisplayImages, SharedMemoryServesALocalServer) {
+    InDisplayChild(Display(), [&] {
+        const x11::Connection* x = x11::TheConnection();
+        ASSERT_NE(x, nullptr);
+        ASSERT_TRUE(x->sharedMemory && x->capturable);
+        for (const Box box : {Box{0, 0, 64, 32}, Box{200, 300, 1024, 768}, Box{1, 2, 3, 4}}) {
+            std::vector<uint32_t> pixels(size_t(box.width) * size_t(box.height));
+            ASSERT_TRUE(x11::ReadBySharedMemory(*x, box.left, box.top, box.width, box.height,
+                                                pixels.data()));
+            EXPECT_TRUE(pixels == Expected(sScreen->pattern, kLarge.width, box));
+        }
+    });
+}
+
+// Captures on several threads at once share one segment, which grows under them.
+TEST_F(DisplayImages, ConcurrentCapturesEachGetTheirOwnPixels) {
+    InDisplayChild(Display(), [&] {
+        const CGDirectDisplayID main = CGMainDisplayID();
+        std::vector<std::thread> threads;
+        std::atomic<int> wrong{0};
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&, t] {
+                const Box box{t * 100, t * 50, 64 << t, 48 << t};
+                for (int i = 0; i < 20; ++i) {
+                    CGImageRef image = CGDisplayCreateImageForRect(
+                        main, CGRectMake(box.left, box.top, box.width, box.height));
+                    if (!image || PixelsOf(image) != Expected(sScreen->pattern, kLarge.width, box))
+                        ++wrong;
+                    CGImageRelease(image);
+                }
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        EXPECT_EQ(wrong.load(), 0);
+    });
+}
+
+// Where no segment can be passed, images come through plain requests all the same.
+TEST(DisplayImagesWithoutSharedMemory, ComeThroughImageRequests) {
+    REQUIRE_PROGRAM("Xvfb");
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        const char* host; // put before the display number
+    } cases[] = {
+        {"server without MIT-SHM", {"-extension", "MIT-SHM"}, ""},
+        {"server over TCP on the loopback", {"-listen", "tcp"}, "127.0.0.1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PatternScreen screen({320, 200}, 11, c.arguments);
+        ASSERT_TRUE(screen.drawn) << screen.Log();
+        InDisplayChild(c.host + screen.server->Display(), [&] {
+            ::unsetenv("VISTREL_X11_NO_SHM");
+            const x11::Connection* x = x11::TheConnection();
+            ASSERT_NE(x, nullptr);
+            EXPECT_FALSE(x->sharedMemory);
+            ExpectImage(CGDisplayCreateImageForRect(CGMainDisplayID(), CGRectMake(5, 6, 300, 190)),
+                        screen.pattern, 320, Box{5, 6, 300, 190});
+        });
+    }
+}
+
+// A display the service cannot read is still listed, but gives no images.
+TEST(DisplayImagesOf16BitScreen, GiveNothing) {
+    REQUIRE_PROGRAM("Xvfb");
+    auto server = XServer::Xvfb({640, 480}, 16);
+    ASSERT_TRUE(server->Running()) << server->Log();
+    InDisplayChild(server->Display(), [] {
+        const CGDirectDisplayID main = CGMainDisplayID();
+        EXPECT_NE(main, kCGNullDirectDisplay);
+        EXPECT_EQ(CGDisplayPixelsWide(main), 640u);
+        EXPECT_EQ(CGDisplayCreateImage(main), nullptr);
+        EXPECT_EQ(CGDisplayCreateImageForRect(main, CGRectMake(0, 0, 10, 10)), nullptr);
+    });
+}
+
+// The expected displays, main first: bounds in global coordinates and root position.
+struct Expect {
+    CGRect bounds;
+    int rootX, rootY;
+};
+
+// Checks the list and that each display's image starts at its own place on the root window.
+void ExpectDisplays(const std::vector<Expect>& expected, const std::vector<uint32_t>& pattern,
+                    int rowLength) {
+    CGDirectDisplayID ids[kCGMaxDisplays] = {};
+    CGDisplayCount count = 0;
+    ASSERT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, &count), kCGErrorSuccess);
+    ASSERT_EQ(count, expected.size());
+    EXPECT_EQ(CGMainDisplayID(), ids[0]);
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NE(ids[i], kCGNullDirectDisplay);
+        const CGRect b = CGDisplayBounds(ids[i]), e = expected[i].bounds;
+        EXPECT_EQ(std::vector<double>({b.origin.x, b.origin.y, b.size.width, b.size.height}),
+                  std::vector<double>({e.origin.x, e.origin.y, e.size.width, e.size.height}));
+        EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(ids[i]), 1u << i);
+        for (const char* noShm : {"0", "1"}) {
+            testsupport::ScopedEnv path("VISTREL_X11_NO_SHM", noShm);
+            ExpectImage(CGDisplayCreateImageForRect(ids[i], CGRectMake(3, 2, 40, 30)), pattern,
+                        rowLength, Box{expected[i].rootX + 3, expected[i].rootY + 2, 40, 30});
+        }
+    }
+}
+
+TEST_F(DisplayImages, OneScreenIsTheMainDisplayAtTheOrigin) {
+    InDisplayChild(Display(), [&] {
+        ExpectDisplays({{CGRectMake(0, 0, kLarge.width, kLarge.height), 0, 0}}, sScreen->pattern,
+                       kLarge.width);
+        CGDisplayCount count = 99;
+        ASSERT_EQ(CGGetOnlineDisplayList(0, nullptr, &count), kCGErrorSuccess);
+        EXPECT_EQ(count, 1u);
+        const CGDirectDisplayID main = CGMainDisplayID();
+        EXPECT_EQ(CGDisplayPixelsWide(main), size_t(kLarge.width));
+        EXPECT_EQ(CGDisplayPixelsHigh(main), size_t(kLarge.height));
+        EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(main + 1), 0u);
+        EXPECT_EQ(CGDisplayBounds(main + 1).size.width, 0);
+        CGDirectDisplayID ids[kCGMaxDisplays] = {};
+        EXPECT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, nullptr), kCGErrorIllegalArgument);
+    });
+}
+
+TEST(DisplayList, RandRMonitorsWithTheMainOneOnTheRight) {
+    REQUIRE_PROGRAM("Xvfb");
+    const PatternScreen screen({1600, 600}, 3);
+    ASSERT_TRUE(screen.drawn) << screen.Log();
+    const std::string& display = screen.server->Display();
+    ASSERT_TRUE(testsupport::SetMonitor(display, "LEFT", 0, 0, 800, 600, false, true));
+    ASSERT_TRUE(testsupport::SetMonitor(display, "RIGHT", 800, 0, 800, 600, true, false));
+    InDisplayChild(display, [&] {
+        ExpectDisplays(
+            {{CGRectMake(0, 0, 800, 600), 800, 0}, {CGRectMake(-800, 0, 800, 600), 0, 0}},
+            screen.pattern, 1600);
+    });
+}
+
+TEST(DisplayList, NestedXineramaHeadsSideBySide) {
+    REQUIRE_PROGRAM("Xvfb");
+    REQUIRE_PROGRAM("Xephyr");
+    auto host = XServer::Xvfb({1600, 800});
+    ASSERT_TRUE(host->Running()) << host->Log();
+    auto nested = XServer::XephyrXinerama(*host, {{640, 480}, {800, 600}});
+    ASSERT_TRUE(nested->Running()) << nested->Log();
+    const auto pattern = testsupport::TestPattern(1440, 600, 5);
+    ASSERT_TRUE(testsupport::PutRootPixels(nested->Display(), 0, 0, 1440, 600, pattern));
+    InDisplayChild(nested->Display(), [&] {
+        ExpectDisplays({{CGRectMake(0, 0, 640, 480), 0, 0}, {CGRectMake(640, 0, 800, 600), 640, 0}},
+                       pattern, 1440);
+    });
+}
+
+TEST(DisplayList, NoXServerGivesFailureAndNothing) {
+    for (const char* display : {"", ":97"}) {
+        SCOPED_TRACE(display);
+        InDisplayChild(display, [] {
+            CGDisplayCount count = 5;
+            CGDirectDisplayID ids[kCGMaxDisplays] = {};
+            EXPECT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, &count), kCGErrorFailure);
+            EXPECT_EQ(count, 0u);
+            EXPECT_EQ(CGMainDisplayID(), kCGNullDirectDisplay);
+            EXPECT_EQ(CGDisplayBounds(1).size.width, 0);
+            EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(1), 0u);
+            EXPECT_EQ(CGDisplayCreateImage(1), nullptr);
+            EXPECT_EQ(CGDisplayCreateImageForRect(1, CGRectMake(0, 0, 10, 10)), nullptr);
+        });
+    }
+}
+
+} // namespace
