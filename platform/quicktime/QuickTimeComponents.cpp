@@ -30,6 +30,7 @@ struct ComponentRecord {
     std::unique_ptr<Bundle> bundle;
     ComponentRoutine entry = nullptr;
     long instanceCount = 0;
+    long refcon = 0;
     bool gone = false; // its bundle left the folders while instances were open
 };
 
@@ -309,6 +310,19 @@ long CountComponentInstances(Component aComponent) {
     std::lock_guard<std::recursive_mutex> lock(registry.lock);
     const ComponentRecord* record = Resolve(registry, aComponent.Id());
     return record ? record->instanceCount : 0;
+}
+
+long GetComponentRefcon(Component aComponent) {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::recursive_mutex> lock(registry.lock);
+    const ComponentRecord* record = Resolve(registry, aComponent.Id());
+    return record ? record->refcon : 0;
+}
+
+void SetComponentRefcon(Component aComponent, long theRefcon) {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::recursive_mutex> lock(registry.lock);
+    if (ComponentRecord* record = Resolve(registry, aComponent.Id())) record->refcon = theRefcon;
 }
 
 Handle GetComponentInstanceStorage(ComponentInstance ci) {
