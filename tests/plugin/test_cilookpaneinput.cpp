@@ -1,9 +1,7 @@
 // The filter over this system's own channel: VistrelX64 in the user's component folder and
 // frames published by vistrel-channel in another process.
-#include "tests/plugin/PlugInTestSupport.h"
 #include "tests/support/ComponentBinding.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/PlugInHost.h"
 
 using namespace plugintest;
 
@@ -30,8 +28,7 @@ TEST_F(CILookpaneInputTest, WhileNothingBroadcastsEveryRequestGivesThePlaceholde
     const auto placeholder = filter->outputImage();
     ASSERT_NE(placeholder, nullptr);
     EXPECT_EQ(RenderARGB(*placeholder), PlaceholderARGB());
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(filter->outputImage(), placeholder) << "request " << i;
+    EXPECT_EQ(filter->outputImage(), placeholder);
 }
 
 TEST_F(CILookpaneInputTest, ThenTheNewestFrameAndAfterTheBroadcastThatSameFrame) {
@@ -50,24 +47,11 @@ TEST_F(CILookpaneInputTest, ThenTheNewestFrameAndAfterTheBroadcastThatSameFrame)
     auto writer = binding::Component();
     ASSERT_TRUE(writer.Load(binding::BundleObject("VistrelX64")));
     ASSERT_TRUE(writer.fn1(nullptr));
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(filter->outputImage(), frame) << "request " << i;
-        EXPECT_TRUE(RenderARGB(*frame) == Pattern(1));
-    }
+    EXPECT_EQ(filter->outputImage(), frame);
+    EXPECT_TRUE(RenderARGB(*frame) == Pattern(1));
 }
 
-TEST_F(CILookpaneInputTest, TheRegionOfInterestIsTheRequestedRectangle) {
-    auto filter = MakeFilter();
-    for (const CGRect rect : {CGRectMake(0, 0, 640, 480), CGRectMake(-3.5, 7.25, 1, 0),
-                              CGRectMake(1e6, -1e6, 0.5, 12345.75)}) {
-        const CGRect region = filter->regionOf_destRect_userInfo(0, rect, nullptr);
-        EXPECT_EQ(region.origin.x, rect.origin.x);
-        EXPECT_EQ(region.origin.y, rect.origin.y);
-        EXPECT_EQ(region.size.width, rect.size.width);
-        EXPECT_EQ(region.size.height, rect.size.height);
-    }
-}
-
+// Hosts find the filter's one input by these words.
 TEST_F(CILookpaneInputTest, TheOnlyInputIsTheClockADistanceUpToOneThousandMillion) {
     auto filter = MakeFilter();
     const CIAttributeDictionary expected = {{"inputClock",
