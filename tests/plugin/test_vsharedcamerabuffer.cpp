@@ -12,19 +12,15 @@ namespace {
 
 using Reader = CILookpaneInput_VSharedCameraBuffer;
 
-TEST(VSharedCameraBufferTest, ReadersMadeWithoutABroadcastHaveACameraSizedBitmapAndSayNothing) {
-    const std::string classLog = testsupport::CaptureStandardError([] { Reader first; });
-    EXPECT_NE(classLog.find("] __LP64__ CILookpaneInput test_vsharedcamerabuffer\n"),
-              std::string::npos)
-        << classLog;
-    std::unique_ptr<Reader> reader;
-    EXPECT_EQ(testsupport::CaptureStandardError([&] { reader = std::make_unique<Reader>(); }), "");
-    const CoreGraphics::BitmapContext* bitmap = reader->BitmapContext();
+// What the reader logs is checked through the filter; here, its own bitmap.
+TEST(VSharedCameraBufferTest, AReaderWithoutABroadcastHasACameraSizedBitmapAndNoFrame) {
+    Reader reader;
+    const CoreGraphics::BitmapContext* bitmap = reader.BitmapContext();
     ASSERT_TRUE(bitmap && bitmap->IsConstructed());
     EXPECT_TRUE(bitmap->GetImageWidth() == 640 && bitmap->GetImageHeight() == 480);
     EXPECT_EQ(bitmap->GetImageType(), CoreGraphics::BitmapContext::BitmapType_Device_ARGB);
-    EXPECT_FALSE(reader->readCurrentCameraFrame());
-    EXPECT_EQ(reader->fastestCoreImage(), nullptr);
+    EXPECT_FALSE(reader.readCurrentCameraFrame());
+    EXPECT_EQ(reader.fastestCoreImage(), nullptr);
 }
 
 TEST(VSharedCameraBufferTest, A2vuyFrameIsConvertedIntoTheReadersOwnBitmap) {
