@@ -74,12 +74,7 @@ class Digitizer : public ::testing::Test {
 protected:
     void SetUp() override {
         binding::RemoveChannel();
-        const std::string folder =
-            std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/components";
-        std::filesystem::create_directories(folder);
-        std::filesystem::create_directory_symlink(
-            testsupport::StagePath("share/vistrel/VistrelXXX.component"),
-            folder + "/VistrelXXX.component");
+        binding::LinkComponent("VistrelXXX");
     }
     void TearDown() override {
         for (ComponentInstance ci : mOpened)

@@ -70,14 +70,7 @@ protected:
     }
 
     // What an install does: the digitizer's bundle in a component folder.
-    static void LinkDigitizer() {
-        const std::string folder =
-            std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/components";
-        std::filesystem::create_directories(folder);
-        std::filesystem::create_directory_symlink(
-            testsupport::StagePath("share/vistrel/VistrelXXX.component"),
-            folder + "/VistrelXXX.component");
-    }
+    static void LinkDigitizer() { binding::LinkComponent("VistrelXXX"); }
 
     // A broadcast at 30 frames a second in another process, once its first frame is out.
     void StartBroadcast() {
