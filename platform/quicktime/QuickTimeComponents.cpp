@@ -149,7 +149,8 @@ bool Matches(const ComponentDescription& cd, const ComponentDescription* looking
 
 OSErr LoadComponent(ComponentRecord& record) {
     if (record.entry) return noErr;
-    record.bundle = Bundle::Create(record.bundlePath);
+    // The metadata it was registered by, not whatever the file says now.
+    record.bundle = Bundle::Create(FoundBundle{record.bundlePath, record.bundleInfo, true});
     if (!record.bundle || !record.bundle->LoadExecutable()) {
         record.bundle.reset();
         return componentDllLoadErr;
