@@ -3,10 +3,15 @@
 #include "channel/SharedGWorldMemory.h"
 #include "component/CoreBundleyes.h"
 #include "component/QSoftVDigX.h"
+#include "component/VistrelDigitizer.h"
 #include "core/CoreSystem.h"
 
 #include <array>
+#include <cerrno>
 #include <new>
+#include <sys/stat.h>
+
+using namespace vistrel_digitizer;
 
 const char* const QVDigBaseClass::sExcludeList[2] = {"com.tarnwick.Lenticor", "com.apple.iChat"};
 
@@ -95,6 +100,7 @@ QVDIG_HANDLER(GetPreferredTimeScale, (QVDigDeviceBase* storage, TimeScale* prefe
 QVDIG_HANDLER(GetTimeCode, (QVDigDeviceBase* storage, TimeRecord* atTime, void* timeCodeFormat, void* timeCodeTime), (atTime, timeCodeFormat, timeCodeTime))
 QVDIG_HANDLER(GetPreferredImageDimensions, (QVDigDeviceBase* storage, long* width, long* height), (width, height))
 QVDIG_HANDLER(CaptureStateChanging, (QVDigDeviceBase* storage, UInt32 inStateFlags), (inStateFlags))
+QVDIG_HANDLER(IsCurrentFrameHeld, (QVDigDeviceBase* storage, Boolean* held), (held))
 // clang-format on
 
 // ---------------------------------------------------------------------------------------------
@@ -178,15 +184,42 @@ constexpr std::array<DispatchProc, QVDigBaseClass::kSelectorSlots> BuildTable() 
 
 constexpr std::array<DispatchProc, QVDigBaseClass::kSelectorSlots> kDispatchTable = BuildTable();
 
+// The digitizer's own selectors, above the platform's.
+constexpr SelectorEntry kOwnSelectors[] = {
+    {kVDIsCurrentFrameHeldSelect, WithStorage<QVDIG_DATA_IsCurrentFrameHeld>},
+};
+
 bool IsStandardSelector(int selector) {
     return selector >= kComponentVersionSelect && selector <= kComponentOpenSelect;
 }
 
-// A digitizer selector: high byte zero, low byte inside the table.
+// A platform selector (high byte zero, low byte inside the table), or one of the digitizer's own.
 DispatchProc TableSlot(int selector) {
+    for (const SelectorEntry& entry : kOwnSelectors)
+        if (entry.selector == selector) return entry.proc;
     if (selector < 0 || (selector & 0xFF00) != 0 || selector >= QVDigBaseClass::kSelectorSlots)
         return nullptr;
     return kDispatchTable[size_t(selector)];
+}
+
+// Why an instance may not open, in the order the checks are made.
+VistrelOpenRefusal Refusal(ComponentInstance self) {
+    if (CoreBundleyes::IsMainMember(QVDigBaseClass::sExcludeList)) return kVistrelOpenHostExcluded;
+    if (!CoreSystem::IsAtLeast(QVDigBaseClass::kMinimumSystemVersion))
+        return kVistrelOpenSystemTooOld;
+    SharedGWorldMemory& memory = SharedGWorldMemory::sSingleton;
+    // Without the region no grabber has ever broadcast: there is no camera to open.
+    if (!memory.OpenReadWriteView()) {
+        struct stat st;
+        const bool missing =
+            ::lstat(SharedGWorldMemory::sFileMappingPath, &st) != 0 && errno == ENOENT;
+        return missing ? kVistrelOpenNoChannel : kVistrelOpenChannelUnreadable;
+    }
+    // The count includes the instance being opened.
+    if (!memory.AllowCameraConnection(uint32_t(CountComponentInstances(Component(self)))))
+        return memory.AllowCameraConnection(1) ? kVistrelOpenNoMoreConnections
+                                               : kVistrelOpenConnectionsOff;
+    return kVistrelOpenNotRefused;
 }
 
 } // namespace
@@ -214,15 +247,10 @@ bool QVDigBaseClass::CanDo(short selector) {
 }
 
 QVDigDeviceBase* QVDigBaseClass::ClassFactory(ComponentInstance self) {
-    if (CoreBundleyes::IsMainMember(sExcludeList)) return nullptr;
-    if (!CoreSystem::IsAtLeast(kMinimumSystemVersion)) return nullptr;
-    SharedGWorldMemory& memory = SharedGWorldMemory::sSingleton;
-    // Without the region no grabber has ever broadcast: there is no camera to open.
-    if (!memory.OpenReadWriteView()) return nullptr;
-    // The count includes the instance being opened.
-    if (!memory.AllowCameraConnection(uint32_t(CountComponentInstances(Component(self)))))
-        return nullptr;
-    return new (std::nothrow) QSoftVDigX;
+    const VistrelOpenRefusal refusal = Refusal(self);
+    // The host learns the reason from the component, as the instance will not exist.
+    SetComponentRefcon(Component(self), refusal);
+    return refusal == kVistrelOpenNotRefused ? new (std::nothrow) QSoftVDigX : nullptr;
 }
 
 extern "C" ComponentResult QVDIG_DATA_ComponentDispatch(ComponentParameters* params,

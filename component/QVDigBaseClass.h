@@ -12,7 +12,8 @@ public:
 
     static ComponentResult Dispatch(ComponentParameters* params, Handle storage);
     static bool CanDo(short selector);
-    // The digitizer for a new instance, or null when this host, system or channel state refuses.
+    // The digitizer for a new instance, or null when this host, system or channel state refuses;
+    // the reason is left as the component's refcon (VistrelDigitizer.h).
     static QVDigDeviceBase* ClassFactory(ComponentInstance self);
 
     // Hosts whose main bundle identifier (ignoring case) may never open the digitizer.

@@ -5,6 +5,7 @@
 #include "core/CoreVerify.h"
 #include "pixels/Q_2vuy_format.h"
 #include "platform/PlatformTypes.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/session/PlatformSession.h"
 
 #include <cstdlib>
@@ -15,6 +16,7 @@
 using namespace platform::coregraphics;
 using namespace platform::coreimage;
 using namespace platform::corevideo;
+using namespace platform::foundation;
 using namespace platform::session;
 
 bool CILookpaneInput_VSharedCameraBuffer::sRunningInSandboxWithNoSemaphores = false;

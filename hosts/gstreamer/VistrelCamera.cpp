@@ -1,21 +1,17 @@
 #include "hosts/gstreamer/VistrelCamera.h"
 
-#include "platform/files/PlatformFiles.h"
+#include "component/VistrelDigitizer.h"
+#include "platform/bundles/BundleFolders.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <sys/stat.h>
 #include <thread>
 
 using namespace platform::quicktime;
+using namespace vistrel_digitizer;
 
 namespace {
 
-// VistrelXXX registers its digitizer under these (see its bundle's Info.ini).
-constexpr OSType kDigitizerSubType = FourCC("Vstr");
-constexpr OSType kDigitizerManufacturer = FourCC("Trnw");
 constexpr OSType kRawPixelFormat = FourCC("raw ");
 
 constexpr auto kPollInterval = std::chrono::milliseconds(2);
@@ -26,9 +22,6 @@ constexpr auto kCancelCheckInterval = std::chrono::milliseconds(10);
 constexpr auto kRetryInterval = std::chrono::milliseconds(100);
 constexpr auto kFramePeriod =
     std::chrono::nanoseconds(1000000000 / VistrelCamera::kFramesPerSecond);
-
-// The channel statics serve every camera's diagnosis.
-std::mutex sDiagnosisLock;
 
 bool Pause(std::chrono::steady_clock::duration length, const std::function<bool()>& cancelled) {
     const auto until = std::chrono::steady_clock::now() + length;
@@ -43,14 +36,9 @@ bool Pause(std::chrono::steady_clock::duration length, const std::function<bool(
 
 std::string ComponentFolders() {
     std::string folders;
-    for (platform::files::Domain domain :
-         {platform::files::kUserDomain, platform::files::kSystemDomain,
-          platform::files::kLocalDomain}) {
-        std::string folder;
-        if (platform::files::FindFolder(domain, platform::files::kQuickTimeComponentsFolderType,
-                                        platform::files::kDontCreateFolder, folder) == noErr)
-            folders += (folders.empty() ? "" : ", ") + folder;
-    }
+    for (const std::string& folder :
+         platform::bundles::SearchFolders(platform::bundles::kComponentSearch))
+        folders += (folders.empty() ? "" : ", ") + folder;
     return folders.empty() ? "none of the component folders exists" : "searched " + folders;
 }
 
@@ -61,46 +49,51 @@ void SetFailure(VistrelCamera::OpenResult& result, VistrelCamera::Failure failur
     result.detail = std::move(detail);
 }
 
-// The digitizer answers paramErr for every refusal. Its reasons, in its own order, are: this
-// program is excluded or the system too old, no channel region, the allowance. The last two are
-// read here from the channel itself; what remains is the first.
+struct RefusalWords {
+    VistrelOpenRefusal refusal;
+    VistrelCamera::Failure failure;
+    const char* message;
+    const char* detail;
+};
+
+constexpr const char* kProgramRefusedMessage =
+    "This program is not allowed to use the Vistrel camera (it is excluded, or the system is too "
+    "old for it)";
+
+constexpr RefusalWords kRefusals[] = {
+    {kVistrelOpenNoChannel, VistrelCamera::Failure::kNoChannel,
+     "No Vistrel broadcast has created the camera yet: start a broadcast in Vistrel, then try "
+     "again",
+     "the digitizer found no camera region of this user"},
+    {kVistrelOpenChannelUnreadable, VistrelCamera::Failure::kChannelUnreadable,
+     "The Vistrel camera channel cannot be opened by this user",
+     "the camera region exists but the digitizer cannot open it as the camera channel"},
+    {kVistrelOpenConnectionsOff, VistrelCamera::Failure::kConnectionsOff,
+     "Camera connections are switched off in Vistrel: allow them in Vistrel to use the camera",
+     "the broadcast's allowance refuses every connection"},
+    {kVistrelOpenNoMoreConnections, VistrelCamera::Failure::kNoMoreConnections,
+     "Vistrel allows no more camera connections in this program",
+     "the broadcast's allowance refuses connection number"},
+    {kVistrelOpenHostExcluded, VistrelCamera::Failure::kProgramRefused, kProgramRefusedMessage,
+     "the digitizer excludes this program"},
+    {kVistrelOpenSystemTooOld, VistrelCamera::Failure::kProgramRefused, kProgramRefusedMessage,
+     "the system version is below the digitizer's minimum"},
+};
+
+// The digitizer answers paramErr for every refusal and leaves its reason with the component.
 void Diagnose(Component component, VistrelCamera::OpenResult& result) {
-    using Failure = VistrelCamera::Failure;
-    std::lock_guard<std::mutex> hold(sDiagnosisLock);
-    SharedGWorldMemory& channel = SharedGWorldMemory::sSingleton;
-    const std::string path = SharedGWorldMemory::sFileMappingPath.c_str();
-    if (!channel.OpenReadView()) {
-        channel.Close();
-        struct stat st;
-        if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT)
-            SetFailure(result, Failure::kNoChannel,
-                       "No Vistrel broadcast has created the camera yet: start a broadcast in "
-                       "Vistrel, then try again",
-                       path + " does not exist");
-        else
-            SetFailure(result, Failure::kChannelUnreadable,
-                       "The Vistrel camera channel cannot be opened by this user",
-                       path + " exists but does not open as the camera channel");
-        return;
+    const long refusal = GetComponentRefcon(component);
+    for (const RefusalWords& words : kRefusals) {
+        if (words.refusal != refusal) continue;
+        std::string detail = words.detail;
+        // The refused instance counted itself.
+        if (refusal == kVistrelOpenNoMoreConnections)
+            detail += " " + std::to_string(CountComponentInstances(component) + 1);
+        return SetFailure(result, words.failure, words.message, detail);
     }
-    // The refused instance counted itself.
-    const uint32_t count = uint32_t(CountComponentInstances(component)) + 1;
-    if (!channel.AllowCameraConnection(1))
-        SetFailure(result, Failure::kConnectionsOff,
-                   "Camera connections are switched off in Vistrel: allow them in Vistrel to use "
-                   "the camera",
-                   "the allowance in " + path + " refuses every connection");
-    else if (!channel.AllowCameraConnection(count))
-        SetFailure(result, Failure::kNoMoreConnections,
-                   "Vistrel allows no more camera connections in this program",
-                   "the allowance in " + path + " refuses connection number " +
-                       std::to_string(count));
-    else
-        SetFailure(result, Failure::kProgramRefused,
-                   "This program is not allowed to use the Vistrel camera (it is excluded, or the "
-                   "system is too old for it)",
-                   "the digitizer refused to open although the broadcast allows connections");
-    channel.Close();
+    SetFailure(result, VistrelCamera::Failure::kSetUp, "The Vistrel camera could not be opened",
+               "the digitizer refused to open, for no reason it names (" + std::to_string(refusal) +
+                   ")");
 }
 
 } // namespace
@@ -109,8 +102,7 @@ VistrelCamera::VistrelCamera(ComponentInstance instance) : mInstance(instance) {
 
 VistrelCamera::OpenResult VistrelCamera::Open() {
     OpenResult result;
-    ComponentDescription looking{videoDigitizerComponentType, kDigitizerSubType,
-                                 kDigitizerManufacturer, 0, 0};
+    ComponentDescription looking{videoDigitizerComponentType, kSubType, kManufacturer, 0, 0};
     const Component component = FindNextComponent(nullptr, &looking);
     if (!component) {
         SetFailure(result, Failure::kNotInstalled,
@@ -185,18 +177,12 @@ bool VistrelCamera::StartCapture(OpenResult& result) {
         return failed("VDSetFrameRate", err);
     if ((err = VDCaptureStateChanging(mInstance, vdFlagCaptureStarting)))
         return failed("VDCaptureStateChanging", err);
-    // Without this view every frame request simply goes to the digitizer.
-    mChannel.OpenReadView();
     return true;
 }
 
 bool VistrelCamera::CurrentBufferIsHeld() {
-    if (!mChannel.IsViewOpen()) return false;
-    const uint8_t* current = mChannel.GetCurrentReadBuffer();
-    if (!current) return false;
-    if (!mChannel.TryLockFrameBufferPtr(current)) return true;
-    mChannel.UnLockFrameBufferPtr(current);
-    return false;
+    Boolean held = false;
+    return VDIsCurrentFrameHeld(mInstance, &held) == noErr && held;
 }
 
 VistrelCamera::Frame* VistrelCamera::ShareNewest() {
@@ -307,5 +293,4 @@ void VistrelCamera::Close() {
     VDSetCompressionOnOff(mInstance, 0);
     CloseComponent(mInstance);
     if (mTimeBase) DisposeTimeBase(mTimeBase);
-    mChannel.Close();
 }

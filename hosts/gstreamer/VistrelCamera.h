@@ -6,7 +6,6 @@
 // back to the digitizer when its last user gives it back, and the instance closes only once the
 // camera was stopped and every lent frame came back, so a late give-back never meets a closed
 // instance.
-#include "channel/SharedGWorldMemory.h"
 #include "platform/quicktime/QuickTime.h"
 
 #include <chrono>
@@ -79,8 +78,6 @@ private:
 
     platform::quicktime::ComponentInstance mInstance;
     platform::quicktime::TimeBase mTimeBase = nullptr;
-    // A read-only view of the channel: tells whether the newest buffer is locked right now.
-    SharedGWorldMemory mChannel;
     Clock::time_point mLastDelivery{};
 
     std::mutex mLock;

@@ -1,18 +1,7 @@
-// The GStreamer plug-in "vistrel": registers vistrelsrc, and gives this object the channel's
-// statics and the toolkit's identity it needs to tell a user why a camera would not open.
-#include "channel/SharedCameraFormat.h"
-#include "channel/SharedGWorldMemory.h"
-#include "core/CoreLogIdentity.h"
-#include "core/CoreMachDebugLog.h"
+// The GStreamer plug-in "vistrel": registers vistrelsrc.
 #include "hosts/gstreamer/GstVistrelSrc.h"
 
 #include <gst/gst.h>
-
-CORE_DEFINE_LOG_IDENTITY("vistrelsrc", "vistrelsrc.log");
-
-CoreUserFileName SharedGWorldMemory::sFileMappingPath(SharedCamera::kFileMappingFormat,
-                                                      SharedCamera::kFrameFormatName);
-SharedGWorldMemory SharedGWorldMemory::sSingleton;
 
 #define PACKAGE "vistrel"
 

@@ -8,7 +8,8 @@ namespace platform::bundles {
 // A bundle's metadata file: "Key=Value" lines; blank lines and lines starting with '#' are skipped.
 class BundleInfo {
 public:
-    // False when the file cannot be read.
+    // False when the file cannot be read or is no regular file (a FIFO or device is never
+    // opened for reading).
     bool Read(const std::string& path);
     // The value of a key, or empty.
     std::string Value(const std::string& key) const;

@@ -1,7 +1,5 @@
 #include "platform/bundles/PlatformBundle.h"
 
-#include "platform/bundles/BundleInfo.h"
-
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -10,10 +8,17 @@ namespace platform::bundles {
 std::unique_ptr<Bundle> Bundle::Create(const std::string& path) {
     struct stat st;
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
-    std::unique_ptr<Bundle> bundle(new Bundle(path));
-    if (bundle->mInfo.Read(path + "/Contents/Info.ini")) {
-        bundle->mIdentifier = bundle->mInfo.Value(BundleInfo::kIdentifierKey);
-        bundle->mExecutable = bundle->mInfo.Value(BundleInfo::kExecutableKey);
+    FoundBundle found{path, {}, false};
+    found.hasInfo = found.info.Read(path + "/Contents/Info.ini");
+    return Create(found);
+}
+
+std::unique_ptr<Bundle> Bundle::Create(const FoundBundle& found) {
+    std::unique_ptr<Bundle> bundle(new Bundle(found.path));
+    if (found.hasInfo) {
+        bundle->mInfo = found.info;
+        bundle->mIdentifier = found.info.Value(BundleInfo::kIdentifierKey);
+        bundle->mExecutable = found.info.Value(BundleInfo::kExecutableKey);
     }
     return bundle;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/bundles/BundleInfo.h"
+#include "platform/bundles/BundleFolders.h"
 
 #include <memory>
 #include <string>
@@ -13,6 +13,8 @@ class Bundle {
 public:
     // Null when path is not a folder.
     static std::unique_ptr<Bundle> Create(const std::string& path);
+    // A bundle an enumeration found, with the metadata it read.
+    static std::unique_ptr<Bundle> Create(const FoundBundle& found);
     ~Bundle();
     Bundle(const Bundle&) = delete;
     Bundle& operator=(const Bundle&) = delete;

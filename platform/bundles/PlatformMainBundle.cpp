@@ -1,9 +1,7 @@
 #include "platform/bundles/PlatformMainBundle.h"
 
-#include "platform/bundles/BundleInfo.h"
+#include "platform/bundles/BundleFolders.h"
 
-#include <climits>
-#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,11 +12,6 @@ std::string Parent(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string RealPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
 }
 
 } // namespace

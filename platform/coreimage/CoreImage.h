@@ -2,7 +2,6 @@
 
 // Everything of the image-filter framework stand-in. Code written against the framework says
 // `using namespace platform::coreimage;` (and platform::corevideo for pixel buffers).
-#include "platform/coreimage/Console.h"
 #include "platform/coreimage/CoreImageContext.h"
 #include "platform/coreimage/CoreImageFilter.h"
 #include "platform/coreimage/CoreImageImage.h"

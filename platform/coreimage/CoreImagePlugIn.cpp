@@ -2,11 +2,8 @@
 
 #include "platform/bundles/PlatformBundle.h"
 #include "platform/coreimage/CoreImageFilter.h"
-#include "platform/files/PlatformFiles.h"
+#include "platform/foundation/NSLog.h"
 
-#include <climits>
-#include <cstdlib>
-#include <dirent.h>
 #include <dlfcn.h>
 #include <memory>
 #include <mutex>
@@ -32,11 +29,6 @@ struct Registry {
 Registry& TheRegistry() {
     static Registry* sRegistry = new Registry;
     return *sRegistry;
-}
-
-std::string RealPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
 }
 
 template <typename Function> Function Export(const Bundle& bundle, const std::string& name) {
@@ -66,30 +58,16 @@ void RegisterFilters(const Bundle& bundle) {
     }
 }
 
-std::vector<std::string> PlugInFolders() {
-    std::vector<std::string> folders;
-    for (auto domain : {files::kUserDomain, files::kLocalDomain, files::kSystemDomain}) {
-        std::string folder;
-        if (files::FindFolder(domain, files::kImageUnitsFolderType, files::kDontCreateFolder,
-                              folder) == files::kNoErr)
-            folders.push_back(folder);
-    }
-    return folders;
-}
-
-} // namespace
-
-CIPlugInRegistration::~CIPlugInRegistration() = default;
-
-bool CIPlugIn::loadPlugIn_allowExecutableCode(const std::string& path, bool allowExecutableCode) {
-    if (!allowExecutableCode) return false;
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::recursive_mutex> guard(registry.lock);
-    std::unique_ptr<Bundle> bundle = Bundle::Create(path);
+// Loads a bundle's executable and its loader; the registry's lock is held. Only a loader that
+// accepts the host gets its filters registered.
+bool LoadPlugIn(Registry& registry, std::unique_ptr<Bundle> bundle) {
     if (!bundle || bundle->Identifier().empty()) return false;
-    if (bundleWithIdentifier(bundle->Identifier())) return true;
-    if (!bundle->LoadExecutable()) return false;
-
+    if (CIPlugIn::bundleWithIdentifier(bundle->Identifier())) return true;
+    if (!bundle->LoadExecutable()) {
+        platform::foundation::NSLog("CIPlugIn: %s not loaded: %s", bundle->Path().c_str(),
+                                    bundle->LoadError().c_str());
+        return false;
+    }
     if (auto init = Export<void (*)()>(*bundle, kCIPlugInInitFunction)) init();
     using LoaderFactory = CIPlugInRegistration* (*)();
     const std::string loaderClass = bundle->InfoValue(kCIPlugInLoaderClassKey);
@@ -101,28 +79,30 @@ bool CIPlugIn::loadPlugIn_allowExecutableCode(const std::string& path, bool allo
         return false;
     }
     RegisterFilters(*bundle);
-    plugIn->realExecutable = RealPath(bundle->ExecutablePath());
+    plugIn->realExecutable = platform::bundles::RealPath(bundle->ExecutablePath());
     plugIn->bundle = std::move(bundle);
     registry.plugIns.push_back(std::move(plugIn));
     return true;
 }
 
+} // namespace
+
+CIPlugInRegistration::~CIPlugInRegistration() = default;
+
+bool CIPlugIn::loadPlugIn_allowExecutableCode(const std::string& path, bool allowExecutableCode) {
+    if (!allowExecutableCode) return false;
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::recursive_mutex> guard(registry.lock);
+    return LoadPlugIn(registry, Bundle::Create(path));
+}
+
 void CIPlugIn::loadAllPlugIns() {
-    for (const std::string& folder : PlugInFolders()) {
-        DIR* dir = ::opendir(folder.c_str());
-        if (!dir) continue;
-        std::vector<std::string> bundles;
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            constexpr std::string_view kExtension = ".plugin";
-            if (name.size() > kExtension.size() &&
-                name.compare(name.size() - kExtension.size(), kExtension.size(), kExtension) == 0)
-                bundles.push_back(folder + "/" + name);
-        }
-        ::closedir(dir);
-        for (const std::string& path : bundles)
-            loadPlugIn_allowExecutableCode(path, true);
-    }
+    namespace bundles = platform::bundles;
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::recursive_mutex> guard(registry.lock);
+    for (const bundles::FoundBundle& found :
+         bundles::EnumerateBundles(bundles::SearchFolders(bundles::kImageUnitSearch), "plugin"))
+        LoadPlugIn(registry, Bundle::Create(found));
 }
 
 const Bundle* CIPlugIn::bundleWithIdentifier(const std::string& identifier) {
@@ -136,7 +116,7 @@ const Bundle* CIPlugIn::bundleWithIdentifier(const std::string& identifier) {
 const Bundle* CIPlugIn::bundleForAddress(const void* address) {
     Dl_info info;
     if (!address || !::dladdr(address, &info) || !info.dli_fname) return nullptr;
-    const std::string object = RealPath(info.dli_fname);
+    const std::string object = platform::bundles::RealPath(info.dli_fname);
     Registry& registry = TheRegistry();
     std::lock_guard<std::recursive_mutex> guard(registry.lock);
     for (const auto& plugIn : registry.plugIns)

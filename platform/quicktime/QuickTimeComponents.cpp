@@ -1,28 +1,23 @@
 #include "platform/quicktime/QuickTimeComponents.h"
 
-#include "platform/bundles/BundleInfo.h"
+#include "platform/bundles/BundleFolders.h"
 #include "platform/bundles/PlatformBundle.h"
-#include "platform/files/PlatformFiles.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
-#include <sys/stat.h>
-#include <vector>
 
 namespace platform::quicktime {
 namespace {
 
-namespace files = platform::files;
 using platform::bundles::Bundle;
 using platform::bundles::BundleInfo;
+using platform::bundles::FoundBundle;
 
 struct ComponentRecord {
     ComponentDescription description{};
@@ -35,6 +30,7 @@ struct ComponentRecord {
     std::unique_ptr<Bundle> bundle;
     ComponentRoutine entry = nullptr;
     long instanceCount = 0;
+    long refcon = 0;
     bool gone = false; // its bundle left the folders while instances were open
 };
 
@@ -60,28 +56,6 @@ Registry& TheRegistry() {
     return *sRegistry;
 }
 
-std::string RealPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
-    while (const struct dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Four characters ("vdig", "raw "), or a number ("0x76646967").
 bool ParseOSType(const std::string& text, OSType& type) {
     if (text.size() == 4) {
@@ -96,9 +70,9 @@ bool ParseOSType(const std::string& text, OSType& type) {
     return true;
 }
 
-bool RecordFromBundle(const std::string& path, ComponentRecord& record) {
-    BundleInfo info;
-    if (!info.Read(path + "/Contents/Info.ini")) return false;
+bool RecordFromBundle(FoundBundle& bundle, ComponentRecord& record) {
+    if (!bundle.hasInfo) return false;
+    BundleInfo& info = bundle.info;
     ComponentDescription& cd = record.description;
     if (!ParseOSType(info.Value(component_info::kType), cd.componentType)) return false;
     const std::string subType = info.Value(component_info::kSubType);
@@ -111,7 +85,7 @@ bool RecordFromBundle(const std::string& path, ComponentRecord& record) {
     if (record.entryPointName.empty()) return false;
     record.name = info.Value(component_info::kName);
     record.info = info.Value(component_info::kInfo);
-    record.bundlePath = path;
+    record.bundlePath = bundle.path;
     record.bundleInfo = std::move(info);
     return true;
 }
@@ -121,22 +95,17 @@ bool RecordFromBundle(const std::string& path, ComponentRecord& record) {
 void ScanFolders(Registry& registry) {
     registry.scanned = true;
     std::set<std::string> present;
-    for (files::Domain domain : {files::kUserDomain, files::kSystemDomain, files::kLocalDomain}) {
-        std::string folder;
-        if (files::FindFolder(domain, files::kQuickTimeComponentsFolderType,
-                              files::kDontCreateFolder, folder) != noErr)
-            continue;
-        for (const std::string& name : FolderEntries(folder)) {
-            const std::string path = RealPath(folder + "/" + name);
-            if (path.empty() || !IsFolder(path) || !present.insert(path).second) continue;
-            const bool known =
-                std::any_of(registry.components.begin(), registry.components.end(),
-                            [&](const auto& entry) { return entry.second.bundlePath == path; });
-            if (known) continue;
-            ComponentRecord record;
-            if (RecordFromBundle(path, record))
-                registry.components.emplace(registry.nextComponent++, std::move(record));
-        }
+    namespace bundles = platform::bundles;
+    // Component bundles may have any name: every folder there counts.
+    for (FoundBundle& bundle :
+         bundles::EnumerateBundles(bundles::SearchFolders(bundles::kComponentSearch), {})) {
+        present.insert(bundle.path);
+        const bool known =
+            std::any_of(registry.components.begin(), registry.components.end(),
+                        [&](const auto& entry) { return entry.second.bundlePath == bundle.path; });
+        ComponentRecord record;
+        if (!known && RecordFromBundle(bundle, record))
+            registry.components.emplace(registry.nextComponent++, std::move(record));
     }
     for (auto it = registry.components.begin(); it != registry.components.end();) {
         ComponentRecord& record = it->second;
@@ -180,7 +149,8 @@ bool Matches(const ComponentDescription& cd, const ComponentDescription* looking
 
 OSErr LoadComponent(ComponentRecord& record) {
     if (record.entry) return noErr;
-    record.bundle = Bundle::Create(record.bundlePath);
+    // The metadata it was registered by, not whatever the file says now.
+    record.bundle = Bundle::Create(FoundBundle{record.bundlePath, record.bundleInfo, true});
     if (!record.bundle || !record.bundle->LoadExecutable()) {
         record.bundle.reset();
         return componentDllLoadErr;
@@ -341,6 +311,19 @@ long CountComponentInstances(Component aComponent) {
     std::lock_guard<std::recursive_mutex> lock(registry.lock);
     const ComponentRecord* record = Resolve(registry, aComponent.Id());
     return record ? record->instanceCount : 0;
+}
+
+long GetComponentRefcon(Component aComponent) {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::recursive_mutex> lock(registry.lock);
+    const ComponentRecord* record = Resolve(registry, aComponent.Id());
+    return record ? record->refcon : 0;
+}
+
+void SetComponentRefcon(Component aComponent, long theRefcon) {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::recursive_mutex> lock(registry.lock);
+    if (ComponentRecord* record = Resolve(registry, aComponent.Id())) record->refcon = theRefcon;
 }
 
 Handle GetComponentInstanceStorage(ComponentInstance ci) {

@@ -111,6 +111,10 @@ QT_API ComponentInstance OpenDefaultComponent(OSType componentType, OSType compo
 QT_API OSErr CloseComponent(ComponentInstance ci);
 // Open instances of the component (or of an instance's component), including one being opened.
 QT_API long CountComponentInstances(Component aComponent);
+// A value the component keeps for itself across its instances; it outlives them, and the loading
+// and unloading of the component's object. 0 until the component sets it.
+QT_API long GetComponentRefcon(Component aComponent);
+QT_API void SetComponentRefcon(Component aComponent, long theRefcon);
 QT_API Handle GetComponentInstanceStorage(ComponentInstance ci);
 QT_API void SetComponentInstanceStorage(ComponentInstance ci, Handle storage);
 

@@ -1,11 +1,19 @@
-// The video digitizer of VistrelXXX through its dispatcher: which selectors it answers, who may
-// open it, and what the selectors do.
-#include "tests/component/DigitizerTestSupport.h"
+// The video digitizer of VistrelXXX reached as a capture application reaches it: linked into the
+// user's component folder and opened through the component manager. The channel's writer is the
+// same bundle object's entry points, loaded with dlopen as a broadcasting application loads them.
+// Numbers that hosts rely on (selectors, refusal reasons) are written out, not taken from headers.
+#include "platform/quicktime/QuickTime.h"
+#include "tests/support/Broadcast.h"
+#include "tests/support/ComponentBinding.h"
 
+#include <atomic>
 #include <fcntl.h>
+#include <future>
+#include <map>
 #include <set>
 
-using namespace digitizer_test;
+using namespace platform::quicktime;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -14,11 +22,118 @@ static_assert(sizeof(ImageDescription) == 86 && sizeof(VDCompressionList) == 148
 static_assert(sizeof(DigitizerInfo) == 34 + 2 * sizeof(GDHandle));
 static_assert(sizeof(TimeCodeDef) == 16 && sizeof(TimeCodeRecord) == 4 && sizeof(Rect) == 8);
 
-const std::set<int> kSupported = {-1,   -2,   -3,   -4,   0x01, 0x02, 0x03, 0x04, 0x05, 0x0C, 0x0D,
-                                  0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x19, 0x1A, 0x29,
-                                  0x2A, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40,
-                                  0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E,
-                                  0x51, 0x54, 0x55, 0x58, 0x5B, 0x5C, 0x5E, 0x5F, 0x60, 0x61};
+// The platform's selectors the digitizer answers, and its own 0x0100 (is the newest frame held).
+const std::set<int> kSupported = {
+    -1,   -2,   -3,   -4,   0x01, 0x02, 0x03, 0x04, 0x05, 0x0C, 0x0D, 0x0E, 0x0F, 0x10,
+    0x11, 0x12, 0x13, 0x14, 0x15, 0x19, 0x1A, 0x29, 0x2A, 0x37, 0x38, 0x39, 0x3A, 0x3B,
+    0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C,
+    0x4D, 0x4E, 0x51, 0x54, 0x55, 0x58, 0x5B, 0x5C, 0x5E, 0x5F, 0x60, 0x61, 0x100};
+constexpr int16_t kIsCurrentFrameHeld = 0x0100;
+
+Ptr Buffer(const binding::Component& writer, int n) {
+    tagSHARED_CAMERA_BUFFER record = binding::Record();
+    return writer.fn0(n, &record) ? static_cast<Ptr>(record.frameBufferPtr) : nullptr;
+}
+
+// One frame of the test pattern into buffer n, made current, as a broadcast writes it.
+bool Publish(const binding::Component& writer, int n, uint32_t counter) {
+    const Ptr buffer = Buffer(writer, n);
+    if (!buffer || !writer.fn4(buffer)) return false;
+    const std::vector<uint8_t> pattern = broadcast::Pattern(counter);
+    std::copy(pattern.begin(), pattern.end(), buffer);
+    writer.fn5(buffer);
+    return writer.fn1(buffer);
+}
+
+struct Frame {
+    VideoDigitizerError result = -1;
+    UInt8 queued = 0xEE;
+    Ptr data = reinterpret_cast<Ptr>(1);
+    long size = -1;
+    TimeRecord time{};
+};
+
+Frame CompressDone(ComponentInstance ci) {
+    Frame frame;
+    UInt8 similarity = 0xEE;
+    frame.result =
+        VDCompressDone(ci, &frame.queued, &frame.data, &frame.size, &similarity, &frame.time);
+    return frame;
+}
+
+// "held", "free", or the error of the digitizer's own selector.
+std::string CurrentFrame(ComponentInstance ci) {
+    Boolean held = 0xEE;
+    const ComponentResult result = CallComponent(ci, kIsCurrentFrameHeld, &held);
+    return result ? std::to_string(result) : held == 1 ? "held" : held == 0 ? "free" : "?";
+}
+
+// Every case starts with the component linked as a broadcast links it, no region, and nothing
+// of the component loaded; it ends with every instance closed and the component unloaded again.
+class Digitizer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        binding::RemoveChannel();
+        binding::LinkComponent("VistrelXXX");
+    }
+    void TearDown() override {
+        for (ComponentInstance ci : mOpened)
+            CloseComponent(ci);
+        writer.path = binding::BundleObject("VistrelXXX"); // also when the case never loaded it
+        EXPECT_TRUE(writer.Unload()) << "the component stayed loaded";
+    }
+
+    // The region exists with every connection allowed.
+    void Broadcast() {
+        ASSERT_TRUE(writer.Load(binding::BundleObject("VistrelXXX")));
+        tagSHARED_CAMERA_CONTROL settings{sizeof settings, 1, 0};
+        ASSERT_TRUE(writer.fn_(&settings));
+    }
+    OSErr TryOpen(ComponentInstance& ci) {
+        const OSErr err = OpenADefaultComponent(videoDigitizerComponentType, 0, &ci);
+        if (err == noErr) mOpened.push_back(ci);
+        return err;
+    }
+    ComponentInstance Open() {
+        ComponentInstance ci = nullptr;
+        EXPECT_EQ(TryOpen(ci), noErr);
+        return ci;
+    }
+    void Close(ComponentInstance ci) {
+        EXPECT_EQ(CloseComponent(ci), noErr);
+        std::erase(mOpened, ci);
+    }
+    // Compression on, previewing: every CompressDone hands out a frame.
+    ComponentInstance OpenPreviewing() {
+        const ComponentInstance ci = Open();
+        EXPECT_EQ(VDSetCompressionOnOff(ci, 1), noErr);
+        EXPECT_EQ(VDCaptureStateChanging(ci, vdFlagCaptureStarting | vdFlagCaptureIsForPreview),
+                  noErr);
+        return ci;
+    }
+
+    binding::Component writer;
+
+private:
+    std::vector<ComponentInstance> mOpened;
+};
+
+TEST_F(Digitizer, AnswersExactlyTheSupportedSelectors) {
+    Broadcast();
+    const ComponentInstance ci = Open();
+    EXPECT_EQ(GetComponentVersion(ci), 0x20001);
+    std::vector<int> selectors = {0x4446, int16_t(0x8046), -100};
+    for (int selector = -16; selector < 0x200; ++selector)
+        selectors.push_back(selector);
+    for (int selector : selectors) {
+        const bool supported = kSupported.count(selector);
+        EXPECT_EQ(CallComponentCanDo(ci, short(selector)), supported ? 1 : 0) << selector;
+        if (!supported) {
+            EXPECT_EQ(CallComponent(ci, int16_t(selector)), badComponentSelector);
+        }
+    }
+    EXPECT_EQ(CallComponent(ci, kIsCurrentFrameHeld, static_cast<Boolean*>(nullptr)), qtParamErr);
+}
 
 // The allowance word of the region, written as another process would write it.
 bool SetAllowance(uint32_t value) {
@@ -26,6 +141,64 @@ bool SetAllowance(uint32_t value) {
     const bool ok = fd >= 0 && ::pwrite(fd, &value, 4, binding::kAllowanceOffset) == 4;
     if (fd >= 0) ::close(fd);
     return ok;
+}
+
+// Each open leaves its reason as the component's refcon: 0 opened, 3 no region, 4 a region that
+// does not open, 5 no connection allowed, 6 no more connections allowed.
+TEST_F(Digitizer, OpensOnlyOnARegionThatAllowsTheConnectionAndSaysWhyNot) {
+    ComponentInstance ci = nullptr;
+    ComponentDescription looking{videoDigitizerComponentType, 0, 0, 0, 0};
+    const auto refcon = [&] { return GetComponentRefcon(FindNextComponent(nullptr, &looking)); };
+    EXPECT_EQ(TryOpen(ci), paramErr);
+    EXPECT_EQ(refcon(), 3);
+    EXPECT_FALSE(testsupport::Exists(binding::RegionPath())); // the reader never creates it
+    std::filesystem::create_directory(binding::RegionPath());
+    EXPECT_EQ(TryOpen(ci), paramErr);
+    EXPECT_EQ(refcon(), 4);
+    std::filesystem::remove(binding::RegionPath());
+
+    Broadcast();
+    ASSERT_TRUE(SetAllowance(0xFFFFFFFF));
+    EXPECT_EQ(TryOpen(ci), paramErr);
+    EXPECT_EQ(refcon(), 5);
+    ASSERT_TRUE(SetAllowance(0));
+    std::vector<ComponentInstance> many(5);
+    for (ComponentInstance& each : many)
+        ASSERT_EQ(TryOpen(each), noErr);
+    EXPECT_EQ(refcon(), 0);
+    for (ComponentInstance each : many)
+        Close(each);
+
+    ASSERT_TRUE(SetAllowance(2));
+    ComponentInstance first = nullptr, second = nullptr;
+    EXPECT_EQ(TryOpen(first) + TryOpen(second), noErr);
+    EXPECT_EQ(TryOpen(ci), paramErr);
+    EXPECT_EQ(refcon(), 6);
+    EXPECT_EQ(CountComponentInstances(Component(first)), 2);
+    Close(first);
+    EXPECT_EQ(TryOpen(ci), noErr);
+}
+
+// The host's identity and the system version are the process's, so each try is a program. The
+// refcon says 1 for an excluded host and 2 for too old a system.
+TEST_F(Digitizer, HostsAndSystemsThatMayNotOpen) {
+    Broadcast();
+    testsupport::TempFolder tree;
+    const std::string host = tree / "bin/capture-host";
+    std::filesystem::create_directories(tree / "bin");
+    std::filesystem::create_directories(tree / "share/capture-host");
+    std::filesystem::copy_file(VISTREL_OPEN_PROBE, host);
+    const auto run = [&](const std::string& identifier, const char* version = "0x1040") {
+        testsupport::WriteFile(tree / "share/capture-host/Info.ini",
+                               "CFBundleIdentifier=" + identifier + "\n");
+        return testsupport::RunProcess({host}, {std::string("VISTREL_SYSTEM_VERSION=") + version})
+            .out;
+    };
+    EXPECT_EQ(run("com.example.Capture"), "open 0 refcon 0 instances 1\n");
+    EXPECT_EQ(run("COM.APPLE.ICHAT"), "open -50 refcon 1 instances 0\n");
+    EXPECT_EQ(run("com.Tarnwick.lenticor"), "open -50 refcon 1 instances 0\n");
+    EXPECT_EQ(run("com.apple.iChatAgent"), "open 0 refcon 0 instances 1\n");
+    EXPECT_EQ(run("com.example.Capture", "0x1030"), "open -50 refcon 2 instances 0\n");
 }
 
 // The description of the device's frames at a digitizer rectangle of width by height.
@@ -56,69 +229,6 @@ bool HasDescription(ComponentInstance ci, const ImageDescription& expected) {
     return same;
 }
 
-TEST_F(Digitizer, AnswersExactlyTheSupportedSelectors) {
-    Broadcast();
-    const ComponentInstance ci = Open();
-    EXPECT_EQ(GetComponentVersion(ci), 0x20001);
-    std::vector<int> selectors = {0x4446, int16_t(0x8046), -100};
-    for (int selector = -16; selector < 0x200; ++selector)
-        selectors.push_back(selector);
-    for (int selector : selectors) {
-        SCOPED_TRACE(selector);
-        const bool supported = kSupported.count(selector);
-        EXPECT_EQ(CallComponentCanDo(ci, short(selector)), supported ? 1 : 0);
-        if (!supported) {
-            EXPECT_EQ(CallComponent(ci, int16_t(selector)), badComponentSelector);
-        }
-    }
-}
-
-TEST_F(Digitizer, OpensOnlyOnARegionThatAllowsTheConnection) {
-    ComponentInstance ci = nullptr;
-    EXPECT_EQ(TryOpen(ci), paramErr);
-    EXPECT_FALSE(testsupport::Exists(binding::RegionPath())); // the reader never creates it
-
-    Broadcast();
-    ASSERT_TRUE(SetAllowance(0xFFFFFFFF));
-    EXPECT_EQ(TryOpen(ci), paramErr);
-    ASSERT_TRUE(SetAllowance(0));
-    std::vector<ComponentInstance> many(5);
-    for (ComponentInstance& each : many)
-        ASSERT_EQ(TryOpen(each), noErr);
-    for (ComponentInstance each : many)
-        Close(each);
-
-    ASSERT_TRUE(SetAllowance(2));
-    ComponentInstance first = nullptr, second = nullptr;
-    EXPECT_EQ(TryOpen(first), noErr);
-    EXPECT_EQ(TryOpen(second), noErr);
-    EXPECT_EQ(TryOpen(ci), paramErr);
-    EXPECT_EQ(CountComponentInstances(Component(first)), 2);
-    Close(first);
-    EXPECT_EQ(TryOpen(ci), noErr);
-}
-
-// The host's identity and the system version are the process's, so each try is a program.
-TEST_F(Digitizer, HostsAndSystemsThatMayNotOpen) {
-    Broadcast();
-    testsupport::TempFolder tree;
-    const std::string host = tree / "bin/capture-host";
-    std::filesystem::create_directories(tree / "bin");
-    std::filesystem::create_directories(tree / "share/capture-host");
-    std::filesystem::copy_file(VISTREL_OPEN_PROBE, host);
-    const auto run = [&](const std::string& identifier, const char* version = "0x1040") {
-        testsupport::WriteFile(tree / "share/capture-host/Info.ini",
-                               "CFBundleIdentifier=" + identifier + "\n");
-        return testsupport::RunProcess({host}, {std::string("VISTREL_SYSTEM_VERSION=") + version})
-            .out;
-    };
-    EXPECT_EQ(run("com.example.Capture"), "open 0 instances 1\n");
-    EXPECT_EQ(run("COM.APPLE.ICHAT"), "open -50 instances 0\n");
-    EXPECT_EQ(run("com.Tarnwick.lenticor"), "open -50 instances 0\n");
-    EXPECT_EQ(run("com.apple.iChatAgent"), "open 0 instances 1\n");
-    EXPECT_EQ(run("com.example.Capture", "0x1030"), "open -50 instances 0\n");
-}
-
 TEST_F(Digitizer, TheDigitizerRectangleSizesTheCompressedDescription) {
     Broadcast();
     const ComponentInstance ci = Open();
@@ -132,9 +242,8 @@ TEST_F(Digitizer, TheDigitizerRectangleSizesTheCompressedDescription) {
          {std::pair<Rect, const char*>{{0, 0, 480, 641}, "MacEqualRect(inDigitizerRect, "},
           {{10, 10, 10, 100}, "!EmptyRect(inDigitizerRect)"},
           {{500, 0, 600, 10}, "SectRect(inDigitizerRect, &(_maxSrcRect), &intersectionRect)"}}) {
-        SCOPED_TRACE(reason);
-        const std::string err =
-            StandardError([&] { EXPECT_EQ(VDSetDigitizerRect(ci, &refused), qtParamErr); });
+        const std::string err = testsupport::CaptureStandardError(
+            [&] { EXPECT_EQ(VDSetDigitizerRect(ci, &refused), qtParamErr); });
         EXPECT_NE(err.find(std::string("VERIFY FAILED:  code : ") + reason), std::string::npos)
             << err;
     }
@@ -158,47 +267,42 @@ TEST_F(Digitizer, FrameCallsNeedCompressionOn) {
     TimeRecord at{};
     TimeCodeDef def{};
     TimeCodeRecord record{};
-    const auto refused = [&] {
-        EXPECT_EQ(VDCompressOneFrameAsync(ci), badCallOrderErr);
+    for (Boolean on : {0, 1, 0}) {
+        ASSERT_EQ(VDSetCompressionOnOff(ci, on), noErr);
+        const VideoDigitizerError expected = on ? noErr : badCallOrderErr;
+        EXPECT_EQ(VDCompressOneFrameAsync(ci), expected);
+        EXPECT_EQ(VDGetTimeCode(ci, &at, &def, &record), expected);
+        if (on) continue;
         const Frame frame = CompressDone(ci);
         EXPECT_EQ(frame.result, badCallOrderErr);
         EXPECT_TRUE(frame.queued == 0 && frame.data == nullptr && frame.size == 0);
         EXPECT_EQ(VDReleaseCompressBuffer(ci, Buffer(writer, 0)), badCallOrderErr);
-        EXPECT_EQ(VDGetTimeCode(ci, &at, &def, &record), badCallOrderErr);
-    };
-    refused();
-    EXPECT_EQ(VDSetCompressionOnOff(ci, 1), noErr);
-    EXPECT_EQ(VDSetCompressionOnOff(ci, 1), noErr);
-    EXPECT_EQ(VDCompressOneFrameAsync(ci), noErr);
-    EXPECT_EQ(VDGetTimeCode(ci, &at, &def, &record), noErr);
-    EXPECT_EQ(VDSetCompressionOnOff(ci, 0), noErr);
-    refused();
+    }
 }
 
 TEST_F(Digitizer, FrameRateAndDataRate) {
     Broadcast();
     const ComponentInstance ci = Open();
-    const auto bytesPerSecond = [&] {
-        long ms = -1, bytes = -1;
-        Fixed fps = 0;
+    long ms = -1, bytes = -1;
+    Fixed fps = 0;
+    EXPECT_EQ(VDGetDataRate(ci, &ms, &fps, &bytes), noErr);
+    EXPECT_EQ(bytes, 0); // no rate set yet
+    // The rate set, its result, and the data rate then; the frame rate is always 30.
+    for (auto [rate, result, expected] :
+         {std::tuple<Fixed, VideoDigitizerError, long>{-1, noErr, 1228800L * 30},
+          {0x0F0000, noErr, 1228800L * 15},
+          {0x1DF852, noErr, 36827138L}, // 29.97, rounded
+          {0x3D0000, noErr, 1228800L * 61},
+          {-2, qtParamErr, 1228800L * 61}}) {
+        const std::string err =
+            testsupport::CaptureStandardError([&] { EXPECT_EQ(VDSetFrameRate(ci, rate), result); });
+        EXPECT_EQ(err.find("code : inFramesPerSecond <= 2*kPreferredVideoFrameRate in ") !=
+                      std::string::npos,
+                  rate == 0x3D0000)
+            << err;
         EXPECT_EQ(VDGetDataRate(ci, &ms, &fps, &bytes), noErr);
-        EXPECT_TRUE(ms == 0 && fps == 0x1E0000) << ms << " " << fps; // whatever rate was set
-        return bytes;
-    };
-    EXPECT_EQ(bytesPerSecond(), 0); // no rate set yet
-    EXPECT_EQ(VDSetFrameRate(ci, -1), noErr);
-    EXPECT_EQ(bytesPerSecond(), 1228800L * 30);
-    EXPECT_EQ(VDSetFrameRate(ci, 0x0F0000), noErr);
-    EXPECT_EQ(bytesPerSecond(), 1228800L * 15);
-    EXPECT_EQ(VDSetFrameRate(ci, 0x1DF852), noErr);
-    EXPECT_EQ(bytesPerSecond(), 36827138L); // 1228800 x 29.97, rounded
-    const std::string err = StandardError([&] { EXPECT_EQ(VDSetFrameRate(ci, 0x3D0000), noErr); });
-    EXPECT_NE(err.find("code : inFramesPerSecond <= 2*kPreferredVideoFrameRate in "),
-              std::string::npos)
-        << err;
-    EXPECT_EQ(bytesPerSecond(), 1228800L * 61);
-    EXPECT_EQ(VDSetFrameRate(ci, -2), qtParamErr);
-    EXPECT_EQ(bytesPerSecond(), 1228800L * 61);
+        EXPECT_TRUE(ms == 0 && fps == 0x1E0000 && bytes == expected) << rate << ": " << bytes;
+    }
 }
 
 TEST_F(Digitizer, CompressionListNamesAndInfo) {
@@ -245,6 +349,176 @@ TEST_F(Digitizer, CompressionListNamesAndInfo) {
     std::memset(&info, 0xA5, sizeof info);
     ASSERT_EQ(VDGetDigitizerInfo(ci, &info), noErr);
     EXPECT_EQ(std::memcmp(&info, &expectedInfo, sizeof info), 0);
+}
+
+// The newest frame arrives in place with its buffer locked until it is released; the
+// digitizer's own selector tells the lock without taking it.
+TEST_F(Digitizer, TheNewestFrameOfAnotherProcessArrivesInPlaceWithItsLockHeld) {
+    broadcast::Publish({"--frames", "3", "--fps", "200"});
+    // The same object's entry points show where the region lies here and who holds a lock.
+    ASSERT_TRUE(writer.Load(binding::BundleObject("VistrelXXX")));
+    tagSHARED_CAMERA_BUFFER current = binding::Record();
+    ASSERT_TRUE(writer.fn2(&current));
+
+    const ComponentInstance ci = OpenPreviewing();
+    EXPECT_EQ(CurrentFrame(ci), "free");
+    ASSERT_EQ(VDCompressOneFrameAsync(ci), noErr);
+    const Frame frame = CompressDone(ci);
+    ASSERT_EQ(frame.result, noErr);
+    EXPECT_TRUE(frame.queued == 1 && frame.size == 1228800);
+    ASSERT_EQ(frame.data, current.frameBufferPtr);
+    EXPECT_EQ(std::memcmp(frame.data, broadcast::Pattern(2).data(), frame.size), 0);
+
+    EXPECT_EQ(CurrentFrame(ci), "held");
+    EXPECT_FALSE(writer.fn3(frame.data));
+    EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
+    EXPECT_EQ(CurrentFrame(ci), "free");
+    EXPECT_TRUE(writer.fn3(frame.data));
+    writer.fn5(frame.data);
+}
+
+TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
+    Broadcast();
+    ASSERT_TRUE(Publish(writer, 1, 7));
+    const ComponentInstance first = OpenPreviewing();
+    const ComponentInstance second = OpenPreviewing();
+    const Frame held = CompressDone(first);
+    ASSERT_EQ(held.result, noErr);
+    ASSERT_EQ(held.data, Buffer(writer, 1));
+    EXPECT_EQ(CurrentFrame(second), "held");
+
+    std::future<Frame> waiting =
+        std::async(std::launch::async, [&] { return CompressDone(second); });
+    EXPECT_EQ(waiting.wait_for(200ms), std::future_status::timeout);
+    EXPECT_EQ(VDReleaseCompressBuffer(first, held.data), noErr);
+    ASSERT_EQ(waiting.wait_for(10s), std::future_status::ready);
+    const Frame next = waiting.get();
+    EXPECT_TRUE(next.result == noErr && next.data == held.data);
+    EXPECT_EQ(VDReleaseCompressBuffer(second, next.data), noErr);
+}
+
+// No frame without a current one, nor when the lock of the current one is not had in time.
+TEST_F(Digitizer, NoFrameThatCannotBeHad) {
+    Broadcast();
+    const ComponentInstance ci = OpenPreviewing();
+    EXPECT_EQ(CurrentFrame(ci), "free");
+    Frame frame;
+    const std::string err = testsupport::CaptureStandardError([&] { frame = CompressDone(ci); });
+    EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr &&
+                frame.size == 0);
+    EXPECT_NE(err.find("VERIFY FAILED:  code : frameBuffer!=NULL in "), std::string::npos) << err;
+
+    ASSERT_TRUE(Publish(writer, 0, 1));
+    testsupport::Child holder([&] { return writer.fn4(Buffer(writer, 0)) ? 0 : 1; });
+    ASSERT_TRUE(holder.Wait());
+    ASSERT_EQ(holder.exitCode, 0); // died holding the lock
+    EXPECT_EQ(CurrentFrame(ci), "held");
+    frame = CompressDone(ci);
+    EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr);
+    // The writer's next frame goes to the other buffer, which is free.
+    ASSERT_TRUE(Publish(writer, 1, 2));
+    frame = CompressDone(ci);
+    ASSERT_EQ(frame.result, noErr);
+    EXPECT_EQ(frame.data, Buffer(writer, 1));
+    EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
+}
+
+// A delivered frame is given back at once, as a capture application does.
+Frame Deliver(ComponentInstance ci) {
+    const Frame frame = CompressDone(ci);
+    if (frame.queued) {
+        EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
+    }
+    return frame;
+}
+
+std::string TimeCode(ComponentInstance ci, TimeCodeDef* def = nullptr) {
+    TimeRecord at{};
+    TimeCodeDef format{};
+    TimeCodeRecord r{};
+    EXPECT_EQ(VDGetTimeCode(ci, &at, def ? def : &format, &r), noErr);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d;%02d", r.t.hours, r.t.minutes, r.t.seconds,
+                  r.t.frames);
+    return text;
+}
+
+constexpr int64_t kSecond = 1000000000;
+std::atomic<int64_t> sNow{0};
+
+// Frames are due every frame duration of a running time base (on a clock the test moves) and
+// counted in time code.
+TEST_F(Digitizer, PacedFramesAreDueEveryFrameDurationAndCountedInTimeCode) {
+    sNow = 5000 * kSecond;
+    const TimeBaseClockProc previous = InstallTimeBaseClock([] { return sNow.load(); });
+    const TimeBase tb = NewTimeBase();
+    Broadcast();
+    ASSERT_TRUE(Publish(writer, 0, 3));
+    const struct {
+        Fixed rate;
+        int duration, perSecond;
+        int32_t flags;
+        std::map<int, std::string> codes;
+    } cases[] = {
+        {0x0F0000, 2, 15, tc24HourMax, {{4, "01:00:00;02"}, {30, "01:00:01;00"}}},
+        {-1, 1, 30, tc24HourMax, {{29, "01:00:00;29"}, {30, "01:00:01;00"}}},
+        // 29.97: two frame numbers are dropped each minute but every tenth
+        {0x1DF852,
+         1,
+         30,
+         tcDropFrame | tc24HourMax,
+         {{1799, "01:00:59;29"},
+          {1800, "01:01:00;02"},
+          {3597, "01:01:59;29"},
+          {3598, "01:02:00;02"},
+          {17981, "01:09:59;29"},
+          {17982, "01:10:00;00"}}},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.rate);
+        const ComponentInstance ci = Open(); // capturing, not previewing
+        EXPECT_EQ(VDSetCompressionOnOff(ci, 1), noErr);
+        EXPECT_EQ(VDCaptureStateChanging(ci, vdFlagCaptureStarting), noErr);
+        EXPECT_EQ(VDSetFrameRate(ci, each.rate), noErr);
+        EXPECT_EQ(Deliver(ci).queued, 0); // no time base
+        EXPECT_EQ(VDSetTimeBase(ci, nullptr), qtParamErr);
+        ASSERT_EQ(VDSetTimeBase(ci, tb), noErr);
+        SetTimeBaseValue(tb, 0, 30);
+        sNow += 10 * kSecond;
+        EXPECT_EQ(Deliver(ci).queued, 0); // stopped
+        SetTimeBaseRate(tb, 0x10000);
+        const int64_t start = sNow;
+        // The first moment the time base reads the tick at scale 30.
+        const auto atTick = [&](int64_t tick) { sNow = start + (tick * kSecond + 29) / 30; };
+        const int last = each.codes.rbegin()->first;
+        for (int tick = 0; tick <= last; ++tick) {
+            atTick(tick);
+            const Frame frame = Deliver(ci);
+            ASSERT_EQ(frame.queued, tick % each.duration == 0 ? 1 : 0) << tick;
+            if (!frame.queued) continue;
+            ASSERT_TRUE(WideToInt64(frame.time.value) == tick && frame.time.scale == 30 &&
+                        frame.time.base == tb && frame.size == 1228800)
+                << tick;
+            if (each.codes.count(tick)) {
+                EXPECT_EQ(TimeCode(ci), each.codes.at(tick)) << tick;
+            }
+        }
+        TimeCodeDef def{};
+        TimeCode(ci, &def);
+        EXPECT_TRUE(def.flags == each.flags && def.fTimeScale == 30 &&
+                    def.frameDuration == each.duration && def.numFrames == each.perSecond);
+
+        // A capture that starts again starts its time code again, at the time base's time.
+        ASSERT_EQ(VDCaptureStateChanging(ci, vdFlagCaptureStarting), noErr);
+        atTick(last + 10 * each.duration);
+        EXPECT_EQ(WideToInt64(Deliver(ci).time.value), last + 10 * each.duration);
+        EXPECT_EQ(TimeCode(ci), "01:00:00;00");
+        EXPECT_EQ(Deliver(ci).queued, 0);
+        Close(ci);
+        SetTimeBaseRate(tb, 0);
+    }
+    DisposeTimeBase(tb);
+    InstallTimeBaseClock(previous);
 }
 
 } // namespace

@@ -1,49 +1,37 @@
 // vistrelsrc as people use it: gst-launch-1.0 and gst-inspect-1.0 load the plug-in from the build
 // tree, and the frames come from a broadcast that vistrel-channel publishes in another process.
-#include "channel/SharedCameraFormat.h"
-#include "platform/files/PlatformFiles.h"
-#include "platform/session/PlatformSession.h"
-#include "tests/support/TestSupport.h"
-#include "tools/vistrel-channel/TestPattern.h"
+#include "tests/support/Broadcast.h"
+#include "tests/support/ComponentBinding.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <memory>
-#include <png.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
+using broadcast::Counter;
+using broadcast::Pattern;
+using broadcast::Publish;
 using testsupport::ProcessResult;
-using testsupport::StagePath;
 
 namespace {
 
 constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
-const std::string kPublisher = StagePath("bin/vistrel-channel");
 
-// One plug-in registry for the whole program, never the user's.
-const testsupport::TempFolder& Registry() {
-    static const testsupport::TempFolder folder;
-    return folder;
-}
-
-// The plug-in from the build tree; in sanitizer builds the runtime that an uninstrumented host
-// must load before an instrumented plug-in (GStreamer's own allocations at exit are not ours).
+// The plug-in from the build tree, with a registry of this program's own; in sanitizer builds the
+// runtime that an uninstrumented host must load before an instrumented plug-in.
 std::vector<std::string> GstEnvironment(std::vector<std::string> more = {}) {
-    std::vector<std::string> env = {"GST_PLUGIN_PATH=" + StagePath("lib/gstreamer-1.0"),
-                                    "GST_REGISTRY=" + Registry() / "registry.bin"};
+    static const testsupport::TempFolder registry;
+    more.push_back("GST_PLUGIN_PATH=" + testsupport::StagePath("lib/gstreamer-1.0"));
+    more.push_back("GST_REGISTRY=" + registry / "registry.bin");
 #ifdef VISTREL_PRELOAD_ASAN
-    env.push_back("LD_PRELOAD=" VISTREL_PRELOAD_ASAN);
-    env.push_back("ASAN_OPTIONS=detect_leaks=0");
+    more.push_back("LD_PRELOAD=" VISTREL_PRELOAD_ASAN);
+    more.push_back("ASAN_OPTIONS=detect_leaks=0");
 #endif
-    env.insert(env.end(), more.begin(), more.end());
-    return env;
+    return more;
 }
 
 ProcessResult Launch(std::vector<std::string> pipeline, std::vector<std::string> env = {}) {
@@ -51,52 +39,18 @@ ProcessResult Launch(std::vector<std::string> pipeline, std::vector<std::string>
     return testsupport::RunProcess(pipeline, GstEnvironment(std::move(env)));
 }
 
-std::string RegionPath() {
-    std::string path = SharedCamera::kFileMappingFormat;
-    path.replace(path.find("%@"), 2, platform::session::ConsoleUserName().value_or("?"));
-    return path.replace(path.find("%s"), 2, SharedCamera::kFrameFormatName);
-}
-
-uint32_t CurrentBufferTag() {
-    uint32_t tag = 0;
-    const int fd = ::open(RegionPath().c_str(), O_RDONLY);
-    if (fd < 0) return 0;
-    if (::pread(fd, &tag, sizeof tag, offsetof(SharedCamera::Region, currentBufferTag)) !=
-        sizeof tag)
-        tag = 0;
-    ::close(fd);
-    return tag;
-}
-
-std::string UserDigitizerLink() {
-    std::string folder;
-    platform::files::FindFolder(platform::files::kUserDomain,
-                                platform::files::kQuickTimeComponentsFolderType,
-                                platform::files::kCreateFolder, folder);
-    return folder + "/VistrelXXX.component";
-}
-
-std::vector<uint8_t> Pattern(uint32_t counter) {
-    std::vector<uint8_t> frame(kFrameBytes);
-    TestPattern::Draw(frame.data(), SharedCamera::kFrameWidth, SharedCamera::kFrameHeight,
-                      SharedCamera::kFrameRowBytes, counter);
-    return frame;
-}
-
-uint32_t Counter(const uint8_t* frame) {
-    return TestPattern::ReadCounter(frame, SharedCamera::kFrameWidth, SharedCamera::kFrameRowBytes);
-}
-
-// The frames of a raw file, each exactly the pattern of the counter it shows, counters never
-// going back.
-void ExpectPatternFrames(const std::string& bytes, size_t count) {
+// The frames of a raw file, each exactly the pattern of the counter it shows (converted by
+// `convert`), counters never going back.
+void ExpectPatternFrames(const std::string& bytes, size_t count,
+                         const std::function<void(std::vector<uint8_t>&)>& convert = {}) {
     ASSERT_EQ(bytes.size(), count * kFrameBytes);
     uint32_t previous = 0;
     for (size_t i = 0; i < count; ++i) {
-        const auto* frame = reinterpret_cast<const uint8_t*>(bytes.data()) + i * kFrameBytes;
-        const uint32_t counter = Counter(frame);
-        EXPECT_EQ(std::memcmp(frame, Pattern(counter).data(), kFrameBytes), 0)
-            << "frame " << i << " is not the pattern of counter " << counter;
+        std::vector<uint8_t> frame(bytes.begin() + i * kFrameBytes,
+                                   bytes.begin() + (i + 1) * kFrameBytes);
+        if (convert) convert(frame);
+        const uint32_t counter = Counter(frame.data());
+        EXPECT_TRUE(frame == Pattern(counter)) << "frame " << i << " is not pattern " << counter;
         EXPECT_GE(counter, previous) << "frame " << i;
         previous = counter;
     }
@@ -105,10 +59,9 @@ void ExpectPatternFrames(const std::string& bytes, size_t count) {
 class VistrelSrc : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::unlink(RegionPath().c_str());
-        std::filesystem::remove(UserDigitizerLink());
+        ASSERT_TOOL(GST_LAUNCH, "gst-launch-1.0");
+        binding::RemoveChannel();
     }
-
     void TearDown() override {
         if (!mPublisher) return;
         mPublisher->Kill(SIGTERM);
@@ -117,36 +70,21 @@ protected:
     }
 
     // What an install does: the digitizer's bundle in a component folder.
-    static void LinkDigitizer() {
-        std::filesystem::create_directory_symlink(StagePath("share/vistrel/VistrelXXX.component"),
-                                                  UserDigitizerLink());
-    }
+    static void LinkDigitizer() { binding::LinkComponent("VistrelXXX"); }
 
     // A broadcast at 30 frames a second in another process, once its first frame is out.
     void StartBroadcast() {
         mPublisher = std::make_unique<testsupport::Child>([] {
-            return testsupport::Exec({kPublisher, "publish", "--fps", "30", "--seconds", "6"});
+            return testsupport::Exec(broadcast::PublishCommand({"--fps", "30", "--seconds", "6"}));
         });
+        const auto published = [] {
+            const uint32_t tag = binding::RegionWord(binding::kTagOffset);
+            return tag == SharedCamera::kBufferTag0 || tag == SharedCamera::kBufferTag1;
+        };
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (CurrentBufferTag() == 0 && std::chrono::steady_clock::now() < deadline)
+        while (!published() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_NE(CurrentBufferTag(), 0u) << "the broadcast published no frame";
-    }
-
-    static void Publish(std::vector<std::string> options) {
-        options.insert(options.begin(), {kPublisher, "publish"});
-        const ProcessResult publish = testsupport::RunProcess(options);
-        ASSERT_EQ(publish.exitCode, 0) << publish.out << publish.err;
-    }
-
-    // The pipeline does not start, and the element says why in the user's words.
-    static void ExpectRefusal(const std::string& words, std::vector<std::string> env = {}) {
-        const ProcessResult run = Launch({"vistrelsrc", "num-buffers=1", "!", "fakesink"}, env);
-        EXPECT_NE(run.exitCode, 0);
-        EXPECT_NE(run.err.find("vistrelsrc0: " + words), std::string::npos) << run.err;
-#ifdef VISTREL_PRELOAD_ASAN
-        EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
-#endif
+        ASSERT_TRUE(published()) << "the broadcast published no frame";
     }
 
     testsupport::TempFolder folder;
@@ -155,34 +93,22 @@ private:
     std::unique_ptr<testsupport::Child> mPublisher;
 };
 
-TEST_F(VistrelSrc, FramesOfARunningBroadcastArriveExactlyAsPublished) {
+TEST_F(VistrelSrc, FramesOfARunningBroadcastArriveExactlyAsPublishedAndConvertAsARGB) {
     LinkDigitizer();
     StartBroadcast();
-    const std::string raw = folder / "frames.raw";
-    const ProcessResult run =
-        Launch({"vistrelsrc", "num-buffers=3", "!", "filesink", "location=" + raw});
+    const std::string raw = folder / "frames.raw", rgba = folder / "rgba.raw";
+    ProcessResult run = Launch({"vistrelsrc", "num-buffers=3", "!", "filesink", "location=" + raw});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ExpectPatternFrames(testsupport::ReadFile(raw), 3);
-}
 
-TEST_F(VistrelSrc, ConvertedAndEncodedFrameDecodesToThePattern) {
-    LinkDigitizer();
-    StartBroadcast();
-    const std::string png = folder / "frame.png";
-    const ProcessResult run = Launch({"vistrelsrc", "num-buffers=1", "!", "videoconvert", "!",
-                                      "pngenc", "!", "filesink", "location=" + png});
+    // Converted by GStreamer as the ARGB its caps announce, the frame is the pattern still.
+    run = Launch({"vistrelsrc", "num-buffers=1", "!", "videoconvert", "!",
+                  "video/x-raw,format=RGBA", "!", "filesink", "location=" + rgba});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, png.c_str())) << image.message;
-    ASSERT_EQ(image.width, 640u);
-    ASSERT_EQ(image.height, 480u);
-    image.format = PNG_FORMAT_ARGB;
-    std::vector<uint8_t> argb(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, argb.data(), 0, nullptr)) << image.message;
-    EXPECT_TRUE(argb == Pattern(Counter(argb.data())))
-        << "the picture is not the pattern of counter " << Counter(argb.data());
+    ExpectPatternFrames(testsupport::ReadFile(rgba), 1, [](std::vector<uint8_t>& frame) {
+        for (size_t i = 0; i < frame.size(); i += 4)
+            std::rotate(&frame[i], &frame[i + 3], &frame[i + 4]);
+    });
 }
 
 // filesink keeps the last buffer it got, and with it the lock of the newest shared frame: after
@@ -196,8 +122,8 @@ TEST_F(VistrelSrc, AFinishedBroadcastKeepsShowingItsLastFrame) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string bytes = testsupport::ReadFile(raw);
     ExpectPatternFrames(bytes, 4);
-    for (size_t i = 0; i < 4 && bytes.size() == 4 * kFrameBytes; ++i)
-        EXPECT_EQ(Counter(reinterpret_cast<const uint8_t*>(bytes.data()) + i * kFrameBytes), 1u);
+    EXPECT_EQ(Counter(reinterpret_cast<const uint8_t*>(bytes.data()) + bytes.size() - kFrameBytes),
+              1u);
 }
 
 // An application may keep a buffer after its pipeline stopped: the frame stays valid, and the
@@ -206,41 +132,48 @@ TEST_F(VistrelSrc, ABufferKeptPastStopStaysValidUntilFreed) {
     LinkDigitizer();
     Publish({"--frames", "1"});
     const ProcessResult run = testsupport::RunProcess(
-        {VISTREL_HOLD_PROBE,
-         StagePath("share/vistrel/VistrelXXX.component/Contents/Linux/x86_64/VistrelXXX.so")},
-        GstEnvironment());
+        {VISTREL_HOLD_PROBE, binding::BundleObject("VistrelXXX")}, GstEnvironment());
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(run.out, "loaded-after-stop=1\ncounter=0 intact=1\nloaded-after-free=0\n");
 }
 
-TEST_F(VistrelSrc, WithoutTheComponentItSaysNoCameraIsInstalled) {
-    for (const char* folder : {"/usr/local/lib/vistrel/components", "/usr/lib/vistrel/components"})
-        if (testsupport::Exists(std::string(folder) + "/VistrelXXX.component"))
-            GTEST_SKIP() << "this machine has the camera installed in " << folder;
-    Publish({"--frames", "1"});
-    ExpectRefusal("No Vistrel camera is installed");
-}
-
-TEST_F(VistrelSrc, WithoutABroadcastItSaysSo) {
-    LinkDigitizer();
-    ExpectRefusal("No Vistrel broadcast has created the camera yet");
-}
-
-TEST_F(VistrelSrc, RefusedConnectionsAreToldAsSwitchedOff) {
-    LinkDigitizer();
-    Publish({"--deny-connections", "--frames", "1"});
-    ExpectRefusal("Camera connections are switched off in Vistrel");
-}
-
-TEST_F(VistrelSrc, ARefusedProgramIsToldSo) {
-    LinkDigitizer();
-    Publish({"--frames", "1"});
-    // Too old a system for the digitizer, while the broadcast allows connections.
-    ExpectRefusal("This program is not allowed to use the Vistrel camera",
-                  {"VISTREL_SYSTEM_VERSION=0x1030"});
+// The pipeline does not start, and the element says why in the user's words.
+TEST_F(VistrelSrc, ACameraThatCannotStartSaysWhy) {
+    const struct {
+        bool linked;
+        std::vector<std::string> publish; // no broadcast when empty
+        std::vector<std::string> environment;
+        const char* words;
+    } cases[] = {
+        {false, {"--frames", "1"}, {}, "No Vistrel camera is installed"},
+        {true, {}, {}, "No Vistrel broadcast has created the camera yet"},
+        {true,
+         {"--deny-connections", "--frames", "1"},
+         {},
+         "Camera connections are switched off in Vistrel"},
+        {true,
+         {"--frames", "1"},
+         {"VISTREL_SYSTEM_VERSION=0x1030"},
+         "This program is not allowed to use the Vistrel camera"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        binding::RemoveChannel();
+        if (c.linked) LinkDigitizer();
+        if (!c.publish.empty()) Publish(c.publish);
+        const ProcessResult run =
+            Launch({"vistrelsrc", "num-buffers=1", "!", "fakesink"}, c.environment);
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_NE(run.err.find(std::string("vistrelsrc0: ") + c.words), std::string::npos)
+            << run.err;
+#ifdef VISTREL_PRELOAD_ASAN
+        EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+#endif
+    }
 }
 
 TEST(VistrelSrcInspect, ShowsTheElementWithItsCaps) {
+    ASSERT_TOOL(GST_INSPECT, "gst-inspect-1.0");
     const ProcessResult run =
         testsupport::RunProcess({GST_INSPECT, "vistrelsrc"}, GstEnvironment());
     ASSERT_EQ(run.exitCode, 0) << run.err;

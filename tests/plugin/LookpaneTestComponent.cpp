@@ -45,15 +45,13 @@ bool Fill(tagSHARED_CAMERA_BUFFER* record, void* frame, int rowBytes, int size, 
 
 } // namespace
 
-LOOKPANE_EXPORT bool __public_fn_(tagSHARED_CAMERA_CONTROL*) {
-    return false;
-}
-LOOKPANE_EXPORT bool __public_fn0(int, tagSHARED_CAMERA_BUFFER*) {
-    return false;
-}
-LOOKPANE_EXPORT bool __public_fn1(void*) {
-    return false;
-}
+// A reader's component: the writer's entry points answer false.
+// clang-format off
+LOOKPANE_EXPORT bool __public_fn_(tagSHARED_CAMERA_CONTROL*) { return false; }
+LOOKPANE_EXPORT bool __public_fn0(int, tagSHARED_CAMERA_BUFFER*) { return false; }
+LOOKPANE_EXPORT bool __public_fn1(void*) { return false; }
+LOOKPANE_EXPORT bool __public_fn3(void*) { return false; }
+// clang-format on
 
 LOOKPANE_EXPORT bool __public_fn2(tagSHARED_CAMERA_BUFFER* record) {
     if (!record || record->sizeofSHARED_CAMERA_BUFFER != sizeof *record) return false;
@@ -75,10 +73,6 @@ LOOKPANE_EXPORT bool __public_fn2(tagSHARED_CAMERA_BUFFER* record) {
         record->frameBufferPtr = nullptr;
         return false;
     }
-    return false;
-}
-
-LOOKPANE_EXPORT bool __public_fn3(void*) {
     return false;
 }
 

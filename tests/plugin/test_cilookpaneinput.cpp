@@ -1,11 +1,16 @@
-// The filter over this system's own channel: VistrelX64 in the user's component folder and
-// frames published by vistrel-channel in another process.
-#include "tests/plugin/PlugInTestSupport.h"
+// The filter as hosts load it, over a component of the other maker's name (the test component
+// LookpaneXXX), which the plug-in prefers to this system's own VistrelX64 (installed too). By
+// default LookpaneXXX forwards to VistrelX64 and so serves the frames vistrel-channel publishes
+// in another process; its other modes serve 2vuy frames, frames only a copy can take, and records
+// the filter must refuse.
+#include "tests/plugin/LookpaneTestFrames.h"
 #include "tests/support/ComponentBinding.h"
+#include "tests/support/PlugInHost.h"
 
-#include <gtest/gtest.h>
+#include <dlfcn.h>
 
 using namespace plugintest;
+using namespace lookpane_test;
 
 namespace {
 
@@ -14,33 +19,52 @@ protected:
     static void SetUpTestSuite() {
         binding::RemoveChannel();
         LinkPlugIn();
+        LinkComponent(LOOKPANE_TEST_BUNDLE, "LookpaneXXX.component");
         binding::LinkComponent();
+        ::setenv("LOOKPANE_TEST_FORWARD", binding::BundleObject("VistrelX64").c_str(), 1);
+        sClassLog = testsupport::CaptureStandardError([] { MakeFilter(); });
     }
+
+    template <typename Function> static Function Export(const char* name) {
+        void* handle = ::dlopen(LOOKPANE_TEST_OBJECT, RTLD_NOW | RTLD_NOLOAD);
+        if (handle) ::dlclose(handle); // the plug-in keeps it loaded
+        return handle ? reinterpret_cast<Function>(::dlsym(handle, name)) : nullptr;
+    }
+    // The request under a mode, with the lock and unlock calls it made.
+    std::shared_ptr<CIImage> Request(const char* mode) {
+        testsupport::ScopedEnv env("LOOKPANE_TEST_MODE", mode);
+        const auto stats = Export<LockStatsFn>("LookpaneTest_LockStats");
+        const LockStats before = stats ? stats() : LockStats{};
+        auto image = filter->outputImage();
+        locks = stats ? stats().locks - before.locks : ~0ull;
+        unlocks = stats ? stats().unlocks - before.unlocks : ~0ull;
+        return image;
+    }
+
+    static inline std::string sClassLog; // the plug-in's first reader names its host
+    std::shared_ptr<CIFilter> filter = MakeFilter();
+    uint64_t locks = 0, unlocks = 0;
 };
 
 TEST_F(CILookpaneInputTest, WhileNothingBroadcastsEveryRequestGivesThePlaceholder) {
-    std::shared_ptr<CIFilter> filter;
-    const std::string classLog = testsupport::CaptureStandardError([&] { filter = MakeFilter(); });
-    ASSERT_NE(filter, nullptr);
-    EXPECT_NE(classLog.find("] __LP64__ CILookpaneInput test_cilookpaneinput\n"), std::string::npos)
-        << classLog;
+    EXPECT_NE(sClassLog.find("] __LP64__ CILookpaneInput test_cilookpaneinput\n"),
+              std::string::npos)
+        << sClassLog;
     // Readers made later log nothing while there is no frame.
     EXPECT_EQ(testsupport::CaptureStandardError([] { MakeFilter(); }), "");
-
-    const auto placeholder = filter->outputImage();
+    const auto placeholder = Request(nullptr);
     ASSERT_NE(placeholder, nullptr);
     EXPECT_EQ(RenderARGB(*placeholder), PlaceholderARGB());
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(filter->outputImage(), placeholder) << "request " << i;
+    EXPECT_EQ(Request(nullptr), placeholder);
+    EXPECT_EQ(locks + unlocks, 0u) << "nothing to lock without a frame";
 }
 
 TEST_F(CILookpaneInputTest, ThenTheNewestFrameAndAfterTheBroadcastThatSameFrame) {
-    auto filter = MakeFilter();
     Publish({"--frames", "2", "--fps", "100", "--no-install"});
-    const auto frame = filter->outputImage();
+    const auto frame = Request(nullptr);
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(RenderARGB(*frame) == Pattern(1)) << "not the last published frame";
-
+    EXPECT_TRUE(locks == 1 && unlocks == 1) << locks << " " << unlocks;
     // A reader made while there is a frame says what it found.
     const std::string log = testsupport::CaptureStandardError([] { MakeFilter(); });
     EXPECT_NE(log.find("] __LP64__ CILookpaneInput (640,480) rowBytes:2560\n"), std::string::npos)
@@ -50,26 +74,43 @@ TEST_F(CILookpaneInputTest, ThenTheNewestFrameAndAfterTheBroadcastThatSameFrame)
     auto writer = binding::Component();
     ASSERT_TRUE(writer.Load(binding::BundleObject("VistrelX64")));
     ASSERT_TRUE(writer.fn1(nullptr));
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(filter->outputImage(), frame) << "request " << i;
-        EXPECT_TRUE(RenderARGB(*frame) == Pattern(1));
+    EXPECT_EQ(Request(nullptr), frame);
+    EXPECT_TRUE(RenderARGB(*frame) == Pattern(1));
+}
+
+TEST_F(CILookpaneInputTest, RecordsWithoutUsableMemoryGiveThePlaceholderUnlocked) {
+    for (const char* mode : {"null", "none", "oversize"}) {
+        const auto image = Request(mode);
+        ASSERT_NE(image, nullptr) << mode;
+        EXPECT_EQ(RenderARGB(*image), PlaceholderARGB()) << mode;
+        EXPECT_EQ(locks + unlocks, 0u) << mode;
     }
 }
 
-TEST_F(CILookpaneInputTest, TheRegionOfInterestIsTheRequestedRectangle) {
-    auto filter = MakeFilter();
-    for (const CGRect rect : {CGRectMake(0, 0, 640, 480), CGRectMake(-3.5, 7.25, 1, 0),
-                              CGRectMake(1e6, -1e6, 0.5, 12345.75)}) {
-        const CGRect region = filter->regionOf_destRect_userInfo(0, rect, nullptr);
-        EXPECT_EQ(region.origin.x, rect.origin.x);
-        EXPECT_EQ(region.origin.y, rect.origin.y);
-        EXPECT_EQ(region.size.width, rect.size.width);
-        EXPECT_EQ(region.size.height, rect.size.height);
-    }
+TEST_F(CILookpaneInputTest, A2vuyFrameIsConvertedThroughThe2vuyDecoderWithoutLocking) {
+    const auto image = Request("2vuy");
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(locks + unlocks, 0u);
+    EXPECT_TRUE(RenderARGB(*image) == Decoded2vuy());
 }
 
+TEST_F(CILookpaneInputTest, AFrameNoPixelBufferTakesIsCopiedUnderTheLock) {
+    const auto image = Request("argb-other");
+    ASSERT_NE(image, nullptr);
+    EXPECT_TRUE(locks == 1 && unlocks == 1) << locks << " " << unlocks;
+    std::vector<uint8_t> expected(kWidth * kHeight * 4);
+    DrawARGB(expected.data(), 0);
+    // A copy: what the component writes afterwards does not show.
+    auto frame = Export<ARGBFrameFn>("LookpaneTest_ARGBFrame");
+    ASSERT_NE(frame, nullptr);
+    DrawARGB(frame(), 99);
+    EXPECT_TRUE(RenderARGB(*image) == expected);
+    // Without a frame afterwards, the filter keeps that image.
+    EXPECT_EQ(Request("none"), image);
+}
+
+// Hosts find the filter's one input by these words.
 TEST_F(CILookpaneInputTest, TheOnlyInputIsTheClockADistanceUpToOneThousandMillion) {
-    auto filter = MakeFilter();
     const CIAttributeDictionary expected = {{"inputClock",
                                              {{"CIAttributeType", "CIAttributeTypeDistance"},
                                               {"CIAttributeDefault", 0.0},

@@ -2,13 +2,10 @@
 // without the buffer's lock: a frame held by another process still comes back, and nothing is
 // unlocked that was not locked.
 #include "channel/SharedSemaphore.h"
-#include "tests/plugin/PlugInTestSupport.h"
 #include "tests/support/ComponentBinding.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/PlugInHost.h"
 
 #include <chrono>
-#include <fcntl.h>
 #include <future>
 #include <thread>
 
@@ -33,8 +30,6 @@ TEST(CILookpaneInputFinderTest, AFrameHeldByAnotherProcessComesBackWithoutLockin
     const char* held = binding::RegionWord(binding::kTagOffset) == SharedCamera::kBufferTag1
                            ? SharedCamera::kSemaphoreName1
                            : SharedCamera::kSemaphoreName0;
-    ASSERT_EQ(SemaphoreValue(held), 1);
-
     testsupport::Child holder([] {
         return testsupport::Exec(
             {testsupport::StagePath("bin/vistrel-channel"), "read", "--hold", "3"});
@@ -56,7 +51,6 @@ TEST(CILookpaneInputFinderTest, AFrameHeldByAnotherProcessComesBackWithoutLockin
     ASSERT_NE(image, nullptr);
     EXPECT_TRUE(RenderARGB(*image) == Pattern(0));
     EXPECT_EQ(SemaphoreValue(held), 0) << "the filter unlocked a buffer it did not lock";
-
     ASSERT_TRUE(holder.Wait());
     EXPECT_EQ(holder.exitCode, 0) << holder.out << holder.err;
     EXPECT_EQ(SemaphoreValue(held), 1);

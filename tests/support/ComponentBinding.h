@@ -80,16 +80,17 @@ inline uint32_t RegionWord(size_t offset) {
 constexpr size_t kTagOffset = offsetof(SharedCamera::Region, currentBufferTag);
 constexpr size_t kAllowanceOffset = offsetof(SharedCamera::Region, allowedConnections);
 
-inline std::string UserLink() {
-    return std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/components/VistrelX64.component";
+inline std::string UserLink(const std::string& name = "VistrelX64") {
+    return std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/components/" + name + ".component";
 }
-inline std::string StagedBundle() {
-    return std::filesystem::canonical(testsupport::StagePath("share/vistrel/VistrelX64.component"));
+inline std::string StagedBundle(const std::string& name = "VistrelX64") {
+    return std::filesystem::canonical(
+        testsupport::StagePath("share/vistrel/" + name + ".component"));
 }
-// Installs the component for this user by hand.
-inline void LinkComponent() {
-    std::filesystem::create_directories(std::filesystem::path(UserLink()).parent_path());
-    std::filesystem::create_symlink(StagedBundle(), UserLink());
+// Installs a staged component for this user by hand.
+inline void LinkComponent(const std::string& name = "VistrelX64") {
+    std::filesystem::create_directories(std::filesystem::path(UserLink(name)).parent_path());
+    std::filesystem::create_symlink(StagedBundle(name), UserLink(name));
 }
 
 // Forgets the channel and the user's components, as on a fresh machine.

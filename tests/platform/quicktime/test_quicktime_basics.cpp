@@ -37,18 +37,18 @@ TEST(Handles, ResizingKeepsTheContentsAndALockedHandleCannotMove) {
 }
 
 TEST(FixedPoint, RoundingAndSaturation) {
-    EXPECT_EQ(FixRatio(1, 3), 0x5555);
-    EXPECT_EQ(FixRatio(-1, 2), -0x8000);
-    EXPECT_EQ(FixRatio(1, 0), 0x7FFFFFFF);
-    EXPECT_EQ(FixDiv(-0x10000, 0), -0x7FFFFFFF);
-    EXPECT_EQ(FixDiv(30, 0x3D0000), 0); // raw 30 over 61.0: no whole tick per frame
-    EXPECT_EQ(FixMul(0x7FFF0000, 0x20000), 0x7FFFFFFF);
-    EXPECT_EQ(Long2Fix(40000), 0x7FFFFFFF);
-    // Halves round away from zero.
-    EXPECT_EQ(Fix2Long(0x18000), 2);
-    EXPECT_EQ(Fix2Long(0x17FFF), 1);
-    EXPECT_EQ(Fix2Long(-0x18000), -2);
-    EXPECT_EQ(FixRound(0x1DF852), 30);
+    for (auto [value, expected] : {std::pair<long, long>{FixRatio(1, 3), 0x5555},
+                                   {FixRatio(-1, 2), -0x8000},
+                                   {FixRatio(1, 0), 0x7FFFFFFF},
+                                   {FixDiv(-0x10000, 0), -0x7FFFFFFF},
+                                   {FixDiv(30, 0x3D0000), 0}, // no whole tick per frame at 61.0
+                                   {FixMul(0x7FFF0000, 0x20000), 0x7FFFFFFF},
+                                   {Long2Fix(40000), 0x7FFFFFFF},
+                                   {Fix2Long(0x18000), 2}, // halves round away from zero
+                                   {Fix2Long(0x17FFF), 1},
+                                   {Fix2Long(-0x18000), -2},
+                                   {FixRound(0x1DF852), 30}})
+        EXPECT_EQ(value, expected);
 }
 
 // The encoded size lives beside a description's 86 bytes, with its own handle.
@@ -62,75 +62,57 @@ TEST(ImageDescriptions, EncodedSizeIsKeptPerHandleAndGoesWithIt) {
         return err ? err : value;
     };
     const SInt32 ninety = 90;
-    ASSERT_EQ(ICMImageDescriptionSetProperty(desc, kQTPropertyClass_ImageDescription,
-                                             kICMImageDescriptionPropertyID_EncodedHeight,
+    const auto height = kICMImageDescriptionPropertyID_EncodedHeight;
+    ASSERT_EQ(ICMImageDescriptionSetProperty(desc, kQTPropertyClass_ImageDescription, height,
                                              sizeof ninety, &ninety),
               noErr);
-    EXPECT_EQ(get(desc, kICMImageDescriptionPropertyID_EncodedHeight), 90);
-    EXPECT_EQ(get(other, kICMImageDescriptionPropertyID_EncodedHeight), 0);
+    EXPECT_TRUE(get(desc, height) == 90 && get(other, height) == 0);
     EXPECT_EQ(get(desc, FourCC("none")), kQTPropertyNotSupportedErr);
     DisposeHandle(reinterpret_cast<Handle>(desc));
     DisposeHandle(reinterpret_cast<Handle>(other));
-    EXPECT_EQ(get(desc, kICMImageDescriptionPropertyID_EncodedHeight), paramErr);
+    EXPECT_EQ(get(desc, height), paramErr);
 }
 
 constexpr int64_t kSecond = 1000000000;
 std::atomic<int64_t> sNow{0};
 
-class TimeBases : public ::testing::Test {
-protected:
-    void SetUp() override {
-        sNow = 1000 * kSecond;
-        mPrevious = InstallTimeBaseClock([] { return sNow.load(); });
-        tb = NewTimeBase();
+// Each step sets a value and scale (when the scale is not 0), then a rate, lets the clock run,
+// and reads the time at a scale.
+TEST(TimeBases, TheTimeGoesOnAtTheRateFromWhereItIsRoundingDown) {
+    sNow = 1000 * kSecond;
+    const TimeBaseClockProc previous = InstallTimeBaseClock([] { return sNow.load(); });
+    const TimeBase tb = NewTimeBase();
+    const struct {
+        TimeValue value;
+        TimeScale scale;
+        Fixed rate;
+        int64_t run;
+        TimeScale readScale;
+        TimeValue expected;
+    } steps[] = {
+        {0, 0, 0, 5 * kSecond, 600, 0}, // a new time base is stopped
+        {0, 0, 0x10000, 1500000000, 30, 45},
+        {0, 0, 0x20000, kSecond / 2, 1000, 2500},
+        {0, 0, -0x10000, kSecond / 4, 1000, 2250},
+        {0, 0, 0, 10 * kSecond, 1000, 2250},
+        // 10/30 s is no whole number of nanoseconds; it must still read back as 10.
+        {10, 30, 0x10000, kSecond / 30, 30, 10},
+        {0, 0, 0x10000, 1, 30, 11},
+        {-1, 1000, 0, 0, 30, -1},
+    };
+    for (const auto& step : steps) {
+        if (step.scale) SetTimeBaseValue(tb, step.value, step.scale);
+        SetTimeBaseRate(tb, step.rate);
+        sNow += step.run;
+        EXPECT_EQ(GetTimeBaseTime(tb, step.readScale, nullptr), step.expected) << step.expected;
     }
-    void TearDown() override {
-        DisposeTimeBase(tb);
-        InstallTimeBaseClock(mPrevious);
-    }
-    TimeValue At(TimeScale scale) { return GetTimeBaseTime(tb, scale, nullptr); }
-
-    TimeBase tb = nullptr;
-    TimeBaseClockProc mPrevious = nullptr;
-};
-
-TEST_F(TimeBases, TheTimeGoesOnAtTheRateFromWhereItIs) {
-    sNow += 5 * kSecond;
-    EXPECT_EQ(At(600), 0); // a new time base is stopped
-    SetTimeBaseRate(tb, 0x10000);
-    sNow += 1500000000;
-    EXPECT_EQ(At(30), 45);
-    SetTimeBaseRate(tb, 0x20000);
-    sNow += kSecond / 2;
-    EXPECT_EQ(At(1000), 2500);
-    SetTimeBaseRate(tb, -0x10000);
-    sNow += kSecond / 4;
-    EXPECT_EQ(At(1000), 2250);
-    SetTimeBaseRate(tb, 0);
-    sNow += 10 * kSecond;
-    EXPECT_EQ(At(1000), 2250);
-}
-
-TEST_F(TimeBases, ValuesRoundDownAndKeepTheirScaleAndLength) {
-    // 10/30 s is no whole number of nanoseconds; it must still read back as 10.
-    SetTimeBaseValue(tb, 10, 30);
-    SetTimeBaseRate(tb, 0x10000);
-    sNow += kSecond / 30;
-    EXPECT_EQ(At(30), 10);
-    sNow += 1;
-    EXPECT_EQ(At(30), 11);
-    SetTimeBaseValue(tb, -1, 1000);
-    SetTimeBaseRate(tb, 0);
-    EXPECT_EQ(At(30), -1);
-
+    // Past 32 bits the record keeps the whole value, its scale and its base.
     SetTimeBaseValue(tb, 0x7FFFFFFF, 1);
     SetTimeBaseRate(tb, 0x10000);
     sNow += 2 * kSecond;
     TimeRecord tr{};
     GetTimeBaseTime(tb, 1, &tr);
-    EXPECT_TRUE(tr.value.hi == 0 && tr.value.lo == 0x80000001u) << WideToInt64(tr.value);
-    EXPECT_TRUE(tr.scale == 1 && tr.base == tb);
-
+    EXPECT_TRUE(tr.value.hi == 0 && tr.value.lo == 0x80000001u && tr.scale == 1 && tr.base == tb);
     for (const auto& [value, from, to, expected] :
          {std::tuple<int64_t, TimeScale, TimeScale, int64_t>{1001, 600, 30, 50},
           {-1, 600, 30, -1},
@@ -139,6 +121,8 @@ TEST_F(TimeBases, ValuesRoundDownAndKeepTheirScaleAndLength) {
         ConvertTimeScale(&tr, to);
         EXPECT_EQ(WideToInt64(tr.value), expected) << value;
     }
+    DisposeTimeBase(tb);
+    InstallTimeBaseClock(previous);
 }
 
 } // namespace

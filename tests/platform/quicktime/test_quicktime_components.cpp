@@ -82,8 +82,8 @@ TEST(ComponentManager, InstancesAndTheirParameterBlocks) {
 
     const ComponentInstance second = OpenComponent(component);
     EXPECT_EQ(sSeen.countWhileOpening, 2);
-    EXPECT_EQ(CountComponentInstances(Component(second)),
-              2); // an instance stands for its component
+    // An instance stands for its component.
+    EXPECT_EQ(CountComponentInstances(Component(second)), 2);
     EXPECT_EQ(CloseComponent(first), noErr);
     EXPECT_EQ(CloseComponent(first), invalidComponentID);
     EXPECT_EQ(CallComponent(first, 1), badComponentInstance);
@@ -152,6 +152,7 @@ TEST(ComponentBundles, RegisteredByTheirInfoAndLoadedWhileTheyHaveInstances) {
     ComponentDescription cd{};
     ASSERT_EQ(GetComponentInfo(component, &cd, nullptr, nullptr, nullptr), noErr);
     EXPECT_TRUE(cd.componentSubType == FourCC("raw ") && cd.componentManufacturer == 0x41424344u);
+    EXPECT_EQ(GetComponentRefcon(component), 0);
     Str255 text;
     ASSERT_EQ(GetComponentIndString(component, text, 200, 2), noErr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(text + 1), text[0]), "second");
@@ -160,12 +161,13 @@ TEST(ComponentBundles, RegisteredByTheirInfoAndLoadedWhileTheyHaveInstances) {
     EXPECT_FALSE(IsLoaded(object));
     ComponentInstance ci = OpenComponent(component);
     EXPECT_TRUE(IsLoaded(object));
-    EXPECT_EQ(CallComponent(ci, 1), 1);
-    EXPECT_EQ(CallComponent(ci, 1), 2);
+    EXPECT_EQ(CallComponent(ci, 1) + CallComponent(ci, 1), 1 + 2);
+    SetComponentRefcon(Component(ci), 42);
     CloseComponent(ci);
     EXPECT_FALSE(IsLoaded(object));
-    ci = OpenComponent(component); // loaded afresh, its state started over
+    ci = OpenComponent(component); // loaded afresh, its state started over but for the refcon
     EXPECT_EQ(CallComponent(ci, 1), 1);
+    EXPECT_EQ(GetComponentRefcon(component), 42);
     CloseComponent(ci);
     testsupport::RemoveTree(Folder() + "/Probe.component");
     EXPECT_FALSE(FindNextComponent(nullptr, &looking));

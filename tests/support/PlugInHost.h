@@ -2,42 +2,37 @@
 
 // The filter reached as hosts reach it: the staged plug-in bundle linked into the user's
 // image-unit folder, loaded through the framework layer, the filter made by name.
-#include "channel/SharedCameraFormat.h"
 #include "platform/coreimage/CoreImage.h"
-#include "tests/support/TestSupport.h"
-#include "tools/vistrel-channel/TestPattern.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/Broadcast.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace plugintest {
 
 using namespace platform::coregraphics;
 using namespace platform::coreimage;
+using broadcast::Pattern;
+using broadcast::Publish;
 
 inline std::string UserFolder(const std::string& sub) {
     return std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/" + sub;
 }
 
-inline void Link(const std::string& target, const std::string& link) {
-    std::filesystem::create_directories(std::filesystem::path(link).parent_path());
-    std::filesystem::create_directory_symlink(std::filesystem::canonical(target), link);
+inline void LinkComponent(const std::string& bundle, const std::string& fileName) {
+    std::filesystem::create_directories(UserFolder("components"));
+    std::filesystem::create_directory_symlink(std::filesystem::canonical(bundle),
+                                              UserFolder("components/" + fileName));
 }
 
 inline const std::string kPlugInBundle =
     testsupport::StagePath("lib/vistrel/image-units/CILookpaneInput.plugin");
 
 inline void LinkPlugIn() {
-    Link(kPlugInBundle, UserFolder("image-units/CILookpaneInput.plugin"));
-}
-
-inline void LinkComponent(const std::string& bundle, const std::string& fileName) {
-    Link(bundle, UserFolder("components/" + fileName));
+    std::filesystem::create_directories(UserFolder("image-units"));
+    std::filesystem::create_directory_symlink(kPlugInBundle,
+                                              UserFolder("image-units/CILookpaneInput.plugin"));
 }
 
 // The plug-ins are loaded once per process, as a host does.
@@ -67,20 +62,6 @@ inline std::vector<uint8_t> PlaceholderARGB() {
         testsupport::ReadFile(kPlugInBundle + "/Contents/Resources/CILookpaneInput.png");
     auto image = CIImage::imageWithData(png.data(), png.size());
     return image ? RenderARGB(*image) : std::vector<uint8_t>();
-}
-
-inline std::vector<uint8_t> Pattern(uint32_t counter) {
-    std::vector<uint8_t> frame(SharedCamera::kFrameSizeBytes);
-    TestPattern::Draw(frame.data(), SharedCamera::kFrameWidth, SharedCamera::kFrameHeight,
-                      SharedCamera::kFrameRowBytes, counter);
-    return frame;
-}
-
-inline void Publish(const std::vector<std::string>& options) {
-    std::vector<std::string> argv = {testsupport::StagePath("bin/vistrel-channel"), "publish"};
-    argv.insert(argv.end(), options.begin(), options.end());
-    const testsupport::ProcessResult run = testsupport::RunProcess(argv);
-    if (run.exitCode != 0) ADD_FAILURE() << run.out << run.err;
 }
 
 } // namespace plugintest

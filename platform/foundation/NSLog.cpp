@@ -1,4 +1,4 @@
-#include "platform/coreimage/Console.h"
+#include "platform/foundation/NSLog.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -7,7 +7,7 @@
 
 extern char* program_invocation_short_name;
 
-namespace platform::coreimage {
+namespace platform::foundation {
 
 void NSLog(const char* format, ...) {
     char text[1024];
@@ -23,4 +23,4 @@ void NSLog(const char* format, ...) {
     std::fflush(stderr);
 }
 
-} // namespace platform::coreimage
+} // namespace platform::foundation

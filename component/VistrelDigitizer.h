@@ -1,0 +1,39 @@
+#pragma once
+
+// What the digitizer of VistrelXXX offers a host beyond the platform's digitizer interface. A host
+// includes this header and reaches the digitizer through the component manager only.
+//
+// - An open refused with paramErr leaves the reason as the component's refcon
+//   (GetComponentRefcon on the component): one of VistrelOpenRefusal. Every open sets it, to
+//   kVistrelOpenNotRefused when the digitizer opened.
+// - Selector 0x0100, VDIsCurrentFrameHeld(ci, &held): whether the buffer of the newest frame is
+//   locked right now, by this process or another, so that a frame request would wait for it.
+//   Nothing is locked or handed out. The digitizer's own selectors start at 0x0100, above the
+//   platform's (0x00 to 0x61), and VDIsCurrentFrameHeld is the only one.
+#include "platform/quicktime/QuickTimeVideoDigitizer.h"
+
+namespace vistrel_digitizer {
+
+using namespace platform::quicktime;
+
+// The component's description in its bundle's Info.ini.
+constexpr OSType kSubType = FourCC("Vstr");
+constexpr OSType kManufacturer = FourCC("Trnw");
+
+enum VistrelOpenRefusal : long {
+    kVistrelOpenNotRefused = 0,
+    kVistrelOpenHostExcluded = 1,      // this program is on the digitizer's exclusion list
+    kVistrelOpenSystemTooOld = 2,      // the system version is below 10.4
+    kVistrelOpenNoChannel = 3,         // no broadcast has created the camera region
+    kVistrelOpenChannelUnreadable = 4, // the region exists but does not open
+    kVistrelOpenConnectionsOff = 5,    // the broadcast allows no connection at all
+    kVistrelOpenNoMoreConnections = 6, // the broadcast allows fewer connections than are open
+};
+
+enum : int16_t { kVDIsCurrentFrameHeldSelect = 0x0100 };
+
+inline VideoDigitizerError VDIsCurrentFrameHeld(VideoDigitizerComponent ci, Boolean* held) {
+    return CallComponent(ci, kVDIsCurrentFrameHeldSelect, held);
+}
+
+} // namespace vistrel_digitizer

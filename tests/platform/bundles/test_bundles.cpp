@@ -1,0 +1,103 @@
+// Finding bundles in their folders, and the running program's own bundle.
+#include "platform/bundles/BundleFolders.h"
+#include "platform/bundles/PlatformMainBundle.h"
+#include "tests/support/TestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace platform::bundles;
+using testsupport::WriteFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Two folders of bundles in every shape a folder can hold, the first partly linking into the
+// second.
+TEST(BundleFolders, EveryBundleOnceInFolderAndNameOrderWithItsInfoWhenThatIsARegularFile) {
+    testsupport::TempFolder temp;
+    const std::string root = fs::canonical(temp.Path()), a = root + "/a", b = root + "/b";
+    for (const char* bundle :
+         {"a/Dir.component/Contents/Info.ini", "a/Fifo.component/Contents", "a/Two.component",
+          "a/Other.plugin", "a/.Hidden.component", "a/One.component/Contents",
+          "b/Real.component/Contents", "b/Zed.component"})
+        fs::create_directories(root + "/" + bundle);
+    WriteFile(a + "/One.component/Contents/Info.ini", "CFBundleIdentifier=one\n");
+    WriteFile(b + "/Real.component/Contents/Info.ini", "# real\n\nCFBundleIdentifier=real\n");
+    WriteFile(a + "/Plain.component", "a file, not a bundle");
+    ASSERT_EQ(::mkfifo((a + "/Fifo.component/Contents/Info.ini").c_str(), 0600), 0);
+    fs::create_directory_symlink(b + "/Real.component", a + "/Link.component");
+    fs::create_directory_symlink(root + "/nowhere", a + "/Dangling.component");
+
+    const struct {
+        const char* extension;
+        std::vector<std::string> expected; // path below the root, then the identifier or "-"
+    } cases[] = {
+        {"component",
+         {"a/Dir.component -", "a/Fifo.component -", "b/Real.component real", "a/One.component one",
+          "a/Two.component -", "b/Zed.component -"}},
+        {"",
+         {"a/Dir.component -", "a/Fifo.component -", "b/Real.component real", "a/One.component one",
+          "a/Other.plugin -", "a/Two.component -", "b/Zed.component -"}},
+        {"plugin", {"a/Other.plugin -"}},
+    };
+    for (const auto& c : cases) {
+        ::alarm(10); // a FIFO opened for reading would wait here for good
+        std::vector<std::string> found;
+        for (const FoundBundle& bundle : EnumerateBundles({a, root + "/missing", b}, c.extension))
+            found.push_back(bundle.path.substr(root.size() + 1) + " " +
+                            (bundle.hasInfo ? bundle.info.Value("CFBundleIdentifier") : "-"));
+        ::alarm(0);
+        EXPECT_EQ(found, c.expected) << c.extension;
+    }
+}
+
+TEST(BundleFolders, ComponentsAndImageUnitsAreSearchedInTheirOwnDomainOrder) {
+    using namespace platform::files;
+    EXPECT_EQ(kComponentSearch.domains, (std::array{kUserDomain, kSystemDomain, kLocalDomain}));
+    EXPECT_EQ(kImageUnitSearch.domains, (std::array{kUserDomain, kLocalDomain, kSystemDomain}));
+    testsupport::TempFolder temp;
+    testsupport::ScopedEnv data("XDG_DATA_HOME", temp.Path().c_str());
+    fs::create_directories(temp / "vistrel/image-units");
+    EXPECT_EQ(SearchFolders(kImageUnitSearch).front(), temp / "vistrel/image-units");
+    for (const std::string& folder : SearchFolders(kComponentSearch))
+        EXPECT_TRUE(fs::is_directory(folder)) << folder;
+}
+
+// <temp>/bin/host, an executable in an install tree, with share/host/Info.ini when info is given.
+MainBundle Host(const testsupport::TempFolder& temp, const char* info) {
+    fs::create_directories(temp / "bin");
+    fs::copy_file("/proc/self/exe", temp / "bin/host", fs::copy_options::skip_existing);
+    fs::create_directories(temp / "share/host/X.component");
+    fs::create_directories(temp / "share/vistrel/Y.component");
+    if (info) WriteFile(temp / "share/host/Info.ini", info);
+    return MainBundle::ForExecutable(temp / "bin/host");
+}
+
+TEST(MainBundle, AnInstallTreeTakesItsIdentifierAndResourcesFromShareAnyOtherIsBare) {
+    testsupport::TempFolder temp;
+    const std::string root = fs::canonical(temp.Path());
+    MainBundle bundle = Host(temp, "CFBundleIdentifier=COM.APPLE.ICHAT\nCFBundleExecutable=host\n");
+    EXPECT_TRUE(bundle.IsInstallTree());
+    EXPECT_EQ(bundle.Identifier(), "COM.APPLE.ICHAT");
+    EXPECT_EQ(bundle.ExecutableFolder(), root + "/bin");
+    EXPECT_EQ(bundle.ResourcePath("X", "component"), root + "/share/host/X.component");
+    EXPECT_EQ(bundle.ResourcePath("X", "plugin") + bundle.ResourcePath("Y", "component"), "");
+    // A Resources key names another program's folder.
+    bundle = Host(temp, "CFBundleIdentifier=COM.APPLE.ICHAT\nResources=../vistrel\n");
+    EXPECT_EQ(bundle.ResourcePath("Y", "component"), root + "/share/vistrel/Y.component");
+
+    fs::remove(temp / "share/host/Info.ini");
+    ASSERT_EQ(::mkfifo((temp / "share/host/Info.ini").c_str(), 0600), 0);
+    ::alarm(10);
+    bundle = Host(temp, nullptr); // a FIFO is no metadata
+    ::alarm(0);
+    EXPECT_FALSE(bundle.IsInstallTree());
+    EXPECT_EQ(bundle.Identifier(), "host");
+    EXPECT_EQ(bundle.ResourcesFolder() + bundle.ResourcePath("X", "component"), "");
+}
+
+} // namespace

@@ -1,0 +1,44 @@
+#pragma once
+
+// Broadcasts as the tests make them: vistrel-channel publishing its test pattern in another
+// process, and the pattern's frames to compare against.
+#include "channel/SharedCameraFormat.h"
+#include "tests/support/TestSupport.h"
+#include "tools/vistrel-channel/TestPattern.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace broadcast {
+
+inline std::vector<uint8_t> Pattern(uint32_t counter) {
+    std::vector<uint8_t> frame(SharedCamera::kFrameSizeBytes);
+    TestPattern::Draw(frame.data(), SharedCamera::kFrameWidth, SharedCamera::kFrameHeight,
+                      SharedCamera::kFrameRowBytes, counter);
+    return frame;
+}
+
+inline uint32_t Counter(const uint8_t* frame) {
+    return TestPattern::ReadCounter(frame, SharedCamera::kFrameWidth, SharedCamera::kFrameRowBytes);
+}
+
+inline std::vector<std::string> PublishCommand(const std::vector<std::string>& options) {
+    std::vector<std::string> argv = {testsupport::StagePath("bin/vistrel-channel"), "publish"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return argv;
+}
+
+// A broadcast run to its end.
+inline void Publish(const std::vector<std::string>& options) {
+    const testsupport::ProcessResult run = testsupport::RunProcess(PublishCommand(options));
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+}
+
+// A program the test runs that scripts/install-deps.sh installs: its absence is a failure.
+#define ASSERT_TOOL(path, name)                                                                    \
+    ASSERT_EQ(::access(path, X_OK), 0) << name " is missing: scripts/install-deps.sh installs it"
+
+} // namespace broadcast
