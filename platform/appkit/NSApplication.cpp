@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
@@ -192,41 +193,80 @@ int NSApplication::run() {
     return QApplication::exec();
 }
 
-int NSApplicationMain(
-    int argc, char** argv, const std::function<std::unique_ptr<NSApplication>()>& principalClass,
-    const std::function<std::unique_ptr<NSObject>(NSApplication&)>& loadMainInterface) {
-    QApplication qt(argc, argv);
+struct NSApplicationHost::Parts {
+    Parts(int& argc, char** argv) : qt(argc, argv) {}
+    QApplication qt;
+    std::unique_ptr<NSApplication> app;
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+};
+
+NSApplicationHost::NSApplicationHost(int& argc, char** argv, std::unique_ptr<NSApplication> app)
+    : mParts(std::make_unique<Parts>(argc, argv)) {
     QApplication::setQuitOnLastWindowClosed(false);
     NSUserDefaults::standardUserDefaults().setStore(
         SettingsFileStore(platform::bundles::MainBundle::Get().Identifier()));
-    std::unique_ptr<NSApplication> app = principalClass();
+    mParts->app = std::move(app);
     deferred::SetWaker([] {
         QMetaObject::invokeMethod(
             qApp, [] { deferred::RunDeferredCalls(); }, Qt::QueuedConnection);
     });
-
-    // Orderly ends from outside: signals, the session manager, a lost X connection.
-    if (::pipe2(sSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    NSApplication* application = mParts->app.get();
+    if (sSignalPipe[0] < 0 && ::pipe2(sSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         std::signal(SIGTERM, OnSignal);
         std::signal(SIGINT, OnSignal);
     }
-    QSocketNotifier signalNotifier(sSignalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated,
-                     [&] { app->terminate(nullptr); });
-    QObject::connect(&qt, &QGuiApplication::commitDataRequest, [&] { app->willTerminate(); });
-    QObject::connect(&qt, &QCoreApplication::aboutToQuit, [&] { app->willTerminate(); });
-    std::atexit(AtExit);
+    mParts->signalNotifier =
+        std::make_unique<QSocketNotifier>(sSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(mParts->signalNotifier.get(), &QSocketNotifier::activated, [application] {
+        char drained[16];
+        while (::read(sSignalPipe[0], drained, sizeof drained) > 0) {
+        }
+        application->terminate(nullptr);
+    });
+    QObject::connect(&mParts->qt, &QGuiApplication::commitDataRequest,
+                     [application] { application->willTerminate(); });
+    QObject::connect(&mParts->qt, &QCoreApplication::aboutToQuit,
+                     [application] { application->willTerminate(); });
+    static const bool sAtExit = std::atexit(AtExit) == 0;
+    (void)sAtExit;
+}
 
-    std::unique_ptr<NSObject> interface = loadMainInterface(*app);
-    QMetaObject::invokeMethod(
-        &qt, [&] { app->didFinishLaunching(); }, Qt::QueuedConnection);
-    const int result = app->run();
-    app->willTerminate();
-    interface.reset();
+NSApplicationHost::~NSApplicationHost() {
     deferred::SetWaker(nullptr);
-    app.reset();
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+    mParts->signalNotifier.reset();
+    mParts->app.reset();
+}
+
+NSApplication& NSApplicationHost::application() const {
+    return *mParts->app;
+}
+
+bool NSRunLoopRunUntil(double seconds, const std::function<bool()>& done) {
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer poll, limit;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done()) loop.quit();
+    });
+    QObject::connect(&limit, &QTimer::timeout, [&] { loop.quit(); });
+    poll.start(5);
+    limit.setSingleShot(true);
+    limit.start(int(seconds * 1000));
+    loop.exec();
+    return done();
+}
+
+int NSApplicationMain(
+    int argc, char** argv, const std::function<std::unique_ptr<NSApplication>()>& principalClass,
+    const std::function<std::unique_ptr<NSObject>(NSApplication&)>& loadMainInterface) {
+    NSApplicationHost host(argc, argv, principalClass());
+    NSApplication& app = host.application();
+    std::unique_ptr<NSObject> interface = loadMainInterface(app);
+    QMetaObject::invokeMethod(
+        qApp, [&app] { app.didFinishLaunching(); }, Qt::QueuedConnection);
+    const int result = app.run();
+    app.willTerminate();
+    interface.reset();
     return result;
 }
 

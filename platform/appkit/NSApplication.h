@@ -90,6 +90,25 @@ inline NSApplication* NSApp() {
     return NSApplication::sharedApplication();
 }
 
+// The toolkit's application and this layer's, with the user defaults of the main bundle's
+// identifier, the deferred calls and the orderly ends from outside (SIGTERM, SIGINT, the session
+// manager, a lost X connection) wired to applicationWillTerminate:. For a program's main or a test.
+class NSApplicationHost {
+public:
+    NSApplicationHost(int& argc, char** argv, std::unique_ptr<NSApplication> app);
+    ~NSApplicationHost();
+    NSApplicationHost(const NSApplicationHost&) = delete;
+    NSApplicationHost& operator=(const NSApplicationHost&) = delete;
+    NSApplication& application() const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> mParts;
+};
+
+// Runs the event loop until done() holds or the seconds are over; true when done.
+bool NSRunLoopRunUntil(double seconds, const std::function<bool()>& done);
+
 // Creates the application object, loads the main interface (whose returned object lives as long
 // as the event loop runs), tells the delegate the launch finished, and runs until terminate:.
 // The user defaults are those of the main bundle's identifier.
