@@ -13,8 +13,9 @@ int tagNSUISelectorGroup::SelectorCount() const {
 
 SEL tagNSUISelectorGroup::operator[](int selectorIndex) const {
     const int selectorCount = SelectorCount();
-    // clang-format off: the reports carry these expressions as written
-    if (!VERIFY(selectorCount > 0) || !VERIFY(selectorIndex < selectorCount)) return SEL();
+    // The reports carry these expressions as written.
+    // clang-format off
+    if (!VERIFY(selectorCount>0) || !VERIFY(selectorIndex<selectorCount)) return SEL();
     // clang-format on
     if (selectorIndex < 0) return SEL();
     return selectors[selectorIndex].selector;

@@ -3,6 +3,7 @@
 #include "app/shell/GrabberController.h"
 #include "app/shell/GrabberMenus.h"
 #include "app/shell/Product.h"
+#include "app/windows/GrabRegionWindowLayout.h"
 #include "app/windows/PDFSkinAboutBox.h"
 
 #include <algorithm>
@@ -10,10 +11,6 @@
 
 namespace {
 
-// The grabber's frame around its grab view: bars as thick as the corner handles, so that no
-// handle reaches into the grab view; the displays sit in the bottom bar.
-constexpr double kBar = 18;
-constexpr double kDisplayWidth = 96, kDisplayHeight = 14;
 constexpr NSSize kGrabViewSize{640, 480};
 
 struct Interface : NSObject {
@@ -30,12 +27,6 @@ struct Interface : NSObject {
     }
 };
 
-template <typename View> View* Add(NSView& parent, NSRect frame, NSUInteger autoresizing) {
-    auto view = std::make_unique<View>(frame);
-    view->setAutoresizingMask(autoresizing);
-    return static_cast<View*>(parent.addSubview(std::move(view)));
-}
-
 NSRect CentredFrame(NSSize size) {
     const std::optional<NSScreen> main = NSScreen::mainScreen();
     const NSRect screen = main ? main->frame() : NSMakeRect(0, 0, size.width, size.height);
@@ -44,56 +35,13 @@ NSRect CentredFrame(NSSize size) {
                       size.width, size.height);
 }
 
-std::unique_ptr<GrabRegionWindow> BuildGrabber() {
-    const NSSize grab{kGrabViewSize.width, kGrabViewSize.height};
-    const NSRect frame = CentredFrame(NSMakeSize(grab.width + 2 * kBar, grab.height + 2 * kBar));
-    auto w = NSAlphaWindowWithoutShadow::initWithContentRect<GrabRegionWindow>(
-        frame, NSBorderlessWindowMask, NSBackingStoreBuffered, false);
-    NSView& content = *w->contentView();
-    const double W = frame.size.width, H = frame.size.height, b = kBar;
-    w->mGrabTransparentView = Add<NSView>(content, NSMakeRect(b, b, W - 2 * b, H - 2 * b),
-                                          NSViewWidthSizable | NSViewHeightSizable);
-    w->mMoveTopBar = Add<GrabberMoveView>(content, NSMakeRect(b, H - b, W - 2 * b, b),
-                                          NSViewWidthSizable | NSViewMinYMargin);
-    w->mMoveBottomBar = Add<GrabberMoveView>(content, NSMakeRect(b, 0, W - 2 * b, b),
-                                             NSViewWidthSizable | NSViewMaxYMargin);
-    w->mMoveLeftBar = Add<GrabberMoveView>(content, NSMakeRect(0, b, b, H - 2 * b),
-                                           NSViewHeightSizable | NSViewMaxXMargin);
-    w->mMoveRightBar = Add<GrabberMoveView>(content, NSMakeRect(W - b, b, b, H - 2 * b),
-                                            NSViewHeightSizable | NSViewMinXMargin);
-    w->mSizeTopLeft = Add<GrabberResizeView>(content, NSMakeRect(0, H - b, b, b),
-                                             NSViewMinYMargin | NSViewMaxXMargin);
-    w->mSizeTopRight = Add<GrabberResizeView>(content, NSMakeRect(W - b, H - b, b, b),
-                                              NSViewMinYMargin | NSViewMinXMargin);
-    w->mSizeBottomLeft = Add<GrabberResizeView>(content, NSMakeRect(0, 0, b, b),
-                                                NSViewMaxYMargin | NSViewMaxXMargin);
-    w->mSizeBottomRight = Add<GrabberResizeView>(content, NSMakeRect(W - b, 0, b, b),
-                                                 NSViewMaxYMargin | NSViewMinXMargin);
-    const double y = (b - kDisplayHeight) / 2;
-    w->mDisplayView1 = Add<GrabberDisplaySizeView>(
-        *w->mMoveBottomBar, NSMakeRect(4, y, kDisplayWidth, kDisplayHeight), NSViewMaxXMargin);
-    w->mDisplayView2 = Add<GrabberDisplayOriginView>(
-        *w->mMoveBottomBar,
-        NSMakeRect(W - 2 * b - 4 - kDisplayWidth, y, kDisplayWidth, kDisplayHeight),
-        NSViewMinXMargin);
-    w->mDisplayView1->_grabberView = w->mDisplayView2->_grabberView = w->mGrabTransparentView;
-    for (GrabberMoveView* bar :
-         {w->mMoveTopBar, w->mMoveBottomBar, w->mMoveLeftBar, w->mMoveRightBar})
-        bar->awakeFromNib();
-    for (GrabberResizeView* corner :
-         {w->mSizeTopLeft, w->mSizeTopRight, w->mSizeBottomLeft, w->mSizeBottomRight})
-        corner->awakeFromNib();
-    w->setTitle(kProductName);
-    w->awakeFromNib();
-    return w;
-}
-
 } // namespace
 
 std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
     auto ui = std::make_unique<Interface>();
     ui->controller = std::make_unique<GrabberController>();
-    ui->grabber = BuildGrabber();
+    ui->grabber = BuildGrabRegionWindow(CentredFrame(GrabRegionWindowFrameSize(kGrabViewSize)));
+    ui->grabber->setTitle(kProductName);
     ui->menu = BuildGrabberMenu(*ui->controller, *ui->grabber);
     ui->about = std::make_unique<PDFSkinAboutBox>(
         CentredFrame(NSMakeSize(360, 200)), std::string(kProductName) + " " + kProductVersion);
