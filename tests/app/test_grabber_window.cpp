@@ -4,6 +4,7 @@
 #include "app/windows/GrabRegionWindowLayout.h"
 #include "platform/coregraphics/CoreGraphicsDisplays.h"
 #include "tests/support/AppKitServer.h"
+#include "tests/support/TestSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -222,6 +223,42 @@ TEST_F(GrabberWindow, GrabViewShowsTheScreenBelowAndPassesClicks) {
     EXPECT_EQ(below.Presses(3), 1);
     NSRunLoopRunUntil(0.3, [] { return false; });
     EXPECT_EQ(Frame(), start);
+}
+
+// Counts its ticks, and those that came while a drag's capture loop ran.
+struct TickCounter : NSObject {
+    TickCounter() {
+        addAction("tick:", [this](NSObject*) {
+            ++ticks;
+            capturing += NSApp()->isCapturing();
+            if (stopModalAt && ticks == stopModalAt) NSApp()->stopModal();
+        });
+    }
+    int ticks = 0, capturing = 0, stopModalAt = 0;
+};
+
+TEST_F(GrabberWindow, TimersFireDuringADragAndAModalPanel) {
+    TickCounter counter;
+    auto timer = NSTimer::scheduledTimerWithTimeInterval(0.02, &counter,
+                                                         NSSelectorFromString("tick:"), true);
+    // The pointer is held for half a second while xdotool runs beside the event loop.
+    const std::string x = std::to_string(start.x + 200), y = std::to_string(start.y + 9);
+    const std::string display = Display(), xdotool = XServer::ProgramPath("xdotool");
+    Child drag([&] {
+        ::setenv("DISPLAY", display.c_str(), 1);
+        return Exec({xdotool, "mousemove", x, y, "mousedown", "1", "sleep", "0.5", "mousemove",
+                     std::to_string(start.x + 230), y, "sleep", "0.3", "mouseup", "1"});
+    });
+    EXPECT_TRUE(NSRunLoopRunUntil(10, [&] { return drag.Wait(0) && !NSApp()->isCapturing(); }));
+    EXPECT_TRUE(SettlesAt(Moved(start, 30, 0))) << Describe(Frame());
+    EXPECT_GE(counter.capturing, 10) << counter.ticks << " ticks";
+
+    NSPanel panel(NSMakeRect(100, 100, 200, 100), NSTitledWindowMask, NSBackingStoreBuffered,
+                  false);
+    counter.stopModalAt = counter.ticks + 5;
+    NSApp()->runModalForWindow(&panel);
+    EXPECT_EQ(counter.ticks, counter.stopModalAt);
+    timer->invalidate();
 }
 
 } // namespace

@@ -109,6 +109,17 @@ TEST_F(VistrelProgram, FirstLaunchShowsTheGrabberAndMarksEachGroupsFirstEntry) {
         EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
 }
 
+TEST_F(VistrelProgram, ChoicesAreSavedWhenTheXSessionEnds) {
+    window = Launch();
+    ASSERT_NE(window, 0u) << (program ? program->err : "");
+    Menu({"Down", "Down", "Down", "Right", "Down", "Down", "Return"});
+    server.reset();
+    ASSERT_TRUE(program->Wait(20));
+    EXPECT_NE(Settings().find("GrabberConstrainGroup=selectGrabberConstrain4x3:"),
+              std::string::npos)
+        << Settings();
+}
+
 TEST_F(VistrelProgram, MenuChoicesComeBackAfterAnOrderlyQuit) {
     window = Launch();
     ASSERT_NE(window, 0u) << (program ? program->err : "");

@@ -1,0 +1,49 @@
+// The application kit's coordinates on a server whose main display does not start at the root
+// window's origin: frames are in points from the main display's bottom-left corner, y up.
+#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "tests/support/AppKitServer.h"
+
+using namespace testsupport;
+using namespace platform::appkit;
+
+namespace {
+
+using AppKitScreens = AppKitServerSuite<ScreenSize{1400, 900}>;
+
+TEST_F(AppKitScreens, FramesCountFromTheMainDisplaysBottomLeft) {
+    // Main display 800 x 600 at (200, 100) of the root; a second one to its right.
+    ASSERT_TRUE(SetMonitor(Display(), "MAIN", 200, 100, 800, 600, true, true));
+    ASSERT_TRUE(SetMonitor(Display(), "SIDE", 1000, 0, 400, 900, false, false));
+    const std::optional<NSScreen> main = NSScreen::mainScreen();
+    ASSERT_TRUE(main);
+    EXPECT_TRUE(NSEqualRects(main->frame(), NSMakeRect(0, 0, 800, 600)));
+    EXPECT_EQ(main->deviceDescription().at("NSScreenNumber"),
+              platform::coregraphics::CGMainDisplayID());
+    const std::vector<NSScreen> all = NSScreen::screens();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_TRUE(NSEqualRects(all[1].frame(), NSMakeRect(800, -200, 400, 900)));
+
+    const struct {
+        NSRect frame;
+        RootBox root;
+        size_t screen; // holding the greater part
+    } cases[] = {
+        {NSMakeRect(10, 20, 100, 50), {210, 630, 100, 50}, 0},
+        {NSMakeRect(700, 500, 300, 200), {900, 0, 300, 200}, 1},
+    };
+    for (const auto& c : cases) {
+        NSWindow window(c.frame, NSBorderlessWindowMask, NSBackingStoreBuffered, false);
+        window.orderFront(nullptr);
+        EXPECT_TRUE(NSRunLoopRunUntil(
+            5, [&] { return RootGeometry(Display(), uint32_t(window.windowNumber())) == c.root; }));
+        const std::optional<NSScreen> screen = window.screen();
+        ASSERT_TRUE(screen);
+        EXPECT_TRUE(NSEqualRects(screen->frame(), all[c.screen].frame()));
+        // A point in the window converts to the screen by the frame's origin.
+        const NSPoint p = window.convertBaseToScreen(NSMakePoint(3, 4));
+        EXPECT_EQ(p.x, c.frame.origin.x + 3);
+        EXPECT_EQ(p.y, c.frame.origin.y + 4);
+    }
+}
+
+} // namespace
