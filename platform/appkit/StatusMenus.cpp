@@ -3,6 +3,8 @@
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSEvent.h"
 #include "platform/appkit/NSScreen.h"
+#include "platform/appkit/NSWindow.h"
+#include "platform/appkit/QtHost.h"
 
 #include <QAction>
 #include <QMenu>
@@ -64,7 +66,8 @@ QIcon TrayPicture() {
 } // namespace
 
 void PopUpContextMenu(NSMenu& menu, const NSEvent& event) {
-    auto* shown = new QMenu;
+    // Owned by the window too, so that a menu still open when the program ends goes with it.
+    auto* shown = new QMenu(event.window() ? event.window()->widget() : nullptr);
     shown->setAttribute(Qt::WA_DeleteOnClose);
     Fill(*shown, menu);
     const screens::RootRect at = screens::ToRoot(NSRect{event.screenLocation(), NSMakeSize(0, 0)});

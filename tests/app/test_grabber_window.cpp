@@ -32,6 +32,8 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
         // Root y of the top edge: 768 - (200 + height).
         start = {200, 768 - 200 - int(frame.height), int(frame.width), int(frame.height)};
         ASSERT_TRUE(SettlesAt(start)) << Describe(Frame());
+        // The window manager has given it the focus before the pointer starts.
+        ASSERT_TRUE(NSRunLoopRunUntil(5, [&] { return window->isKeyWindow(); }));
     }
     void TearDown() override { window.reset(); }
 

@@ -60,16 +60,10 @@ struct VistrelProgram : ::testing::Test {
     // Opens the grabber's context menu on its top bar and types the keys into it.
     void Menu(const std::vector<std::string>& keys) {
         const RootBox frame = RootGeometry(server->Display(), window).value_or(RootBox{});
-        std::vector<std::string> args{"mousemove",
-                                      std::to_string(frame.x + frame.width / 2),
-                                      std::to_string(frame.y + kBar / 2),
-                                      "click",
-                                      "3",
-                                      "sleep",
-                                      "0.5",
-                                      "key",
-                                      "--delay",
-                                      "200"};
+        // Each step is given time: the menu and its submenus open on the program's next passes.
+        std::vector<std::string> args{"mousemove", std::to_string(frame.x + frame.width / 2),
+                                      std::to_string(frame.y + kBar / 2)};
+        args.insert(args.end(), {"click", "3", "sleep", "1", "key", "--delay", "250"});
         args.insert(args.end(), keys.begin(), keys.end());
         args.insert(args.end(), {"sleep", "0.3"});
         ASSERT_TRUE(Xdotool(server->Display(), args));
@@ -88,7 +82,7 @@ struct VistrelProgram : ::testing::Test {
 };
 
 bool Eventually(const std::function<bool()>& done) {
-    for (int i = 0; i < 100; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+    for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
         if (done()) return true;
     return false;
 }
