@@ -117,7 +117,7 @@ bool NSApplication::isActive() const {
 void NSApplication::activateIgnoringOtherApps(bool) {
     for (NSWindow* window : mWindows)
         if (window->isVisible() && window->canBecomeKeyWindow()) {
-            window->widget()->activateWindow();
+            window->widget()->requestKey();
             return;
         }
 }

@@ -76,7 +76,7 @@ void NSWindow::orderOut(NSObject*) {
 
 void NSWindow::makeKeyAndOrderFront(NSObject* sender) {
     orderFront(sender);
-    if (canBecomeKeyWindow()) mWidget->activateWindow();
+    if (canBecomeKeyWindow()) mWidget->requestKey();
 }
 
 bool NSWindow::isVisible() const {

@@ -5,10 +5,12 @@
 #include "platform/appkit/NSScreen.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSWindow.h"
+#include "platform/appkit/X11Window.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QWindow>
 
 namespace platform::appkit::host {
 
@@ -89,8 +91,30 @@ void WindowWidget::keyPressEvent(QKeyEvent* e) {
         NSEvent::keyEvent(NSKeyDown, Characters(*e), Modifiers(e->modifiers()), &mWindow));
 }
 
+void WindowWidget::requestKey() {
+    mWantsKey = !isActiveWindow();
+    if (QWindow* handle = windowHandle()) {
+        handle->removeEventFilter(this);
+        handle->installEventFilter(this);
+    }
+    activateWindow();
+    x11::Activate(this);
+}
+
+bool WindowWidget::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::Expose && mWantsKey && windowHandle() && windowHandle()->isExposed()) {
+        mWantsKey = false;
+        activateWindow();
+        x11::Activate(this);
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
 void WindowWidget::changeEvent(QEvent* e) {
-    if (e->type() == QEvent::ActivationChange) mWindow.becameKey(isActiveWindow());
+    if (e->type() == QEvent::ActivationChange) {
+        if (isActiveWindow()) mWantsKey = false;
+        mWindow.becameKey(isActiveWindow());
+    }
     QWidget::changeEvent(e);
 }
 

@@ -28,15 +28,20 @@ private:
 class WindowWidget : public QWidget {
 public:
     WindowWidget(NSWindow& window, Qt::WindowFlags flags);
+    // Asks for the focus now, and again once the server shows the window: a request made
+    // before the window is mapped can be lost.
+    void requestKey();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     NSWindow& mWindow;
+    bool mWantsKey = false;
 };
 
 } // namespace platform::appkit::host
