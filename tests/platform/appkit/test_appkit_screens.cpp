@@ -47,3 +47,57 @@ TEST_F(AppKitScreens, FramesCountFromTheMainDisplaysBottomLeft) {
 }
 
 } // namespace
+
+namespace {
+
+// Counts the actions a control sends.
+struct Receiver : NSObject {
+    Receiver() {
+        addAction("changed:", [this](NSObject* sender) { senders.push_back(sender); });
+    }
+    std::vector<NSObject*> senders;
+};
+
+TEST_F(AppKitScreens, ControlsKeepTheirValuesAndSendTheirActions) {
+    Receiver receiver;
+    NSPanel panel(NSMakeRect(20, 20, 260, 200), NSTitledWindowMask, NSBackingStoreBuffered, false);
+    NSView& content = *panel.contentView();
+    const auto connect = [&](NSControl* control) {
+        control->setTarget(&receiver);
+        control->setAction(NSSelectorFromString("changed:"));
+        return control;
+    };
+    auto* box = static_cast<NSButton*>(
+        connect(static_cast<NSControl*>(content.addSubview(std::make_unique<NSButton>(
+            NSMakeRect(10, 160, 200, 30), "Allow", NSButtonType::NSSwitchButton)))));
+    auto* slider = static_cast<NSSlider*>(
+        content.addSubview(std::make_unique<NSSlider>(NSMakeRect(10, 120, 200, 30), 1, 400)));
+    auto* field = static_cast<NSTextField*>(
+        content.addSubview(std::make_unique<NSTextField>(NSMakeRect(10, 80, 100, 30), true)));
+    auto* matrix = static_cast<NSMatrix*>(content.addSubview(std::make_unique<NSMatrix>(
+        NSMakeRect(120, 60, 120, 50), std::vector<NSMatrix::Cell>{{"Size", 0}, {"Percent", 1}})));
+
+    slider->setDoubleValue(250);
+    EXPECT_NEAR(slider->doubleValue(), 250, 0.5);
+    field->setStringValue("150");
+    EXPECT_EQ(field->intValue(), 150);
+    EXPECT_EQ(matrix->selectedTag(), -1);
+    EXPECT_TRUE(matrix->selectCellWithTag(1));
+    EXPECT_FALSE(matrix->selectCellWithTag(7));
+    EXPECT_EQ(matrix->selectedTag(), 1);
+
+    panel.makeKeyAndOrderFront(nullptr);
+    const uint32_t id = uint32_t(panel.windowNumber());
+    ASSERT_TRUE(NSRunLoopRunUntil(5, [&] { return RootGeometry(Display(), id).has_value(); }));
+    NSRunLoopRunUntil(0.5, [] { return false; });
+    const RootBox where = *RootGeometry(Display(), id);
+    // The check box lies 10 points in and 25 points down from the panel's top-left.
+    ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(where.x + 18),
+                                    std::to_string(where.y + 25), "click", "1"}));
+    EXPECT_TRUE(NSRunLoopRunUntil(5, [&] { return !receiver.senders.empty(); }));
+    EXPECT_EQ(box->state(), NSOnState);
+    ASSERT_EQ(receiver.senders.size(), 1u);
+    EXPECT_EQ(receiver.senders[0], box);
+}
+
+} // namespace
