@@ -48,12 +48,15 @@ struct VistrelProgram : ::testing::Test {
         }
         return 0;
     }
-    // Ends the program orderly, by signal or through its menu, and checks that it exited.
-    void Quit(bool bySignal) {
-        if (bySignal)
-            program->Kill(SIGTERM);
-        else
-            Menu({"Up", "Return"});
+    // Ends the program orderly: by signal, through its menu's last item, or by its key
+    // equivalent; and checks that it exited.
+    enum class By { Signal, Menu, Key };
+    void Quit(By how) {
+        if (how == By::Signal) program->Kill(SIGTERM);
+        if (how == By::Menu) Menu({"Up", "Return"});
+        if (how == By::Key) {
+            ASSERT_TRUE(Xdotool(server->Display(), {"key", "ctrl+q"}));
+        }
         ASSERT_TRUE(program->Wait(20));
         EXPECT_EQ(program->exitCode, 0) << program->err;
     }
@@ -91,7 +94,7 @@ TEST_F(VistrelProgram, FirstLaunchShowsTheGrabberAndMarksEachGroupsFirstEntry) {
     window = Launch();
     ASSERT_NE(window, 0u) << (program ? program->err : "");
     EXPECT_TRUE(Eventually([&] { return RootGeometry(server->Display(), window) == kFirstFrame; }));
-    Quit(true);
+    Quit(By::Signal);
     const std::string saved = Settings();
     for (const char* line : {"GrabberSizeGroup=selectGrabberSizeResizeable:",
                              "GrabberConstrainGroup=selectGrabberConstrainNone:",
@@ -121,7 +124,7 @@ TEST_F(VistrelProgram, MenuChoicesComeBackAfterAnOrderlyQuit) {
     Menu({"Down", "Down", "Down", "Right", "Down", "Down", "Down", "Return"});
     Menu({"Down", "Down", "Right", "Up", "Return"});
     EXPECT_TRUE(Eventually([&] { return Floats(); })) << "float above menus is not on";
-    Quit(false);
+    Quit(By::Menu);
     std::string saved = Settings();
     EXPECT_NE(saved.find("GrabberConstrainGroup=selectGrabberConstrain16x9:"), std::string::npos)
         << saved;
@@ -143,7 +146,7 @@ TEST_F(VistrelProgram, MenuChoicesComeBackAfterAnOrderlyQuit) {
         return after.height == before.height + 60;
     }));
     EXPECT_NEAR(after.width - 2 * kBar, 16.0 / 9.0 * (after.height - 2 * kBar), 1.0);
-    Quit(true);
+    Quit(By::Key); // the grabber has the focus: it floats
     saved = Settings();
     EXPECT_NE(saved.find("GrabberConstrainGroup=selectGrabberConstrain16x9:"), std::string::npos);
     EXPECT_NE(saved.find("menuGrabberFloatAboveMenus%3A=1"), std::string::npos);
