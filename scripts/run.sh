@@ -1,13 +1,17 @@
 #!/bin/sh
-# Installs what is needed, builds Vistrel and runs it. Until the application window exists this
-# runs the headless demonstration of the shared camera channel: a writer publishes a moving test
-# pattern at 30 frames a second, readers in other processes (64-bit and 32-bit) take frames from
-# it, and the last frame read is saved as a PNG.
+# Installs what is needed, builds Vistrel and runs it. On an X display ($DISPLAY set) this starts
+# the application there. Without a display it runs the headless demonstration of the shared
+# camera channel: a writer publishes a moving test pattern at 30 frames a second, readers in other
+# processes (64-bit and 32-bit) take frames from it, and the last frame read is saved as a PNG.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 "$top/scripts/build.sh" "$top/build" -DVISTREL_BUILD_TESTS=OFF -DVISTREL_BUILD_BENCH=OFF
 stage="$top/build/stage"
+if [ -n "${DISPLAY:-}" ]; then
+    echo "== starting Vistrel on $DISPLAY (quit from its menu, or with Ctrl+Q)"
+    QT_QPA_PLATFORM=xcb exec "$stage/bin/vistrel"
+fi
 tool="$stage/bin/vistrel-channel"
 tool32="$stage/lib/vistrel/i386/vistrel-channel"
 out="$top/build/demo"

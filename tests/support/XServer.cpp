@@ -94,6 +94,10 @@ XServer::XServer(std::vector<std::string> argv, const std::string& hostDisplay)
 }
 
 XServer::~XServer() {
+    if (mWindowManager > 0) {
+        ::kill(mWindowManager, SIGTERM);
+        ::waitpid(mWindowManager, nullptr, 0);
+    }
     if (mPid > 0) {
         ::kill(mPid, SIGTERM);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -128,6 +132,45 @@ static std::string Program(const std::string& name) {
 
 bool XServer::Installed(const std::string& program) {
     return !Program(program).empty();
+}
+
+std::string XServer::ProgramPath(const std::string& program) {
+    return Program(program);
+}
+
+bool XServer::StartWindowManager(const std::string& program) {
+    const std::string path = Program(program);
+    if (!Running() || path.empty() || mWindowManager > 0) return false;
+    mWindowManager = ::fork();
+    if (mWindowManager == 0) {
+        ::setenv("DISPLAY", mDisplay.c_str(), 1);
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::_exit(Exec({path}));
+    }
+    // An EWMH manager names its check window on the root once it manages the screen.
+    Client client(mDisplay);
+    if (!client.Ok()) return false;
+    Reply<xcb_intern_atom_reply_t> check(xcb_intern_atom_reply(
+        client.c, xcb_intern_atom(client.c, 0, 24, "_NET_SUPPORTING_WM_CHECK"), nullptr));
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(kStartSeconds);
+    while (check && std::chrono::steady_clock::now() < deadline) {
+        Reply<xcb_get_property_reply_t> value(
+            xcb_get_property_reply(client.c,
+                                   xcb_get_property(client.c, 0, client.Screen()->root, check->atom,
+                                                    XCB_ATOM_WINDOW, 0, 1),
+                                   nullptr));
+        if (value && xcb_get_property_value_length(value.get()) == 4) return true;
+        if (::waitpid(mWindowManager, nullptr, WNOHANG) == mWindowManager) {
+            mWindowManager = -1;
+            break;
+        }
+        ::usleep(20000);
+    }
+    return false;
 }
 
 std::unique_ptr<XServer> XServer::Xvfb(ScreenSize screen, int depth,

@@ -26,6 +26,12 @@ public:
                                                    const std::vector<ScreenSize>& screens);
     // Whether the program can be found on $PATH.
     static bool Installed(const std::string& program);
+    // Its path on $PATH, or empty.
+    static std::string ProgramPath(const std::string& program);
+
+    // Starts a window manager on this server (an EWMH one such as openbox, where stacking, focus
+    // and levels matter) and waits until it manages the screen. It ends before the server does.
+    bool StartWindowManager(const std::string& program = "openbox");
 
     ~XServer();
     XServer(const XServer&) = delete;
@@ -40,6 +46,7 @@ public:
 private:
     XServer(std::vector<std::string> argv, const std::string& hostDisplay);
     pid_t mPid = -1;
+    pid_t mWindowManager = -1;
     int mLog = -1;
     std::string mDisplay;
 };

@@ -1,0 +1,64 @@
+#include "app/shell/MainInterface.h"
+
+#include "app/shell/GrabberController.h"
+#include "app/shell/GrabberMenus.h"
+#include "app/shell/Product.h"
+#include "app/windows/GrabRegionWindowLayout.h"
+#include "app/windows/PDFSkinAboutBox.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+constexpr NSSize kGrabViewSize{640, 480};
+
+struct Interface : NSObject {
+    std::unique_ptr<GrabberController> controller;
+    std::unique_ptr<NSMenu> menu;
+    std::unique_ptr<GrabRegionWindow> grabber;
+    std::unique_ptr<PDFSkinAboutBox> about;
+    std::unique_ptr<NSStatusItem> tray;
+    ~Interface() override {
+        // The windows go first: their views and notifications refer to the controller.
+        tray.reset();
+        about.reset();
+        grabber.reset();
+    }
+};
+
+NSRect CentredFrame(NSSize size) {
+    const std::optional<NSScreen> main = NSScreen::mainScreen();
+    const NSRect screen = main ? main->frame() : NSMakeRect(0, 0, size.width, size.height);
+    return NSMakeRect(screen.origin.x + std::max(0.0, (screen.size.width - size.width) / 2),
+                      screen.origin.y + std::max(0.0, (screen.size.height - size.height) / 2),
+                      size.width, size.height);
+}
+
+} // namespace
+
+std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
+    auto ui = std::make_unique<Interface>();
+    ui->controller = std::make_unique<GrabberController>();
+    ui->grabber = BuildGrabRegionWindow(CentredFrame(GrabRegionWindowFrameSize(kGrabViewSize)));
+    ui->grabber->setTitle(kProductName);
+    ui->menu = BuildGrabberMenu(*ui->controller, *ui->grabber);
+    ui->about = std::make_unique<PDFSkinAboutBox>(
+        CentredFrame(NSMakeSize(360, 200)), std::string(kProductName) + " " + kProductVersion);
+
+    GrabberController& c = *ui->controller;
+    c.mGrabWindow = ui->grabber.get();
+    c.aboutPanel = ui->about.get();
+    ui->grabber->setDelegate(&c);
+    ui->grabber->contentView()->setMenu(ui->menu.get());
+    app.setDelegate(&c);
+    app.setMainMenu(ui->menu.get());
+    if (NSStatusItem::isAvailable()) {
+        ui->tray = std::make_unique<NSStatusItem>();
+        ui->tray->setMenu(ui->menu.get());
+        ui->tray->setToolTip(kProductName);
+    }
+    c.awakeFromNib();
+    ui->grabber->makeKeyAndOrderFront(nullptr);
+    return ui;
+}

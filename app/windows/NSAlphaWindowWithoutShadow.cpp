@@ -1,0 +1,15 @@
+#include "app/windows/NSAlphaWindowWithoutShadow.h"
+
+#include "platform/coregraphics/CoreGraphicsDisplays.h"
+
+using namespace platform::coregraphics;
+
+NSAlphaWindowWithoutShadow::NSAlphaWindowWithoutShadow(NSRect contentRect, NSUInteger, NSUInteger,
+                                                       bool)
+    : NSWindow(contentRect, NSBorderlessWindowMask, NSBackingStoreBuffered, false) {
+    setBackgroundColor(NSColor::clearColor());
+    setLevel(CGWindowLevelForKey(kCGNormalWindowLevelKey));
+    setAlphaValue(1.0);
+    setOpaque(false);
+    setHasShadow(false);
+}

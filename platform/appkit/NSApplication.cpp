@@ -1,0 +1,273 @@
+#include "platform/appkit/NSApplication.h"
+
+#include "platform/appkit/NSMenu.h"
+#include "platform/appkit/NSNotificationCenter.h"
+#include "platform/appkit/NSUserDefaults.h"
+#include "platform/appkit/NSWindow.h"
+#include "platform/appkit/QtHost.h"
+#include "platform/appkit/SettingsStore.h"
+#include "platform/bundles/PlatformMainBundle.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace platform::appkit {
+
+const char* const NSDefaultRunLoopMode = "kCFRunLoopDefaultMode";
+const char* const NSEventTrackingRunLoopMode = "NSEventTrackingRunLoopMode";
+
+namespace {
+
+NSApplication* sShared = nullptr;
+int sSignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(sSignalPipe[1], &byte, 1);
+}
+
+void AtExit() {
+    // exit() from inside the loop (the toolkit does so when the X connection breaks).
+    if (sShared) sShared->willTerminate();
+}
+
+} // namespace
+
+NSApplication::NSApplication() {
+    sShared = this;
+    NSMenu::setDefaultTargetChain([this](SEL action) { return targetForAction(action); });
+    addAction("terminate:", &NSApplication::terminate);
+    addAction("orderFrontStandardAboutPanel:", &NSApplication::orderFrontStandardAboutPanel);
+}
+
+NSApplication::~NSApplication() {
+    NSMenu::setDefaultTargetChain(nullptr);
+    if (sShared == this) sShared = nullptr;
+}
+
+NSApplication* NSApplication::sharedApplication() {
+    return sShared;
+}
+
+void NSApplication::sendEvent(const NSEvent& event) {
+    if (event.type() == NSKeyDown && mMainMenu && mMainMenu->performKeyEquivalent(event)) return;
+    if (NSWindow* window = event.window()) window->sendEvent(event);
+}
+
+void NSApplication::postPointerEvent(const NSEvent& event) {
+    const bool tracked = event.type() == NSLeftMouseDragged || event.type() == NSLeftMouseUp;
+    if (mCaptures > 0 && tracked)
+        mCaptured.push_back(event);
+    else if (mCaptures == 0)
+        sendEvent(event);
+}
+
+std::optional<NSEvent>
+NSApplication::nextEventMatchingMask_untilDate_inMode_dequeue(NSUInteger mask, NSDate until,
+                                                              const char*, bool dequeue) {
+    const auto take = [&]() -> std::optional<NSEvent> {
+        const auto found = std::find_if(mCaptured.begin(), mCaptured.end(), [&](const NSEvent& e) {
+            return (mask & NSEventMaskFromType(e.type())) != 0;
+        });
+        if (found == mCaptured.end()) return std::nullopt;
+        NSEvent event = *found;
+        if (dequeue) mCaptured.erase(found);
+        return event;
+    };
+    beginCapture();
+    std::optional<NSEvent> event = take();
+    if (!event && until == NSDate::distantPast) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        event = take();
+    }
+    while (!event && until == NSDate::distantFuture) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        event = take();
+    }
+    endCapture();
+    return event;
+}
+
+void NSApplication::beginCapture() {
+    ++mCaptures;
+}
+
+void NSApplication::endCapture() {
+    if (--mCaptures == 0) mCaptured.clear();
+}
+
+void NSApplication::flushBufferedKeyEvents() {
+    mDiscardingKeys = true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    mDiscardingKeys = false;
+}
+
+bool NSApplication::isActive() const {
+    return QApplication::activeWindow() != nullptr;
+}
+
+void NSApplication::activateIgnoringOtherApps(bool) {
+    for (NSWindow* window : mWindows)
+        if (window->isVisible() && window->canBecomeKeyWindow()) {
+            window->widget()->requestKey();
+            return;
+        }
+}
+
+NSWindow* NSApplication::keyWindow() const {
+    for (NSWindow* window : mWindows)
+        if (window->isKeyWindow()) return window;
+    return nullptr;
+}
+
+NSObject* NSApplication::targetForAction(SEL action) const {
+    NSWindow* key = keyWindow();
+    for (NSObject* candidate :
+         {static_cast<NSObject*>(key), key ? key->delegate() : nullptr,
+          static_cast<NSObject*>(const_cast<NSApplication*>(this)), mDelegate})
+        if (candidate && candidate->respondsToSelector(action)) return candidate;
+    return nullptr;
+}
+
+bool NSApplication::sendAction_to_from(SEL action, NSObject* target, NSObject* sender) {
+    if (!target) target = targetForAction(action);
+    return target && target->performSelector(action, sender);
+}
+
+void NSApplication::terminate(NSObject*) {
+    willTerminate();
+    QCoreApplication::quit();
+}
+
+void NSApplication::orderFrontStandardAboutPanel(NSObject*) {}
+
+NSInteger NSApplication::runModalForWindow(NSWindow* window) {
+    QEventLoop loop;
+    mStopModal = [&loop] { loop.quit(); };
+    window->widget()->setWindowModality(Qt::ApplicationModal);
+    window->makeKeyAndOrderFront(nullptr);
+    loop.exec();
+    mStopModal = nullptr;
+    window->widget()->setWindowModality(Qt::NonModal);
+    return 0;
+}
+
+void NSApplication::stopModal() {
+    if (mStopModal) mStopModal();
+}
+
+void NSApplication::addWindow(NSWindow* window) {
+    mWindows.push_back(window);
+}
+
+void NSApplication::removeWindow(NSWindow* window) {
+    std::erase(mWindows, window);
+}
+
+void NSApplication::didFinishLaunching() {
+    NSNotification notification(NSApplicationDidFinishLaunchingNotification, this);
+    if (mDelegate)
+        mDelegate->performSelector(NSSelectorFromString("applicationDidFinishLaunching:"),
+                                   &notification);
+}
+
+void NSApplication::willTerminate() {
+    if (mTerminated) return;
+    mTerminated = true;
+    NSNotification notification(NSApplicationWillTerminateNotification, this);
+    if (mDelegate)
+        mDelegate->performSelector(NSSelectorFromString("applicationWillTerminate:"),
+                                   &notification);
+    NSUserDefaults::standardUserDefaults().synchronize();
+}
+
+int NSApplication::run() {
+    return QApplication::exec();
+}
+
+struct NSApplicationHost::Parts {
+    Parts(int& argc, char** argv) : qt(argc, argv) {}
+    QApplication qt;
+    std::unique_ptr<NSApplication> app;
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+};
+
+NSApplicationHost::NSApplicationHost(int& argc, char** argv, std::unique_ptr<NSApplication> app)
+    : mParts(std::make_unique<Parts>(argc, argv)) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    NSUserDefaults::standardUserDefaults().setStore(
+        SettingsFileStore(platform::bundles::MainBundle::Get().Identifier()));
+    mParts->app = std::move(app);
+    deferred::SetWaker([] {
+        QMetaObject::invokeMethod(
+            qApp, [] { deferred::RunDeferredCalls(); }, Qt::QueuedConnection);
+    });
+    NSApplication* application = mParts->app.get();
+    if (sSignalPipe[0] < 0 && ::pipe2(sSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        std::signal(SIGTERM, OnSignal);
+        std::signal(SIGINT, OnSignal);
+    }
+    mParts->signalNotifier =
+        std::make_unique<QSocketNotifier>(sSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(mParts->signalNotifier.get(), &QSocketNotifier::activated, [application] {
+        char drained[16];
+        while (::read(sSignalPipe[0], drained, sizeof drained) > 0) {
+        }
+        application->terminate(nullptr);
+    });
+    QObject::connect(&mParts->qt, &QGuiApplication::commitDataRequest,
+                     [application] { application->willTerminate(); });
+    QObject::connect(&mParts->qt, &QCoreApplication::aboutToQuit,
+                     [application] { application->willTerminate(); });
+    static const bool sAtExit = std::atexit(AtExit) == 0;
+    (void)sAtExit;
+}
+
+NSApplicationHost::~NSApplicationHost() {
+    deferred::SetWaker(nullptr);
+    mParts->signalNotifier.reset();
+    mParts->app.reset();
+}
+
+NSApplication& NSApplicationHost::application() const {
+    return *mParts->app;
+}
+
+bool NSRunLoopRunUntil(double seconds, const std::function<bool()>& done) {
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer poll, limit;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done()) loop.quit();
+    });
+    QObject::connect(&limit, &QTimer::timeout, [&] { loop.quit(); });
+    poll.start(5);
+    limit.setSingleShot(true);
+    limit.start(int(seconds * 1000));
+    loop.exec();
+    return done();
+}
+
+int NSApplicationMain(
+    int argc, char** argv, const std::function<std::unique_ptr<NSApplication>()>& principalClass,
+    const std::function<std::unique_ptr<NSObject>(NSApplication&)>& loadMainInterface) {
+    NSApplicationHost host(argc, argv, principalClass());
+    NSApplication& app = host.application();
+    std::unique_ptr<NSObject> interface = loadMainInterface(app);
+    QMetaObject::invokeMethod(
+        qApp, [&app] { app.didFinishLaunching(); }, Qt::QueuedConnection);
+    const int result = app.run();
+    app.willTerminate();
+    interface.reset();
+    return result;
+}
+
+} // namespace platform::appkit

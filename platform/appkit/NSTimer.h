@@ -1,0 +1,29 @@
+#pragma once
+
+// Repeating or one-shot timers on the main event loop. They fire in every mode: while a menu is
+// open, while a window is dragged through the capture loop and while a panel runs modally.
+#include "platform/appkit/NSObject.h"
+
+#include <memory>
+
+class QTimer;
+
+namespace platform::appkit {
+
+class NSTimer : public NSObject {
+public:
+    // The action gets the timer as its argument.
+    static std::unique_ptr<NSTimer> scheduledTimerWithTimeInterval(double seconds, NSObject* target,
+                                                                   SEL selector, bool repeats);
+    ~NSTimer() override;
+    void invalidate();
+    bool isValid() const;
+    double timeInterval() const { return mInterval; }
+
+private:
+    NSTimer() = default;
+    std::unique_ptr<QTimer> mTimer;
+    double mInterval = 0;
+};
+
+} // namespace platform::appkit

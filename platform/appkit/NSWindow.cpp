@@ -1,0 +1,238 @@
+#include "platform/appkit/NSWindow.h"
+
+#include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSNotificationCenter.h"
+#include "platform/appkit/NSView.h"
+#include "platform/appkit/QtHost.h"
+#include "platform/appkit/X11Window.h"
+#include "platform/coregraphics/CoreGraphicsDisplays.h"
+
+#include <QCursor>
+#include <QRegion>
+#include <QWindow>
+
+namespace platform::appkit {
+
+namespace {
+
+Qt::WindowFlags FlagsFor(NSUInteger style) {
+    Qt::WindowFlags flags = Qt::Window;
+    if (style == NSBorderlessWindowMask) flags |= Qt::FramelessWindowHint;
+    return flags;
+}
+
+} // namespace
+
+NSWindow::NSWindow(NSRect contentRect, NSUInteger styleMask, NSUInteger, bool)
+    : mFrame(contentRect), mBorderless(styleMask == NSBorderlessWindowMask),
+      mWidget(std::make_unique<host::WindowWidget>(*this, FlagsFor(styleMask))) {
+    setContentView(
+        std::make_unique<NSView>(NSMakeRect(0, 0, mFrame.size.width, mFrame.size.height)));
+    applyFrame();
+    if (NSApplication* app = NSApp()) app->addWindow(this);
+}
+
+NSWindow::~NSWindow() {
+    NSNotificationCenter::defaultCenter().removeObserver(this);
+    if (NSApplication* app = NSApp()) app->removeWindow(this);
+    mContentView.reset();
+}
+
+void NSWindow::applyFrame() {
+    const screens::RootRect r = screens::ToRoot(mFrame);
+    mWidget->setGeometry(r.x, r.y, r.width, r.height);
+}
+
+void NSWindow::setFrame_display_animate(NSRect frame, bool display, bool) {
+    mFrame = frame;
+    applyFrame();
+    if (mContentView) mContentView->setFrameSize(frame.size);
+    if (display) this->display();
+}
+
+void NSWindow::setFrameOrigin(NSPoint origin) {
+    mFrame.origin = origin;
+    const screens::RootRect r = screens::ToRoot(mFrame);
+    mWidget->move(r.x, r.y);
+}
+
+void NSWindow::orderFront(NSObject*) {
+    orderFrontRegardless();
+}
+
+void NSWindow::orderFrontRegardless() {
+    if (!mWidget->testAttribute(Qt::WA_WState_Created))
+        mWidget->setWindowFlag(Qt::WindowDoesNotAcceptFocus, !canBecomeKeyWindow());
+    invalidateShape();
+    mWidget->show();
+    applyFrame(); // a window manager may have placed the window on its own when it mapped it
+    applyLevel();
+    mWidget->raise();
+}
+
+void NSWindow::orderOut(NSObject*) {
+    mWidget->hide();
+}
+
+void NSWindow::makeKeyAndOrderFront(NSObject* sender) {
+    orderFront(sender);
+    if (canBecomeKeyWindow()) mWidget->requestKey();
+}
+
+bool NSWindow::isVisible() const {
+    return mWidget->isVisible();
+}
+
+bool NSWindow::canBecomeKeyWindow() const {
+    return !mBorderless;
+}
+
+void NSWindow::setLevel(NSWindowLevel level) {
+    mLevel = level;
+    applyLevel();
+}
+
+void NSWindow::applyLevel() {
+    const bool above =
+        mLevel > coregraphics::CGWindowLevelForKey(coregraphics::kCGNormalWindowLevelKey);
+    Qt::WindowFlags flags = mWidget->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, above);
+    if (!mWidget->testAttribute(Qt::WA_WState_Created)) {
+        mWidget->setWindowFlags(flags);
+        return;
+    }
+    // Changing the widget's flags would unmap it: tell the toolkit's window and the manager.
+    mWidget->overrideWindowFlags(flags);
+    if (QWindow* handle = mWidget->windowHandle()) handle->setFlags(flags);
+    x11::SetAbove(mWidget.get(), above);
+}
+
+NSPoint NSWindow::convertBaseToScreen(NSPoint p) const {
+    return NSMakePoint(p.x + mFrame.origin.x, p.y + mFrame.origin.y);
+}
+
+NSPoint NSWindow::convertScreenToBase(NSPoint p) const {
+    return NSMakePoint(p.x - mFrame.origin.x, p.y - mFrame.origin.y);
+}
+
+NSPoint NSWindow::mouseLocationOutsideOfEventStream() const {
+    const QPoint at = QCursor::pos();
+    return convertScreenToBase(screens::FromRootPoint(at.x(), at.y()));
+}
+
+std::optional<NSScreen> NSWindow::screen() const {
+    return NSScreen::screenForRect(mFrame);
+}
+
+void NSWindow::setContentView(std::unique_ptr<NSView> view) {
+    mContentView = std::move(view);
+    if (!mContentView) return;
+    mContentView->mSuperview = nullptr;
+    mContentView->setNextResponder(this);
+    mContentView->mWidget->setParent(mWidget.get());
+    mContentView->setWindow(this);
+    mContentView->setFrame(NSMakeRect(0, 0, mFrame.size.width, mFrame.size.height));
+    mContentView->mWidget->show();
+    invalidateShape();
+}
+
+void NSWindow::setTitle(std::string title) {
+    mTitle = std::move(title);
+    mWidget->setWindowTitle(QString::fromStdString(mTitle));
+}
+
+void NSWindow::setBackgroundColor(NSColor color) {
+    mClear = color.alpha == 0;
+    QPalette palette = mWidget->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgbF(color.red, color.green, color.blue,
+                                                        mClear ? 1 : color.alpha));
+    mWidget->setPalette(palette);
+    mWidget->setAutoFillBackground(!mClear);
+    invalidateShape();
+}
+
+void NSWindow::setOpaque(bool opaque) {
+    mOpaque = opaque;
+    invalidateShape();
+}
+
+void NSWindow::setAlphaValue(CGFloat alpha) {
+    mWidget->setWindowOpacity(alpha);
+}
+
+void NSWindow::setFloatingPanel(bool floating) {
+    mFloatingPanel = floating;
+    if (!mWidget->testAttribute(Qt::WA_WState_Created)) mWidget->setWindowFlag(Qt::Tool, floating);
+}
+
+void NSWindow::sendEvent(const NSEvent& event) {
+    switch (event.type()) {
+    case NSLeftMouseDown:
+    case NSRightMouseDown: {
+        NSView* view = mContentView ? mContentView->hitTest(event.locationInWindow()) : nullptr;
+        if (!view) return;
+        if (event.type() == NSRightMouseDown) return view->rightMouseDown(event);
+        mMouseDownView = view;
+        return view->mouseDown(event);
+    }
+    case NSLeftMouseDragged:
+        if (mMouseDownView) mMouseDownView->mouseDragged(event);
+        return;
+    case NSLeftMouseUp:
+        if (mMouseDownView) mMouseDownView->mouseUp(event);
+        mMouseDownView = nullptr;
+        return;
+    case NSKeyDown:
+        return keyDown(event);
+    default:
+        return;
+    }
+}
+
+void NSWindow::display() {
+    mWidget->repaint();
+}
+
+namespace {
+
+void CollectShape(const NSView& view, const QWidget* top, QRegion& region) {
+    if (view.isHidden()) return;
+    if (view.drawsContent())
+        region += QRect(view.widget()->mapTo(top, QPoint(0, 0)), view.widget()->size());
+    for (const auto& sub : view.subviews())
+        CollectShape(*sub, top, region);
+}
+
+} // namespace
+
+void NSWindow::invalidateShape() {
+    if (!mWidget) return;
+    if (mOpaque || !mClear || !mContentView) {
+        if (!mWidget->mask().isEmpty()) mWidget->clearMask();
+        return;
+    }
+    QRegion region;
+    CollectShape(*mContentView, mWidget.get(), region);
+    // An empty mask would mean no shape at all: keep one pixel instead.
+    if (region.isEmpty()) region = QRegion(0, 0, 1, 1);
+    if (region != mWidget->mask()) mWidget->setMask(region);
+}
+
+unsigned long NSWindow::windowNumber() const {
+    return mWidget->testAttribute(Qt::WA_WState_Created) ? mWidget->winId() : 0;
+}
+
+void NSWindow::becameKey(bool key) {
+    if (key == mKey) return;
+    mKey = key;
+    NSNotificationCenter::defaultCenter().postNotificationName(
+        key ? NSWindowDidBecomeKeyNotification : NSWindowDidResignKeyNotification, this);
+}
+
+void NSWindow::frameChangedByServer(NSRect frame) {
+    // Only moves the window manager made: sizes change through the layer alone.
+    if (NSEqualPoints(frame.origin, mFrame.origin)) return;
+    mFrame.origin = frame.origin;
+}
+
+} // namespace platform::appkit

@@ -1,0 +1,204 @@
+// Menu selector groups on the menu model alone: marking by the group's rules, saving and
+// restoring through the user defaults, and restored actions performed later in request order.
+#include "app/menus/NSMenuItem_NSSizeFromMenuText.h"
+#include "app/menus/NSMenu_NSUISelectorGroup.h"
+#include "app/menus/VistrelSelectorGroups.h"
+#include "platform/appkit/NSUserDefaults.h"
+#include "tests/support/VerifyReports.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace platform::appkit;
+using namespace selectorgroup;
+
+namespace {
+
+// Records the actions it receives and marks the sender, as every grouped action does.
+struct Target : NSObject {
+    explicit Target(const tagNSUISelectorGroup& group) {
+        for (int i = 0; i < group.SelectorCount(); ++i)
+            addAction(group.selectors[i].name, [this, &group, i](NSObject* sender) {
+                selectSelfFromSelectorGroup(sender, group);
+                performed.push_back(std::string(group.selectors[i].name) + " " +
+                                    static_cast<NSMenuItem*>(sender)->title());
+            });
+    }
+    std::vector<std::string> performed;
+};
+
+struct Item {
+    const char* title;
+    const char* action;
+    NSInteger state = NSOffState;
+};
+
+struct SelectorGroups : ::testing::Test {
+    void SetUp() override { NSUserDefaults::standardUserDefaults().setStore({}); }
+    void TearDown() override { deferred::RunDeferredCalls(); }
+
+    NSMenu& Build(std::initializer_list<Item> items, NSObject* target) {
+        menus.push_back(std::make_unique<NSMenu>("menu"));
+        for (const Item& i : items) {
+            NSMenuItem* item =
+                menus.back()->addItemWithTitle(i.title, NSSelectorFromString(i.action), "");
+            item->setState(i.state);
+            item->setTarget(target);
+        }
+        return *menus.back();
+    }
+    // The states of the menu's items, one character each.
+    static std::string States(NSMenu& menu) {
+        std::string states;
+        for (NSInteger i = 0; i < menu.numberOfItems(); ++i)
+            states += char('0' + menu.itemAtIndex(i)->state());
+        return states;
+    }
+    std::vector<std::unique_ptr<NSMenu>> menus;
+};
+
+// A size menu where several fixed sizes share one action, plus an item of another group.
+NSMenu& SizeMenu(SelectorGroups& t, NSObject* target) {
+    return t.Build({{"Any Size", "selectGrabberSizeResizeable:", NSOnState},
+                    {"320 x 240", "menuSelectGrabberSizeFromSenderText:"},
+                    {"640 x 480", "selectGrabberSizeWidthHeight:"},
+                    {"800 x 600", "menuSelectGrabberSizeFromSenderText:"},
+                    {"Custom...", "selectGrabberSizeCustom:"},
+                    {"Float Above Menus", "menuGrabberFloatAboveMenus:", NSOnState}},
+                   target);
+}
+
+TEST_F(SelectorGroups, GroupRecords) {
+    EXPECT_EQ(GrabberConstrainGroup.SelectorCount(), 5);
+    EXPECT_EQ(GrabberConstrainGroup.FirstSelector(),
+              NSSelectorFromString("selectGrabberConstrainNone:"));
+    EXPECT_STREQ(GrabberConstrainGroup[NSSelectorFromString("selectGrabberConstrain16x9:")],
+                 "selectGrabberConstrain16x9:");
+    EXPECT_TRUE(GrabberToggleGroup.IsToggleGroup());
+    EXPECT_FALSE(GrabberSaveGroup.IsMember("selectGrabberConstrain16x9:"));
+    EXPECT_FALSE(GrabberSaveGroup.IsMember(NSSelectorFromString("selectGrabberSizeCustom:")));
+    const std::string reports =
+        testsupport::VerifyReports([] { EXPECT_FALSE(GrabberSizeGroup[4]); });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorIndex<selectorCount")) << reports;
+}
+
+TEST_F(SelectorGroups, MarkingByTheGroupsRules) {
+    Target sizes(GrabberSizeGroup);
+    Target toggles(GrabberToggleGroup);
+    NSMenu& menu = SizeMenu(*this, &sizes);
+    // Items sharing an action: exactly the chosen one is marked; the toggle keeps its state.
+    NSMenu::sendAction(menu.itemAtIndex(3));
+    EXPECT_EQ(States(menu), "000101");
+    NSMenu::sendAction(menu.itemAtIndex(1));
+    EXPECT_EQ(States(menu), "010001");
+    // One item per action: marked by selector.
+    NSMenu& constrain = Build({{"None", "selectGrabberConstrainNone:", NSOnState},
+                               {"Square", "selectGrabberConstrainSquare:"},
+                               {"4:3", "selectGrabberConstrain4x3:"},
+                               {"16:9", "selectGrabberConstrain16x9:"},
+                               {"2.21:1", "selectGrabberConstrain22x1:"}},
+                              nullptr);
+    selectSelfFromSelectorGroup(constrain.itemAtIndex(3), GrabberConstrainGroup);
+    EXPECT_EQ(States(constrain), "00010");
+    // A toggle flips, and only in a toggle group.
+    menu.itemAtIndex(5)->setTarget(&toggles);
+    NSMenu::sendAction(menu.itemAtIndex(5));
+    EXPECT_EQ(menu.itemAtIndex(5)->state(), NSOffState);
+    const std::string reports = testsupport::VerifyReports(
+        [&] { toggleMenuItem_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberSizeGroup); });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorGroup.IsToggleGroup()")) << reports;
+    EXPECT_FALSE(isOneSelectorPerMenuItem(menu, GrabberSizeGroup));
+}
+
+TEST_F(SelectorGroups, FirstLaunchMarksAndPerformsEachFirstEntryLaterInOrder) {
+    Target sizes(GrabberSizeGroup), toggles(GrabberToggleGroup), constraints(GrabberConstrainGroup);
+    NSMenu& menu = SizeMenu(*this, &sizes);
+    menu.itemAtIndex(0)->setState(NSOffState);
+    menu.itemAtIndex(5)->setTarget(&toggles);
+    NSMenu& constrain = Build({{"None", "selectGrabberConstrainNone:"},
+                               {"16:9", "selectGrabberConstrain16x9:", NSOnState}},
+                              &constraints);
+    restoreSelectorGroupPreferences(menu, GrabberToggleGroup);
+    restoreSelectorGroupPreferences(menu, GrabberSizeGroup);
+    restoreSelectorGroupPreferences(constrain, GrabberConstrainGroup);
+    // Marked now, performed only on a later pass of the loop.
+    EXPECT_EQ(States(menu), "100001");
+    EXPECT_EQ(States(constrain), "10");
+    EXPECT_TRUE(sizes.performed.empty());
+    EXPECT_EQ(deferred::RunDeferredCalls(), 3);
+    EXPECT_EQ(toggles.performed,
+              std::vector<std::string>{"menuGrabberFloatAboveMenus: Float Above Menus"});
+    EXPECT_EQ(sizes.performed, std::vector<std::string>{"selectGrabberSizeResizeable: Any Size"});
+    EXPECT_EQ(constraints.performed, std::vector<std::string>{"selectGrabberConstrainNone: None"});
+    EXPECT_EQ(States(menu), "100000"); // the toggle went off through its action
+}
+
+TEST_F(SelectorGroups, SaveAndRestoreByNameOrTitle) {
+    Target sizes(GrabberSizeGroup);
+    NSMenu& saved = SizeMenu(*this, &sizes);
+    NSMenu::sendAction(saved.itemAtIndex(3));
+    saveSelectorGroupPreferences(saved, GrabberSizeGroup);
+    saveSelectorGroupPreferences(saved, GrabberToggleGroup);
+    NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
+    // Several items share the action: the title is kept; the toggle as an integer.
+    EXPECT_EQ(defaults.stringForKey("GrabberSizeGroup"), "800 x 600");
+    EXPECT_EQ(std::get<long>(*defaults.objectForKey("menuGrabberFloatAboveMenus:")), 1);
+
+    NSMenu& restored = SizeMenu(*this, &sizes);
+    sizes.performed.clear();
+    restoreSelectorGroupPreferences(restored, GrabberSizeGroup);
+    deferred::RunDeferredCalls();
+    EXPECT_EQ(States(restored), "000101");
+    EXPECT_EQ(sizes.performed,
+              std::vector<std::string>{"menuSelectGrabberSizeFromSenderText: 800 x 600"});
+
+    // A stored member name restores by selector whatever the titles; the same mark as before
+    // performs nothing.
+    defaults.setObject_forKey("selectGrabberSizeWidthHeight:", "GrabberSizeGroup");
+    restoreSelectorGroupPreferences(restored, GrabberSizeGroup);
+    restoreSelectorGroupPreferences(restored, GrabberSizeGroup);
+    sizes.performed.clear();
+    EXPECT_EQ(deferred::RunDeferredCalls(), 1);
+    EXPECT_EQ(sizes.performed, std::vector<std::string>{"selectGrabberSizeWidthHeight: 640 x 480"});
+
+    // A title that matches nothing unmarks the group and performs nothing, with a report.
+    defaults.setObject_forKey("1600 x 1200", "GrabberSizeGroup");
+    const std::string reports = testsupport::VerifyReports(
+        [&] { restoreSelectorGroupPreferences(restored, GrabberSizeGroup); });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "menuItem")) << reports;
+    EXPECT_EQ(States(restored), "000001");
+    EXPECT_EQ(deferred::RunDeferredCalls(), 0);
+}
+
+TEST_F(SelectorGroups, PerformNeedsATargetAndAMember) {
+    NSMenu& menu = Build({{"None", "selectGrabberConstrainNone:"}}, nullptr);
+    const std::string reports = testsupport::VerifyReports([&] {
+        performMenuItemAction_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberConstrainGroup);
+        performMenuItemAction_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberSaveGroup);
+        isOneSelectorPerMenuItem(menu, GrabberConstrainGroup); // four entries have no item
+    });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "menuItemTarget")) << reports;
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorGroup.IsMember(menuItem->action())"));
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "itemCountForThisSelector"));
+    EXPECT_EQ(deferred::RunDeferredCalls(), 0);
+}
+
+TEST(SizeFromMenuText, TitleForms) {
+    const struct {
+        const char* title;
+        NSSize size;
+    } cases[] = {
+        {"640 x 480", {640, 480}}, {"1024x768", {1024, 768}}, {" 50.00%", {-0.5, -0.5}},
+        {"999%", {-4, -4}},        {"-20%", {0, 0}},          {"Any size", {640, 480}},
+    };
+    for (const auto& c : cases) {
+        const NSSize s = sizefrommenutext::frameSizeFromMenuTextString(c.title);
+        EXPECT_EQ(s.width, c.size.width) << c.title;
+        EXPECT_EQ(s.height, c.size.height) << c.title;
+    }
+}
+
+} // namespace

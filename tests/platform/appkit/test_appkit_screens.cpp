@@ -1,0 +1,103 @@
+// The application kit's coordinates on a server whose main display does not start at the root
+// window's origin: frames are in points from the main display's bottom-left corner, y up.
+#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "tests/support/AppKitServer.h"
+
+using namespace testsupport;
+using namespace platform::appkit;
+
+namespace {
+
+using AppKitScreens = AppKitServerSuite<ScreenSize{1400, 900}>;
+
+TEST_F(AppKitScreens, FramesCountFromTheMainDisplaysBottomLeft) {
+    // Main display 800 x 600 at (200, 100) of the root; a second one to its right.
+    ASSERT_TRUE(SetMonitor(Display(), "MAIN", 200, 100, 800, 600, true, true));
+    ASSERT_TRUE(SetMonitor(Display(), "SIDE", 1000, 0, 400, 900, false, false));
+    const std::optional<NSScreen> main = NSScreen::mainScreen();
+    ASSERT_TRUE(main);
+    EXPECT_TRUE(NSEqualRects(main->frame(), NSMakeRect(0, 0, 800, 600)));
+    EXPECT_EQ(main->deviceDescription().at("NSScreenNumber"),
+              platform::coregraphics::CGMainDisplayID());
+    const std::vector<NSScreen> all = NSScreen::screens();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_TRUE(NSEqualRects(all[1].frame(), NSMakeRect(800, -200, 400, 900)));
+
+    const struct {
+        NSRect frame;
+        RootBox root;
+        size_t screen; // holding the greater part
+    } cases[] = {
+        {NSMakeRect(10, 20, 100, 50), {210, 630, 100, 50}, 0},
+        {NSMakeRect(700, 500, 300, 200), {900, 0, 300, 200}, 1},
+    };
+    for (const auto& c : cases) {
+        NSWindow window(c.frame, NSBorderlessWindowMask, NSBackingStoreBuffered, false);
+        window.orderFront(nullptr);
+        EXPECT_TRUE(NSRunLoopRunUntil(
+            5, [&] { return RootGeometry(Display(), uint32_t(window.windowNumber())) == c.root; }));
+        const std::optional<NSScreen> screen = window.screen();
+        ASSERT_TRUE(screen);
+        EXPECT_TRUE(NSEqualRects(screen->frame(), all[c.screen].frame()));
+        // A point in the window converts to the screen by the frame's origin.
+        const NSPoint p = window.convertBaseToScreen(NSMakePoint(3, 4));
+        EXPECT_EQ(p.x, c.frame.origin.x + 3);
+        EXPECT_EQ(p.y, c.frame.origin.y + 4);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Counts the actions a control sends.
+struct Receiver : NSObject {
+    Receiver() {
+        addAction("changed:", [this](NSObject* sender) { senders.push_back(sender); });
+    }
+    std::vector<NSObject*> senders;
+};
+
+TEST_F(AppKitScreens, ControlsKeepTheirValuesAndSendTheirActions) {
+    Receiver receiver;
+    NSPanel panel(NSMakeRect(20, 20, 260, 200), NSTitledWindowMask, NSBackingStoreBuffered, false);
+    NSView& content = *panel.contentView();
+    const auto connect = [&](NSControl* control) {
+        control->setTarget(&receiver);
+        control->setAction(NSSelectorFromString("changed:"));
+        return control;
+    };
+    auto* box = static_cast<NSButton*>(
+        connect(static_cast<NSControl*>(content.addSubview(std::make_unique<NSButton>(
+            NSMakeRect(10, 160, 200, 30), "Allow", NSButtonType::NSSwitchButton)))));
+    auto* slider = static_cast<NSSlider*>(
+        content.addSubview(std::make_unique<NSSlider>(NSMakeRect(10, 120, 200, 30), 1, 400)));
+    auto* field = static_cast<NSTextField*>(
+        content.addSubview(std::make_unique<NSTextField>(NSMakeRect(10, 80, 100, 30), true)));
+    auto* matrix = static_cast<NSMatrix*>(content.addSubview(std::make_unique<NSMatrix>(
+        NSMakeRect(120, 60, 120, 50), std::vector<NSMatrix::Cell>{{"Size", 0}, {"Percent", 1}})));
+
+    slider->setDoubleValue(250);
+    EXPECT_NEAR(slider->doubleValue(), 250, 0.5);
+    field->setStringValue("150");
+    EXPECT_EQ(field->intValue(), 150);
+    EXPECT_EQ(matrix->selectedTag(), -1);
+    EXPECT_TRUE(matrix->selectCellWithTag(1));
+    EXPECT_FALSE(matrix->selectCellWithTag(7));
+    EXPECT_EQ(matrix->selectedTag(), 1);
+
+    panel.makeKeyAndOrderFront(nullptr);
+    const uint32_t id = uint32_t(panel.windowNumber());
+    ASSERT_TRUE(NSRunLoopRunUntil(5, [&] { return RootGeometry(Display(), id).has_value(); }));
+    NSRunLoopRunUntil(0.5, [] { return false; });
+    const RootBox where = *RootGeometry(Display(), id);
+    // The check box lies 10 points in and 25 points down from the panel's top-left.
+    ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(where.x + 18),
+                                    std::to_string(where.y + 25), "click", "1"}));
+    EXPECT_TRUE(NSRunLoopRunUntil(5, [&] { return !receiver.senders.empty(); }));
+    EXPECT_EQ(box->state(), NSOnState);
+    ASSERT_EQ(receiver.senders.size(), 1u);
+    EXPECT_EQ(receiver.senders[0], box);
+}
+
+} // namespace

@@ -1,0 +1,52 @@
+#pragma once
+
+// What tests read back from an X server about windows, a window that shows a known pattern and
+// counts the clicks it gets, and input sent through xdotool (the XTEST extension).
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct RootBox {
+    int x, y, width, height;
+    bool operator==(const RootBox&) const = default;
+};
+
+// The window's rectangle in root coordinates, as the server has it now.
+std::optional<RootBox> RootGeometry(const std::string& display, uint32_t window);
+// The names in the window's _NET_WM_STATE.
+std::vector<std::string> NetWmState(const std::string& display, uint32_t window);
+// The managed client windows, bottom to top, as the window manager stacks them.
+std::vector<uint32_t> ClientStacking(const std::string& display);
+// Whether a lies above b in the window manager's stacking.
+bool StackedAbove(const std::string& display, uint32_t a, uint32_t b);
+
+// Runs xdotool with the arguments on the display; true when it succeeded.
+bool Xdotool(const std::string& display, const std::vector<std::string>& arguments);
+
+// A window outside the window manager's care, below every other window, whose background is
+// TestPattern(width, height, seed); it notes the button presses it receives.
+class PatternWindow {
+public:
+    PatternWindow(const std::string& display, RootBox where, uint32_t seed);
+    ~PatternWindow();
+    PatternWindow(const PatternWindow&) = delete;
+    bool Shown() const { return mShown; }
+    // 0x00RRGGBB at (x, y) of the window.
+    uint32_t At(int x, int y) const;
+    // Waits until a button press arrives; counts every press seen so far.
+    int Presses(double waitSeconds);
+
+private:
+    struct Connection;
+    std::unique_ptr<Connection> mX;
+    RootBox mWhere;
+    std::vector<uint32_t> mPattern;
+    bool mShown = false;
+    int mPresses = 0;
+};
+
+} // namespace testsupport
