@@ -1,7 +1,7 @@
 #include "app/windows/GrabRegionWindow.h"
 
 #include "core/CoreVerify.h"
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 using namespace platform::coregraphics;
 

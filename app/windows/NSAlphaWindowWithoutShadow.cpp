@@ -1,6 +1,6 @@
 #include "app/windows/NSAlphaWindowWithoutShadow.h"
 
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 using namespace platform::coregraphics;
 

@@ -1,7 +1,7 @@
 #include "platform/appkit/NSScreen.h"
 
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
-#include "platform/coregraphics/XDisplayList.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/XDisplayList.h"
 
 #include <cmath>
 

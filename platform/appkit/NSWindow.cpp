@@ -5,7 +5,7 @@
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/QtHost.h"
 #include "platform/appkit/X11Window.h"
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 #include <QCursor>
 #include <QRegion>

@@ -2,7 +2,7 @@
 // resize it by the pointer's travel within its limits and ratio, the float flag lifts it only
 // while it is key, and its grab view shows the screen below and lets clicks through.
 #include "app/windows/GrabRegionWindowLayout.h"
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/AppKitServer.h"
 #include "tests/support/TestSupport.h"
 

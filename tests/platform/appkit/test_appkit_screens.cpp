@@ -1,6 +1,6 @@
 // The application kit's coordinates on a server whose main display does not start at the root
 // window's origin: frames are in points from the main display's bottom-left corner, y up.
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/AppKitServer.h"
 
 using namespace testsupport;
