@@ -88,9 +88,18 @@ TEST_F(AppKitScreens, ControlsKeepTheirValuesAndSendTheirActions) {
 
     panel.makeKeyAndOrderFront(nullptr);
     const uint32_t id = uint32_t(panel.windowNumber());
-    ASSERT_TRUE(NSRunLoopRunUntil(5, [&] { return RootGeometry(Display(), id).has_value(); }));
-    NSRunLoopRunUntil(0.5, [] { return false; });
-    const RootBox where = *RootGeometry(Display(), id);
+    // A loaded machine may still be placing the panel: click once its place has held still.
+    std::optional<RootBox> seen, previous;
+    auto sampled = std::chrono::steady_clock::now();
+    ASSERT_TRUE(NSRunLoopRunUntil(10, [&] {
+        if (seen && seen == previous) return true;
+        if (std::chrono::steady_clock::now() - sampled < std::chrono::milliseconds(250))
+            return false;
+        sampled = std::chrono::steady_clock::now();
+        previous = std::exchange(seen, RootGeometry(Display(), id));
+        return seen && seen == previous;
+    }));
+    const RootBox where = *seen;
     // The check box lies 10 points in and 25 points down from the panel's top-left.
     ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(where.x + 18),
                                     std::to_string(where.y + 25), "click", "1"}));
