@@ -4,6 +4,7 @@
 #include "channel/SharedSemaphore.h"
 #include "tests/support/TestSupport.h"
 
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -66,8 +67,8 @@ ino_t InodeOf(const std::string& path) {
 class SharedGWorldMemoryTest : public testing::Test {
 protected:
     void SetUp() override {
-        shared_semaphore::sem_unlink(SharedCamera::kSemaphoreName0);
-        shared_semaphore::sem_unlink(SharedCamera::kSemaphoreName1);
+        for (unsigned n : {0, 1})
+            shared_semaphore::sem_unlink(SharedCamera::SemaphoreName(n, ::geteuid()).c_str());
         SharedGWorldMemory::sFileMappingPath.CreateFileName(
             (mFolder.Path() + "/region-%@-%s.tmp").c_str(), SharedCamera::kFrameFormatName);
         mPath = SharedGWorldMemory::sFileMappingPath.c_str();
@@ -106,23 +107,30 @@ TEST_F(SharedGWorldMemoryTest, AWriterCreatesAFreshRegionThenReusesItAsItIs) {
     EXPECT_EQ(seen[1], 0x77);
 }
 
-TEST_F(SharedGWorldMemoryTest, AForeignRegionIsNeitherUsedNorRepaired) {
-    for (const std::string& foreign : {Region(0x58585858), Region(kSignature, 0x322E3030)}) {
+// A region of another version belongs to that version's writer; a header no build wrote is
+// damage, which the writer resets in place.
+TEST_F(SharedGWorldMemoryTest, AnotherVersionIsLeftAloneAndADamagedHeaderReset) {
+    for (const std::string& foreign : {Region(0, 0), Region(0x58585858), Region(kSignature, 0x322E3030)}) {
+        const bool damaged = WordAt(foreign, 0) != kSignature;
         SCOPED_TRACE(testing::Message()
                      << std::hex << WordAt(foreign, 0) << " " << WordAt(foreign, 4));
         WriteFile(mPath, foreign);
-        SharedGWorldMemory writer, reader, viewer;
-        writer.IsOpenWriteView();
+        const ino_t inode = InodeOf(mPath);
+        SharedGWorldMemory reader, viewer, writer;
         reader.OpenReadWriteView();
         viewer.OpenReadView();
-        for (SharedGWorldMemory* memory : {&writer, &reader, &viewer}) {
+        for (SharedGWorldMemory* memory : {&reader, &viewer}) {
             EXPECT_EQ(memory->GetWriteBuffer_N(0), nullptr);
             EXPECT_EQ(memory->GetCurrentReadBuffer(), nullptr);
             EXPECT_FALSE(memory->SetCurrentWriteBuffer(nullptr));
             EXPECT_FALSE(memory->AllowCameraConnection(0));
             memory->SetAllowCameraConnections(0xFFFFFFFF);
         }
-        EXPECT_TRUE(ReadFile(mPath) == foreign) << "the foreign region was changed";
+        EXPECT_TRUE(ReadFile(mPath) == foreign) << "a reader changed the region";
+        EXPECT_EQ(writer.IsOpenWriteView(), true);
+        EXPECT_EQ(writer.GetWriteBuffer_N(0) != nullptr, damaged);
+        EXPECT_TRUE(ReadFile(mPath) == (damaged ? Region() : foreign));
+        EXPECT_EQ(InodeOf(mPath), inode);
     }
 }
 
@@ -175,7 +183,7 @@ TEST_F(SharedGWorldMemoryTest, TheAllowanceLimitsConnections) {
 TEST_F(SharedGWorldMemoryTest, ReadersNeverCreateAndAReadOnlyViewNeverWrites) {
     SharedGWorldMemory viewer, writer;
     EXPECT_FALSE(viewer.OpenReadWriteView() || viewer.OpenReadView());
-    EXPECT_FALSE(Exists(mPath) || Exists("/dev/shm/sem.VistrelXXX_0"));
+    EXPECT_FALSE(Exists(mPath) || Exists("/dev/shm/sem." + SharedCamera::SemaphoreName(0, ::geteuid())));
     ASSERT_TRUE(writer.IsOpenWriteView());
     uint8_t* buffer0 = writer.GetWriteBuffer_N(0);
     ASSERT_TRUE(writer.SetCurrentWriteBuffer(buffer0));
@@ -194,6 +202,43 @@ TEST_F(SharedGWorldMemoryTest, ReadersNeverCreateAndAReadOnlyViewNeverWrites) {
     EXPECT_TRUE(writer.TryLockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
     EXPECT_TRUE(writer.UnLockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
     EXPECT_TRUE(viewer.UnLockFrameBufferPtr(current));
+}
+
+// The writer gives a held buffer up after about a frame; a reader waits for it.
+TEST_F(SharedGWorldMemoryTest, TheWriterWaitsForAHeldBufferOnlyAboutAFrame) {
+    SharedGWorldMemory writer;
+    ASSERT_TRUE(writer.IsOpenWriteView());
+    uint8_t* buffer0 = writer.GetWriteBuffer_N(0);
+    ASSERT_TRUE(writer.SetCurrentWriteBuffer(buffer0));
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    testsupport::Child holder([&] {
+        SharedGWorldMemory reader;
+        const bool held =
+            reader.OpenReadWriteView() && reader.LockFrameBufferPtr(reader.GetCurrentReadBuffer());
+        if (::write(ready[1], &held, 1) != 1 || !held) return 1;
+        ::pause();
+        return 0;
+    });
+    bool held = false;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(writer.LockFrameBufferPtr(buffer0));
+    EXPECT_TRUE(writer.LockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
+    EXPECT_TRUE(writer.UnLockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
+    testsupport::Child reader([&] {
+        SharedGWorldMemory mine;
+        return mine.OpenReadWriteView() && mine.LockFrameBufferPtr(mine.GetCurrentReadBuffer())
+                   ? 0
+                   : 1;
+    });
+    EXPECT_FALSE(reader.Wait(0.3)) << "a reader did not wait for a held buffer";
+    holder.Kill(SIGKILL);
+    ASSERT_TRUE(holder.Wait());
+    ASSERT_TRUE(reader.Wait(5)) << "the reader did not recover the buffer of a dead holder";
+    EXPECT_EQ(reader.exitCode, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
 }
 
 TEST_F(SharedGWorldMemoryTest, AShortRegionFileIsRefusedThenResetInPlace) {
