@@ -30,9 +30,9 @@ TEST(CILookpaneInputFinderTest, AFrameHeldByAnotherProcessComesBackWithoutLockin
     LinkPlugIn();
     binding::LinkComponent();
     Publish({"--frames", "1", "--no-install"});
-    const char* held = binding::RegionWord(binding::kTagOffset) == SharedCamera::kBufferTag1
-                           ? SharedCamera::kSemaphoreName1
-                           : SharedCamera::kSemaphoreName0;
+    const std::string name = SharedCamera::SemaphoreName(
+        binding::RegionWord(binding::kTagOffset) == SharedCamera::kBufferTag1, ::geteuid());
+    const char* held = name.c_str();
     ASSERT_EQ(SemaphoreValue(held), 1);
 
     testsupport::Child holder([] {
