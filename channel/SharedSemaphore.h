@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 
@@ -38,7 +39,8 @@ struct sem_record {
     uint32_t releases; // reserved (zero) in the C library's record
     uint32_t reserved;
 };
-static_assert(sizeof(sem_record) == 32);
+static_assert(sizeof(sem_record) == 32 && offsetof(sem_record, holder) == 16 &&
+              offsetof(sem_record, releases) == 24);
 
 using sem_t = sem_record;
 constexpr sem_t* SEM_FAILED = nullptr;

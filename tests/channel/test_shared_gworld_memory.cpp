@@ -183,8 +183,11 @@ TEST_F(SharedGWorldMemoryTest, TheAllowanceLimitsConnections) {
 TEST_F(SharedGWorldMemoryTest, ReadersNeverCreateAndAReadOnlyViewNeverWrites) {
     SharedGWorldMemory viewer, writer;
     EXPECT_FALSE(viewer.OpenReadWriteView() || viewer.OpenReadView());
-    EXPECT_FALSE(Exists(mPath) || Exists("/dev/shm/sem." + SharedCamera::SemaphoreName(0, ::geteuid())));
+    // The locks' names, per user, are shared with every build of the channel.
+    const std::string locks = "/dev/shm/sem.VistrelXXX_", user = "." + std::to_string(::geteuid());
+    EXPECT_FALSE(Exists(mPath) || Exists(locks + "0" + user));
     ASSERT_TRUE(writer.IsOpenWriteView());
+    EXPECT_TRUE(Exists(locks + "0" + user) && Exists(locks + "1" + user));
     uint8_t* buffer0 = writer.GetWriteBuffer_N(0);
     ASSERT_TRUE(writer.SetCurrentWriteBuffer(buffer0));
     ASSERT_TRUE(viewer.OpenReadView());
