@@ -255,7 +255,8 @@ void PublishWithReaders(benchmark::State& state, bool copy, int readers) {
     for (auto& reader : counterparts)
         if (!reader->Stop()) state.SkipWithError(reader->Error().c_str());
     state.SetItemsProcessed(written);
-    state.counters["written"] = benchmark::Counter(double(written), benchmark::Counter::kAvgIterations);
+    state.counters["written"] =
+        benchmark::Counter(double(written), benchmark::Counter::kAvgIterations);
     if (copy) state.SetBytesProcessed(written * int64_t(kFrameBytes));
 }
 

@@ -67,8 +67,8 @@ bool CoreMappedFile::OpenReadWrite(const char* path, unsigned long sizeBytes) {
     if (!OpenChecked(path, O_RDWR)) return false;
     const off_t length = DiskFile_GetSizeBytes(m_fd);
     if (length < off_t(sizeBytes))
-        return Refuse(path, std::to_string(length) + " bytes, shorter than " +
-                                std::to_string(sizeBytes));
+        return Refuse(path,
+                      std::to_string(length) + " bytes, shorter than " + std::to_string(sizeBytes));
     return MemReadWrite(sizeBytes) || Fail();
 }
 

@@ -17,7 +17,8 @@ bool CoreUnixSemaphore::OpenCreate(const char* in_semaphore_name) {
         return true;
     // clang-format on
     const char* reason = errno == EPERM ? "owned by another user" : std::strerror(errno);
-    ChannelReport("CoreUnixSemaphore: refused %s%s: %s\n", kRecordPrefix, in_semaphore_name, reason);
+    ChannelReport("CoreUnixSemaphore: refused %s%s: %s\n", kRecordPrefix, in_semaphore_name,
+                  reason);
     return false;
 }
 

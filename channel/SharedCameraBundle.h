@@ -37,7 +37,8 @@ public:
     // bound, is locked, drawn into, unlocked and made current, and n becomes the buffer after
     // the one written. Skipped when readers hold both buffers.
     enum class FrameResult { kWritten, kSkipped, kFailed };
-    FrameResult PublishFrame(int& n, const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw);
+    FrameResult PublishFrame(int& n,
+                             const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw);
 
     static constexpr const char* kCameraComponentFunction = "__public_fn_";
     static constexpr const char* kCameraComponentFunction0 = "__public_fn0";

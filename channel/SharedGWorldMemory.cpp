@@ -54,7 +54,8 @@ bool SharedGWorldMemory::OpenView(Opening opening) {
     // Only the writer repairs, and only a header that no build ever wrote: a region of another
     // version belongs to that version's writer.
     if (opened && opening == Opening::kCreateIfNeeded &&
-        static_cast<const SharedCamera::Region*>(_mappedFile.Base())->appSignature != kApplicationSignature) {
+        static_cast<const SharedCamera::Region*>(_mappedFile.Base())->appSignature !=
+            kApplicationSignature) {
         ChannelReport("SharedGWorldMemory: %s had a damaged header: reset\n", path);
         _mappedFile.Close();
         opened = false;

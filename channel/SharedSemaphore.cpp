@@ -129,11 +129,12 @@ bool Recover(sem_t* semaphore, uint64_t self, bool holderless) {
            Holder(semaphore).compare_exchange_strong(holder, self);
 }
 
-int TryTake(sem_t* semaphore, uint64_t self) {
+// checkHolder: whether a taken lock's holder is checked (a system call and a read of /proc).
+int TryTake(sem_t* semaphore, uint64_t self, bool checkHolder) {
     uint64_t data = Data(semaphore).load();
     do {
         if (Value(data) == 0) {
-            if (Recover(semaphore, self, false)) return 0;
+            if (checkHolder && Recover(semaphore, self, false)) return 0;
             errno = EAGAIN;
             return -1;
         }
@@ -151,8 +152,7 @@ struct HolderlessWatch {
 
     bool Expired(sem_t* semaphore, const struct timespec& now) {
         const uint32_t released = Releases(semaphore).load();
-        const bool holderless =
-            Holder(semaphore).load() == 0 && Value(Data(semaphore).load()) == 0;
+        const bool holderless = Holder(semaphore).load() == 0 && Value(Data(semaphore).load()) == 0;
         if (!holderless || !watching || released != releases) {
             watching = holderless;
             releases = released;
@@ -166,6 +166,7 @@ struct HolderlessWatch {
 int WaitSlow(sem_t* semaphore, uint64_t self, const struct timespec* deadline) {
     uint64_t data = Data(semaphore).fetch_add(kWaiter) + kWaiter;
     HolderlessWatch watch;
+    bool sliceEnded = false;
     for (;;) {
         if (Value(data) != 0) {
             if (!Data(semaphore).compare_exchange_weak(data, data - 1 - kWaiter)) continue;
@@ -173,8 +174,9 @@ int WaitSlow(sem_t* semaphore, uint64_t self, const struct timespec* deadline) {
             data = Data(semaphore).fetch_add(kWaiter) + kWaiter;
             continue;
         }
+        // The holder is checked when a slice or the whole wait ran out, not at every wake.
         const struct timespec now = Now();
-        if (Recover(semaphore, self, watch.Expired(semaphore, now))) break;
+        if (sliceEnded && Recover(semaphore, self, watch.Expired(semaphore, now))) break;
         if (deadline && !Before(now, *deadline)) {
             Data(semaphore).fetch_sub(kWaiter);
             errno = ETIMEDOUT;
@@ -182,7 +184,9 @@ int WaitSlow(sem_t* semaphore, uint64_t self, const struct timespec* deadline) {
         }
         struct timespec slice = After(now, kRecoverySliceSeconds);
         if (deadline && Before(*deadline, slice)) slice = *deadline;
-        if (FutexWait(&semaphore->value, 0, &slice) == -1 && errno == EINTR) {
+        const long waited = FutexWait(&semaphore->value, 0, &slice);
+        sliceEnded = waited == -1 && errno == ETIMEDOUT;
+        if (waited == -1 && errno == EINTR) {
             Data(semaphore).fetch_sub(kWaiter);
             errno = EINTR;
             return -1;
@@ -199,7 +203,7 @@ int Wait(sem_t* semaphore, const struct timespec* timeout) {
         return -1;
     }
     const uint64_t self = Self();
-    if (TryTake(semaphore, self) == 0) return 0;
+    if (TryTake(semaphore, self, false) == 0) return 0;
     if (!timeout) return WaitSlow(semaphore, self, nullptr);
     const struct timespec deadline =
         After(Now(), double(timeout->tv_sec) + double(timeout->tv_nsec) / 1e9);
@@ -324,7 +328,7 @@ int sem_trywait(sem_t* semaphore) {
         errno = EINVAL;
         return -1;
     }
-    return TryTake(semaphore, Self());
+    return TryTake(semaphore, Self(), true);
 }
 
 int sem_wait(sem_t* semaphore) {

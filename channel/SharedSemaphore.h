@@ -20,12 +20,13 @@
 // - Releasing: only the process named by the holder word may release, and only a count of 0
 //   goes to 1: an unlock by anyone else, or a second unlock, fails with EPERM or EOVERFLOW.
 //   `releases` is counted first, then the holder word goes self -> 0, then the count 0 -> 1.
-// - Recovering: a process that finds the lock taken checks the holder, at once and again at
-//   every wake or slice of kRecoverySliceSeconds while it waits. A holder whose pid no longer
-//   exists, is a zombie or has another start time is dead: the holder word goes dead -> self
-//   (compare-and-swap, so one process wins) and the winner holds the lock, the count staying 0.
-//   A taken lock with no holder for kHolderlessSeconds while `releases` stands still belonged to
-//   a process that died between its two steps: it is taken over the same way, from 0.
+// - Recovering: a process that finds the lock taken checks the holder: a try at once, a wait
+//   each time a slice of kRecoverySliceSeconds, or the whole wait, runs out (so even the
+//   writer's short waits take a buffer back). A holder whose pid no longer exists, is a zombie or
+//   has another start time is dead: the holder word goes dead -> self (compare-and-swap, so one
+//   process wins) and the winner holds the lock, the count staying 0. A lock that stays taken
+//   with no holder for kHolderlessSeconds of one wait while `releases` stands still belonged to a
+//   process that died between its two steps: it is taken over the same way, from 0.
 // - Waits sleep in slices, so a signal handler that runs ends them with EINTR whatever its
 //   SA_RESTART flag; a timed wait ends with ETIMEDOUT.
 namespace shared_semaphore {

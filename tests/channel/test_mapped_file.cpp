@@ -1,5 +1,6 @@
 #include "channel/CoreMappedFile.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VerifyReports.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -107,6 +108,18 @@ TEST(CoreMappedFile, LinksAndFilesThatAreNotOursAreRefused) {
     }
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
     EXPECT_EQ(ReadFile(target), "precious contents");
+    // A client asking again and again logs the same refusal about once a second.
+    const std::string hardlink = folder / "another";
+    ASSERT_EQ(::link(target.c_str(), hardlink.c_str()), 0);
+    const std::string reports = testsupport::VerifyReports([&] {
+        for (int i = 0; i < 20; ++i)
+            CoreMappedFile().OpenReadWrite(hardlink.c_str(), 16);
+    });
+    const std::string line =
+        "CoreMappedFile: refused " + hardlink + ": it has more than one hard link";
+    EXPECT_TRUE(reports.find(line) != std::string::npos &&
+                reports.find(line) == reports.rfind(line))
+        << reports;
     EXPECT_TRUE(S_ISLNK(StatOf(link).st_mode));
     EXPECT_FALSE(testsupport::Exists(folder / "nowhere"));
 

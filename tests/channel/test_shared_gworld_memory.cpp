@@ -110,7 +110,8 @@ TEST_F(SharedGWorldMemoryTest, AWriterCreatesAFreshRegionThenReusesItAsItIs) {
 // A region of another version belongs to that version's writer; a header no build wrote is
 // damage, which the writer resets in place.
 TEST_F(SharedGWorldMemoryTest, AnotherVersionIsLeftAloneAndADamagedHeaderReset) {
-    for (const std::string& foreign : {Region(0, 0), Region(0x58585858), Region(kSignature, 0x322E3030)}) {
+    for (const std::string& foreign :
+         {Region(0, 0), Region(0x58585858), Region(kSignature, 0x322E3030)}) {
         const bool damaged = WordAt(foreign, 0) != kSignature;
         SCOPED_TRACE(testing::Message()
                      << std::hex << WordAt(foreign, 0) << " " << WordAt(foreign, 4));
@@ -231,9 +232,8 @@ TEST_F(SharedGWorldMemoryTest, TheWriterWaitsForAHeldBufferOnlyAboutAFrame) {
     EXPECT_TRUE(writer.UnLockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
     testsupport::Child reader([&] {
         SharedGWorldMemory mine;
-        return mine.OpenReadWriteView() && mine.LockFrameBufferPtr(mine.GetCurrentReadBuffer())
-                   ? 0
-                   : 1;
+        return mine.OpenReadWriteView() && mine.LockFrameBufferPtr(mine.GetCurrentReadBuffer()) ? 0
+                                                                                                : 1;
     });
     EXPECT_FALSE(reader.Wait(0.3)) << "a reader did not wait for a held buffer";
     holder.Kill(SIGKILL);

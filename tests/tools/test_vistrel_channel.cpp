@@ -40,7 +40,9 @@ protected:
 // A broadcast in a process of its own, and the tags that reads find within a few tries.
 struct Broadcast : testsupport::Child {
     Broadcast()
-        : Child([] { return testsupport::Exec({kTool, "publish", "--fps", "30", "--seconds", "60"}); }) {
+        : Child([] {
+              return testsupport::Exec({kTool, "publish", "--fps", "30", "--seconds", "60"});
+          }) {
         EXPECT_EQ(Tool({"read", "--wait", "10"}).exitCode, 0) << "no first frame";
     }
     // The distinct frames and tags of reads spread over about half a second.
@@ -49,7 +51,8 @@ struct Broadcast : testsupport::Child {
         for (int i = 0; i < 12; ++i) {
             const std::string out = Tool({"read"}).out;
             tags.insert(out.substr(0, out.find(' ')));
-            frames.insert(out.substr(out.find(" frame="), out.find(" checksum") - out.find(" frame=")));
+            frames.insert(
+                out.substr(out.find(" frame="), out.find(" checksum") - out.find(" frame=")));
             std::this_thread::sleep_for(std::chrono::milliseconds(40));
         }
         return {frames, tags};
@@ -191,7 +194,8 @@ TEST_F(VistrelChannel, TwoUsersBroadcastEachToTheirOwnReaders) {
                                "' read --wait 5 && sleep 1 && '" + kTool + "' read && wait $!";
     const auto broadcast = [&](bool peer) {
         return [&, peer] {
-            if (peer && (::setgroups(0, nullptr) != 0 || ::setgid(54321) != 0 || ::setuid(54321) != 0))
+            if (peer &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(54321) != 0 || ::setuid(54321) != 0))
                 return 90;
             if (peer) ::setenv("XDG_DATA_HOME", "/tmp/peer/.local/share", 1);
             if (peer) ::setenv("HOME", "/tmp/peer", 1);
