@@ -139,24 +139,30 @@ TEST_F(VistrelChannel, HeldAndKilledReadersNeverStopTheBroadcast) {
 TEST_F(VistrelChannel, PlantedChannelFilesAreRefusedOrRepaired) {
     const std::string path = RegionPath(), elsewhere = path + ".elsewhere";
     const std::string damaged(SharedCamera::kRegionSizeBytes, '\0');
+    std::string otherVersion = damaged;
+    const uint32_t header[2] = {SharedCamera::kApplicationSignature, 0x322E3030}; // '2.00'
+    std::memcpy(otherVersion.data(), header, sizeof header);
     const struct {
         const char* what;
         std::function<void()> plant;
         std::string refusal; // empty: repaired
+        int exitCode;
     } cases[] = {
         {"hard link",
          [&] {
              testsupport::WriteFile(elsewhere, "precious");
              ASSERT_EQ(::link(elsewhere.c_str(), path.c_str()), 0);
          },
-         "it has more than one hard link"},
-        {"damaged header", [&] { testsupport::WriteFile(path, damaged); }, ""},
+         "it has more than one hard link", 2},
+        {"another version", [&] { testsupport::WriteFile(path, otherVersion); },
+         "not a channel of this version", 1},
+        {"damaged header", [&] { testsupport::WriteFile(path, damaged); }, "", 0},
         {"mode 0644",
          [&] {
              testsupport::WriteFile(path, damaged);
              ::chmod(path.c_str(), 0644);
          },
-         ""},
+         "", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -164,16 +170,16 @@ TEST_F(VistrelChannel, PlantedChannelFilesAreRefusedOrRepaired) {
         ::unlink(elsewhere.c_str());
         c.plant();
         const ProcessResult publish = Tool({"publish", "--frames", "2"});
+        EXPECT_EQ(publish.exitCode, c.exitCode) << publish.err;
         if (!c.refusal.empty()) {
-            EXPECT_EQ(publish.exitCode, 2);
             EXPECT_NE(publish.err.find("vistrel-channel: refused the channel file " + path + ": " +
                                        c.refusal + "\n"),
                       std::string::npos)
                 << publish.err;
-            EXPECT_EQ(testsupport::ReadFile(elsewhere), "precious");
+            EXPECT_TRUE(testsupport::ReadFile(Exists(elsewhere) ? elsewhere : path) ==
+                        (Exists(elsewhere) ? "precious" : otherVersion));
             continue;
         }
-        EXPECT_EQ(publish.exitCode, 0) << publish.err;
         struct stat st {};
         ASSERT_EQ(::stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0600u);

@@ -67,6 +67,7 @@ int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& s
         // Readers holding both buffers cost this tick's frame, never the broadcast.
         const SharedCameraBundle::FrameResult frame = camera.PublishFrame(n, draw);
         if (frame == SharedCameraBundle::FrameResult::kFailed) {
+            if (published == 0) ReportRefusedChannel();
             std::fprintf(stderr, "vistrel-channel: frame %llu could not be published\n",
                          (unsigned long long)published);
             result = 1;
