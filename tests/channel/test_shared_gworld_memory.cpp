@@ -4,7 +4,6 @@
 #include "channel/SharedSemaphore.h"
 #include "tests/support/TestSupport.h"
 
-#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -206,42 +205,6 @@ TEST_F(SharedGWorldMemoryTest, ReadersNeverCreateAndAReadOnlyViewNeverWrites) {
     EXPECT_TRUE(writer.TryLockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
     EXPECT_TRUE(writer.UnLockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
     EXPECT_TRUE(viewer.UnLockFrameBufferPtr(current));
-}
-
-// The writer gives a held buffer up after about a frame; a reader waits for it.
-TEST_F(SharedGWorldMemoryTest, TheWriterWaitsForAHeldBufferOnlyAboutAFrame) {
-    SharedGWorldMemory writer;
-    ASSERT_TRUE(writer.IsOpenWriteView());
-    uint8_t* buffer0 = writer.GetWriteBuffer_N(0);
-    ASSERT_TRUE(writer.SetCurrentWriteBuffer(buffer0));
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    testsupport::Child holder([&] {
-        SharedGWorldMemory reader;
-        const bool held =
-            reader.OpenReadWriteView() && reader.LockFrameBufferPtr(reader.GetCurrentReadBuffer());
-        if (::write(ready[1], &held, 1) != 1 || !held) return 1;
-        ::pause();
-        return 0;
-    });
-    bool held = false;
-    ASSERT_EQ(::read(ready[0], &held, 1), 1);
-    ASSERT_TRUE(held);
-    EXPECT_FALSE(writer.LockFrameBufferPtr(buffer0));
-    EXPECT_TRUE(writer.LockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
-    EXPECT_TRUE(writer.UnLockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
-    testsupport::Child reader([&] {
-        SharedGWorldMemory mine;
-        return mine.OpenReadWriteView() && mine.LockFrameBufferPtr(mine.GetCurrentReadBuffer()) ? 0
-                                                                                                : 1;
-    });
-    EXPECT_FALSE(reader.Wait(0.3)) << "a reader did not wait for a held buffer";
-    holder.Kill(SIGKILL);
-    ASSERT_TRUE(holder.Wait());
-    ASSERT_TRUE(reader.Wait(5)) << "the reader did not recover the buffer of a dead holder";
-    EXPECT_EQ(reader.exitCode, 0);
-    ::close(ready[0]);
-    ::close(ready[1]);
 }
 
 TEST_F(SharedGWorldMemoryTest, AShortRegionFileIsRefusedThenResetInPlace) {
