@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <pthread.h>
 #include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -89,12 +90,17 @@ bool ProcessStat(pid_t pid, char& state, unsigned long long& startTime) {
     return field && std::sscanf(field, " %llu", &startTime) == 1;
 }
 
-// This process as the holder word names it; computed again after a fork.
+// This process as the holder word names it. It is kept, since a system call per lock costs more
+// than the lock itself, and forgotten in the child of a fork.
+std::atomic<uint64_t> sSelf{0};
+
 uint64_t Self() {
-    static std::atomic<uint64_t> sSelf{0};
-    const pid_t pid = ::getpid();
     uint64_t self = sSelf.load(std::memory_order_relaxed);
-    if (self != 0 && pid_t(uint32_t(self)) == pid) return self;
+    if (self != 0) return self;
+    static const int sForgetInChild =
+        ::pthread_atfork(nullptr, nullptr, [] { sSelf.store(0, std::memory_order_relaxed); });
+    (void)sForgetInChild;
+    const pid_t pid = ::getpid();
     char state = 0;
     unsigned long long startTime = 0;
     ProcessStat(pid, state, startTime);
