@@ -24,9 +24,6 @@ constexpr const char* kSemaphoreName1 = "VistrelXXX_1";
 inline std::string SemaphoreName(unsigned n, unsigned long uid) {
     return std::string(n == 0 ? kSemaphoreName0 : kSemaphoreName1) + "." + std::to_string(uid);
 }
-// The longest a writer waits for a buffer's lock before it writes the other buffer: no reader
-// holds back a broadcast of 30 frames a second for more than a frame.
-constexpr double kWriterLockSeconds = 1.0 / 60;
 
 constexpr uint32_t kApplicationSignature = platform::FourCC("Vstr");
 constexpr uint32_t kApplicationVersion = platform::FourCC("1.00");

@@ -20,6 +20,9 @@
 class SharedGWorldMemory {
 public:
     static constexpr unsigned kMaxBufferCount = 2;
+    // The longest the writer waits for a buffer's lock before it writes the other buffer: no
+    // reader holds back a broadcast of 30 frames a second for more than a frame.
+    static constexpr double kWriterLockSeconds = 1.0 / 60;
 
     constexpr SharedGWorldMemory() = default;
     ~SharedGWorldMemory();

@@ -75,7 +75,7 @@ TEST_F(SemaphoreTest, RecordIsTheSixtyFourBitCLibrarysWithTheHolderAfterIt) {
     ASSERT_EQ(::sem_trywait(theirs), 0);
     EXPECT_EQ(HeaderNow(), Header(0, 0));
     ::sem_close(theirs);
-    ASSERT_TRUE(ours.Post() == false) << "no holder was recorded: nobody may release";
+    EXPECT_FALSE(ours.Post()) << "no holder was recorded: nobody may release";
     Plant(1, 0);
     ASSERT_TRUE(ours.TryWait());
     EXPECT_EQ(HeaderNow(), Header(0, 0, uint32_t(::getpid())));

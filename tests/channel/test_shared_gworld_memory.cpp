@@ -127,7 +127,7 @@ TEST_F(SharedGWorldMemoryTest, AnotherVersionIsLeftAloneAndADamagedHeaderReset) 
             memory->SetAllowCameraConnections(0xFFFFFFFF);
         }
         EXPECT_TRUE(ReadFile(mPath) == foreign) << "a reader changed the region";
-        EXPECT_EQ(writer.IsOpenWriteView(), true);
+        EXPECT_TRUE(writer.IsOpenWriteView());
         EXPECT_EQ(writer.GetWriteBuffer_N(0) != nullptr, damaged);
         EXPECT_TRUE(ReadFile(mPath) == (damaged ? Region() : foreign));
         EXPECT_EQ(InodeOf(mPath), inode);

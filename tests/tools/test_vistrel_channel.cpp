@@ -111,7 +111,22 @@ TEST_F(VistrelChannel, HeldAndKilledReadersNeverStopTheBroadcast) {
         }
     };
     testsupport::Child holder([] { return testsupport::Exec({kTool, "read", "--hold", "60"}); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The holder word of a buffer's lock names the holding reader once it holds.
+    const auto readerHolds = [] {
+        for (unsigned n : {0, 1}) {
+            const std::string lock = "/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid());
+            const std::string record = testsupport::ReadFile(lock);
+            uint32_t pid = 0;
+            if (record.size() >= 20) std::memcpy(&pid, record.data() + 16, 4);
+            const std::string command =
+                pid ? testsupport::ReadFile("/proc/" + std::to_string(pid) + "/cmdline") : "";
+            if (command.find("--hold") != std::string::npos) return true;
+        }
+        return false;
+    };
+    for (int i = 0; i < 500 && !readerHolds(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(readerHolds());
     seen();
     EXPECT_GT(frames.size(), 4u) << "the broadcast stalled behind a held buffer";
     EXPECT_EQ(tags.size(), 1u) << "the held buffer was written";
