@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/prctl.h>
@@ -58,15 +59,15 @@ tagSHARED_CAMERA_BUFFER EmptyRecord() {
     return record;
 }
 
-// One frame as the application publishes it; a null source leaves the pixels alone.
-bool Publish(int n, const uint8_t* source) {
-    SharedCameraBundle& camera = Camera();
-    tagSHARED_CAMERA_BUFFER record = EmptyRecord();
-    if (!camera.GetWriteableFrameBuffer_N(n, &record)) return false;
-    if (!camera.LockFrameBuffer(record.frameBufferPtr)) return false;
-    if (source) std::memcpy(record.frameBufferPtr, source, kFrameBytes);
-    if (!camera.UnLockFrameBuffer(record.frameBufferPtr)) return false;
-    return camera.SetCurrentReadBuffer(record.frameBufferPtr);
+// One frame as the application publishes it, in buffer n or else the other one; a null source
+// leaves the pixels alone. False when it failed; `written` tells whether readers let it write.
+bool Publish(int& n, const uint8_t* source, bool* written = nullptr) {
+    const SharedCameraBundle::FrameResult result =
+        Camera().PublishFrame(n, [&](const tagSHARED_CAMERA_BUFFER& record) {
+            if (source) std::memcpy(record.frameBufferPtr, source, kFrameBytes);
+        });
+    if (written) *written = result == SharedCameraBundle::FrameResult::kWritten;
+    return result != SharedCameraBundle::FrameResult::kFailed;
 }
 
 // One frame as the plug-in reads it; a null target only takes and releases the lock. `buffer`
@@ -89,8 +90,7 @@ void RequestChildStop(int) {
     sChildStop = 1;
 }
 
-// Runs until SIGTERM. Stopping only between frames keeps a buffer lock from being left taken,
-// which nothing in the channel would ever release.
+// Runs until SIGTERM, which ends a lock wait too.
 int RunChild(Role role, bool copy) {
     struct sigaction action {};
     action.sa_handler = RequestChildStop;
@@ -106,7 +106,6 @@ int RunChild(Role role, bool copy) {
         // A failure here is a lock wait cut short by the stop signal, or no frame yet.
         const bool done = role == Role::kWriter ? Publish(n, source) : Read(target);
         if (!done) continue;
-        n ^= 1;
         if (!announced) {
             const char ready = 1;
             if (::write(kReadyFd, &ready, 1) != 1) return 1;
@@ -230,24 +229,35 @@ void BM_MemcpyFrame(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kFrameBytes));
 }
 
-void PublishWithReader(benchmark::State& state, bool copy) {
+// The writer beside `readers` reader processes that copy frames out as fast as they can. Frames
+// written per second and the writer's CPU per frame tell what the readers cost the broadcast.
+void PublishWithReaders(benchmark::State& state, bool copy, int readers) {
     const std::vector<uint8_t> frame = PreparedFrame();
-    Counterpart reader(Role::kReader, copy);
-    if (!reader.WaitReady()) {
-        state.SkipWithError(reader.Error().c_str());
-        return;
+    std::vector<std::unique_ptr<Counterpart>> counterparts;
+    for (int i = 0; i < readers; ++i) {
+        counterparts.push_back(std::make_unique<Counterpart>(Role::kReader, copy));
+        if (!counterparts.back()->WaitReady()) {
+            state.SkipWithError(counterparts.back()->Error().c_str());
+            return;
+        }
     }
     const uint8_t* source = copy ? frame.data() : nullptr;
     int n = 0;
+    int64_t written = 0;
     for (auto _ : state) {
-        if (!Publish(n, source)) {
+        bool wrote = false;
+        if (!Publish(n, source, &wrote)) {
             state.SkipWithError("a publish through the component's entry points failed");
             break;
         }
-        n ^= 1;
+        written += wrote;
     }
-    if (!reader.Stop()) state.SkipWithError(reader.Error().c_str());
-    if (copy) state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kFrameBytes));
+    for (auto& reader : counterparts)
+        if (!reader->Stop()) state.SkipWithError(reader->Error().c_str());
+    state.SetItemsProcessed(written);
+    state.counters["written"] =
+        benchmark::Counter(double(written), benchmark::Counter::kAvgIterations);
+    if (copy) state.SetBytesProcessed(written * int64_t(kFrameBytes));
 }
 
 void ReadWithWriter(benchmark::State& state, bool copy) {
@@ -279,7 +289,11 @@ void ReadWithWriter(benchmark::State& state, bool copy) {
 }
 
 void BM_PublishFrame(benchmark::State& state) {
-    PublishWithReader(state, true);
+    PublishWithReaders(state, true, 1);
+}
+
+void BM_PublishFrameFourReaders(benchmark::State& state) {
+    PublishWithReaders(state, true, 4);
 }
 
 void BM_ReadFrame(benchmark::State& state) {
@@ -287,7 +301,7 @@ void BM_ReadFrame(benchmark::State& state) {
 }
 
 void BM_ChannelOverheadPublish(benchmark::State& state) {
-    PublishWithReader(state, false);
+    PublishWithReaders(state, false, 1);
 }
 
 void BM_ChannelOverheadRead(benchmark::State& state) {
@@ -297,6 +311,7 @@ void BM_ChannelOverheadRead(benchmark::State& state) {
 // Wall-clock time throughout: a lock wait on the other process is part of a frame's cost.
 BENCHMARK(BM_MemcpyFrame)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PublishFrame)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PublishFrameFourReaders)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadFrame)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ChannelOverheadPublish)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ChannelOverheadRead)->UseRealTime()->Unit(benchmark::kMicrosecond);
@@ -324,7 +339,8 @@ int main(int argc, char** argv) {
     const bool installed = camera.InstallLocation(true, CFBaseDLL::kUserQuickTime);
     tagSHARED_CAMERA_CONTROL control{sizeof control, 1, 0};
     const std::vector<uint8_t> frame = PreparedFrame();
-    if (!installed || !camera.SetCameraControl(&control) || !Publish(0, frame.data())) {
+    int first = 0;
+    if (!installed || !camera.SetCameraControl(&control) || !Publish(first, frame.data())) {
         std::fprintf(stderr, "channel_bench: cannot reach the camera component %s\n",
                      camera.FileName().c_str());
         if (installed) camera.InstallLocation(false, CFBaseDLL::kUserQuickTime);

@@ -1,6 +1,6 @@
 #include "channel/CoreMappedFile.h"
 
-#include "core/CoreMachDebugLog.h"
+#include "channel/ChannelReport.h"
 #include "core/CoreVerify.h"
 
 #include <cerrno>
@@ -16,27 +16,31 @@ namespace {
 constexpr mode_t kChannelFileMode = 0600;
 }
 
-// The path lives in a world-writable folder: refuse links and files that are not ours.
-// O_NONBLOCK keeps a FIFO planted there from blocking the open; regular files ignore it.
+// The path lives in a world-writable folder: refuse links and files that are not ours alone, and
+// take back a file of ours that others may read. O_NONBLOCK keeps a FIFO planted there from
+// blocking the open; regular files ignore it.
 bool CoreMappedFile::OpenChecked(const char* path, int flags) {
+    m_refusal.clear();
     m_fd = ::open(path, flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, kChannelFileMode);
     if (m_fd == -1) {
-        if (errno == ELOOP)
-            CoreMachDebugLog("CoreMappedFile: refused %s: it is a symbolic link\n", path);
-        else if (errno != ENOENT)
-            CoreMachDebugLog("CoreMappedFile: cannot open %s: %s\n", path, std::strerror(errno));
-        return false;
+        if (errno == ENOENT) return false;
+        if (errno == EISDIR) return Refuse(path, "not a regular file");
+        return Refuse(path, errno == ELOOP ? "it is a symbolic link" : std::strerror(errno));
     }
     struct stat st;
-    const char* reason = nullptr;
-    if (::fstat(m_fd, &st) != 0)
-        reason = std::strerror(errno);
-    else if (!S_ISREG(st.st_mode))
-        reason = "not a regular file";
-    else if (st.st_uid != ::geteuid())
-        reason = "owned by another user";
-    if (!reason) return true;
-    CoreMachDebugLog("CoreMappedFile: refused %s: %s\n", path, reason);
+    if (::fstat(m_fd, &st) != 0) return Refuse(path, std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return Refuse(path, "not a regular file");
+    if (st.st_uid != ::geteuid()) return Refuse(path, "owned by another user");
+    if (st.st_nlink != 1) return Refuse(path, "it has more than one hard link");
+    if ((st.st_mode & 07777) != kChannelFileMode && ::fchmod(m_fd, kChannelFileMode) == 0)
+        ChannelReport("CoreMappedFile: %s had mode %04o, now %04o\n", path,
+                      unsigned(st.st_mode & 07777), unsigned(kChannelFileMode));
+    return true;
+}
+
+bool CoreMappedFile::Refuse(const char* path, const std::string& reason) {
+    m_refusal = reason;
+    ChannelReport("CoreMappedFile: refused %s: %s\n", path, reason.c_str());
     return Fail();
 }
 
@@ -50,11 +54,8 @@ bool CoreMappedFile::CreateReadWrite(const char* path, unsigned long sizeBytes) 
     if (IsOpen()) return false;
     // No O_TRUNC: a reader that still maps the file must never see it shrink under its mapping.
     if (!OpenChecked(path, O_RDWR | O_CREAT)) return false;
-    ::fchmod(m_fd, kChannelFileMode);
-    if (::lseek(m_fd, 0, SEEK_SET) != 0 || !DiskFile_ZeroFillData(m_fd, sizeBytes)) {
-        CoreMachDebugLog("CoreMappedFile: could not fill %s: %s\n", path, std::strerror(errno));
-        return Fail();
-    }
+    if (::lseek(m_fd, 0, SEEK_SET) != 0 || !DiskFile_ZeroFillData(m_fd, sizeBytes))
+        return Refuse(path, std::string("cannot fill it: ") + std::strerror(errno));
     const off_t length = DiskFile_GetSizeBytes(m_fd);
     if (length > off_t(sizeBytes) && ::ftruncate(m_fd, off_t(sizeBytes)) != 0) return Fail();
     return MemReadWrite(sizeBytes) || Fail();
@@ -65,11 +66,9 @@ bool CoreMappedFile::OpenReadWrite(const char* path, unsigned long sizeBytes) {
     if (::access(path, R_OK | W_OK) != 0) return false;
     if (!OpenChecked(path, O_RDWR)) return false;
     const off_t length = DiskFile_GetSizeBytes(m_fd);
-    if (length < off_t(sizeBytes)) {
-        CoreMachDebugLog("CoreMappedFile: refused %s: %lld bytes, shorter than %lu\n", path,
-                         (long long)length, sizeBytes);
-        return Fail();
-    }
+    if (length < off_t(sizeBytes))
+        return Refuse(path,
+                      std::to_string(length) + " bytes, shorter than " + std::to_string(sizeBytes));
     return MemReadWrite(sizeBytes) || Fail();
 }
 
@@ -78,7 +77,7 @@ bool CoreMappedFile::OpenRead(const char* path) {
     if (::access(path, R_OK) != 0) return false;
     if (!OpenChecked(path, O_RDONLY)) return false;
     const off_t length = DiskFile_GetSizeBytes(m_fd);
-    if (length <= 0) return Fail();
+    if (length <= 0) return Refuse(path, "it is empty");
     return MemReadOnly((unsigned long)length) || Fail();
 }
 

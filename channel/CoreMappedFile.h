@@ -1,10 +1,13 @@
 #pragma once
 
+#include <string>
 #include <sys/types.h>
 
 // A file mapped MAP_SHARED, so that every process mapping it sees the same bytes. The file is
 // opened without following symbolic links and must be a regular file owned by this process's
-// user; a file shorter than the length asked for is never mapped.
+// user with no other hard link; one with another mode is made 0600. A file shorter than the
+// length asked for is never mapped. Each refusal is reported with the path and the reason (at
+// most once a second for the same report) and kept for Refusal().
 class CoreMappedFile {
 public:
     static constexpr int kProtectReadOnly = 1;
@@ -31,6 +34,8 @@ public:
     void* Base() const { return m_base; }
     unsigned long Size() const { return m_size; }
     int Protection() const { return m_protection; }
+    // Why the last open refused the file; empty after a success or a missing file.
+    const std::string& Refusal() const { return m_refusal; }
 
     // sizeBytes/64 writes of a 64-byte zero block, then the rest byte by byte, from the current
     // offset. False when a write fails.
@@ -40,10 +45,12 @@ public:
 
 private:
     bool OpenChecked(const char* path, int flags);
+    bool Refuse(const char* path, const std::string& reason);
     bool Fail();
 
     int m_fd = -1;
     void* m_base = nullptr;
     unsigned long m_size = 0;
     int m_protection = 0;
+    std::string m_refusal;
 };

@@ -1,8 +1,11 @@
 #include "channel/CoreUnixSemaphore.h"
 
+#include "channel/ChannelReport.h"
 #include "core/CoreVerify.h"
 
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <fcntl.h>
 
 using namespace shared_semaphore;
@@ -10,8 +13,13 @@ using namespace shared_semaphore;
 bool CoreUnixSemaphore::OpenCreate(const char* in_semaphore_name) {
     if (IsOpen()) return false;
     // clang-format off
-    return VERIFY(_semaphore_id=sem_open(in_semaphore_name,O_CREAT,global_permissions_mode,initial_semaphore_value));
+    if (VERIFY(_semaphore_id=sem_open(in_semaphore_name,O_CREAT,global_permissions_mode,initial_semaphore_value)))
+        return true;
     // clang-format on
+    const char* reason = errno == EPERM ? "owned by another user" : std::strerror(errno);
+    ChannelReport("CoreUnixSemaphore: refused %s%s: %s\n", kRecordPrefix, in_semaphore_name,
+                  reason);
+    return false;
 }
 
 bool CoreUnixSemaphore::Close() {

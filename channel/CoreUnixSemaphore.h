@@ -2,8 +2,11 @@
 
 #include "channel/SharedSemaphore.h"
 
-// A named semaphore used as a lock between processes, 32-bit and 64-bit alike. The name is never
-// removed, so the semaphore outlives its users with whatever count it had.
+// A named semaphore used as a binary lock between processes, 32-bit and 64-bit alike: only the
+// process that holds it can release it, and a holder that died is recovered by the next process
+// that needs the lock (see SharedSemaphore.h). The name is never removed, so the semaphore
+// outlives its users with whatever count it had; it is created readable and writable by its user
+// only.
 class CoreUnixSemaphore {
 public:
     constexpr CoreUnixSemaphore() = default;
@@ -15,16 +18,19 @@ public:
 
     void Init() { _semaphore_id = shared_semaphore::SEM_FAILED; }
     bool IsOpen() const { return _semaphore_id != shared_semaphore::SEM_FAILED; }
-    // Opens the named semaphore, creating it with count 1; an existing one keeps its count.
+    // Opens the named semaphore, creating it with count 1; an existing one keeps its count. A
+    // record another user owns is refused, with a report naming it and the reason.
     bool OpenCreate(const char* in_semaphore_name);
     bool Close();
+    // False when this process does not hold the lock.
     bool Post() const;
+    // False when a signal handler ran meanwhile.
     bool Wait() const;
     bool TryWait() const;
     // Waits at most the given seconds; false when they run out.
     bool TimedWait(double seconds) const;
 
-    static constexpr unsigned global_permissions_mode = 0666;
+    static constexpr unsigned global_permissions_mode = 0600;
     static constexpr unsigned initial_semaphore_value = 1;
 
 private:

@@ -3,7 +3,8 @@
 #include <cstddef>
 
 // A path that is the same for every process serving the user at the console: the format's "%@"
-// becomes the console user's short name and its "%s" the argument ("%%" is a percent sign).
+// becomes the console user's short name and its "%s" the argument ("%%" is a percent sign). A
+// process of another user gets its own user's name instead, so that each user has a path.
 // Empty until a path is built; a path that does not fit is not copied at all.
 class CoreUserFileName {
 public:

@@ -50,3 +50,21 @@ bool SharedCameraBundle::LockFrameBuffer(void* address) {
 bool SharedCameraBundle::UnLockFrameBuffer(void* address) {
     return Call<SharedCameraAddressFn>(kCameraComponentFunction5, address);
 }
+
+SharedCameraBundle::FrameResult
+SharedCameraBundle::PublishFrame(int& n,
+                                 const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw) {
+    for (const int index : {n, n ^ 1}) {
+        tagSHARED_CAMERA_BUFFER record{};
+        record.sizeofSHARED_CAMERA_BUFFER = sizeof record;
+        if (!GetWriteableFrameBuffer_N(index, &record)) return FrameResult::kFailed;
+        if (!LockFrameBuffer(record.frameBufferPtr)) continue;
+        draw(record);
+        if (!UnLockFrameBuffer(record.frameBufferPtr) ||
+            !SetCurrentReadBuffer(record.frameBufferPtr))
+            return FrameResult::kFailed;
+        n = index ^ 1;
+        return FrameResult::kWritten;
+    }
+    return FrameResult::kSkipped;
+}

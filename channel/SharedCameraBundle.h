@@ -3,6 +3,8 @@
 #include "channel/CoreResourceBundle.h"
 #include "channel/SharedCameraRecords.h"
 
+#include <functional>
+
 // The client's binding to a camera component: finds it in the component folders, loads it on the
 // first call and calls its entry points, looked up by name on every call. A wrapper answers false
 // when the component or the entry point cannot be reached.
@@ -30,6 +32,13 @@ public:
     bool UnLockFrameBuffer(void* address);
 
     bool IsComponentLoaded() const { return mLibrary.IsLoaded(); }
+
+    // The writer's frame: buffer n, or the other one when a reader holds n past the writer's
+    // bound, is locked, drawn into, unlocked and made current, and n becomes the buffer after
+    // the one written. Skipped when readers hold both buffers.
+    enum class FrameResult { kWritten, kSkipped, kFailed };
+    FrameResult PublishFrame(int& n,
+                             const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw);
 
     static constexpr const char* kCameraComponentFunction = "__public_fn_";
     static constexpr const char* kCameraComponentFunction0 = "__public_fn0";

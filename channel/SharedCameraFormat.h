@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The camera frame and the region file are contracts between processes and between the 32-bit
 // and 64-bit builds: every size and offset here is fixed.
@@ -17,8 +18,12 @@ constexpr uint32_t kFramePixelFormat = platform::FourCC("raw ");
 constexpr const char* kFrameFormatName = "640x480-ARGB";
 
 constexpr const char* kFileMappingFormat = "/tmp/com-tarnwick-%@-Vstrl-1.705-%s.tmp";
+// The buffers' locks are per user: these names, then "." and the user id ("VistrelXXX_0.1000").
 constexpr const char* kSemaphoreName0 = "VistrelXXX_0";
 constexpr const char* kSemaphoreName1 = "VistrelXXX_1";
+inline std::string SemaphoreName(unsigned n, unsigned long uid) {
+    return std::string(n == 0 ? kSemaphoreName0 : kSemaphoreName1) + "." + std::to_string(uid);
+}
 
 constexpr uint32_t kApplicationSignature = platform::FourCC("Vstr");
 constexpr uint32_t kApplicationVersion = platform::FourCC("1.00");

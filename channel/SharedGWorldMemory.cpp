@@ -1,8 +1,10 @@
 #include "channel/SharedGWorldMemory.h"
 
+#include "channel/ChannelReport.h"
 #include "core/CoreVerify.h"
 
 #include <atomic>
+#include <unistd.h>
 
 using namespace SharedCamera;
 
@@ -31,7 +33,9 @@ SharedCamera::Region* SharedGWorldMemory::Region() const {
 }
 
 bool SharedGWorldMemory::IsOpenWriteView() {
-    return OpenView(Opening::kCreateIfNeeded);
+    if (!OpenView(Opening::kCreateIfNeeded)) return false;
+    _isWriter = true;
+    return true;
 }
 
 bool SharedGWorldMemory::OpenReadWriteView() {
@@ -47,6 +51,15 @@ bool SharedGWorldMemory::OpenView(Opening opening) {
     const char* path = sFileMappingPath;
     bool opened = opening == Opening::kReadOnly ? _mappedFile.OpenRead(path)
                                                 : _mappedFile.OpenReadWrite(path, kRegionSizeBytes);
+    // Only the writer repairs, and only a header that no build ever wrote: a region of another
+    // version belongs to that version's writer.
+    if (opened && opening == Opening::kCreateIfNeeded &&
+        static_cast<const SharedCamera::Region*>(_mappedFile.Base())->appSignature !=
+            kApplicationSignature) {
+        ChannelReport("SharedGWorldMemory: %s had a damaged header: reset\n", path);
+        _mappedFile.Close();
+        opened = false;
+    }
     bool created = false;
     if (!opened && opening == Opening::kCreateIfNeeded) {
         if (!_mappedFile.CreateReadWrite(path, kRegionSizeBytes)) return false;
@@ -60,6 +73,8 @@ bool SharedGWorldMemory::OpenView(Opening opening) {
         opened = true;
     }
     if (!opened || !TakeView()) return false;
+    if (!IsHeaderValid())
+        ChannelReport("SharedGWorldMemory: refused %s: not a channel of this version\n", path);
     bool fOk = false;
     if (!created) return OpenSemaphores();
     // clang-format off
@@ -78,14 +93,18 @@ bool SharedGWorldMemory::TakeView() {
 bool SharedGWorldMemory::Close() {
     const bool wasOpen = _mappedFile.IsOpen();
     _sharedRegion = nullptr;
+    _isWriter = false;
     _mappedFile.Close();
     CloseSemaphores();
     return wasOpen;
 }
 
 bool SharedGWorldMemory::OpenSemaphores() {
-    const bool open0 = _bufferSemaphore0.IsOpen() || _bufferSemaphore0.OpenCreate(kSemaphoreName0);
-    const bool open1 = _bufferSemaphore1.IsOpen() || _bufferSemaphore1.OpenCreate(kSemaphoreName1);
+    const unsigned long uid = ::geteuid();
+    const bool open0 =
+        _bufferSemaphore0.IsOpen() || _bufferSemaphore0.OpenCreate(SemaphoreName(0, uid).c_str());
+    const bool open1 =
+        _bufferSemaphore1.IsOpen() || _bufferSemaphore1.OpenCreate(SemaphoreName(1, uid).c_str());
     return open0 && open1;
 }
 
@@ -163,7 +182,8 @@ const CoreUnixSemaphore* SharedGWorldMemory::SemaphoreForBuffer(const void* poin
 
 bool SharedGWorldMemory::LockFrameBufferPtr(const void* pointer) const {
     const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
-    return semaphore && semaphore->Wait();
+    if (!semaphore) return false;
+    return _isWriter ? semaphore->TimedWait(kWriterLockSeconds) : semaphore->Wait();
 }
 
 bool SharedGWorldMemory::UnLockFrameBufferPtr(const void* pointer) const {

@@ -9,18 +9,29 @@
 
 // The shared camera region of this process: a mapping of the per-user region file holding two
 // frame buffers, the tag of the newest complete one and the connection allowance, with one named
-// semaphore per buffer as the lock between processes. Addresses handed out are valid only in
-// this process and only while the view stays open.
+// semaphore per buffer, per user, as the lock between processes. Addresses handed out are valid
+// only in this process and only while the view stays open.
+//
+// Locks: a lock is released only by the process that holds it, and one whose holder died is
+// taken over within a fraction of a second by the next process that needs it (SharedSemaphore.h).
+// A reader's lock waits while a living process holds the buffer; the writer's (a process that
+// opened the writer's view) waits at most kWriterLockSeconds and then fails, so that the writer
+// goes on through the other buffer and no reader can hold back the broadcast.
 class SharedGWorldMemory {
 public:
     static constexpr unsigned kMaxBufferCount = 2;
+    // The longest the writer waits for a buffer's lock before it writes the other buffer: no
+    // reader holds back a broadcast of 30 frames a second for more than a frame.
+    static constexpr double kWriterLockSeconds = 1.0 / 60;
 
     constexpr SharedGWorldMemory() = default;
     ~SharedGWorldMemory();
     SharedGWorldMemory(const SharedGWorldMemory&) = delete;
     SharedGWorldMemory& operator=(const SharedGWorldMemory&) = delete;
 
-    // The writer's open: reuses an existing region as it is, creates a fresh one otherwise.
+    // The writer's open: reuses an existing region as it is, creates a fresh one otherwise, and
+    // resets in place a file of ours whose header no build wrote (a region of another version is
+    // left alone and never used).
     bool IsOpenWriteView();
     // Opens an existing region read-write; never creates it.
     bool OpenReadWriteView();
@@ -37,11 +48,11 @@ public:
     bool AllowCameraConnection(uint32_t count) const;
 
     const CoreUnixSemaphore* SemaphoreForBuffer(const void* pointer) const;
+    // Blocking for a reader; at most kWriterLockSeconds for the writer.
     bool LockFrameBufferPtr(const void* pointer) const;
     bool UnLockFrameBufferPtr(const void* pointer) const;
     bool TryLockFrameBufferPtr(const void* pointer) const;
-    // As LockFrameBufferPtr, giving up after the given seconds: a holder that died keeps its
-    // buffer locked for good, and a reader must not wait for it forever.
+    // As LockFrameBufferPtr, giving up after the given seconds.
     bool LockFrameBufferPtrWithin(const void* pointer, double seconds) const;
 
     bool IsViewOpen() const { return _mappedFile.IsOpen(); }
@@ -61,4 +72,5 @@ private:
     CoreMappedFile _mappedFile;
     CoreUnixSemaphore _bufferSemaphore0;
     CoreUnixSemaphore _bufferSemaphore1;
+    bool _isWriter = false;
 };

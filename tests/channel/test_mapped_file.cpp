@@ -1,5 +1,6 @@
 #include "channel/CoreMappedFile.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VerifyReports.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -74,10 +75,13 @@ TEST(CoreMappedFile, OpenNeedsAnExistingFileOfTheLengthAsked) {
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
     EXPECT_EQ(ReadFile(path), std::string(1000, 's'));
 
-    // The refusal leaves nothing behind; a longer file is mapped at the length asked.
+    // The refusal leaves nothing behind; a longer file is mapped at the length asked, and one
+    // that others may read is taken back.
     WriteFile(path, std::string(8192, 'L'));
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
     ASSERT_TRUE(file.OpenReadWrite(path.c_str(), 4096));
     EXPECT_EQ(file.Size(), 4096u);
+    EXPECT_EQ(StatOf(path).st_mode & 07777, 0600u);
     EXPECT_FALSE(file.OpenRead(path.c_str())) << "an open object refuses every further open";
     CoreMappedFile reader;
     ASSERT_TRUE(reader.OpenRead(path.c_str()));
@@ -90,12 +94,32 @@ TEST(CoreMappedFile, LinksAndFilesThatAreNotOursAreRefused) {
     WriteFile(target, "precious contents");
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
     ASSERT_EQ(::symlink((folder / "nowhere").c_str(), (folder / "dangling").c_str()), 0);
+    ASSERT_EQ(::link(target.c_str(), (folder / "hardlink").c_str()), 0);
     ASSERT_EQ(::mkdir((folder / "directory").c_str(), 0700), 0);
     const int descriptors = OpenDescriptorCount();
-    for (const char* name : {"link", "dangling", "directory"})
+    for (const auto& [name, reason] : {std::pair{"link", "it is a symbolic link"},
+                                       {"dangling", "it is a symbolic link"},
+                                       {"hardlink", "it has more than one hard link"},
+                                       {"directory", "not a regular file"}}) {
         EXPECT_FALSE(AnyOpenSucceeds(folder / name)) << name;
+        CoreMappedFile file;
+        EXPECT_FALSE(file.CreateReadWrite((folder / name).c_str(), 64));
+        EXPECT_EQ(file.Refusal(), reason);
+    }
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
     EXPECT_EQ(ReadFile(target), "precious contents");
+    // A client asking again and again logs the same refusal about once a second.
+    const std::string hardlink = folder / "another";
+    ASSERT_EQ(::link(target.c_str(), hardlink.c_str()), 0);
+    const std::string reports = testsupport::VerifyReports([&] {
+        for (int i = 0; i < 20; ++i)
+            CoreMappedFile().OpenReadWrite(hardlink.c_str(), 16);
+    });
+    const std::string line =
+        "CoreMappedFile: refused " + hardlink + ": it has more than one hard link";
+    EXPECT_TRUE(reports.find(line) != std::string::npos &&
+                reports.find(line) == reports.rfind(line))
+        << reports;
     EXPECT_TRUE(S_ISLNK(StatOf(link).st_mode));
     EXPECT_FALSE(testsupport::Exists(folder / "nowhere"));
 
@@ -118,6 +142,9 @@ TEST(CoreMappedFile, LinksAndFilesThatAreNotOursAreRefused) {
         GTEST_SKIP() << "needs root";
     EXPECT_FALSE(AnyOpenSucceeds(foreign));
     EXPECT_FALSE(AnyOpenSucceeds(device));
+    CoreMappedFile file;
+    EXPECT_FALSE(file.OpenRead(foreign.c_str()));
+    EXPECT_EQ(file.Refusal(), "owned by another user");
     EXPECT_EQ(ReadFile(foreign), std::string(64, 'f'));
 }
 

@@ -2,27 +2,34 @@
 #include "channel/CoreUnixSemaphore.h"
 #include "tests/support/TestSupport.h"
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
-#include <functional>
 #include <gtest/gtest.h>
 #include <semaphore.h>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::Child;
 
-// The record as it lies in /dev/shm: count word, waiter word, sharing flag, and its length.
-std::string Header(uint32_t count, uint32_t waiters, size_t length = 32) {
+// The record as it lies in /dev/shm: count, waiters, sharing flag, holder pid, its length.
+std::string Header(uint32_t count, uint32_t waiters, uint32_t holderPid = 0, size_t length = 32) {
     const uint32_t words[3] = {count, waiters, 128};
-    return std::string(reinterpret_cast<const char*>(words), 12) + std::to_string(length);
+    return std::string(reinterpret_cast<const char*>(words), 12) + "/" + std::to_string(holderPid) +
+           "/" + std::to_string(length);
+}
+
+// A holder word: the pid and the low half of its start time, as /proc tells it.
+uint64_t HolderWord(pid_t pid, uint32_t stamp) {
+    return uint64_t(uint32_t(pid)) | uint64_t(stamp) << 32;
 }
 
 // Each test uses a name of its own and removes it, so no count leaks into the next test.
@@ -31,95 +38,143 @@ protected:
     void SetUp() override { ::sem_unlink(Name()); }
     void TearDown() override { ::sem_unlink(Name()); }
     const char* Name() const { return mName.c_str(); }
+    std::string Path() const { return "/dev/shm/sem." + mName; }
     std::string HeaderNow() const {
-        const std::string bytes = testsupport::ReadFile("/dev/shm/sem." + mName);
-        return bytes.substr(0, 12) + std::to_string(bytes.size());
+        const std::string bytes = testsupport::ReadFile(Path());
+        uint32_t pid = 0;
+        if (bytes.size() >= 20) std::memcpy(&pid, bytes.data() + 16, 4);
+        return bytes.substr(0, 12) + "/" + std::to_string(pid) + "/" + std::to_string(bytes.size());
+    }
+    // Sets the count and the holder word behind every process's back.
+    void Plant(uint32_t count, uint64_t holder) const {
+        const int fd = ::open(Path().c_str(), O_WRONLY);
+        ASSERT_EQ(::pwrite(fd, &count, 4, 0), 4);
+        ASSERT_EQ(::pwrite(fd, &holder, 8, 16), 8);
+        ::close(fd);
     }
 
     const std::string mName = std::string("vistrel-test-") +
                               testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
-TEST_F(SemaphoreTest, RecordIsTheSixtyFourBitCLibrarys) {
-    sem_t* theirs = ::sem_open(Name(), O_CREAT | O_EXCL, 0600, 1);
-    ASSERT_NE(theirs, SEM_FAILED) << std::strerror(errno);
-    EXPECT_EQ(HeaderNow(), Header(1, 0));
-    ::sem_close(theirs);
-    ::sem_unlink(Name());
-
+// The layout the 32-bit and 64-bit builds share is the 64-bit C library's, with the holder in
+// bytes that library leaves unused.
+TEST_F(SemaphoreTest, RecordIsTheSixtyFourBitCLibrarysWithTheHolderAfterIt) {
+    const mode_t savedMask = ::umask(0);
     CoreUnixSemaphore ours;
-    ASSERT_TRUE(ours.OpenCreate(Name()));
+    const bool opened = ours.OpenCreate(Name());
+    ::umask(savedMask);
+    ASSERT_TRUE(opened);
+    struct stat st {};
+    ASSERT_EQ(::stat(Path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << "the umask must not widen the mode";
     EXPECT_EQ(HeaderNow(), Header(1, 0));
-    theirs = ::sem_open(Name(), 0);
+
+    sem_t* theirs = ::sem_open(Name(), 0);
     ASSERT_NE(theirs, SEM_FAILED) << std::strerror(errno);
     ASSERT_EQ(::sem_trywait(theirs), 0);
-    EXPECT_FALSE(ours.TryWait());
-    EXPECT_TRUE(ours.Post());
-    EXPECT_EQ(::sem_trywait(theirs), 0);
-    EXPECT_EQ(::sem_post(theirs), 0);
+    EXPECT_EQ(HeaderNow(), Header(0, 0));
     ::sem_close(theirs);
-}
-
-// Bounded waits, so that a lost wake fails the test instead of hanging it.
-TEST_F(SemaphoreTest, WaitersAreWokenAcrossImplementations) {
-    CoreUnixSemaphore ours;
-    ASSERT_TRUE(ours.OpenCreate(Name()));
-    sem_t* theirs = ::sem_open(Name(), 0);
-    ASSERT_NE(theirs, SEM_FAILED);
+    EXPECT_FALSE(ours.Post()) << "no holder was recorded: nobody may release";
+    Plant(1, 0);
     ASSERT_TRUE(ours.TryWait());
-
-    using Call = std::function<bool()>;
-    const Call oursWait = [&] { return ours.TimedWait(10); };
-    const Call theirsWait = [&] {
-        struct timespec deadline;
-        ::clock_gettime(CLOCK_REALTIME, &deadline);
-        deadline.tv_sec += 10;
-        return ::sem_timedwait(theirs, &deadline) == 0;
-    };
-    const Call oursPost = [&] { return ours.Post(); };
-    const Call theirsPost = [&] { return ::sem_post(theirs) == 0; };
-    for (const auto& [wait, post] :
-         {std::pair{oursWait, theirsPost}, std::pair{theirsWait, oursPost}}) {
-        std::atomic<int> woken{-1};
-        std::thread waiter([&] { woken = wait(); });
-        std::this_thread::sleep_for(200ms);
-        EXPECT_EQ(woken.load(), -1);
-        EXPECT_TRUE(post());
-        waiter.join();
-        EXPECT_EQ(woken.load(), 1);
-    }
+    EXPECT_EQ(HeaderNow(), Header(0, 0, uint32_t(::getpid())));
     EXPECT_TRUE(ours.Post());
     EXPECT_EQ(HeaderNow(), Header(1, 0));
-    ::sem_close(theirs);
 }
 
-TEST_F(SemaphoreTest, OpeningKeepsTheCountThatAnotherProcessLeft) {
-    CoreUnixSemaphore semaphore;
-    ASSERT_TRUE(semaphore.OpenCreate(Name()));
-    EXPECT_FALSE(semaphore.OpenCreate(Name()));
-    // Another process takes the count and exits without giving it back.
-    testsupport::Child taker([&] {
+TEST_F(SemaphoreTest, OnlyTheHolderReleasesAndOnlyOnce) {
+    CoreUnixSemaphore lock;
+    ASSERT_TRUE(lock.OpenCreate(Name()));
+    EXPECT_FALSE(lock.Post()) << "an unlock of a free lock";
+    ASSERT_TRUE(lock.Wait());
+    EXPECT_FALSE(lock.TryWait());
+    Child other([&] {
         CoreUnixSemaphore mine;
-        return mine.OpenCreate(Name()) && mine.TryWait() ? 0 : 1;
+        return mine.OpenCreate(Name()) && !mine.Post() && !mine.TryWait() ? 0 : 1;
     });
-    ASSERT_TRUE(taker.Wait());
-    ASSERT_EQ(taker.exitCode, 0);
-    CoreUnixSemaphore fresh;
-    ASSERT_TRUE(fresh.OpenCreate(Name()));
-    EXPECT_FALSE(fresh.TryWait());
-    EXPECT_FALSE(fresh.TimedWait(0.2));
-    EXPECT_EQ(HeaderNow(), Header(0, 0)) << "a timed-out wait left a waiter behind";
-
-    EXPECT_TRUE(semaphore.Post());
-    // Closing keeps the name and its count.
-    EXPECT_TRUE(fresh.Close());
+    ASSERT_TRUE(other.Wait());
+    EXPECT_EQ(other.exitCode, 0) << "another process released or took a held lock";
+    EXPECT_TRUE(lock.Post());
+    EXPECT_FALSE(lock.Post());
     EXPECT_EQ(HeaderNow(), Header(1, 0));
 }
 
-TEST_F(SemaphoreTest, ANotOpenSemaphoreRefusesEveryOperation) {
+// A lock whose holder is gone is taken over by whoever wants it next: a waiter, at its next
+// check, or a single try.
+TEST_F(SemaphoreTest, ALockOfADeadHolderIsRecovered) {
+    CoreUnixSemaphore lock;
+    ASSERT_TRUE(lock.OpenCreate(Name()));
+    // A holder that was killed while holding, and one that exited (its pid now unused).
+    for (bool killed : {true, false}) {
+        SCOPED_TRACE(killed ? "killed" : "exited");
+        Child holder([&] {
+            CoreUnixSemaphore mine;
+            if (!mine.OpenCreate(Name()) || !mine.TryWait()) return 1;
+            if (killed) ::pause();
+            return 0;
+        });
+        if (killed) {
+            while (HeaderNow() == Header(1, 0))
+                std::this_thread::sleep_for(5ms);
+            std::thread killer([&] {
+                std::this_thread::sleep_for(300ms);
+                holder.Kill(SIGKILL);
+            });
+            EXPECT_TRUE(lock.TimedWait(5)) << "a waiter did not recover the lock";
+            killer.join();
+        } else {
+            ASSERT_TRUE(holder.Wait());
+            EXPECT_TRUE(lock.TryWait()) << "a try did not recover the lock";
+        }
+        EXPECT_TRUE(lock.Post());
+    }
+    // A holder word whose pid lives but started at another time (a reused pid) is dead too;
+    // a taken lock with no holder is recovered once it has stayed so for a while.
+    for (uint64_t holder : {HolderWord(::getppid(), 12345), uint64_t(0)}) {
+        Plant(0, holder);
+        EXPECT_EQ(lock.TryWait(), holder != 0) << holder;
+        if (holder == 0) {
+            EXPECT_TRUE(lock.TimedWait(5));
+        }
+        EXPECT_TRUE(lock.Post());
+    }
+    EXPECT_EQ(HeaderNow(), Header(1, 0));
+}
+
+// A lock held by a living process is waited for; a signal handler that runs ends the wait,
+// SA_RESTART or not, and a timed wait leaves no waiter behind.
+TEST_F(SemaphoreTest, WaitsEndOnSignalsAndTimeouts) {
+    CoreUnixSemaphore lock;
+    ASSERT_TRUE(lock.OpenCreate(Name()));
+    ASSERT_TRUE(lock.TryWait());
+    for (int flags : {0, SA_RESTART}) {
+        Child waiter([&] {
+            struct sigaction action {};
+            action.sa_handler = [](int) {};
+            action.sa_flags = flags;
+            ::sigaction(SIGTERM, &action, nullptr);
+            CoreUnixSemaphore mine;
+            return mine.OpenCreate(Name()) && !mine.Wait() ? 0 : 1;
+        });
+        EXPECT_FALSE(waiter.Wait(0.5)) << "the wait ended while the holder lives";
+        waiter.Kill(SIGTERM);
+        ASSERT_TRUE(waiter.Wait());
+        EXPECT_EQ(waiter.exitCode, 0) << flags;
+    }
+    EXPECT_FALSE(lock.TimedWait(0.2));
+    EXPECT_EQ(HeaderNow(), Header(0, 0, uint32_t(::getpid())));
+    EXPECT_TRUE(lock.Post());
+}
+
+TEST_F(SemaphoreTest, ARecordOfAnotherUserIsRefused) {
     CoreUnixSemaphore semaphore;
     EXPECT_FALSE(semaphore.Post() || semaphore.Wait() || semaphore.TryWait() ||
                  semaphore.TimedWait(0.01) || semaphore.Close());
+    ASSERT_TRUE(semaphore.OpenCreate(Name()));
+    ASSERT_TRUE(semaphore.Close());
+    if (::chown(Path().c_str(), 54321, 54321) != 0) GTEST_SKIP() << "needs root";
+    EXPECT_FALSE(semaphore.OpenCreate(Name()));
 }
 
 } // namespace

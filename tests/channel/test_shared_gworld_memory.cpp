@@ -66,8 +66,8 @@ ino_t InodeOf(const std::string& path) {
 class SharedGWorldMemoryTest : public testing::Test {
 protected:
     void SetUp() override {
-        shared_semaphore::sem_unlink(SharedCamera::kSemaphoreName0);
-        shared_semaphore::sem_unlink(SharedCamera::kSemaphoreName1);
+        for (unsigned n : {0, 1})
+            shared_semaphore::sem_unlink(SharedCamera::SemaphoreName(n, ::geteuid()).c_str());
         SharedGWorldMemory::sFileMappingPath.CreateFileName(
             (mFolder.Path() + "/region-%@-%s.tmp").c_str(), SharedCamera::kFrameFormatName);
         mPath = SharedGWorldMemory::sFileMappingPath.c_str();
@@ -106,23 +106,31 @@ TEST_F(SharedGWorldMemoryTest, AWriterCreatesAFreshRegionThenReusesItAsItIs) {
     EXPECT_EQ(seen[1], 0x77);
 }
 
-TEST_F(SharedGWorldMemoryTest, AForeignRegionIsNeitherUsedNorRepaired) {
-    for (const std::string& foreign : {Region(0x58585858), Region(kSignature, 0x322E3030)}) {
+// A region of another version belongs to that version's writer; a header no build wrote is
+// damage, which the writer resets in place.
+TEST_F(SharedGWorldMemoryTest, AnotherVersionIsLeftAloneAndADamagedHeaderReset) {
+    for (const std::string& foreign :
+         {Region(0, 0), Region(0x58585858), Region(kSignature, 0x322E3030)}) {
+        const bool damaged = WordAt(foreign, 0) != kSignature;
         SCOPED_TRACE(testing::Message()
                      << std::hex << WordAt(foreign, 0) << " " << WordAt(foreign, 4));
         WriteFile(mPath, foreign);
-        SharedGWorldMemory writer, reader, viewer;
-        writer.IsOpenWriteView();
+        const ino_t inode = InodeOf(mPath);
+        SharedGWorldMemory reader, viewer, writer;
         reader.OpenReadWriteView();
         viewer.OpenReadView();
-        for (SharedGWorldMemory* memory : {&writer, &reader, &viewer}) {
+        for (SharedGWorldMemory* memory : {&reader, &viewer}) {
             EXPECT_EQ(memory->GetWriteBuffer_N(0), nullptr);
             EXPECT_EQ(memory->GetCurrentReadBuffer(), nullptr);
             EXPECT_FALSE(memory->SetCurrentWriteBuffer(nullptr));
             EXPECT_FALSE(memory->AllowCameraConnection(0));
             memory->SetAllowCameraConnections(0xFFFFFFFF);
         }
-        EXPECT_TRUE(ReadFile(mPath) == foreign) << "the foreign region was changed";
+        EXPECT_TRUE(ReadFile(mPath) == foreign) << "a reader changed the region";
+        EXPECT_TRUE(writer.IsOpenWriteView());
+        EXPECT_EQ(writer.GetWriteBuffer_N(0) != nullptr, damaged);
+        EXPECT_TRUE(ReadFile(mPath) == (damaged ? Region() : foreign));
+        EXPECT_EQ(InodeOf(mPath), inode);
     }
 }
 
@@ -175,8 +183,11 @@ TEST_F(SharedGWorldMemoryTest, TheAllowanceLimitsConnections) {
 TEST_F(SharedGWorldMemoryTest, ReadersNeverCreateAndAReadOnlyViewNeverWrites) {
     SharedGWorldMemory viewer, writer;
     EXPECT_FALSE(viewer.OpenReadWriteView() || viewer.OpenReadView());
-    EXPECT_FALSE(Exists(mPath) || Exists("/dev/shm/sem.VistrelXXX_0"));
+    // The locks' names, per user, are shared with every build of the channel.
+    const std::string locks = "/dev/shm/sem.VistrelXXX_", user = "." + std::to_string(::geteuid());
+    EXPECT_FALSE(Exists(mPath) || Exists(locks + "0" + user));
     ASSERT_TRUE(writer.IsOpenWriteView());
+    EXPECT_TRUE(Exists(locks + "0" + user) && Exists(locks + "1" + user));
     uint8_t* buffer0 = writer.GetWriteBuffer_N(0);
     ASSERT_TRUE(writer.SetCurrentWriteBuffer(buffer0));
     ASSERT_TRUE(viewer.OpenReadView());

@@ -7,10 +7,12 @@
 #include "tests/support/ComponentBinding.h"
 
 #include <atomic>
+#include <csignal>
 #include <fcntl.h>
 #include <future>
 #include <map>
 #include <set>
+#include <unistd.h>
 
 using namespace platform::quicktime;
 using namespace std::chrono_literals;
@@ -409,12 +411,28 @@ TEST_F(Digitizer, NoFrameThatCannotBeHad) {
     EXPECT_NE(err.find("VERIFY FAILED:  code : frameBuffer!=NULL in "), std::string::npos) << err;
 
     ASSERT_TRUE(Publish(writer, 0, 1));
-    testsupport::Child holder([&] { return writer.fn4(Buffer(writer, 0)) ? 0 : 1; });
-    ASSERT_TRUE(holder.Wait());
-    ASSERT_EQ(holder.exitCode, 0); // died holding the lock
+    // A living holder keeps the lock; once it dies, its lock is taken back.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    testsupport::Child holder([&] {
+        const char held = writer.fn4(Buffer(writer, 0));
+        if (::write(ready[1], &held, 1) != 1 || !held) return 1;
+        ::pause();
+        return 0;
+    });
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ASSERT_TRUE(held);
     EXPECT_EQ(CurrentFrame(ci), "held");
     frame = CompressDone(ci);
     EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr);
+    holder.Kill(SIGKILL);
+    ASSERT_TRUE(holder.Wait());
+    frame = CompressDone(ci);
+    ASSERT_EQ(frame.result, noErr);
+    EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
+    ::close(ready[0]);
+    ::close(ready[1]);
     // The writer's next frame goes to the other buffer, which is free.
     ASSERT_TRUE(Publish(writer, 1, 2));
     frame = CompressDone(ci);

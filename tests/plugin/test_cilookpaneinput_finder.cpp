@@ -8,6 +8,7 @@
 #include <chrono>
 #include <future>
 #include <thread>
+#include <unistd.h>
 
 using namespace plugintest;
 
@@ -27,9 +28,11 @@ TEST(CILookpaneInputFinderTest, AFrameHeldByAnotherProcessComesBackWithoutLockin
     LinkPlugIn();
     binding::LinkComponent();
     Publish({"--frames", "1", "--no-install"});
-    const char* held = binding::RegionWord(binding::kTagOffset) == SharedCamera::kBufferTag1
-                           ? SharedCamera::kSemaphoreName1
-                           : SharedCamera::kSemaphoreName0;
+    const std::string name = SharedCamera::SemaphoreName(
+        binding::RegionWord(binding::kTagOffset) == SharedCamera::kBufferTag1, ::geteuid());
+    const char* held = name.c_str();
+    ASSERT_EQ(SemaphoreValue(held), 1);
+
     testsupport::Child holder([] {
         return testsupport::Exec(
             {testsupport::StagePath("bin/vistrel-channel"), "read", "--hold", "3"});

@@ -96,8 +96,8 @@ inline void LinkComponent(const std::string& name = "VistrelX64") {
 // Forgets the channel and the user's components, as on a fresh machine.
 inline void RemoveChannel() {
     ::unlink(RegionPath().c_str());
-    ::unlink((std::string("/dev/shm/sem.") + SharedCamera::kSemaphoreName0).c_str());
-    ::unlink((std::string("/dev/shm/sem.") + SharedCamera::kSemaphoreName1).c_str());
+    for (unsigned n : {0, 1})
+        ::unlink(("/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid())).c_str());
     testsupport::RemoveTree(std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel");
 }
 

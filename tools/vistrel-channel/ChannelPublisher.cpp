@@ -1,5 +1,7 @@
 #include "tools/vistrel-channel/ChannelPublisher.h"
 
+#include "channel/CoreMappedFile.h"
+#include "channel/CoreUserFileName.h"
 #include "channel/SharedCameraBundle.h"
 #include "channel/SharedCameraFormat.h"
 #include "tools/vistrel-channel/TestPattern.h"
@@ -10,15 +12,21 @@
 
 namespace {
 
-bool PublishFrame(SharedCameraBundle& camera, int n, uint32_t counter) {
-    tagSHARED_CAMERA_BUFFER record{};
-    record.sizeofSHARED_CAMERA_BUFFER = sizeof record;
-    if (!camera.GetWriteableFrameBuffer_N(n, &record)) return false;
-    if (!camera.LockFrameBuffer(record.frameBufferPtr)) return false;
-    TestPattern::Draw(static_cast<uint8_t*>(record.frameBufferPtr), record.frameWidth,
-                      record.frameHeight, record.frameBufferRowBytes, counter);
-    camera.UnLockFrameBuffer(record.frameBufferPtr);
-    return camera.SetCurrentReadBuffer(record.frameBufferPtr);
+// The component was found but would not open the channel: say which file and why, as the
+// component's own checks see it from this process.
+void ReportRefusedChannel() {
+    const CoreUserFileName path(SharedCamera::kFileMappingFormat, SharedCamera::kFrameFormatName);
+    CoreMappedFile file;
+    std::string reason;
+    if (!file.OpenRead(path))
+        reason = file.Refusal();
+    else if (file.Size() < sizeof(SharedCamera::Region) ||
+             static_cast<const SharedCamera::Region*>(file.Base())->appVersion !=
+                 SharedCamera::kApplicationVersion)
+        reason = "not a channel of this version";
+    if (reason.empty()) reason = "it or its locks cannot be opened (see the log)";
+    std::fprintf(stderr, "vistrel-channel: refused the channel file %s: %s\n", path.c_str(),
+                 reason.c_str());
 }
 
 } // namespace
@@ -30,10 +38,13 @@ int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& s
                            camera.InstallLocation(true, CFBaseDLL::kUserQuickTime);
     tagSHARED_CAMERA_CONTROL control{sizeof control, int16_t(options.allowConnections ? 1 : 0), 0};
     if (!camera.SetCameraControl(&control)) {
-        std::fprintf(stderr,
-                     "vistrel-channel: cannot reach the camera component %s in the component "
-                     "folders (user, system, local)\n",
-                     camera.FileName().c_str());
+        if (camera.IsComponentLoaded())
+            ReportRefusedChannel();
+        else
+            std::fprintf(stderr,
+                         "vistrel-channel: cannot reach the camera component %s in the component "
+                         "folders (user, system, local)\n",
+                         camera.FileName().c_str());
         if (installed) camera.InstallLocation(false, CFBaseDLL::kUserQuickTime);
         return 2;
     }
@@ -41,29 +52,38 @@ int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& s
     using Clock = std::chrono::steady_clock;
     const auto period = std::chrono::duration<double>(1.0 / options.framesPerSecond);
     const auto start = Clock::now();
-    uint64_t published = 0;
+    uint64_t published = 0, ticks = 0;
     int n = 0;
     int result = 0;
+    const auto draw = [&](const tagSHARED_CAMERA_BUFFER& record) {
+        TestPattern::Draw(static_cast<uint8_t*>(record.frameBufferPtr), record.frameWidth,
+                          record.frameHeight, record.frameBufferRowBytes, uint32_t(published));
+    };
     while (!stop.load()) {
         if (options.frames && published >= options.frames) break;
         if (options.seconds > 0 &&
             Clock::now() - start >= std::chrono::duration<double>(options.seconds))
             break;
-        if (!PublishFrame(camera, n, uint32_t(published))) {
+        // Readers holding both buffers cost this tick's frame, never the broadcast.
+        const SharedCameraBundle::FrameResult frame = camera.PublishFrame(n, draw);
+        if (frame == SharedCameraBundle::FrameResult::kFailed) {
+            if (published == 0) ReportRefusedChannel();
             std::fprintf(stderr, "vistrel-channel: frame %llu could not be published\n",
                          (unsigned long long)published);
             result = 1;
             break;
         }
-        ++published;
-        n ^= 1;
+        published += frame == SharedCameraBundle::FrameResult::kWritten;
+        ++ticks;
         std::this_thread::sleep_until(
-            start + std::chrono::duration_cast<Clock::duration>(period * double(published)));
+            start + std::chrono::duration_cast<Clock::duration>(period * double(ticks)));
     }
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("published %llu frames of 640x480 ARGB in %.2f s (%s, connections %s)\n",
+    std::printf("published %llu frames of 640x480 ARGB in %.2f s (%s, connections %s, %llu "
+                "skipped)\n",
                 (unsigned long long)published, elapsed, camera.FileName().c_str(),
-                options.allowConnections ? "allowed" : "refused");
+                options.allowConnections ? "allowed" : "refused",
+                (unsigned long long)(ticks - published));
     if (installed) camera.InstallLocation(false, CFBaseDLL::kUserQuickTime);
     return result;
 }
