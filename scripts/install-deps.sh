@@ -6,7 +6,8 @@ libbenchmark-dev libyuv-dev libpng-dev libpixman-1-dev util-linux binutils
 libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
 gstreamer1.0-plugins-good
 libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xinerama0-dev xvfb xserver-xephyr
-frei0r-plugins-dev ffmpeg libswscale-dev"
+frei0r-plugins-dev ffmpeg libswscale-dev
+libtiff-dev libjpeg62-turbo-dev libxcb-xtest0-dev libxcb-keysyms1-dev"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,0 +1,104 @@
+#include "tests/support/ImageDecoders.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+
+namespace testsupport {
+
+DecodedImage DecodePNG(const std::string& path) {
+    DecodedImage out;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return out;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (info && !setjmp(png_jmpbuf(png))) {
+        png_init_io(png, file);
+        png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+        out.width = int(png_get_image_width(png, info));
+        out.height = int(png_get_image_height(png, info));
+        out.channels = png_get_channels(png, info);
+        out.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+        const bool eightBitColour = png_get_bit_depth(png, info) == 8 &&
+                                    (png_get_color_type(png, info) & PNG_COLOR_MASK_COLOR);
+        png_bytepp rows = png_get_rows(png, info);
+        for (int y = 0; y < out.height; ++y)
+            out.samples.insert(out.samples.end(), rows[y],
+                               rows[y] + size_t(out.width) * size_t(out.channels));
+        out.ok = eightBitColour;
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    return out;
+}
+
+DecodedImage DecodeTIFF(const std::string& path) {
+    DecodedImage out;
+    TIFF* tiff = TIFFOpen(path.c_str(), "r");
+    if (!tiff) return out;
+    uint32_t width = 0, height = 0;
+    uint16_t bits = 0, channels = 0, extraCount = 0;
+    uint16_t* extra = nullptr;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &channels);
+    if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1)
+        out.associatedAlpha = extra[0] == EXTRASAMPLE_ASSOCALPHA;
+    out.width = int(width), out.height = int(height), out.channels = channels;
+    bool ok = bits == 8 && (channels == 3 || channels == 4) &&
+              TIFFScanlineSize(tiff) == tmsize_t(width) * channels;
+    out.samples.resize(size_t(width) * height * channels);
+    for (uint32_t y = 0; ok && y < height; ++y)
+        ok = TIFFReadScanline(tiff, out.samples.data() + size_t(y) * width * channels, y, 0) == 1;
+    out.ok = ok && !TIFFReadDirectory(tiff); // exactly one image
+    TIFFClose(tiff);
+    return out;
+}
+
+namespace {
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+[[noreturn]] void JpegExit(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
+}
+} // namespace
+
+DecodedImage DecodeJPEG(const std::string& path) {
+    DecodedImage out;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return out;
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = JpegExit;
+    if (!setjmp(errors.jump)) {
+        jpeg_create_decompress(&info);
+        jpeg_stdio_src(&info, file);
+        jpeg_read_header(&info, TRUE);
+        if (info.quant_tbl_ptrs[0])
+            out.lumaQuantization.assign(info.quant_tbl_ptrs[0]->quantval,
+                                        info.quant_tbl_ptrs[0]->quantval + DCTSIZE2);
+        info.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&info);
+        out.width = int(info.output_width), out.height = int(info.output_height);
+        out.channels = info.output_components;
+        out.samples.resize(size_t(out.width) * out.height * out.channels);
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row =
+                out.samples.data() + size_t(info.output_scanline) * out.width * out.channels;
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_decompress(&info);
+        out.ok = true;
+    }
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    return out;
+}
+
+} // namespace testsupport
