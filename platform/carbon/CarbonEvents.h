@@ -14,6 +14,8 @@
 //     the connection while a request waited for its reply (RegisterEventHotKey does) sit in the
 //     queue without making the descriptor readable.
 // Handlers therefore run on the thread that runs the loop, inside DispatchPendingHotKeyEvents.
+// A connection that failed to open is not retried; once it breaks, the descriptor reads -1 and
+// the loop should stop watching the old one.
 #include <cstddef>
 #include <cstdint>
 
