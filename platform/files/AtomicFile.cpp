@@ -38,15 +38,6 @@ OSErr AtomicFile::Open(const std::string& path) {
     return kNoErr;
 }
 
-FILE* AtomicFile::OpenStream() const {
-    if (mFd < 0) return nullptr;
-    const int copy = ::fcntl(mFd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) return nullptr;
-    FILE* stream = ::fdopen(copy, "wb");
-    if (!stream) ::close(copy);
-    return stream;
-}
-
 OSErr AtomicFile::Commit() {
     if (mFd < 0) return kParamErr;
     bool ok = ::fchmod(mFd, NewFileMode()) == 0 && ::fsync(mFd) == 0;

@@ -6,7 +6,6 @@
 // removed, so a failed write leaves no partial file behind.
 #include "platform/PlatformTypes.h"
 
-#include <cstdio>
 #include <string>
 
 namespace platform::files {
@@ -22,9 +21,6 @@ public:
     OSErr Open(const std::string& path);
     // The temporary file's descriptor, open for reading and writing; -1 when not open.
     int Descriptor() const { return mFd; }
-    // A stdio stream over a duplicate of the descriptor, for encoders that write to one; the
-    // caller closes it (checking fclose) before Commit. Null on failure.
-    FILE* OpenStream() const;
     // Syncs the data, gives the file the mode a new file gets under the process's umask, and
     // renames it to the target. On failure the temporary file is removed.
     OSErr Commit();

@@ -1,14 +1,19 @@
 #pragma once
 
-// The encoders behind the writers. Each writes a valid image into the open temporary file and
-// answers whether all of it was written; the writer then commits or abandons the file.
-#include "platform/files/AtomicFile.h"
+// The encoders behind the writers. Each writes a valid image to the descriptor, which it leaves
+// open, and answers whether all of it was written.
 #include "platform/imageio/ImageDescription.h"
+
+#include <cstdio>
 
 namespace platform::imageio {
 
-bool EncodePNG(const files::AtomicFile& file, const ImageDescription& image);
-bool EncodeTIFF(const files::AtomicFile& file, const ImageDescription& image);
-bool EncodeJPEG(const files::AtomicFile& file, const ImageDescription& image, int quality);
+bool EncodePNG(int fd, const ImageDescription& image);
+bool EncodeTIFF(int fd, const ImageDescription& image);
+bool EncodeJPEG(int fd, const ImageDescription& image, int quality);
+
+// A stdio stream over a duplicate of the descriptor, for encoders that write to one; the caller
+// closes it, checking fclose. Null on failure.
+FILE* StreamOver(int fd);
 
 } // namespace platform::imageio

@@ -1,13 +1,16 @@
 #pragma once
 
-// PNG, TIFF and JPEG files from pixels in memory, each written whole or not at all (a temporary
-// file beside the target, synced and renamed over it; nothing is left behind on failure).
+// PNG, TIFF and JPEG files and data from pixels in memory. Files are written whole or not at
+// all (a temporary file beside the target, synced and renamed over it; nothing is left behind on
+// failure).
 // Samples are written as they are: PNG and TIFF files decode to exactly the given pixels
 // (R,G,B, plus A when the layout has alpha); JPEG keeps R,G,B only.
 #include "platform/PlatformTypes.h"
 #include "platform/imageio/ImageDescription.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform::imageio {
 
@@ -21,6 +24,12 @@ OSErr WritePNG(const std::string& path, const ImageDescription& image);
 OSErr WriteTIFF(const std::string& path, const ImageDescription& image);
 // JPEG: baseline, at the quality the compression factor maps to.
 OSErr WriteJPEG(const std::string& path, const ImageDescription& image, double compressionFactor);
+
+// The same encodings in memory, for the clipboard: empty for an invalid description or when
+// encoding fails.
+std::vector<uint8_t> PNGData(const ImageDescription& image);
+std::vector<uint8_t> TIFFData(const ImageDescription& image);
+std::vector<uint8_t> JPEGData(const ImageDescription& image, double compressionFactor);
 
 // A compression factor runs from 0 (smallest file) to 1 (best quality). It maps linearly onto
 // the encoder's quality scale 1..100, rounded: quality = round(factor x 100), so 0.75 writes at

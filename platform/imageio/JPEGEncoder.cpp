@@ -50,9 +50,9 @@ bool Compress(FILE* stream, const uint8_t* rgb, int width, int height, int quali
 
 } // namespace
 
-bool EncodeJPEG(const files::AtomicFile& file, const ImageDescription& image, int quality) {
+bool EncodeJPEG(int fd, const ImageDescription& image, int quality) {
     const std::vector<uint8_t> rgb = PackedSamples(image, false);
-    FILE* stream = file.OpenStream();
+    FILE* stream = StreamOver(fd);
     if (!stream) return false;
     const bool written = Compress(stream, rgb.data(), image.width, image.height, quality);
     return ::fclose(stream) == 0 && written;

@@ -4,10 +4,10 @@
 
 namespace platform::imageio {
 
-bool EncodePNG(const files::AtomicFile& file, const ImageDescription& image) {
+bool EncodePNG(int fd, const ImageDescription& image) {
     const bool alpha = HasAlpha(image.layout);
     const std::vector<uint8_t> samples = PackedSamples(image, alpha);
-    FILE* stream = file.OpenStream();
+    FILE* stream = StreamOver(fd);
     if (!stream) return false;
     // The simplified interface writes 8-bit sRGB samples unchanged and never interlaces.
     png_image png{};

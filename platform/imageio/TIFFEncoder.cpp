@@ -38,9 +38,9 @@ bool WriteImage(TIFF* tiff, const ImageDescription& image) {
 
 } // namespace
 
-bool EncodeTIFF(const files::AtomicFile& file, const ImageDescription& image) {
-    // The library closes the descriptor it is given; the atomic file keeps its own.
-    const int fd = ::fcntl(file.Descriptor(), F_DUPFD_CLOEXEC, 0);
+bool EncodeTIFF(int target, const ImageDescription& image) {
+    // The library closes the descriptor it is given; the caller keeps its own.
+    const int fd = ::fcntl(target, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) return false;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (!options) {

@@ -65,12 +65,13 @@ struct Format {
     const char* name;
     OSErr (*write)(const std::string&, const ImageDescription&);
     DecodedImage (*decode)(const std::string&);
+    std::vector<uint8_t> (*data)(const ImageDescription&);
 };
 const Format kFormats[] = {
-    {"png", WritePNG, testsupport::DecodePNG},
-    {"tiff", WriteTIFF, testsupport::DecodeTIFF},
+    {"png", WritePNG, testsupport::DecodePNG, PNGData},
+    {"tiff", WriteTIFF, testsupport::DecodeTIFF, TIFFData},
     {"jpg", [](const std::string& p, const ImageDescription& i) { return WriteJPEG(p, i, 0.75); },
-     testsupport::DecodeJPEG},
+     testsupport::DecodeJPEG, [](const ImageDescription& i) { return JPEGData(i, 0.75); }},
 };
 
 class ImageWriterTest : public ::testing::Test {
@@ -139,6 +140,21 @@ TEST_F(ImageWriterTest, JPEGIsWrittenAtTheQualityOfItsCompressionFactor) {
                  {0.333, 33}, {1.5, 100}, {-2, 1},  {NAN, 1}};
     for (const Case& c : cases)
         EXPECT_EQ(JPEGQualityForCompressionFactor(c.factor), c.quality) << c.factor;
+}
+
+TEST_F(ImageWriterTest, DataInMemoryIsTheFilesEncoding) {
+    const TestImage image(PixelLayout::kBGRA, 40, 30);
+    for (const Format& format : kFormats) {
+        const std::string path = mTemp / ("image." + std::string(format.name));
+        ASSERT_EQ(format.write(path, image.description), platform::kNoErr);
+        const std::vector<uint8_t> data = format.data(image.description);
+        const std::string file = testsupport::ReadFile(path);
+        ASSERT_FALSE(data.empty()) << format.name;
+        EXPECT_TRUE(std::string(data.begin(), data.end()) == file) << format.name;
+        ImageDescription bad = image.description;
+        bad.rowBytes = 4;
+        EXPECT_TRUE(format.data(bad).empty()) << format.name;
+    }
 }
 
 TEST_F(ImageWriterTest, AWriteReplacesAnyFileWithANewFilesMode) {
