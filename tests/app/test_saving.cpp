@@ -7,13 +7,13 @@
 #include "tests/support/VerifyReports.h"
 
 #include <climits>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace platform::files;
 using testsupport::Exists;
-using testsupport::ScopedEnv;
 using testsupport::VerifyReported;
 using testsupport::VerifyReports;
 
@@ -23,52 +23,49 @@ void Touch(const std::string& path) {
     testsupport::WriteFile(path, "");
 }
 
-std::string Codes(const std::string& path) {
-    uint32_t type = 0, creator = 0;
-    if (FSGetFileTypeCreator(path, type, creator) != kNoErr) return "error";
-    const auto text = [](uint32_t c) {
-        return std::string{char(c >> 24), char(c >> 16), char(c >> 8), char(c)};
-    };
-    return text(type) + "/" + text(creator);
+// Vistrel 0000.<extension> to Vistrel 0999.<extension>, all taken.
+void TakeAllNames(const std::string& folder, const char* extension) {
+    for (int n = 0; n < 1000; ++n)
+        Touch(folder + "/Vistrel " + std::to_string(10000 + n).substr(1) + "." + extension);
 }
 
-class SavingTest : public ::testing::Test {
+std::string Codes(const std::string& path) {
+    uint32_t t = 0, c = 0;
+    FSGetFileTypeCreator(path, t, c);
+    return std::string{char(t >> 24), char(t >> 16), char(t >> 8), char(t), '/',
+                       char(c >> 24), char(c >> 16), char(c >> 8), char(c)};
+}
+
+class Saving : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(::mkdir(mFolder.c_str(), 0755), 0);
-        ASSERT_EQ(::mkdir(mHome.c_str(), 0700), 0);
-    }
+    void SetUp() override { ASSERT_EQ(::mkdir(mFolder.c_str(), 0755), 0); }
     testsupport::TempFolder mTemp;
     const std::string mFolder = mTemp / "saves", mHome = mTemp / "home";
-    ScopedEnv mHomeEnv{"HOME", mHome.c_str()};
-    ScopedEnv mConfigEnv{"XDG_CONFIG_HOME", (mTemp / "config").c_str()};
+    testsupport::ScopedEnv mHomeEnv{"HOME", mHome.c_str()};
+    testsupport::ScopedEnv mConfigEnv{"XDG_CONFIG_HOME", (mTemp / "config").c_str()};
 };
 
-TEST_F(SavingTest, NumberedNamesFillTheFirstGapPerExtension) {
-    struct Case {
-        std::vector<std::string> present;
+TEST_F(Saving, NumberedNamesFillTheFirstGapPerExtension) {
+    struct {
+        std::vector<const char*> present; // a trailing '/' makes a folder, '@' a dangling link
         const char* extension;
-        int number; // -1: no free name
+        int number;
     } cases[] = {
         {{}, "png", 0},
         {{"Vistrel 0000.jpg", "Vistrel 0002.jpg"}, "jpg", 1},
         {{"Vistrel 0000.jpg", "Vistrel 0002.jpg"}, "png", 0},
-        {{"Vistrel 0000.png", "Vistrel 0001.png", "Vistrel 0003.png", "Vistrel 0004.png"},
-         "png",
-         2},
-        {{"Vistrel 0000.tiff/", "Vistrel 0001.tiff@"}, "tiff", 2}, // a folder, a dangling link
-        {{"Vistrel 0000.tif"}, "tiff", 0},
+        {{"Vistrel 0000.png", "Vistrel 0001.png", "Vistrel 0003.png"}, "png", 2},
+        {{"Vistrel 0000.tiff/", "Vistrel 0001.tiff@", "Vistrel 0002.tif"}, "tiff", 2},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         testsupport::TempFolder folder;
-        for (const std::string& name : c.present) {
-            const std::string path = folder / name.substr(0, name.find_first_of("/@"));
-            if (name.back() == '/')
-                ::mkdir(path.c_str(), 0700);
-            else if (name.back() == '@')
-                ASSERT_EQ(::symlink("nowhere", path.c_str()), 0);
-            else
-                Touch(path);
+        for (std::string name : c.present) {
+            const char kind = name.back();
+            if (kind == '/' || kind == '@') name.pop_back();
+            const std::string path = folder / name;
+            kind == '/'   ? (void)::mkdir(path.c_str(), 0700)
+            : kind == '@' ? (void)::symlink("nowhere", path.c_str())
+                          : Touch(path);
         }
         CoreNumberedFilename numbered;
         ASSERT_TRUE(numbered.Construct(folder.Path().c_str()));
@@ -77,234 +74,143 @@ TEST_F(SavingTest, NumberedNamesFillTheFirstGapPerExtension) {
         ASSERT_TRUE(
             numbered.FindFirstAvailableNamedPathNumber(path, "Vistrel %04d", c.extension, &number));
         EXPECT_EQ(number, c.number) << c.extension;
-        char expected[64];
-        std::snprintf(expected, sizeof expected, "/Vistrel %04d.%s", c.number, c.extension);
-        EXPECT_EQ(std::string(path), folder.Path() + expected);
+        EXPECT_EQ(std::string(path),
+                  folder / ("Vistrel 000" + std::to_string(c.number) + "." + c.extension));
     }
 }
 
-TEST_F(SavingTest, AThousandTakenNamesAnswerNoneWithoutAReport) {
-    for (int n = 0; n < 1000; ++n) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/Vistrel %04d.tiff", n);
-        Touch(mFolder + name);
-    }
-    CoreNumberedFilename numbered;
-    ASSERT_TRUE(numbered.Construct(mFolder.c_str()));
-    char path[kCorePathCapacity] = "stale";
-    int number = 7;
-    const std::string reports = VerifyReports([&] {
-        EXPECT_FALSE(
-            numbered.FindFirstAvailableNamedPathNumber(path, "Vistrel %04d", "tiff", &number));
-    });
-    EXPECT_EQ(reports, "");
-    EXPECT_EQ(path[0], 0);
-    EXPECT_EQ(number, 0);
-    EXPECT_TRUE(numbered.FindFirstAvailableNamedFileNumber("Vistrel %04d", "png", &number));
-}
-
-TEST_F(SavingTest, UnusableFormatsAndOverlongNamesAreRefusedNotCut) {
+TEST_F(Saving, AThousandNamesAndOverlongNamesAreTheLimits) {
+    TakeAllNames(mFolder, "tiff");
     CoreNumberedFilename numbered;
     char path[kCorePathCapacity];
-    EXPECT_TRUE(VerifyReported(VerifyReports([&] {
-                                   EXPECT_FALSE(
-                                       numbered.FindFirstAvailableNamedPath(path, "V %04d", "png"));
-                               }),
-                               "IsConstructed()"));
+    EXPECT_TRUE(VerifyReported(
+        VerifyReports([&] { numbered.FindFirstAvailableNamedPath(path, "%d", "png"); }),
+        "IsConstructed()"));
     ASSERT_TRUE(numbered.Construct(mFolder.c_str()));
-    struct Case {
+    EXPECT_EQ(VerifyReports([&] {
+                  EXPECT_FALSE(numbered.FindFirstAvailableNamedPath(path, "Vistrel %04d", "tiff"));
+              }),
+              "");
+    EXPECT_EQ(path[0], 0);
+    // Unusable formats, and names past the file system's limit, are refused with a report.
+    const std::string longest(NAME_MAX - 8, 'n');
+    struct {
         std::string format;
         const char* extension;
-        bool found;
+        const char* found; // the name found, or null
     } cases[] = {
-        {"100%% %03d", "png", true},
-        {"%s", "png", false},
-        {"%d-%d", "png", false},
-        {"%*d", "png", false},
-        {"no number", "png", false},
-        {"%04d", "a/b", false},
-        {std::string(NAME_MAX - 8, 'n') + "%04d", "png", true},
-        {std::string(NAME_MAX - 7, 'n') + "%04d", "png", false},
+        {"100%% %03d", "png", "100% 000.png"},
+        {"%s", "png", nullptr},
+        {"%d-%d", "png", nullptr},
+        {"%*d", "png", nullptr},
+        {"%04d", "a/b", nullptr},
+        {longest + "%04d", "png", "n"},
+        {longest + "n%04d", "png", nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const std::string reports = VerifyReports([&] {
             EXPECT_EQ(numbered.FindFirstAvailableNamedPath(path, c.format.c_str(), c.extension),
-                      c.found)
-                << c.format;
+                      !!c.found);
         });
-        EXPECT_EQ(reports.empty(), c.found) << c.format << reports;
+        EXPECT_EQ(reports.empty(), !!c.found) << c.format;
+        if (c.found) {
+            EXPECT_EQ(std::string(path).substr(mFolder.size() + 1, std::strlen(c.found)), c.found);
+        }
     }
-    const std::string longest = std::string(NAME_MAX - 8, 'n') + "%04d";
-    EXPECT_TRUE(numbered.FindFirstAvailableNamedPath(path, longest.c_str(), "png"));
-    EXPECT_EQ(std::string(path), mFolder + "/" + std::string(NAME_MAX - 8, 'n') + "0000.png");
-    EXPECT_TRUE(numbered.FindFirstAvailableNamedPath(path, "100%% %03d", "png"));
-    EXPECT_EQ(std::string(path), mFolder + "/100% 000.png");
-
-    // A folder deep enough that its numbered paths pass 1024 bytes.
+    // A folder deep enough that its numbered paths pass 1024 bytes: short names still fit.
     std::string deep = mFolder;
     while (deep.size() < kCorePathCapacity - 14) {
         deep += "/" + std::string(std::min<size_t>(200, kCorePathCapacity - 14 - deep.size()), 'd');
         ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
     }
     ASSERT_TRUE(numbered.Construct(deep.c_str()));
-    EXPECT_TRUE(numbered.FindFirstAvailableNamedPath(path, "%d", "png")); // short names fit
+    EXPECT_TRUE(numbered.FindFirstAvailableNamedPath(path, "%d", "png"));
     EXPECT_FALSE(numbered.FindFirstAvailableNamedPath(path, "Vistrel %04d", "png"));
-    EXPECT_EQ(path[0], 0);
 }
 
-TEST_F(SavingTest, FoldersAreFoundButOnlyTheUserFolderCreatesThem) {
+TEST_F(Saving, OnlyTheUserFolderCreatesFolders) {
     CoreNumberedFilename numbered;
-    EXPECT_FALSE(numbered.Construct((mTemp / "missing").c_str()));
     Touch(mTemp / "file");
     EXPECT_FALSE(numbered.Construct((mTemp / "file").c_str()));
-    EXPECT_FALSE(numbered.IsConstructed());
-    ASSERT_EQ(::symlink(mFolder.c_str(), (mTemp / "link").c_str()), 0);
-    ASSERT_TRUE(numbered.Construct((mTemp / "link/./").c_str()));
-    EXPECT_EQ(std::string(numbered.DefaultFolderPath()), mFolder);
-
-    // Standard folders: Pictures is not made by the numbering.
     EXPECT_FALSE(numbered.Construct(folder_Pictures));
     EXPECT_FALSE(Exists(mHome + "/Pictures"));
-    const CoreUserFolder vistrel("Vistrel", kPictureDocumentsFolderType, kUserDomain);
-    EXPECT_TRUE(Exists(mHome + "/Pictures/Vistrel"));
     std::string path;
-    ASSERT_TRUE(vistrel.GetUnixPath(path));
+    ASSERT_TRUE(
+        CoreUserFolder("Vistrel", kPictureDocumentsFolderType, kUserDomain).GetUnixPath(path));
     EXPECT_EQ(path, mHome + "/Pictures/Vistrel");
-    EXPECT_TRUE(numbered.Construct(folder_Pictures));
+    ASSERT_TRUE(numbered.Construct(folder_Pictures));
     EXPECT_EQ(std::string(numbered.DefaultFolderPath()), mHome + "/Pictures");
-    ::mkdir((mHome + "/Desktop").c_str(), 0700);
-    EXPECT_TRUE(numbered.Construct(folder_enum_t(9))); // any other value is the Desktop
-    EXPECT_EQ(std::string(numbered.DefaultFolderPath()), mHome + "/Desktop");
-
-    ASSERT_TRUE(CoreUserFolder(nullptr, kDocumentsFolderType, kUserDomain).GetUnixPath(path));
-    EXPECT_EQ(path, mHome + "/Documents");
-    // A file where the subfolder should be stays and the folder is not had.
-    Touch(mHome + "/Documents/Vistrel");
+    // A file where the subfolder belongs stays, and the folder is not had.
+    Touch(mHome + "/Pictures/Other");
     const std::string reports = VerifyReports([&] {
         EXPECT_FALSE(
-            CoreUserFolder("Vistrel", kDocumentsFolderType, kUserDomain).GetUnixPath(path));
+            CoreUserFolder("Other", kPictureDocumentsFolderType, kUserDomain).GetUnixPath(path));
     });
     EXPECT_TRUE(VerifyReported(reports, "nestedFolder.CreateFolder()")) << reports;
-    EXPECT_TRUE(VerifyReported(reports, "GetFileRef(foundFolderRef)")) << reports;
-    EXPECT_FALSE(CoreUserFolder("../x", kDocumentsFolderType, kUserDomain).GetUnixPath(path));
 }
 
-// A 3 x 2 grab with alpha, in the camera's A,R,G,B byte order.
-struct Grab {
-    uint8_t pixels[2][12] = {{255, 1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9},
-                             {255, 10, 11, 12, 128, 13, 14, 15, 255, 16, 17, 18}};
-    platform::imageio::ImageDescription Description() const {
-        return {3, 2, 12, platform::imageio::PixelLayout::kARGB, true, pixels};
-    }
-};
-
-TEST_F(SavingTest, QuickSavesWriteNumberedFilesWithTheirCodes) {
-    const Grab grab;
-    const QuickSaveFile image(grab.Description());
-    QuickSaveFile::setQuikCreatorPreviewApp();
-    QuickSaveFile::setQuikSaveImageType(QuikSaveImageType_JPEG);
+TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
+    // A 2 x 2 grab in the camera's A,R,G,B order.
+    const uint8_t pixels[] = {255, 1, 2, 3, 128, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12};
+    const QuickSaveFile image({2, 2, 8, platform::imageio::PixelLayout::kARGB, true, pixels});
     ASSERT_TRUE(QuickSaveFile::setQuickSaveFolderUnixPathUTF8(mFolder.c_str()));
-    EXPECT_EQ(QuickSaveFile::quickSaveFolderUnixPath(), mFolder);
-
-    const std::optional<std::string> png = image.saveToNextNumberedFileName_withQuikSaveImageType(
-        "Vistrel %04d", QuikSaveImageType_PNG);
-    ASSERT_EQ(png, mFolder + "/Vistrel 0000.png");
-    EXPECT_EQ(Codes(*png), "PNGf/prvw");
-    const testsupport::DecodedImage decoded = testsupport::DecodePNG(*png);
-    ASSERT_TRUE(decoded.ok);
-    EXPECT_EQ(decoded.samples,
-              (std::vector<uint8_t>{1,  2,  3,  255, 4,  5,  6,  255, 7,  8,  9,  255,
-                                    10, 11, 12, 255, 13, 14, 15, 128, 16, 17, 18, 255}));
-
     Touch(mFolder + "/Vistrel 0000.jpg");
     Touch(mFolder + "/Vistrel 0002.jpg");
-    QuickSaveFile::setQuikCreatorPhotoshopApp();
-    EXPECT_EQ(QuickSaveFile::defaultQuikCreatorCode(), platform::FourCC("8BIM"));
-    const std::optional<std::string> jpg = image.saveToNextNumberedFileName("Vistrel %04d");
-    ASSERT_EQ(jpg, mFolder + "/Vistrel 0001.jpg");
-    EXPECT_EQ(Codes(*jpg), "JPEG/8BIM");
-    EXPECT_TRUE(testsupport::DecodeJPEG(*jpg).ok);
-
-    struct Case {
+    struct {
+        void (*creator)();
         int32_t defaultType;
         const char* pattern;
         const char* written;
         const char* codes;
     } cases[] = {
-        {QuikSaveImageType_PNG, "Vistrel %04d", "Vistrel 0001.png", "PNGf/TVOD"},
-        {QuikSaveImageType_TIFF, "Vistrel %04d", "Vistrel 0000.tiff", "TIFF/TVOD"},
-        {7, "Vistrel %04d", "Vistrel 0003.jpg", "JPEG/TVOD"}, // unknown types are JPEG
-        {QuikSaveImageType_JPEG, "Shot %d.png", "Shot 0.png.png", "PNGf/TVOD"},
-        {QuikSaveImageType_JPEG, "Shot %d.tif", "Shot 0.tif.tiff", "TIFF/TVOD"},
+        {QuickSaveFile::setQuikCreatorPreviewApp, 0, "Vistrel %04d.png", "Vistrel 0000.png.png",
+         "PNGf/prvw"},
+        {QuickSaveFile::setQuikCreatorPhotoshopApp, 0, "Vistrel %04d", "Vistrel 0001.jpg",
+         "JPEG/8BIM"},
+        {QuickSaveFile::setQuikCreatorQuickTimeApp, 1, "Vistrel %04d", "Vistrel 0000.png",
+         "PNGf/TVOD"},
+        {QuickSaveFile::setQuikCreatoriPhotoApp, 2, "Vistrel %04d", "Vistrel 0000.tiff",
+         "TIFF/iPho"},
+        {QuickSaveFile::setQuikCreatoriPhotoApp, 7, "Shot %d.tif", "Shot 0.tif.tiff", "TIFF/iPho"},
     };
-    QuickSaveFile::setQuikCreatorQuickTimeApp();
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        c.creator();
         QuickSaveFile::setQuikSaveImageType(c.defaultType);
-        const std::optional<std::string> written = image.saveToNextNumberedFileName(c.pattern);
-        ASSERT_EQ(written, mFolder + "/" + c.written);
-        EXPECT_EQ(Codes(*written), c.codes) << c.written;
+        const std::optional<std::string> path = image.saveToNextNumberedFileName(c.pattern);
+        EXPECT_EQ(path.value_or("none"), mFolder + "/" + c.written);
+        EXPECT_EQ(Codes(mFolder + "/" + c.written), c.codes) << c.written;
     }
-    const testsupport::DecodedImage tiff = testsupport::DecodeTIFF(mFolder + "/Vistrel 0000.tiff");
-    ASSERT_TRUE(tiff.ok);
-    EXPECT_EQ(tiff.samples, decoded.samples);
-    EXPECT_TRUE(tiff.associatedAlpha);
-    EXPECT_FALSE(QuickSaveFile::setGrabFolderSubDirectory("sub"));
-    EXPECT_EQ(QuickSaveFile::quickSaveFolderUnixPath(), mFolder);
+    const std::vector<uint8_t> rgba{1, 2, 3, 255, 4, 5, 6, 128, 7, 8, 9, 255, 10, 11, 12, 255};
+    EXPECT_EQ(testsupport::DecodePNG(mFolder + "/Vistrel 0000.png").samples, rgba);
+    EXPECT_EQ(testsupport::DecodeTIFF(mFolder + "/Vistrel 0000.tiff").samples, rgba);
+    // Every TIFF name taken, or a broken image: nothing is written.
+    TakeAllNames(mFolder, "tiff");
+    EXPECT_FALSE(image.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 2));
+    const QuickSaveFile broken({2, 2, 7, platform::imageio::PixelLayout::kARGB, true, pixels});
+    EXPECT_FALSE(broken.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 1));
+    EXPECT_FALSE(Exists(mFolder + "/Vistrel 0001.png"));
 }
 
-TEST_F(SavingTest, FailedSavesWriteNothingAndAnswerNothing) {
-    const Grab grab;
-    QuickSaveFile::setQuikCreatoriPhotoApp();
-    ASSERT_TRUE(QuickSaveFile::setQuickSaveFolderUnixPath(mFolder));
-    for (int n = 0; n < 1000; ++n) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/Vistrel %04d.tiff", n);
-        Touch(mFolder + name);
-    }
-    EXPECT_EQ(QuickSaveFile(grab.Description())
-                  .saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d",
-                                                                    QuikSaveImageType_TIFF),
-              std::nullopt);
-    platform::imageio::ImageDescription broken = grab.Description();
-    broken.pixels = nullptr;
-    const std::string reports = VerifyReports([&] {
-        EXPECT_EQ(QuickSaveFile(broken).saveToNextNumberedFileName("Vistrel %04d.png"),
-                  std::nullopt);
-    });
-    EXPECT_NE(reports.find("OSErr:-50  code : WritePNG(inOutputFileName, mImage)"),
-              std::string::npos)
-        << reports;
-    EXPECT_FALSE(Exists(mFolder + "/Vistrel %04d.png.png"));
-    EXPECT_FALSE(Exists(mFolder + "/Vistrel 0000.png.png"));
-    EXPECT_TRUE(VerifyReported(
-        VerifyReports([] { EXPECT_FALSE(QuickSaveFile::SetFileTypeCreatorCode("/nowhere", 1)); }),
-        "bool_FSRef_ConstructFromPath(fileRef, in_pathname)"));
-    EXPECT_FALSE(QuickSaveFile::setQuickSaveFolderUnixPathUTF8(nullptr));
-    EXPECT_FALSE(QuickSaveFile::setQuickSaveFolderUnixPath(mTemp / "missing"));
-}
-
-TEST_F(SavingTest, TheFolderIsSetUpLazilyFromTheChosenLocation) {
+TEST_F(Saving, TheFolderIsSetUpLazilyFromTheChosenLocation) {
     // The class-wide folder is empty only once per process: look from fresh children.
     testsupport::Child withoutPictures(
-        [] { return !QuickSaveFile::quickSaveFolderUnixPath() ? 0 : 1; });
+        [] { return QuickSaveFile::quickSaveFolderUnixPath() ? 1 : 0; });
     ASSERT_TRUE(withoutPictures.Wait());
     EXPECT_EQ(withoutPictures.exitCode, 0);
-    ::mkdir((mHome + "/Pictures").c_str(), 0700);
-    ::mkdir((mHome + "/Documents").c_str(), 0700);
+    for (const char* folder : {"", "/Pictures", "/Documents"})
+        ::mkdir((mHome + folder).c_str(), 0700);
     testsupport::Child child([&] {
         if (QuickSaveFile::quickSaveFolderUnixPath() != mHome + "/Pictures") return 1;
         QuickSaveFile::setQuikSaveLocation(folder_Documents);
-        const Grab grab;
-        const std::optional<std::string> path =
-            QuickSaveFile(grab.Description()).saveToNextNumberedFileName("Vistrel %04d");
-        return path == mHome + "/Documents/Vistrel 0000.jpg" &&
-                       QuickSaveFile::defaultQuikSaveLocation() == folder_Documents
+        const uint8_t pixel[] = {1, 2, 3};
+        const QuickSaveFile image({1, 1, 3, platform::imageio::PixelLayout::kRGB, false, pixel});
+        return image.saveToNextNumberedFileName("Vistrel %04d") ==
+                       mHome + "/Documents/Vistrel 0000.jpg"
                    ? 0
                    : 2;
     });
     ASSERT_TRUE(child.Wait());
     EXPECT_EQ(child.exitCode, 0) << child.err;
-    EXPECT_TRUE(Exists(mHome + "/Documents/Vistrel 0000.jpg"));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "tests/support/ImageDecoders.h"
+#include "tests/support/TestSupport.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -10,27 +11,16 @@ namespace testsupport {
 
 DecodedImage DecodePNG(const std::string& path) {
     DecodedImage out;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return out;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (info && !setjmp(png_jmpbuf(png))) {
-        png_init_io(png, file);
-        png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-        out.width = int(png_get_image_width(png, info));
-        out.height = int(png_get_image_height(png, info));
-        out.channels = png_get_channels(png, info);
-        out.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
-        const bool eightBitColour = png_get_bit_depth(png, info) == 8 &&
-                                    (png_get_color_type(png, info) & PNG_COLOR_MASK_COLOR);
-        png_bytepp rows = png_get_rows(png, info);
-        for (int y = 0; y < out.height; ++y)
-            out.samples.insert(out.samples.end(), rows[y],
-                               rows[y] + size_t(out.width) * size_t(out.channels));
-        out.ok = eightBitColour;
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str())) return out;
+    // 8-bit sRGB samples are read as they are stored.
+    out.channels = png.format & PNG_FORMAT_FLAG_ALPHA ? 4 : 3;
+    png.format = out.channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    out.width = int(png.width), out.height = int(png.height);
+    out.samples.resize(PNG_IMAGE_SIZE(png));
+    out.ok = png_image_finish_read(&png, nullptr, out.samples.data(), 0, nullptr);
+    out.interlaced = ReadFile(path).substr(28, 1) != std::string(1, '\0'); // IHDR's method
     return out;
 }
 
