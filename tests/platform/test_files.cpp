@@ -70,89 +70,54 @@ TEST_F(FindFolderTest, RelativeOrEmptyXdgValuesFallBackUnderHome) {
 
 TEST_F(FindFolderTest, UserFoldersComeFromUserDirsOrDefaultUnderHome) {
     ScopedEnv config("XDG_CONFIG_HOME", (mTemp / "config").c_str());
-    struct Case {
-        uint32_t type;
-        std::string path;
-    };
-    const auto check = [](const std::vector<Case>& cases, const char* what) {
-        for (const Case& c : cases) {
-            std::string path;
-            EXPECT_EQ(FindFolder(kUserDomain, c.type, kDontCreateFolder, path),
-                      Exists(c.path) ? kNoErr : kFnfErr)
-                << what;
-            EXPECT_EQ(FindFolder(kUserDomain, c.type, kCreateFolder, path), kNoErr) << what;
-            EXPECT_EQ(path, c.path) << what;
-        }
-    };
-    check({{kPictureDocumentsFolderType, mHome + "/Pictures"},
-           {kDesktopFolderType, mHome + "/Desktop"},
-           {kDocumentsFolderType, mHome + "/Documents"},
-           {kMusicDocumentsFolderType, mHome + "/Music"},
-           {kDesktopPicturesFolderType, mData + "/backgrounds"}},
-          "without user-dirs.dirs");
-
     ASSERT_EQ(::mkdir((mTemp / "config").c_str(), 0700), 0);
     testsupport::WriteFile(mTemp / "config/user-dirs.dirs",
-                           "# written by xdg-user-dirs-update\n"
-                           "XDG_PICTURES_DIR=\"$HOME/Old\"\n"
-                           "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
+                           "# the last value of a key wins\n"
+                           "XDG_PICTURES_DIR=\"$HOME/Old\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
                            "  XDG_DESKTOP_DIR=\"" +
                                mTemp.Path() +
                                "/desk top/\"\n"
                                "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\n"
-                               "XDG_MUSIC_DIR=\"Music2\"\n"
-                               "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
-    check({{kPictureDocumentsFolderType, mHome + "/Bilder"},
-           {kDesktopFolderType, mTemp / "desk top"},
-           {kDocumentsFolderType, mHome + "/My \"Docs\""},
-           {kMusicDocumentsFolderType, mHome + "/Music"}}, // not $HOME/ nor absolute
-          "with user-dirs.dirs");
+                               "XDG_MUSIC_DIR=\"Music2\"\n");
+    const std::pair<uint32_t, std::string> cases[] = {
+        {kPictureDocumentsFolderType, mHome + "/Bilder"},
+        {kDesktopFolderType, mTemp / "desk top"},
+        {kDocumentsFolderType, mHome + "/My \"Docs\""},
+        {kMusicDocumentsFolderType, mHome + "/Music"}, // neither $HOME/... nor absolute
+        {kDesktopPicturesFolderType, mData + "/backgrounds"},
+    };
+    for (const auto& [type, expected] : cases) {
+        std::string path;
+        EXPECT_EQ(FindFolder(kUserDomain, type, kDontCreateFolder, path), kFnfErr) << expected;
+        EXPECT_EQ(FindFolder(kUserDomain, type, kCreateFolder, path), kNoErr) << expected;
+        EXPECT_EQ(path, expected);
+    }
 }
 
-class FinderInfoTest : public ::testing::Test {
-protected:
-    testsupport::TempFolder mTemp;
-    const std::string mFile = mTemp / "file";
-    void SetUp() override { testsupport::WriteFile(mFile, "x"); }
-};
-
-TEST_F(FinderInfoTest, CodesAreExtendedAttributesBesideOthers) {
-    uint32_t type = 1, creator = 1;
-    EXPECT_EQ(FSGetFileTypeCreator(mFile, type, creator), kNoErr);
-    EXPECT_EQ(type, 0u);
-    EXPECT_EQ(creator, 0u);
-    ASSERT_EQ(::setxattr(mFile.c_str(), "user.other", "kept", 4, 0), 0);
-    ASSERT_EQ(FSSetFileTypeCreator(mFile, platform::FourCC("PNGf"), platform::FourCC("prvw")),
-              kNoErr);
-    char value[8] = {};
-    EXPECT_EQ(::getxattr(mFile.c_str(), "user.finder.type", value, sizeof value), 4);
-    EXPECT_STREQ(value, "PNGf");
-    EXPECT_EQ(::getxattr(mFile.c_str(), "user.finder.creator", value, sizeof value), 4);
-    EXPECT_STREQ(value, "prvw");
-    EXPECT_EQ(FSGetFileTypeCreator(mFile, type, creator), kNoErr);
-    EXPECT_EQ(type, platform::FourCC("PNGf"));
-    EXPECT_EQ(creator, platform::FourCC("prvw"));
-    EXPECT_EQ(::getxattr(mFile.c_str(), "user.other", value, sizeof value), 4);
-
-    EXPECT_EQ(FSSetFileTypeCreator(mTemp / "missing", 1, 2), kFnfErr);
-    EXPECT_EQ(FSGetFileTypeCreator(mTemp / "missing", type, creator), kFnfErr);
-}
-
-TEST_F(FinderInfoTest, AFileSystemWithoutAttributesHasNoCodesAndNoError) {
-    const std::string folder = mTemp / "ramfs";
-    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-    // ramfs keeps no extended attributes.
-    if (::mount("ramfs", folder.c_str(), "ramfs", 0, nullptr) != 0)
-        GTEST_SKIP() << "no private mount namespace to mount a file system in";
-    const std::string file = folder + "/file";
+TEST_F(FindFolderTest, TypeAndCreatorAreExtendedAttributesWhereTheFileSystemHasThem) {
+    const std::string file = mTemp / "file", ramfs = mTemp / "ramfs";
     testsupport::WriteFile(file, "x");
-    uint32_t type = 1, creator = 1;
-    EXPECT_EQ(FSSetFileTypeCreator(file, platform::FourCC("TIFF"), platform::FourCC("8BIM")),
+    ASSERT_EQ(::setxattr(file.c_str(), "user.other", "kept", 4, 0), 0);
+    ASSERT_EQ(FSSetFileTypeCreator(file, platform::FourCC("PNGf"), platform::FourCC("prvw")),
               kNoErr);
+    char value[16] = {};
+    EXPECT_EQ(::getxattr(file.c_str(), "user.finder.type", value, 4), 4);
+    EXPECT_EQ(::getxattr(file.c_str(), "user.finder.creator", value + 5, 4), 4);
+    EXPECT_EQ(::getxattr(file.c_str(), "user.other", value + 10, 4), 4);
+    EXPECT_EQ(std::string(value, 14), std::string("PNGf\0prvw\0kept", 14));
+    uint32_t type = 0, creator = 0;
     EXPECT_EQ(FSGetFileTypeCreator(file, type, creator), kNoErr);
-    EXPECT_EQ(type, 0u);
-    EXPECT_EQ(creator, 0u);
-    ::umount(folder.c_str());
+    EXPECT_EQ(type, platform::FourCC("PNGf"));
+    EXPECT_EQ(FSSetFileTypeCreator(mTemp / "missing", 1, 2), kFnfErr);
+    // ramfs keeps no extended attributes: nothing is written and nothing fails.
+    ASSERT_EQ(::mkdir(ramfs.c_str(), 0700), 0);
+    if (::mount("ramfs", ramfs.c_str(), "ramfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "no private mount namespace to mount a file system in";
+    testsupport::WriteFile(ramfs + "/file", "x");
+    EXPECT_EQ(FSSetFileTypeCreator(ramfs + "/file", 1, 2), kNoErr);
+    EXPECT_EQ(FSGetFileTypeCreator(ramfs + "/file", type, creator), kNoErr);
+    EXPECT_EQ(type + creator, 0u);
+    ::umount(ramfs.c_str());
 }
 
 } // namespace

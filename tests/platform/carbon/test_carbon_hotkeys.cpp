@@ -13,23 +13,22 @@
 
 using namespace platform::carbon;
 using testsupport::XKeyboard;
-using testsupport::XServer;
 
 namespace {
 
-constexpr UInt32 kG = 5, kC = 8;
 constexpr UInt32 kCommandOptionControl = cmdKey | optionKey | controlKey;
 constexpr UInt32 kControlShiftOption = controlKey | shiftKey | optionKey;
 // X modifier bits of Xvfb's keymap.
-constexpr int kShift = 1, kLock = 2, kControl = 4, kMod1 = 8, kMod2 = 16, kMod4 = 64, kMod5 = 128;
+constexpr int kShift = 1, kLock = 2, kControl = 4, kAlt = 8, kNumLock = 16, kSuper = 64,
+              kMod5 = 128;
 
 TEST(HotKeysWithoutServer, AreRefusedAndGiveNoDescriptor) {
     testsupport::Child child([] {
         ::setenv("DISPLAY", ":none", 1);
         EventHotKeyRef ref = reinterpret_cast<EventHotKeyRef>(1);
-        const OSStatus status = RegisterEventHotKey(kG, kCommandOptionControl, {1, 1},
-                                                    GetApplicationEventTarget(), 0, &ref);
-        DispatchPendingHotKeyEvents(); // nothing to do, and no crash
+        const OSStatus status =
+            RegisterEventHotKey(5, cmdKey, {1, 1}, GetApplicationEventTarget(), 0, &ref);
+        DispatchPendingHotKeyEvents();
         return status == eventInternalErr && !ref && HotKeyEventsDescriptor() == -1 ? 0 : 1;
     });
     ASSERT_TRUE(child.Wait());
@@ -39,18 +38,15 @@ TEST(HotKeysWithoutServer, AreRefusedAndGiveNoDescriptor) {
 class HotKeys : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_TRUE(XServer::Installed("Xvfb")) << "Xvfb is installed by scripts/install-deps.sh";
-        sServer = XServer::Xvfb({320, 240}).release();
+        ASSERT_TRUE(testsupport::XServer::Installed("Xvfb"))
+            << "scripts/install-deps.sh installs Xvfb";
+        sServer = testsupport::XServer::Xvfb({320, 240});
         ASSERT_TRUE(sServer->Running()) << sServer->Log();
         ::setenv("DISPLAY", sServer->Display().c_str(), 1);
     }
-    static void TearDownTestSuite() {
-        delete sServer;
-        sServer = nullptr;
-    }
+    static void TearDownTestSuite() { sServer.reset(); }
     void SetUp() override {
-        ASSERT_TRUE(sServer && sServer->Running());
-        ASSERT_TRUE(mKeyboard.Ok());
+        ASSERT_TRUE(sServer && sServer->Running() && mKeyboard.Ok());
         const EventTypeSpec pressed{kEventClassKeyboard, kEventHotKeyPressed};
         ASSERT_EQ(InstallEventHandler(GetApplicationEventTarget(), Record, 1, &pressed, &mPresses,
                                       &mHandler),
@@ -61,15 +57,13 @@ protected:
         for (EventHotKeyRef ref : mRegistered)
             UnregisterEventHotKey(ref);
     }
-
-    static OSStatus Record(EventHandlerCallRef next, EventRef event, void* data) {
+    static OSStatus Record(EventHandlerCallRef next, EventRef event, void* presses) {
         EventHotKeyID id{};
-        if (GetEventParameter(event, kEventParamDirectObject, typeEventHotKeyID, nullptr, sizeof id,
-                              nullptr, &id) == noErr)
-            static_cast<std::vector<OSType>*>(data)->push_back(id.signature);
+        GetEventParameter(event, kEventParamDirectObject, typeEventHotKeyID, nullptr, 8, nullptr,
+                          &id);
+        static_cast<std::vector<OSType>*>(presses)->push_back(id.signature);
         return CallNextEventHandler(next, event);
     }
-
     OSStatus Register(UInt32 key, UInt32 modifiers, const char (&signature)[5]) {
         EventHotKeyRef ref = nullptr;
         const OSStatus status = RegisterEventHotKey(key, modifiers, {FourCharCode(signature), 1},
@@ -77,133 +71,98 @@ protected:
         if (ref) mRegistered.push_back(ref);
         return status;
     }
-
-    // Dispatches as the application's loop would until `count` presses have arrived, then a
-    // moment longer so that a second delivery, or a press that should not come, is seen too.
-    void DispatchUntil(size_t count) {
+    // Types the chord and dispatches as the application's loop would: until a press has come (at
+    // most 5 s), then 200 ms more, so that a second delivery or an unexpected press is seen too.
+    std::vector<OSType> Presses(const std::vector<uint32_t>& chord, bool expected = true) {
+        mPresses.clear();
+        EXPECT_TRUE(mKeyboard.Chord(chord));
         using Clock = std::chrono::steady_clock;
-        auto deadline = Clock::now() + std::chrono::seconds(5);
-        bool lingering = false;
-        while (Clock::now() < deadline) {
+        auto deadline = Clock::now() + std::chrono::milliseconds(expected ? 5000 : 200);
+        for (bool lingering = !expected; Clock::now() < deadline;) {
             pollfd p{HotKeyEventsDescriptor(), POLLIN, 0};
             ::poll(&p, 1, 10);
             DispatchPendingHotKeyEvents();
-            if (!lingering && mPresses.size() >= count) {
-                lingering = true;
-                deadline = Clock::now() + std::chrono::milliseconds(200);
-            }
+            if (!lingering && !mPresses.empty())
+                lingering = true, deadline = Clock::now() + std::chrono::milliseconds(200);
         }
+        return mPresses;
     }
 
-    static XServer* sServer;
+    static inline std::unique_ptr<testsupport::XServer> sServer;
     XKeyboard mKeyboard{sServer ? sServer->Display() : ""};
     std::vector<OSType> mPresses;
     EventHandlerRef mHandler = nullptr;
     std::vector<EventHotKeyRef> mRegistered;
 };
-XServer* HotKeys::sServer = nullptr;
 
 TEST_F(HotKeys, EachPressRunsTheHandlerOnceWhateverLockIsOn) {
-    ASSERT_EQ(Register(kG, kCommandOptionControl, "CmdG"), noErr);
-    ASSERT_EQ(Register(kG, kControlShiftOption, "ctlG"), noErr);
-    ASSERT_EQ(Register(kC, kCommandOptionControl, "CmdC"), noErr);
-    ASSERT_EQ(Register(kC, kControlShiftOption, "ctlC"), noErr);
-    ASSERT_GE(HotKeyEventsDescriptor(), 0);
-    struct Case {
-        std::vector<uint32_t> locks; // toggled on before and off after
-        uint16_t lockState;
+    ASSERT_EQ(Register(5, kCommandOptionControl, "CmdG"), noErr);
+    ASSERT_EQ(Register(5, kControlShiftOption, "ctlG"), noErr);
+    ASSERT_EQ(Register(8, kCommandOptionControl, "CmdC"), noErr);
+    ASSERT_EQ(Register(8, kControlShiftOption, "ctlC"), noErr);
+    const struct {
+        std::vector<uint32_t> locks; // toggled on before the chord and off after
         std::vector<uint32_t> chord;
-        OSType signature; // 0: no hot key
+        OSType signature; // 0: none
     } cases[] = {
-        {{}, 0, {XK_Super_L, XK_Alt_L, XK_Control_L, XK_g}, FourCharCode("CmdG")},
-        {{XK_Num_Lock}, kMod2, {XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g}, FourCharCode("ctlG")},
-        {{XK_Num_Lock}, kMod2, {XK_Super_L, XK_Alt_L, XK_Control_L, XK_c}, FourCharCode("CmdC")},
-        {{XK_Caps_Lock}, kLock, {XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c}, FourCharCode("ctlC")},
+        {{}, {XK_Super_L, XK_Alt_L, XK_Control_L, XK_g}, FourCharCode("CmdG")},
+        {{XK_Num_Lock}, {XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g}, FourCharCode("ctlG")},
+        {{XK_Num_Lock}, {XK_Super_L, XK_Alt_L, XK_Control_L, XK_c}, FourCharCode("CmdC")},
         {{XK_Num_Lock, XK_Caps_Lock},
-         kMod2 | kLock,
-         {XK_Super_L, XK_Alt_L, XK_Control_L, XK_g},
-         FourCharCode("CmdG")},
-        {{}, 0, {XK_Super_L, XK_Alt_L, XK_g}, 0},
-        {{}, 0, {XK_Super_L, XK_Alt_L, XK_Control_L, XK_Shift_L, XK_g}, 0},
+         {XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c},
+         FourCharCode("ctlC")},
+        {{}, {XK_Super_L, XK_Alt_L, XK_g}, 0},
+        {{XK_Num_Lock}, {XK_Super_L, XK_Alt_L, XK_Control_L, XK_Shift_L, XK_g}, 0},
     };
-    for (const Case& c : cases) {
-        const std::string where = "chord of " + std::to_string(c.chord.size()) + " keys, locks " +
-                                  std::to_string(c.lockState) + ", hot key " +
-                                  std::to_string(c.signature);
+    for (const auto& c : cases) {
         for (uint32_t lock : c.locks)
-            ASSERT_TRUE(mKeyboard.Chord({lock})) << where;
-        ASSERT_EQ(mKeyboard.ModifierState(), c.lockState) << where;
-        mPresses.clear();
-        ASSERT_TRUE(mKeyboard.Chord(c.chord)) << where;
-        DispatchUntil(c.signature ? 1 : 0);
-        if (c.signature)
-            EXPECT_EQ(mPresses, std::vector<OSType>{c.signature}) << where;
-        else
-            EXPECT_TRUE(mPresses.empty()) << where;
+            mKeyboard.Chord({lock});
+        ASSERT_EQ(mKeyboard.ModifierState() != 0, !c.locks.empty());
+        EXPECT_EQ(Presses(c.chord, c.signature),
+                  c.signature ? std::vector<OSType>{c.signature} : std::vector<OSType>{})
+            << c.signature << " with " << c.locks.size() << " locks";
         for (uint32_t lock : c.locks)
-            ASSERT_TRUE(mKeyboard.Chord({lock})) << where;
-        ASSERT_EQ(mKeyboard.ModifierState(), 0) << where;
+            mKeyboard.Chord({lock});
     }
 }
 
 TEST_F(HotKeys, ACombinationHeldElsewhereFailsAndLeavesNothingGrabbed) {
     XKeyboard other(sServer->Display()), third(sServer->Display());
     const uint8_t g = mKeyboard.Keycode(XK_g);
-    const uint16_t mine = kMod4 | kMod1 | kControl;
-    ASSERT_TRUE(other.Grab(g, mine | kMod2)); // held only with Num Lock on
-    EventHotKeyRef ref = reinterpret_cast<EventHotKeyRef>(1);
-    EXPECT_EQ(RegisterEventHotKey(kG, kCommandOptionControl, {FourCharCode("CmdG"), 1},
-                                  GetApplicationEventTarget(), 0, &ref),
-              eventHotKeyExistsErr);
-    EXPECT_EQ(ref, nullptr);
-    // Every other lock combination is free again: the partial grabs were undone.
-    const int locks[] = {
-        0, kLock, kMod5, kLock | kMod5, kMod2 | kLock, kMod2 | kMod5, kMod2 | kLock | kMod5};
-    for (int lock : locks) {
+    const int mine = kSuper | kAlt | kControl;
+    ASSERT_TRUE(other.Grab(g, mine | kNumLock)); // held only with Num Lock on
+    EXPECT_EQ(Register(5, kCommandOptionControl, "CmdG"), eventHotKeyExistsErr);
+    EXPECT_TRUE(mRegistered.empty());
+    // Every other lock combination is free again: the grabs made before the refusal were undone.
+    for (int lock : {0, kLock, kMod5, kLock | kMod5, kNumLock | kLock, kNumLock | kMod5,
+                     kNumLock | kLock | kMod5}) {
         EXPECT_TRUE(third.Grab(g, uint16_t(mine | lock))) << lock;
         third.Ungrab(g, uint16_t(mine | lock));
     }
-    // Other combinations of the same key still register, and a press of the held one goes to
-    // the other client, not here.
-    EXPECT_EQ(Register(kG, kControlShiftOption, "ctlG"), noErr);
-    ASSERT_TRUE(mKeyboard.Chord({XK_Num_Lock}));
-    ASSERT_TRUE(mKeyboard.Chord({XK_Super_L, XK_Alt_L, XK_Control_L, XK_g}));
-    ASSERT_TRUE(mKeyboard.Chord({XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g}));
-    ASSERT_TRUE(mKeyboard.Chord({XK_Num_Lock}));
-    DispatchUntil(1);
-    EXPECT_EQ(mPresses, std::vector<OSType>{FourCharCode("ctlG")});
+    // Another combination of the same key still works.
+    ASSERT_EQ(Register(5, kControlShiftOption, "ctlG"), noErr);
+    EXPECT_EQ(Presses({XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g}),
+              std::vector<OSType>{FourCharCode("ctlG")});
 }
 
 TEST_F(HotKeys, UnregisteringReleasesEveryGrab) {
     XKeyboard third(sServer->Display());
     const uint8_t c = mKeyboard.Keycode(XK_c);
-    const uint16_t mine = kControl | kShift | kMod1;
-    ASSERT_EQ(Register(kC, kControlShiftOption, "ctlC"), noErr);
-    EXPECT_EQ(Register(kC, kControlShiftOption, "dupC"), eventHotKeyExistsErr);
-    EXPECT_FALSE(third.Grab(c, mine));
-    EXPECT_FALSE(third.Grab(c, mine | kMod2 | kLock));
+    const int mine = kControl | kShift | kAlt;
+    ASSERT_EQ(Register(8, kControlShiftOption, "ctlC"), noErr);
+    EXPECT_EQ(Register(8, kControlShiftOption, "dupC"), eventHotKeyExistsErr); // already ours
+    EXPECT_FALSE(third.Grab(c, uint16_t(mine | kNumLock | kLock)));
     ASSERT_EQ(UnregisterEventHotKey(mRegistered.back()), noErr);
     EXPECT_EQ(UnregisterEventHotKey(mRegistered.back()), eventHotKeyInvalidErr);
-    mRegistered.pop_back();
-    for (int lock : {0, kLock, kMod2, kMod5, kLock | kMod2 | kMod5}) {
+    mRegistered.clear();
+    for (int lock : {0, kLock, kNumLock, kMod5, kLock | kNumLock | kMod5}) {
         EXPECT_TRUE(third.Grab(c, uint16_t(mine | lock))) << lock;
         third.Ungrab(c, uint16_t(mine | lock));
     }
-    // Unregistered, a press reaches no handler.
-    ASSERT_TRUE(mKeyboard.Chord({XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c}));
-    DispatchUntil(0);
-    EXPECT_TRUE(mPresses.empty());
-}
-
-TEST_F(HotKeys, UnknownKeysModifiersAndOptionsAreRefused) {
-    EventHotKeyRef ref = nullptr;
-    const EventTargetRef app = GetApplicationEventTarget();
-    EXPECT_EQ(RegisterEventHotKey(0x34, cmdKey, {1, 1}, app, 0, &ref), paramErr);
-    EXPECT_EQ(RegisterEventHotKey(kG, cmdKey | alphaLock, {1, 1}, app, 0, &ref), paramErr);
-    EXPECT_EQ(RegisterEventHotKey(kG, cmdKey, {1, 1}, app, 1, &ref), paramErr);
-    EXPECT_EQ(RegisterEventHotKey(kG, cmdKey, {1, 1}, nullptr, 0, &ref), paramErr);
-    EXPECT_EQ(ref, nullptr);
-    EXPECT_EQ(UnregisterEventHotKey(nullptr), eventHotKeyInvalidErr);
+    EXPECT_TRUE(Presses({XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c}, false).empty());
+    // Keys outside the table, unknown modifier bits and options are refused.
+    EXPECT_EQ(Register(0x34, cmdKey, "none"), paramErr);
+    EXPECT_EQ(Register(5, cmdKey | alphaLock, "none"), paramErr);
 }
 
 } // namespace
