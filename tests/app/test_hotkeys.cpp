@@ -1,4 +1,6 @@
-// The application's four hot keys on a private X server, typed by a second client with XTEST.
+// Hot keys on a private X server, typed by a second client with XTEST: the event layer's grabs
+// and the application's four hot keys. The hot keys' connection is opened once per process, so
+// the server is too.
 #include "app/hotkeys/NSUIGlobalHotKey.h"
 #include "tests/support/VerifyReports.h"
 #include "tests/support/XKeyboard.h"
@@ -6,52 +8,24 @@
 
 #include <X11/keysym.h>
 #include <chrono>
-#include <deque>
 #include <gtest/gtest.h>
 #include <memory>
 #include <poll.h>
 
 using namespace platform::carbon;
+using testsupport::XKeyboard;
 
 namespace {
 
-struct Target : NSUIHotKeyTarget {
-    void performHotKeyAction(const char* selector, void* sender) override {
-        performed.push_back(std::string(selector) + (sender == this ? "" : " from elsewhere"));
-    }
-    std::vector<std::string> performed;
-};
+// X modifier bits of Xvfb's keymap.
+constexpr int kShift = 1, kLock = 2, kControl = 4, kAlt = 8, kNumLock = 16, kSuper = 64,
+              kMod5 = 128;
+const std::vector<uint32_t> kSuperAltControlG{XK_Super_L, XK_Alt_L, XK_Control_L, XK_g},
+    kControlShiftAltG{XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g},
+    kSuperAltControlC{XK_Super_L, XK_Alt_L, XK_Control_L, XK_c},
+    kControlShiftAltC{XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c};
 
-const struct {
-    OSType signature;
-    UInt32 key;
-    CoreGlobalHotKey::Modifier modifiers;
-    const char* action;
-    std::vector<uint32_t> chord;
-} kAppHotKeys[] = {
-    {FourCharCode("CmdG"),
-     carbon_G_Command,
-     CoreGlobalHotKey::kCommandOptionControlModifier,
-     "grabQuickSave:",
-     {XK_Super_L, XK_Alt_L, XK_Control_L, XK_g}},
-    {FourCharCode("ctlG"),
-     carbon_G_Command,
-     CoreGlobalHotKey::kCtrlShiftOptionModifier,
-     "grabScreenQuickSave:",
-     {XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g}},
-    {FourCharCode("CmdC"),
-     carbon_C_Command,
-     CoreGlobalHotKey::kCommandOptionControlModifier,
-     "grabAndCopy:",
-     {XK_Super_L, XK_Alt_L, XK_Control_L, XK_c}},
-    {FourCharCode("ctlC"),
-     carbon_C_Command,
-     CoreGlobalHotKey::kCtrlShiftOptionModifier,
-     "grabScreenAndCopy:",
-     {XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c}},
-};
-
-class GlobalHotKeys : public ::testing::Test {
+class HotKeys : public ::testing::Test, public NSUIHotKeyTarget {
 protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(testsupport::XServer::Installed("Xvfb"))
@@ -63,85 +37,164 @@ protected:
     static void TearDownTestSuite() { sServer.reset(); }
     void SetUp() override {
         ASSERT_TRUE(sServer && sServer->Running() && mKeyboard.Ok());
+        const EventTypeSpec pressed{kEventClassKeyboard, kEventHotKeyPressed};
+        ASSERT_EQ(InstallEventHandler(GetApplicationEventTarget(), Record, 1, &pressed, &mPresses,
+                                      &mHandler),
+                  noErr);
         NSUIGlobalHotKey::SetDeferredPerform(
             [this](std::function<void()> call) { mQueue.push_back(call); });
-        // The hot keys as the controller sets them up, pointed at the target; reports kept.
-        mReports = testsupport::VerifyReports([&] {
-            for (const auto& row : kAppHotKeys) {
-                mHotKeys.push_back(
-                    std::make_unique<NSUIGlobalHotKey>(row.signature, row.key, row.modifiers));
-                mHotKeys.back()->SetTargetActionSender(&mTarget, row.action, &mTarget);
-            }
-        });
     }
-    void TearDown() override { NSUIGlobalHotKey::SetDeferredPerform(nullptr); }
-
-    // Types the chord, dispatches as the event loop would until a call is queued (or for 200 ms
-    // when none should be), then runs the queued calls as its later passes do.
-    void Press(const std::vector<uint32_t>& chord, bool expected = true) {
-        const size_t before = mTarget.performed.size();
-        ASSERT_TRUE(mKeyboard.Chord(chord));
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(expected ? 5000 : 200);
-        while (std::chrono::steady_clock::now() < deadline && mQueue.empty()) {
+    void TearDown() override {
+        RemoveEventHandler(mHandler);
+        for (EventHotKeyRef ref : mRegistered)
+            UnregisterEventHotKey(ref);
+    }
+    // The oldest handler: it sees every press that the hot keys' handlers pass on.
+    static OSStatus Record(EventHandlerCallRef next, EventRef event, void* presses) {
+        EventHotKeyID id{};
+        GetEventParameter(event, kEventParamDirectObject, typeEventHotKeyID, nullptr, 8, nullptr,
+                          &id);
+        static_cast<std::vector<OSType>*>(presses)->push_back(id.signature);
+        return CallNextEventHandler(next, event);
+    }
+    void performHotKeyAction(const char* selector, void* sender) override {
+        mPerformed.push_back(std::string(selector) + (sender == this ? "" : " from elsewhere"));
+    }
+    OSStatus Register(UInt32 key, UInt32 modifiers, const char (&signature)[5]) {
+        EventHotKeyRef ref = nullptr;
+        const OSStatus status = RegisterEventHotKey(key, modifiers, {FourCharCode(signature), 1},
+                                                    GetApplicationEventTarget(), 0, &ref);
+        if (ref) mRegistered.push_back(ref);
+        return status;
+    }
+    // Types the chord (with the locks toggled on around it) and dispatches as the event loop
+    // would: until a press has come (or for 200 ms when none should), then 200 ms more to see a
+    // second delivery. Queued actions run afterwards, as on the loop's later passes.
+    std::vector<OSType> Press(const std::vector<uint32_t>& chord, std::vector<uint32_t> locks = {},
+                              bool expected = true) {
+        mPresses.clear();
+        for (uint32_t lock : locks)
+            mKeyboard.Chord({lock});
+        EXPECT_EQ(mKeyboard.ModifierState() != 0, !locks.empty());
+        EXPECT_TRUE(mKeyboard.Chord(chord));
+        using Clock = std::chrono::steady_clock;
+        auto deadline = Clock::now() + std::chrono::milliseconds(expected ? 5000 : 200);
+        for (bool lingering = !expected; Clock::now() < deadline;) {
             pollfd p{HotKeyEventsDescriptor(), POLLIN, 0};
             ::poll(&p, 1, 10);
             DispatchPendingHotKeyEvents();
+            if (!lingering && !mPresses.empty())
+                lingering = true, deadline = Clock::now() + std::chrono::milliseconds(200);
         }
-        EXPECT_EQ(mTarget.performed.size(), before); // never inside the handler
-        for (; !mQueue.empty(); mQueue.pop_front())
+        EXPECT_TRUE(mPerformed.empty()); // never inside the handler
+        for (; !mQueue.empty(); mQueue.erase(mQueue.begin()))
             mQueue.front()();
+        for (uint32_t lock : locks)
+            mKeyboard.Chord({lock});
+        return mPresses;
     }
 
     static inline std::unique_ptr<testsupport::XServer> sServer;
-    testsupport::XKeyboard mKeyboard{sServer ? sServer->Display() : ""};
-    Target mTarget;
-    std::deque<std::function<void()>> mQueue;
-    std::vector<std::unique_ptr<NSUIGlobalHotKey>> mHotKeys;
-    std::string mReports;
+    XKeyboard mKeyboard{sServer ? sServer->Display() : ""};
+    std::vector<OSType> mPresses;
+    std::vector<std::string> mPerformed;
+    std::vector<std::function<void()>> mQueue;
+    EventHandlerRef mHandler = nullptr;
+    std::vector<EventHotKeyRef> mRegistered;
 };
 
-TEST_F(GlobalHotKeys, EachHotKeyPerformsItsActionOnce) {
-    EXPECT_EQ(mReports, "");
-    for (const auto& row : kAppHotKeys) {
-        const bool numLock = row.key == carbon_C_Command;
-        if (numLock) mKeyboard.Chord({XK_Num_Lock});
-        Press(row.chord);
-        if (numLock) mKeyboard.Chord({XK_Num_Lock});
-        EXPECT_EQ(mTarget.performed, std::vector<std::string>{row.action});
-        mTarget.performed.clear();
-    }
-    // Disabled, a hot key does nothing; destroyed, it takes its handler along.
-    mHotKeys[0]->SetEnableAction(false);
-    Press(kAppHotKeys[0].chord, false);
-    mHotKeys[1].reset();
-    EventRef event = nullptr;
-    CreateEvent(nullptr, kEventClassKeyboard, kEventHotKeyPressed, 0, 0, &event);
-    const EventHotKeyID gone{FourCharCode("ctlG"), 1};
-    SetEventParameter(event, kEventParamDirectObject, typeEventHotKeyID, sizeof gone, &gone);
-    EXPECT_EQ(SendEventToEventTarget(event, GetApplicationEventTarget()), eventNotHandledErr);
-    ReleaseEvent(event);
-    EXPECT_TRUE(mQueue.empty() && mTarget.performed.empty());
+TEST_F(HotKeys, EachPressRunsTheHandlersOnceWhateverLockIsOn) {
+    ASSERT_EQ(Register(5, cmdKey | optionKey | controlKey, "CmdG"), noErr);
+    ASSERT_EQ(Register(8, controlKey | shiftKey | optionKey, "ctlC"), noErr);
+    const struct {
+        std::vector<uint32_t> chord, locks;
+        OSType signature; // 0: none
+    } cases[] = {
+        {kSuperAltControlG, {}, FourCharCode("CmdG")},
+        {kSuperAltControlG, {XK_Num_Lock}, FourCharCode("CmdG")},
+        {kControlShiftAltC, {XK_Num_Lock, XK_Caps_Lock}, FourCharCode("ctlC")},
+        {{XK_Super_L, XK_Alt_L, XK_g}, {}, 0},
+        {{XK_Shift_L, XK_Super_L, XK_Alt_L, XK_Control_L, XK_g}, {XK_Num_Lock}, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Press(c.chord, c.locks, c.signature != 0),
+                  c.signature ? std::vector<OSType>{c.signature} : std::vector<OSType>{})
+            << c.signature << " with " << c.locks.size() << " locks";
 }
 
-TEST_F(GlobalHotKeys, AHotKeyHeldElsewhereIsReportedAndTheOthersWork) {
-    mHotKeys.clear();
-    testsupport::XKeyboard other(sServer->Display());
-    ASSERT_TRUE(other.Grab(mKeyboard.Keycode(XK_g), 64 | 8 | 4)); // Super+Alt+Control
-    SetUp();
+TEST_F(HotKeys, AHeldCombinationFailsAndNoGrabOutlivesItsHotKey) {
+    XKeyboard other(sServer->Display()), third(sServer->Display());
+    const uint8_t g = mKeyboard.Keycode(XK_g), c = mKeyboard.Keycode(XK_c);
+    const int superAltControl = kSuper | kAlt | kControl;
+    ASSERT_TRUE(other.Grab(g, superAltControl | kNumLock)); // held only with Num Lock on
+    EXPECT_EQ(Register(5, cmdKey | optionKey | controlKey, "CmdG"), eventHotKeyExistsErr);
+    EXPECT_TRUE(mRegistered.empty());
+    ASSERT_EQ(Register(8, cmdKey | optionKey | controlKey, "CmdC"), noErr);
+    EXPECT_EQ(Register(8, cmdKey | optionKey | controlKey, "dupC"), eventHotKeyExistsErr);
+    EXPECT_FALSE(third.Grab(c, superAltControl | kNumLock | kLock));
+    ASSERT_EQ(UnregisterEventHotKey(mRegistered.back()), noErr);
+    EXPECT_EQ(UnregisterEventHotKey(mRegistered.back()), eventHotKeyInvalidErr);
+    mRegistered.clear();
+    // Every lock combination of both is free: the refused one's grabs were undone, the other's
+    // released.
+    for (int lock : {0, kLock, kMod5, kLock | kMod5, kNumLock | kLock, kNumLock | kMod5,
+                     kNumLock | kLock | kMod5})
+        for (uint8_t key : {g, c}) {
+            EXPECT_TRUE(third.Grab(key, uint16_t(superAltControl | lock))) << lock;
+            third.Ungrab(key, uint16_t(superAltControl | lock));
+        }
+    EXPECT_TRUE(Press(kSuperAltControlC, {}, false).empty());
+    EXPECT_EQ(Register(0x34, cmdKey, "none"), paramErr); // not in the key table
+    EXPECT_EQ(Register(5, cmdKey | alphaLock, "none"), paramErr);
+}
+
+TEST_F(HotKeys, TheApplicationsHotKeysPerformTheirActionsOnce) {
+    XKeyboard other(sServer->Display());
+    ASSERT_TRUE(other.Grab(mKeyboard.Keycode(XK_g), kSuper | kAlt | kControl));
+    const struct {
+        OSType signature;
+        UInt32 key;
+        CoreGlobalHotKey::Modifier modifiers;
+        const char* action;
+        std::vector<uint32_t> chord;
+    } rows[] = {
+        {FourCharCode("CmdG"), carbon_G_Command, CoreGlobalHotKey::kCommandOptionControlModifier,
+         "grabQuickSave:", kSuperAltControlG},
+        {FourCharCode("ctlG"), carbon_G_Command, CoreGlobalHotKey::kCtrlShiftOptionModifier,
+         "grabScreenQuickSave:", kControlShiftAltG},
+        {FourCharCode("CmdC"), carbon_C_Command, CoreGlobalHotKey::kCommandOptionControlModifier,
+         "grabAndCopy:", kSuperAltControlC},
+        {FourCharCode("ctlC"), carbon_C_Command, CoreGlobalHotKey::kCtrlShiftOptionModifier,
+         "grabScreenAndCopy:", kControlShiftAltC},
+    };
+    std::vector<std::unique_ptr<NSUIGlobalHotKey>> hotKeys;
+    const std::string reports = testsupport::VerifyReports([&] {
+        for (const auto& row : rows) {
+            hotKeys.push_back(
+                std::make_unique<NSUIGlobalHotKey>(row.signature, row.key, row.modifiers));
+            hotKeys.back()->SetTargetActionSender(this, row.action, this);
+        }
+    });
+    // The one another client holds is reported and stays inactive; the others work.
     EXPECT_NE(
-        mReports.find("OSErr:-9878  code : RegisterEventHotKey(inHotKeyCode, inHotKeyModifiers, "
-                      "mHotKeyID, GetApplicationEventTarget(), hotkeyOptionBits, &mHotKeyRef)"),
+        reports.find(
+            "OSErr:-9878  code : RegisterEventHotKey(inHotKeyCode, inHotKeyModifiers, mHotKeyID, "
+            "GetApplicationEventTarget(), hotkeyOptionBits, &mHotKeyRef)"),
         std::string::npos)
-        << mReports;
-    EXPECT_FALSE(mHotKeys[0]->IsRegistered());
-    Press(kAppHotKeys[2].chord);
-    EXPECT_EQ(mTarget.performed, std::vector<std::string>{"grabAndCopy:"});
-    // Without a target the press is reported and nothing is queued.
-    mHotKeys[2]->SetTarget(nullptr);
-    const std::string reports =
-        testsupport::VerifyReports([&] { Press(kAppHotKeys[2].chord, false); });
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "mTarget", "OnHotKey")) << reports;
+        << reports;
+    EXPECT_FALSE(hotKeys[0]->IsRegistered());
+    for (size_t i = 1; i < 4; ++i) {
+        mPerformed.clear();
+        Press(rows[i].chord, i == 3 ? std::vector<uint32_t>{XK_Num_Lock} : std::vector<uint32_t>{});
+        EXPECT_EQ(mPerformed, std::vector<std::string>{rows[i].action});
+    }
+    // Disabled, a hot key does nothing but passes the press on; destroyed, it takes its handler.
+    mPerformed.clear();
+    hotKeys[1]->SetEnableAction(false);
+    EXPECT_EQ(Press(kControlShiftAltG), std::vector<OSType>{FourCharCode("ctlG")});
+    hotKeys[2].reset();
+    Press(kSuperAltControlC, {}, false);
+    EXPECT_TRUE(mPerformed.empty());
 }
 
 } // namespace
