@@ -7,26 +7,17 @@
 #include "tests/support/VerifyReports.h"
 
 #include <climits>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace platform::files;
-using testsupport::Exists;
-using testsupport::VerifyReported;
 using testsupport::VerifyReports;
 
 namespace {
 
 void Touch(const std::string& path) {
     testsupport::WriteFile(path, "");
-}
-
-// Vistrel 0000.<extension> to Vistrel 0999.<extension>, all taken.
-void TakeAllNames(const std::string& folder, const char* extension) {
-    for (int n = 0; n < 1000; ++n)
-        Touch(folder + "/Vistrel " + std::to_string(10000 + n).substr(1) + "." + extension);
 }
 
 std::string Codes(const std::string& path) {
@@ -39,83 +30,52 @@ std::string Codes(const std::string& path) {
 class Saving : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(::mkdir(mFolder.c_str(), 0755), 0); }
+    // Vistrel 0000.<extension> to Vistrel 0999.<extension>, all taken.
+    void TakeAllNames(const char* extension) {
+        for (int n = 10000; n < 11000; ++n)
+            Touch(mFolder + "/Vistrel " + std::to_string(n).substr(1) + "." + extension);
+    }
     testsupport::TempFolder mTemp;
     const std::string mFolder = mTemp / "saves", mHome = mTemp / "home";
     testsupport::ScopedEnv mHomeEnv{"HOME", mHome.c_str()};
     testsupport::ScopedEnv mConfigEnv{"XDG_CONFIG_HOME", (mTemp / "config").c_str()};
 };
 
-TEST_F(Saving, NumberedNamesFillTheFirstGapPerExtension) {
-    struct {
-        std::vector<const char*> present; // a trailing '/' makes a folder, '@' a dangling link
-        const char* extension;
-        int number;
-    } cases[] = {
-        {{}, "png", 0},
-        {{"Vistrel 0000.jpg", "Vistrel 0002.jpg"}, "jpg", 1},
-        {{"Vistrel 0000.jpg", "Vistrel 0002.jpg"}, "png", 0},
-        {{"Vistrel 0000.png", "Vistrel 0001.png", "Vistrel 0003.png"}, "png", 2},
-        {{"Vistrel 0000.tiff/", "Vistrel 0001.tiff@", "Vistrel 0002.tif"}, "tiff", 2},
-    };
-    for (const auto& c : cases) {
-        testsupport::TempFolder folder;
-        for (std::string name : c.present) {
-            const char kind = name.back();
-            if (kind == '/' || kind == '@') name.pop_back();
-            const std::string path = folder / name;
-            kind == '/'   ? (void)::mkdir(path.c_str(), 0700)
-            : kind == '@' ? (void)::symlink("nowhere", path.c_str())
-                          : Touch(path);
-        }
-        CoreNumberedFilename numbered;
-        ASSERT_TRUE(numbered.Construct(folder.Path().c_str()));
-        char path[kCorePathCapacity];
-        int number = -1;
-        ASSERT_TRUE(
-            numbered.FindFirstAvailableNamedPathNumber(path, "Vistrel %04d", c.extension, &number));
-        EXPECT_EQ(number, c.number) << c.extension;
-        EXPECT_EQ(std::string(path),
-                  folder / ("Vistrel 000" + std::to_string(c.number) + "." + c.extension));
-    }
-}
-
-TEST_F(Saving, AThousandNamesAndOverlongNamesAreTheLimits) {
-    TakeAllNames(mFolder, "tiff");
+TEST_F(Saving, NumberedNamesFillTheFirstGapPerExtensionUpToTheLimits) {
+    for (const char* name : {"0000.jpg", "0002.jpg", "0000.png", "0003.png", "0001.tif"})
+        Touch(mFolder + "/Vistrel " + name);
+    ::mkdir((mFolder + "/Vistrel 0001.png").c_str(), 0700);         // any object takes a name,
+    ::symlink("nowhere", (mFolder + "/Vistrel 0000.tiff").c_str()); // a dangling link too
+    TakeAllNames("gif");
     CoreNumberedFilename numbered;
     char path[kCorePathCapacity];
-    EXPECT_TRUE(VerifyReported(
+    EXPECT_TRUE(testsupport::VerifyReported(
         VerifyReports([&] { numbered.FindFirstAvailableNamedPath(path, "%d", "png"); }),
         "IsConstructed()"));
     ASSERT_TRUE(numbered.Construct(mFolder.c_str()));
-    EXPECT_EQ(VerifyReports([&] {
-                  EXPECT_FALSE(numbered.FindFirstAvailableNamedPath(path, "Vistrel %04d", "tiff"));
-              }),
-              "");
-    EXPECT_EQ(path[0], 0);
-    // Unusable formats, and names past the file system's limit, are refused with a report.
     const std::string longest(NAME_MAX - 8, 'n');
-    struct {
+    const struct {
         std::string format;
         const char* extension;
-        const char* found; // the name found, or null
+        int number; // -1: none, -2: refused with a report
     } cases[] = {
-        {"100%% %03d", "png", "100% 000.png"},
-        {"%s", "png", nullptr},
-        {"%d-%d", "png", nullptr},
-        {"%*d", "png", nullptr},
-        {"%04d", "a/b", nullptr},
-        {longest + "%04d", "png", "n"},
-        {longest + "n%04d", "png", nullptr},
+        {"Vistrel %04d", "jpg", 1}, {"Vistrel %04d", "png", 2},   {"Vistrel %04d", "tiff", 1},
+        {"Vistrel %04d", "bmp", 0}, {"Vistrel %04d", "gif", -1},  {"100%% %03d", "png", 0},
+        {"%s", "png", -2},          {"%d-%d", "png", -2},         {"%*d", "png", -2},
+        {"%04d", "a/b", -2},        {longest + "%04d", "png", 0}, {longest + "n%04d", "png", -2},
     };
     for (const auto& c : cases) {
+        int number = 7;
         const std::string reports = VerifyReports([&] {
-            EXPECT_EQ(numbered.FindFirstAvailableNamedPath(path, c.format.c_str(), c.extension),
-                      !!c.found);
+            EXPECT_EQ(numbered.FindFirstAvailableNamedPathNumber(path, c.format.c_str(),
+                                                                 c.extension, &number),
+                      c.number >= 0);
         });
-        EXPECT_EQ(reports.empty(), !!c.found) << c.format;
-        if (c.found) {
-            EXPECT_EQ(std::string(path).substr(mFolder.size() + 1, std::strlen(c.found)), c.found);
-        }
+        EXPECT_EQ(reports.empty(), c.number != -2) << c.format << reports;
+        EXPECT_EQ(number, std::max(c.number, 0)) << c.format << " " << c.extension;
+        char name[NAME_MAX + 1] = "";
+        if (c.number >= 0) std::snprintf(name, sizeof name, c.format.c_str(), c.number);
+        EXPECT_EQ(path, c.number >= 0 ? mFolder + "/" + name + "." + c.extension : "");
     }
     // A folder deep enough that its numbered paths pass 1024 bytes: short names still fit.
     std::string deep = mFolder;
@@ -130,23 +90,21 @@ TEST_F(Saving, AThousandNamesAndOverlongNamesAreTheLimits) {
 
 TEST_F(Saving, OnlyTheUserFolderCreatesFolders) {
     CoreNumberedFilename numbered;
-    Touch(mTemp / "file");
-    EXPECT_FALSE(numbered.Construct((mTemp / "file").c_str()));
     EXPECT_FALSE(numbered.Construct(folder_Pictures));
-    EXPECT_FALSE(Exists(mHome + "/Pictures"));
     std::string path;
     ASSERT_TRUE(
         CoreUserFolder("Vistrel", kPictureDocumentsFolderType, kUserDomain).GetUnixPath(path));
     EXPECT_EQ(path, mHome + "/Pictures/Vistrel");
     ASSERT_TRUE(numbered.Construct(folder_Pictures));
     EXPECT_EQ(std::string(numbered.DefaultFolderPath()), mHome + "/Pictures");
+    EXPECT_FALSE(numbered.Construct((path + "/missing").c_str()));
     // A file where the subfolder belongs stays, and the folder is not had.
     Touch(mHome + "/Pictures/Other");
     const std::string reports = VerifyReports([&] {
         EXPECT_FALSE(
             CoreUserFolder("Other", kPictureDocumentsFolderType, kUserDomain).GetUnixPath(path));
     });
-    EXPECT_TRUE(VerifyReported(reports, "nestedFolder.CreateFolder()")) << reports;
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "nestedFolder.CreateFolder()")) << reports;
 }
 
 TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
@@ -155,8 +113,7 @@ TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
     const QuickSaveFile image({2, 2, 8, platform::imageio::PixelLayout::kARGB, true, pixels});
     ASSERT_TRUE(QuickSaveFile::setQuickSaveFolderUnixPathUTF8(mFolder.c_str()));
     Touch(mFolder + "/Vistrel 0000.jpg");
-    Touch(mFolder + "/Vistrel 0002.jpg");
-    struct {
+    const struct {
         void (*creator)();
         int32_t defaultType;
         const char* pattern;
@@ -176,19 +133,19 @@ TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
     for (const auto& c : cases) {
         c.creator();
         QuickSaveFile::setQuikSaveImageType(c.defaultType);
-        const std::optional<std::string> path = image.saveToNextNumberedFileName(c.pattern);
-        EXPECT_EQ(path.value_or("none"), mFolder + "/" + c.written);
+        EXPECT_EQ(image.saveToNextNumberedFileName(c.pattern).value_or("none"),
+                  mFolder + "/" + c.written);
         EXPECT_EQ(Codes(mFolder + "/" + c.written), c.codes) << c.written;
     }
     const std::vector<uint8_t> rgba{1, 2, 3, 255, 4, 5, 6, 128, 7, 8, 9, 255, 10, 11, 12, 255};
     EXPECT_EQ(testsupport::DecodePNG(mFolder + "/Vistrel 0000.png").samples, rgba);
     EXPECT_EQ(testsupport::DecodeTIFF(mFolder + "/Vistrel 0000.tiff").samples, rgba);
     // Every TIFF name taken, or a broken image: nothing is written.
-    TakeAllNames(mFolder, "tiff");
+    TakeAllNames("tiff");
     EXPECT_FALSE(image.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 2));
     const QuickSaveFile broken({2, 2, 7, platform::imageio::PixelLayout::kARGB, true, pixels});
     EXPECT_FALSE(broken.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 1));
-    EXPECT_FALSE(Exists(mFolder + "/Vistrel 0001.png"));
+    EXPECT_FALSE(testsupport::Exists(mFolder + "/Vistrel 0001.png"));
 }
 
 TEST_F(Saving, TheFolderIsSetUpLazilyFromTheChosenLocation) {
