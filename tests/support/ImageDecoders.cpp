@@ -29,14 +29,11 @@ DecodedImage DecodeTIFF(const std::string& path) {
     TIFF* tiff = TIFFOpen(path.c_str(), "r");
     if (!tiff) return out;
     uint32_t width = 0, height = 0;
-    uint16_t bits = 0, channels = 0, extraCount = 0;
-    uint16_t* extra = nullptr;
+    uint16_t bits = 0, channels = 0;
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &channels);
-    if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1)
-        out.associatedAlpha = extra[0] == EXTRASAMPLE_ASSOCALPHA;
     out.width = int(width), out.height = int(height), out.channels = channels;
     bool ok = bits == 8 && (channels == 3 || channels == 4) &&
               TIFFScanlineSize(tiff) == tmsize_t(width) * channels;

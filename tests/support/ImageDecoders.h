@@ -11,7 +11,6 @@ struct DecodedImage {
     bool ok = false;
     int width = 0, height = 0;
     int channels = 0;                       // samples a pixel: 3 (RGB) or 4 (RGBA)
-    bool associatedAlpha = false;           // TIFF: alpha marked premultiplied
     bool interlaced = false;                // PNG: Adam7
     std::vector<uint8_t> samples;           // packed rows, top first
     std::vector<uint16_t> lumaQuantization; // JPEG: the first table, natural order
