@@ -3,7 +3,8 @@
 
 using namespace platform::carbon;
 
-EventHandlerUPP CoreGlobalHotKey::sHotKeyFunction = NewEventHandlerUPP(sKeyEventHandler);
+// Constant-initialised, so it is set before any static hot key is constructed.
+constinit EventHandlerUPP CoreGlobalHotKey::sHotKeyFunction = NewEventHandlerUPP(sKeyEventHandler);
 
 CoreGlobalHotKey::CoreGlobalHotKey(OSType inHotKeySignature, UInt32 inHotKeyCode,
                                    Modifier inHotKeyModifiers) {

@@ -81,7 +81,7 @@ using EventHotKeyRef = OpaqueEventHotKeyRef*;
 using EventHandlerProcPtr = OSStatus (*)(EventHandlerCallRef inHandlerCallRef, EventRef inEvent,
                                          void* inUserData);
 using EventHandlerUPP = EventHandlerProcPtr;
-inline EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc) {
+constexpr EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc) {
     return proc;
 }
 
