@@ -46,10 +46,6 @@ TEST(HotKeyMapping, ModifiersRolesAndLocks) {
          kMod3Mask | kMod2Mask | kControlMask,
          kControlMask | kShiftMask | kMod2Mask,
          kLockMask | kMod1Mask | kMod5Mask},
-        {{},
-         kMod4Mask | kMod1Mask | kControlMask,
-         kControlMask | kShiftMask | kMod1Mask,
-         kLockMask},
     };
     for (const auto& c : cases) {
         const ModifierRoles roles = RolesFromModifierKeysyms(c.rows);
