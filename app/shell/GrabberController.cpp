@@ -51,6 +51,7 @@ const ArrowKey kArrowKeys[] = {
 
 GrabberController::GrabberController() {
     addGrabberActions();
+    addCustomSizeActions();
 }
 
 void GrabberController::addGrabberActions() {

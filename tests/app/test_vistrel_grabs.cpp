@@ -254,6 +254,32 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     EXPECT_TRUE(Eventually([&] { return Frame().width == before.width + 1; }, 30)) << Frame().width;
     Keys({"Down"});
     EXPECT_TRUE(Eventually([&] { return Frame().y == before.y + 1; }, 30)) << Frame().y;
+
+    // Grabber Size > Custom... opens its panel on the size in force; 400 x 300 entered and
+    // applied re-sizes the grab view, so the frame loses 240 x 180.
+    Menu({"Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Down", "Return"});
+    uint32_t panel = 0;
+    ASSERT_TRUE(Eventually([&] {
+        const ProcessResult found =
+            RunProcess({XServer::ProgramPath("xdotool"), "search", "--onlyvisible", "--name",
+                        "^Custom Grabber Size Size$"},
+                       {"DISPLAY=" + Display()});
+        panel = found.exitCode == 0 && !found.out.empty() ? uint32_t(std::stoul(found.out)) : 0;
+        return panel != 0;
+    }));
+    const RootBox sized = Frame();
+    // The width field has the focus; Tab leads to the height field and then to Apply.
+    ASSERT_TRUE(Xdotool(Display(), {"windowactivate", "--sync", std::to_string(panel), "key",
+                                    "--delay", "100", "ctrl+a", "type", "400"}));
+    ASSERT_TRUE(Xdotool(Display(), {"key", "--delay", "100", "Tab", "ctrl+a", "type", "300"}));
+    ASSERT_TRUE(Xdotool(Display(), {"key", "--delay", "100", "Tab", "space"}));
+    EXPECT_TRUE(Eventually(
+        [&] {
+            const RootBox now = Frame();
+            return now.width == sized.width - 240 && now.height == sized.height - 180;
+        },
+        30))
+        << Frame().width << " x " << Frame().height;
 }
 
 TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheSaveDefaultsSurviveARestart) {
