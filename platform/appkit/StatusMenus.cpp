@@ -17,8 +17,9 @@ namespace {
 bool HasTarget(const NSMenuItem& item) {
     if (!item.action()) return false;
     NSApplication* app = NSApp();
-    NSObject* target = item.target() ? item.target() : app ? app->targetForAction(item.action())
-                                                           : nullptr;
+    NSObject* target = item.target() ? item.target()
+                       : app         ? app->targetForAction(item.action())
+                                     : nullptr;
     return target && target->respondsToSelector(item.action()) &&
            target->validateMenuItem(const_cast<NSMenuItem*>(&item));
 }

@@ -46,7 +46,8 @@ TEST(GrabImages, DisplayImagesAreTakenOverPixelForPixel) {
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
             const uint8_t* p = &bytes[y * kRowBytes + x * 4];
-            const uint32_t expected = 0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+            const uint32_t expected =
+                0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
             EXPECT_EQ(bitmap->bitmapData()[y * kWidth + x], expected) << x << "," << y;
         }
     EXPECT_EQ(NSBitmapImageRep::initWithCGImage(nullptr), nullptr);
@@ -59,8 +60,8 @@ TEST(GrabImages, SaveSizesScaleEachComponentOnItsOwn) {
         int width, height;
     };
     const Case cases[] = {
-        {{0, 0}, 640, 480},     {{-0.5, -0.5}, 320, 240}, {{800, 0.5}, 800, 240},
-        {{-1, -1}, 640, 480},   {{0.25, 120}, 160, 120},
+        {{0, 0}, 640, 480},   {{-0.5, -0.5}, 320, 240}, {{800, 0.5}, 800, 240},
+        {{-1, -1}, 640, 480}, {{0.25, 120}, 160, 120},
     };
     GrabWindowController controller;
     EXPECT_EQ(controller.imageRepForSaving(), nullptr) << "no grab, nothing to save";
@@ -99,11 +100,11 @@ TEST(GrabImages, CropsAreInYUpCoordinatesClippedAndRoundedOutwards) {
         int x, y, width, height; // expected, top-left origin
     };
     const Case cases[] = {
-        {{{2, 1}, {3, 2}}, true, 2, 5, 3, 2},       // inside: y-up rows 1..2 are rows 5..6
-        {{{-4, -4}, {6, 6}}, true, 0, 6, 2, 2},     // over the bottom-left corner
-        {{{8.5, 6.5}, {9, 9}}, true, 8, 0, 2, 2},   // over the top-right, rounded outwards
-        {{{10, 0}, {4, 4}}, false, 0, 0, 0, 0},     // right of the bitmap
-        {{{1, 1}, {0, 0}}, false, 0, 0, 0, 0},      // empty
+        {{{2, 1}, {3, 2}}, true, 2, 5, 3, 2},     // inside: y-up rows 1..2 are rows 5..6
+        {{{-4, -4}, {6, 6}}, true, 0, 6, 2, 2},   // over the bottom-left corner
+        {{{8.5, 6.5}, {9, 9}}, true, 8, 0, 2, 2}, // over the top-right, rounded outwards
+        {{{10, 0}, {4, 4}}, false, 0, 0, 0, 0},   // right of the bitmap
+        {{{1, 1}, {0, 0}}, false, 0, 0, 0, 0},    // empty
     };
     const auto bitmap = Numbered(10, 8);
     for (const Case& c : cases) {
@@ -121,8 +122,8 @@ TEST(GrabImages, CropsAreInYUpCoordinatesClippedAndRoundedOutwards) {
 }
 
 TEST(GrabImages, CopyAndSaveItemsWaitForAGrab) {
-    const char* const needGrab[] = {"copy:", "saveAs:", "saveGrabAs_PNG:", "saveGrabAs_TIFF:",
-                                    "saveGrabAs_JPEG:"};
+    const char* const needGrab[] = {
+        "copy:", "saveAs:", "saveGrabAs_PNG:", "saveGrabAs_TIFF:", "saveGrabAs_JPEG:"};
     const char* const always[] = {"grabQuickSave:", "grabAndCopy:", "selectDefault_SavePNG:"};
     GrabWindowController controller;
     for (bool grabbed : {false, true}) {
