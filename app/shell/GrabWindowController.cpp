@@ -50,7 +50,9 @@ GrabWindowController::GrabWindowController() {
         addAction(choice.selector, [this, &choice](NSObject* sender) {
             selectSelfFromSelectorGroup(sender, *choice.group);
             this->*choice.field = choice.value;
+            applyDefaultChoice(choice.field);
         });
+    addGrabSaveActions();
 }
 
 void GrabWindowController::awakeFromNib() {

@@ -4,6 +4,12 @@
 // folder, creator) and the save size, chosen through their menus and kept in the user defaults.
 // Grabbing, copying and saving themselves come with the capture engine.
 #include "app/windows/GrabRegionWindow.h"
+#include "platform/appkit/NSBitmapImageRep.h"
+#include "platform/appkit/NSPasteboard.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
 
 class GrabWindowController : public NSObject {
 public:
@@ -14,6 +20,41 @@ public:
     void setSaveImageSize(NSSize size) { mSaveImageSize = size; }
     void setSaveImageSizeDefault() { mSaveImageSize = NSMakeSize(0, 0); }
 
+    // Grabbing the grabber's rectangle or its whole display (GrabWindowController_Grab.cpp).
+    enum GrabOptions : int {
+        kGrabOptionGrabberRect = 1,
+        kGrabOptionRaiseWindow = 16,
+        kGrabOptionHideWindow = 32,
+    };
+    void grab(NSObject* sender);
+    void grabScreen(NSObject* sender);
+    void grabLookpaneScreen(int options);
+    uint32_t grabScreenID() const;
+    void grabScreenDisplayID_withOptions(uint32_t display, int options);
+    void snowLeopard_grabScreenDisplayID_withOptions(uint32_t display, int options);
+    void tiger_grabScreenDisplayID_withOptions(uint32_t display, int options);
+    int grabScreenOptionsBeforeGrab(int options);
+    void grabScreenOptionsAfterGrab_windowLevel(int options, int level);
+    NSRect grabberRectangleInScreenCoordinates() const;
+    NSRect grabRectScreenCoordinates() const;
+    NSRect grabberRectangleInDisplayCoordinates(uint32_t display) const;
+
+    // The grab, its copies and saves (GrabWindowController_Save.cpp).
+    bool hasGrabbedImage() const { return mBitmapImageRep != nullptr; }
+    bool setGrabbedBitmapImageRep(std::unique_ptr<NSBitmapImageRep> bitmap);
+    const NSBitmapImageRep* grabbedBitmapImageRep() const { return mBitmapImageRep.get(); }
+    NSSize saveImageSize() const { return mSaveImageSize; }
+    // The grab scaled to the save size; null without a grab.
+    std::unique_ptr<NSBitmapImageRep> imageRepForSaving() const;
+    bool copyToPasteboard(NSPasteboard& pasteboard);
+    bool saveGrabImageType(int grabImageType);
+    bool saveGrabImageType_withNamedFilePath(int grabImageType, const std::string& path);
+    void saveAsGrabImageType(int grabImageType);
+    void saveAsFileExtension_withGrabImageType(const char* fileType, int grabImageType);
+    bool validateMenuItem(NSMenuItem* item) override;
+    // Quick saves go to the "Vistrel" folder in Pictures, made when missing.
+    static bool setUpQuickSaveFolder();
+
     // Outlets.
     GrabRegionWindow* mGrabWindow = nullptr;
     NSMenuItem* mAboutAppMenuItem = nullptr;
@@ -23,4 +64,10 @@ public:
     int mDefaultImageType = 0;
     int mDefaultFolder = 0;
     int mDefaultCreator = 0;
+
+private:
+    void addGrabSaveActions();
+    // Hands the chosen quick-save folder and creator to the quick-save files.
+    void applyDefaultChoice(int GrabWindowController::*field);
+    std::unique_ptr<NSBitmapImageRep> mBitmapImageRep;
 };

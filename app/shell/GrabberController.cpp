@@ -1,4 +1,5 @@
 #include "app/shell/GrabberController.h"
+#include "app/shell/GrabberHotKeys.h"
 
 #include "app/menus/NSMenuItem_NSSizeFromMenuText.h"
 #include "app/menus/NSMenu_NSUISelectorGroup.h"
@@ -50,6 +51,7 @@ const ArrowKey kArrowKeys[] = {
 
 GrabberController::GrabberController() {
     addGrabberActions();
+    addCustomSizeActions();
 }
 
 void GrabberController::addGrabberActions() {
@@ -81,6 +83,7 @@ void GrabberController::addGrabberActions() {
 
 void GrabberController::awakeFromNib() {
     GrabWindowController::awakeFromNib();
+    setUpQuickSaveFolder();
     VERIFY(mGrabberSizeCustomMenuItem);
     VERIFY(mGrabberSaveCustomMenuItem);
     if (VERIFY(mGrabDefaultsMenu)) restorePreferences(mGrabDefaultsMenu);
@@ -90,6 +93,7 @@ void GrabberController::awakeFromNib() {
     }
     if (VERIFY(mGrabberSaveMenu))
         restoreSelectorGroupPreferences(*mGrabberSaveMenu, GrabberSaveGroup);
+    ConstructGrabberHotKeys(*this);
     if (VERIFY(mGrabWindow)) {
         primaryview::recordPrimaryViewSize(*mGrabWindow, mPrimaryViewDefaults);
         mGrabWindow->setFrameViewDelta(primaryview::primaryViewSizeDelta(mPrimaryViewDefaults));

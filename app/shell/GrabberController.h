@@ -31,6 +31,8 @@ public:
 
 private:
     void addGrabberActions();
+    // The custom size items and their panels (GrabberController_Custom.cpp).
+    void addCustomSizeActions();
     void menuGrabberSizeAny(NSObject* sender);
     void menuSelectGrabberSizeFromSenderText(NSObject* sender);
     void menuGrabberFloatAboveMenus(NSObject* sender);

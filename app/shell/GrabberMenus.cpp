@@ -103,13 +103,17 @@ std::unique_ptr<NSMenu> BuildGrabberMenu(GrabberController& c, GrabRegionWindow&
                             {"Shorter", "menuSizeLookpaneShorter:"}},
                            &c));
     root->addItem(NSMenuItem::separatorItem());
-    // Grabbing, copying and broadcasting arrive with the capture engine: until then these items
-    // have no one to answer them and stay disabled.
-    for (const Line& line : {Line{"Grab and Save", "grabQuickSave:", "g"},
-                             Line{"Grab Screen and Save", "grabScreenQuickSave:"},
-                             Line{"Grab and Copy", "grabAndCopy:", "c"},
-                             Line{"Grab Screen and Copy", "grabScreenAndCopy:"},
-                             Line{"Broadcast...", "showBroadcastPanel:"}})
+    // Broadcasting arrives with the broadcast control: until then its item has no one to answer
+    // it and stays disabled; copy and save stay disabled while there is no grab.
+    for (const Line& line :
+         {Line{"Grab and Save", "grabQuickSave:", "g"},
+          Line{"Grab Screen and Save", "grabScreenQuickSave:"},
+          Line{"Grab and Copy", "grabAndCopy:", "c"},
+          Line{"Grab Screen and Copy", "grabScreenAndCopy:"}, Line{"Copy", "copy:"},
+          Line{"Save As...", "saveAs:", "s"}, Line{"Save Grab as JPEG...", "saveGrabAs_JPEG:"},
+          Line{"Save Grab as PNG...", "saveGrabAs_PNG:"},
+          Line{"Save Grab as TIFF...", "saveGrabAs_TIFF:"},
+          Line{"Broadcast...", "showBroadcastPanel:"}})
         root->addItemWithTitle(line.title, NSSelectorFromString(line.action), line.key)
             ->setTarget(&c);
     root->addItem(NSMenuItem::separatorItem());

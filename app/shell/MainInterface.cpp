@@ -1,5 +1,6 @@
 #include "app/shell/MainInterface.h"
 
+#include "app/shell/CustomSizePanels.h"
 #include "app/shell/GrabberController.h"
 #include "app/shell/GrabberMenus.h"
 #include "app/shell/Product.h"
@@ -19,8 +20,10 @@ struct Interface : NSObject {
     std::unique_ptr<GrabRegionWindow> grabber;
     std::unique_ptr<PDFSkinAboutBox> about;
     std::unique_ptr<NSStatusItem> tray;
+    CustomSizePanels panels;
     ~Interface() override {
         // The windows go first: their views and notifications refer to the controller.
+        panels = {};
         tray.reset();
         about.reset();
         grabber.reset();
@@ -46,6 +49,7 @@ std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
     ui->about = std::make_unique<PDFSkinAboutBox>(
         CentredFrame(NSMakeSize(360, 200)), std::string(kProductName) + " " + kProductVersion);
 
+    ui->panels = BuildCustomSizePanels();
     GrabberController& c = *ui->controller;
     c.mGrabWindow = ui->grabber.get();
     c.aboutPanel = ui->about.get();

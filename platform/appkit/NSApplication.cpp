@@ -144,7 +144,9 @@ bool NSApplication::sendAction_to_from(SEL action, NSObject* target, NSObject* s
 
 void NSApplication::terminate(NSObject*) {
     willTerminate();
-    QCoreApplication::quit();
+    // exit, not quit: the toolkit's quit asks each window to close first, and a shown panel
+    // (whose close only orders it out) would cancel it.
+    QCoreApplication::exit(0);
 }
 
 void NSApplication::orderFrontStandardAboutPanel(NSObject*) {}

@@ -49,6 +49,10 @@ void NSObject::addAction(const char* selectorName, Action action) {
     mActions[NSSelectorFromString(selectorName).name()] = std::move(action);
 }
 
+bool NSObject::validateMenuItem(NSMenuItem*) {
+    return true;
+}
+
 bool NSObject::respondsToSelector(SEL selector) const {
     return selector && mActions.count(selector.name()) != 0;
 }

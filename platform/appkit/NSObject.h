@@ -8,6 +8,8 @@
 
 namespace platform::appkit {
 
+class NSMenuItem;
+
 // A selector is its interned name: equal names give the same pointer; null is no selector.
 class SEL {
 public:
@@ -43,6 +45,8 @@ public:
     // queued calls run in request order. A receiver destroyed before its turn is skipped.
     void performSelectorOnMainThread_withObject_waitUntilDone(SEL selector, NSObject* argument,
                                                               bool wait);
+    // Whether a menu item aimed at this object is enabled now.
+    virtual bool validateMenuItem(NSMenuItem* item);
 
 protected:
     // Makes a member function reachable by its selector text, as "selectGrabberConstrain16x9:".

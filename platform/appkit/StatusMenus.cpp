@@ -18,9 +18,12 @@ namespace {
 
 bool HasTarget(const NSMenuItem& item) {
     if (!item.action()) return false;
-    if (item.target()) return item.target()->respondsToSelector(item.action());
     NSApplication* app = NSApp();
-    return app && app->targetForAction(item.action());
+    NSObject* target = item.target() ? item.target()
+                       : app         ? app->targetForAction(item.action())
+                                     : nullptr;
+    return target && target->respondsToSelector(item.action()) &&
+           target->validateMenuItem(const_cast<NSMenuItem*>(&item));
 }
 
 QString Title(const NSMenuItem& item) {

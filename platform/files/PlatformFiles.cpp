@@ -1,4 +1,5 @@
 #include "platform/files/PlatformFiles.h"
+#include "platform/files/XdgFolders.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -8,13 +9,6 @@
 
 namespace platform::files {
 namespace {
-
-// An XDG base folder: the variable when it holds an absolute path, else its default under $HOME.
-std::string XdgFolder(const char* variable, const char* defaultUnderHome) {
-    const char* value = std::getenv(variable);
-    if (value && value[0] == '/') return value;
-    return HomeFolder() + "/" + defaultUnderHome;
-}
 
 struct FolderRow {
     uint32_t type;
@@ -43,6 +37,21 @@ bool UserFolder(uint32_t type, std::string& path) {
         return true;
     case kImageUnitsFolderType:
         path = XdgFolder("XDG_DATA_HOME", ".local/share") + "/vistrel/image-units";
+        return true;
+    case kPictureDocumentsFolderType:
+        path = XdgUserDir("XDG_PICTURES_DIR", "Pictures");
+        return true;
+    case kDesktopFolderType:
+        path = XdgUserDir("XDG_DESKTOP_DIR", "Desktop");
+        return true;
+    case kDesktopPicturesFolderType:
+        path = XdgFolder("XDG_DATA_HOME", ".local/share") + "/backgrounds";
+        return true;
+    case kDocumentsFolderType:
+        path = XdgUserDir("XDG_DOCUMENTS_DIR", "Documents");
+        return true;
+    case kMusicDocumentsFolderType:
+        path = XdgUserDir("XDG_MUSIC_DIR", "Music");
         return true;
     default:
         return false;

@@ -26,6 +26,12 @@ constexpr uint32_t kQuickTimeComponentsFolderType = FourCC("wcmp");
 constexpr uint32_t kFrameworksFolderType = FourCC("fram");
 // Our own type: the folders image-filter hosts load plug-in bundles from.
 constexpr uint32_t kImageUnitsFolderType = FourCC("iunt");
+// The user's own folders, where xdg-user-dirs puts them (user domain only).
+constexpr uint32_t kPictureDocumentsFolderType = FourCC("pdoc");
+constexpr uint32_t kDesktopFolderType = FourCC("desk");
+constexpr uint32_t kDesktopPicturesFolderType = FourCC("dtp\xC4");
+constexpr uint32_t kDocumentsFolderType = FourCC("docs");
+constexpr uint32_t kMusicDocumentsFolderType = FourCC("mdoc");
 
 // The standard folder of a type in a domain, as an absolute path without a trailing slash.
 // Without kCreateFolder a missing folder is kFnfErr; with it, the folder and its parents are made.

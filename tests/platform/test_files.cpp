@@ -1,10 +1,13 @@
+#include "platform/files/FinderInfo.h"
 #include "platform/files/PlatformFiles.h"
 #include "tests/support/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 using namespace platform::files;
 using testsupport::Exists;
@@ -63,6 +66,58 @@ TEST_F(FindFolderTest, RelativeOrEmptyXdgValuesFallBackUnderHome) {
     EXPECT_EQ(logs, mHome + "/.local/state");
     EXPECT_EQ(components, mHome + "/.local/share/vistrel/components");
     EXPECT_FALSE(Exists(mTemp / "relative"));
+}
+
+TEST_F(FindFolderTest, UserFoldersComeFromUserDirsOrDefaultUnderHome) {
+    ScopedEnv config("XDG_CONFIG_HOME", (mTemp / "config").c_str());
+    ASSERT_EQ(::mkdir((mTemp / "config").c_str(), 0700), 0);
+    testsupport::WriteFile(mTemp / "config/user-dirs.dirs",
+                           "# the last value of a key wins\n"
+                           "XDG_PICTURES_DIR=\"$HOME/Old\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
+                           "  XDG_DESKTOP_DIR=\"" +
+                               mTemp.Path() +
+                               "/desk top/\"\n"
+                               "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\n"
+                               "XDG_MUSIC_DIR=\"Music2\"\n");
+    const std::pair<uint32_t, std::string> cases[] = {
+        {kPictureDocumentsFolderType, mHome + "/Bilder"},
+        {kDesktopFolderType, mTemp / "desk top"},
+        {kDocumentsFolderType, mHome + "/My \"Docs\""},
+        {kMusicDocumentsFolderType, mHome + "/Music"}, // neither $HOME/... nor absolute
+        {kDesktopPicturesFolderType, mData + "/backgrounds"},
+    };
+    for (const auto& [type, expected] : cases) {
+        std::string path;
+        EXPECT_EQ(FindFolder(kUserDomain, type, kDontCreateFolder, path), kFnfErr) << expected;
+        EXPECT_EQ(FindFolder(kUserDomain, type, kCreateFolder, path), kNoErr) << expected;
+        EXPECT_EQ(path, expected);
+    }
+}
+
+TEST_F(FindFolderTest, TypeAndCreatorAreExtendedAttributesWhereTheFileSystemHasThem) {
+    const std::string file = mTemp / "file", ramfs = mTemp / "ramfs";
+    testsupport::WriteFile(file, "x");
+    ASSERT_EQ(::setxattr(file.c_str(), "user.other", "kept", 4, 0), 0);
+    ASSERT_EQ(FSSetFileTypeCreator(file, platform::FourCC("PNGf"), platform::FourCC("prvw")),
+              kNoErr);
+    char value[16] = {};
+    EXPECT_EQ(::getxattr(file.c_str(), "user.finder.type", value, 4), 4);
+    EXPECT_EQ(::getxattr(file.c_str(), "user.finder.creator", value + 5, 4), 4);
+    EXPECT_EQ(::getxattr(file.c_str(), "user.other", value + 10, 4), 4);
+    EXPECT_EQ(std::string(value, 14), std::string("PNGf\0prvw\0kept", 14));
+    uint32_t type = 0, creator = 0;
+    EXPECT_EQ(FSGetFileTypeCreator(file, type, creator), kNoErr);
+    EXPECT_EQ(type, platform::FourCC("PNGf"));
+    EXPECT_EQ(FSSetFileTypeCreator(mTemp / "missing", 1, 2), kFnfErr);
+    // ramfs keeps no extended attributes: nothing is written and nothing fails.
+    ASSERT_EQ(::mkdir(ramfs.c_str(), 0700), 0);
+    if (::mount("ramfs", ramfs.c_str(), "ramfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "no private mount namespace to mount a file system in";
+    testsupport::WriteFile(ramfs + "/file", "x");
+    EXPECT_EQ(FSSetFileTypeCreator(ramfs + "/file", 1, 2), kNoErr);
+    EXPECT_EQ(FSGetFileTypeCreator(ramfs + "/file", type, creator), kNoErr);
+    EXPECT_EQ(type + creator, 0u);
+    ::umount(ramfs.c_str());
 }
 
 } // namespace

@@ -1,0 +1,59 @@
+#pragma once
+
+// The two custom-size panels: the grabber's size in points, and the save size in points or as a
+// percentage of the grab. Each edits the size held in the title of the custom menu item attached
+// to it and, when the user applies it, runs that item's action on a later pass of the loop.
+#include "platform/appkit/AppKit.h"
+
+#include <memory>
+
+using namespace platform::appkit;
+
+class CustomSizePanel : public NSWindow {
+public:
+    CustomSizePanel(NSRect frame, NSSize contentSize);
+    // Becomes the shared panel of its kind.
+    virtual void awakeFromNib();
+    // The shared panel made key and ordered front; null, with a report, when there is none.
+    static CustomSizePanel* sharedInstanceSizePanel();
+
+    void attachMenuItem_withSizeFromMenuItem(NSMenuItem* item, NSMenuItem* source);
+    void attachMenuItem(NSMenuItem* item) { attachMenuItem_withSizeFromMenuItem(item, item); }
+    virtual void setSize_withUpdate(NSSize size, bool update);
+    virtual NSSize currentSize() const;
+    // Writes currentSize into the attached item's title and runs the item's action later.
+    void onSizeChanged();
+
+    NSTextField* mWidth = nullptr;
+    NSTextField* mHeight = nullptr;
+    NSMenuItem* mAttachedMenuItem = nullptr;
+
+protected:
+    NSTextField* addField(NSRect frame, const char* label, NSRect labelFrame);
+    NSButton* mApply = nullptr;
+};
+
+class CustomSavePanel : public CustomSizePanel {
+public:
+    explicit CustomSavePanel(NSRect frame);
+    void awakeFromNib() override;
+    static CustomSavePanel* sharedInstanceSavePanel();
+
+    void setSize_withUpdate(NSSize size, bool update) override;
+    NSSize currentSize() const override;
+    double percentValue() const;
+    NSSize percentSize() const;
+    void setPercentSize(NSSize size);
+    void setPercentValue(double fraction);
+
+    NSMatrix* mSelectSizeOrPercent = nullptr;
+    NSSlider* mPercentSlider = nullptr;
+    NSTextField* mPercentText = nullptr;
+};
+
+// Both panels, as the interface builds them; destroyed with it.
+struct CustomSizePanels {
+    std::unique_ptr<CustomSizePanel> size;
+    std::unique_ptr<CustomSavePanel> save;
+};
+CustomSizePanels BuildCustomSizePanels();

@@ -1,0 +1,63 @@
+// The custom items of the grabber-size and save-size menus: each opens its panel on the size in
+// force and applies the size its title holds.
+#include "app/menus/NSMenu_NSUISelectorGroup.h"
+#include "app/menus/VistrelSelectorGroups.h"
+#include "app/shell/CustomSizePanels.h"
+#include "app/shell/GrabberController.h"
+#include "app/sizes/NSSizeFromMenuText.h"
+#include "core/CoreVerify.h"
+
+using namespace selectorgroup;
+
+namespace {
+
+NSSize CustomPrefixSize(const NSMenuItem& item) {
+    const auto s = sizes::sizeFromMenuTextWithCustomPrefix(item.title().c_str());
+    return NSMakeSize(s.width, s.height);
+}
+
+// Attaches the custom item to the panel: on its first use it starts from the item marked in the
+// group, later from its own title.
+void AttachCustomItem(CustomSizePanel* panel, NSMenuItem& item, const Group& group) {
+    if (!panel) return;
+    NSMenuItem* marked =
+        item.menu() ? selectedMenuItemFromSelectorGroup(*item.menu(), group) : nullptr;
+    if (marked && marked != &item &&
+        sizes::sizeFromMenuTextWithCustomPrefixIsDefault(item.title().c_str()))
+        panel->attachMenuItem_withSizeFromMenuItem(&item, marked);
+    else
+        panel->attachMenuItem(&item);
+}
+
+} // namespace
+
+void GrabberController::addCustomSizeActions() {
+    addAction("menuSelectGrabberSizeFromCustomSenderText:", [this](NSObject* sender) {
+        auto* item = dynamic_cast<NSMenuItem*>(sender);
+        if (!VERIFY(item)) return;
+        selectSelfFromSelectorGroup(sender, GrabberSizeGroup);
+        menuGrabberViewSize(CustomPrefixSize(*item));
+        if (mGrabWindow) mGrabWindow->grabResizeModeChanged(sender);
+    });
+    addAction("selectGrabberSizeCustom:", [this](NSObject* sender) {
+        auto* item = dynamic_cast<NSMenuItem*>(sender);
+        if (!VERIFY(item)) return;
+        AttachCustomItem(CustomSizePanel::sharedInstanceSizePanel(), *item, GrabberSizeGroup);
+        selectSelfFromSelectorGroup(sender, GrabberSizeGroup);
+        performSelector(NSSelectorFromString("menuSelectGrabberSizeFromCustomSenderText:"), sender);
+    });
+    addAction("selectSaveSizeCustom:", [this](NSObject* sender) {
+        auto* item = dynamic_cast<NSMenuItem*>(sender);
+        if (!VERIFY(item)) return;
+        AttachCustomItem(CustomSavePanel::sharedInstanceSavePanel(), *item, GrabberSaveGroup);
+        selectSelfFromSelectorGroup(sender, GrabberSaveGroup);
+        setSaveImageSize(CustomPrefixSize(*item));
+    });
+    addAction("menuWindowGrabSize:", [this](NSObject*) {
+        performSelector(NSSelectorFromString("selectGrabberSizeCustom:"),
+                        mGrabberSizeCustomMenuItem);
+    });
+    addAction("menuWindowSaveSize:", [this](NSObject*) {
+        performSelector(NSSelectorFromString("selectSaveSizeCustom:"), mGrabberSaveCustomMenuItem);
+    });
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+// Sources the main event loop serves besides the toolkit's own: a descriptor watched for reading
+// and calls made each time the loop is about to wait. For layers that keep a connection of their
+// own (the hot keys' X connection). Main thread only; the application must exist.
+#include <functional>
+
+namespace platform::appkit {
+
+// Runs readable() whenever fd can be read; the watch ends when readable() answers false. A
+// negative descriptor is not watched and answers false.
+bool NSRunLoopWatchDescriptor(int fd, std::function<bool()> readable);
+// Runs call() every time the loop is about to block waiting for events.
+void NSRunLoopAddBeforeWaitCall(std::function<void()> call);
+
+} // namespace platform::appkit

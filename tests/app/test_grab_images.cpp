@@ -1,0 +1,145 @@
+// The grabbed bitmap: display images taken over exactly, the save size's scaling (each component
+// on its own, averaged when shrinking), crops in the y-up coordinates of the read-back, and the
+// menu items that wait for a grab.
+#include "app/shell/GrabWindowController.h"
+#include "app/shell/OpenGLBitmaps.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace platform::appkit;
+using namespace platform::coregraphics;
+
+namespace {
+
+// A bitmap whose pixel (x, y) (top row first) is 0xff000000 | x << 12 | y.
+std::unique_ptr<NSBitmapImageRep> Numbered(int width, int height) {
+    auto bitmap = NSBitmapImageRep::imageRepWithSize(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bitmap->bitmapData()[y * width + x] = 0xff000000u | uint32_t(x) << 12 | uint32_t(y);
+    return bitmap;
+}
+
+TEST(GrabImages, DisplayImagesAreTakenOverPixelForPixel) {
+    // A display image's layout: B, G, R, X bytes, top row first, rows padded.
+    constexpr int kWidth = 5, kHeight = 3, kRowBytes = 32;
+    std::vector<uint8_t> bytes(kRowBytes * kHeight);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = uint8_t(i * 7 + 1);
+    CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+    CGDataProviderRef provider =
+        CGDataProviderCreateWithData(nullptr, bytes.data(), bytes.size(), nullptr);
+    CGImageRef image = CGImageCreate(kWidth, kHeight, 8, 32, kRowBytes, rgb,
+                                     kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little,
+                                     provider, nullptr, false, kCGRenderingIntentDefault);
+    ASSERT_TRUE(image);
+    const auto bitmap = NSBitmapImageRep::initWithCGImage(image);
+    CGImageRelease(image);
+    CGDataProviderRelease(provider);
+    CGColorSpaceRelease(rgb);
+    ASSERT_TRUE(bitmap);
+    ASSERT_EQ(bitmap->pixelsWide(), kWidth);
+    ASSERT_EQ(bitmap->pixelsHigh(), kHeight);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const uint8_t* p = &bytes[y * kRowBytes + x * 4];
+            const uint32_t expected =
+                0xff000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+            EXPECT_EQ(bitmap->bitmapData()[y * kWidth + x], expected) << x << "," << y;
+        }
+    EXPECT_EQ(NSBitmapImageRep::initWithCGImage(nullptr), nullptr);
+    EXPECT_EQ(NSBitmapImageRep::imageRepWithSize(0, 10), nullptr);
+}
+
+TEST(GrabImages, SaveSizesScaleEachComponentOnItsOwn) {
+    struct Case {
+        NSSize saveSize;
+        int width, height;
+    };
+    const Case cases[] = {
+        {{0, 0}, 640, 480},   {{-0.5, -0.5}, 320, 240}, {{800, 0.5}, 800, 240},
+        {{-1, -1}, 640, 480}, {{0.25, 120}, 160, 120},
+    };
+    GrabWindowController controller;
+    EXPECT_EQ(controller.imageRepForSaving(), nullptr) << "no grab, nothing to save";
+    controller.setGrabbedBitmapImageRep(Numbered(640, 480));
+    for (const Case& c : cases) {
+        controller.setSaveImageSize(c.saveSize);
+        const auto saved = controller.imageRepForSaving();
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(saved->pixelsWide(), c.width) << c.saveSize.width << "," << c.saveSize.height;
+        EXPECT_EQ(saved->pixelsHigh(), c.height) << c.saveSize.width << "," << c.saveSize.height;
+    }
+    // At the grabbed size the pixels are the grab's own.
+    controller.setSaveImageSizeDefault();
+    const auto same = controller.imageRepForSaving();
+    EXPECT_TRUE(std::equal(same->bitmapData(), same->bitmapData() + 640 * 480,
+                           controller.grabbedBitmapImageRep()->bitmapData()));
+}
+
+TEST(GrabImages, ShrinkingAveragesRatherThanPicksPixels) {
+    // Black and white columns halved become grey: a nearest-pixel scale would keep one of them.
+    auto stripes = NSBitmapImageRep::imageRepWithSize(64, 8);
+    for (int i = 0; i < 64 * 8; ++i)
+        stripes->bitmapData()[i] = (i % 2) ? 0xffffffffu : 0xff000000u;
+    const auto half = stripes->scaledToSize(32, 8);
+    ASSERT_TRUE(half);
+    for (int x = 1; x < 31; ++x) {
+        const uint32_t green = (half->bitmapData()[3 * 32 + x] >> 8) & 0xff;
+        EXPECT_NEAR(int(green), 128, 8) << x;
+    }
+}
+
+TEST(GrabImages, CropsAreInYUpCoordinatesClippedAndRoundedOutwards) {
+    struct Case {
+        NSRect rect;
+        bool some;
+        int x, y, width, height; // expected, top-left origin
+    };
+    const Case cases[] = {
+        {{{2, 1}, {3, 2}}, true, 2, 5, 3, 2},     // inside: y-up rows 1..2 are rows 5..6
+        {{{-4, -4}, {6, 6}}, true, 0, 6, 2, 2},   // over the bottom-left corner
+        {{{8.5, 6.5}, {9, 9}}, true, 8, 0, 2, 2}, // over the top-right, rounded outwards
+        {{{10, 0}, {4, 4}}, false, 0, 0, 0, 0},   // right of the bitmap
+        {{{1, 1}, {0, 0}}, false, 0, 0, 0, 0},    // empty
+    };
+    const auto bitmap = Numbered(10, 8);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rect.origin.x << "," << c.rect.origin.y);
+        const auto part = bitmapCroppedWithRect_withRect(*bitmap, c.rect);
+        ASSERT_EQ(part != nullptr, c.some);
+        if (!part) continue;
+        ASSERT_EQ(part->pixelsWide(), c.width);
+        ASSERT_EQ(part->pixelsHigh(), c.height);
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x)
+                EXPECT_EQ(part->bitmapData()[y * c.width + x],
+                          bitmap->bitmapData()[(c.y + y) * 10 + c.x + x]);
+    }
+}
+
+TEST(GrabImages, CopyAndSaveItemsWaitForAGrab) {
+    const char* const needGrab[] = {
+        "copy:", "saveAs:", "saveGrabAs_PNG:", "saveGrabAs_TIFF:", "saveGrabAs_JPEG:"};
+    const char* const always[] = {"grabQuickSave:", "grabAndCopy:", "selectDefault_SavePNG:"};
+    GrabWindowController controller;
+    for (bool grabbed : {false, true}) {
+        if (grabbed) controller.setGrabbedBitmapImageRep(Numbered(4, 4));
+        for (const char* action : needGrab) {
+            NSMenuItem item("item", NSSelectorFromString(action), "");
+            EXPECT_EQ(controller.validateMenuItem(&item), grabbed) << action;
+        }
+        for (const char* action : always) {
+            NSMenuItem item("item", NSSelectorFromString(action), "");
+            EXPECT_TRUE(controller.validateMenuItem(&item)) << action;
+        }
+    }
+    // A failed grab (no bitmap) leaves no grab to copy.
+    EXPECT_FALSE(controller.setGrabbedBitmapImageRep(nullptr));
+    EXPECT_FALSE(controller.hasGrabbedImage());
+}
+
+} // namespace

@@ -1,0 +1,169 @@
+#include "app/saving/CoreNumberedFilename.h"
+#include "app/saving/CoreUserFolder.h"
+#include "app/saving/QuickSaveFile.h"
+#include "platform/files/FinderInfo.h"
+#include "tests/support/ImageDecoders.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/VerifyReports.h"
+
+#include <climits>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace platform::files;
+using testsupport::VerifyReports;
+
+namespace {
+
+void Touch(const std::string& path) {
+    testsupport::WriteFile(path, "");
+}
+
+std::string Codes(const std::string& path) {
+    uint32_t t = 0, c = 0;
+    FSGetFileTypeCreator(path, t, c);
+    return std::string{char(t >> 24), char(t >> 16), char(t >> 8), char(t), '/',
+                       char(c >> 24), char(c >> 16), char(c >> 8), char(c)};
+}
+
+class Saving : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(::mkdir(mFolder.c_str(), 0755), 0); }
+    // Vistrel 0000.<extension> to Vistrel 0999.<extension>, all taken.
+    void TakeAllNames(const char* extension) {
+        for (int n = 10000; n < 11000; ++n)
+            Touch(mFolder + "/Vistrel " + std::to_string(n).substr(1) + "." + extension);
+    }
+    testsupport::TempFolder mTemp;
+    const std::string mFolder = mTemp / "saves", mHome = mTemp / "home";
+    testsupport::ScopedEnv mHomeEnv{"HOME", mHome.c_str()};
+    testsupport::ScopedEnv mConfigEnv{"XDG_CONFIG_HOME", (mTemp / "config").c_str()};
+};
+
+TEST_F(Saving, NumberedNamesFillTheFirstGapPerExtensionUpToTheLimits) {
+    for (const char* name : {"0000.jpg", "0002.jpg", "0000.png", "0003.png", "0001.tif"})
+        Touch(mFolder + "/Vistrel " + name);
+    ::mkdir((mFolder + "/Vistrel 0001.png").c_str(), 0700);         // any object takes a name,
+    ::symlink("nowhere", (mFolder + "/Vistrel 0000.tiff").c_str()); // a dangling link too
+    TakeAllNames("gif");
+    CoreNumberedFilename numbered;
+    char path[kCorePathCapacity];
+    EXPECT_TRUE(testsupport::VerifyReported(
+        VerifyReports([&] { numbered.FindFirstAvailableNamedPath(path, "%d", "png"); }),
+        "IsConstructed()"));
+    ASSERT_TRUE(numbered.Construct(mFolder.c_str()));
+    const std::string longest(NAME_MAX - 8, 'n');
+    const struct {
+        std::string format;
+        const char* extension;
+        int number; // -1: none, -2: refused with a report
+    } cases[] = {
+        {"Vistrel %04d", "jpg", 1}, {"Vistrel %04d", "png", 2},   {"Vistrel %04d", "tiff", 1},
+        {"Vistrel %04d", "bmp", 0}, {"Vistrel %04d", "gif", -1},  {"100%% %03d", "png", 0},
+        {"%s", "png", -2},          {"%d-%d", "png", -2},         {"%*d", "png", -2},
+        {"%04d", "a/b", -2},        {longest + "%04d", "png", 0}, {longest + "n%04d", "png", -2},
+    };
+    for (const auto& c : cases) {
+        int number = 7;
+        const std::string reports = VerifyReports([&] {
+            EXPECT_EQ(numbered.FindFirstAvailableNamedPathNumber(path, c.format.c_str(),
+                                                                 c.extension, &number),
+                      c.number >= 0);
+        });
+        EXPECT_EQ(reports.empty(), c.number != -2) << c.format << reports;
+        EXPECT_EQ(number, std::max(c.number, 0)) << c.format << " " << c.extension;
+        char name[NAME_MAX + 1] = "";
+        if (c.number >= 0) std::snprintf(name, sizeof name, c.format.c_str(), c.number);
+        EXPECT_EQ(path, c.number >= 0 ? mFolder + "/" + name + "." + c.extension : "");
+    }
+    // A folder deep enough that its numbered paths pass 1024 bytes: short names still fit.
+    std::string deep = mFolder;
+    while (deep.size() < kCorePathCapacity - 14) {
+        deep += "/" + std::string(std::min<size_t>(200, kCorePathCapacity - 14 - deep.size()), 'd');
+        ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    }
+    ASSERT_TRUE(numbered.Construct(deep.c_str()));
+    EXPECT_TRUE(numbered.FindFirstAvailableNamedPath(path, "%d", "png"));
+    EXPECT_FALSE(numbered.FindFirstAvailableNamedPath(path, "Vistrel %04d", "png"));
+}
+
+TEST_F(Saving, OnlyTheUserFolderCreatesFolders) {
+    CoreNumberedFilename numbered;
+    EXPECT_FALSE(numbered.Construct(folder_Pictures));
+    std::string path;
+    ASSERT_TRUE(
+        CoreUserFolder("Vistrel", kPictureDocumentsFolderType, kUserDomain).GetUnixPath(path));
+    EXPECT_EQ(path, mHome + "/Pictures/Vistrel");
+    ASSERT_TRUE(numbered.Construct(folder_Pictures));
+    EXPECT_EQ(std::string(numbered.DefaultFolderPath()), mHome + "/Pictures");
+    EXPECT_FALSE(numbered.Construct((path + "/missing").c_str()));
+    // A file where the subfolder belongs stays, and the folder is not had.
+    Touch(mHome + "/Pictures/Other");
+    const std::string reports = VerifyReports([&] {
+        EXPECT_FALSE(
+            CoreUserFolder("Other", kPictureDocumentsFolderType, kUserDomain).GetUnixPath(path));
+    });
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "nestedFolder.CreateFolder()")) << reports;
+}
+
+TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
+    // A 2 x 2 grab in the camera's A,R,G,B order.
+    const uint8_t pixels[] = {255, 1, 2, 3, 128, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12};
+    const QuickSaveFile image({2, 2, 8, platform::imageio::PixelLayout::kARGB, true, pixels});
+    ASSERT_TRUE(QuickSaveFile::setQuickSaveFolderUnixPathUTF8(mFolder.c_str()));
+    Touch(mFolder + "/Vistrel 0000.jpg");
+    const struct {
+        void (*creator)();
+        int32_t defaultType;
+        const char* pattern;
+        const char* written;
+        const char* codes;
+    } cases[] = {
+        {QuickSaveFile::setQuikCreatorPreviewApp, 0, "Vistrel %04d.png", "Vistrel 0000.png.png",
+         "PNGf/prvw"},
+        {QuickSaveFile::setQuikCreatorPhotoshopApp, 0, "Vistrel %04d", "Vistrel 0001.jpg",
+         "JPEG/8BIM"},
+        {QuickSaveFile::setQuikCreatorQuickTimeApp, 1, "Vistrel %04d", "Vistrel 0000.png",
+         "PNGf/TVOD"},
+        {QuickSaveFile::setQuikCreatoriPhotoApp, 2, "Vistrel %04d", "Vistrel 0000.tiff",
+         "TIFF/iPho"},
+        {QuickSaveFile::setQuikCreatoriPhotoApp, 7, "Shot %d.tif", "Shot 0.tif.tiff", "TIFF/iPho"},
+    };
+    for (const auto& c : cases) {
+        c.creator();
+        QuickSaveFile::setQuikSaveImageType(c.defaultType);
+        EXPECT_EQ(image.saveToNextNumberedFileName(c.pattern).value_or("none"),
+                  mFolder + "/" + c.written);
+        EXPECT_EQ(Codes(mFolder + "/" + c.written), c.codes) << c.written;
+    }
+    const std::vector<uint8_t> rgba{1, 2, 3, 255, 4, 5, 6, 128, 7, 8, 9, 255, 10, 11, 12, 255};
+    EXPECT_EQ(testsupport::DecodePNG(mFolder + "/Vistrel 0000.png").samples, rgba);
+    EXPECT_EQ(testsupport::DecodeTIFF(mFolder + "/Vistrel 0000.tiff").samples, rgba);
+    // Every TIFF name taken, or a broken image: nothing is written.
+    TakeAllNames("tiff");
+    EXPECT_FALSE(image.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 2));
+    const QuickSaveFile broken({2, 2, 7, platform::imageio::PixelLayout::kARGB, true, pixels});
+    EXPECT_FALSE(broken.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 1));
+    EXPECT_FALSE(testsupport::Exists(mFolder + "/Vistrel 0001.png"));
+}
+
+TEST_F(Saving, TheFolderIsSetUpLazilyFromTheChosenLocation) {
+    // The class-wide folder is empty only once per process: look from a fresh child.
+    for (const char* folder : {"", "/Pictures", "/Documents"})
+        ::mkdir((mHome + folder).c_str(), 0700);
+    testsupport::Child child([&] {
+        if (QuickSaveFile::quickSaveFolderUnixPath() != mHome + "/Pictures") return 1;
+        QuickSaveFile::setQuikSaveLocation(folder_Documents);
+        const uint8_t pixel[] = {1, 2, 3};
+        const QuickSaveFile image({1, 1, 3, platform::imageio::PixelLayout::kRGB, false, pixel});
+        return image.saveToNextNumberedFileName("Vistrel %04d") ==
+                       mHome + "/Documents/Vistrel 0000.jpg"
+                   ? 0
+                   : 2;
+    });
+    ASSERT_TRUE(child.Wait());
+    EXPECT_EQ(child.exitCode, 0) << child.err;
+}
+
+} // namespace

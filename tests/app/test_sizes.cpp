@@ -1,0 +1,88 @@
+#include "app/sizes/GrabberSizes.h"
+#include "app/sizes/NSSizeFromMenuText.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace sizes;
+
+namespace {
+
+// "640 x 480"; -0 reads as 0, as it does as a save size.
+std::string Text(CGSize s) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g x %g", s.width + 0.0, s.height + 0.0);
+    return text;
+}
+
+TEST(SizeText, TitlesParseAndAreWrittenBack) {
+    const char* const custom = kCustomPrefix;
+    struct {
+        const char* title;
+        const char* prefix;
+        CGSize size;
+    } parsed[] = {
+        {"Custom: 1024x768", custom, {1024, 768}},
+        {"Custom:  150.00%", custom, {-1.5, -1.5}},
+        {"999%", nullptr, {-4, -4}},
+        {"-20%", nullptr, {0, 0}},
+        {"Any size", nullptr, {640, 480}},
+        {"Custom...", custom, {640, 480}},
+        {"640 x 480", custom, {640, 480}},
+        {nullptr, custom, {640, 480}},
+    };
+    for (const auto& c : parsed)
+        EXPECT_EQ(Text(sizeFromMenuTextWithPrefix(c.title, c.prefix)), Text(c.size)) << c.title;
+    EXPECT_TRUE(sizeFromMenuTextWithCustomPrefixIsDefault("Custom..."));
+    EXPECT_FALSE(sizeFromMenuTextWithCustomPrefixIsDefault("Custom: 800x600..."));
+    // Either component below 1 writes a percentage of the width.
+    EXPECT_EQ(sizeTitleWithCustomPrefix({640.9, 480.2}), "Custom:  640x480");
+    EXPECT_EQ(sizeTitleWithCustomPrefix({-0.5, -0.5}), "Custom:  50.00%");
+    EXPECT_EQ(sizeTitleWithCustomPrefix({800, 0.5}), "Custom:  80000.00%");
+    EXPECT_FALSE(sizeTitleWithCustomPrefix({NAN, 480}) || sizeTitleWithCustomPrefix({1e12, 1}));
+}
+
+TEST(SaveSize, EachComponentIsAScaleBelowOneAndPointsFromOne) {
+    struct {
+        CGSize save, saved;
+    } cases[] = {
+        {{0, 0}, {640, 480}},      {{-0.5, -0.5}, {320, 240}}, {{800, 0.5}, {800, 240}},
+        {{-2, 0.25}, {1280, 120}}, {{0, 480}, {0, 480}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Text(SaveImageSizeForGrab({640, 480}, c.save)), Text(c.saved)) << Text(c.save);
+    // The save panel: 100 in the percent field is (-1, -1), the grabbed size.
+    EXPECT_EQ(Text(percentSizeForValue(1.0)), Text({-1, -1}));
+    EXPECT_EQ(Text(percentSizeForValue(0.5)), Text({0.5, 0.5}));
+    EXPECT_EQ(sizeFieldText(0.5) + " " + sizeFieldText(640.5), "0.50 640.5");
+}
+
+TEST(Grabber, ConstraintsNudgesAndKeys) {
+    EXPECT_EQ(float(*AspectRatioForConstrainAction("selectGrabberConstrain22x1:")), 2.21f);
+    EXPECT_FALSE(AspectRatioForConstrainAction("selectGrabberConstrain4x3"));
+    const MenuNudge* narrow = MenuNudgeForAction("menuSizeLookpaneNarrow:");
+    ASSERT_TRUE(narrow);
+    EXPECT_EQ(Text(NudgedFrame({{9, 9}, {640, 480}}, narrow->d, narrow->shift).size), "641 x 480");
+    struct {
+        uint16_t character;
+        uint32_t flags;
+        GrabberKey key;
+        CGRect frame; // after the key, from (100, 200) 640 x 480
+    } keys[] = {
+        {0xF703, 0, GrabberKey::kNudge, {{101, 200}, {640, 480}}},             // moves
+        {0xF703, kShiftKeyMask, GrabberKey::kNudge, {{100, 200}, {641, 480}}}, // widens
+        {0xF701, kShiftKeyMask, GrabberKey::kNudge, {{100, 200}, {640, 479}}},
+        {' ', 0, GrabberKey::kQuickSave, {{100, 200}, {640, 480}}},
+        {'a', 0, GrabberKey::kIgnored, {{100, 200}, {640, 480}}},
+    };
+    for (const auto& k : keys) {
+        const GrabberKeyAction a = KeyActionForCharacter(k.character, k.flags);
+        const CGRect r = NudgedFrame({{100, 200}, {640, 480}}, a.d, a.shift);
+        EXPECT_EQ(a.key, k.key) << k.character;
+        EXPECT_EQ(Text(r.origin.x == k.frame.origin.x ? r.size : CGSize{-1, -1}),
+                  Text(k.frame.size));
+        EXPECT_EQ(r.origin.y, k.frame.origin.y);
+    }
+}
+
+} // namespace

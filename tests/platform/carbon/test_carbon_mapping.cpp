@@ -1,0 +1,114 @@
+#include "platform/carbon/CarbonEvents.h"
+#include "platform/carbon/XKeyMapping.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+
+using namespace platform::carbon;
+using namespace platform::carbon::x11;
+
+namespace {
+
+TEST(HotKeyMapping, VirtualKeysOfTheUSLayout) {
+    const std::pair<UInt32, uint32_t> cases[] = {{5, XK_g},         {8, XK_c},    {0x00, XK_a},
+                                                 {0x10, XK_y},      {0x17, XK_5}, {0x31, XK_space},
+                                                 {0x35, XK_Escape}, {0x34, 0}};
+    for (auto [code, keysym] : cases)
+        EXPECT_EQ(KeysymForVirtualKey(code), keysym) << code;
+    std::set<uint32_t> lettersAndDigits; // each reached by exactly one code
+    for (UInt32 code = 0; code < 0x80; ++code)
+        if (uint32_t k = KeysymForVirtualKey(code);
+            (k >= XK_a && k <= XK_z) || (k >= XK_0 && k <= XK_9))
+            lettersAndDigits.insert(k);
+    EXPECT_EQ(lettersAndDigits.size(), 36u);
+}
+
+TEST(HotKeyMapping, ModifiersRolesAndLocks) {
+    using Rows = std::array<std::vector<uint32_t>, 8>; // Shift, Lock, Control, Mod1 .. Mod5
+    const struct {
+        Rows rows;
+        int commandOptionControl, controlShiftOption, locks;
+    } cases[] = {
+        {{{{XK_Shift_L},
+           {XK_Caps_Lock},
+           {XK_Control_L},
+           {XK_Alt_L, XK_Meta_L},
+           {XK_Num_Lock},
+           {},
+           {XK_Super_L, XK_Hyper_L},
+           {XK_ISO_Level3_Shift}}},
+         kMod4Mask | kMod1Mask | kControlMask,
+         kControlMask | kShiftMask | kMod1Mask,
+         kLockMask | kMod2Mask | kMod5Mask},
+        {{{{}, {XK_Caps_Lock}, {}, {XK_Num_Lock}, {XK_Alt_R}, {XK_Super_R}, {}, {XK_Scroll_Lock}}},
+         kMod3Mask | kMod2Mask | kControlMask,
+         kControlMask | kShiftMask | kMod2Mask,
+         kLockMask | kMod1Mask | kMod5Mask},
+    };
+    for (const auto& c : cases) {
+        const ModifierRoles roles = RolesFromModifierKeysyms(c.rows);
+        EXPECT_EQ(XModifiers(0x1900, roles), c.commandOptionControl);
+        EXPECT_EQ(XModifiers(0x1A00, roles), c.controlShiftOption);
+        EXPECT_EQ(roles.locks, c.locks);
+        EXPECT_FALSE(XModifiers(cmdKey | alphaLock, roles));
+        const std::vector<uint16_t> all = LockCombinations(roles.locks);
+        std::set<uint16_t> distinct;
+        for (uint16_t combination : all)
+            if ((combination & ~roles.locks) == 0) distinct.insert(combination);
+        EXPECT_EQ(distinct.size(), size_t(1) << __builtin_popcount(c.locks));
+        EXPECT_EQ(all.size(), distinct.size());
+    }
+}
+
+// A handler that notes its name, may remove another handler, and passes on or answers 7.
+struct Trace {
+    std::string calls;
+    EventHandlerRef toRemove = nullptr;
+};
+template <char Name, bool PassOn>
+OSStatus Note(EventHandlerCallRef next, EventRef event, void* data) {
+    auto* trace = static_cast<Trace*>(data);
+    trace->calls += Name;
+    if (trace->toRemove) RemoveEventHandler(std::exchange(trace->toRemove, nullptr));
+    return PassOn ? CallNextEventHandler(next, event) : 7;
+}
+
+TEST(HandlerChain, NewestFirstEachPassingOnAndRemovedHandlersSkipped) {
+    Trace trace;
+    EventRef event = nullptr;
+    ASSERT_EQ(CreateEvent(nullptr, kEventClassKeyboard, kEventHotKeyPressed, 0, 0, &event), noErr);
+    const EventHotKeyID id{FourCharCode("CmdG"), 1};
+    ASSERT_EQ(SetEventParameter(event, kEventParamDirectObject, typeEventHotKeyID, 8, &id), noErr);
+    const EventTypeSpec pressed{kEventClassKeyboard, kEventHotKeyPressed},
+        released{kEventClassKeyboard, kEventHotKeyReleased};
+    const EventTargetRef app = GetApplicationEventTarget();
+    EventHandlerRef a, r, b, c;
+    InstallEventHandler(app, Note<'a', false>, 1, &pressed, &trace, &a);
+    InstallEventHandler(app, Note<'r', true>, 1, &released, &trace, &r);
+    InstallEventHandler(app, Note<'b', true>, 1, &pressed, &trace, &b);
+    InstallEventHandler(app, Note<'c', true>, 1, &pressed, &trace, &c);
+    EXPECT_EQ(SendEventToEventTarget(event, app), 7);
+    EXPECT_EQ(trace.calls, "cba");
+    trace = {"", a}; // c removes a before b passes the event on to it
+    EXPECT_EQ(SendEventToEventTarget(event, app), eventNotHandledErr);
+    EXPECT_EQ(trace.calls, "cb");
+    EXPECT_EQ(RemoveEventHandler(a), paramErr);
+    EventHotKeyID out{};
+    EXPECT_EQ(GetEventParameter(event, kEventParamDirectObject, typeEventHotKeyID, nullptr, 8,
+                                nullptr, &out),
+              noErr);
+    EXPECT_EQ(out.signature, FourCharCode("CmdG"));
+    EXPECT_EQ(GetEventParameter(event, kEventParamDirectObject, typeEventHotKeyID, nullptr, 4,
+                                nullptr, &out),
+              paramErr);
+    EXPECT_EQ(GetEventParameter(event, kEventParamDirectObject, FourCharCode("long"), nullptr, 8,
+                                nullptr, &out),
+              eventParameterNotFoundErr);
+    for (EventHandlerRef h : {r, b, c})
+        RemoveEventHandler(h);
+    ReleaseEvent(event);
+}
+
+} // namespace

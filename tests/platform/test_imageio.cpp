@@ -1,0 +1,141 @@
+#include "platform/imageio/ImageWriters.h"
+#include "tests/support/ImageDecoders.h"
+#include "tests/support/TestSupport.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace platform::imageio;
+using platform::OSErr;
+using testsupport::DecodedImage;
+
+namespace {
+
+struct Format {
+    const char* name;
+    OSErr (*write)(const std::string&, const ImageDescription&);
+    DecodedImage (*decode)(const std::string&);
+    std::vector<uint8_t> (*data)(const ImageDescription&);
+} const kFormats[] = {
+    {"png", WritePNG, testsupport::DecodePNG, PNGData},
+    {"tiff", WriteTIFF, testsupport::DecodeTIFF, TIFFData},
+    {"jpg", [](const std::string& p, const ImageDescription& i) { return WriteJPEG(p, i, 0.75); },
+     testsupport::DecodeJPEG, [](const ImageDescription& i) { return JPEGData(i, 0.75); }},
+};
+
+// Noise in rows padded by 8 bytes; smooth when asked, so that JPEG keeps it close.
+struct TestImage {
+    TestImage(PixelLayout layout, int width, int height, bool smooth = false)
+        : description{width, height, width * BytesPerPixel(layout) + 8, layout, false, nullptr},
+          memory(description.rowBytes * height) {
+        uint32_t state = 12345;
+        for (size_t i = 0; i < memory.size(); ++i)
+            memory[i] = smooth ? uint8_t(i % description.rowBytes / 2 + i / description.rowBytes)
+                               : uint8_t((state = state * 1103515245u + 12345u) >> 16);
+        description.pixels = memory.data();
+    }
+    ImageDescription description;
+    std::vector<uint8_t> memory;
+};
+
+size_t Entries(const std::string& folder) {
+    auto all = std::filesystem::directory_iterator(folder);
+    return size_t(std::distance(begin(all), end(all)));
+}
+
+TEST(ImageWriters, FilesDecodeToThePixelsOfEveryLayout) {
+    testsupport::TempFolder temp;
+    // Byte offsets of R, G, B and A (-1: opaque) in each layout.
+    const struct {
+        PixelLayout layout;
+        int at[4];
+    } layouts[] = {{PixelLayout::kRGBA, {0, 1, 2, 3}},  {PixelLayout::kARGB, {1, 2, 3, 0}},
+                   {PixelLayout::kBGRA, {2, 1, 0, 3}},  {PixelLayout::kXRGB, {1, 2, 3, -1}},
+                   {PixelLayout::kBGRX, {2, 1, 0, -1}}, {PixelLayout::kRGB, {0, 1, 2, -1}}};
+    for (const auto& l : layouts) {
+        const TestImage image(l.layout, 37, 23);
+        const int channels = l.at[3] < 0 ? 3 : 4;
+        std::vector<uint8_t> expected;
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37; ++x)
+                for (int c = 0; c < channels; ++c)
+                    expected.push_back(image.memory[y * image.description.rowBytes +
+                                                    x * BytesPerPixel(l.layout) + l.at[c]]);
+        for (const Format& format : {kFormats[0], kFormats[1]}) {
+            const std::string path = temp / format.name;
+            ASSERT_EQ(format.write(path, image.description), platform::kNoErr);
+            const DecodedImage decoded = format.decode(path);
+            EXPECT_TRUE(decoded.ok && decoded.width == 37 && decoded.height == 23 &&
+                        decoded.channels == channels && decoded.samples == expected &&
+                        !decoded.interlaced)
+                << format.name << " layout " << int(l.layout);
+        }
+    }
+    EXPECT_EQ(Entries(temp.Path()), 2u); // no temporary file is left
+}
+
+TEST(ImageWriters, JPEGAtItsCompressionFactorAndDataAsInFiles) {
+    testsupport::TempFolder temp;
+    const TestImage image(PixelLayout::kBGRX, 64, 48, true);
+    for (const Format& format : kFormats) {
+        ASSERT_EQ(format.write(temp / format.name, image.description), platform::kNoErr);
+        const std::vector<uint8_t> data = format.data(image.description);
+        EXPECT_TRUE(std::string(data.begin(), data.end()) ==
+                    testsupport::ReadFile(temp / format.name))
+            << format.name;
+    }
+    const DecodedImage jpeg = testsupport::DecodeJPEG(temp / "jpg");
+    ASSERT_TRUE(jpeg.ok && jpeg.samples.size() == 64 * 48 * 3);
+    long error = 0;
+    for (size_t i = 0; i < jpeg.samples.size(); ++i)
+        error +=
+            std::abs(jpeg.samples[i] - image.memory[i / 192 * 264 + i % 192 / 3 * 4 + 2 - i % 3]);
+    EXPECT_LT(error / double(jpeg.samples.size()), 2.0);
+    // Quality 75 halves the standard luminance table, whose first row is 16 11 10 16 24 40 51 61.
+    EXPECT_EQ(
+        std::vector<uint16_t>(jpeg.lumaQuantization.begin(), jpeg.lumaQuantization.begin() + 8),
+        (std::vector<uint16_t>{8, 6, 5, 8, 12, 20, 26, 31}));
+    for (auto [factor, quality] :
+         {std::pair{0.75, 75}, {1.0, 100}, {0.0, 1}, {0.333, 33}, {1.5, 100}})
+        EXPECT_EQ(JPEGQualityForCompressionFactor(factor), quality) << factor;
+}
+
+TEST(ImageWriters, BadInputOrAFailedWriteLeavesNoFile) {
+    testsupport::TempFolder temp;
+    const std::string kept = temp / "kept";
+    testsupport::WriteFile(kept, "earlier image");
+    const TestImage image(PixelLayout::kARGB, 300, 200);
+    ImageDescription shortRows = image.description, tooWide = image.description;
+    shortRows.rowBytes = 300 * 4 - 1;
+    tooWide.width = kMaxImageDimension + 1;
+    for (const Format& format : kFormats) {
+        EXPECT_EQ(format.write(kept, shortRows), platform::kParamErr) << format.name;
+        EXPECT_EQ(format.write(kept, tooWide), platform::kParamErr) << format.name;
+        EXPECT_TRUE(format.data(shortRows).empty()) << format.name;
+        EXPECT_EQ(format.write(temp / "missing/image", image.description), platform::kFnfErr);
+    }
+    // A file-size limit makes every encoder's writes fail part-way.
+    testsupport::Child child([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        for (const Format& format : kFormats)
+            if (format.write(kept, image.description) != platform::kIoErr) return 1;
+        return 0;
+    });
+    ASSERT_TRUE(child.Wait());
+    EXPECT_EQ(child.exitCode, 0);
+    EXPECT_EQ(testsupport::ReadFile(kept), "earlier image");
+    EXPECT_EQ(Entries(temp.Path()), 1u);
+    // A write that succeeds replaces the file, with the mode of a new file.
+    const mode_t mask = ::umask(027);
+    ASSERT_EQ(WritePNG(kept, image.description), platform::kNoErr);
+    ::umask(mask);
+    struct stat st {};
+    EXPECT_TRUE(::stat(kept.c_str(), &st) == 0 && (st.st_mode & 0777) == 0640);
+}
+
+} // namespace
