@@ -8,7 +8,7 @@
 #include "core/CoreVerify.h"
 #include "platform/appkit/NSWindowServer.h"
 #include "platform/cgl/GL.h"
-#include "platform/coregraphics/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 #include <algorithm>
 
