@@ -127,11 +127,11 @@ static std::string Program(const std::string& name) {
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
         start = end + 1;
     }
-    return "";
+    return name; // fails to start, and the log names it
 }
 
 bool XServer::Installed(const std::string& program) {
-    return !Program(program).empty();
+    return Program(program) != program;
 }
 
 std::string XServer::ProgramPath(const std::string& program) {

@@ -38,7 +38,7 @@ public:
     XServer& operator=(const XServer&) = delete;
 
     bool Running() const { return !mDisplay.empty(); }
-    // ":N", or empty when it did not start.
+    // ":N", or empty when it did not start (its log then says why, a missing program too).
     const std::string& Display() const { return mDisplay; }
     // What the server has written to its standard error so far.
     std::string Log() const;

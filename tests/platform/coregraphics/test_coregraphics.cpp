@@ -47,16 +47,20 @@ TEST(CoreGraphicsDrawing, LayoutsKeepTheirDocumentedByteOrders) {
         if (c.skip < 4) written[c.skip] = c.bytes[c.skip];
         EXPECT_EQ(written, c.bytes);
     }
-    // Gray reads as an opaque gray and is written back as its level.
-    Image gray(1, 1, kCGImageAlphaNone, {0x5A}, 0, true, true);
-    Bitmap colour(1, 1, kARGB);
-    CGContextDrawImage(colour.context, CGRectMake(0, 0, 1, 1), gray.image);
-    EXPECT_EQ(colour.All(), (Bytes{0xFF, 0x5A, 0x5A, 0x5A}));
-    Image level(1, 1, kARGB, {0xFF, 0x77, 0x77, 0x77});
-    Bitmap grayTarget(1, 1, kCGImageAlphaNone, 0, true);
+    // Gray reads as an opaque gray and is written back as its level; its rows of three bytes are
+    // not whole 32-bit words.
+    const Bytes levels{1, 2, 3, 4, 5, 6};
+    Image gray(3, 2, kCGImageAlphaNone, levels, 0, true, true);
+    Bitmap colour(3, 2, kARGB), grayTarget(3, 2, kCGImageAlphaNone, 0, true);
     ASSERT_NE(grayTarget.context, nullptr);
-    CGContextDrawImage(grayTarget.context, CGRectMake(0, 0, 1, 1), level.image);
-    EXPECT_EQ(grayTarget.All(), Bytes{0x77});
+    CGContextDrawImage(colour.context, CGRectMake(0, 0, 3, 2), gray.image);
+    CGContextDrawImage(grayTarget.context, CGRectMake(0, 0, 3, 2), gray.image);
+    EXPECT_EQ(colour.Pixel(2, 1), (Bytes{0xFF, 6, 6, 6}));
+    EXPECT_EQ(grayTarget.All(), levels);
+    Image level(1, 1, kARGB, {0xFF, 0x77, 0x77, 0x77});
+    Bitmap fromColour(1, 1, kCGImageAlphaNone, 0, true);
+    CGContextDrawImage(fromColour.context, CGRectMake(0, 0, 1, 1), level.image);
+    EXPECT_EQ(fromColour.All(), Bytes{0x77});
 }
 
 TEST(CoreGraphicsDrawing, UnsupportedLayoutsAreRefused) {
@@ -133,17 +137,6 @@ TEST(CoreGraphicsDrawing, ClearRectZeroesOnlyItsPixels) {
         }
 }
 
-TEST(CoreGraphicsDrawing, OddGrayRowsDrawExactly) {
-    // Rows of three bytes are not whole 32-bit words.
-    const Bytes levels{1, 2, 3, 4, 5, 6};
-    Image image(3, 2, kCGImageAlphaNone, levels, 0, true, true);
-    ASSERT_NE(image.image, nullptr);
-    Bitmap target(3, 2, kCGImageAlphaNone, 0, true);
-    ASSERT_NE(target.context, nullptr);
-    CGContextDrawImage(target.context, CGRectMake(0, 0, 3, 2), image.image);
-    EXPECT_EQ(target.All(), levels);
-}
-
 TEST(CoreGraphicsDrawing, ProviderImagesShareBytesAndContextImagesCopyThem) {
     Image image(1, 1, kARGB, {0xFF, 1, 2, 3});
     Bitmap target(1, 1, kARGB);
@@ -156,7 +149,6 @@ TEST(CoreGraphicsDrawing, ProviderImagesShareBytesAndContextImagesCopyThem) {
     // A snapshot of the context does not follow it.
     CGImageRef snapshot = CGBitmapContextCreateImage(target.context);
     ASSERT_NE(snapshot, nullptr);
-    EXPECT_EQ(CGImageGetWidth(snapshot), 1u);
     std::memset(target.pixels.data(), 0, 4);
     Bitmap other(1, 1, kARGB);
     CGContextDrawImage(other.context, CGRectMake(0, 0, 1, 1), snapshot);

@@ -1,9 +1,9 @@
 // The native-order routes of draws (our bilinear rows, native copies of byte-swapped images,
-// composites in native order then swizzled) against pixman compositing straight into the layout:
-// the bytes must be the same, padding and pixels outside the drawn rectangle included. Buffers
-// end against an inaccessible page, so a read or write past the end stops the test.
+// composites in native order then swizzled; every swizzled layout is a source and a target) against
+// pixman compositing straight into the layout: the bytes must be the same, padding and pixels
+// outside the drawn rectangle included. Buffers end against an inaccessible page, so a read or
+// write past the end stops the test.
 #include "platform/coregraphics/CoreGraphicsDrawRoute.h"
-#include "platform/coregraphics/CoreGraphicsNativeOrder.h"
 #include "tests/platform/coregraphics/DrawingFixtures.h"
 
 #include <gtest/gtest.h>
@@ -148,21 +148,6 @@ TEST(CoreGraphicsStretch, UnrepresentableScalesDrawNothing) {
         CGContextDrawImageThrough(target.context, c.rect, source.image, route);
         EXPECT_EQ(target.All(), Bytes(64, 0x11)) << "route " << int(route);
     }
-}
-
-// Layouts with alpha go to the native order and back unchanged.
-TEST(CoreGraphicsStretch, NativeOrdersWithAlphaGoThereAndBack) {
-    std::mt19937 random(3);
-    testsupport::GuardedBytes src(64), native(64), back(64);
-    Randomise(src.data(), 64, Fill::Any, random);
-    for (pixman_format_code_t f : {PIXMAN_b8g8r8a8, PIXMAN_r8g8b8a8, PIXMAN_a8b8g8r8}) {
-        const NativeOrder* order = NativeOrderOf(f);
-        ASSERT_NE(order, nullptr);
-        kernels::Chosen().swizzle(src.data(), native.data(), 16, order->in);
-        kernels::Chosen().swizzle(native.data(), back.data(), 16, order->out);
-        EXPECT_TRUE(back == src) << f;
-    }
-    EXPECT_EQ(NativeOrderOf(PIXMAN_a8r8g8b8), nullptr) << "native needs no swizzle";
 }
 
 } // namespace

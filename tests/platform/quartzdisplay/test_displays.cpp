@@ -145,7 +145,6 @@ TEST_F(DisplayImages, ConcurrentCapturesEachGetTheirOwnPixels) {
 
 // Where no segment can be passed, images come through plain requests all the same.
 TEST(DisplayImagesWithoutSharedMemory, ComeThroughImageRequests) {
-    REQUIRE_PROGRAM("Xvfb");
     const struct {
         const char* name;
         std::vector<std::string> arguments;
@@ -171,7 +170,6 @@ TEST(DisplayImagesWithoutSharedMemory, ComeThroughImageRequests) {
 
 // A display the service cannot read is still listed, but gives no images.
 TEST(DisplayImagesOf16BitScreen, GiveNothing) {
-    REQUIRE_PROGRAM("Xvfb");
     auto server = XServer::Xvfb({640, 480}, 16);
     ASSERT_TRUE(server->Running()) << server->Log();
     InDisplayChild(server->Display(), [] {
@@ -230,7 +228,6 @@ TEST_F(DisplayImages, OneScreenIsTheMainDisplayAtTheOrigin) {
 }
 
 TEST(DisplayList, RandRMonitorsWithTheMainOneOnTheRight) {
-    REQUIRE_PROGRAM("Xvfb");
     const PatternScreen screen({1600, 600}, 3);
     ASSERT_TRUE(screen.drawn) << screen.Log();
     const std::string& display = screen.server->Display();
@@ -244,8 +241,6 @@ TEST(DisplayList, RandRMonitorsWithTheMainOneOnTheRight) {
 }
 
 TEST(DisplayList, NestedXineramaHeadsSideBySide) {
-    REQUIRE_PROGRAM("Xvfb");
-    REQUIRE_PROGRAM("Xephyr");
     auto host = XServer::Xvfb({1600, 800});
     ASSERT_TRUE(host->Running()) << host->Log();
     auto nested = XServer::XephyrXinerama(*host, {{640, 480}, {800, 600}});
