@@ -7,6 +7,8 @@
 #include "platform/files/PlatformFiles.h"
 #include "platform/quicktime/QuickTime.h"
 #include "platform/session/PlatformSession.h"
+#include "tests/support/ComponentBinding.h"
+#include "tests/support/TestSupport.h"
 #include "tools/vistrel-channel/TestPattern.h"
 
 #include <benchmark/benchmark.h>
@@ -50,103 +52,25 @@ constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
 
 // ---- where things are ----
 
-// The benchmark is a program of the staged install tree: <stage>/bin/digitizer_bench.
-std::string StageDir() {
-    static const std::string stage = [] {
-        char self[PATH_MAX];
-        const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-        if (length <= 0) return std::string();
-        self[length] = '\0';
-        return std::filesystem::path(self).parent_path().parent_path().string();
-    }();
-    return stage;
-}
-
-std::string StagePath(const std::string& relative) {
-    return StageDir() + "/" + relative;
-}
+using testsupport::StagePath;
 
 std::string DigitizerObject() {
     return StagePath("share/vistrel/VistrelXXX.component/Contents/Linux/x86_64/VistrelXXX.so");
 }
 
-std::string RegionPath() {
-    std::string path = SharedCamera::kFileMappingFormat;
-    path.replace(path.find("%@"), 2, platform::session::ConsoleUserName().value_or("?"));
-    return path.replace(path.find("%s"), 2, SharedCamera::kFrameFormatName);
-}
-
 // ---- the writer process ----
 
-class Child {
-public:
-    explicit Child(std::vector<std::string> args) {
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        // The tool's summary line would land in the middle of the results.
-        const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        const pid_t parent = ::getpid();
-        mPid = ::fork();
-        if (mPid == 0) {
-            // Never outlive the benchmark, even when it dies without cleaning up.
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (::getppid() != parent) ::_exit(126);
-            if (quiet < 0 || ::dup2(quiet, STDOUT_FILENO) != STDOUT_FILENO) ::_exit(126);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        if (quiet >= 0) ::close(quiet);
-        if (mPid < 0) mError = std::string("fork: ") + std::strerror(errno);
-    }
+// The tool in a child that never outlives the benchmark, even when it dies without cleaning up.
+std::unique_ptr<testsupport::Child> Run(const std::vector<std::string>& argv) {
+    return std::make_unique<testsupport::Child>([argv] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        return testsupport::Exec(argv);
+    });
+}
 
-    ~Child() { Stop(); }
-
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    // Waits for the child to end by itself; true when it finished cleanly.
-    bool Wait(std::chrono::seconds timeout) { return Reap(timeout); }
-
-    // Asks the child to end; true when it finished cleanly.
-    bool Stop() {
-        if (mPid > 0) ::kill(mPid, SIGTERM);
-        return Reap(std::chrono::seconds(5));
-    }
-
-    bool Running() {
-        if (mPid <= 0 || mExited) return false;
-        mExited = ::waitpid(mPid, &mStatus, WNOHANG) == mPid;
-        return !mExited;
-    }
-
-    const std::string& Error() const { return mError; }
-
-private:
-    bool Reap(std::chrono::seconds timeout) {
-        if (mPid <= 0) return mError.empty();
-        const auto deadline = Clock::now() + timeout;
-        while (!mExited && Clock::now() < deadline) {
-            mExited = ::waitpid(mPid, &mStatus, WNOHANG) == mPid;
-            if (!mExited) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (!mExited) {
-            ::kill(mPid, SIGKILL);
-            ::waitpid(mPid, &mStatus, 0);
-            mError = "vistrel-channel did not end and was killed";
-        } else if (!WIFEXITED(mStatus) || WEXITSTATUS(mStatus) != 0) {
-            mError = "vistrel-channel failed";
-        }
-        mPid = -1;
-        return mError.empty();
-    }
-
-    pid_t mPid = -1;
-    bool mExited = false;
-    int mStatus = 0;
-    std::string mError;
-};
+std::string Failure(const testsupport::Child& child) {
+    return child.err.empty() ? "vistrel-channel failed" : child.err;
+}
 
 std::vector<std::string> PublishCommand(std::vector<std::string> options) {
     options.insert(options.begin(), {StagePath("bin/vistrel-channel"), "publish"});
@@ -175,7 +99,7 @@ public:
 
 private:
     bool Map() {
-        const int fd = ::open(RegionPath().c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(binding::RegionPath().c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return false;
         void* mapped = ::mmap(nullptr, sizeof *mRegion, PROT_READ, MAP_SHARED, fd, 0);
         ::close(fd);
@@ -189,14 +113,14 @@ private:
 
 // A broadcast at 30 frames a second, returned once it has changed the current frame twice: then
 // it is publishing steadily, whatever an earlier broadcast left in the region.
-std::unique_ptr<Child> StartBroadcast(std::string& error) {
+std::unique_ptr<testsupport::Child> StartBroadcast(std::string& error) {
     RegionView region;
     const auto before = region.Current();
-    auto writer = std::make_unique<Child>(PublishCommand({"--fps", "30"}));
+    auto writer = Run(PublishCommand({"--fps", "30"}));
     int changes = 0;
     auto seen = before;
     const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (changes < 2 && writer->Running() && Clock::now() < deadline) {
+    while (changes < 2 && !writer->Wait(0) && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         const auto now = region.Current();
         if (now.first != 0 && now != seen) ++changes;
@@ -204,7 +128,7 @@ std::unique_ptr<Child> StartBroadcast(std::string& error) {
     }
     if (changes < 2) {
         writer->Stop();
-        error = writer->Error().empty() ? "the broadcast published no frames" : writer->Error();
+        error = writer->err.empty() ? "the broadcast published no frames" : writer->err;
         return nullptr;
     }
     return writer;
@@ -524,7 +448,7 @@ void BM_VistrelsrcToFakesink(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    std::unique_ptr<Child> writer = StartBroadcast(error);
+    std::unique_ptr<testsupport::Child> writer = StartBroadcast(error);
     if (!writer) {
         state.SkipWithError(error.c_str());
         return;
@@ -556,7 +480,7 @@ void BM_VistrelsrcToFakesink(benchmark::State& state) {
         total.fresh += delivery.fresh;
         total.skipped += delivery.skipped;
     }
-    if (!writer->Stop() && !state.error_occurred()) state.SkipWithError(writer->Error().c_str());
+    if (!writer->Stop() && !state.error_occurred()) state.SkipWithError(Failure(*writer).c_str());
     if (total.frames == 0) return;
     const double n = double(total.frames);
     state.counters["fps"] = n / wall;
@@ -616,9 +540,9 @@ int main(int argc, char** argv) {
 
     // The digitizer opens only on an existing region that allows connections: one published
     // frame leaves both behind.
-    Child setup(PublishCommand({"--frames", "1"}));
-    if (!setup.Wait(std::chrono::seconds(10))) {
-        std::fprintf(stderr, "digitizer_bench: %s\n", setup.Error().c_str());
+    const auto setup = Run(PublishCommand({"--frames", "1"}));
+    if (!setup->Wait(10) || setup->exitCode != 0) {
+        std::fprintf(stderr, "digitizer_bench: %s\n", Failure(*setup).c_str());
         std::filesystem::remove(link, ignored);
         return 2;
     }

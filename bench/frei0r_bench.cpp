@@ -3,6 +3,7 @@
 // and the time the filter holds a frame buffer's lock. The lock is timed by the test component
 // LookpaneXXX, which the plug-in prefers and which forwards every call to VistrelX64.
 #include "tests/plugin/LookpaneTestFrames.h"
+#include "tests/support/TestSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -31,9 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string StagePath(const std::string& relative) {
-    return fs::read_symlink("/proc/self/exe").parent_path().parent_path().string() + "/" + relative;
-}
+using testsupport::StagePath;
 
 std::string UserFolder(const std::string& sub) {
     return std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/" + sub;
@@ -88,31 +87,21 @@ uint32_t Counter(const uint8_t* frame) {
     return counter;
 }
 
-// A broadcast at 30 frames a second, stopped at destruction.
+// A broadcast at 30 frames a second, stopped at destruction; it never outlives the benchmark.
 class Writer {
 public:
-    Writer() {
-        const pid_t parent = ::getpid();
-        mPid = ::fork();
-        if (mPid == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (::getppid() != parent) ::_exit(126);
-            const int quiet = ::open("/dev/null", O_WRONLY);
-            ::dup2(quiet, STDOUT_FILENO);
-            const std::string tool = StagePath("bin/vistrel-channel");
-            ::execl(tool.c_str(), tool.c_str(), "publish", "--fps", "30", nullptr);
-            ::_exit(127);
-        }
+    Writer()
+        : mTool([] {
+              ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+              return testsupport::Exec(
+                  {StagePath("bin/vistrel-channel"), "publish", "--fps", "30"});
+          }) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
-    ~Writer() {
-        if (mPid <= 0) return;
-        ::kill(mPid, SIGTERM);
-        ::waitpid(mPid, nullptr, 0);
-    }
+    ~Writer() { mTool.Stop(); }
 
 private:
-    pid_t mPid = -1;
+    testsupport::Child mTool;
 };
 
 void BM_Frei0rSourceUpdate(benchmark::State& state) {

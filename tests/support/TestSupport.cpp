@@ -81,6 +81,16 @@ void Child::Kill(int number) const {
     if (!mEnded) ::kill(mPid, number);
 }
 
+bool Child::Stop(double seconds) {
+    Kill(SIGTERM);
+    if (!Wait(seconds)) {
+        Kill(SIGKILL);
+        Wait();
+        return false;
+    }
+    return exitCode == 0;
+}
+
 int Exec(const std::vector<std::string>& argv) {
     std::vector<char*> args;
     for (const std::string& arg : argv)

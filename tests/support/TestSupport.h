@@ -38,6 +38,9 @@ public:
     // True once the child has ended, within the time; a child that has not is left running.
     bool Wait(double seconds = 10);
     void Kill(int number) const;
+    // Asks the child to end (SIGTERM), and kills one that does not within the time; true when it
+    // ended by itself with exit status 0.
+    bool Stop(double seconds = 5);
 
 private:
     pid_t mPid = -1;
