@@ -47,7 +47,8 @@ TEST(SaveSize, EachComponentIsAScaleBelowOneAndPointsFromOne) {
         CGSize save, saved;
     } cases[] = {
         {{0, 0}, {640, 480}},      {{-0.5, -0.5}, {320, 240}}, {{800, 0.5}, {800, 240}},
-        {{-2, 0.25}, {1280, 120}}, {{0, 480}, {0, 480}},
+        {{-2, 0.25}, {1280, 120}}, {{0, 480}, {0, 480}},       {{-1, -1}, {640, 480}},
+        {{0.25, 120}, {160, 120}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Text(SaveImageSizeForGrab({640, 480}, c.save)), Text(c.saved)) << Text(c.save);
