@@ -130,34 +130,21 @@ TEST_F(HotKeys, AHeldCombinationFailsAndNoGrabOutlivesItsHotKey) {
 }
 
 TEST_F(HotKeys, TheApplicationsHotKeysPerformTheirActionsOnceWhateverLockIsOn) {
+    constexpr auto kCOC = CoreGlobalHotKey::kCommandOptionControlModifier,
+                   kCSO = CoreGlobalHotKey::kCtrlShiftOptionModifier;
     const struct {
-        OSType signature;
+        const char signature[5];
         UInt32 key;
         CoreGlobalHotKey::Modifier modifiers;
         const char* action;
         std::vector<uint32_t> chord, locks;
     } rows[] = {
-        {FourCharCode("CmdG"),
-         carbon_G_Command,
-         CoreGlobalHotKey::kCommandOptionControlModifier,
-         "grabQuickSave:",
-         kSuperAltControlG,
-         {}},
-        {FourCharCode("ctlG"),
-         carbon_G_Command,
-         CoreGlobalHotKey::kCtrlShiftOptionModifier,
-         "grabScreenQuickSave:",
-         kControlShiftAltG,
-         {XK_Num_Lock}},
-        {FourCharCode("CmdC"),
+        {"CmdG", carbon_G_Command, kCOC, "grabQuickSave:", kSuperAltControlG, {}},
+        {"ctlG", carbon_G_Command, kCSO, "grabScreenQuickSave:", kControlShiftAltG, {XK_Num_Lock}},
+        {"CmdC", carbon_C_Command, kCOC, "grabAndCopy:", kSuperAltControlC, {XK_Caps_Lock}},
+        {"ctlC",
          carbon_C_Command,
-         CoreGlobalHotKey::kCommandOptionControlModifier,
-         "grabAndCopy:",
-         kSuperAltControlC,
-         {XK_Caps_Lock}},
-        {FourCharCode("ctlC"),
-         carbon_C_Command,
-         CoreGlobalHotKey::kCtrlShiftOptionModifier,
+         kCSO,
          "grabScreenAndCopy:",
          kControlShiftAltC,
          {XK_Num_Lock, XK_Caps_Lock}},
@@ -165,13 +152,12 @@ TEST_F(HotKeys, TheApplicationsHotKeysPerformTheirActionsOnceWhateverLockIsOn) {
     std::vector<std::unique_ptr<NSUIGlobalHotKey>> hotKeys;
     const std::string reports = testsupport::VerifyReports([&] {
         for (const auto& row : rows) {
-            hotKeys.push_back(
-                std::make_unique<NSUIGlobalHotKey>(row.signature, row.key, row.modifiers));
+            hotKeys.push_back(std::make_unique<NSUIGlobalHotKey>(FourCharCode(row.signature),
+                                                                 row.key, row.modifiers));
             hotKeys.back()->SetTargetActionSender(this, row.action, this);
         }
         // A combination that cannot be had is reported, and the application goes on.
-        NSUIGlobalHotKey twice(FourCharCode("twoG"), carbon_G_Command,
-                               CoreGlobalHotKey::kCommandOptionControlModifier);
+        NSUIGlobalHotKey twice(FourCharCode("twoG"), carbon_G_Command, kCOC);
         EXPECT_FALSE(twice.IsRegistered());
     });
     EXPECT_NE(
@@ -182,7 +168,7 @@ TEST_F(HotKeys, TheApplicationsHotKeysPerformTheirActionsOnceWhateverLockIsOn) {
         << reports;
     for (const auto& row : rows) {
         mPerformed.clear();
-        EXPECT_EQ(Press(row.chord, row.locks), std::vector<OSType>{row.signature});
+        EXPECT_EQ(Press(row.chord, row.locks), std::vector<OSType>{FourCharCode(row.signature)});
         EXPECT_EQ(mPerformed, std::vector<std::string>{row.action}) << row.locks.size() << " locks";
     }
     mPerformed.clear();
