@@ -16,7 +16,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -32,7 +31,6 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
