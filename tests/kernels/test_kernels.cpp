@@ -26,10 +26,6 @@ void Randomise(const GuardedBytes& bytes, std::mt19937& random) {
         bytes.data()[i] = uint8_t(random());
 }
 
-bool Same(const GuardedBytes& a, const GuardedBytes& b) {
-    return std::memcmp(a.data(), b.data(), a.size()) == 0;
-}
-
 TEST(CoreVectorUnit, TheSwitchSelectsThePlainFormsElseTheWidestLevel) {
     Level widest = CoreVectorUnit::kSSE2;
     for (Level level : CoreVectorUnit::kLevels)
@@ -95,12 +91,12 @@ void Expect2vuyRowsMatch(const kernels::Table& t, std::mt19937& random) {
         Randomise(pairs, random);
         Plain().decode2vuy(pairs.data(), expected.data(), width);
         t.decode2vuy(pairs.data(), got.data(), width);
-        EXPECT_TRUE(Same(got, expected));
+        EXPECT_TRUE(got == expected);
         Randomise(argb, random);
         GuardedBytes encoded(2 * size_t(width)), plain(2 * size_t(width));
         Plain().encode2vuy(argb.data(), plain.data(), width);
         t.encode2vuy(argb.data(), encoded.data(), width);
-        EXPECT_TRUE(Same(encoded, plain));
+        EXPECT_TRUE(encoded == plain);
     }
     // The decoding input space is small enough to cover whole, and so is every colour of a pixel
     // paired with itself in encoding (which shows its chroma codes undivided).
@@ -145,10 +141,10 @@ void ExpectSwizzlesMatch(const kernels::Table& t, std::mt19937& random) {
                 Randomise(src, random);
                 Plain().swizzle(src.data(), expected.data(), count, s);
                 t.swizzle(src.data(), got.data(), count, s);
-                EXPECT_TRUE(Same(got, expected));
+                EXPECT_TRUE(got == expected);
                 Plain().swizzleMirrored(src.data(), expected.data(), count, s);
                 t.swizzleMirrored(src.data(), got.data(), count, s);
-                EXPECT_TRUE(Same(got, expected)) << "mirrored";
+                EXPECT_TRUE(got == expected) << "mirrored";
             }
         }
     } while (std::next_permutation(from, from + 4));
@@ -175,7 +171,7 @@ void ExpectBilinearRowsMatch(const kernels::Table& t, std::mt19937& random) {
         kernels::BilinearRowReference(columns, top.data(), bottom.data(), 128 - wb, wb,
                                       expected.data());
         t.bilinear(columns, top.data(), bottom.data(), 128 - wb, wb, got.data());
-        EXPECT_TRUE(Same(got, expected));
+        EXPECT_TRUE(got == expected);
     }
 }
 

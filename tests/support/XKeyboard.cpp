@@ -1,18 +1,11 @@
 #include "tests/support/XKeyboard.h"
 
-#include <cstdlib>
-#include <memory>
-#include <xcb/xcb.h>
+#include "tests/support/XClient.h"
+
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 namespace testsupport {
-namespace {
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, Free>;
-} // namespace
 
 XKeyboard::XKeyboard(const std::string& display)
     : mConnection(xcb_connect(display.c_str(), nullptr)) {
@@ -34,7 +27,7 @@ bool XKeyboard::Ok() const {
 }
 
 uint8_t XKeyboard::Keycode(uint32_t keysym) const {
-    std::unique_ptr<xcb_keycode_t, Free> codes(xcb_key_symbols_get_keycode(mSymbols, keysym));
+    Reply<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(mSymbols, keysym));
     return codes ? codes.get()[0] : 0;
 }
 

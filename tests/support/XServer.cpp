@@ -13,35 +13,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/randr.h>
-#include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 
 #include "tests/support/TestSupport.h"
+#include "tests/support/XClient.h"
 
 namespace testsupport {
 
 namespace {
 
 constexpr double kStartSeconds = 15;
-
-struct Free {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, Free>;
-
-// A connection to a display by name, closed at the end of the scope.
-struct Client {
-    explicit Client(const std::string& display) : c(xcb_connect(display.c_str(), nullptr)) {}
-    ~Client() { xcb_disconnect(c); }
-    bool Ok() const { return !xcb_connection_has_error(c); }
-    xcb_screen_t* Screen() const { return xcb_setup_roots_iterator(xcb_get_setup(c)).data; }
-    bool Sync() const {
-        Reply<xcb_get_input_focus_reply_t> r(
-            xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-        return r && Ok();
-    }
-    xcb_connection_t* c;
-};
 
 // Reads the display number the server writes once it listens; empty on exit or time-out.
 std::string AwaitDisplayNumber(int fd) {
@@ -117,29 +98,24 @@ std::string XServer::Log() const {
     return mLog < 0 ? "" : ReadFile("/proc/self/fd/" + std::to_string(mLog));
 }
 
-static std::string Program(const std::string& name) {
+std::string XServer::ProgramPath(const std::string& name) {
     const char* path = std::getenv("PATH");
-    std::string folders = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= folders.size()) {
+    const std::string folders = path ? path : "/usr/bin:/bin";
+    for (size_t start = 0; start <= folders.size();) {
         const size_t end = std::min(folders.find(':', start), folders.size());
         const std::string candidate = folders.substr(start, end - start) + "/" + name;
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
         start = end + 1;
     }
-    return name; // fails to start, and the log names it
+    return "";
 }
 
 bool XServer::Installed(const std::string& program) {
-    return Program(program) != program;
-}
-
-std::string XServer::ProgramPath(const std::string& program) {
-    return Program(program);
+    return !ProgramPath(program).empty();
 }
 
 bool XServer::StartWindowManager(const std::string& program) {
-    const std::string path = Program(program);
+    const std::string path = ProgramPath(program);
     if (!Running() || path.empty() || mWindowManager > 0) return false;
     mWindowManager = ::fork();
     if (mWindowManager == 0) {
@@ -151,19 +127,13 @@ bool XServer::StartWindowManager(const std::string& program) {
         ::_exit(Exec({path}));
     }
     // An EWMH manager names its check window on the root once it manages the screen.
-    Client client(mDisplay);
+    XClient client(mDisplay);
     if (!client.Ok()) return false;
-    Reply<xcb_intern_atom_reply_t> check(xcb_intern_atom_reply(
-        client.c, xcb_intern_atom(client.c, 0, 24, "_NET_SUPPORTING_WM_CHECK"), nullptr));
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration<double>(kStartSeconds);
-    while (check && std::chrono::steady_clock::now() < deadline) {
-        Reply<xcb_get_property_reply_t> value(
-            xcb_get_property_reply(client.c,
-                                   xcb_get_property(client.c, 0, client.Screen()->root, check->atom,
-                                                    XCB_ATOM_WINDOW, 0, 1),
-                                   nullptr));
-        if (value && xcb_get_property_value_length(value.get()) == 4) return true;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (client.Words(client.Root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).size() == 1)
+            return true;
         if (::waitpid(mWindowManager, nullptr, WNOHANG) == mWindowManager) {
             mWindowManager = -1;
             break;
@@ -177,14 +147,14 @@ std::unique_ptr<XServer> XServer::Xvfb(ScreenSize screen, int depth,
                                        const std::vector<std::string>& extra) {
     const std::string size = std::to_string(screen.width) + "x" + std::to_string(screen.height) +
                              "x" + std::to_string(depth);
-    std::vector<std::string> argv{Program("Xvfb"), "-screen", "0", size};
+    std::vector<std::string> argv{ProgramPath("Xvfb"), "-screen", "0", size};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return std::unique_ptr<XServer>(new XServer(argv, ""));
 }
 
 std::unique_ptr<XServer> XServer::XephyrXinerama(const XServer& host,
                                                  const std::vector<ScreenSize>& screens) {
-    std::vector<std::string> argv{Program("Xephyr"), "+xinerama"};
+    std::vector<std::string> argv{ProgramPath("Xephyr"), "+xinerama"};
     for (const ScreenSize& s : screens)
         argv.insert(argv.end(),
                     {"-screen", std::to_string(s.width) + "x" + std::to_string(s.height)});
@@ -200,40 +170,21 @@ std::vector<uint32_t> TestPattern(int width, int height, uint32_t seed) {
 
 bool PutRootPixels(const std::string& display, int x, int y, int width, int height,
                    const std::vector<uint32_t>& pixels) {
-    Client client(display);
-    if (!client.Ok() || pixels.size() != size_t(width) * size_t(height)) return false;
-    xcb_screen_t* screen = client.Screen();
-    xcb_gcontext_t gc = xcb_generate_id(client.c);
-    xcb_create_gc(client.c, gc, screen->root, 0, nullptr);
-    // A put request has a 24-byte header before its pixels.
-    const size_t limit = size_t(xcb_get_maximum_request_length(client.c)) * 4 - 24;
-    const int bandRows = std::max(1, int(limit / (size_t(width) * 4)));
-    bool ok = true;
-    for (int row = 0; row < height && ok; row += bandRows) {
-        const int rows = std::min(bandRows, height - row);
-        Reply<xcb_generic_error_t> error(xcb_request_check(
-            client.c, xcb_put_image_checked(
-                          client.c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, gc, uint16_t(width),
-                          uint16_t(rows), int16_t(x), int16_t(y + row), 0, screen->root_depth,
-                          uint32_t(size_t(width) * size_t(rows) * 4),
-                          reinterpret_cast<const uint8_t*>(pixels.data() + size_t(row) * width))));
-        ok = !error;
-    }
-    xcb_free_gc(client.c, gc);
-    return ok && client.Sync();
+    XClient client(display);
+    return client.Ok() && pixels.size() == size_t(width) * size_t(height) &&
+           client.PutPixels(client.Root(), x, y, width, height, pixels.data()) && client.Sync();
 }
 
 bool SetMonitor(const std::string& display, const std::string& name, int x, int y, int width,
                 int height, bool primary, bool claimOutputs) {
-    Client client(display);
+    XClient client(display);
     if (!client.Ok()) return false;
     xcb_connection_t* c = client.c;
-    const xcb_window_t root = client.Screen()->root;
+    const xcb_window_t root = client.Root();
     Reply<xcb_randr_query_version_reply_t> version(
         xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr));
-    Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), nullptr));
-    if (!version || !atom) return false;
+    const xcb_atom_t atom = client.Atom(name.c_str());
+    if (!version || atom == XCB_ATOM_NONE) return false;
     std::vector<xcb_randr_output_t> outputs;
     if (claimOutputs) {
         Reply<xcb_randr_get_screen_resources_current_reply_t> resources(
@@ -254,7 +205,7 @@ bool SetMonitor(const std::string& display, const std::string& name, int x, int 
     } request{};
     request.window = root;
     xcb_randr_monitor_info_t& m = request.monitor;
-    m.name = atom->atom, m.primary = uint8_t(primary), m.nOutput = uint16_t(outputs.size());
+    m.name = atom, m.primary = uint8_t(primary), m.nOutput = uint16_t(outputs.size());
     m.x = int16_t(x), m.y = int16_t(y), m.width = uint16_t(width), m.height = uint16_t(height);
     m.width_in_millimeters = uint32_t(width), m.height_in_millimeters = uint32_t(height);
     iovec parts[4];

@@ -19,9 +19,7 @@ struct RootBox {
 std::optional<RootBox> RootGeometry(const std::string& display, uint32_t window);
 // The names in the window's _NET_WM_STATE.
 std::vector<std::string> NetWmState(const std::string& display, uint32_t window);
-// The managed client windows, bottom to top, as the window manager stacks them.
-std::vector<uint32_t> ClientStacking(const std::string& display);
-// Whether a lies above b in the window manager's stacking.
+// Whether a lies above b in the window manager's stacking of its client windows.
 bool StackedAbove(const std::string& display, uint32_t a, uint32_t b);
 
 // Runs xdotool with the arguments on the display; true when it succeeded.
