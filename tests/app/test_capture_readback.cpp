@@ -22,30 +22,19 @@ constexpr testsupport::ScreenSize kScreen{240, 160};
 
 using CaptureScreen = testsupport::PatternScreenSuite<kScreen, 23>;
 
+// A display that is not there, or no X server at all: no context, reported, and none current.
 TEST_F(CaptureScreen, GrabContextOnAMissingDisplayReportsAndFails) {
-    testsupport::InDisplayChild(Display(), [] {
-        const CGDirectDisplayID missing = CGMainDisplayID() + 1;
-        Apple_CGL::GrabContext context;
-        std::string reports =
-            testsupport::VerifyReports([&] { EXPECT_FALSE(context.Construct(missing)); });
-        EXPECT_TRUE(testsupport::VerifyReported(reports, "IsValid()", "Construct")) << reports;
-        EXPECT_FALSE(context.IsConstructed());
-        reports = testsupport::VerifyReports([&] { EXPECT_FALSE(context.MakeCurrent(true)); });
-        EXPECT_TRUE(testsupport::VerifyReported(reports, "IsValid()", "MakeCurrent")) << reports;
-
-        reports = testsupport::VerifyReports([&] { Apple_CGL::GrabContext at(missing); });
-        EXPECT_TRUE(testsupport::VerifyReported(reports, "Construct(displayID)", "GrabContext"))
-            << reports;
-    });
-    // Without an X server there is no main display either.
-    testsupport::InDisplayChild("", [] {
-        Apple_CGL::GrabContext context;
-        const std::string reports =
-            testsupport::VerifyReports([&] { EXPECT_FALSE(context.Construct()); });
-        EXPECT_TRUE(
-            testsupport::VerifyReported(reports, "Construct(CGMainDisplayID())", "Construct"))
-            << reports;
-    });
+    for (const std::string& display : {Display(), std::string()})
+        testsupport::InDisplayChild(display, [&] {
+            Apple_CGL::GrabContext context;
+            const std::string reports = testsupport::VerifyReports([&] {
+                EXPECT_FALSE(display.empty() ? context.Construct()
+                                             : context.Construct(CGMainDisplayID() + 1));
+                EXPECT_FALSE(context.MakeCurrent(true));
+            });
+            EXPECT_TRUE(testsupport::VerifyReported(reports, "IsValid()", "Construct")) << reports;
+            EXPECT_FALSE(context.IsConstructed());
+        });
 }
 
 struct GrabCase {
@@ -116,25 +105,22 @@ TEST_F(CaptureScreen, GrabReportsBadBuffers) {
         ASSERT_TRUE(context.Construct());
         ASSERT_TRUE(context.MakeCurrent(true));
         Bytes buffer(4 * 16 * 16, 0xCD);
-        const std::string function = "grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_"
-                                     "bufferData_bufferRowBytes_flipHorizontal";
-        const auto grab = [&](void* data, size_t rowBytes) {
-            return testsupport::VerifyReports([&] {
-                grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRowBytes_flipHorizontal(
-                    {0, 0}, {16, 16}, data, rowBytes, false);
-            });
-        };
-        std::string reports = grab(nullptr, 64);
-        EXPECT_TRUE(testsupport::VerifyReported(reports, "bufferData", function)) << reports;
-        reports = grab(buffer.data(), 0);
-        EXPECT_TRUE(testsupport::VerifyReported(reports, "bufferRowBytes", function)) << reports;
         // Rows too short for the width would make the read run past the buffer; longer ones
         // would shear the picture.
-        for (size_t rowBytes : {60u, 68u}) {
-            reports = grab(buffer.data(), rowBytes);
-            EXPECT_TRUE(testsupport::VerifyReported(reports, "bufferRowBytes == 4 * size_t(width)",
-                                                    function))
-                << reports;
+        const struct {
+            void* data;
+            size_t rowBytes;
+            const char* report;
+        } bad[] = {{nullptr, 64, "bufferData"},
+                   {buffer.data(), 0, "bufferRowBytes"},
+                   {buffer.data(), 60, "bufferRowBytes == 4 * size_t(width)"},
+                   {buffer.data(), 68, "bufferRowBytes == 4 * size_t(width)"}};
+        for (const auto& b : bad) {
+            const std::string reports = testsupport::VerifyReports([&] {
+                grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRowBytes_flipHorizontal(
+                    {0, 0}, {16, 16}, b.data, b.rowBytes, false);
+            });
+            EXPECT_TRUE(testsupport::VerifyReported(reports, b.report)) << reports;
         }
         EXPECT_EQ(buffer, Bytes(4 * 16 * 16, 0xCD));
         context.MakeCurrent(false);

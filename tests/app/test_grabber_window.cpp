@@ -70,58 +70,62 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
         NSRunLoopRunUntil(0.3, [] { return false; });
         NSRunLoopRunUntil(5, [] { return !NSApp()->isCapturing(); });
     }
-    static RootBox Moved(RootBox b, int dx, int dy) {
-        return {b.x + dx, b.y + dy, b.width, b.height};
-    }
 
     std::unique_ptr<GrabRegionWindow> window;
     RootBox start{};
 };
 
-TEST_F(GrabberWindow, BarDragsMoveByThePointersTravel) {
+// Drags from a point of the window (counted from its top-left): bars move by the pointer's
+// travel, corners resize by it within the limits (beyond them the window follows the dragged
+// corner), Shift changes nothing, and a fixed size turns a corner drag into a move.
+TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
+    const int x = start.x, y = start.y, w = start.width, h = start.height;
+    const NSSize fixed = window->frame().size, none{0, 0};
     const struct {
-        const char* bar;
-        int x, y; // in the window, counted from its top-left
-    } bars[] = {{"top", 200, 9}, {"bottom", 200, 327}, {"left", 9, 150}, {"right", 427, 150}};
-    RootBox expected = start;
-    for (const auto& b : bars) {
-        Drag(b.x, b.y, 37, -23);
-        expected = Moved(expected, 37, -23);
-        EXPECT_TRUE(SettlesAt(expected)) << b.bar << ": " << Describe(Frame());
-    }
-}
-
-TEST_F(GrabberWindow, CornerDragsResizeByThePointersTravel) {
-    const int w = start.width, h = start.height;
-    const struct {
-        const char* corner;
-        int x, y;
-        RootBox expected; // after a drag by (+30, +20)
-    } corners[] = {
-        {"top-left", 5, 5, {start.x + 30, start.y + 20, w - 30, h - 20}},
-        {"top-right", w - 5, 5, {start.x, start.y + 20, w + 30, h - 20}},
-        {"bottom-left", 5, h - 5, {start.x + 30, start.y, w - 30, h + 20}},
-        {"bottom-right", w - 5, h - 5, {start.x, start.y, w + 30, h + 20}},
+        const char* name;
+        int x, y, dx, dy;
+        bool shift;
+        NSSize min, max; // none: the suite's limits
+        RootBox expected;
+    } drags[] = {
+        {"top bar", 200, 9, 37, -23, false, none, none, {x + 37, y - 23, w, h}},
+        {"bottom bar", 200, h - 9, 37, -23, false, none, none, {x + 37, y - 23, w, h}},
+        {"left bar", 9, 150, 37, -23, false, none, none, {x + 37, y - 23, w, h}},
+        {"right bar", w - 9, 150, 37, -23, false, none, none, {x + 37, y - 23, w, h}},
+        {"top-left", 5, 5, 30, 20, false, none, none, {x + 30, y + 20, w - 30, h - 20}},
+        {"top-right", w - 5, 5, 30, 20, false, none, none, {x, y + 20, w + 30, h - 20}},
+        {"bottom-left", 5, h - 5, 30, 20, false, none, none, {x + 30, y, w - 30, h + 20}},
+        {"bottom-right", w - 5, h - 5, 30, 20, false, none, none, {x, y, w + 30, h + 20}},
+        {"past the maximum",
+         w - 5,
+         h - 5,
+         300,
+         200,
+         false,
+         {200, 150},
+         {500, 400},
+         {x + w + 300 - 500, y + h + 200 - 400, 500, 400}},
+        {"past the minimum",
+         5,
+         5,
+         400,
+         300,
+         false,
+         {200, 150},
+         {500, 400},
+         {x + 400, y + 300, 200, 150}},
+        {"shifted corner", w - 5, h - 5, 60, 40, true, none, none, start},
+        {"shifted bar", 200, 9, -50, 30, true, none, none, start},
+        {"fixed size", w - 5, h - 5, 40, 30, false, fixed, fixed, {x + 40, y + 30, w, h}},
     };
-    for (const auto& c : corners) {
+    for (const auto& d : drags) {
+        window->setMinSize(d.min.width ? d.min : GrabRegionWindowFrameSize({48, 48}));
+        window->setMaxSize(d.max.width ? d.max : GrabRegionWindowFrameSize({2048, 2048}));
         window->setFrame_display(NSMakeRect(200, 200, w, h), true);
-        ASSERT_TRUE(SettlesAt(start));
-        Drag(c.x, c.y, 30, 20);
-        EXPECT_TRUE(SettlesAt(c.expected)) << c.corner << ": " << Describe(Frame());
+        ASSERT_TRUE(SettlesAt(start)) << d.name;
+        Drag(d.x, d.y, d.dx, d.dy, d.shift);
+        EXPECT_TRUE(SettlesAt(d.expected)) << d.name << ": " << Describe(Frame());
     }
-}
-
-TEST_F(GrabberWindow, LimitsHoldDuringACornerDrag) {
-    window->setMaxSize(NSMakeSize(500, 400));
-    window->setMinSize(NSMakeSize(200, 150));
-    // Beyond the maximum the window follows the dragged corner at its largest size.
-    Drag(start.width - 5, start.height - 5, 300, 200);
-    const RootBox big{start.x + start.width + 300 - 500, start.y + start.height + 200 - 400, 500,
-                      400};
-    EXPECT_TRUE(SettlesAt(big)) << Describe(Frame());
-    Drag(5, 5, 400, 300);
-    const RootBox small{big.x + 400, big.y + 300, 200, 150};
-    EXPECT_TRUE(SettlesAt(small)) << Describe(Frame());
 }
 
 TEST_F(GrabberWindow, SixteenByNineHoldsDuringACornerDrag) {
@@ -135,22 +139,6 @@ TEST_F(GrabberWindow, SixteenByNineHoldsDuringACornerDrag) {
         EXPECT_NEAR(after.width - 2 * kBar, 16.0 / 9.0 * (after.height - 2 * kBar), 1.0)
             << Describe(after);
     }
-}
-
-TEST_F(GrabberWindow, ShiftDragChangesNothing) {
-    Drag(start.width - 5, start.height - 5, 60, 40, true);
-    Drag(200, 9, -50, 30, true);
-    EXPECT_TRUE(SettlesAt(start)) << Describe(Frame());
-    Drag(200, 9, -50, 30); // and without Shift it moves
-    EXPECT_TRUE(SettlesAt(Moved(start, -50, 30))) << Describe(Frame());
-}
-
-TEST_F(GrabberWindow, FixedSizeTurnsACornerDragIntoAMove) {
-    window->setMinSize(window->frame().size);
-    window->setMaxSize(window->frame().size);
-    ASSERT_FALSE(window->canBeMouseResized());
-    Drag(start.width - 5, start.height - 5, 40, 30);
-    EXPECT_TRUE(SettlesAt(Moved(start, 40, 30))) << Describe(Frame());
 }
 
 TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
@@ -257,7 +245,7 @@ TEST_F(GrabberWindow, TimersFireDuringADragAndAModalPanel) {
                      std::to_string(start.x + 230), y, "sleep", "0.3", "mouseup", "1"});
     });
     EXPECT_TRUE(NSRunLoopRunUntil(10, [&] { return drag.Wait(0) && !NSApp()->isCapturing(); }));
-    EXPECT_TRUE(SettlesAt(Moved(start, 30, 0))) << Describe(Frame());
+    EXPECT_TRUE(SettlesAt({start.x + 30, start.y, start.width, start.height})) << Describe(Frame());
     EXPECT_GE(counter.capturing, 10) << counter.ticks << " ticks";
 
     NSPanel panel(NSMakeRect(100, 100, 200, 100), NSTitledWindowMask, NSBackingStoreBuffered,

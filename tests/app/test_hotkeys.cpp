@@ -132,6 +132,7 @@ TEST_F(HotKeys, AHeldCombinationFailsAndNoGrabOutlivesItsHotKey) {
 TEST_F(HotKeys, TheApplicationsHotKeysPerformTheirActionsOnceWhateverLockIsOn) {
     constexpr auto kCOC = CoreGlobalHotKey::kCommandOptionControlModifier,
                    kCSO = CoreGlobalHotKey::kCtrlShiftOptionModifier;
+    const std::vector<uint32_t> kBothLocks{XK_Num_Lock, XK_Caps_Lock};
     const struct {
         const char signature[5];
         UInt32 key;
@@ -142,12 +143,7 @@ TEST_F(HotKeys, TheApplicationsHotKeysPerformTheirActionsOnceWhateverLockIsOn) {
         {"CmdG", carbon_G_Command, kCOC, "grabQuickSave:", kSuperAltControlG, {}},
         {"ctlG", carbon_G_Command, kCSO, "grabScreenQuickSave:", kControlShiftAltG, {XK_Num_Lock}},
         {"CmdC", carbon_C_Command, kCOC, "grabAndCopy:", kSuperAltControlC, {XK_Caps_Lock}},
-        {"ctlC",
-         carbon_C_Command,
-         kCSO,
-         "grabScreenAndCopy:",
-         kControlShiftAltC,
-         {XK_Num_Lock, XK_Caps_Lock}},
+        {"ctlC", carbon_C_Command, kCSO, "grabScreenAndCopy:", kControlShiftAltC, kBothLocks},
     };
     std::vector<std::unique_ptr<NSUIGlobalHotKey>> hotKeys;
     const std::string reports = testsupport::VerifyReports([&] {

@@ -16,34 +16,32 @@ void ExpectRect(NSRect actual, NSRect expected) {
     EXPECT_DOUBLE_EQ(actual.size.height, expected.size.height);
 }
 
-TEST(MoveSizeMath, CornerHitTest) {
+// The corner squares and the drag each region starts.
+TEST(MoveSizeMath, CornerHitTestAndSizeModes) {
+    const NSRect r = NSMakeRect(0, 0, 100, 80), tiny = NSMakeRect(0, 0, 15, 15);
     const struct {
         NSRect bounds;
         NSPoint at;
         NSWindow_HitTest region;
+        SizeMode mode;
     } cases[] = {
-        {NSMakeRect(0, 0, 100, 80), {1, 79}, kHitTestTopLeft},
-        {NSMakeRect(0, 0, 100, 80), {99, 79}, kHitTestTopRight},
-        {NSMakeRect(0, 0, 100, 80), {0, 0}, kHitTestBottomLeft},
-        {NSMakeRect(0, 0, 100, 80), {95, 5}, kHitTestBottomRight},
-        {NSMakeRect(0, 0, 100, 80), {50, 40}, kHitTestNone},
+        {r, {1, 79}, kHitTestTopLeft, kSizeModeTopLeft},
+        {r, {99, 79}, kHitTestTopRight, kSizeModeTopRight},
+        {r, {0, 0}, kHitTestBottomLeft, kSizeModeBottomLeft},
+        {r, {95, 5}, kHitTestBottomRight, kSizeModeBottomRight},
+        {r, {50, 40}, kHitTestNone, kSizeModeMove},
         // The far edges are outside a square: x 10 is past the bottom-left square.
-        {NSMakeRect(0, 0, 100, 80), {10, 5}, kHitTestNone},
-        {NSMakeRect(0, 0, 100, 80), {100, 5}, kHitTestNone},
+        {r, {10, 5}, kHitTestNone, kSizeModeMove},
+        {r, {100, 5}, kHitTestNone, kSizeModeMove},
         // Smaller than two corners: the earlier square in the order wins.
-        {NSMakeRect(0, 0, 15, 15), {7, 7}, kHitTestTopLeft},
-        {NSMakeRect(0, 0, 15, 15), {12, 12}, kHitTestTopRight},
+        {tiny, {7, 7}, kHitTestTopLeft, kSizeModeTopLeft},
+        {tiny, {12, 12}, kHitTestTopRight, kSizeModeTopRight},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(HitTest(c.bounds, {10, 10}, c.at), c.region) << c.at.x << "," << c.at.y;
-}
-
-TEST(MoveSizeMath, SizeModes) {
-    EXPECT_EQ(SizeModeForHitRegion(kHitTestNone), kSizeModeMove);
-    EXPECT_EQ(SizeModeForHitRegion(kHitTestTopLeft), kSizeModeTopLeft);
-    EXPECT_EQ(SizeModeForHitRegion(kHitTestTopRight), kSizeModeTopRight);
-    EXPECT_EQ(SizeModeForHitRegion(kHitTestBottomLeft), kSizeModeBottomLeft);
-    EXPECT_EQ(SizeModeForHitRegion(kHitTestBottomRight), kSizeModeBottomRight);
+    for (const auto& c : cases) {
+        const NSWindow_HitTest region = HitTest(c.bounds, {10, 10}, c.at);
+        EXPECT_EQ(region, c.region) << c.at.x << "," << c.at.y;
+        EXPECT_EQ(SizeModeForHitRegion(region), c.mode) << c.at.x << "," << c.at.y;
+    }
 }
 
 TEST(MoveSizeMath, MoveWithAndWithoutScreenTopClamp) {
@@ -66,26 +64,8 @@ TEST(MoveSizeMath, MoveWithAndWithoutScreenTopClamp) {
     }
 }
 
-TEST(MoveSizeMath, CornerResizesFollowThePointer) {
-    const NSRect start = NSMakeRect(100, 100, 400, 300);
-    const NSPoint from{0, 0};
-    const NSPoint by{30, -20}; // right 30, down 20
-    const struct {
-        SizeMode mode;
-        NSRect frame;
-    } cases[] = {
-        {kSizeModeTopLeft, NSMakeRect(130, 100, 370, 280)},
-        {kSizeModeTopRight, NSMakeRect(100, 100, 430, 280)},
-        {kSizeModeBottomLeft, NSMakeRect(130, 80, 370, 320)},
-        {kSizeModeBottomRight, NSMakeRect(100, 80, 430, 320)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.mode);
-        ExpectRect(CornerResizedFrame(c.mode, start, from, by, nullptr), c.frame);
-    }
-}
-
-TEST(MoveSizeMath, LimitsMoveTheOppositeCorner) {
+// Each corner follows the pointer's travel; at a limit the window follows the dragged corner.
+TEST(MoveSizeMath, CornerResizesFollowThePointerWithinTheLimits) {
     const NSRect start = NSMakeRect(100, 100, 400, 300);
     const auto limits = [](NSSize s) {
         return ConstrainedSize(s, {200, 150}, {450, 320}, nullptr);
@@ -95,6 +75,10 @@ TEST(MoveSizeMath, LimitsMoveTheOppositeCorner) {
         NSPoint to;
         NSRect frame;
     } cases[] = {
+        {kSizeModeTopLeft, {30, -20}, NSMakeRect(130, 100, 370, 280)},
+        {kSizeModeTopRight, {30, -20}, NSMakeRect(100, 100, 430, 280)},
+        {kSizeModeBottomLeft, {30, -20}, NSMakeRect(130, 80, 370, 320)},
+        {kSizeModeBottomRight, {30, -20}, NSMakeRect(100, 80, 430, 320)},
         // At the maximum, dragging further right moves the window and keeps its width.
         {kSizeModeBottomRight, {200, -100}, NSMakeRect(250, 0, 450, 320)},
         {kSizeModeTopLeft, {350, -300}, NSMakeRect(450, -50, 200, 150)},
@@ -102,7 +86,7 @@ TEST(MoveSizeMath, LimitsMoveTheOppositeCorner) {
         {kSizeModeBottomLeft, {0, 0}, NSMakeRect(100, 100, 400, 300)},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.mode);
+        SCOPED_TRACE(testing::Message() << c.mode << " by " << c.to.x << "," << c.to.y);
         ExpectRect(CornerResizedFrame(c.mode, start, {0, 0}, c.to, limits), c.frame);
     }
 }
