@@ -59,6 +59,10 @@ CustomSizePanel* CustomSizePanel::sharedInstanceSizePanel() {
     return sSharedCustomSizePanel;
 }
 
+void CustomSizePanel::orderOutSizePanel() {
+    if (sSharedCustomSizePanel) sSharedCustomSizePanel->orderOut(nullptr);
+}
+
 void CustomSizePanel::attachMenuItem_withSizeFromMenuItem(NSMenuItem* item, NSMenuItem* source) {
     if (!VERIFY(item) || !source) return;
     mAttachedMenuItem = item;
@@ -124,6 +128,10 @@ CustomSavePanel* CustomSavePanel::sharedInstanceSavePanel() {
     if (!VERIFY(sSharedCustomSavePanel)) return nullptr;
     sSharedCustomSavePanel->makeKeyAndOrderFront(nullptr);
     return sSharedCustomSavePanel;
+}
+
+void CustomSavePanel::orderOutSavePanel() {
+    if (sSharedCustomSavePanel) sSharedCustomSavePanel->orderOut(nullptr);
 }
 
 void CustomSavePanel::setSize_withUpdate(NSSize size, bool update) {

@@ -16,6 +16,8 @@ public:
     virtual void awakeFromNib();
     // The shared panel made key and ordered front; null, with a report, when there is none.
     static CustomSizePanel* sharedInstanceSizePanel();
+    // A size chosen from the menu ends the custom entry: the shared panel, if shown, goes.
+    static void orderOutSizePanel();
 
     void attachMenuItem_withSizeFromMenuItem(NSMenuItem* item, NSMenuItem* source);
     void attachMenuItem(NSMenuItem* item) { attachMenuItem_withSizeFromMenuItem(item, item); }
@@ -38,6 +40,7 @@ public:
     explicit CustomSavePanel(NSRect frame);
     void awakeFromNib() override;
     static CustomSavePanel* sharedInstanceSavePanel();
+    static void orderOutSavePanel();
 
     void setSize_withUpdate(NSSize size, bool update) override;
     NSSize currentSize() const override;

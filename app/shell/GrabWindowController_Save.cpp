@@ -4,6 +4,7 @@
 #include "app/saving/QuickSaveFile.h"
 #include "app/shell/GrabWindowController.h"
 #include "app/sizes/GrabberSizes.h"
+#include "core/CoreMachDebugLog.h"
 #include "core/CoreVerify.h"
 #include "platform/appkit/NSSavePanel.h"
 
@@ -84,16 +85,21 @@ void GrabWindowController::applyDefaultChoice(int GrabWindowController::*field) 
     if (field == &GrabWindowController::mDefaultImageType) {
         QuickSaveFile::setQuikSaveImageType(mDefaultImageType);
     } else if (field == &GrabWindowController::mDefaultFolder) {
-        // Pictures means the "Vistrel" folder in it, where quick saves go from the start.
-        std::string vistrelPictures;
-        const CoreUserFolder pictures("Vistrel", platform::files::kPictureDocumentsFolderType,
-                                      platform::files::kUserDomain);
-        if (mDefaultFolder == 0 && pictures.GetUnixPath(vistrelPictures))
-            QuickSaveFile::setQuickSaveFolderUnixPath(vistrelPictures);
-        else
-            QuickSaveFile::setQuikSaveLocation(mDefaultFolder == 0   ? folder_Pictures
-                                               : mDefaultFolder == 1 ? folder_Desktop
-                                                                     : folder_Documents);
+        // Pictures means the "Vistrel" folder in it, where quick saves go from the start. Desktop
+        // and Documents are made when the session never made them, so the choice always holds; a
+        // folder that cannot be had sends quick saves back to Pictures, and says so.
+        using namespace platform::files;
+        const int chosen = mDefaultFolder == 0 ? 0 : mDefaultFolder == 1 ? 1 : 2;
+        const uint32_t kFolders[] = {kPictureDocumentsFolderType, kDesktopFolderType,
+                                     kDocumentsFolderType};
+        std::string path;
+        const CoreUserFolder folder(chosen == 0 ? "Vistrel" : nullptr, kFolders[chosen],
+                                    kUserDomain);
+        if (!folder.GetUnixPath(path) || !QuickSaveFile::setQuickSaveFolderUnixPath(path)) {
+            CoreMachDebugLog("Vistrel: the chosen save folder cannot be had; quick saves go to "
+                             "Pictures/Vistrel\n");
+            setUpQuickSaveFolder();
+        }
     } else if (field == &GrabWindowController::mDefaultCreator) {
         const uint32_t kCreators[] = {kQuikCreatorPreview, kQuikCreatorQuickTime,
                                       kQuikCreatorPhotoshop, kQuikCreatoriPhoto};

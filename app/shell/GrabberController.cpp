@@ -1,4 +1,5 @@
 #include "app/shell/GrabberController.h"
+#include "app/shell/CustomSizePanels.h"
 #include "app/shell/GrabberHotKeys.h"
 
 #include "app/menus/NSMenuItem_NSSizeFromMenuText.h"
@@ -67,6 +68,7 @@ void GrabberController::addGrabberActions() {
     addAction("menuGrabberFloatAboveMenus:", &GrabberController::menuGrabberFloatAboveMenus);
     addAction("selectSaveSizeSameAsGrabSize:", [this](NSObject* sender) {
         selectSelfFromSelectorGroup(sender, GrabberSaveGroup);
+        CustomSavePanel::orderOutSavePanel();
         setSaveImageSizeDefault();
     });
     addAction("selectSaveSizeDimensions:", &GrabberController::menuSaveSizeFromSenderText);
@@ -139,6 +141,7 @@ void GrabberController::menuGrabberViewMinSize_withMaxViewSize(NSSize minSize, N
 
 void GrabberController::menuGrabberSizeAny(NSObject* sender) {
     selectSelfFromSelectorGroup(sender, GrabberSizeGroup);
+    CustomSizePanel::orderOutSizePanel();
     menuGrabberViewMinSize_withMaxViewSize(kAnySizeMin, kAnySizeMax);
     if (mGrabWindow) mGrabWindow->grabResizeModeChanged(sender);
 }
@@ -147,6 +150,7 @@ void GrabberController::menuSelectGrabberSizeFromSenderText(NSObject* sender) {
     auto* item = dynamic_cast<NSMenuItem*>(sender);
     if (!VERIFY(item)) return;
     selectSelfFromSelectorGroup(sender, GrabberSizeGroup);
+    CustomSizePanel::orderOutSizePanel();
     menuGrabberViewSize(sizefrommenutext::sizeFromMenuTextWithNoPrefix(*item));
     if (mGrabWindow) mGrabWindow->grabResizeModeChanged(sender);
 }
@@ -162,6 +166,7 @@ void GrabberController::menuSaveSizeFromSenderText(NSObject* sender) {
     auto* item = dynamic_cast<NSMenuItem*>(sender);
     if (!VERIFY(item)) return;
     selectSelfFromSelectorGroup(sender, GrabberSaveGroup);
+    CustomSavePanel::orderOutSavePanel();
     setSaveImageSize(sizefrommenutext::sizeFromMenuTextWithNoPrefix(*item));
 }
 

@@ -9,7 +9,6 @@
 
 #include <QCursor>
 #include <QRegion>
-#include <QWindow>
 
 namespace platform::appkit {
 
@@ -101,9 +100,9 @@ void NSWindow::applyLevel() {
         mWidget->setWindowFlags(flags);
         return;
     }
-    // Changing the widget's flags would unmap it: tell the toolkit's window and the manager.
+    // Changing the widget's flags would unmap it, and the toolkit's window makes a new X window
+    // on its next show once its stays-on-top flag changed: the manager alone is told.
     mWidget->overrideWindowFlags(flags);
-    if (QWindow* handle = mWidget->windowHandle()) handle->setFlags(flags);
     x11::SetAbove(mWidget.get(), above);
 }
 

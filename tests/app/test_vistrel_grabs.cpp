@@ -108,10 +108,11 @@ protected:
     // The grabber's X window: the toolkit may make a new one when the grabber is shown again.
     static uint32_t Grabber() { return Window("^Vistrel$"); }
     RootBox Frame() const { return RootGeometry(Display(), Grabber()).value_or(RootBox{}); }
-    // Opens the grabber's context menu on its top bar and types the keys into it.
+    // Opens the grabber's context menu on its top bar (right of where the custom panels open)
+    // and types the keys into it.
     void Menu(const std::vector<std::string>& keys) {
         const RootBox frame = Frame();
-        Type({"mousemove", std::to_string(frame.x + frame.width / 2),
+        Type({"mousemove", std::to_string(frame.x + frame.width * 3 / 4),
               std::to_string(frame.y + kBar / 2), "click", "3", "sleep", "0.5"},
              keys, "0.5");
     }
@@ -172,6 +173,7 @@ protected:
 TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     ASSERT_NO_FATAL_FAILURE(Launch());
     const RootBox grabber = Frame();
+    const uint32_t grabberWindow = Grabber();
     ASSERT_GT(grabber.width, 640);
 
     // Each hot key once with Num Lock on (the locks' combinations are the hot keys' own test):
@@ -197,6 +199,16 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // The grabber's rectangle: the pattern exactly, inside the grabber's frame.
     EXPECT_TRUE(FindOnPattern(png, grabber)) << "the copied grab is not the pattern";
 
+    // Save As (Ctrl+S) proposes the next numbered name in the quick-save folder; Return takes it.
+    Keys({"ctrl+s"});
+    uint32_t panel = 0;
+    ASSERT_TRUE(Eventually([&] { return (panel = Window("^Save$")) != 0; }));
+    ASSERT_TRUE(
+        Xdotool(Display(), {"windowactivate", "--sync", std::to_string(panel), "key", "Return"}));
+    expected.push_back("Vistrel 0002.jpg");
+    ASSERT_TRUE(Holds(Pictures(), expected));
+    EXPECT_EQ(DecodeJPEG(Pictures() + "/Vistrel 0002.jpg").width, 640);
+
     // The whole display holds nothing of the grabber: every pixel is the pattern's.
     ASSERT_TRUE(keyboard->Chord(kControlShiftAltC));
     DecodedImage screen;
@@ -206,8 +218,9 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     }));
     EXPECT_EQ(FindOnPattern(screen, {0, 0, kScreen.width, kScreen.height}), std::make_pair(0, 0));
     ASSERT_TRUE(keyboard->Chord({XK_Num_Lock}));
-    // The grabber is back where it was after the hidden and raised grabs.
+    // The grabber is back where it was after the hidden and raised grabs, in its own window.
     EXPECT_EQ(Frame(), grabber);
+    EXPECT_EQ(Grabber(), grabberWindow);
 
     // Save Defaults > TIFF, then a quick save: lossless, exact, with its type and creator codes.
     Menu({"Down", "Down", "Down", "Down", "Down", "Right", "Down", "Return"});
@@ -242,7 +255,6 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // Grabber Size > Custom... opens its panel on the size in force; 400 x 300 entered and
     // applied re-sizes the grab view, so the frame loses 240 x 180.
     Menu({"Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Down", "Return"});
-    uint32_t panel = 0;
     ASSERT_TRUE(Eventually([&] { return (panel = Window("^Custom Grabber Size Size$")) != 0; }));
     const RootBox sized = Frame();
     // The width field has the focus; Tab leads to the height field and then to Apply.
@@ -258,6 +270,9 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
         },
         30))
         << Frame().width << " x " << Frame().height;
+    // A fixed size chosen from the menu ends the custom entry: its panel goes.
+    Menu({"Down", "Down", "Right", "Down", "Return"});
+    EXPECT_TRUE(Eventually([&] { return Window("^Custom Grabber Size Size$") == 0; }, 30));
 }
 
 TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheSaveDefaultsSurviveARestart) {
@@ -271,9 +286,8 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheSaveDefaultsSurviveARestart) {
     ASSERT_TRUE(keyboard->Chord(kControlShiftAltG));
     ASSERT_TRUE(Holds(Pictures(), {"Vistrel 0000.jpg"}));
 
-    // Save Defaults > PNG and > Documents Folder (a standard folder the user has): the next quick
-    // save lands there as PNG.
-    fs::create_directory(Documents());
+    // Save Defaults > PNG and > Documents Folder (which this user's session never made): the
+    // next quick save lands there as PNG.
     Menu({"Down", "Down", "Down", "Down", "Down", "Right", "Down", "Down", "Return"});
     Menu({"Down", "Down", "Down", "Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down",
           "Return"});
