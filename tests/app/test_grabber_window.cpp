@@ -1,17 +1,14 @@
 // The grabber window on a real X server with a window manager: drags sent through XTEST move and
 // resize it by the pointer's travel within its limits and ratio, the float flag lifts it only
-// while it is key, and its grab view shows the screen below and lets clicks through.
+// while it is key, and its grab view lets clicks through.
 #include "app/windows/GrabRegionWindowLayout.h"
-#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/AppKitServer.h"
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 using namespace testsupport;
-namespace cg = platform::coregraphics;
 
 namespace {
 
@@ -179,42 +176,14 @@ TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
     EXPECT_FALSE(above());
 }
 
-TEST_F(GrabberWindow, GrabViewShowsTheScreenBelowAndPassesClicks) {
+// Clicks on the grab view reach the window below and leave the grabber where it is. (That the
+// view shows the screen below is the program test's: its raised grab reads the pattern there.)
+TEST_F(GrabberWindow, GrabViewPassesClicksToTheWindowBelow) {
     PatternWindow below(Display(), {0, 0, kScreen.width, kScreen.height}, 5);
     ASSERT_TRUE(below.Shown());
     NSRunLoopRunUntil(0.3, [] { return false; });
-    const RootBox grab{start.x + kBar, start.y + kBar, start.width - 2 * kBar,
-                       start.height - 2 * kBar};
-    cg::CGImageRef image = cg::CGDisplayCreateImageForRect(
-        cg::CGMainDisplayID(),
-        cg::CGRectMake(grab.x, grab.y - kBar, grab.width, grab.height + kBar));
-    ASSERT_NE(image, nullptr);
-    ASSERT_EQ(cg::CGImageGetBytesPerRow(image), size_t(grab.width) * 4);
-    std::vector<uint32_t> pixels(size_t(grab.width) * size_t(grab.height + kBar));
-    cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
-    cg::CGContextRef context = cg::CGBitmapContextCreate(
-        pixels.data(), size_t(grab.width), size_t(grab.height + kBar), 8, size_t(grab.width) * 4,
-        space, cg::kCGImageAlphaPremultipliedFirst | cg::kCGBitmapByteOrder32Little);
-    cg::CGContextDrawImage(context, cg::CGRectMake(0, 0, grab.width, grab.height + kBar), image);
-    cg::CGContextRelease(context);
-    cg::CGColorSpaceRelease(space);
-    cg::CGImageRelease(image);
-    // The top bar's rows are the grabber; every pixel under the grab view is the window below.
-    int bar = 0, mismatched = 0;
-    for (int y = 0; y < grab.height + kBar; ++y)
-        for (int x = 0; x < grab.width; ++x) {
-            const bool same = (pixels[size_t(y) * size_t(grab.width) + size_t(x)] & 0xFFFFFF) ==
-                              below.At(grab.x + x, grab.y - kBar + y);
-            if (y < kBar)
-                bar += !same;
-            else
-                mismatched += !same;
-        }
-    EXPECT_EQ(mismatched, 0);
-    EXPECT_GT(bar, grab.width * kBar / 2) << "the grabber's bar is not on the screen";
-
-    ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(grab.x + grab.width / 2),
-                                    std::to_string(grab.y + grab.height / 2), "click", "1"}));
+    ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(start.x + start.width / 2),
+                                    std::to_string(start.y + start.height / 2), "click", "1"}));
     EXPECT_EQ(below.Presses(3), 1);
     NSRunLoopRunUntil(0.3, [] { return false; });
     EXPECT_EQ(Frame(), start);
