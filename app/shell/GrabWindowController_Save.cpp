@@ -149,6 +149,8 @@ bool GrabWindowController::copyToPasteboard(NSPasteboard& pasteboard) {
 
 bool GrabWindowController::saveGrabImageType(int grabImageType) {
     if (!VERIFY(hasGrabbedImage())) return false;
+    // The chosen folder is found again, and made again when it went away since it was chosen.
+    applyDefaultChoice(&GrabWindowController::mDefaultFolder);
     const std::unique_ptr<NSBitmapImageRep> saveImageRep = imageRepForSaving();
     if (!VERIFY(saveImageRep)) return false;
     const QuickSaveFile file(saveImageRep->imageDescription());
@@ -172,6 +174,7 @@ void GrabWindowController::saveAsGrabImageType(int grabImageType) {
 void GrabWindowController::saveAsFileExtension_withGrabImageType(const char* fileType,
                                                                  int grabImageType) {
     if (!VERIFY(mBitmapImageRep)) return;
+    applyDefaultChoice(&GrabWindowController::mDefaultFolder);
     platform::appkit::NSSavePanel panel = platform::appkit::NSSavePanel::savePanel();
     panel.setRequiredFileType(fileType);
     // The proposed name is the quick-save folder's next number; it is not reserved.
