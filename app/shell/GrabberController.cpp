@@ -5,50 +5,10 @@
 #include "app/menus/NSMenuItem_NSSizeFromMenuText.h"
 #include "app/menus/NSMenu_NSUISelectorGroup.h"
 #include "app/menus/VistrelSelectorGroups.h"
+#include "app/sizes/GrabberSizes.h"
 #include "core/CoreVerify.h"
 
 using namespace selectorgroup;
-
-namespace {
-
-// The any-size limits of the grab view.
-constexpr NSSize kAnySizeMin{48, 48};
-constexpr NSSize kAnySizeMax{2048, 2048};
-
-struct Constraint {
-    const char* selector;
-    float ratio;
-};
-const Constraint kConstraints[] = {
-    {"selectGrabberConstrainNone:", 0.0f},       {"selectGrabberConstrainSquare:", 1.0f},
-    {"selectGrabberConstrain4x3:", 4.0f / 3.0f}, {"selectGrabberConstrain16x9:", 16.0f / 9.0f},
-    {"selectGrabberConstrain22x1:", 2.21f},
-};
-
-struct Nudge {
-    const char* selector;
-    NSSize delta;
-    bool shift;
-};
-const Nudge kNudges[] = {
-    {"menuMoveLookpaneRight:", {1, 0}, false}, {"menuMoveLookpaneLeft:", {-1, 0}, false},
-    {"menuMoveLookpaneUp:", {0, 1}, false},    {"menuMoveLookpaneDown:", {0, -1}, false},
-    {"menuSizeLookpaneNarrow:", {1, 0}, true}, {"menuSizeLookpaneWiden:", {-1, 0}, true},
-    {"menuSizeLookpaneTaller:", {0, 1}, true}, {"menuSizeLookpaneShorter:", {0, -1}, true},
-};
-
-struct ArrowKey {
-    char32_t character;
-    NSSize delta;
-};
-const ArrowKey kArrowKeys[] = {
-    {NSUpArrowFunctionKey, {0, 1}},
-    {NSDownArrowFunctionKey, {0, -1}},
-    {NSLeftArrowFunctionKey, {-1, 0}},
-    {NSRightArrowFunctionKey, {1, 0}},
-};
-
-} // namespace
 
 GrabberController::GrabberController() {
     addGrabberActions();
@@ -73,14 +33,13 @@ void GrabberController::addGrabberActions() {
     });
     addAction("selectSaveSizeDimensions:", &GrabberController::menuSaveSizeFromSenderText);
     addAction("menuSaveSizeFromSenderText:", &GrabberController::menuSaveSizeFromSenderText);
-    for (const Constraint& c : kConstraints)
+    for (const sizes::ConstrainAction& c : sizes::kConstrainActions)
         addAction(c.selector, [this, &c](NSObject* sender) {
             selectSelfFromSelectorGroup(sender, GrabberConstrainGroup);
-            if (mGrabWindow) mGrabWindow->setConstrainedAspectRatio(c.ratio);
+            if (mGrabWindow) mGrabWindow->setConstrainedAspectRatio(float(c.ratio));
         });
-    for (const Nudge& n : kNudges)
-        addAction(n.selector,
-                  [this, &n](NSObject*) { moveLookpane_withShiftDown(n.delta, n.shift); });
+    for (const sizes::MenuNudge& n : sizes::kMenuNudges)
+        addAction(n.selector, [this, &n](NSObject*) { moveLookpane_withShiftDown(n.d, n.shift); });
 }
 
 void GrabberController::awakeFromNib() {
@@ -142,7 +101,7 @@ void GrabberController::menuGrabberViewMinSize_withMaxViewSize(NSSize minSize, N
 void GrabberController::menuGrabberSizeAny(NSObject* sender) {
     selectSelfFromSelectorGroup(sender, GrabberSizeGroup);
     CustomSizePanel::orderOutSizePanel();
-    menuGrabberViewMinSize_withMaxViewSize(kAnySizeMin, kAnySizeMax);
+    menuGrabberViewMinSize_withMaxViewSize(sizes::kAnySizeMinViewSize, sizes::kAnySizeMaxViewSize);
     if (mGrabWindow) mGrabWindow->grabResizeModeChanged(sender);
 }
 
@@ -172,28 +131,19 @@ void GrabberController::menuSaveSizeFromSenderText(NSObject* sender) {
 
 void GrabberController::moveLookpane_withShiftDown(NSSize d, bool shift) {
     if (!VERIFY(mGrabWindow)) return;
-    NSRect frame = mGrabWindow->frame();
-    if (shift)
-        frame.size.width += d.width, frame.size.height += d.height;
-    else
-        frame.origin.x += d.width, frame.origin.y += d.height;
-    mGrabWindow->setFrame_display_animate(frame, true, false);
+    mGrabWindow->setFrame_display_animate(sizes::NudgedFrame(mGrabWindow->frame(), d, shift), true,
+                                          false);
     mGrabWindow->repaintGrabberDimensions();
 }
 
 bool GrabberController::onKeyDown(const NSEvent& event) {
-    if (event.characters().empty()) return false;
-    const char32_t key = event.characters()[0];
-    const bool shift = (event.modifierFlags() & NSShiftKeyMask) != 0;
-    if (key == NSEnterCharacter || key == NSCarriageReturnCharacter) return true;
-    if (key == U' ') {
+    // The grabber's keys are all in the basic plane; others are not cut down into it.
+    if (event.characters().empty() || event.characters()[0] > 0xFFFF) return false;
+    const sizes::GrabberKeyAction action =
+        sizes::KeyActionForCharacter(uint16_t(event.characters()[0]), event.modifierFlags());
+    if (action.key == sizes::GrabberKey::kQuickSave)
         performSelector(NSSelectorFromString("grabQuickSave:"), nullptr);
-        return true;
-    }
-    for (const ArrowKey& arrow : kArrowKeys)
-        if (key == arrow.character) {
-            moveLookpane_withShiftDown(arrow.delta, shift);
-            return true;
-        }
-    return false;
+    else if (action.key == sizes::GrabberKey::kNudge)
+        moveLookpane_withShiftDown(action.d, action.shift);
+    return action.Handled();
 }
