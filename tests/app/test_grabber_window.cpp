@@ -181,10 +181,15 @@ TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
 TEST_F(GrabberWindow, GrabViewPassesClicksToTheWindowBelow) {
     PatternWindow below(Display(), {0, 0, kScreen.width, kScreen.height}, 5);
     ASSERT_TRUE(below.Shown());
-    NSRunLoopRunUntil(0.3, [] { return false; });
-    ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(start.x + start.width / 2),
-                                    std::to_string(start.y + start.height / 2), "click", "1"}));
-    EXPECT_EQ(below.Presses(3), 1);
+    // A loaded server may still be placing the window below: one more click if none arrived.
+    int presses = 0;
+    for (int attempt = 0; attempt < 2 && !presses; ++attempt) {
+        NSRunLoopRunUntil(0.3, [] { return false; });
+        ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(start.x + start.width / 2),
+                                        std::to_string(start.y + start.height / 2), "click", "1"}));
+        presses = below.Presses(3);
+    }
+    EXPECT_EQ(presses, 1);
     NSRunLoopRunUntil(0.3, [] { return false; });
     EXPECT_EQ(Frame(), start);
 }
