@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 using namespace platform::quicktime;
@@ -20,8 +21,10 @@ constexpr auto kCancelCheckInterval = std::chrono::milliseconds(10);
 // paramErr from a frame request passes: no frame was published yet, or the digitizer gave up on
 // a buffer that another process holds. Ask again, but not at once: each refusal is logged.
 constexpr auto kRetryInterval = std::chrono::milliseconds(100);
+constexpr auto kLongestRetryInterval = std::chrono::milliseconds(1000);
 constexpr auto kFramePeriod =
     std::chrono::nanoseconds(1000000000 / VistrelCamera::kFramesPerSecond);
+constexpr auto kLongestLateness = std::chrono::seconds(1);
 
 bool Pause(std::chrono::steady_clock::duration length, const std::function<bool()>& cancelled) {
     const auto until = std::chrono::steady_clock::now() + length;
@@ -130,7 +133,7 @@ VistrelCamera::OpenResult VistrelCamera::Open() {
     }
     auto* camera = new VistrelCamera(instance);
     if (!camera->StartCapture(result)) {
-        camera->Unref();
+        camera->Stop();
         return result;
     }
     result.camera = camera;
@@ -180,56 +183,26 @@ bool VistrelCamera::StartCapture(OpenResult& result) {
     return true;
 }
 
-bool VistrelCamera::CurrentBufferIsHeld() {
-    Boolean held = false;
-    return VDIsCurrentFrameHeld(mInstance, &held) == noErr && held;
-}
-
-VistrelCamera::Frame* VistrelCamera::ShareNewest() {
-    std::lock_guard<std::mutex> hold(mLock);
-    if (!mNewest) return nullptr;
-    ++mNewest->users;
-    return mNewest;
-}
-
 // Frames come one period apart: sleep through most of it instead of asking all the time.
 VistrelCamera::Clock::duration VistrelCamera::UntilNextFrameIsDue() const {
-    const auto wait = mLastDelivery + kFramePeriod - kPollInterval - Clock::now();
+    const auto wait = mNextDue - kPollInterval - Clock::now();
     return std::max<std::chrono::steady_clock::duration>(kPollInterval, wait);
 }
 
-VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled, Frame*& frame,
-                                             std::string& detail) {
-    frame = nullptr;
+VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled, uint8_t* into,
+                                             Clock::duration& late, std::string& detail) {
+    auto retry = kRetryInterval;
     for (;;) {
         if (cancelled()) return Next::kCancelled;
-        bool newestIsOut;
-        {
-            std::lock_guard<std::mutex> hold(mLock);
-            newestIsOut = mNewest != nullptr;
-        }
-        if (newestIsOut && CurrentBufferIsHeld()) {
-            // Most likely downstream still holds our newest frame (a sink keeps its last buffer):
-            // the digitizer would wait for a release that only our next frame brings. When a
-            // frame is due, that frame goes out again; nobody changed it while it was locked.
-            if (Clock::now() - mLastDelivery >= kFramePeriod) {
-                if (Frame* again = ShareNewest()) {
-                    mLastDelivery = Clock::now();
-                    frame = again;
-                    return Next::kFrame;
-                }
-            }
-            if (!Pause(UntilNextFrameIsDue(), cancelled)) return Next::kCancelled;
-            continue;
-        }
-
         UInt8 queued = 0;
         Ptr data = nullptr;
         long size = 0;
         VideoDigitizerError err = VDCompressOneFrameAsync(mInstance);
         if (err == noErr) err = VDCompressDone(mInstance, &queued, &data, &size, nullptr, nullptr);
         if (err == paramErr) {
-            if (!Pause(kRetryInterval, cancelled)) return Next::kCancelled;
+            // Each refusal is logged: ask less often the longer there is no frame.
+            if (!Pause(retry, cancelled)) return Next::kCancelled;
+            retry = std::min(2 * retry, kLongestRetryInterval);
             continue;
         }
         if (err != noErr) {
@@ -240,57 +213,28 @@ VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancel
             if (!Pause(UntilNextFrameIsDue(), cancelled)) return Next::kCancelled;
             continue;
         }
+        if (size >= kFrameBytes) std::memcpy(into, data, kFrameBytes);
+        VDReleaseCompressBuffer(mInstance, data);
         if (size < kFrameBytes) {
-            VDReleaseCompressBuffer(mInstance, data);
             detail = "the digitizer delivered " + std::to_string(size) + " bytes instead of " +
                      std::to_string(kFrameBytes);
             return Next::kFailed;
         }
-        auto* lent = new Frame{this, data, kFrameBytes, 1};
-        {
-            std::lock_guard<std::mutex> hold(mLock);
-            ++mRefs;
-            mNewest = lent;
-        }
-        mLastDelivery = Clock::now();
-        frame = lent;
+        // Frames keep their schedule when the host takes a while with each (a sink that waits
+        // for the frame's time plus the pipeline's latency), so that the host gets them at the
+        // broadcast's rate; far behind it, the schedule starts again from now.
+        const auto now = Clock::now();
+        if (mNextDue == Clock::time_point{} || now - mNextDue > kLongestLateness) mNextDue = now;
+        late = std::max(Clock::duration::zero(), now - mNextDue);
+        mNextDue += kFramePeriod;
         return Next::kFrame;
     }
 }
 
-// A give-back may run on any streaming thread while the capture thread asks for the next frame.
-// The two calls touch different parts of the digitizer (the release only unlocks a buffer), so
-// they are not serialised: a request that waits for a buffer must not keep its release out.
-void VistrelCamera::ReleaseFrame(Frame* frame) {
-    if (!frame) return;
-    VistrelCamera* camera = frame->camera;
-    {
-        std::lock_guard<std::mutex> hold(camera->mLock);
-        if (--frame->users > 0) return;
-        if (camera->mNewest == frame) camera->mNewest = nullptr;
-    }
-    VDReleaseCompressBuffer(camera->mInstance, frame->data);
-    delete frame;
-    camera->Unref();
-}
-
 void VistrelCamera::Stop() {
     VDCaptureStateChanging(mInstance, vdFlagCaptureStopping);
-    Unref();
-}
-
-void VistrelCamera::Unref() {
-    {
-        std::lock_guard<std::mutex> hold(mLock);
-        if (--mRefs > 0) return;
-    }
-    Close();
-    delete this;
-}
-
-void VistrelCamera::Close() {
-    // Compression stays on while frames are out: the digitizer takes frames back only then.
     VDSetCompressionOnOff(mInstance, 0);
     CloseComponent(mInstance);
     if (mTimeBase) DisposeTimeBase(mTimeBase);
+    delete this;
 }
