@@ -59,6 +59,8 @@ public:
     bool LockFrameBufferPtrWithin(const void* pointer, double seconds) const;
 
     bool IsViewOpen() const { return _mappedFile.IsOpen(); }
+    // Whether the open region is a whole region of this version.
+    bool IsHeaderValid() const;
 
     static CoreUserFileName sFileMappingPath;
     static SharedGWorldMemory sSingleton;
@@ -67,7 +69,6 @@ private:
     enum class Opening { kReuseOnly, kCreateIfNeeded, kReadOnly };
     bool OpenView(Opening opening);
     bool TakeView();
-    bool IsHeaderValid() const;
     bool IsWritable() const;
     SharedCamera::Region* Region() const;
 

@@ -1,12 +1,15 @@
 #include "hosts/gstreamer/VistrelCamera.h"
 
+#include "channel/SharedCameraFormat.h"
 #include "component/VistrelDigitizer.h"
 #include "platform/bundles/BundleFolders.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <pwd.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace platform::quicktime;
 using namespace vistrel_digitizer;
@@ -69,8 +72,13 @@ constexpr RefusalWords kRefusals[] = {
      "again",
      "the digitizer found no camera region of this user"},
     {kVistrelOpenChannelUnreadable, VistrelCamera::Failure::kChannelUnreadable,
-     "The Vistrel camera channel cannot be opened by this user",
+     "it cannot be opened as this user's channel (not a regular file of this user with one name)",
      "the camera region exists but the digitizer cannot open it as the camera channel"},
+    {kVistrelOpenChannelShort, VistrelCamera::Failure::kChannelUnreadable,
+     "it is shorter than a channel", "the camera region file is too short"},
+    {kVistrelOpenChannelDamaged, VistrelCamera::Failure::kChannelUnreadable,
+     "its header is damaged or of another version (the next broadcast repairs a damaged one)",
+     "the camera region's header is not this version's"},
     {kVistrelOpenConnectionsOff, VistrelCamera::Failure::kConnectionsOff,
      "Camera connections are switched off in Vistrel: allow them in Vistrel to use the camera",
      "the broadcast's allowance refuses every connection"},
@@ -83,6 +91,27 @@ constexpr RefusalWords kRefusals[] = {
      "the system version is below the digitizer's minimum"},
 };
 
+// The channel file of this user, as the digitizer names it: the format's user is the name of the
+// process's user.
+std::string ChannelPath() {
+    struct passwd entry, *found = nullptr;
+    char buffer[4096];
+    const std::string user =
+        ::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found
+            ? found->pw_name
+            : std::to_string(::geteuid());
+    std::string path;
+    for (const char* c = SharedCamera::kFileMappingFormat; *c; ++c) {
+        if (*c == '%' && c[1] == '@')
+            path += user, ++c;
+        else if (*c == '%' && c[1] == 's')
+            path += SharedCamera::kFrameFormatName, ++c;
+        else
+            path += *c;
+    }
+    return path;
+}
+
 // The digitizer answers paramErr for every refusal and leaves its reason with the component.
 void Diagnose(Component component, VistrelCamera::OpenResult& result) {
     const long refusal = GetComponentRefcon(component);
@@ -92,6 +121,11 @@ void Diagnose(Component component, VistrelCamera::OpenResult& result) {
         // The refused instance counted itself.
         if (refusal == kVistrelOpenNoMoreConnections)
             detail += " " + std::to_string(CountComponentInstances(component) + 1);
+        if (words.failure == VistrelCamera::Failure::kChannelUnreadable)
+            return SetFailure(result, words.failure,
+                              "The Vistrel camera channel file " + ChannelPath() +
+                                  " cannot be used: " + words.message,
+                              detail);
         return SetFailure(result, words.failure, words.message, detail);
     }
     SetFailure(result, VistrelCamera::Failure::kSetUp, "The Vistrel camera could not be opened",

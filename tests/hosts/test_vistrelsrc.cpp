@@ -193,33 +193,43 @@ TEST_F(VistrelSrc, ClientsAtOnceNeitherSlowTheBroadcastNorEachOther) {
 
 // The pipeline does not start, and the element says why in the user's words.
 TEST_F(VistrelSrc, ACameraThatCannotStartSaysWhy) {
+    const std::string channel = "The Vistrel camera channel file " + binding::RegionPath();
     const struct {
         bool linked;
         std::vector<std::string> publish; // no broadcast when empty
+        std::string planted;              // a channel file put there instead
         std::vector<std::string> environment;
-        const char* words;
+        std::string words;
     } cases[] = {
-        {false, {"--frames", "1"}, {}, "No Vistrel camera is installed"},
-        {true, {}, {}, "No Vistrel broadcast has created the camera yet"},
+        {false, {"--frames", "1"}, "", {}, "No Vistrel camera is installed"},
+        {true, {}, "", {}, "No Vistrel broadcast has created the camera yet"},
         {true,
          {"--deny-connections", "--frames", "1"},
+         "",
          {},
          "Camera connections are switched off in Vistrel"},
         {true,
          {"--frames", "1"},
+         "",
          {"VISTREL_SYSTEM_VERSION=0x1030"},
          "This program is not allowed to use the Vistrel camera"},
+        {true, {}, std::string(4096, 'x'), {}, channel + " cannot be used: it is shorter than"},
+        {true,
+         {},
+         std::string(SharedCamera::kRegionSizeBytes, '\0'),
+         {},
+         channel + " cannot be used: its header is damaged"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words);
         binding::RemoveChannel();
         if (c.linked) LinkDigitizer();
         if (!c.publish.empty()) Publish(c.publish);
+        if (!c.planted.empty()) testsupport::WriteFile(binding::RegionPath(), c.planted);
         const ProcessResult run =
             Launch({"vistrelsrc", "num-buffers=1", "!", "fakesink"}, c.environment);
         EXPECT_NE(run.exitCode, 0);
-        EXPECT_NE(run.err.find(std::string("vistrelsrc0: ") + c.words), std::string::npos)
-            << run.err;
+        EXPECT_NE(run.err.find("vistrelsrc0: " + c.words), std::string::npos) << run.err;
 #ifdef VISTREL_PRELOAD_ASAN
         EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
 #endif
