@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <sys/mount.h>
 #include <thread>
 
 using broadcast::Counter;
@@ -22,12 +23,15 @@ namespace {
 
 constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
 
-// The plug-in from the build tree, with a registry of this program's own; in sanitizer builds the
+// The plug-in from the build tree (unless `more` starts with another GST_PLUGIN_PATH), with a
+// registry of this program's own; in sanitizer builds the
 // runtime that an uninstrumented host must load before an instrumented plug-in.
 std::vector<std::string> GstEnvironment(std::vector<std::string> more = {}) {
     static const testsupport::TempFolder registry;
-    more.push_back("GST_PLUGIN_PATH=" + testsupport::StagePath("lib/gstreamer-1.0"));
-    more.push_back("GST_REGISTRY=" + registry / "registry.bin");
+    if (more.empty() || more[0].rfind("GST_PLUGIN_PATH=", 0) != 0) {
+        more.push_back("GST_PLUGIN_PATH=" + testsupport::StagePath("lib/gstreamer-1.0"));
+        more.push_back("GST_REGISTRY=" + registry / "registry.bin");
+    }
 #ifdef VISTREL_PRELOAD_ASAN
     more.push_back("LD_PRELOAD=" VISTREL_PRELOAD_ASAN);
     more.push_back("ASAN_OPTIONS=detect_leaks=0");
@@ -234,6 +238,40 @@ TEST_F(VistrelSrc, ACameraThatCannotStartSaysWhy) {
         EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
 #endif
     }
+}
+
+// The staged tree copied elsewhere runs from there with the original out of sight: every staged
+// object finds the project's libraries relative to itself.
+TEST_F(VistrelSrc, TheStagedTreeRunsWhereverItIsPut) {
+    const std::string stage = testsupport::StagePath(""), moved = folder / "moved";
+    std::filesystem::create_directories(moved);
+    for (const char* part : {"lib", "share"}) {
+        std::filesystem::copy(stage + "/" + part, moved + "/" + part,
+                              std::filesystem::copy_options::recursive);
+        // This test's own mount namespace: the original is hidden from this test only.
+        ASSERT_EQ(::mount("tmpfs", (stage + "/" + part).c_str(), "tmpfs", 0, nullptr), 0)
+            << part << ": " << std::strerror(errno);
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(moved)) {
+        if (entry.path().extension() != ".so") continue;
+        const ProcessResult dynamic =
+            testsupport::RunProcess({"/usr/bin/readelf", "-d", entry.path()});
+        for (size_t at = dynamic.out.find("path: ["); at != std::string::npos;
+             at = dynamic.out.find("path: [", at + 1))
+            EXPECT_EQ(dynamic.out.compare(at + 7, 7, "$ORIGIN"), 0) << entry.path() << dynamic.out;
+    }
+    std::filesystem::create_directories(
+        std::filesystem::path(binding::UserLink("VistrelXXX")).parent_path());
+    for (const char* name : {"VistrelXXX", "VistrelX64"})
+        std::filesystem::create_directory_symlink(moved + "/share/vistrel/" + name + ".component",
+                                                  binding::UserLink(name));
+    Publish({"--frames", "1", "--no-install"});
+    const std::string raw = folder / "frame.raw";
+    const ProcessResult run = Launch(
+        {"vistrelsrc", "num-buffers=1", "!", "filesink", "location=" + raw},
+        {"GST_PLUGIN_PATH=" + moved + "/lib/gstreamer-1.0", "GST_REGISTRY=" + folder / "reg"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ExpectPatternFrames(testsupport::ReadFile(raw), 1);
 }
 
 TEST(VistrelSrcInspect, ShowsTheElementWithItsCaps) {
