@@ -140,7 +140,7 @@ VistrelCamera::VistrelCamera(ComponentInstance instance) : mInstance(instance) {
 VistrelCamera::OpenResult VistrelCamera::Open() {
     OpenResult result;
     ComponentDescription looking{videoDigitizerComponentType, kSubType, kManufacturer, 0, 0};
-    const Component component = FindNextComponent(nullptr, &looking);
+    Component component = FindNextComponent(nullptr, &looking);
     if (!component) {
         SetFailure(result, Failure::kNotInstalled,
                    "No Vistrel camera is installed: no component folder holds the Vistrel "
@@ -149,7 +149,16 @@ VistrelCamera::OpenResult VistrelCamera::Open() {
         return result;
     }
     ComponentInstance instance = nullptr;
-    const OSErr err = OpenAComponent(component, &instance);
+    OSErr err = OpenAComponent(component, &instance);
+    // A bundle whose object cannot be loaded gives way to the next one registered.
+    for (Component next = component;
+         (err == componentDllLoadErr || err == componentDllEntryNotFoundErr) &&
+         (next = FindNextComponent(next, &looking));) {
+        const OSErr nextErr = OpenAComponent(next, &instance);
+        if (nextErr == componentDllLoadErr || nextErr == componentDllEntryNotFoundErr) continue;
+        component = next;
+        err = nextErr;
+    }
     if (err == paramErr) {
         Diagnose(component, result);
         return result;

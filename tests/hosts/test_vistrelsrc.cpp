@@ -274,6 +274,36 @@ TEST_F(VistrelSrc, TheStagedTreeRunsWhereverItIsPut) {
     ExpectPatternFrames(testsupport::ReadFile(raw), 1);
 }
 
+// A component bundle in the user's folder whose object cannot be loaded (empty, not an object)
+// leaves the way to a good one in the local folder, for the writer and for vistrelsrc alike.
+TEST_F(VistrelSrc, AnUnloadableBundleIsPassedOverForTheNextGoodOne) {
+    namespace fs = std::filesystem;
+    // This test's own mount namespace: the local folder exists for this test only.
+    ASSERT_EQ(::mount("tmpfs", "/usr/local/lib", "tmpfs", 0, nullptr), 0) << std::strerror(errno);
+    fs::create_directories("/usr/local/lib/vistrel/components");
+    for (const char* name : {"VistrelXXX", "VistrelX64"})
+        fs::create_directory_symlink(binding::StagedBundle(name),
+                                     std::string("/usr/local/lib/vistrel/components/") + name +
+                                         ".component");
+    for (const std::string object : {"", "not an object"}) {
+        SCOPED_TRACE("object of " + std::to_string(object.size()) + " bytes");
+        binding::RemoveChannel();
+        for (const char* name : {"VistrelXXX", "VistrelX64"}) {
+            const std::string bundle = binding::UserLink(name);
+            fs::remove_all(bundle);
+            fs::create_directories(bundle);
+            fs::copy(binding::StagedBundle(name), bundle, fs::copy_options::recursive);
+            testsupport::WriteFile(bundle + "/Contents/Linux/x86_64/" + name + ".so", object);
+        }
+        Publish({"--frames", "1", "--no-install"});
+        const std::string raw = folder / "frame.raw";
+        const ProcessResult run =
+            Launch({"vistrelsrc", "num-buffers=1", "!", "filesink", "location=" + raw});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        ExpectPatternFrames(testsupport::ReadFile(raw), 1);
+    }
+}
+
 TEST(VistrelSrcInspect, ShowsTheElementWithItsCaps) {
     ASSERT_TOOL(GST_INSPECT, "gst-inspect-1.0");
     const ProcessResult run =
