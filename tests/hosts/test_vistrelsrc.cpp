@@ -21,6 +21,19 @@ using testsupport::ProcessResult;
 
 namespace {
 
+// A tmpfs over a folder in this test program's own mount namespace, until the end of the scope.
+struct Covered {
+    explicit Covered(const std::string& folder) : path(folder) {
+        mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, nullptr) == 0;
+        EXPECT_TRUE(mounted) << folder << ": " << std::strerror(errno);
+    }
+    ~Covered() {
+        if (mounted) ::umount2(path.c_str(), MNT_DETACH);
+    }
+    std::string path;
+    bool mounted = false;
+};
+
 constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
 
 // The plug-in from the build tree (unless `more` starts with another GST_PLUGIN_PATH), with a
@@ -245,12 +258,11 @@ TEST_F(VistrelSrc, ACameraThatCannotStartSaysWhy) {
 TEST_F(VistrelSrc, TheStagedTreeRunsWhereverItIsPut) {
     const std::string stage = testsupport::StagePath(""), moved = folder / "moved";
     std::filesystem::create_directories(moved);
+    std::vector<std::unique_ptr<Covered>> hidden;
     for (const char* part : {"lib", "share"}) {
         std::filesystem::copy(stage + "/" + part, moved + "/" + part,
                               std::filesystem::copy_options::recursive);
-        // This test's own mount namespace: the original is hidden from this test only.
-        ASSERT_EQ(::mount("tmpfs", (stage + "/" + part).c_str(), "tmpfs", 0, nullptr), 0)
-            << part << ": " << std::strerror(errno);
+        hidden.push_back(std::make_unique<Covered>(stage + "/" + part));
     }
     for (const auto& entry : std::filesystem::recursive_directory_iterator(moved)) {
         if (entry.path().extension() != ".so") continue;
@@ -278,8 +290,7 @@ TEST_F(VistrelSrc, TheStagedTreeRunsWhereverItIsPut) {
 // leaves the way to a good one in the local folder, for the writer and for vistrelsrc alike.
 TEST_F(VistrelSrc, AnUnloadableBundleIsPassedOverForTheNextGoodOne) {
     namespace fs = std::filesystem;
-    // This test's own mount namespace: the local folder exists for this test only.
-    ASSERT_EQ(::mount("tmpfs", "/usr/local/lib", "tmpfs", 0, nullptr), 0) << std::strerror(errno);
+    const Covered local("/usr/local/lib");
     fs::create_directories("/usr/local/lib/vistrel/components");
     for (const char* name : {"VistrelXXX", "VistrelX64"})
         fs::create_directory_symlink(binding::StagedBundle(name),
