@@ -8,6 +8,7 @@ GST_DEBUG_CATEGORY_STATIC(vistrel_src_debug);
 struct _GstVistrelSrc {
     GstPushSrc parent;
     VistrelCamera* camera;
+    GstBufferPool* frames; // each frame's copy; reused, so its pages are not touched anew
     gint flushing;
 };
 
@@ -45,6 +46,19 @@ void PostOpenFailure(GstVistrelSrc* self, const VistrelCamera::OpenResult& opene
     }
 }
 
+gboolean Stop(GstBaseSrc* base) {
+    GstVistrelSrc* self = GST_VISTREL_SRC(base);
+    // Buffers still downstream are copies of their own.
+    if (self->camera) self->camera->Stop();
+    self->camera = nullptr;
+    if (self->frames) {
+        gst_buffer_pool_set_active(self->frames, FALSE);
+        gst_object_unref(self->frames);
+        self->frames = nullptr;
+    }
+    return TRUE;
+}
+
 gboolean Start(GstBaseSrc* base) {
     GstVistrelSrc* self = GST_VISTREL_SRC(base);
     const VistrelCamera::OpenResult opened = VistrelCamera::Open();
@@ -54,14 +68,16 @@ gboolean Start(GstBaseSrc* base) {
     }
     GST_INFO_OBJECT(self, "Vistrel camera open");
     self->camera = opened.camera;
-    return TRUE;
-}
-
-gboolean Stop(GstBaseSrc* base) {
-    GstVistrelSrc* self = GST_VISTREL_SRC(base);
-    // Buffers still downstream are copies of their own.
-    if (self->camera) self->camera->Stop();
-    self->camera = nullptr;
+    self->frames = gst_buffer_pool_new();
+    GstStructure* config = gst_buffer_pool_get_config(self->frames);
+    gst_buffer_pool_config_set_params(config, nullptr, VistrelCamera::kFrameBytes, 2, 0);
+    if (!gst_buffer_pool_set_config(self->frames, config) ||
+        !gst_buffer_pool_set_active(self->frames, TRUE)) {
+        Stop(base);
+        GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("Out of memory for camera frames"),
+                          (nullptr));
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -89,9 +105,11 @@ gboolean Query(GstBaseSrc* base, GstQuery* query) {
 GstFlowReturn Create(GstPushSrc* push, GstBuffer** buffer) {
     GstVistrelSrc* self = GST_VISTREL_SRC(push);
     if (!self->camera) return GST_FLOW_FLUSHING;
-    GstBuffer* frame = gst_buffer_new_allocate(nullptr, VistrelCamera::kFrameBytes, nullptr);
+    GstBuffer* frame = nullptr;
+    if (gst_buffer_pool_acquire_buffer(self->frames, &frame, nullptr) != GST_FLOW_OK)
+        return GST_FLOW_FLUSHING;
     GstMapInfo map;
-    if (!frame || !gst_buffer_map(frame, &map, GST_MAP_WRITE)) {
+    if (!gst_buffer_map(frame, &map, GST_MAP_WRITE)) {
         if (frame) gst_buffer_unref(frame);
         GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("Out of memory for a camera frame"),
                           (nullptr));
@@ -145,6 +163,7 @@ static void gst_vistrel_src_class_init(GstVistrelSrcClass* klass) {
 
 static void gst_vistrel_src_init(GstVistrelSrc* self) {
     self->camera = nullptr;
+    self->frames = nullptr;
     self->flushing = 0;
     gst_base_src_set_live(GST_BASE_SRC(self), TRUE);
     gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
