@@ -10,8 +10,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
