@@ -43,10 +43,27 @@ bool CoreUnixSemaphore::TryWait() const {
     return IsOpen() && sem_trywait(_semaphore_id) != -1;
 }
 
-bool CoreUnixSemaphore::TimedWait(double seconds) const {
-    if (!IsOpen()) return false;
+namespace {
+
+struct timespec Relative(double seconds) {
     struct timespec timeout;
     timeout.tv_sec = time_t(seconds);
     timeout.tv_nsec = long((seconds - double(timeout.tv_sec)) * 1e9);
+    return timeout;
+}
+
+} // namespace
+
+bool CoreUnixSemaphore::TimedWait(double seconds) const {
+    if (!IsOpen()) return false;
+    const struct timespec timeout = Relative(seconds);
     return sem_timedwait_relative(_semaphore_id, &timeout) != -1;
+}
+
+bool CoreUnixSemaphore::WaitWhile(double seconds, double every, bool (*wanted)(const void*),
+                                  const void* context) const {
+    if (!IsOpen()) return false;
+    const struct timespec timeout = Relative(seconds);
+    return sem_wait_while(_semaphore_id, seconds >= 0 ? &timeout : nullptr, every, wanted,
+                          context) != -1;
 }

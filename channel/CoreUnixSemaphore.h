@@ -29,6 +29,10 @@ public:
     bool TryWait() const;
     // Waits at most the given seconds; false when they run out.
     bool TimedWait(double seconds) const;
+    // Waits at most the given seconds (none: no limit) and only while `wanted` answers true,
+    // asking it every `every` seconds.
+    bool WaitWhile(double seconds, double every, bool (*wanted)(const void*),
+                   const void* context) const;
 
     static constexpr unsigned global_permissions_mode = 0600;
     static constexpr unsigned initial_semaphore_value = 1;

@@ -60,7 +60,10 @@ SHARED_CAMERA_EXPORT bool __public_fn1(void* address) {
 
 SHARED_CAMERA_EXPORT bool __public_fn2(tagSHARED_CAMERA_BUFFER* record) {
     if (!IsOwnRecordSize(record)) return false;
-    uint8_t* buffer = Memory().OpenReadWriteView() ? Memory().GetCurrentReadBuffer() : nullptr;
+    // With connections refused, no reader is shown the broadcast.
+    uint8_t* buffer = Memory().OpenReadWriteView() && Memory().AllowCameraConnection(1)
+                          ? Memory().GetCurrentReadBuffer()
+                          : nullptr;
     if (!buffer) {
         record->frameBufferPtr = nullptr;
         return false;

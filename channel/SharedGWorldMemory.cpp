@@ -180,10 +180,22 @@ const CoreUnixSemaphore* SharedGWorldMemory::SemaphoreForBuffer(const void* poin
     return nullptr;
 }
 
+namespace {
+
+struct ReaderWait {
+    const SharedGWorldMemory* memory;
+    const void* buffer;
+};
+
+bool IsStillCurrent(const void* context) {
+    const auto* wait = static_cast<const ReaderWait*>(context);
+    return wait->memory->GetCurrentReadBuffer() == wait->buffer;
+}
+
+} // namespace
+
 bool SharedGWorldMemory::LockFrameBufferPtr(const void* pointer) const {
-    const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
-    if (!semaphore) return false;
-    return _isWriter ? semaphore->TimedWait(kWriterLockSeconds) : semaphore->Wait();
+    return LockFrameBufferPtrWithin(pointer, -1);
 }
 
 bool SharedGWorldMemory::UnLockFrameBufferPtr(const void* pointer) const {
@@ -198,5 +210,11 @@ bool SharedGWorldMemory::TryLockFrameBufferPtr(const void* pointer) const {
 
 bool SharedGWorldMemory::LockFrameBufferPtrWithin(const void* pointer, double seconds) const {
     const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
-    return semaphore && semaphore->TimedWait(seconds);
+    if (!semaphore) return false;
+    if (_isWriter) return semaphore->TimedWait(seconds < 0 ? kWriterLockSeconds : seconds);
+    // A reader that fetched the current frame just before the writer moved on may find that
+    // buffer held for long (a paused client's): it gives up as soon as a newer frame is current,
+    // which is then the one to fetch.
+    const ReaderWait wait{this, pointer};
+    return semaphore->WaitWhile(seconds, kWriterLockSeconds, IsStillCurrent, &wait);
 }

@@ -14,9 +14,11 @@
 //
 // Locks: a lock is released only by the process that holds it, and one whose holder died is
 // taken over within a fraction of a second by the next process that needs it (SharedSemaphore.h).
-// A reader's lock waits while a living process holds the buffer; the writer's (a process that
-// opened the writer's view) waits at most kWriterLockSeconds and then fails, so that the writer
-// goes on through the other buffer and no reader can hold back the broadcast.
+// A reader's lock waits while a living process holds the buffer and the buffer is still the
+// current one: once the writer made the other buffer current, the wait fails and the reader
+// fetches that one. The writer's (a process that opened the writer's view) waits at most
+// kWriterLockSeconds and then fails, so that the writer goes on through the other buffer and no
+// reader can hold back the broadcast.
 class SharedGWorldMemory {
 public:
     static constexpr unsigned kMaxBufferCount = 2;
@@ -48,14 +50,17 @@ public:
     bool AllowCameraConnection(uint32_t count) const;
 
     const CoreUnixSemaphore* SemaphoreForBuffer(const void* pointer) const;
-    // Blocking for a reader; at most kWriterLockSeconds for the writer.
+    // For a reader, waits while the buffer stays current; at most kWriterLockSeconds for the
+    // writer.
     bool LockFrameBufferPtr(const void* pointer) const;
     bool UnLockFrameBufferPtr(const void* pointer) const;
     bool TryLockFrameBufferPtr(const void* pointer) const;
-    // As LockFrameBufferPtr, giving up after the given seconds.
+    // As LockFrameBufferPtr, giving up after the given seconds (none when negative).
     bool LockFrameBufferPtrWithin(const void* pointer, double seconds) const;
 
     bool IsViewOpen() const { return _mappedFile.IsOpen(); }
+    // Whether the open region is a whole region of this version.
+    bool IsHeaderValid() const;
 
     static CoreUserFileName sFileMappingPath;
     static SharedGWorldMemory sSingleton;
@@ -64,7 +69,6 @@ private:
     enum class Opening { kReuseOnly, kCreateIfNeeded, kReadOnly };
     bool OpenView(Opening opening);
     bool TakeView();
-    bool IsHeaderValid() const;
     bool IsWritable() const;
     SharedCamera::Region* Region() const;
 

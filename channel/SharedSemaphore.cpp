@@ -169,7 +169,15 @@ struct HolderlessWatch {
     }
 };
 
-int WaitSlow(sem_t* semaphore, uint64_t self, const struct timespec* deadline) {
+// What a wait is for beyond the lock itself: how often to look, and whether it is still wanted.
+struct Purpose {
+    double slice = kRecoverySliceSeconds;
+    bool (*wanted)(const void*) = nullptr;
+    const void* context = nullptr;
+};
+
+int WaitSlow(sem_t* semaphore, uint64_t self, const struct timespec* deadline,
+             const Purpose& purpose) {
     uint64_t data = Data(semaphore).fetch_add(kWaiter) + kWaiter;
     HolderlessWatch watch;
     bool sliceEnded = false;
@@ -183,12 +191,13 @@ int WaitSlow(sem_t* semaphore, uint64_t self, const struct timespec* deadline) {
         // The holder is checked when a slice or the whole wait ran out, not at every wake.
         const struct timespec now = Now();
         if (sliceEnded && Recover(semaphore, self, watch.Expired(semaphore, now))) break;
-        if (deadline && !Before(now, *deadline)) {
+        const bool late = deadline && !Before(now, *deadline);
+        if (late || (sliceEnded && purpose.wanted && !purpose.wanted(purpose.context))) {
             Data(semaphore).fetch_sub(kWaiter);
-            errno = ETIMEDOUT;
+            errno = late ? ETIMEDOUT : ECANCELED;
             return -1;
         }
-        struct timespec slice = After(now, kRecoverySliceSeconds);
+        struct timespec slice = After(now, purpose.slice);
         if (deadline && Before(*deadline, slice)) slice = *deadline;
         const long waited = FutexWait(&semaphore->value, 0, &slice);
         sliceEnded = waited == -1 && errno == ETIMEDOUT;
@@ -203,17 +212,17 @@ int WaitSlow(sem_t* semaphore, uint64_t self, const struct timespec* deadline) {
     return 0;
 }
 
-int Wait(sem_t* semaphore, const struct timespec* timeout) {
+int Wait(sem_t* semaphore, const struct timespec* timeout, const Purpose& purpose = {}) {
     if (!semaphore) {
         errno = EINVAL;
         return -1;
     }
     const uint64_t self = Self();
     if (TryTake(semaphore, self, false) == 0) return 0;
-    if (!timeout) return WaitSlow(semaphore, self, nullptr);
+    if (!timeout) return WaitSlow(semaphore, self, nullptr, purpose);
     const struct timespec deadline =
         After(Now(), double(timeout->tv_sec) + double(timeout->tv_nsec) / 1e9);
-    return WaitSlow(semaphore, self, &deadline);
+    return WaitSlow(semaphore, self, &deadline, purpose);
 }
 
 bool PathOf(const char* name, std::string& path) {
@@ -343,6 +352,12 @@ int sem_wait(sem_t* semaphore) {
 
 int sem_timedwait_relative(sem_t* semaphore, const struct timespec* timeout) {
     return Wait(semaphore, timeout);
+}
+
+int sem_wait_while(sem_t* semaphore, const struct timespec* timeout, double every,
+                   bool (*wanted)(const void*), const void* context) {
+    if (every <= 0 || every > kRecoverySliceSeconds) every = kRecoverySliceSeconds;
+    return Wait(semaphore, timeout, Purpose{every, wanted, context});
 }
 
 int sem_getvalue(sem_t* semaphore, int* value) {

@@ -60,6 +60,10 @@ int sem_wait(sem_t* semaphore);
 int sem_trywait(sem_t* semaphore);
 // Waits at most the given time (relative); -1 with ETIMEDOUT when it expires.
 int sem_timedwait_relative(sem_t* semaphore, const struct timespec* timeout);
+// As sem_timedwait_relative (no limit when timeout is null), asking `wanted` every `every`
+// seconds (at most kRecoverySliceSeconds) and ending with ECANCELED once it answers false.
+int sem_wait_while(sem_t* semaphore, const struct timespec* timeout, double every,
+                   bool (*wanted)(const void*), const void* context);
 int sem_getvalue(sem_t* semaphore, int* value);
 int sem_unlink(const char* name);
 

@@ -57,4 +57,27 @@ function(vistrel_install_bundle target)
   set(contents ${I_DESTINATION}/${bundle_name}/Contents)
   install(FILES ${bundle}/Contents/Info.ini DESTINATION ${contents})
   install(TARGETS ${target} LIBRARY DESTINATION ${contents}/Linux/${VISTREL_ARCH_DIR})
+  vistrel_origin_runpath(${target} ${contents}/Linux/${VISTREL_ARCH_DIR})
+endfunction()
+
+# vistrel_origin_runpath(<target> <install folder>...): the object finds the project's shared
+# libraries relative to itself ($ORIGIN), from where it is staged and from each folder it is
+# installed in (relative to the prefix, or absolute), so that either tree runs wherever it is put.
+# One run path serves both trees; no build-tree path is left in the object.
+function(vistrel_origin_runpath target)
+  get_target_property(paths ${target} INSTALL_RPATH)
+  if(NOT paths)
+    get_target_property(staged ${target} LIBRARY_OUTPUT_DIRECTORY)
+    file(RELATIVE_PATH up ${staged} ${VISTREL_STAGE}/lib)
+    set(paths "$ORIGIN/${up}")
+  endif()
+  foreach(folder IN LISTS ARGN)
+    if(NOT IS_ABSOLUTE ${folder})
+      set(folder ${CMAKE_INSTALL_PREFIX}/${folder})
+    endif()
+    file(RELATIVE_PATH up ${folder} ${CMAKE_INSTALL_FULL_LIBDIR})
+    list(APPEND paths "$ORIGIN/${up}")
+  endforeach()
+  list(REMOVE_DUPLICATES paths)
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "${paths}" BUILD_WITH_INSTALL_RPATH ON)
 endfunction()

@@ -3,6 +3,8 @@
 #include "channel/SharedGWorldMemory.h"
 #include "core/CoreVerify.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -66,14 +68,12 @@ OSErr MY_LIL_DEVICE::SetCompressionOnOff(int32_t on) {
 }
 
 void* MY_LIL_DEVICE::GetCurrentFrameBufferPtr(int32_t) const {
+    // No current frame yet is no fault: the caller reports it, once per request.
+    if (SharedGWorldMemory::sSingleton.OpenReadWriteView())
+        return SharedGWorldMemory::sSingleton.GetCurrentReadBuffer();
     void* currentFrameBufferPtr = nullptr;
     // clang-format off
-    if (SharedGWorldMemory::sSingleton.OpenReadWriteView()) {
-        VERIFY(currentFrameBufferPtr = SharedGWorldMemory::sSingleton.GetCurrentReadBuffer());
-    } else {
-        VERIFY(currentFrameBufferPtr = _framePtr);
-    }
-    VERIFY(currentFrameBufferPtr);
+    VERIFY(currentFrameBufferPtr = _framePtr);
     // clang-format on
     return currentFrameBufferPtr;
 }
@@ -85,10 +85,24 @@ OSErr MY_LIL_DEVICE::GetFrame(uint8_t* queuedFrameCount, char** data, long* data
     if (!VERIFY(frameBuffer!=NULL)) return kParamErr;
     // clang-format on
     // Only the shared buffers have locks, so the fallback frame is never handed out. The wait is
-    // bounded: see kFrameLockWaitSeconds.
+    // bounded (kFrameLockWaitSeconds), and a lock given up because a newer frame became current
+    // is asked again for that frame.
+    SharedGWorldMemory& memory = SharedGWorldMemory::sSingleton;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(kFrameLockWaitSeconds);
+    const auto remaining = [&] {
+        return std::max(
+            0.0,
+            std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count());
+    };
     bool fLocked = false;
+    while (!(fLocked = memory.LockFrameBufferPtrWithin(frameBuffer, remaining()))) {
+        void* newer = GetCurrentFrameBufferPtr(_frameCount);
+        if (!newer || newer == frameBuffer || std::chrono::steady_clock::now() >= deadline) break;
+        frameBuffer = newer;
+    }
     // clang-format off
-    VERIFY(fLocked = SharedGWorldMemory::sSingleton.LockFrameBufferPtrWithin(frameBuffer, kFrameLockWaitSeconds));
+    VERIFY(fLocked);
     // clang-format on
     if (!fLocked) return kParamErr;
     if (queuedFrameCount) *queuedFrameCount = 1;

@@ -211,10 +211,13 @@ VistrelOpenRefusal Refusal(ComponentInstance self) {
     // Without the region no grabber has ever broadcast: there is no camera to open.
     if (!memory.OpenReadWriteView()) {
         struct stat st;
-        const bool missing =
-            ::lstat(SharedGWorldMemory::sFileMappingPath, &st) != 0 && errno == ENOENT;
-        return missing ? kVistrelOpenNoChannel : kVistrelOpenChannelUnreadable;
+        if (::lstat(SharedGWorldMemory::sFileMappingPath, &st) != 0)
+            return errno == ENOENT ? kVistrelOpenNoChannel : kVistrelOpenChannelUnreadable;
+        const bool shortFile =
+            S_ISREG(st.st_mode) && st.st_size < off_t(SharedCamera::kRegionSizeBytes);
+        return shortFile ? kVistrelOpenChannelShort : kVistrelOpenChannelUnreadable;
     }
+    if (!memory.IsHeaderValid()) return kVistrelOpenChannelDamaged;
     // The count includes the instance being opened.
     if (!memory.AllowCameraConnection(uint32_t(CountComponentInstances(Component(self)))))
         return memory.AllowCameraConnection(1) ? kVistrelOpenNoMoreConnections

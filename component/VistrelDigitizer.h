@@ -28,6 +28,8 @@ enum VistrelOpenRefusal : long {
     kVistrelOpenChannelUnreadable = 4, // the region exists but does not open
     kVistrelOpenConnectionsOff = 5,    // the broadcast allows no connection at all
     kVistrelOpenNoMoreConnections = 6, // the broadcast allows fewer connections than are open
+    kVistrelOpenChannelShort = 7,      // the region file is shorter than a region
+    kVistrelOpenChannelDamaged = 8,    // the region's header is damaged or of another version
 };
 
 enum : int16_t { kVDIsCurrentFrameHeldSelect = 0x0100 };

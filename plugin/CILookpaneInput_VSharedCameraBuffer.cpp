@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -41,6 +42,10 @@ bool GeometryFits(const tagSHARED_CAMERA_BUFFER& record) {
 
 void FreeCopy(void*, const void* data, size_t) {
     std::free(const_cast<void*>(data));
+}
+
+void FreeCopyOfPixels(void*, const void* pixels) {
+    std::free(const_cast<void*>(pixels));
 }
 
 } // namespace
@@ -110,20 +115,46 @@ std::shared_ptr<CIImage> CILookpaneInput_VSharedCameraBuffer::fastestCoreImage()
     return image;
 }
 
-std::shared_ptr<CIImage> CILookpaneInput_VSharedCameraBuffer::lockedARGBImage() {
+bool CILookpaneInput_VSharedCameraBuffer::withFrameLocked(const std::function<void()>& read) {
     SharedCameraBundle& component = SharedCameraBundle::sComponent;
     if (!sRunningInSandboxWithNoSemaphores && !component.LockFrameBuffer(camera.frameBufferPtr))
-        return nullptr;
-    std::shared_ptr<CIImage> image = coreVideoImageFrom_CameraBuffer();
-    CGImageRef imageRef = image ? nullptr : quartzImageFrom_ARGB_CameraBuffer();
+        return false;
+    read();
     if (!sRunningInSandboxWithNoSemaphores) component.UnLockFrameBuffer(camera.frameBufferPtr);
-    if (image) return image;
+    return true;
+}
+
+// The host draws the image after the lock is released, when the writer may already be drawing
+// the next frame into that buffer: the frame is copied out while it is locked, and the image
+// owns the copy.
+std::shared_ptr<CIImage> CILookpaneInput_VSharedCameraBuffer::lockedARGBImage() {
+    const size_t size = size_t(camera.frameBufferSizeBytes);
+    void* copy = std::malloc(size);
+    if (!copy) return nullptr;
+    if (!withFrameLocked([&] { std::memcpy(copy, camera.frameBufferPtr, size); })) {
+        std::free(copy);
+        return nullptr;
+    }
+    void* const channel = camera.frameBufferPtr;
+    camera.frameBufferPtr = copy;
+    bool taken = false;
+    std::shared_ptr<CIImage> image = coreVideoImageOver(FreeCopyOfPixels, &taken);
+    CGImageRef imageRef = image || taken ? nullptr : quartzImageFrom_ARGB_CameraBuffer();
+    camera.frameBufferPtr = channel;
+    if (!taken) std::free(copy);
+    if (image || !imageRef) return image;
     image = CIImage::imageWithCGImage(imageRef);
     CGImageRelease(imageRef);
     return image;
 }
 
 std::shared_ptr<CIImage> CILookpaneInput_VSharedCameraBuffer::coreVideoImageFrom_CameraBuffer() {
+    return coreVideoImageOver(nullptr, nullptr);
+}
+
+std::shared_ptr<CIImage>
+CILookpaneInput_VSharedCameraBuffer::coreVideoImageOver(CVPixelBufferReleaseBytesCallback release,
+                                                        bool* taken) {
     if (!camera.frameBufferPtr) return nullptr;
     const OSType pixelFormat = camera.framePixelFormat == kFrameFormatARGB
                                    ? kCVPixelFormatType_32ARGB
@@ -131,10 +162,11 @@ std::shared_ptr<CIImage> CILookpaneInput_VSharedCameraBuffer::coreVideoImageFrom
     CVPixelBufferRef cameraImageBuffer = nullptr;
     const CVReturn error = CVPixelBufferCreateWithBytes(
         nullptr, size_t(camera.frameWidth), size_t(camera.frameHeight), pixelFormat,
-        camera.frameBufferPtr, size_t(camera.frameBufferRowBytes), nullptr, nullptr, nullptr,
+        camera.frameBufferPtr, size_t(camera.frameBufferRowBytes), release, nullptr, nullptr,
         &cameraImageBuffer);
     if (error != kCVReturnSuccess) return nullptr;
     if (!VERIFY(cameraImageBuffer)) return nullptr;
+    if (taken) *taken = true;
     std::shared_ptr<CIImage> image = CIImage::imageWithCVImageBuffer(cameraImageBuffer);
     CVPixelBufferRelease(cameraImageBuffer);
     return image;

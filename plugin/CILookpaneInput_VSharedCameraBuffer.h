@@ -4,11 +4,13 @@
 #include "pixels/CoreGraphicsBitmapContext.h"
 #include "platform/coreimage/CoreImage.h"
 
+#include <functional>
 #include <memory>
 
 // The plug-in's reader of the shared camera channel: each request fetches the current frame's
-// description and turns the frame into an image as cheaply as it can, wrapping the channel
-// memory where possible and copying or converting it otherwise.
+// description and turns the frame into an image as cheaply as it can: an ARGB frame is copied out
+// while its buffer is locked (the host draws the image later, when the writer may be drawing the
+// next frame into that buffer) and the image wraps the copy; 2vuy frames are converted.
 class CILookpaneInput_VSharedCameraBuffer {
 public:
     // Runs the class initialiser first, once per process.
@@ -40,6 +42,12 @@ public:
 private:
     void initInstance();
     std::shared_ptr<platform::coreimage::CIImage> lockedARGBImage();
+    // Runs `read` with the current frame locked (unless this host goes without the locks).
+    bool withFrameLocked(const std::function<void()>& read);
+    // An image over the pixels `camera` points at. With `release`, the pixels are the caller's
+    // unless `taken` comes back true: then the pixel buffer frees them with the image.
+    std::shared_ptr<platform::coreimage::CIImage>
+    coreVideoImageOver(platform::corevideo::CVPixelBufferReleaseBytesCallback release, bool* taken);
 
     std::unique_ptr<CoreGraphics::BitmapContext> _bitmapContext;
     tagSHARED_CAMERA_BUFFER camera{};

@@ -7,6 +7,15 @@ using namespace platform::coregraphics;
 using namespace platform::coreimage;
 
 std::unique_ptr<CameraSource> CameraSource::Create(unsigned width, unsigned height) {
+    // A frei0r frame is width x height packed pixels, while hosts such as ffmpeg hand over rows
+    // padded to 64 bytes: at other widths the frame would shear and its bottom rows stay empty.
+    if (width == 0 || height == 0 || width % kWidthMultiple != 0 || height % kHeightMultiple != 0) {
+        std::fprintf(stderr,
+                     "cilookpaneinput: cannot make frames of %ux%u: the width must be a multiple "
+                     "of %u and the height a multiple of %u (for example 640x480)\n",
+                     width, height, kWidthMultiple, kHeightMultiple);
+        return nullptr;
+    }
     std::shared_ptr<CIFilter> filter = CIFilter::filterWithName(kFilterName);
     if (!filter) {
         std::fprintf(stderr,

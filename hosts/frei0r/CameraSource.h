@@ -10,7 +10,11 @@ class CameraSource {
 public:
     static constexpr const char* kFilterName = "CILookpaneInput";
 
-    // Null when the filter is not installed; says so on standard error.
+    // Frame sizes: frei0r's multiples of 8, and rows of a multiple of 64 bytes.
+    static constexpr unsigned kWidthMultiple = 16;
+    static constexpr unsigned kHeightMultiple = 8;
+
+    // Null when the filter is not installed or the size is refused; says why on standard error.
     static std::unique_ptr<CameraSource> Create(unsigned width, unsigned height);
 
     // The filter's output at time seconds, scaled to the frame: R, G, B, A bytes with straight

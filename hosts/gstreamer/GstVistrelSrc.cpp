@@ -8,6 +8,7 @@ GST_DEBUG_CATEGORY_STATIC(vistrel_src_debug);
 struct _GstVistrelSrc {
     GstPushSrc parent;
     VistrelCamera* camera;
+    GstBufferPool* frames; // each frame's copy; reused, so its pages are not touched anew
     gint flushing;
 };
 
@@ -45,6 +46,19 @@ void PostOpenFailure(GstVistrelSrc* self, const VistrelCamera::OpenResult& opene
     }
 }
 
+gboolean Stop(GstBaseSrc* base) {
+    GstVistrelSrc* self = GST_VISTREL_SRC(base);
+    // Buffers still downstream are copies of their own.
+    if (self->camera) self->camera->Stop();
+    self->camera = nullptr;
+    if (self->frames) {
+        gst_buffer_pool_set_active(self->frames, FALSE);
+        gst_object_unref(self->frames);
+        self->frames = nullptr;
+    }
+    return TRUE;
+}
+
 gboolean Start(GstBaseSrc* base) {
     GstVistrelSrc* self = GST_VISTREL_SRC(base);
     const VistrelCamera::OpenResult opened = VistrelCamera::Open();
@@ -54,14 +68,16 @@ gboolean Start(GstBaseSrc* base) {
     }
     GST_INFO_OBJECT(self, "Vistrel camera open");
     self->camera = opened.camera;
-    return TRUE;
-}
-
-gboolean Stop(GstBaseSrc* base) {
-    GstVistrelSrc* self = GST_VISTREL_SRC(base);
-    // Buffers still downstream keep the digitizer instance open until they are freed.
-    if (self->camera) self->camera->Stop();
-    self->camera = nullptr;
+    self->frames = gst_buffer_pool_new();
+    GstStructure* config = gst_buffer_pool_get_config(self->frames);
+    gst_buffer_pool_config_set_params(config, nullptr, VistrelCamera::kFrameBytes, 2, 0);
+    if (!gst_buffer_pool_set_config(self->frames, config) ||
+        !gst_buffer_pool_set_active(self->frames, TRUE)) {
+        Stop(base);
+        GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("Out of memory for camera frames"),
+                          (nullptr));
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -77,37 +93,49 @@ gboolean UnlockStop(GstBaseSrc* base) {
 
 gboolean Query(GstBaseSrc* base, GstQuery* query) {
     if (GST_QUERY_TYPE(query) == GST_QUERY_LATENCY) {
-        // A frame is ready one frame time after its moment, and none is kept back.
-        gst_query_set_latency(query, TRUE, kFrameDuration, kFrameDuration);
+        // A frame is ready one frame time after its moment. Each is a copy and the digitizer
+        // always has the newest, so downstream may take as long as it likes: no upper bound,
+        // which leaves room for the latency that sinks and queues add.
+        gst_query_set_latency(query, TRUE, kFrameDuration, GST_CLOCK_TIME_NONE);
         return TRUE;
     }
     return GST_BASE_SRC_CLASS(gst_vistrel_src_parent_class)->query(base, query);
 }
 
-void GiveBackFrame(gpointer frame) {
-    VistrelCamera::ReleaseFrame(static_cast<VistrelCamera::Frame*>(frame));
-}
-
 GstFlowReturn Create(GstPushSrc* push, GstBuffer** buffer) {
     GstVistrelSrc* self = GST_VISTREL_SRC(push);
     if (!self->camera) return GST_FLOW_FLUSHING;
-    VistrelCamera::Frame* frame = nullptr;
+    GstBuffer* frame = nullptr;
+    if (gst_buffer_pool_acquire_buffer(self->frames, &frame, nullptr) != GST_FLOW_OK)
+        return GST_FLOW_FLUSHING;
+    GstMapInfo map;
+    if (!gst_buffer_map(frame, &map, GST_MAP_WRITE)) {
+        if (frame) gst_buffer_unref(frame);
+        GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("Out of memory for a camera frame"),
+                          (nullptr));
+        return GST_FLOW_ERROR;
+    }
     std::string detail;
     const auto cancelled = [self] { return g_atomic_int_get(&self->flushing) != 0; };
-    switch (self->camera->NextFrame(cancelled, frame, detail)) {
-    case VistrelCamera::Next::kCancelled:
-        return GST_FLOW_FLUSHING;
-    case VistrelCamera::Next::kFailed:
+    VistrelCamera::Clock::duration late{};
+    const VistrelCamera::Next next = self->camera->NextFrame(cancelled, map.data, late, detail);
+    gst_buffer_unmap(frame, &map);
+    if (next != VistrelCamera::Next::kFrame) {
+        gst_buffer_unref(frame);
+        if (next == VistrelCamera::Next::kCancelled) return GST_FLOW_FLUSHING;
         GST_ELEMENT_ERROR(self, RESOURCE, READ, ("The Vistrel camera stopped delivering frames"),
                           ("%s", detail.c_str()));
         return GST_FLOW_ERROR;
-    case VistrelCamera::Next::kFrame:
-        break;
     }
-    // The frame is the shared buffer itself, locked until this buffer is freed; read-only, so
-    // an element that wants to write gets its own copy.
-    *buffer = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, frame->data, frame->size, 0,
-                                          frame->size, frame, GiveBackFrame);
+    *buffer = frame;
+    // The frame's moment in the schedule on the pipeline's clock.
+    if (GstClock* clock = gst_element_get_clock(GST_ELEMENT(self))) {
+        const GstClockTime now =
+            gst_clock_get_time(clock) - gst_element_get_base_time(GST_ELEMENT(self));
+        const auto lateness = GstClockTime(std::chrono::nanoseconds(late).count());
+        GST_BUFFER_PTS(frame) = now > lateness ? now - lateness : 0;
+        gst_object_unref(clock);
+    }
     GST_BUFFER_DURATION(*buffer) = kFrameDuration;
     return GST_FLOW_OK;
 }
@@ -135,8 +163,9 @@ static void gst_vistrel_src_class_init(GstVistrelSrcClass* klass) {
 
 static void gst_vistrel_src_init(GstVistrelSrc* self) {
     self->camera = nullptr;
+    self->frames = nullptr;
     self->flushing = 0;
     gst_base_src_set_live(GST_BASE_SRC(self), TRUE);
     gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
-    gst_base_src_set_do_timestamp(GST_BASE_SRC(self), TRUE);
+    gst_base_src_set_do_timestamp(GST_BASE_SRC(self), FALSE);
 }

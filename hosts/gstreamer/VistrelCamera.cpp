@@ -1,11 +1,15 @@
 #include "hosts/gstreamer/VistrelCamera.h"
 
+#include "channel/SharedCameraFormat.h"
 #include "component/VistrelDigitizer.h"
 #include "platform/bundles/BundleFolders.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <pwd.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace platform::quicktime;
 using namespace vistrel_digitizer;
@@ -20,8 +24,10 @@ constexpr auto kCancelCheckInterval = std::chrono::milliseconds(10);
 // paramErr from a frame request passes: no frame was published yet, or the digitizer gave up on
 // a buffer that another process holds. Ask again, but not at once: each refusal is logged.
 constexpr auto kRetryInterval = std::chrono::milliseconds(100);
+constexpr auto kLongestRetryInterval = std::chrono::milliseconds(1000);
 constexpr auto kFramePeriod =
     std::chrono::nanoseconds(1000000000 / VistrelCamera::kFramesPerSecond);
+constexpr auto kLongestLateness = std::chrono::seconds(1);
 
 bool Pause(std::chrono::steady_clock::duration length, const std::function<bool()>& cancelled) {
     const auto until = std::chrono::steady_clock::now() + length;
@@ -66,8 +72,13 @@ constexpr RefusalWords kRefusals[] = {
      "again",
      "the digitizer found no camera region of this user"},
     {kVistrelOpenChannelUnreadable, VistrelCamera::Failure::kChannelUnreadable,
-     "The Vistrel camera channel cannot be opened by this user",
+     "it cannot be opened as this user's channel (not a regular file of this user with one name)",
      "the camera region exists but the digitizer cannot open it as the camera channel"},
+    {kVistrelOpenChannelShort, VistrelCamera::Failure::kChannelUnreadable,
+     "it is shorter than a channel", "the camera region file is too short"},
+    {kVistrelOpenChannelDamaged, VistrelCamera::Failure::kChannelUnreadable,
+     "its header is damaged or of another version (the next broadcast repairs a damaged one)",
+     "the camera region's header is not this version's"},
     {kVistrelOpenConnectionsOff, VistrelCamera::Failure::kConnectionsOff,
      "Camera connections are switched off in Vistrel: allow them in Vistrel to use the camera",
      "the broadcast's allowance refuses every connection"},
@@ -80,6 +91,27 @@ constexpr RefusalWords kRefusals[] = {
      "the system version is below the digitizer's minimum"},
 };
 
+// The channel file of this user, as the digitizer names it: the format's user is the name of the
+// process's user.
+std::string ChannelPath() {
+    struct passwd entry, *found = nullptr;
+    char buffer[4096];
+    const std::string user =
+        ::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found
+            ? found->pw_name
+            : std::to_string(::geteuid());
+    std::string path;
+    for (const char* c = SharedCamera::kFileMappingFormat; *c; ++c) {
+        if (*c == '%' && c[1] == '@')
+            path += user, ++c;
+        else if (*c == '%' && c[1] == 's')
+            path += SharedCamera::kFrameFormatName, ++c;
+        else
+            path += *c;
+    }
+    return path;
+}
+
 // The digitizer answers paramErr for every refusal and leaves its reason with the component.
 void Diagnose(Component component, VistrelCamera::OpenResult& result) {
     const long refusal = GetComponentRefcon(component);
@@ -89,6 +121,11 @@ void Diagnose(Component component, VistrelCamera::OpenResult& result) {
         // The refused instance counted itself.
         if (refusal == kVistrelOpenNoMoreConnections)
             detail += " " + std::to_string(CountComponentInstances(component) + 1);
+        if (words.failure == VistrelCamera::Failure::kChannelUnreadable)
+            return SetFailure(result, words.failure,
+                              "The Vistrel camera channel file " + ChannelPath() +
+                                  " cannot be used: " + words.message,
+                              detail);
         return SetFailure(result, words.failure, words.message, detail);
     }
     SetFailure(result, VistrelCamera::Failure::kSetUp, "The Vistrel camera could not be opened",
@@ -103,7 +140,7 @@ VistrelCamera::VistrelCamera(ComponentInstance instance) : mInstance(instance) {
 VistrelCamera::OpenResult VistrelCamera::Open() {
     OpenResult result;
     ComponentDescription looking{videoDigitizerComponentType, kSubType, kManufacturer, 0, 0};
-    const Component component = FindNextComponent(nullptr, &looking);
+    Component component = FindNextComponent(nullptr, &looking);
     if (!component) {
         SetFailure(result, Failure::kNotInstalled,
                    "No Vistrel camera is installed: no component folder holds the Vistrel "
@@ -112,7 +149,16 @@ VistrelCamera::OpenResult VistrelCamera::Open() {
         return result;
     }
     ComponentInstance instance = nullptr;
-    const OSErr err = OpenAComponent(component, &instance);
+    OSErr err = OpenAComponent(component, &instance);
+    // A bundle whose object cannot be loaded gives way to the next one registered.
+    for (Component next = component;
+         (err == componentDllLoadErr || err == componentDllEntryNotFoundErr) &&
+         (next = FindNextComponent(next, &looking));) {
+        const OSErr nextErr = OpenAComponent(next, &instance);
+        if (nextErr == componentDllLoadErr || nextErr == componentDllEntryNotFoundErr) continue;
+        component = next;
+        err = nextErr;
+    }
     if (err == paramErr) {
         Diagnose(component, result);
         return result;
@@ -130,7 +176,7 @@ VistrelCamera::OpenResult VistrelCamera::Open() {
     }
     auto* camera = new VistrelCamera(instance);
     if (!camera->StartCapture(result)) {
-        camera->Unref();
+        camera->Stop();
         return result;
     }
     result.camera = camera;
@@ -180,56 +226,26 @@ bool VistrelCamera::StartCapture(OpenResult& result) {
     return true;
 }
 
-bool VistrelCamera::CurrentBufferIsHeld() {
-    Boolean held = false;
-    return VDIsCurrentFrameHeld(mInstance, &held) == noErr && held;
-}
-
-VistrelCamera::Frame* VistrelCamera::ShareNewest() {
-    std::lock_guard<std::mutex> hold(mLock);
-    if (!mNewest) return nullptr;
-    ++mNewest->users;
-    return mNewest;
-}
-
 // Frames come one period apart: sleep through most of it instead of asking all the time.
 VistrelCamera::Clock::duration VistrelCamera::UntilNextFrameIsDue() const {
-    const auto wait = mLastDelivery + kFramePeriod - kPollInterval - Clock::now();
+    const auto wait = mNextDue - kPollInterval - Clock::now();
     return std::max<std::chrono::steady_clock::duration>(kPollInterval, wait);
 }
 
-VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled, Frame*& frame,
-                                             std::string& detail) {
-    frame = nullptr;
+VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled, uint8_t* into,
+                                             Clock::duration& late, std::string& detail) {
+    auto retry = kRetryInterval;
     for (;;) {
         if (cancelled()) return Next::kCancelled;
-        bool newestIsOut;
-        {
-            std::lock_guard<std::mutex> hold(mLock);
-            newestIsOut = mNewest != nullptr;
-        }
-        if (newestIsOut && CurrentBufferIsHeld()) {
-            // Most likely downstream still holds our newest frame (a sink keeps its last buffer):
-            // the digitizer would wait for a release that only our next frame brings. When a
-            // frame is due, that frame goes out again; nobody changed it while it was locked.
-            if (Clock::now() - mLastDelivery >= kFramePeriod) {
-                if (Frame* again = ShareNewest()) {
-                    mLastDelivery = Clock::now();
-                    frame = again;
-                    return Next::kFrame;
-                }
-            }
-            if (!Pause(UntilNextFrameIsDue(), cancelled)) return Next::kCancelled;
-            continue;
-        }
-
         UInt8 queued = 0;
         Ptr data = nullptr;
         long size = 0;
         VideoDigitizerError err = VDCompressOneFrameAsync(mInstance);
         if (err == noErr) err = VDCompressDone(mInstance, &queued, &data, &size, nullptr, nullptr);
         if (err == paramErr) {
-            if (!Pause(kRetryInterval, cancelled)) return Next::kCancelled;
+            // Each refusal is logged: ask less often the longer there is no frame.
+            if (!Pause(retry, cancelled)) return Next::kCancelled;
+            retry = std::min(2 * retry, kLongestRetryInterval);
             continue;
         }
         if (err != noErr) {
@@ -240,57 +256,28 @@ VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancel
             if (!Pause(UntilNextFrameIsDue(), cancelled)) return Next::kCancelled;
             continue;
         }
+        if (size >= kFrameBytes) std::memcpy(into, data, kFrameBytes);
+        VDReleaseCompressBuffer(mInstance, data);
         if (size < kFrameBytes) {
-            VDReleaseCompressBuffer(mInstance, data);
             detail = "the digitizer delivered " + std::to_string(size) + " bytes instead of " +
                      std::to_string(kFrameBytes);
             return Next::kFailed;
         }
-        auto* lent = new Frame{this, data, kFrameBytes, 1};
-        {
-            std::lock_guard<std::mutex> hold(mLock);
-            ++mRefs;
-            mNewest = lent;
-        }
-        mLastDelivery = Clock::now();
-        frame = lent;
+        // Frames keep their schedule when the host takes a while with each (a sink that waits
+        // for the frame's time plus the pipeline's latency), so that the host gets them at the
+        // broadcast's rate; far behind it, the schedule starts again from now.
+        const auto now = Clock::now();
+        if (mNextDue == Clock::time_point{} || now - mNextDue > kLongestLateness) mNextDue = now;
+        late = std::max(Clock::duration::zero(), now - mNextDue);
+        mNextDue += kFramePeriod;
         return Next::kFrame;
     }
 }
 
-// A give-back may run on any streaming thread while the capture thread asks for the next frame.
-// The two calls touch different parts of the digitizer (the release only unlocks a buffer), so
-// they are not serialised: a request that waits for a buffer must not keep its release out.
-void VistrelCamera::ReleaseFrame(Frame* frame) {
-    if (!frame) return;
-    VistrelCamera* camera = frame->camera;
-    {
-        std::lock_guard<std::mutex> hold(camera->mLock);
-        if (--frame->users > 0) return;
-        if (camera->mNewest == frame) camera->mNewest = nullptr;
-    }
-    VDReleaseCompressBuffer(camera->mInstance, frame->data);
-    delete frame;
-    camera->Unref();
-}
-
 void VistrelCamera::Stop() {
     VDCaptureStateChanging(mInstance, vdFlagCaptureStopping);
-    Unref();
-}
-
-void VistrelCamera::Unref() {
-    {
-        std::lock_guard<std::mutex> hold(mLock);
-        if (--mRefs > 0) return;
-    }
-    Close();
-    delete this;
-}
-
-void VistrelCamera::Close() {
-    // Compression stays on while frames are out: the digitizer takes frames back only then.
     VDSetCompressionOnOff(mInstance, 0);
     CloseComponent(mInstance);
     if (mTimeBase) DisposeTimeBase(mTimeBase);
+    delete this;
 }

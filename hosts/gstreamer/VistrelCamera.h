@@ -2,16 +2,14 @@
 
 // The Vistrel video digitizer driven as a capture application drives it: found and opened through
 // the component manager, compression on in the device's own format, paced by a time base of ours
-// at 30 frames a second. Frames are lent in place with their shared buffer locked; a frame goes
-// back to the digitizer when its last user gives it back, and the instance closes only once the
-// camera was stopped and every lent frame came back, so a late give-back never meets a closed
-// instance.
+// at 30 frames a second. Each frame is copied out of the shared buffer while the digitizer holds
+// its lock and given back at once, so nothing the host does with its copy (pause, sync to a
+// clock, keep it) holds back the broadcast or other clients.
 #include "platform/quicktime/QuickTime.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 
 class VistrelCamera {
@@ -41,46 +39,29 @@ public:
         std::string detail;  // for the one finding out why
     };
 
-    // A frame lent by the digitizer. Each user (a pushed buffer) gives it back once.
-    struct Frame {
-        VistrelCamera* camera;
-        platform::quicktime::Ptr data;
-        long size;
-        int users;
-    };
-
     enum class Next { kFrame, kCancelled, kFailed };
 
     // Opens the digitizer and starts a capture; the camera is owned by the caller until Stop.
     static OpenResult Open();
 
-    // Waits for the next paced frame; polls `cancelled` every few milliseconds.
-    Next NextFrame(const std::function<bool()>& cancelled, Frame*& frame, std::string& detail);
+    using Clock = std::chrono::steady_clock;
 
-    // Gives one use of a frame back; safe from any thread, also after Stop.
-    static void ReleaseFrame(Frame* frame);
+    // Waits for the next paced frame and copies its kFrameBytes into `into`; polls `cancelled`
+    // every few milliseconds. `late`: how long after its moment in the schedule the frame came.
+    Next NextFrame(const std::function<bool()>& cancelled, uint8_t* into, Clock::duration& late,
+                   std::string& detail);
 
-    // Ends the capture and gives up the owner's hold; the instance closes once no frame is out.
+    // Ends the capture, closes the digitizer and deletes the camera.
     void Stop();
 
 private:
-    using Clock = std::chrono::steady_clock;
-
     explicit VistrelCamera(platform::quicktime::ComponentInstance instance);
     ~VistrelCamera() = default;
 
     bool StartCapture(OpenResult& result);
-    bool CurrentBufferIsHeld();
-    Frame* ShareNewest();
     Clock::duration UntilNextFrameIsDue() const;
-    void Unref();
-    void Close();
 
     platform::quicktime::ComponentInstance mInstance;
     platform::quicktime::TimeBase mTimeBase = nullptr;
-    Clock::time_point mLastDelivery{};
-
-    std::mutex mLock;
-    int mRefs = 1; // the owner, plus one per lent frame
-    Frame* mNewest = nullptr;
+    Clock::time_point mNextDue{};
 };

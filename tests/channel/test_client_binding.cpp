@@ -56,10 +56,10 @@ TEST_F(ClientBinding, InstallingLinksTheResourceBundleOnce) {
 
 TEST_F(ClientBinding, WrappersReachTheComponentAndReloadItAfterRemoval) {
     ASSERT_TRUE(camera.InstallLocation(true, kUser));
-    tagSHARED_CAMERA_CONTROL control{8, 0, 0}; // loads on first use
+    tagSHARED_CAMERA_CONTROL control{8, 1, 0}; // loads on first use
     ASSERT_TRUE(camera.SetCameraControl(&control));
     EXPECT_TRUE(camera.IsComponentLoaded());
-    EXPECT_EQ(RegionWord(kAllowanceOffset), 0xFFFFFFFFu);
+    EXPECT_EQ(RegionWord(kAllowanceOffset), 0u);
 
     tagSHARED_CAMERA_BUFFER buffer1 = Record();
     ASSERT_TRUE(camera.GetWriteableFrameBuffer_N(1, &buffer1));

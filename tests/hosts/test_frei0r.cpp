@@ -3,7 +3,9 @@
 #include "tests/support/ComponentBinding.h"
 #include "tests/support/PlugInHost.h"
 
+#include <csignal>
 #include <filesystem>
+#include <set>
 
 using namespace plugintest;
 using testsupport::ProcessResult;
@@ -19,9 +21,9 @@ protected:
         binding::LinkComponent();
     }
 
-    // One frame of frei0r_src at a size, as R, G, B, A bytes. ffmpeg 5 wants filter_params
+    // Frames of frei0r_src at a size, as R, G, B, A bytes. ffmpeg 5 wants filter_params
     // present even when a source has none.
-    ProcessResult Frame(const std::string& size, std::string& rgba) {
+    ProcessResult Frame(const std::string& size, std::string& rgba, int frames = 1) {
         const std::string raw = folder / "frame.raw";
         std::vector<std::string> env = {"FREI0R_PATH=" + testsupport::StagePath("lib/frei0r-1")};
 #ifdef VISTREL_PRELOAD_ASAN
@@ -31,7 +33,7 @@ protected:
         const ProcessResult run = testsupport::RunProcess(
             {FFMPEG, "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
              "frei0r_src=size=" + size + ":framerate=30:filter_name=cilookpaneinput:filter_params=",
-             "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgba", raw},
+             "-frames:v", std::to_string(frames), "-f", "rawvideo", "-pix_fmt", "rgba", raw},
             env);
         rgba = testsupport::Exists(raw) ? testsupport::ReadFile(raw) : std::string();
         return run;
@@ -51,10 +53,42 @@ TEST_F(Frei0rSource, TheNoCameraCardUntilAFrameIsPublishedThenThatFrameExactly) 
     ProcessResult run = Frame("640x480", rgba);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(rgba == ARGBtoRGBA(PlaceholderARGB()));
+    // Connections refused: still the card, never the broadcast.
+    Publish({"--frames", "3", "--fps", "100", "--no-install", "--deny-connections"});
+    run = Frame("640x480", rgba);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(rgba == ARGBtoRGBA(PlaceholderARGB()))
+        << "the broadcast shows, connections refused";
     Publish({"--frames", "3", "--fps", "100", "--no-install"});
     run = Frame("640x480", rgba);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(rgba == ARGBtoRGBA(Pattern(2))) << "not the last published frame";
+}
+
+// ffmpeg asks for frames as fast as it can while the writer replaces them quickly: each frame is
+// exactly one published frame, every pixel of it.
+TEST_F(Frei0rSource, UnderAFastWriterNoFrameIsTorn) {
+    testsupport::Child writer([] {
+        return testsupport::Exec(
+            broadcast::PublishCommand({"--fps", "500", "--seconds", "30", "--no-install"}));
+    });
+    constexpr int kFrames = 60;
+    std::string rgba;
+    const ProcessResult run = Frame("640x480", rgba, kFrames);
+    writer.Kill(SIGTERM);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(rgba.size(), size_t(kFrames) * SharedCamera::kFrameSizeBytes);
+    std::set<uint32_t> counters;
+    for (int f = 0; f < kFrames; ++f) {
+        const std::string frame =
+            rgba.substr(f * SharedCamera::kFrameSizeBytes, SharedCamera::kFrameSizeBytes);
+        // The counter rows read the same in R, G and B: the RGBA frame reads as ARGB shifted.
+        const uint32_t counter =
+            broadcast::Counter(reinterpret_cast<const uint8_t*>(frame.data()) + 1);
+        counters.insert(counter);
+        EXPECT_TRUE(frame == ARGBtoRGBA(Pattern(counter))) << "frame " << f << " is torn";
+    }
+    EXPECT_GT(counters.size(), 1u) << "the frames did not change";
 }
 
 TEST_F(Frei0rSource, AtAnotherSizeTheFrameIsScaledToFillIt) {
@@ -75,10 +109,17 @@ TEST_F(Frei0rSource, AtAnotherSizeTheFrameIsScaledToFillIt) {
     EXPECT_NEAR(pixel(640, 959)[1], (479 + 10) % 256, 1);
 }
 
-TEST_F(Frei0rSource, WithoutTheFilterInstalledItSaysWhy) {
-    std::filesystem::remove(UserFolder("image-units/CILookpaneInput.plugin"));
+// A size whose rows the host pads, and a missing filter: no frames, and the source says why.
+TEST_F(Frei0rSource, WhatItCannotDoItSays) {
     std::string rgba;
-    const ProcessResult run = Frame("640x480", rgba);
+    ProcessResult run = Frame("641x479", rgba);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("cilookpaneinput: cannot make frames of 641x479: the width must be a "
+                           "multiple of 16 and the height a multiple of 8"),
+              std::string::npos)
+        << run.err;
+    std::filesystem::remove(UserFolder("image-units/CILookpaneInput.plugin"));
+    run = Frame("640x480", rgba);
     EXPECT_NE(run.exitCode, 0);
     EXPECT_NE(run.err.find("cilookpaneinput: the CILookpaneInput image filter is not installed"),
               std::string::npos)

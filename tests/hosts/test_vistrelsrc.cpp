@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
+#include <sys/mount.h>
 #include <thread>
 
 using broadcast::Counter;
@@ -19,14 +21,30 @@ using testsupport::ProcessResult;
 
 namespace {
 
+// A tmpfs over a folder in this test program's own mount namespace, until the end of the scope.
+struct Covered {
+    explicit Covered(const std::string& folder) : path(folder) {
+        mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, nullptr) == 0;
+        EXPECT_TRUE(mounted) << folder << ": " << std::strerror(errno);
+    }
+    ~Covered() {
+        if (mounted) ::umount2(path.c_str(), MNT_DETACH);
+    }
+    std::string path;
+    bool mounted = false;
+};
+
 constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
 
-// The plug-in from the build tree, with a registry of this program's own; in sanitizer builds the
+// The plug-in from the build tree (unless `more` starts with another GST_PLUGIN_PATH), with a
+// registry of this program's own; in sanitizer builds the
 // runtime that an uninstrumented host must load before an instrumented plug-in.
 std::vector<std::string> GstEnvironment(std::vector<std::string> more = {}) {
     static const testsupport::TempFolder registry;
-    more.push_back("GST_PLUGIN_PATH=" + testsupport::StagePath("lib/gstreamer-1.0"));
-    more.push_back("GST_REGISTRY=" + registry / "registry.bin");
+    if (more.empty() || more[0].rfind("GST_PLUGIN_PATH=", 0) != 0) {
+        more.push_back("GST_PLUGIN_PATH=" + testsupport::StagePath("lib/gstreamer-1.0"));
+        more.push_back("GST_REGISTRY=" + registry / "registry.bin");
+    }
 #ifdef VISTREL_PRELOAD_ASAN
     more.push_back("LD_PRELOAD=" VISTREL_PRELOAD_ASAN);
     more.push_back("ASAN_OPTIONS=detect_leaks=0");
@@ -72,11 +90,11 @@ protected:
     // What an install does: the digitizer's bundle in a component folder.
     static void LinkDigitizer() { binding::LinkComponent("VistrelXXX"); }
 
-    // A broadcast at 30 frames a second in another process, once its first frame is out.
-    void StartBroadcast() {
-        mPublisher = std::make_unique<testsupport::Child>([] {
-            return testsupport::Exec(broadcast::PublishCommand({"--fps", "30", "--seconds", "6"}));
-        });
+    // A broadcast in another process (by default 30 frames a second), once its first frame is
+    // out.
+    void StartBroadcast(std::vector<std::string> options = {"--fps", "30", "--seconds", "6"}) {
+        mPublisher = std::make_unique<testsupport::Child>(
+            [options] { return testsupport::Exec(broadcast::PublishCommand(options)); });
         const auto published = [] {
             const uint32_t tag = binding::RegionWord(binding::kTagOffset);
             return tag == SharedCamera::kBufferTag0 || tag == SharedCamera::kBufferTag1;
@@ -85,6 +103,18 @@ protected:
         while (!published() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(published()) << "the broadcast published no frame";
+    }
+
+    // Ends the broadcast: the frames it published and the seconds it took.
+    std::pair<double, double> StopBroadcast() {
+        EXPECT_TRUE(mPublisher->Wait(20));
+        double published = 0, seconds = 1;
+        EXPECT_EQ(std::sscanf(mPublisher->out.c_str(),
+                              "published %lf frames of 640x480 ARGB in %lf", &published, &seconds),
+                  2)
+            << mPublisher->out;
+        mPublisher.reset();
+        return {published, seconds};
     }
 
     testsupport::TempFolder folder;
@@ -111,8 +141,7 @@ TEST_F(VistrelSrc, FramesOfARunningBroadcastArriveExactlyAsPublishedAndConvertAs
     });
 }
 
-// filesink keeps the last buffer it got, and with it the lock of the newest shared frame: after
-// the broadcast ended, that frame has to be shown again rather than waited for.
+// After the broadcast ended, its last frame is shown again rather than waited for.
 TEST_F(VistrelSrc, AFinishedBroadcastKeepsShowingItsLastFrame) {
     LinkDigitizer();
     Publish({"--frames", "2", "--fps", "100"});
@@ -126,49 +155,163 @@ TEST_F(VistrelSrc, AFinishedBroadcastKeepsShowingItsLastFrame) {
               1u);
 }
 
-// An application may keep a buffer after its pipeline stopped: the frame stays valid, and the
-// digitizer instance closes (its component unloads) only once that buffer is freed.
-TEST_F(VistrelSrc, ABufferKeptPastStopStaysValidUntilFreed) {
+// Clients at once, each as people run them (a sink that syncs to the clock, one that keeps every
+// buffer for a second as a paused pipeline keeps its last one): the broadcast keeps its rate, and
+// every playing client gets a new frame at that rate. Only the counter rows of a frame are kept.
+TEST_F(VistrelSrc, ClientsAtOnceNeitherSlowTheBroadcastNorEachOther) {
     LinkDigitizer();
-    Publish({"--frames", "1"});
-    const ProcessResult run = testsupport::RunProcess(
-        {VISTREL_HOLD_PROBE, binding::BundleObject("VistrelXXX")}, GstEnvironment());
-    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-    EXPECT_EQ(run.out, "loaded-after-stop=1\ncounter=0 intact=1\nloaded-after-free=0\n");
+    constexpr int kFrames = 90, kRows = TestPattern::kCounterRows;
+    const std::string crop = "bottom=" + std::to_string(480 - kRows);
+    const struct {
+        const char* what;
+        int playing;
+        bool held; // one more client that keeps each buffer for a second
+    } cases[] = {{"two playing", 2, false}, {"four playing", 4, false}, {"a held beside", 1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartBroadcast({"--fps", "30", "--seconds", "5"});
+        std::vector<std::unique_ptr<testsupport::Child>> clients;
+        for (int i = 0; i < c.playing + c.held; ++i) {
+            const bool held = i == c.playing;
+            const std::string file = folder / ("rows" + std::to_string(i));
+            std::vector<std::string> pipeline = {GST_LAUNCH, "vistrelsrc"};
+            if (held)
+                pipeline.insert(pipeline.end(), {"num-buffers=3", "!", "identity",
+                                                 "sleep-time=1000000", "!", "fakesink"});
+            else
+                pipeline.insert(pipeline.end(),
+                                {"num-buffers=" + std::to_string(kFrames), "!", "videocrop", crop,
+                                 "!", "filesink", "sync=true", "location=" + file});
+            clients.push_back(std::make_unique<testsupport::Child>([pipeline] {
+                for (const std::string& assignment : GstEnvironment())
+                    ::putenv(::strdup(assignment.c_str()));
+                return testsupport::Exec(pipeline);
+            }));
+        }
+        for (int i = 0; i < c.playing + c.held; ++i) {
+            ASSERT_TRUE(clients[i]->Wait(20)) << "client " << i << " froze";
+            EXPECT_EQ(clients[i]->exitCode, 0) << clients[i]->err;
+            // Among them the latency warning of a source whose latency leaves sinks no room.
+            EXPECT_EQ(clients[i]->out.find("WARNING"), std::string::npos) << clients[i]->out;
+            if (i == c.playing) continue;
+            const std::string rows = testsupport::ReadFile(folder / ("rows" + std::to_string(i)));
+            ASSERT_EQ(rows.size(), size_t(kFrames) * kRows * 2560);
+            std::set<uint32_t> counters;
+            for (int f = 0; f < kFrames; ++f)
+                counters.insert(
+                    Counter(reinterpret_cast<const uint8_t*>(rows.data()) + f * kRows * 2560));
+            // Client and writer tick apart at the same rate: a frame now and then comes twice.
+            EXPECT_GE(counters.size(), size_t(kFrames) * 3 / 4) << "client " << i;
+        }
+        const auto [published, seconds] = StopBroadcast();
+        EXPECT_GE(published / seconds, 27) << "the broadcast slowed down";
+    }
 }
 
 // The pipeline does not start, and the element says why in the user's words.
 TEST_F(VistrelSrc, ACameraThatCannotStartSaysWhy) {
+    const std::string channel = "The Vistrel camera channel file " + binding::RegionPath();
     const struct {
         bool linked;
         std::vector<std::string> publish; // no broadcast when empty
+        std::string planted;              // a channel file put there instead
         std::vector<std::string> environment;
-        const char* words;
+        std::string words;
     } cases[] = {
-        {false, {"--frames", "1"}, {}, "No Vistrel camera is installed"},
-        {true, {}, {}, "No Vistrel broadcast has created the camera yet"},
+        {false, {"--frames", "1"}, "", {}, "No Vistrel camera is installed"},
+        {true, {}, "", {}, "No Vistrel broadcast has created the camera yet"},
         {true,
          {"--deny-connections", "--frames", "1"},
+         "",
          {},
          "Camera connections are switched off in Vistrel"},
         {true,
          {"--frames", "1"},
+         "",
          {"VISTREL_SYSTEM_VERSION=0x1030"},
          "This program is not allowed to use the Vistrel camera"},
+        {true, {}, std::string(4096, 'x'), {}, channel + " cannot be used: it is shorter than"},
+        {true,
+         {},
+         std::string(SharedCamera::kRegionSizeBytes, '\0'),
+         {},
+         channel + " cannot be used: its header is damaged"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words);
         binding::RemoveChannel();
         if (c.linked) LinkDigitizer();
         if (!c.publish.empty()) Publish(c.publish);
+        if (!c.planted.empty()) testsupport::WriteFile(binding::RegionPath(), c.planted);
         const ProcessResult run =
             Launch({"vistrelsrc", "num-buffers=1", "!", "fakesink"}, c.environment);
         EXPECT_NE(run.exitCode, 0);
-        EXPECT_NE(run.err.find(std::string("vistrelsrc0: ") + c.words), std::string::npos)
-            << run.err;
+        EXPECT_NE(run.err.find("vistrelsrc0: " + c.words), std::string::npos) << run.err;
 #ifdef VISTREL_PRELOAD_ASAN
         EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
 #endif
+    }
+}
+
+// The staged tree copied elsewhere runs from there with the original out of sight: every staged
+// object finds the project's libraries relative to itself.
+TEST_F(VistrelSrc, TheStagedTreeRunsWhereverItIsPut) {
+    const std::string stage = testsupport::StagePath(""), moved = folder / "moved";
+    std::filesystem::create_directories(moved);
+    std::vector<std::unique_ptr<Covered>> hidden;
+    for (const char* part : {"lib", "share"}) {
+        std::filesystem::copy(stage + "/" + part, moved + "/" + part,
+                              std::filesystem::copy_options::recursive);
+        hidden.push_back(std::make_unique<Covered>(stage + "/" + part));
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(moved)) {
+        if (entry.path().extension() != ".so") continue;
+        const ProcessResult dynamic =
+            testsupport::RunProcess({"/usr/bin/readelf", "-d", entry.path()});
+        for (size_t at = dynamic.out.find("path: ["); at != std::string::npos;
+             at = dynamic.out.find("path: [", at + 1))
+            EXPECT_EQ(dynamic.out.compare(at + 7, 7, "$ORIGIN"), 0) << entry.path() << dynamic.out;
+    }
+    std::filesystem::create_directories(
+        std::filesystem::path(binding::UserLink("VistrelXXX")).parent_path());
+    for (const char* name : {"VistrelXXX", "VistrelX64"})
+        std::filesystem::create_directory_symlink(moved + "/share/vistrel/" + name + ".component",
+                                                  binding::UserLink(name));
+    Publish({"--frames", "1", "--no-install"});
+    const std::string raw = folder / "frame.raw";
+    const ProcessResult run = Launch(
+        {"vistrelsrc", "num-buffers=1", "!", "filesink", "location=" + raw},
+        {"GST_PLUGIN_PATH=" + moved + "/lib/gstreamer-1.0", "GST_REGISTRY=" + folder / "reg"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ExpectPatternFrames(testsupport::ReadFile(raw), 1);
+}
+
+// A component bundle in the user's folder whose object cannot be loaded (empty, not an object)
+// leaves the way to a good one in the local folder, for the writer and for vistrelsrc alike.
+TEST_F(VistrelSrc, AnUnloadableBundleIsPassedOverForTheNextGoodOne) {
+    namespace fs = std::filesystem;
+    const Covered local("/usr/local/lib");
+    fs::create_directories("/usr/local/lib/vistrel/components");
+    for (const char* name : {"VistrelXXX", "VistrelX64"})
+        fs::create_directory_symlink(binding::StagedBundle(name),
+                                     std::string("/usr/local/lib/vistrel/components/") + name +
+                                         ".component");
+    for (const std::string object : {"", "not an object"}) {
+        SCOPED_TRACE("object of " + std::to_string(object.size()) + " bytes");
+        binding::RemoveChannel();
+        for (const char* name : {"VistrelXXX", "VistrelX64"}) {
+            const std::string bundle = binding::UserLink(name);
+            fs::remove_all(bundle);
+            fs::create_directories(bundle);
+            fs::copy(binding::StagedBundle(name), bundle, fs::copy_options::recursive);
+            testsupport::WriteFile(bundle + "/Contents/Linux/x86_64/" + name + ".so", object);
+        }
+        Publish({"--frames", "1", "--no-install"});
+        const std::string raw = folder / "frame.raw";
+        const ProcessResult run =
+            Launch({"vistrelsrc", "num-buffers=1", "!", "filesink", "location=" + raw});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        ExpectPatternFrames(testsupport::ReadFile(raw), 1);
     }
 }
 

@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr int kLockAttempts = 8;
+
 // The mapping starts on a page, so each buffer sits at a fixed offset within its page
 // (1024 for buffer 0, 2048 for buffer 1): the address alone tells the tag.
 uint32_t TagOfAddress(const void* address) {
@@ -48,9 +50,12 @@ int ReadCurrentFrame(const ReadOptions& options) {
                                            : "no camera component in the component folders");
         return 3;
     }
-    if (!camera.LockFrameBuffer(record.frameBufferPtr)) {
-        std::fprintf(stderr, "vistrel-channel: cannot lock the current frame\n");
-        return 1;
+    // A lock fails when a newer frame became current meanwhile: that one is read instead.
+    for (int attempt = 1; !camera.LockFrameBuffer(record.frameBufferPtr); ++attempt) {
+        if (attempt == kLockAttempts || !camera.GetCurrentReadBuffer(&record)) {
+            std::fprintf(stderr, "vistrel-channel: cannot lock the current frame\n");
+            return 1;
+        }
     }
     const auto* frame = static_cast<const uint8_t*>(record.frameBufferPtr);
     const uint32_t counter =
