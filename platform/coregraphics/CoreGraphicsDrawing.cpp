@@ -337,6 +337,10 @@ void CGImageRelease(CGImageRef image) {
     if (image && image->ReleaseLast()) delete image;
 }
 
+size_t CGImageGetRetainCount(CGImageRef image) {
+    return image ? size_t(image->references.load(std::memory_order_acquire)) : 0;
+}
+
 void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     CGContextDrawImageThrough(context, rect, image,
                               kernels::Chosen().level == CoreVectorUnit::kReference

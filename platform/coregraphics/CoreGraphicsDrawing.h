@@ -121,6 +121,9 @@ size_t CGImageGetBytesPerRow(CGImageRef image);
 CGBitmapInfo CGImageGetBitmapInfo(CGImageRef image);
 CGImageRef CGImageRetain(CGImageRef image);
 void CGImageRelease(CGImageRef image);
+// The references held on the image (0 for null). A maker that keeps one of them itself may reuse
+// the image's pixels once it holds the only one: nobody else can be reading them then.
+size_t CGImageGetRetainCount(CGImageRef image);
 
 // Draws the image scaled to fill rect (user space), composited over what is there with
 // premultiplied alpha; the image's edge pixels extend outwards, so a flat image stays flat.

@@ -1,13 +1,15 @@
 #pragma once
 
-// The displays of the X screen as they are now: RandR 1.5 monitors, or the Xinerama heads
-// where RandR knows fewer monitors than there are heads (nested servers report only their first
-// screen through RandR), or else the whole screen.
+// The displays of the X screen: RandR 1.5 monitors, or the Xinerama heads where RandR knows
+// fewer monitors than there are heads (nested servers report only their first screen through
+// RandR), or else the whole screen. The list is kept for the connection and asked for again
+// only when the server announces a RandR change, so that a lookup costs no round trip.
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XConnection.h"
 
+#include <array>
+#include <cstddef>
 #include <optional>
-#include <vector>
 
 namespace platform::coregraphics::x11 {
 
@@ -17,9 +19,21 @@ struct Display {
     int x, y, width, height;
 };
 
-// The main display comes first; at most kCGMaxDisplays.
-std::vector<Display> OnlineDisplays(const Connection& x);
+// At most kCGMaxDisplays, the main display first; a plain value, so a copy allocates nothing.
+struct DisplayList {
+    std::array<Display, kCGMaxDisplays> displays{};
+    size_t count = 0;
 
-std::optional<Display> FindDisplay(const std::vector<Display>& displays, CGDirectDisplayID id);
+    bool empty() const { return count == 0; }
+    size_t size() const { return count; }
+    const Display& operator[](size_t i) const { return displays[i]; }
+    const Display& front() const { return displays[0]; }
+    const Display* begin() const { return displays.data(); }
+    const Display* end() const { return displays.data() + count; }
+};
+
+DisplayList OnlineDisplays(const Connection& x);
+
+std::optional<Display> FindDisplay(const DisplayList& displays, CGDirectDisplayID id);
 
 } // namespace platform::coregraphics::x11
