@@ -1,5 +1,5 @@
-// The display list calls of the display services, answered from the X server's monitors as the
-// server last announced them.
+// The display list calls of the display services, answered from the list of monitors kept for
+// the connection (see XDisplayList.h).
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XDisplayList.h"
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <time.h>
 #include <xcb/randr.h>
 #include <xcb/xinerama.h>
 
@@ -72,11 +73,23 @@ DisplayList Ask(const Connection& x) {
     return displays;
 }
 
-// The list as last asked for, and whether the server may have changed it since.
+// The server announces changes of outputs, CRTCs and the screen's size, but not monitors that a
+// client defines itself: a list older than this is asked for again all the same, which costs one
+// round trip now and then instead of one per call.
+constexpr int64_t kLongestUnannouncedChangeNs = 250'000'000;
+
+int64_t Now() {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// The list as last asked for, when, and whether the server may have changed it since.
 struct Cache {
     std::mutex lock;
     bool watching = false;
     bool current = false;
+    int64_t asked = 0;
     DisplayList displays;
 };
 
@@ -120,9 +133,11 @@ DisplayList OnlineDisplays(const Connection& x) {
         Watch(x);
         cache.watching = true;
     }
-    if (Changed(x) || !cache.current) {
+    const int64_t now = Now();
+    if (Changed(x) || !cache.current || now - cache.asked > kLongestUnannouncedChangeNs) {
         cache.displays = Ask(x);
         cache.current = !xcb_connection_has_error(x.connection);
+        cache.asked = now;
     }
     return cache.displays;
 }

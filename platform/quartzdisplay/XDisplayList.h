@@ -3,7 +3,8 @@
 // The displays of the X screen: RandR 1.5 monitors, or the Xinerama heads where RandR knows
 // fewer monitors than there are heads (nested servers report only their first screen through
 // RandR), or else the whole screen. The list is kept for the connection and asked for again
-// only when the server announces a RandR change, so that a lookup costs no round trip.
+// when the server announces a RandR change, or a quarter of a second after it was last asked
+// for, so that a lookup seldom costs a round trip.
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XConnection.h"
 
