@@ -61,8 +61,9 @@ pixman_image_t* NativeCopy(const NativeOrder& order, bool opaque, const uint8_t*
 
 // Stretches an opaque image of the screen's layout with our own bilinear rows over the width x
 // height pixels at (left, top) of a destination of the order's layout, the transform mapping
-// destination pixels into the image. False, with nothing drawn, where the rows do not apply
-// (see BilinearPlan::Prepare) or the processor lacks their vector form.
+// destination pixels into the image. An unscaled draw of whole pixels inside the image is a
+// swizzled copy. False, with nothing drawn, where the rows do not apply (see
+// BilinearPlan::Prepare) or the processor lacks their vector form.
 bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t& transform,
                           bool bilinear, const NativeOrder& order, NativeScratch& scratch,
                           uint8_t* bytes, size_t bytesPerRow, int left, int top, int width,

@@ -64,6 +64,8 @@ const Case kCases[] = {
     {"partly outside", 90, 60, 0, kScreen, Fill::Any, 80, 60, 0, {{-15, 20}, {70, 55}}},
     {"fraction", 77, 41, 0, kNativeARGB, Fill::Premul, 120, 80, 20, {{10.5, 3.25}, {100.75, 50.5}}},
     {"flipped rectangle", 40, 30, 0, kScreen, Fill::Any, 50, 50, 0, {{45, 40}, {-40, -33}}},
+    {"unscaled, whole pixels", 40, 30, 4, kScreen, Fill::Any, 50, 40, 8, {{5, 3}, {40, 30}}},
+    {"unscaled, cut by the edges", 40, 30, 0, kScreen, Fill::Any, 30, 20, 0, {{-5, -4}, {40, 30}}},
     {"nearest", 123, 45, 0, kNativeARGB, Fill::Premul, 64, 64, 0, {{0, 0}, {64, 64}}, false},
     // Images in byte-swapped layouts, which the native routes copy into native order first.
     {"X,R,G,B image", 11, 7, 8, kXRGB, Fill::Any, 37, 23, 0, {{3, 2}, {19, 11}}},
