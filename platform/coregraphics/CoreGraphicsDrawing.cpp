@@ -414,6 +414,14 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
                              dst.bytesPerRow, int(box.left), int(box.top), width, height))
         return;
 
+    // The screen's pixels unscaled into the native layout with alpha: a copy, made opaque.
+    if (route != DrawRoute::Direct && dst.format == PIXMAN_a8r8g8b8 &&
+        CopyInNativeOrder({static_cast<const uint8_t*>(srcData), ptrdiff_t(src.bytesPerRow),
+                           int(src.width), int(src.height), src.format},
+                          transform, NativeIdentity(), bytes, dst.bytesPerRow, int(box.left),
+                          int(box.top), width, height))
+        return;
+
     const NativeOrder* sourceOrder =
         route != DrawRoute::Direct ? SourceOrderOf(src.format) : nullptr;
     std::optional<Pixels> sourcePixels;

@@ -53,6 +53,11 @@ const NativeOrder* NativeOrderOf(pixman_format_code_t format) {
     }
 }
 
+const NativeOrder& NativeIdentity() {
+    static constexpr NativeOrder kIdentity = {{{0, 1, 2, 3}, kAll, 0}, {{0, 1, 2, 3}, kAll, 0}};
+    return kIdentity;
+}
+
 const NativeOrder* SourceOrderOf(pixman_format_code_t format) {
     return format == PIXMAN_a8b8g8r8 ? nullptr : NativeOrderOf(format);
 }

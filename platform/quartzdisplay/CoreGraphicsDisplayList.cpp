@@ -1,5 +1,6 @@
-// The display list calls of the display services, answered from the list of monitors kept for
-// the connection (see XDisplayList.h).
+// The display list calls of the display services: the list itself and the main display asked
+// for at each call, the bounds of a display (which every broadcast frame looks up) from the list
+// kept for the connection (see XDisplayList.h).
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XDisplayList.h"
 
@@ -9,9 +10,9 @@ namespace platform::coregraphics {
 
 namespace {
 
-x11::DisplayList Displays() {
+x11::DisplayList Displays(x11::Freshness freshness = x11::Freshness::kKept) {
     const x11::Connection* x = x11::TheConnection();
-    return x ? x11::OnlineDisplays(*x) : x11::DisplayList{};
+    return x ? x11::OnlineDisplayList(*x, freshness) : x11::DisplayList{};
 }
 
 } // namespace
@@ -20,7 +21,7 @@ CGError CGGetOnlineDisplayList(CGDisplayCount maxDisplays, CGDirectDisplayID* on
                                CGDisplayCount* displayCount) {
     if (!displayCount) return kCGErrorIllegalArgument;
     *displayCount = 0;
-    const x11::DisplayList displays = Displays();
+    const x11::DisplayList displays = Displays(x11::Freshness::kAsk);
     if (displays.empty()) return kCGErrorFailure;
     if (!onlineDisplays) {
         *displayCount = CGDisplayCount(displays.size());
@@ -34,7 +35,7 @@ CGError CGGetOnlineDisplayList(CGDisplayCount maxDisplays, CGDirectDisplayID* on
 }
 
 CGDirectDisplayID CGMainDisplayID() {
-    const x11::DisplayList displays = Displays();
+    const x11::DisplayList displays = Displays(x11::Freshness::kAsk);
     return displays.empty() ? kCGNullDirectDisplay : displays.front().id;
 }
 

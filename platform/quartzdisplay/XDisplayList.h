@@ -2,15 +2,20 @@
 
 // The displays of the X screen: RandR 1.5 monitors, or the Xinerama heads where RandR knows
 // fewer monitors than there are heads (nested servers report only their first screen through
-// RandR), or else the whole screen. The list is kept for the connection and asked for again
-// when the server announces a RandR change, or a quarter of a second after it was last asked
-// for, so that a lookup seldom costs a round trip.
+// RandR), or else the whole screen.
+//
+// The list is kept for the connection. The grab path reads the kept list, which is asked for
+// again when the server announces a RandR change, or a quarter of a second after it was last
+// asked for (the server announces no change of the monitors a client defines itself), so that a
+// grab seldom costs a round trip. Calls that list displays for people ask the server each time,
+// which also brings the kept list up to date.
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XConnection.h"
 
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <vector>
 
 namespace platform::coregraphics::x11 {
 
@@ -33,7 +38,10 @@ struct DisplayList {
     const Display* end() const { return displays.data() + count; }
 };
 
-DisplayList OnlineDisplays(const Connection& x);
+enum class Freshness { kKept, kAsk };
+DisplayList OnlineDisplayList(const Connection& x, Freshness freshness);
+// Asked for now, as a vector.
+std::vector<Display> OnlineDisplays(const Connection& x);
 
 std::optional<Display> FindDisplay(const DisplayList& displays, CGDirectDisplayID id);
 
