@@ -26,19 +26,21 @@ constexpr size_t kSrcWidth = 1280, kSrcHeight = 720;
 constexpr size_t kDstWidth = 640, kDstHeight = 480;
 
 struct Frame {
-    std::vector<uint8_t> screen = std::vector<uint8_t>(kSrcWidth * kSrcHeight * 4);
+    std::vector<uint8_t> screen;
     std::vector<uint8_t> frame = std::vector<uint8_t>(kDstWidth * kDstHeight * 4);
     CGImageRef image = nullptr;
     CGContextRef context = nullptr;
 
-    explicit Frame(CGBitmapInfo frameInfo) {
+    explicit Frame(CGBitmapInfo frameInfo, size_t srcWidth = kSrcWidth,
+                   size_t srcHeight = kSrcHeight)
+        : screen(srcWidth * srcHeight * 4) {
         std::mt19937 random(1);
         for (uint8_t& b : screen)
             b = uint8_t(random());
         CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
         CGDataProviderRef provider =
             CGDataProviderCreateWithData(nullptr, screen.data(), screen.size(), nullptr);
-        image = CGImageCreate(kSrcWidth, kSrcHeight, 8, 32, kSrcWidth * 4, space,
+        image = CGImageCreate(srcWidth, srcHeight, 8, 32, srcWidth * 4, space,
                               kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little, provider,
                               nullptr, true, kCGRenderingIntentDefault);
         context = CGBitmapContextCreate(frame.data(), kDstWidth, kDstHeight, 8, kDstWidth * 4,
@@ -61,6 +63,17 @@ void BM_Stretch(benchmark::State& state, CGBitmapInfo frameInfo, DrawRoute route
         benchmark::ClobberMemory();
     }
 }
+
+// A whole 1920 x 1080 screen into the frame: a third of the width, so its pixels are averaged in
+// blocks of two before the bilinear rows.
+void BM_StretchWholeScreen(benchmark::State& state) {
+    Frame f(kCGImageAlphaPremultipliedFirst, 1920, 1080);
+    for (auto _ : state) {
+        CGContextDrawImage(f.context, kWhole, f.image);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_StretchWholeScreen)->Unit(benchmark::kMillisecond);
 
 // The frame's own layout: alpha first, default (big-endian) byte order.
 constexpr CGBitmapInfo kFrame = kCGImageAlphaPremultipliedFirst;

@@ -7,4 +7,9 @@ void BilinearRowReference(const BilinearColumns& columns, const uint8_t* top, co
     BilinearPixels(columns, top, bottom, wt, wb, out, 0);
 }
 
+void BilinearHalfRowReference(const uint8_t* top, const uint8_t* bottom, int wt, int wb,
+                              uint8_t* out, int width) {
+    BilinearHalfPixels(top, bottom, wt, wb, out, width, 0);
+}
+
 } // namespace kernels

@@ -35,10 +35,34 @@ inline void BilinearPixels(const BilinearColumns& columns, const uint8_t* top,
     }
 }
 
-// The plain row, which the vector form must match.
+// The same row where every column blends the pair at 8 bytes times its index from pairs (a
+// stretch to exactly half the width, pixel centres aligned): both weights 64, so the column
+// blend is the sum of the pair's row blends shifted down by 8.
+using BilinearHalfRowFn = void (*)(const uint8_t* pairs, const uint8_t* bottomPairs, int wt, int wb,
+                                   uint8_t* out, int width);
+
+// Pixels [from, width) of such a row, one by one.
+inline void BilinearHalfPixels(const uint8_t* top, const uint8_t* bottom, int wt, int wb,
+                               uint8_t* out, int width, int from) {
+    for (int i = from; i < width; ++i) {
+        const uint8_t* t = top + 8 * i;
+        const uint8_t* b = bottom + 8 * i;
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t l = t[c] * wt + b[c] * wb, r = t[c + 4] * wt + b[c + 4] * wb;
+            out[4 * i + c] = uint8_t((l + r) >> 8);
+        }
+        out[4 * i + 3] = 0xFF;
+    }
+}
+
+// The plain rows, which the vector forms must match.
 void BilinearRowReference(const BilinearColumns& columns, const uint8_t* top, const uint8_t* bottom,
                           int wt, int wb, uint8_t* out);
 void BilinearRowAVX2(const BilinearColumns& columns, const uint8_t* top, const uint8_t* bottom,
                      int wt, int wb, uint8_t* out);
+void BilinearHalfRowReference(const uint8_t* top, const uint8_t* bottom, int wt, int wb,
+                              uint8_t* out, int width);
+void BilinearHalfRowAVX2(const uint8_t* top, const uint8_t* bottom, int wt, int wb, uint8_t* out,
+                         int width);
 
 } // namespace kernels

@@ -19,6 +19,7 @@ struct Table {
     // Null where pixman's own rows are the faster way, and at the reference level, whose draws
     // are pixman's direct composites.
     BilinearRowFn bilinear;
+    BilinearHalfRowFn bilinearHalf; // null exactly where bilinear is
 };
 
 // The forms of a level; callable only where CoreVectorUnit::Runs(level). A level without a form

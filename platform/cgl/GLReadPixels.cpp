@@ -47,21 +47,35 @@ size_t PackStride(const _CGLContextObject& c, GLsizei width) {
     return (4 * length + alignment - 1) / alignment * alignment;
 }
 
+// The last read's pixels, kept for the next read of the same size on the thread: a fresh buffer
+// each time costs its page faults every frame, and callers may make a context for each read.
+struct ReadBuffer {
+    CGContextRef pixels = nullptr;
+    ~ReadBuffer() { CGContextRelease(pixels); }
+};
+thread_local ReadBuffer sReadBuffer;
+
 // The display's pixels of a rectangle in display coordinates (top-left origin), top row first,
-// as bytes B, G, R, A: the opaque screen image drawn into a context of that layout.
+// as bytes B, G, R, A: the opaque screen image drawn into the thread's read buffer. Null when
+// the display gave no image of the whole rectangle.
 CGContextRef ScreenPixels(CGDirectDisplayID display, CGRect rect) {
     CGImageRef image = CGDisplayCreateImageForRect(display, rect);
     if (!image) return nullptr;
+    const size_t width = size_t(rect.size.width), height = size_t(rect.size.height);
     CGContextRef pixels = nullptr;
-    if (CGImageGetWidth(image) == size_t(rect.size.width) &&
-        CGImageGetHeight(image) == size_t(rect.size.height)) {
-        CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
-        pixels = CGBitmapContextCreate(
-            nullptr, CGImageGetWidth(image), CGImageGetHeight(image), 8, 0, rgb,
-            kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
-        CGColorSpaceRelease(rgb);
+    if (CGImageGetWidth(image) == width && CGImageGetHeight(image) == height) {
+        if (CGBitmapContextGetWidth(sReadBuffer.pixels) != width ||
+            CGBitmapContextGetHeight(sReadBuffer.pixels) != height) {
+            CGContextRelease(sReadBuffer.pixels);
+            CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+            sReadBuffer.pixels =
+                CGBitmapContextCreate(nullptr, width, height, 8, 0, rgb,
+                                      kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+            CGColorSpaceRelease(rgb);
+        }
+        pixels = sReadBuffer.pixels;
         if (pixels)
-            CGContextDrawImage(pixels, CGRectMake(0, 0, rect.size.width, rect.size.height), image);
+            CGContextDrawImage(pixels, CGRectMake(0, 0, double(width), double(height)), image);
     }
     CGImageRelease(image);
     return pixels;
@@ -139,7 +153,6 @@ void glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format
     // The screen's top row is the highest window row read: rows land bottom row first.
     for (int64_t row = top - 1; row >= bottom; --row, source += sourceStride)
         std::memcpy(first + size_t(row - y) * stride, source, 4 * size_t(right - left));
-    CGContextRelease(screen);
 }
 
 GLenum glGetError() {

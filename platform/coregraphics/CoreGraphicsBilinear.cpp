@@ -64,21 +64,31 @@ bool BilinearPlan::Prepare(const BilinearSource& source, const pixman_transform_
         mOffsets[size_t(i)] = pair * 4;
         mWeights[size_t(i)] = wl | wr << 16;
     }
+    constexpr uint32_t kEven = kWeightOne / 2 | kWeightOne / 2 << 16;
+    mHalf = true;
+    for (int i = 0; i < width && mHalf; ++i)
+        mHalf = mWeights[size_t(i)] == kEven && mOffsets[size_t(i)] == mOffsets[0] + 8 * i;
     return true;
 }
 
-void BilinearPlan::Row(int y, uint8_t* out, kernels::BilinearRowFn form) const {
+void BilinearPlan::Row(int y, uint8_t* out, kernels::BilinearRowFn form,
+                       kernels::BilinearHalfRowFn half) const {
     int64_t sx, sy;
     if (!Start(mTransform, mLeft, y, sx, sy)) return;
     const int wy = WeightOf(sy);
     const int y1 = int(std::clamp<int64_t>(sy >> 16, 0, mSourceHeight - 1));
     const int y2 = int(std::clamp<int64_t>((sy >> 16) + 1, 0, mSourceHeight - 1));
     const uint8_t* top = mPixels + y1 * mStride;
-    const kernels::BilinearColumns columns{mOffsets.data(), mWeights.data(), mWidth};
-    if (y2 != y1 + 1 || wy == 0) // one row alone: split evenly keeps every weight below 128
-        form(columns, top, top, kWeightOne / 2, kWeightOne / 2, out);
+    const uint8_t* bottom = mPixels + y2 * mStride;
+    int wt = kWeightOne - wy, wb = wy;
+    if (y2 != y1 + 1 || wy == 0) { // one row alone: split evenly keeps every weight below 128
+        bottom = top;
+        wt = wb = kWeightOne / 2;
+    }
+    if (mHalf && half)
+        half(top + mOffsets[0], bottom + mOffsets[0], wt, wb, out, mWidth);
     else
-        form(columns, top, mPixels + y2 * mStride, kWeightOne - wy, wy, out);
+        form({mOffsets.data(), mWeights.data(), mWidth}, top, bottom, wt, wb, out);
 }
 
 } // namespace platform::coregraphics

@@ -30,8 +30,10 @@ public:
     // image, positions beyond 16.16), and the caller composites through pixman instead.
     bool Prepare(const BilinearSource& source, const pixman_transform_t& transform, bool bilinear,
                  int left, int top, int width, int height);
-    // Destination row y (the destination's own coordinates) into width native pixels.
-    void Row(int y, uint8_t* out, kernels::BilinearRowFn form) const;
+    // Destination row y (the destination's own coordinates) into width native pixels, through
+    // half where every column blends the next pair of pixels evenly (a stretch to half width).
+    void Row(int y, uint8_t* out, kernels::BilinearRowFn form,
+             kernels::BilinearHalfRowFn half) const;
 
 private:
     const uint8_t* mPixels = nullptr;
@@ -39,6 +41,7 @@ private:
     int mSourceHeight = 0;
     pixman_transform_t mTransform{};
     int mLeft = 0, mWidth = 0;
+    bool mHalf = false;
     std::vector<int32_t> mOffsets;
     std::vector<uint32_t> mWeights;
 };

@@ -1,4 +1,5 @@
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
+#include "platform/coregraphics/CoreGraphicsBoxFilter.h"
 #include "platform/coregraphics/CoreGraphicsDrawRoute.h"
 #include "platform/coregraphics/CoreGraphicsNativeOrder.h"
 
@@ -149,6 +150,19 @@ Box PixelsUnder(const CGRect& rect, size_t width, size_t height) {
                clip(std::ceil(x1), width), clip(std::ceil(h - y0), height)};
 }
 
+// Destination pixels to image pixels for an image drawn scaled with its top-left corner at
+// (left, top) of the destination's memory; false when pixman's 16.16 cannot hold it.
+bool ImageTransform(CGFloat left, CGFloat top, CGFloat scaleX, CGFloat scaleY,
+                    pixman_transform_t& transform) {
+    pixman_f_transform f{};
+    f.m[0][0] = scaleX;
+    f.m[0][2] = -left * scaleX;
+    f.m[1][1] = scaleY;
+    f.m[1][2] = -top * scaleY;
+    f.m[2][2] = 1;
+    return pixman_transform_from_pixman_f_transform(&transform, &f);
+}
+
 } // namespace
 
 struct CGColorSpace : Counted {
@@ -185,7 +199,9 @@ struct CGContext : Counted {
     void* data = nullptr;
     bool ownsData = false;
     NativeScratch scratch;
-    NativeScratch sourceScratch; // native copies of images in slowly fetched layouts
+    NativeScratch sourceScratch;  // native copies of images in slowly fetched layouts
+    std::vector<uint8_t> reduced; // block averages of an image shrunk by more than half
+    std::vector<uint32_t> boxSums;
     ~CGContext() {
         if (ownsData) std::free(data);
         CGColorSpaceRelease(space);
@@ -337,6 +353,10 @@ void CGImageRelease(CGImageRef image) {
     if (image && image->ReleaseLast()) delete image;
 }
 
+size_t CGImageGetRetainCount(CGImageRef image) {
+    return image ? size_t(image->references.load(std::memory_order_acquire)) : 0;
+}
+
 void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     CGContextDrawImageThrough(context, rect, image,
                               kernels::Chosen().level == CoreVectorUnit::kReference
@@ -348,7 +368,6 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
                                DrawRoute route) {
     if (!context || !image || rect.size.width == 0 || rect.size.height == 0) return;
     const Layout& dst = context->layout;
-    const Layout& src = image->layout;
     const Box box = PixelsUnder(rect, dst.width, dst.height);
     if (box.Empty()) return;
 
@@ -357,28 +376,50 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
     const CGFloat left = std::min(rect.origin.x, rect.origin.x + rect.size.width);
     const CGFloat top =
         CGFloat(dst.height) - std::max(rect.origin.y, rect.origin.y + rect.size.height);
-    const CGFloat scaleX = CGFloat(src.width) / std::fabs(rect.size.width);
-    const CGFloat scaleY = CGFloat(src.height) / std::fabs(rect.size.height);
-    pixman_f_transform f{};
-    f.m[0][0] = scaleX;
-    f.m[0][2] = -left * scaleX;
-    f.m[1][1] = scaleY;
-    f.m[1][2] = -top * scaleY;
-    f.m[2][2] = 1;
+    const CGFloat scaleX = CGFloat(image->layout.width) / std::fabs(rect.size.width);
+    const CGFloat scaleY = CGFloat(image->layout.height) / std::fabs(rect.size.height);
     pixman_transform_t transform;
     // A scale beyond 16.16 fixed point cannot be drawn: nothing rather than garbage.
-    if (!pixman_transform_from_pixman_f_transform(&transform, &f)) return;
+    if (!ImageTransform(left, top, scaleX, scaleY, transform)) return;
+
+    // A smoothed image shrunk by more than half is averaged block by block first, and the
+    // blocks are what every route below draws.
+    Layout src = image->layout;
+    const void* srcData = image->provider->data;
+    const size_t kx = image->interpolate ? BoxFactor(scaleX) : 1;
+    const size_t ky = image->interpolate ? BoxFactor(scaleY) : 1;
+    if (kx > 1 || ky > 1) {
+        const size_t bytesPerPixel = src.bitsPerPixel / 8;
+        Layout blocks = src;
+        blocks.width = (src.width + kx - 1) / kx;
+        blocks.height = (src.height + ky - 1) / ky;
+        blocks.bytesPerRow = blocks.width * bytesPerPixel;
+        context->reduced.resize(blocks.bytesPerRow * blocks.height);
+        BoxReduce(static_cast<const uint8_t*>(srcData), src.bytesPerRow, src.width, src.height,
+                  bytesPerPixel, kx, ky, context->boxSums, context->reduced.data());
+        src = blocks;
+        srcData = context->reduced.data();
+        if (!ImageTransform(left, top, scaleX / CGFloat(kx), scaleY / CGFloat(ky), transform))
+            return;
+    }
 
     const int width = int(box.right - box.left), height = int(box.bottom - box.top);
     const NativeOrder* order = route != DrawRoute::Direct ? NativeOrderOf(dst.format) : nullptr;
     auto* bytes = static_cast<uint8_t*>(context->data);
     // Our own rows read the image's bytes as they are: no pixman image is made for them.
     if (order && route == DrawRoute::NativeOrder &&
-        StretchInNativeOrder({static_cast<const uint8_t*>(image->provider->data),
-                              ptrdiff_t(src.bytesPerRow), int(src.width), int(src.height),
-                              src.format},
+        StretchInNativeOrder({static_cast<const uint8_t*>(srcData), ptrdiff_t(src.bytesPerRow),
+                              int(src.width), int(src.height), src.format},
                              transform, image->interpolate, *order, context->scratch, bytes,
                              dst.bytesPerRow, int(box.left), int(box.top), width, height))
+        return;
+
+    // The screen's pixels unscaled into the native layout with alpha: a copy, made opaque.
+    if (route != DrawRoute::Direct && dst.format == PIXMAN_a8r8g8b8 &&
+        CopyInNativeOrder({static_cast<const uint8_t*>(srcData), ptrdiff_t(src.bytesPerRow),
+                           int(src.width), int(src.height), src.format},
+                          transform, NativeIdentity(), bytes, dst.bytesPerRow, int(box.left),
+                          int(box.top), width, height))
         return;
 
     const NativeOrder* sourceOrder =
@@ -387,9 +428,9 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
     pixman_image_t* source = nullptr;
     if (sourceOrder)
         source = NativeCopy(*sourceOrder, PIXMAN_FORMAT_A(src.format) == 0,
-                            static_cast<const uint8_t*>(image->provider->data), src.bytesPerRow,
-                            int(src.width), int(src.height), context->sourceScratch);
-    if (!source) source = sourcePixels.emplace(src, image->provider->data).Image();
+                            static_cast<const uint8_t*>(srcData), src.bytesPerRow, int(src.width),
+                            int(src.height), context->sourceScratch);
+    if (!source) source = sourcePixels.emplace(src, srcData).Image();
     if (!source) return;
     pixman_image_set_transform(source, &transform);
     pixman_image_set_filter(

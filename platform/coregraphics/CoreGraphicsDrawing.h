@@ -109,7 +109,8 @@ void CGContextRelease(CGContextRef context);
 
 // An image reads its provider's bytes whenever it is drawn: no copy is made. Decode arrays are
 // not supported (non-null gives null). shouldInterpolate picks a bilinear rather than a nearest
-// filter when the image is scaled.
+// filter when the image is scaled; shrunk by more than half, such an image is first averaged in
+// blocks so that every pixel counts. Nearest stays for the makers that ask for it.
 CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent, size_t bitsPerPixel,
                          size_t bytesPerRow, CGColorSpaceRef space, CGBitmapInfo bitmapInfo,
                          CGDataProviderRef provider, const CGFloat* decode, bool shouldInterpolate,
@@ -121,6 +122,9 @@ size_t CGImageGetBytesPerRow(CGImageRef image);
 CGBitmapInfo CGImageGetBitmapInfo(CGImageRef image);
 CGImageRef CGImageRetain(CGImageRef image);
 void CGImageRelease(CGImageRef image);
+// The references held on the image (0 for null). A maker that keeps one of them itself may reuse
+// the image's pixels once it holds the only one: nobody else can be reading them then.
+size_t CGImageGetRetainCount(CGImageRef image);
 
 // Draws the image scaled to fill rect (user space), composited over what is there with
 // premultiplied alpha; the image's edge pixels extend outwards, so a flat image stays flat.

@@ -53,6 +53,11 @@ const NativeOrder* NativeOrderOf(pixman_format_code_t format) {
     }
 }
 
+const NativeOrder& NativeIdentity() {
+    static constexpr NativeOrder kIdentity = {{{0, 1, 2, 3}, kAll, 0}, {{0, 1, 2, 3}, kAll, 0}};
+    return kIdentity;
+}
+
 const NativeOrder* SourceOrderOf(pixman_format_code_t format) {
     return format == PIXMAN_a8b8g8r8 ? nullptr : NativeOrderOf(format);
 }
@@ -104,18 +109,46 @@ pixman_image_t* NativeCopy(const NativeOrder& order, bool opaque, const uint8_t*
     return native;
 }
 
+// An unscaled draw at whole-pixel offsets whose pixels all lie inside the image samples every
+// pixel exactly, whatever the filter: each destination row is part of an image row, moved into
+// the destination's layout by one swizzle that also makes the padding byte an opaque alpha.
+bool CopyInNativeOrder(const BilinearSource& image, const pixman_transform_t& transform,
+                       const NativeOrder& order, uint8_t* bytes, size_t bytesPerRow, int left,
+                       int top, int width, int height) {
+    const auto& m = transform.matrix;
+    if (image.format != PIXMAN_x8r8g8b8 || m[0][0] != pixman_fixed_1 || m[1][1] != pixman_fixed_1 ||
+        m[0][1] || m[1][0] || m[2][0] || m[2][1] || m[2][2] != pixman_fixed_1 ||
+        m[0][2] % pixman_fixed_1 || m[1][2] % pixman_fixed_1)
+        return false;
+    const int64_t x = left + int64_t(m[0][2] / pixman_fixed_1);
+    const int64_t y = top + int64_t(m[1][2] / pixman_fixed_1);
+    if (x < 0 || y < 0 || x + width > image.width || y + height > image.height) return false;
+    kernels::Swizzle out = order.out;
+    // Where the layout keeps the native alpha byte it is an alpha, else a padding byte written 0.
+    for (unsigned k = 0; k < 4; ++k)
+        if (out.from[k] == 3 && (out.keep >> (8 * k) & 0xFFu) == 0xFFu) out.set |= 0xFFu << (8 * k);
+    const kernels::SwizzleFn swizzle = kernels::Chosen().swizzle;
+    for (int row = 0; row < height; ++row)
+        swizzle(image.pixels + (y + row) * image.stride + x * 4,
+                bytes + size_t(top + row) * bytesPerRow + size_t(left) * 4, size_t(width), out);
+    return true;
+}
+
 bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t& transform,
                           bool bilinear, const NativeOrder& order, NativeScratch& scratch,
                           uint8_t* bytes, size_t bytesPerRow, int left, int top, int width,
                           int height) {
+    if (CopyInNativeOrder(image, transform, order, bytes, bytesPerRow, left, top, width, height))
+        return true;
     const kernels::BilinearRowFn form = kernels::Chosen().bilinear;
+    const kernels::BilinearHalfRowFn half = kernels::Chosen().bilinearHalf;
     if (!form || !scratch.plan.Prepare(image, transform, bilinear, left, top, width, height))
         return false;
     uint8_t* native = scratch.Row(width);
     if (!native) return false;
     const kernels::SwizzleFn swizzle = kernels::Chosen().swizzle;
     for (int y = 0; y < height; ++y) {
-        scratch.plan.Row(top + y, native, form);
+        scratch.plan.Row(top + y, native, form, half);
         swizzle(native, bytes + size_t(top + y) * bytesPerRow + size_t(left) * 4, size_t(width),
                 order.out);
     }

@@ -59,10 +59,21 @@ private:
 pixman_image_t* NativeCopy(const NativeOrder& order, bool opaque, const uint8_t* bytes,
                            size_t bytesPerRow, int width, int height, NativeScratch& scratch);
 
+// The native layout's own order, for draws into it that go through the rows below.
+const NativeOrder& NativeIdentity();
+
+// An unscaled draw of whole pixels of an opaque image of the screen's layout, all inside the
+// image: a swizzled copy of rows into a destination of the order's layout. False, with nothing
+// drawn, for any other draw.
+bool CopyInNativeOrder(const BilinearSource& image, const pixman_transform_t& transform,
+                       const NativeOrder& order, uint8_t* bytes, size_t bytesPerRow, int left,
+                       int top, int width, int height);
+
 // Stretches an opaque image of the screen's layout with our own bilinear rows over the width x
 // height pixels at (left, top) of a destination of the order's layout, the transform mapping
-// destination pixels into the image. False, with nothing drawn, where the rows do not apply
-// (see BilinearPlan::Prepare) or the processor lacks their vector form.
+// destination pixels into the image. An unscaled draw of whole pixels inside the image is a
+// swizzled copy. False, with nothing drawn, where the rows do not apply (see
+// BilinearPlan::Prepare) or the processor lacks their vector form.
 bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t& transform,
                           bool bilinear, const NativeOrder& order, NativeScratch& scratch,
                           uint8_t* bytes, size_t bytesPerRow, int left, int top, int width,

@@ -1,4 +1,6 @@
-// Display images: the pixels of a display, or of part of it, copied out of the X server.
+// Display images: the pixels of a display, or of part of it, read from the X server. A local
+// server writes them into a shared segment the image is drawn from directly; otherwise they are
+// copied out of image replies.
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XCapture.h"
 #include "platform/quartzdisplay/XDisplayList.h"
@@ -22,8 +24,10 @@ void FreePixels(void*, const void* data, size_t) {
     std::free(const_cast<void*>(data));
 }
 
-// An opaque image that owns width x height pixels read at (left, top) of the root window.
-CGImageRef ReadImage(const x11::Connection& x, int left, int top, int width, int height) {
+// An opaque image that owns a copy of width x height pixels read at (left, top) of the root
+// window. Display images are smoothed when drawn scaled: they are pictures of the screen on their
+// way into frames of other sizes, never pixel art that must stay blocky.
+CGImageRef CopyImage(const x11::Connection& x, int left, int top, int width, int height) {
     const size_t rowBytes = size_t(width) * 4, bytes = rowBytes * size_t(height);
     auto* pixels = static_cast<uint32_t*>(std::malloc(bytes));
     if (!pixels) return nullptr;
@@ -36,12 +40,19 @@ CGImageRef ReadImage(const x11::Connection& x, int left, int top, int width, int
     }
     CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, pixels, bytes, FreePixels);
     CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGImageRef image = CGImageCreate(size_t(width), size_t(height), 8, 32, rowBytes, space,
-                                     kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little,
-                                     provider, nullptr, false, kCGRenderingIntentDefault);
+    CGImageRef image =
+        CGImageCreate(size_t(width), size_t(height), 8, 32, rowBytes, space, x11::kDisplayImageInfo,
+                      provider, nullptr, true, kCGRenderingIntentDefault);
     CGColorSpaceRelease(space);
     CGDataProviderRelease(provider);
     return image;
+}
+
+CGImageRef ReadImage(const x11::Connection& x, int left, int top, int width, int height) {
+    if (SharedMemoryWanted(x))
+        if (CGImageRef image = x11::CreateImageBySharedMemory(x, left, top, width, height))
+            return image;
+    return CopyImage(x, left, top, width, height);
 }
 
 // A rectangle in display coordinates covers every pixel it touches: a grabber rectangle
@@ -50,7 +61,8 @@ CGImageRef ReadImage(const x11::Connection& x, int left, int top, int width, int
 CGImageRef CreateImage(CGDirectDisplayID display, const CGRect* rect) {
     const x11::Connection* x = x11::TheConnection();
     if (!x || !x->capturable) return nullptr;
-    const std::optional<x11::Display> found = x11::FindDisplay(x11::OnlineDisplays(*x), display);
+    const std::optional<x11::Display> found =
+        x11::FindDisplay(x11::OnlineDisplayList(*x, x11::Freshness::kKept), display);
     if (!found) return nullptr;
     double left = 0, top = 0, right = found->width, bottom = found->height;
     if (rect) {

@@ -1,5 +1,6 @@
-// The display list calls of the display services, answered from the X server's monitors as they
-// are at the moment of the call.
+// The display list calls of the display services: the list itself and the main display asked
+// for at each call, the bounds of a display (which every broadcast frame looks up) from the list
+// kept for the connection (see XDisplayList.h).
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XDisplayList.h"
 
@@ -9,9 +10,9 @@ namespace platform::coregraphics {
 
 namespace {
 
-std::vector<x11::Display> Displays() {
+x11::DisplayList Displays(x11::Freshness freshness = x11::Freshness::kKept) {
     const x11::Connection* x = x11::TheConnection();
-    return x ? x11::OnlineDisplays(*x) : std::vector<x11::Display>{};
+    return x ? x11::OnlineDisplayList(*x, freshness) : x11::DisplayList{};
 }
 
 } // namespace
@@ -20,7 +21,7 @@ CGError CGGetOnlineDisplayList(CGDisplayCount maxDisplays, CGDirectDisplayID* on
                                CGDisplayCount* displayCount) {
     if (!displayCount) return kCGErrorIllegalArgument;
     *displayCount = 0;
-    const std::vector<x11::Display> displays = Displays();
+    const x11::DisplayList displays = Displays(x11::Freshness::kAsk);
     if (displays.empty()) return kCGErrorFailure;
     if (!onlineDisplays) {
         *displayCount = CGDisplayCount(displays.size());
@@ -34,13 +35,13 @@ CGError CGGetOnlineDisplayList(CGDisplayCount maxDisplays, CGDirectDisplayID* on
 }
 
 CGDirectDisplayID CGMainDisplayID() {
-    const std::vector<x11::Display> displays = Displays();
+    const x11::DisplayList displays = Displays(x11::Freshness::kAsk);
     return displays.empty() ? kCGNullDirectDisplay : displays.front().id;
 }
 
 // The main display's top-left corner is the origin of the global display coordinates.
 CGRect CGDisplayBounds(CGDirectDisplayID display) {
-    const std::vector<x11::Display> displays = Displays();
+    const x11::DisplayList displays = Displays();
     const std::optional<x11::Display> found = x11::FindDisplay(displays, display);
     if (!found) return CGRectMake(0, 0, 0, 0);
     const x11::Display& main = displays.front();
@@ -56,7 +57,7 @@ size_t CGDisplayPixelsHigh(CGDirectDisplayID display) {
 }
 
 CGOpenGLDisplayMask CGDisplayIDToOpenGLDisplayMask(CGDirectDisplayID display) {
-    const std::vector<x11::Display> displays = Displays();
+    const x11::DisplayList displays = Displays();
     for (size_t i = 0; i < displays.size(); ++i)
         if (displays[i].id == display) return CGOpenGLDisplayMask(1) << i;
     return 0;

@@ -40,8 +40,10 @@ size_t CGDisplayPixelsHigh(CGDirectDisplayID display);
 // One bit per display, in the order of the online list; 0 for an unknown display.
 CGOpenGLDisplayMask CGDisplayIDToOpenGLDisplayMask(CGDirectDisplayID display);
 
-// The display's pixels now, as an opaque image that owns a copy of them (32 bits a pixel,
-// kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little: bytes B, G, R, X). ForRect takes a
+// The display's pixels now, as an opaque image (32 bits a pixel, kCGImageAlphaNoneSkipFirst |
+// kCGBitmapByteOrder32Little: bytes B, G, R, X) whose pixels never change while it is held;
+// drawn scaled, it is filtered. On a local server the image is drawn straight from the memory
+// the server wrote, and a released image's memory serves a later grab. ForRect takes a
 // rectangle in the display's own coordinates (top-left origin, y down); the part that lies
 // on the display is returned; null when none does, or for an unknown display.
 CGImageRef CGDisplayCreateImage(CGDirectDisplayID display);

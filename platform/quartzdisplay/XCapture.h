@@ -3,6 +3,7 @@
 // Reading the root window's pixels: width x height pixels at (x, y) in root coordinates, into
 // out as rows of width 32-bit words, each made opaque. False when the server gave none.
 // Both need a capturable connection.
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XConnection.h"
 
 #include <cstddef>
@@ -15,8 +16,16 @@ namespace platform::coregraphics::x11 {
 // attach one (from then on this is not tried again).
 bool ReadBySharedMemory(const Connection& x, int left, int top, int width, int height,
                         uint32_t* out);
+// A display image straight over a segment's pixels, which stay as read for as long as anyone
+// holds the image: the segment is read into again only once its image is free. Null when every
+// segment's image is still held, or as above.
+CGImageRef CreateImageBySharedMemory(const Connection& x, int left, int top, int width, int height);
 // Through plain image requests, in bands that keep every reply within the request limit.
 bool ReadByGetImage(const Connection& x, int left, int top, int width, int height, uint32_t* out);
+
+// Display images hold 32-bit little-endian words 0x??RRGGBB, the padding byte ignored: the root
+// window's own layout, so that the server's bytes are the image's.
+constexpr CGBitmapInfo kDisplayImageInfo = kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little;
 
 // The padding byte of a 24-bit pixel is undefined: readers get a solid alpha instead.
 inline void CopyOpaque(const uint8_t* from, uint32_t* to, size_t pixels) {

@@ -79,6 +79,8 @@ Connection* Open() {
     xcb_prefetch_extension_data(c, &xcb_shm_id);
     // The server answers monitor requests only to a client that announced RandR 1.5.
     if (Present(c, &xcb_randr_id)) {
+        x->randr = true;
+        x->randrFirstEvent = xcb_get_extension_data(c, &xcb_randr_id)->first_event;
         auto version =
             Owned(xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr));
         x->monitors = version && (version->major_version > 1 ||

@@ -11,7 +11,10 @@ struct Connection {
     xcb_connection_t* connection = nullptr;
     xcb_window_t root = 0;
     uint16_t rootWidth = 0, rootHeight = 0;
-    // RandR 1.5 monitors, Xinerama heads and MIT-SHM are there to be used.
+    // RandR (its events numbered from randrFirstEvent), RandR 1.5 monitors, Xinerama heads and
+    // MIT-SHM are there to be used.
+    bool randr = false;
+    uint8_t randrFirstEvent = 0;
     bool monitors = false;
     bool xinerama = false;
     // Segments are passed as file descriptors, so only a server on this machine gets them.

@@ -11,15 +11,28 @@ namespace platform::coregraphics::x11 {
 
 namespace {
 
-// One segment for the process, grown to the largest grab so far; captures take turns on it.
-struct Segment {
-    std::mutex lock;
+// A memory file the server maps too, and the display image over its pixels once there is one.
+// The image is held by the slot; while anyone else holds it too, its pixels are theirs and the
+// slot is not written.
+struct Slot {
     xcb_shm_seg_t id = 0;
     void* memory = nullptr;
     size_t size = 0;
-    bool refused = false;
+    CGImageRef image = nullptr;
+
+    bool Free() const { return !image || CGImageGetRetainCount(image) == 1; }
+    bool Holds(int width, int height) const {
+        return image && CGImageGetWidth(image) == size_t(width) &&
+               CGImageGetHeight(image) == size_t(height);
+    }
+
+    void Forget() {
+        CGImageRelease(image);
+        image = nullptr;
+    }
 
     void Drop(xcb_connection_t* c) {
+        Forget();
         if (!memory) return;
         xcb_shm_detach(c, id);
         ::munmap(memory, size);
@@ -27,8 +40,9 @@ struct Segment {
         size = 0;
     }
 
-    // A memory file the server maps too; it keeps its own reference to the file.
-    bool Reserve(xcb_connection_t* c, size_t needed) {
+    // Grows the segment to hold needed bytes; false with refused set when the server will not
+    // attach one.
+    bool Reserve(xcb_connection_t* c, size_t needed, bool& refused) {
         if (needed <= size) return true;
         Drop(c);
         const size_t grown = (needed + 0xFFFF) & ~size_t(0xFFFF);
@@ -56,32 +70,86 @@ struct Segment {
         size = grown;
         return true;
     }
+
+    // The server writes width x height pixels at (left, top) of the root window into the
+    // segment, rows packed; true once they are there.
+    bool Fill(const Connection& x, int left, int top, int width, int height, bool& refused) {
+        const size_t bytes = size_t(width) * size_t(height) * 4;
+        if (!Reserve(x.connection, bytes, refused)) return false;
+        xcb_connection_t* c = x.connection;
+        std::unique_ptr<xcb_shm_get_image_reply_t, decltype(&std::free)> reply(
+            xcb_shm_get_image_reply(c,
+                                    xcb_shm_get_image(c, x.root, int16_t(left), int16_t(top),
+                                                      uint16_t(width), uint16_t(height), ~0u,
+                                                      XCB_IMAGE_FORMAT_Z_PIXMAP, id, 0),
+                                    nullptr),
+            &std::free);
+        return reply && reply->size == bytes;
+    }
 };
 
-Segment& TheSegment() {
-    static Segment* const sSegment = new Segment;
-    return *sSegment;
+// A few slots: a grab whose image is still held elsewhere (a user grab being saved while the
+// broadcast runs) takes another slot rather than waiting or copying. Captures take turns.
+struct Pool {
+    std::mutex lock;
+    Slot slots[4];
+    bool refused = false;
+
+    // A free slot, best one already holding an image of this size, else the smallest one large
+    // enough, else any; null when every slot's image is held elsewhere.
+    Slot* Choose(int width, int height) {
+        const size_t bytes = size_t(width) * size_t(height) * 4;
+        Slot* best = nullptr;
+        auto rank = [&](const Slot& s) {
+            return s.Holds(width, height) ? 0 : s.size >= bytes ? 1 : 2;
+        };
+        for (Slot& slot : slots) {
+            if (!slot.Free()) continue;
+            if (!best || rank(slot) < rank(*best) ||
+                (rank(slot) == 1 && rank(*best) == 1 && slot.size < best->size))
+                best = &slot;
+        }
+        return best;
+    }
+};
+
+Pool& ThePool() {
+    static Pool* const sPool = new Pool;
+    return *sPool;
 }
 
 } // namespace
 
 bool ReadBySharedMemory(const Connection& x, int left, int top, int width, int height,
                         uint32_t* out) {
-    Segment& segment = TheSegment();
-    const std::lock_guard<std::mutex> hold(segment.lock);
-    const size_t bytes = size_t(width) * size_t(height) * 4;
-    if (segment.refused || !segment.Reserve(x.connection, bytes)) return false;
-    xcb_connection_t* c = x.connection;
-    std::unique_ptr<xcb_shm_get_image_reply_t, decltype(&std::free)> reply(
-        xcb_shm_get_image_reply(c,
-                                xcb_shm_get_image(c, x.root, int16_t(left), int16_t(top),
-                                                  uint16_t(width), uint16_t(height), ~0u,
-                                                  XCB_IMAGE_FORMAT_Z_PIXMAP, segment.id, 0),
-                                nullptr),
-        &std::free);
-    if (!reply || reply->size != bytes) return false;
-    CopyOpaque(static_cast<const uint8_t*>(segment.memory), out, bytes / 4);
+    Pool& pool = ThePool();
+    const std::lock_guard<std::mutex> hold(pool.lock);
+    Slot* slot = pool.refused ? nullptr : pool.Choose(width, height);
+    if (!slot || !slot->Fill(x, left, top, width, height, pool.refused)) return false;
+    CopyOpaque(static_cast<const uint8_t*>(slot->memory), out, size_t(width) * size_t(height));
     return true;
+}
+
+CGImageRef CreateImageBySharedMemory(const Connection& x, int left, int top, int width,
+                                     int height) {
+    Pool& pool = ThePool();
+    const std::lock_guard<std::mutex> hold(pool.lock);
+    Slot* slot = pool.refused ? nullptr : pool.Choose(width, height);
+    if (!slot) return nullptr;
+    if (!slot->Holds(width, height)) slot->Forget();
+    if (!slot->Fill(x, left, top, width, height, pool.refused)) return nullptr;
+    if (!slot->image) {
+        const size_t rowBytes = size_t(width) * 4;
+        CGDataProviderRef provider =
+            CGDataProviderCreateWithData(nullptr, slot->memory, rowBytes * size_t(height), nullptr);
+        CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+        slot->image =
+            CGImageCreate(size_t(width), size_t(height), 8, 32, rowBytes, space, kDisplayImageInfo,
+                          provider, nullptr, true, kCGRenderingIntentDefault);
+        CGColorSpaceRelease(space);
+        CGDataProviderRelease(provider);
+    }
+    return CGImageRetain(slot->image);
 }
 
 } // namespace platform::coregraphics::x11

@@ -172,6 +172,16 @@ void ExpectBilinearRowsMatch(const kernels::Table& t, std::mt19937& random) {
                                       expected.data());
         t.bilinear(columns, top.data(), bottom.data(), 128 - wb, wb, got.data());
         EXPECT_TRUE(got == expected);
+        // The half-width form against the plain row over the columns it stands for.
+        if (2 * width > kSourceWidth) continue;
+        for (int i = 0; i < width; ++i) {
+            offsets[size_t(i)] = 8 * i;
+            weights[size_t(i)] = 64 | 64 << 16;
+        }
+        kernels::BilinearRowReference(columns, top.data(), bottom.data(), 128 - wb, wb,
+                                      expected.data());
+        t.bilinearHalf(top.data(), bottom.data(), 128 - wb, wb, got.data(), width);
+        EXPECT_TRUE(got == expected) << "half width";
     }
 }
 

@@ -64,6 +64,8 @@ const Case kCases[] = {
     {"partly outside", 90, 60, 0, kScreen, Fill::Any, 80, 60, 0, {{-15, 20}, {70, 55}}},
     {"fraction", 77, 41, 0, kNativeARGB, Fill::Premul, 120, 80, 20, {{10.5, 3.25}, {100.75, 50.5}}},
     {"flipped rectangle", 40, 30, 0, kScreen, Fill::Any, 50, 50, 0, {{45, 40}, {-40, -33}}},
+    {"unscaled, whole pixels", 40, 30, 4, kScreen, Fill::Any, 50, 40, 8, {{5, 3}, {40, 30}}},
+    {"unscaled, cut by the edges", 40, 30, 0, kScreen, Fill::Any, 30, 20, 0, {{-5, -4}, {40, 30}}},
     {"nearest", 123, 45, 0, kNativeARGB, Fill::Premul, 64, 64, 0, {{0, 0}, {64, 64}}, false},
     // Images in byte-swapped layouts, which the native routes copy into native order first.
     {"X,R,G,B image", 11, 7, 8, kXRGB, Fill::Any, 37, 23, 0, {{3, 2}, {19, 11}}},
@@ -134,6 +136,62 @@ TEST(CoreGraphicsStretch, DrawImageMatchesTheDirectRoute) {
     CGContextDrawImage(usual.context, c.rect, source.image);
     EXPECT_TRUE(usual.pixels == direct.pixels);
     EXPECT_EQ(usual.pixels.data()[0], 0xFF) << "the screen image is opaque";
+}
+
+// Stretches whose result is known, of gray screen images (one value a pixel), into the native and
+// the camera frame's layout: bilinear when enlarging or shrinking by up to half, blocks averaged
+// first when shrinking further, nearest only for an image that asks for it.
+TEST(CoreGraphicsStretch, KnownStretchesGiveTheirValues) {
+    const struct {
+        const char* name;
+        size_t srcWidth, srcHeight;
+        std::vector<uint8_t> src;
+        size_t dstWidth, dstHeight;
+        std::vector<uint8_t> expected;
+        bool interpolate = true;
+    } cases[] = {
+        {"doubled, blended", 2, 1, {0, 200}, 4, 1, {0, 50, 150, 200}},
+        {"doubled, nearest when asked", 2, 1, {0, 200}, 4, 1, {0, 0, 200, 200}, false},
+        {"halved: pairs averaged", 4, 1, {10, 50, 200, 100}, 2, 1, {30, 150}},
+        {"quartered: fours averaged", 8, 1, {200, 0, 0, 0, 0, 0, 0, 40}, 2, 1, {50, 10}},
+        {"a third: no pixel skipped", 6, 1, {128, 0, 0, 0, 0, 0}, 2, 1, {48, 0}},
+        {"quartered in height", 1, 4, {0, 0, 0, 240}, 1, 1, {60}},
+        {"checkerboard to one pixel",
+         4,
+         4,
+         {0, 255, 0, 255, 255, 0, 255, 0, 0, 255, 0, 255, 255, 0, 255, 0},
+         1,
+         1,
+         {128}},
+        {"an eighth, nearest when asked: one pixel taken",
+         8,
+         1,
+         {0, 0, 0, 0, 90, 90, 90, 90},
+         1,
+         1,
+         {0},
+         false},
+    };
+    for (const auto& c : cases) {
+        Bytes bytes;
+        for (uint8_t v : c.src)
+            bytes.insert(bytes.end(), {v, v, v, uint8_t(v ^ 0x5A)}); // the padding byte is ignored
+        const Image source(c.srcWidth, c.srcHeight, kScreen, bytes, 0, c.interpolate);
+        for (CGBitmapInfo info : {kNativeARGB, kBytesARGB}) {
+            SCOPED_TRACE(testing::Message()
+                         << c.name << ", destination info 0x" << std::hex << info);
+            Bitmap target(c.dstWidth, c.dstHeight, info, 0x11);
+            CGContextDrawImage(target.context,
+                               CGRectMake(0, 0, CGFloat(c.dstWidth), CGFloat(c.dstHeight)),
+                               source.image);
+            for (size_t i = 0; i < c.expected.size(); ++i) {
+                const uint8_t v = c.expected[i];
+                const Bytes pixel =
+                    info == kNativeARGB ? Bytes{v, v, v, 0xFF} : Bytes{0xFF, v, v, v};
+                EXPECT_EQ(target.Pixel(i % c.dstWidth, i / c.dstWidth), pixel) << "pixel " << i;
+            }
+        }
+    }
 }
 
 // A rectangle so thin that the image's scale leaves 16.16 fixed point draws nothing, whichever

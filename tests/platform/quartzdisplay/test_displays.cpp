@@ -7,6 +7,7 @@
 #include "tests/support/PatternScreen.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <optional>
@@ -143,6 +144,70 @@ TEST_F(DisplayImages, ConcurrentCapturesEachGetTheirOwnPixels) {
     });
 }
 
+// Images are drawn from the memory the server wrote; one still held keeps its pixels while later
+// grabs of the same rectangle see the screen change, also with more images held than there are
+// segments to go round.
+TEST(DisplayImagesOverTime, AHeldImageKeepsItsPixels) {
+    const PatternScreen screen({200, 100}, 3);
+    ASSERT_TRUE(screen.drawn) << screen.Log();
+    InDisplayChild(screen.server->Display(), [&] {
+        const CGDirectDisplayID main = CGMainDisplayID();
+        const CGRect rect = CGRectMake(10, 20, 30, 40);
+        std::vector<std::pair<CGImageRef, std::vector<uint32_t>>> held;
+        for (uint32_t seed = 1; seed <= 6; ++seed) {
+            const auto pattern = testsupport::TestPattern(200, 100, seed);
+            ASSERT_TRUE(
+                testsupport::PutRootPixels(screen.server->Display(), 0, 0, 200, 100, pattern));
+            const std::vector<uint32_t> expected = Expected(pattern, 200, Box{10, 20, 30, 40});
+            CGImageRef passing = CGDisplayCreateImageForRect(main, rect);
+            ASSERT_NE(passing, nullptr);
+            EXPECT_TRUE(PixelsOf(passing) == expected) << "seed " << seed;
+            CGImageRelease(passing);
+            held.emplace_back(CGDisplayCreateImageForRect(main, rect), expected);
+        }
+        for (const auto& [image, expected] : held) {
+            EXPECT_TRUE(PixelsOf(image) == expected);
+            CGImageRelease(image);
+        }
+    });
+}
+
+// Drawn scaled, a display image is filtered: columns alternately black and mid-gray average out
+// at a third of their size, and doubled they blend, where nearest sampling would keep only
+// black and gray.
+TEST(DisplayImagesOverTime, AreFilteredWhenDrawnScaled) {
+    const PatternScreen screen({64, 8}, 3);
+    ASSERT_TRUE(screen.drawn) << screen.Log();
+    std::vector<uint32_t> columns(64 * 8);
+    for (size_t i = 0; i < columns.size(); ++i)
+        columns[i] = i % 2 ? 0x808080u : 0;
+    ASSERT_TRUE(testsupport::PutRootPixels(screen.server->Display(), 0, 0, 64, 8, columns));
+    InDisplayChild(screen.server->Display(), [&] {
+        CGImageRef image = CGDisplayCreateImageForRect(CGMainDisplayID(), CGRectMake(0, 0, 12, 4));
+        ASSERT_NE(image, nullptr);
+        const struct {
+            size_t width;
+            std::vector<uint32_t> firstRow;
+        } cases[] = {
+            {4, {0x404040, 0x404040, 0x404040, 0x404040}},
+            {24, {0, 0x202020, 0x606060, 0x606060, 0x202020, 0x202020}},
+        };
+        CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+        for (const auto& c : cases) {
+            std::vector<uint32_t> pixels(c.width * 4);
+            CGContextRef context =
+                CGBitmapContextCreate(pixels.data(), c.width, 4, 8, c.width * 4, space,
+                                      kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little);
+            CGContextDrawImage(context, CGRectMake(0, 0, CGFloat(c.width), 4), image);
+            CGContextRelease(context);
+            for (size_t x = 0; x < c.firstRow.size(); ++x)
+                EXPECT_EQ(pixels[x], 0xFF000000u | c.firstRow[x]) << c.width << " wide, x " << x;
+        }
+        CGColorSpaceRelease(space);
+        CGImageRelease(image);
+    });
+}
+
 // Where no segment can be passed, images come through plain requests all the same.
 TEST(DisplayImagesWithoutSharedMemory, ComeThroughImageRequests) {
     const struct {
@@ -237,6 +302,26 @@ TEST(DisplayList, RandRMonitorsWithTheMainOneOnTheRight) {
         ExpectDisplays(
             {{CGRectMake(0, 0, 800, 600), 800, 0}, {CGRectMake(-800, 0, 800, 600), 0, 0}},
             screen.pattern, 1600);
+    });
+}
+
+// The bounds every grab looks up come from the kept list, which catches up with monitors another
+// client defines (the server announces none) within a quarter of a second; the list itself is
+// asked for at once.
+TEST(DisplayList, KeptBoundsFollowAMonitorChange) {
+    const PatternScreen screen({1600, 600}, 3);
+    ASSERT_TRUE(screen.drawn) << screen.Log();
+    const std::string& display = screen.server->Display();
+    InDisplayChild(display, [&] {
+        const CGDirectDisplayID whole = CGMainDisplayID();
+        ASSERT_EQ(CGDisplayPixelsWide(whole), 1600u);
+        ASSERT_TRUE(testsupport::SetMonitor(display, "LEFT", 0, 0, 800, 600, true, true));
+        ASSERT_TRUE(testsupport::SetMonitor(display, "RIGHT", 800, 0, 800, 600, false, false));
+        for (int i = 0; i < 200 && CGDisplayPixelsWide(whole) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(CGDisplayPixelsWide(whole), 0u) << "the replaced monitor is gone";
+        ExpectDisplays({{CGRectMake(0, 0, 800, 600), 0, 0}, {CGRectMake(800, 0, 800, 600), 800, 0}},
+                       screen.pattern, 1600);
     });
 }
 
