@@ -1,15 +1,12 @@
 // 2vuy pictures: their buffers, the row conversions of the class, and copies into bitmaps (the
 // row kernels themselves are tested in tests/kernels).
-#include "core/CoreMachDebugLog.h"
 #include "pixels/CoreGraphicsBitmapContext.h"
 #include "pixels/Q_2vuy_format.h"
-#include "tests/support/TestSupport.h"
 #include "tests/support/VerifyReports.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 

@@ -1,12 +1,10 @@
 // The read-back converters' bytes and the frames they turn over (their rows are the kernel
 // table's swizzles, tested in tests/kernels).
-#include "core/CoreMachDebugLog.h"
 #include "pixels/OpenGL_ReadPixels.h"
 #include "tests/support/VerifyReports.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
