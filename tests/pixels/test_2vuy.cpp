@@ -68,10 +68,7 @@ TEST(Pixels2vuyCopy, RefusesBitmapsItCannotFillAndReportsWhy) {
     ASSERT_TRUE(xrgb.Construct(8, 8, BitmapContext::BitmapType_Device_XRGB));
     std::memset(xrgb.GetImageDataBytes(), 0x5A, xrgb.GetImageDataSize());
     reports = testsupport::VerifyReports([&] { picture.view.CopyPixelsTo(xrgb); });
-    EXPECT_TRUE(testsupport::VerifyReported(
-        reports, "fOk = (CoreGraphics::BitmapContext::BitmapType_Device_ARGB=="
-                 "in_rhs.GetImageType())"))
-        << reports;
+    EXPECT_NE(reports.find("GetImageType()"), std::string::npos) << reports;
     const std::vector<uint8_t> untouched(xrgb.GetImageDataSize(), 0x5A);
     EXPECT_EQ(0, std::memcmp(untouched.data(), xrgb.GetImageDataBytes(), untouched.size()));
 

@@ -202,9 +202,7 @@ TEST(GWorldBitmapContext, TheWorldSharesThePixelsAndFailsTheConstructionWhenItCa
     GWorldBitmapContext wide;
     const std::string reports = testsupport::VerifyReports(
         [&] { EXPECT_FALSE(wide.Construct(40000, 1, BitmapContext::BitmapType_Device_Gray)); });
-    for (const char* text :
-         {" code : ConstructGWorld() in ", " code : fOk = VERIFIED(ConstructGWorld()) in "})
-        EXPECT_NE(reports.find(text), std::string::npos) << text << "\n" << reports;
+    EXPECT_NE(reports.find("ConstructGWorld()"), std::string::npos) << reports;
 }
 
 } // namespace
