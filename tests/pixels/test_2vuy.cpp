@@ -71,11 +71,6 @@ TEST(Pixels2vuyCopy, RefusesBitmapsItCannotFillAndReportsWhy) {
     EXPECT_NE(reports.find("GetImageType()"), std::string::npos) << reports;
     const std::vector<uint8_t> untouched(xrgb.GetImageDataSize(), 0x5A);
     EXPECT_EQ(0, std::memcmp(untouched.data(), xrgb.GetImageDataBytes(), untouched.size()));
-
-    BitmapContext argb;
-    ASSERT_TRUE(argb.Construct(8, 8, BitmapContext::BitmapType_Device_ARGB));
-    EXPECT_EQ("",
-              testsupport::VerifyReports([&] { EXPECT_TRUE(picture.view.CanCopyFormat(argb)); }));
 }
 
 // A picture lands in the bitmap's bottom rows, cut to the bitmap's width and to the rows its own
