@@ -67,7 +67,8 @@ LOOKPANE_EXPORT bool __public_fn2(tagSHARED_CAMERA_BUFFER* record) {
         auto forward = Forwarded<SharedCameraRecordFn>("__public_fn2");
         return forward && forward(record);
     }
-    if (mode == "2vuy") return Fill(record, s2vuy, kWidth * 2, sizeof s2vuy, kFormat2vuy);
+    if (mode == "2vuy")
+        return Fill(record, s2vuy, kWidth * 2, sizeof s2vuy, Q_2vuy_format::kPixelFormat_2vuy);
     if (mode == "argb-other") return Fill(record, sARGB, kWidth * 4, sizeof sARGB, kFormatBGRA);
     if (mode == "oversize") return Fill(record, sARGB, kWidth * 4 + 4, sizeof sARGB, 0x72617720);
     if (mode == "null") return !Fill(record, nullptr, kWidth * 4, sizeof sARGB, 0x72617720);
@@ -99,10 +100,7 @@ LOOKPANE_EXPORT uint8_t* LookpaneTest_ARGBFrame() {
     return sARGB;
 }
 
-namespace {
-[[maybe_unused]] const bool sFramesDrawn = [] {
+__attribute__((constructor)) static void DrawFrames() {
     Draw2vuy(s2vuy);
     DrawARGB(sARGB, 0);
-    return true;
-}();
-} // namespace
+}

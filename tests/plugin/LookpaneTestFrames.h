@@ -10,7 +10,6 @@ namespace lookpane_test {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr uint32_t kFormat2vuy = 0x32767579;
 constexpr uint32_t kFormatBGRA = 0x42475241; // a format no pixel buffer takes
 
 inline void Draw2vuy(uint8_t* frame) {
