@@ -116,6 +116,23 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     return child;
 }
 
+bool MatchesLines(const std::string& text, const std::string& pattern) {
+    // Matches from (t, p) on; a star tries every run of non-newline characters.
+    std::function<bool(size_t, size_t)> match = [&](size_t t, size_t p) {
+        for (; p < pattern.size(); ++p, ++t) {
+            if (pattern[p] == '*') {
+                for (size_t end = t;; ++end) {
+                    if (match(end, p + 1)) return true;
+                    if (end == text.size() || text[end] == '\n') return false;
+                }
+            }
+            if (t == text.size() || text[t] != pattern[p]) return false;
+        }
+        return t == text.size();
+    };
+    return match(0, 0);
+}
+
 std::string CaptureStandardError(const std::function<void()>& call) {
     std::fflush(stderr);
     std::FILE* file = std::tmpfile();

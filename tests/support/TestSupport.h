@@ -59,6 +59,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
 
 // What a call in this process writes to standard error.
 std::string CaptureStandardError(const std::function<void()>& call);
+// Whether text is exactly the pattern, where each '*' stands for any run of characters other than
+// a newline (file paths and line numbers in reports).
+bool MatchesLines(const std::string& text, const std::string& pattern);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
