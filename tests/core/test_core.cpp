@@ -8,15 +8,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
 
-using testsupport::Child;
-using testsupport::Exists;
-using testsupport::ProcessResult;
-using testsupport::ReadFile;
+using namespace testsupport;
 
 namespace {
 
@@ -37,12 +33,12 @@ protected:
     void SetUp() override { ASSERT_EQ(::mkdir(mLogs.c_str(), 0700), 0); }
     std::string LogFile() const { return mLogs + "/" + g_CoreMachDebug_LogFileName; }
 
-    testsupport::TempFolder mTemp;
+    TempFolder mTemp;
     const std::string mLogs = mTemp / "state";
 };
 
 TEST_F(CoreLogTest, OutputsWriteTextsUnchanged) {
-    testsupport::WriteFile(LogFile(), "earlier\n");
+    WriteFile(LogFile(), "earlier\n");
     const ProcessResult child = InChild(mLogs, [&] {
         EXPECT_EQ(CoreMachDebugLogGetUseLogger(), kCoreLogToFile);
         CoreMachDebugLogString("100%s done %d%%\n");
@@ -76,7 +72,7 @@ TEST_F(CoreLogTest, MissingLogsFolderIsReportedPerTextNeverCreatedAndRetried) {
     const std::string report = "VERIFY_ERR FAILED: OSErr:-43  code : FSFindFolder(domain, "
                                "kLogsFolderType, kDontCreateFolder, &sUserLogsFolder) in "
                                "*/CoreMachDebugLog.cpp:* (CoreMachDebugLogClassInitialize)\n";
-    EXPECT_TRUE(testsupport::MatchesLines(child.err, report + report + "--\n")) << child.err;
+    EXPECT_TRUE(MatchesLines(child.err, report + report + "--\n")) << child.err;
 }
 
 int sVerifyLine = 0;

@@ -15,11 +15,6 @@ using testsupport::ScopedEnv;
 
 namespace {
 
-mode_t ModeOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
 class FindFolderTest : public ::testing::Test {
 protected:
     testsupport::TempFolder mTemp;
@@ -43,8 +38,8 @@ TEST_F(FindFolderTest, UserFoldersFollowXdgAndAreCreatedOnlyWhenAsked) {
     EXPECT_FALSE(Exists(mData));
     EXPECT_EQ(FindFolder(kUserDomain, kQuickTimeComponentsFolderType, kCreateFolder, path), kNoErr);
     EXPECT_EQ(path, mData + "/vistrel/components");
-    EXPECT_EQ(ModeOf(path), 0700u);
-    EXPECT_EQ(ModeOf(mData + "/vistrel"), 0700u);
+    for (const std::string& folder : {path, mData + "/vistrel"})
+        EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms(0700));
 
     path.clear();
     EXPECT_EQ(FindFolder(kUserDomain, platform::FourCC("xxxx"), kCreateFolder, path), kParamErr);

@@ -134,8 +134,7 @@ TEST(ImageWriters, BadInputOrAFailedWriteLeavesNoFile) {
     const mode_t mask = ::umask(027);
     ASSERT_EQ(WritePNG(kept, image.description), platform::kNoErr);
     ::umask(mask);
-    struct stat st {};
-    EXPECT_TRUE(::stat(kept.c_str(), &st) == 0 && (st.st_mode & 0777) == 0640);
+    EXPECT_EQ(std::filesystem::status(kept).permissions(), std::filesystem::perms(0640));
 }
 
 } // namespace

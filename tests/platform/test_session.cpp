@@ -37,17 +37,4 @@ TEST(SessionTest, SystemVersionWordHonoursHexAndIgnoresGarbage) {
     }
 }
 
-TEST(SessionTest, TheHostsSigningIdentifierIsItsMainBundleIdentifier) {
-    SecCodeRef self = nullptr;
-    ASSERT_EQ(SecCodeCopySelf(kSecCSDefaultFlags, &self), errSecSuccess);
-    SecCodeSigningInformation* information = nullptr;
-    ASSERT_EQ(SecCodeCopySigningInformation(self, kSecCSSigningInformation, &information),
-              errSecSuccess);
-    // A bare program is named by its file.
-    EXPECT_EQ(information->identifier.value_or("(none)"), "test_platform");
-    delete information;
-    SecCodeRelease(self);
-    EXPECT_EQ(SecCodeCopySigningInformation(nullptr, 0, &information), errSecCSInvalidObjectRef);
-}
-
 } // namespace

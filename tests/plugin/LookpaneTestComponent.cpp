@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <dlfcn.h>
+#include <string>
 
 using namespace lookpane_test;
 
@@ -53,26 +55,24 @@ LOOKPANE_EXPORT bool __public_fn1(void*) { return false; }
 LOOKPANE_EXPORT bool __public_fn3(void*) { return false; }
 // clang-format on
 
+// How the component answers, from LOOKPANE_TEST_MODE at each call: unset, VistrelX64 at
+// LOOKPANE_TEST_FORWARD does the work (locks are timed); "2vuy", a 2vuy frame of its own;
+// "argb-other", an ARGB frame announced in a format no pixel buffer takes; "oversize", rows that
+// run past the frame's memory; "null", success with a null frame pointer; else no frame.
 LOOKPANE_EXPORT bool __public_fn2(tagSHARED_CAMERA_BUFFER* record) {
     if (!record || record->sizeofSHARED_CAMERA_BUFFER != sizeof *record) return false;
-    switch (CurrentMode()) {
-    case Mode::Forward: {
+    const char* set = std::getenv("LOOKPANE_TEST_MODE");
+    const std::string mode = set ? set : "";
+    if (mode.empty()) {
         auto forward = Forwarded<SharedCameraRecordFn>("__public_fn2");
         return forward && forward(record);
     }
-    case Mode::Frame2vuy:
-        return Fill(record, s2vuy, kWidth * 2, sizeof s2vuy, kFormat2vuy);
-    case Mode::ARGBOther:
-        return Fill(record, sARGB, kWidth * 4, sizeof sARGB, kFormatBGRA);
-    case Mode::Oversize:
-        return Fill(record, sARGB, kWidth * 4 + 4, sizeof sARGB, 0x72617720);
-    case Mode::Null:
-        Fill(record, nullptr, kWidth * 4, sizeof sARGB, 0x72617720);
-        return true;
-    case Mode::None:
-        record->frameBufferPtr = nullptr;
-        return false;
-    }
+    if (mode == "2vuy")
+        return Fill(record, s2vuy, kWidth * 2, sizeof s2vuy, Q_2vuy_format::kPixelFormat_2vuy);
+    if (mode == "argb-other") return Fill(record, sARGB, kWidth * 4, sizeof sARGB, kFormatBGRA);
+    if (mode == "oversize") return Fill(record, sARGB, kWidth * 4 + 4, sizeof sARGB, 0x72617720);
+    if (mode == "null") return !Fill(record, nullptr, kWidth * 4, sizeof sARGB, 0x72617720);
+    record->frameBufferPtr = nullptr;
     return false;
 }
 
@@ -100,10 +100,7 @@ LOOKPANE_EXPORT uint8_t* LookpaneTest_ARGBFrame() {
     return sARGB;
 }
 
-namespace {
-[[maybe_unused]] const bool sFramesDrawn = [] {
+__attribute__((constructor)) static void DrawFrames() {
     Draw2vuy(s2vuy);
     DrawARGB(sARGB, 0);
-    return true;
-}();
-} // namespace
+}

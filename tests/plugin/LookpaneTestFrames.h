@@ -4,36 +4,13 @@
 #include "pixels/Q_2vuy_format.h"
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 namespace lookpane_test {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr uint32_t kFormat2vuy = 0x32767579;
 constexpr uint32_t kFormatBGRA = 0x42475241; // a format no pixel buffer takes
-
-// How the component answers, from LOOKPANE_TEST_MODE at each call.
-enum class Mode {
-    Forward,   // (unset) VistrelX64 at LOOKPANE_TEST_FORWARD does the work; locks are timed
-    Frame2vuy, // "2vuy": a 2vuy frame of its own
-    ARGBOther, // "argb-other": an ARGB frame of its own announced in a format no buffer takes
-    Oversize,  // "oversize": rows that run past the frame's memory
-    Null,      // "null": success with a null frame pointer
-    None,      // "none": no frame
-};
-
-inline Mode CurrentMode() {
-    const char* mode = std::getenv("LOOKPANE_TEST_MODE");
-    if (!mode || !*mode) return Mode::Forward;
-    if (!std::strcmp(mode, "2vuy")) return Mode::Frame2vuy;
-    if (!std::strcmp(mode, "argb-other")) return Mode::ARGBOther;
-    if (!std::strcmp(mode, "oversize")) return Mode::Oversize;
-    if (!std::strcmp(mode, "null")) return Mode::Null;
-    return Mode::None;
-}
 
 inline void Draw2vuy(uint8_t* frame) {
     for (int y = 0; y < kHeight; ++y)

@@ -4,6 +4,7 @@
 // image-unit folder, loaded through the framework layer, the filter made by name.
 #include "platform/coreimage/CoreImage.h"
 #include "tests/support/Broadcast.h"
+#include "tests/support/RenderImage.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,7 @@ using namespace platform::coregraphics;
 using namespace platform::coreimage;
 using broadcast::Pattern;
 using broadcast::Publish;
+using testsupport::RenderARGB;
 
 inline std::string UserFolder(const std::string& sub) {
     return std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/" + sub;
@@ -40,21 +42,6 @@ inline std::shared_ptr<CIFilter> MakeFilter() {
     static const bool loaded = (CIPlugIn::loadAllPlugIns(), true);
     (void)loaded;
     return CIFilter::filterWithName("CILookpaneInput");
-}
-
-// The image's pixels at its own size, as A, R, G, B bytes.
-inline std::vector<uint8_t> RenderARGB(const CIImage& image) {
-    const size_t width = size_t(image.extent().size.width);
-    const size_t height = size_t(image.extent().size.height);
-    std::vector<uint8_t> pixels(width * height * 4, 0);
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGContextRef context = CGBitmapContextCreate(pixels.data(), width, height, 8, width * 4, space,
-                                                 kCGImageAlphaPremultipliedFirst);
-    CGColorSpaceRelease(space);
-    CIContext::contextWithCGContext(context)->drawImage_inRect_fromRect(
-        image, CGRectMake(0, 0, CGFloat(width), CGFloat(height)), image.extent());
-    CGContextRelease(context);
-    return pixels;
 }
 
 inline std::vector<uint8_t> PlaceholderARGB() {

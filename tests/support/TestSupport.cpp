@@ -73,8 +73,12 @@ bool Child::Wait(double seconds) {
         }
     }
     out = ReadFile("/proc/self/fd/" + std::to_string(mOut));
-    err = ReadFile("/proc/self/fd/" + std::to_string(mErr));
+    err = ErrSoFar();
     return true;
+}
+
+std::string Child::ErrSoFar() const {
+    return ReadFile("/proc/self/fd/" + std::to_string(mErr));
 }
 
 void Child::Kill(int number) const {

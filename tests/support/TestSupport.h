@@ -41,6 +41,8 @@ public:
     // Asks the child to end (SIGTERM), and kills one that does not within the time; true when it
     // ended by itself with exit status 0.
     bool Stop(double seconds = 5);
+    // What the child has written to its standard error so far.
+    std::string ErrSoFar() const;
 
 private:
     pid_t mPid = -1;

@@ -2,15 +2,11 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <poll.h>
-#include <sys/mman.h>
 #include <sys/uio.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/randr.h>
 #include <xcb/xcbext.h>
@@ -45,57 +41,32 @@ std::string AwaitDisplayNumber(int fd) {
 
 } // namespace
 
-XServer::XServer(std::vector<std::string> argv, const std::string& hostDisplay)
-    : mLog(::memfd_create("x-server-log", MFD_CLOEXEC)) {
+XServer::XServer(std::vector<std::string> argv, const std::string& hostDisplay) {
     int ready[2];
-    if (mLog < 0 || ::pipe2(ready, O_CLOEXEC) != 0) return;
+    if (::pipe2(ready, O_CLOEXEC) != 0) return;
     const int writeEnd = ::fcntl(ready[1], F_DUPFD, 10); // survives exec
     argv.insert(argv.begin() + 1,
                 {"-displayfd", std::to_string(writeEnd), "-noreset", "-nolisten", "tcp"});
-    mPid = ::fork();
-    if (mPid == 0) {
+    mServer = std::make_unique<Child>([&] {
         ::setpgid(0, 0);
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(mLog, 2);
-        if (hostDisplay.empty())
-            ::unsetenv("DISPLAY");
-        else
-            ::setenv("DISPLAY", hostDisplay.c_str(), 1);
-        ::_exit(Exec(argv));
-    }
+        hostDisplay.empty() ? ::unsetenv("DISPLAY") : ::setenv("DISPLAY", hostDisplay.c_str(), 1);
+        return Exec(argv);
+    });
     ::close(writeEnd);
     ::close(ready[1]);
-    if (mPid > 0) {
-        const std::string number = AwaitDisplayNumber(ready[0]);
-        if (!number.empty()) mDisplay = ":" + number;
-    }
+    const std::string number = AwaitDisplayNumber(ready[0]);
+    if (!number.empty()) mDisplay = ":" + number;
     ::close(ready[0]);
 }
 
+// The window manager ends before the server, each asked first and killed when it lingers.
 XServer::~XServer() {
-    if (mWindowManager > 0) {
-        ::kill(mWindowManager, SIGTERM);
-        ::waitpid(mWindowManager, nullptr, 0);
-    }
-    if (mPid > 0) {
-        ::kill(mPid, SIGTERM);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (::waitpid(mPid, nullptr, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                ::kill(mPid, SIGKILL);
-                ::waitpid(mPid, nullptr, 0);
-                break;
-            }
-            ::usleep(10000);
-        }
-    }
-    if (mLog >= 0) ::close(mLog);
+    if (mWindowManager) mWindowManager->Stop();
+    if (mServer) mServer->Stop();
 }
 
 std::string XServer::Log() const {
-    return mLog < 0 ? "" : ReadFile("/proc/self/fd/" + std::to_string(mLog));
+    return mServer ? mServer->ErrSoFar() : "";
 }
 
 std::string XServer::ProgramPath(const std::string& name) {
@@ -116,16 +87,11 @@ bool XServer::Installed(const std::string& program) {
 
 bool XServer::StartWindowManager(const std::string& program) {
     const std::string path = ProgramPath(program);
-    if (!Running() || path.empty() || mWindowManager > 0) return false;
-    mWindowManager = ::fork();
-    if (mWindowManager == 0) {
+    if (!Running() || path.empty() || mWindowManager) return false;
+    mWindowManager = std::make_unique<Child>([&] {
         ::setenv("DISPLAY", mDisplay.c_str(), 1);
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::_exit(Exec({path}));
-    }
+        return Exec({path});
+    });
     // An EWMH manager names its check window on the root once it manages the screen.
     XClient client(mDisplay);
     if (!client.Ok()) return false;
@@ -134,8 +100,8 @@ bool XServer::StartWindowManager(const std::string& program) {
     while (std::chrono::steady_clock::now() < deadline) {
         if (client.Words(client.Root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).size() == 1)
             return true;
-        if (::waitpid(mWindowManager, nullptr, WNOHANG) == mWindowManager) {
-            mWindowManager = -1;
+        if (mWindowManager->Wait(0)) {
+            mWindowManager.reset(); // it gave up: another may be tried
             break;
         }
         ::usleep(20000);

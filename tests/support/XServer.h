@@ -3,10 +3,11 @@
 // Private X servers for tests, and the few client requests tests need to set up a screen.
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace testsupport {
+
+class Child;
 
 struct ScreenSize {
     int width, height;
@@ -45,9 +46,7 @@ public:
 
 private:
     XServer(std::vector<std::string> argv, const std::string& hostDisplay);
-    pid_t mPid = -1;
-    pid_t mWindowManager = -1;
-    int mLog = -1;
+    std::unique_ptr<Child> mServer, mWindowManager;
     std::string mDisplay;
 };
 

@@ -58,14 +58,10 @@ TEST_F(AppKitScreens, ControlsKeepTheirValuesAndSendTheirActions) {
     Receiver receiver;
     NSPanel panel(NSMakeRect(20, 20, 260, 200), NSTitledWindowMask, NSBackingStoreBuffered, false);
     NSView& content = *panel.contentView();
-    const auto connect = [&](NSControl* control) {
-        control->setTarget(&receiver);
-        control->setAction(NSSelectorFromString("changed:"));
-        return control;
-    };
-    auto* box = static_cast<NSButton*>(
-        connect(static_cast<NSControl*>(content.addSubview(std::make_unique<NSButton>(
-            NSMakeRect(10, 160, 200, 30), "Allow", NSButtonType::NSSwitchButton)))));
+    auto* box = static_cast<NSButton*>(content.addSubview(std::make_unique<NSButton>(
+        NSMakeRect(10, 160, 200, 30), "Allow", NSButtonType::NSSwitchButton)));
+    box->setTarget(&receiver);
+    box->setAction(NSSelectorFromString("changed:"));
     // A matrix keeps its cell when asked for a tag it does not have.
     auto* matrix = static_cast<NSMatrix*>(content.addSubview(std::make_unique<NSMatrix>(
         NSMakeRect(120, 60, 120, 50), std::vector<NSMatrix::Cell>{{"Size", 0}, {"Percent", 1}})));

@@ -1,7 +1,7 @@
 // The image-filter framework layer: pixel buffers over frame memory, images from them, from
 // drawing images and from PNG data, rendered into a host's RGBA target; kernels and filters.
 // (2vuy buffers are rendered in the plug-in's tests, through the filter.)
-#include "platform/coreimage/CoreImage.h"
+#include "tests/support/RenderImage.h"
 
 #include <gtest/gtest.h>
 
@@ -12,24 +12,9 @@
 using namespace platform::coregraphics;
 using namespace platform::coreimage;
 using namespace platform::corevideo;
+using testsupport::RenderARGB; // into a host's R, G, B, A target, as the tests ask
 
 namespace {
-
-// The image drawn over a whole RGBA target (R, G, B, A bytes, premultiplied) of a size, read
-// back as A, R, G, B bytes.
-std::vector<uint8_t> Render(const CIImage& image, size_t width, size_t height) {
-    std::vector<uint8_t> rgba(width * height * 4, 0), argb;
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGContextRef context = CGBitmapContextCreate(rgba.data(), width, height, 8, width * 4, space,
-                                                 kCGImageAlphaPremultipliedLast);
-    CGColorSpaceRelease(space);
-    CIContext::contextWithCGContext(context)->drawImage_inRect_fromRect(
-        image, CGRectMake(0, 0, CGFloat(width), CGFloat(height)), image.extent());
-    CGContextRelease(context);
-    for (size_t i = 0; i < rgba.size(); i += 4)
-        argb.insert(argb.end(), {rgba[i + 3], rgba[i], rgba[i + 1], rgba[i + 2]});
-    return argb;
-}
 
 TEST(CoreVideoTest, PixelBuffersWrapOnlyTheTwoFrameLayoutsOverEnoughMemory) {
     uint8_t memory[64 * 4 * 2];
@@ -75,7 +60,7 @@ TEST(CoreImageTest, AnARGBBufferRendersItsOwnMemoryAndIsReleasedWithTheLastImage
     ASSERT_NE(image, nullptr);
     EXPECT_TRUE(image->extent().size.width == 8 && image->extent().size.height == 6);
     frame[4 * 9 + 1] = 0xAB;
-    EXPECT_EQ(Render(*image, 8, 6), frame);
+    EXPECT_EQ(RenderARGB(*image, 8, 6, true), frame);
     EXPECT_EQ(released, 0);
     image.reset();
     EXPECT_EQ(released, 1);
@@ -96,7 +81,7 @@ TEST(CoreImageTest, AnImageScaledToTheTargetKeepsAFlatColourFlat) {
     CGDataProviderRelease(provider);
     for (int i = 0; i < 10 * 7; ++i)
         expected.insert(expected.end(), {0xFF, 0x20, 0x80, 0xC0});
-    EXPECT_EQ(Render(*image, 10, 7), expected);
+    EXPECT_EQ(RenderARGB(*image, 10, 7, true), expected);
 }
 
 TEST(CoreImageTest, PngDataDecodesToPremultipliedPixelsAndGarbageToNothing) {
@@ -112,7 +97,7 @@ TEST(CoreImageTest, PngDataDecodesToPremultipliedPixelsAndGarbageToNothing) {
         png_image_write_to_memory(&png, encoded.data(), &size, 0, straight.data(), 0, nullptr));
     auto image = CIImage::imageWithData(encoded.data(), size);
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(Render(*image, 3, 1),
+    EXPECT_EQ(RenderARGB(*image, 3, 1, true),
               (std::vector<uint8_t>{255, 10, 20, 30, 128, 100, 50, 25, 0, 0, 0, 0}));
     EXPECT_EQ(CIImage::imageWithData(encoded.data(), size / 2), nullptr);
     EXPECT_EQ(CIImage::imageWithData("not a picture", 13), nullptr);
