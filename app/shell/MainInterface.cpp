@@ -1,5 +1,6 @@
 #include "app/shell/MainInterface.h"
 
+#include "app/shell/BroadcastPanel.h"
 #include "app/shell/CustomSizePanels.h"
 #include "app/shell/GrabberController.h"
 #include "app/shell/GrabberMenus.h"
@@ -21,8 +22,10 @@ struct Interface : NSObject {
     std::unique_ptr<PDFSkinAboutBox> about;
     std::unique_ptr<NSStatusItem> tray;
     CustomSizePanels panels;
+    BroadcastPanel broadcast;
     ~Interface() override {
         // The windows go first: their views and notifications refer to the controller.
+        broadcast = {};
         panels = {};
         tray.reset();
         about.reset();
@@ -50,7 +53,10 @@ std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
         CentredFrame(NSMakeSize(360, 200)), std::string(kProductName) + " " + kProductVersion);
 
     ui->panels = BuildCustomSizePanels();
+    ui->broadcast = BuildBroadcastPanel(CentredFrame(NSMakeSize(360, 178)));
     GrabberController& c = *ui->controller;
+    c._broadcastControl = ui->broadcast.control;
+    c.mBroadcastPanel = ui->broadcast.panel.get();
     c.mGrabWindow = ui->grabber.get();
     c.aboutPanel = ui->about.get();
     ui->grabber->setDelegate(&c);

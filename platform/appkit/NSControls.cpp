@@ -25,6 +25,14 @@ double NSControl::doubleValue() const {
     return std::strtod(stringValue().c_str(), nullptr);
 }
 
+bool NSControl::isEnabled() const {
+    return widget()->isEnabled();
+}
+
+void NSControl::setEnabled(bool enabled) {
+    widget()->setEnabled(enabled);
+}
+
 void NSControl::sendAction() {
     if (mTarget && mAction) mTarget->performSelector(mAction, this);
 }
@@ -66,6 +74,18 @@ NSPopUpButton::NSPopUpButton(NSRect frame) : NSControl(frame), mControl(new QCom
 
 void NSPopUpButton::addItemWithTitle(const std::string& title) {
     static_cast<QComboBox*>(mControl)->addItem(QString::fromStdString(title));
+}
+
+NSInteger NSPopUpButton::numberOfItems() const {
+    return static_cast<QComboBox*>(mControl)->count();
+}
+
+std::string NSPopUpButton::itemTitleAtIndex(NSInteger index) const {
+    return static_cast<QComboBox*>(mControl)->itemText(int(index)).toStdString();
+}
+
+void NSPopUpButton::removeItemAtIndex(NSInteger index) {
+    static_cast<QComboBox*>(mControl)->removeItem(int(index));
 }
 
 NSInteger NSPopUpButton::indexOfSelectedItem() const {

@@ -28,6 +28,9 @@ public:
     NSInteger intValue() const { return NSInteger(doubleValue()); }
     virtual void setDoubleValue(double value) { setStringValue(std::to_string(value)); }
     bool drawsContent() const override { return true; }
+    // A disabled control shows greyed and takes no input.
+    bool isEnabled() const;
+    void setEnabled(bool enabled);
     void sendAction();
 
 protected:
@@ -56,6 +59,10 @@ class NSPopUpButton : public NSControl {
 public:
     explicit NSPopUpButton(NSRect frame);
     void addItemWithTitle(const std::string& title);
+    NSInteger numberOfItems() const;
+    // Empty for an index out of range.
+    std::string itemTitleAtIndex(NSInteger index) const;
+    void removeItemAtIndex(NSInteger index);
     NSInteger indexOfSelectedItem() const;
     void selectItemAtIndex(NSInteger index);
     std::string stringValue() const override;

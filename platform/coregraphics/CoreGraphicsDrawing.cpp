@@ -184,6 +184,7 @@ struct CGContext : Counted {
     CGColorSpaceRef space = nullptr;
     void* data = nullptr;
     bool ownsData = false;
+    CGInterpolationQuality quality = kCGInterpolationDefault;
     NativeScratch scratch;
     NativeScratch sourceScratch; // native copies of images in slowly fetched layouts
     ~CGContext() {
@@ -337,6 +338,14 @@ void CGImageRelease(CGImageRef image) {
     if (image && image->ReleaseLast()) delete image;
 }
 
+void CGContextSetInterpolationQuality(CGContextRef context, CGInterpolationQuality quality) {
+    if (context) context->quality = quality;
+}
+
+CGInterpolationQuality CGContextGetInterpolationQuality(CGContextRef context) {
+    return context ? context->quality : kCGInterpolationDefault;
+}
+
 void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     CGContextDrawImageThrough(context, rect, image,
                               kernels::Chosen().level == CoreVectorUnit::kReference
@@ -369,6 +378,9 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
     // A scale beyond 16.16 fixed point cannot be drawn: nothing rather than garbage.
     if (!pixman_transform_from_pixman_f_transform(&transform, &f)) return;
 
+    const bool interpolate = context->quality == kCGInterpolationDefault
+                                 ? image->interpolate
+                                 : context->quality != kCGInterpolationNone;
     const int width = int(box.right - box.left), height = int(box.bottom - box.top);
     const NativeOrder* order = route != DrawRoute::Direct ? NativeOrderOf(dst.format) : nullptr;
     auto* bytes = static_cast<uint8_t*>(context->data);
@@ -377,7 +389,7 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
         StretchInNativeOrder({static_cast<const uint8_t*>(image->provider->data),
                               ptrdiff_t(src.bytesPerRow), int(src.width), int(src.height),
                               src.format},
-                             transform, image->interpolate, *order, context->scratch, bytes,
+                             transform, interpolate, *order, context->scratch, bytes,
                              dst.bytesPerRow, int(box.left), int(box.top), width, height))
         return;
 
@@ -392,8 +404,8 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
     if (!source) source = sourcePixels.emplace(src, image->provider->data).Image();
     if (!source) return;
     pixman_image_set_transform(source, &transform);
-    pixman_image_set_filter(
-        source, image->interpolate ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST, nullptr, 0);
+    pixman_image_set_filter(source, interpolate ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST,
+                            nullptr, 0);
     pixman_image_set_repeat(source, PIXMAN_REPEAT_PAD);
     if (order && CompositeInNativeOrder(source, *order, context->scratch, bytes, dst.bytesPerRow,
                                         int(box.left), int(box.top), width, height))
