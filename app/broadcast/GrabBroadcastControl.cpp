@@ -4,7 +4,6 @@
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 using namespace platform::coregraphics;
@@ -44,9 +43,6 @@ float GrabBroadcastControl::frameRateFactor() const {
 }
 
 void GrabBroadcastControl::frameRateChanged(NSObject*) {
-    // The slider stops at whole numbers.
-    if (_frameRateSlider)
-        _frameRateSlider->setDoubleValue(std::round(_frameRateSlider->doubleValue()));
     if (_frameRateDisplay) _frameRateDisplay->setStringValue(FrameRateLabel(frameRateFactor()));
 }
 

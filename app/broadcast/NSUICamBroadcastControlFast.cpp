@@ -97,8 +97,9 @@ void NSUICamBroadcastControlFast::endSwitchContexts() {
     if (mLockedSlot < 0) return;
     const int slot = mLockedSlot;
     mLockedSlot = -1;
-    if (!unlock_SHARED_CAMERA_BUFFER(&_camera_buffer[slot])) return;
-    use_SHARED_CAMERA_BUFFER(slot);
+    // A frame that did not go out leaves the index: the next one is written there again.
+    if (!unlock_SHARED_CAMERA_BUFFER(&_camera_buffer[slot]) || !use_SHARED_CAMERA_BUFFER(slot))
+        return;
     _SharedCameraBufferNumber = slot ^ 1;
 }
 

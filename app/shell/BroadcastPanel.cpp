@@ -22,14 +22,14 @@ void Label(NSView& parent, NSRect frame, const char* text) {
 
 } // namespace
 
-BroadcastPanel BuildBroadcastPanel(NSRect frame) {
+BroadcastPanel BuildBroadcastPanel(NSRect frame, CameraComponentCalls& component) {
     BroadcastPanel built;
     built.panel =
         std::make_unique<NSWindow>(frame, NSTitledWindowMask, NSBackingStoreBuffered, false);
     built.panel->setTitle("Broadcast");
     built.panel->setFloatingPanel(true);
     auto owned = std::make_unique<GrabBroadcastControl>(
-        NSMakeRect(0, 0, kContentSize.width, kContentSize.height));
+        NSMakeRect(0, 0, kContentSize.width, kContentSize.height), component);
     GrabBroadcastControl& c = *owned;
     built.panel->setContentView(std::move(owned));
     built.control = &c;
@@ -52,6 +52,8 @@ BroadcastPanel BuildBroadcastPanel(NSRect frame) {
 
     Label(c, NSMakeRect(16, top - 136, 90, 24), "Frame Rate:");
     c._frameRateSlider = Add<NSSlider>(c, NSMakeRect(110, top - 136, 160, 24), 0.0, 3.0);
+    c._frameRateSlider->setNumberOfTickMarks(4);
+    c._frameRateSlider->setAllowsTickMarkValuesOnly(true);
     c._frameRateSlider->setDoubleValue(3.0);
     Connect(*c._frameRateSlider, c, "frameRateChanged:");
     c._frameRateDisplay = Add<NSTextField>(c, NSMakeRect(280, top - 136, 64, 24), false);

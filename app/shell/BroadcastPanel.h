@@ -11,4 +11,5 @@ struct BroadcastPanel {
     std::unique_ptr<NSWindow> panel;
     GrabBroadcastControl* control = nullptr;
 };
-BroadcastPanel BuildBroadcastPanel(NSRect frame);
+BroadcastPanel BuildBroadcastPanel(NSRect frame,
+                                   CameraComponentCalls& component = ApplicationCameraComponent());

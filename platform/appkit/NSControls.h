@@ -76,10 +76,18 @@ public:
     NSSlider(NSRect frame, double minValue, double maxValue);
     double doubleValue() const override;
     void setDoubleValue(double value) override;
+    // Tick marks spread evenly from the minimum to the maximum; with tick-mark values only, the
+    // knob stops at them and the value is exactly a tick's.
+    void setNumberOfTickMarks(NSInteger count);
+    void setAllowsTickMarkValuesOnly(bool flag);
 
 private:
+    void applySteps();
     QWidget* mControl;
     double mMin, mMax;
+    NSInteger mTickMarks = 0;
+    bool mTickValuesOnly = false;
+    int mSteps;
 };
 
 class NSTextField : public NSControl {
