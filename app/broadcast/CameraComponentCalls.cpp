@@ -20,6 +20,7 @@ public:
         return Bundle().SetCurrentReadBuffer(address);
     }
     bool LockFrameBuffer(void* address) override { return Bundle().LockFrameBuffer(address); }
+    bool TryLockFrameBuffer(void* address) override { return Bundle().TryLockFrameBuffer(address); }
     bool UnLockFrameBuffer(void* address) override { return Bundle().UnLockFrameBuffer(address); }
 
 private:

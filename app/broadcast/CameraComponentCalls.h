@@ -15,6 +15,7 @@ public:
     virtual bool SetCurrentReadBuffer(void* address) = 0;
     // The writer's lock gives up after about one frame interval rather than waiting for ever.
     virtual bool LockFrameBuffer(void* address) = 0;
+    virtual bool TryLockFrameBuffer(void* address) = 0;
     virtual bool UnLockFrameBuffer(void* address) = 0;
 };
 

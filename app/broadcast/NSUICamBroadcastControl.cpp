@@ -181,17 +181,27 @@ void NSUICamBroadcastControl::broadcastFrame_WWWWxHHH(CoreGraphics::BitmapContex
 
 bool NSUICamBroadcastControl::publishFrame(
     const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw) {
-    for (const int n : {_SharedCameraBufferNumber, _SharedCameraBufferNumber ^ 1}) {
-        tagSHARED_CAMERA_BUFFER camera_buffer = FreshRecord();
-        if (!mComponent.GetWriteableFrameBuffer_N(n, &camera_buffer)) return false;
-        if (!lock_SHARED_CAMERA_BUFFER(&camera_buffer)) continue; // a reader holds it
-        draw(camera_buffer);
-        if (!unlock_SHARED_CAMERA_BUFFER(&camera_buffer)) return false;
-        mComponent.SetCurrentReadBuffer(camera_buffer.frameBufferPtr);
-        _SharedCameraBufferNumber = n ^ 1;
-        return true;
-    }
-    return false;
+    tagSHARED_CAMERA_BUFFER buffers[2] = {FreshRecord(), FreshRecord()};
+    for (const int n : {0, 1})
+        if (!mComponent.GetWriteableFrameBuffer_N(n, &buffers[n])) return false;
+    const int n = lockWriteBuffer(&buffers[0], &buffers[1]);
+    if (n < 0) return false;
+    draw(buffers[n]);
+    if (!unlock_SHARED_CAMERA_BUFFER(&buffers[n])) return false;
+    mComponent.SetCurrentReadBuffer(buffers[n].frameBufferPtr);
+    _SharedCameraBufferNumber = n ^ 1;
+    return true;
+}
+
+int NSUICamBroadcastControl::lockWriteBuffer(tagSHARED_CAMERA_BUFFER* buffer0,
+                                             tagSHARED_CAMERA_BUFFER* buffer1) {
+    tagSHARED_CAMERA_BUFFER* const buffers[2] = {buffer0, buffer1};
+    const int n = _SharedCameraBufferNumber;
+    for (const int b : {n, n ^ 1})
+        if (buffers[b] && mComponent.TryLockFrameBuffer(buffers[b]->frameBufferPtr)) return b;
+    // Readers are copying both out: the other one is the newest, which they let go soonest.
+    if (buffers[n ^ 1] && lock_SHARED_CAMERA_BUFFER(buffers[n ^ 1])) return n ^ 1;
+    return -1;
 }
 
 bool NSUICamBroadcastControl::get_SHARED_CAMERA_BUFFER(tagSHARED_CAMERA_BUFFER* camera_buffer) {

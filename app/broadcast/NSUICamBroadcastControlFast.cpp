@@ -80,13 +80,12 @@ void NSUICamBroadcastControlFast::eraseContext(int slot) {
 
 NSUICamBroadcastControlFast::CIContext*
 NSUICamBroadcastControlFast::beginSwitchContextsClear(bool clear) {
-    for (const int slot : {_SharedCameraBufferNumber, _SharedCameraBufferNumber ^ 1}) {
-        if (!_CGContext[slot] || !lock_SHARED_CAMERA_BUFFER(&_camera_buffer[slot])) continue;
-        mLockedSlot = slot;
-        if (clear) eraseContext(slot);
-        return currentCIContext();
-    }
-    return nil;
+    const int slot = lockWriteBuffer(_CGContext[0] ? &_camera_buffer[0] : nullptr,
+                                     _CGContext[1] ? &_camera_buffer[1] : nullptr);
+    if (slot < 0) return nil;
+    mLockedSlot = slot;
+    if (clear) eraseContext(slot);
+    return currentCIContext();
 }
 
 NSUICamBroadcastControlFast::CIContext* NSUICamBroadcastControlFast::beginSwitchContexts() {

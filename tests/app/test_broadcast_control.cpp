@@ -48,6 +48,7 @@ struct FakeCamera final : CameraComponentCalls {
         return ++published;
     }
     bool LockFrameBuffer(void* a) override { return !held[Index(a)]; }
+    bool TryLockFrameBuffer(void* a) override { return !held[Index(a)]; }
     bool UnLockFrameBuffer(void*) override { return true; }
 };
 
