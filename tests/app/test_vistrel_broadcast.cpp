@@ -124,16 +124,18 @@ protected:
     ProcessResult Client(int frames, std::string& bytes, bool ffmpeg = false) {
         const std::string raw = folder / "frames.raw";
         std::filesystem::remove(raw);
-        const ProcessResult run = RunProcess(
-            ffmpeg ? std::vector<std::string>{FFMPEG, "-loglevel", "error", "-f", "lavfi", "-i",
-                                              "frei0r_src=size=640x480:framerate=30:filter_name="
-                                              "cilookpaneinput:filter_params=",
-                                              "-frames:v", "1", "-f", "rawvideo", "-pix_fmt",
-                                              "argb", raw}
-                   : std::vector<std::string>{GST_LAUNCH, "-q", "vistrelsrc",
-                                              "num-buffers=" + std::to_string(frames), "!",
-                                              "filesink", "location=" + raw},
-            ClientEnvironment());
+        // A client that gets no frame waits for ever: a failure here, not a hung test.
+        std::vector<std::string> argv = {XServer::ProgramPath("timeout"), "15"};
+        if (ffmpeg)
+            argv.insert(argv.end(), {FFMPEG, "-loglevel", "error", "-f", "lavfi", "-i",
+                                     "frei0r_src=size=640x480:framerate=30:filter_name="
+                                     "cilookpaneinput:filter_params=",
+                                     "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "argb", raw});
+        else
+            argv.insert(argv.end(),
+                        {GST_LAUNCH, "-q", "vistrelsrc", "num-buffers=" + std::to_string(frames),
+                         "!", "filesink", "location=" + raw});
+        const ProcessResult run = RunProcess(argv, ClientEnvironment());
         bytes = Exists(raw) ? ReadFile(raw) : "";
         return run;
     }
