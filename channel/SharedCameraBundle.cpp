@@ -47,6 +47,10 @@ bool SharedCameraBundle::LockFrameBuffer(void* address) {
     return Call<SharedCameraAddressFn>(kCameraComponentFunction4, address);
 }
 
+bool SharedCameraBundle::TryLockFrameBuffer(void* address) {
+    return Call<SharedCameraAddressFn>(kCameraComponentFunction3, address);
+}
+
 bool SharedCameraBundle::UnLockFrameBuffer(void* address) {
     return Call<SharedCameraAddressFn>(kCameraComponentFunction5, address);
 }

@@ -29,6 +29,8 @@ public:
     bool GetCurrentReadBuffer(tagSHARED_CAMERA_BUFFER* record);
     // Both sides lock and unlock.
     bool LockFrameBuffer(void* address);
+    // Locks only a buffer that nobody holds; never waits.
+    bool TryLockFrameBuffer(void* address);
     bool UnLockFrameBuffer(void* address);
 
     bool IsComponentLoaded() const { return mLibrary.IsLoaded(); }

@@ -33,6 +33,10 @@ public:
     void grabScreenDisplayID_withOptions(uint32_t display, int options);
     void snowLeopard_grabScreenDisplayID_withOptions(uint32_t display, int options);
     void tiger_grabScreenDisplayID_withOptions(uint32_t display, int options);
+    // The screen under the grab view now, for the broadcast; null before system 0x1060 or off
+    // every display. The caller releases it.
+    platform::coregraphics::CGImageRef
+    leopardGrabberRectangleCopyCGImageRef(uint32_t display) const;
     int grabScreenOptionsBeforeGrab(int options);
     void grabScreenOptionsAfterGrab_windowLevel(int options, int level);
     NSRect grabberRectangleInScreenCoordinates() const;

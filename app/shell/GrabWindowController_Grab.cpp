@@ -126,6 +126,13 @@ void GrabWindowController::tiger_grabScreenDisplayID_withOptions(uint32_t displa
     VERIFY(oglContext.MakeCurrent(false));
 }
 
+CGImageRef GrabWindowController::leopardGrabberRectangleCopyCGImageRef(uint32_t display) const {
+    if (!CoreSystem::IsAtLeast(0x1060)) return nullptr;
+    const NSRect r = grabberRectangleInDisplayCoordinates(display);
+    return CGDisplayCreateImageForRect(
+        display, CGRectMake(r.origin.x, r.origin.y, r.size.width, r.size.height));
+}
+
 NSRect GrabWindowController::grabberRectangleInScreenCoordinates() const {
     NSView* grabThisView = mGrabWindow ? mGrabWindow->grabThisViewContentRect() : nullptr;
     if (!grabThisView && mGrabWindow) grabThisView = mGrabWindow->contentView();

@@ -2,6 +2,7 @@
 #include "app/shell/CustomSizePanels.h"
 #include "app/shell/GrabberHotKeys.h"
 
+#include "app/broadcast/GrabBroadcastControl.h"
 #include "app/menus/NSMenuItem_NSSizeFromMenuText.h"
 #include "app/menus/NSMenu_NSUISelectorGroup.h"
 #include "app/menus/VistrelSelectorGroups.h"
@@ -19,6 +20,8 @@ void GrabberController::addGrabberActions() {
     addAction("applicationDidFinishLaunching:", &GrabberController::applicationDidFinishLaunching);
     addAction("applicationWillTerminate:", &GrabberController::applicationWillTerminate);
     addAction("orderFrontStandardAboutPanel:", &GrabberController::orderFrontStandardAboutPanel);
+    addAction("showBroadcastPanel:", &GrabberController::showBroadcastPanel);
+    addAction("grabTimer:", &GrabberController::grabTimer);
     addAction("selectGrabberSizeResizeable:", &GrabberController::menuGrabberSizeAny);
     addAction("menuGrabberSizeAny:", &GrabberController::menuGrabberSizeAny);
     addAction("selectGrabberSizeWidthHeight:",
@@ -61,11 +64,21 @@ void GrabberController::awakeFromNib() {
     }
     if (mGrabberConstrainMenu)
         restoreSelectorGroupPreferences(*mGrabberConstrainMenu, GrabberConstrainGroup);
+    constructGrabberTimer();
 }
 
-void GrabberController::applicationDidFinishLaunching(NSObject*) {}
+void GrabberController::applicationDidFinishLaunching(NSObject* notification) {
+    if (!VERIFY(_broadcastControl)) return;
+    _broadcastControl->applicationDidFinishLaunching(notification);
+    if (_broadcastControl->isBroadcasting()) showBroadcastPanel(this);
+}
 
-void GrabberController::applicationWillTerminate(NSObject*) {
+void GrabberController::showBroadcastPanel(NSObject* sender) {
+    if (VERIFY(mBroadcastPanel)) mBroadcastPanel->makeKeyAndOrderFront(sender);
+}
+
+void GrabberController::applicationWillTerminate(NSObject* notification) {
+    if (_broadcastControl) _broadcastControl->applicationWillTerminate(notification);
     if (VERIFY(mGrabDefaultsMenu)) savePreferences(mGrabDefaultsMenu);
     if (VERIFY(mGrabberSizeMenu)) {
         saveSelectorGroupPreferences(*mGrabberSizeMenu, GrabberToggleGroup);

@@ -5,10 +5,17 @@
 // size, aspect, float and save-size choices, nudges the grabber by keys, and saves the choices
 // when the application ends.
 #include "app/shell/GrabWindowController.h"
+#include "platform/appkit/NSTimer.h"
+
+#include <cstdint>
+#include <memory>
+
+class GrabBroadcastControl;
 
 class GrabberController : public GrabWindowController, public GrabRegionWindowKeyDelegate {
 public:
     GrabberController();
+    ~GrabberController() override;
     void awakeFromNib() override;
     void applicationDidFinishLaunching(NSObject* notification);
     void applicationWillTerminate(NSObject* notification);
@@ -18,6 +25,17 @@ public:
     NSSize outerFrameSize(NSSize viewSize) const;
     void menuGrabberViewSize(NSSize viewSize);
     void menuGrabberViewMinSize_withMaxViewSize(NSSize minSize, NSSize maxSize);
+    void showBroadcastPanel(NSObject* sender);
+
+    // The grab timer: 30 ticks a second for the controller's life; every n-th tick, n the
+    // broadcast's frame-rate factor, composes a camera frame while broadcasting
+    // (GrabberController_Timer.cpp).
+    void constructGrabberTimer();
+    void grabTimer(NSObject* timer);
+    void grabTimerFactor(NSObject* timer);
+    void leopard_grabTimerFactor(NSObject* timer);
+    void tiger_grabTimerFactor(NSObject* timer);
+    int32_t grabCounter() const { return _grabCounter; }
 
     // Outlets.
     NSWindow* aboutPanel = nullptr;
@@ -28,6 +46,8 @@ public:
     NSMenuItem* mGrabberSizeCustomMenuItem = nullptr;
     NSMenuItem* mGrabberSaveCustomMenuItem = nullptr;
     primaryview::NSWindow_PrimaryView mPrimaryViewDefaults;
+    GrabBroadcastControl* _broadcastControl = nullptr;
+    NSWindow* mBroadcastPanel = nullptr;
 
 private:
     void addGrabberActions();
@@ -37,4 +57,11 @@ private:
     void menuSelectGrabberSizeFromSenderText(NSObject* sender);
     void menuGrabberFloatAboveMenus(NSObject* sender);
     void menuSaveSizeFromSenderText(NSObject* sender);
+
+    std::unique_ptr<NSTimer> _grabTimer;
+    int32_t _grabCounter = 0;
 };
+
+// One tick of the grab clock: counts it (wrapping past the largest count) and tells whether it
+// is an n-th tick, n the factor's integer part (at least 1).
+bool GrabClockTick(int32_t& counter, float factor);

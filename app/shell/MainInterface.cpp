@@ -1,5 +1,6 @@
 #include "app/shell/MainInterface.h"
 
+#include "app/shell/BroadcastPanel.h"
 #include "app/shell/CustomSizePanels.h"
 #include "app/shell/GrabberController.h"
 #include "app/shell/GrabberMenus.h"
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr NSSize kGrabViewSize{640, 480};
+constexpr NSSize kBroadcastPanelSize{360, 178};
 
 struct Interface : NSObject {
     std::unique_ptr<GrabberController> controller;
@@ -21,8 +23,10 @@ struct Interface : NSObject {
     std::unique_ptr<PDFSkinAboutBox> about;
     std::unique_ptr<NSStatusItem> tray;
     CustomSizePanels panels;
+    BroadcastPanel broadcast;
     ~Interface() override {
         // The windows go first: their views and notifications refer to the controller.
+        broadcast = {};
         panels = {};
         tray.reset();
         about.reset();
@@ -38,6 +42,16 @@ NSRect CentredFrame(NSSize size) {
                       size.width, size.height);
 }
 
+// Near the main display's top-left corner, clear of the grabber that starts in its centre.
+NSRect TopLeftFrame(NSSize size) {
+    constexpr double kMargin = 24;
+    const std::optional<NSScreen> main = NSScreen::mainScreen();
+    const NSRect screen = main ? main->frame() : NSMakeRect(0, 0, size.width, size.height);
+    return NSMakeRect(screen.origin.x + kMargin,
+                      screen.origin.y + std::max(0.0, screen.size.height - size.height - kMargin),
+                      size.width, size.height);
+}
+
 } // namespace
 
 std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
@@ -50,7 +64,10 @@ std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
         CentredFrame(NSMakeSize(360, 200)), std::string(kProductName) + " " + kProductVersion);
 
     ui->panels = BuildCustomSizePanels();
+    ui->broadcast = BuildBroadcastPanel(TopLeftFrame(kBroadcastPanelSize));
     GrabberController& c = *ui->controller;
+    c._broadcastControl = ui->broadcast.control;
+    c.mBroadcastPanel = ui->broadcast.panel.get();
     c.mGrabWindow = ui->grabber.get();
     c.aboutPanel = ui->about.get();
     ui->grabber->setDelegate(&c);

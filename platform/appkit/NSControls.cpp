@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -23,6 +24,14 @@ constexpr int kSliderSteps = 1000;
 
 double NSControl::doubleValue() const {
     return std::strtod(stringValue().c_str(), nullptr);
+}
+
+bool NSControl::isEnabled() const {
+    return widget()->isEnabled();
+}
+
+void NSControl::setEnabled(bool enabled) {
+    widget()->setEnabled(enabled);
 }
 
 void NSControl::sendAction() {
@@ -68,6 +77,18 @@ void NSPopUpButton::addItemWithTitle(const std::string& title) {
     static_cast<QComboBox*>(mControl)->addItem(QString::fromStdString(title));
 }
 
+NSInteger NSPopUpButton::numberOfItems() const {
+    return static_cast<QComboBox*>(mControl)->count();
+}
+
+std::string NSPopUpButton::itemTitleAtIndex(NSInteger index) const {
+    return static_cast<QComboBox*>(mControl)->itemText(int(index)).toStdString();
+}
+
+void NSPopUpButton::removeItemAtIndex(NSInteger index) {
+    static_cast<QComboBox*>(mControl)->removeItem(int(index));
+}
+
 NSInteger NSPopUpButton::indexOfSelectedItem() const {
     return static_cast<QComboBox*>(mControl)->currentIndex();
 }
@@ -81,22 +102,47 @@ std::string NSPopUpButton::stringValue() const {
 }
 
 NSSlider::NSSlider(NSRect frame, double minValue, double maxValue)
-    : NSControl(frame), mControl(new QSlider(Qt::Horizontal)), mMin(minValue), mMax(maxValue) {
+    : NSControl(frame), mControl(new QSlider(Qt::Horizontal)), mMin(minValue), mMax(maxValue),
+      mSteps(kSliderSteps) {
     auto* slider = static_cast<QSlider*>(mControl);
-    slider->setRange(0, kSliderSteps);
+    slider->setRange(0, mSteps);
     QObject::connect(slider, &QSlider::valueChanged, [this] { sendAction(); });
     adopt(mControl);
 }
 
 double NSSlider::doubleValue() const {
-    return mMin + (mMax - mMin) * static_cast<QSlider*>(mControl)->value() / kSliderSteps;
+    const int position = static_cast<QSlider*>(mControl)->value();
+    // Whole steps of a whole span give whole values exactly.
+    return mMin + (mMax - mMin) * position / mSteps;
 }
 
 void NSSlider::setDoubleValue(double value) {
     const double span = mMax > mMin ? mMax - mMin : 1;
     QSignalBlocker quiet(mControl);
-    static_cast<QSlider*>(mControl)->setValue(
-        int(std::lround((value - mMin) / span * kSliderSteps)));
+    static_cast<QSlider*>(mControl)->setValue(int(std::lround((value - mMin) / span * mSteps)));
+}
+
+void NSSlider::setNumberOfTickMarks(NSInteger count) {
+    mTickMarks = count;
+    applySteps();
+}
+
+void NSSlider::setAllowsTickMarkValuesOnly(bool flag) {
+    mTickValuesOnly = flag;
+    applySteps();
+}
+
+void NSSlider::applySteps() {
+    const double value = doubleValue();
+    auto* slider = static_cast<QSlider*>(mControl);
+    mSteps = mTickValuesOnly && mTickMarks > 1 ? int(mTickMarks - 1) : kSliderSteps;
+    {
+        QSignalBlocker quiet(mControl);
+        slider->setRange(0, mSteps);
+    }
+    slider->setTickPosition(mTickMarks > 1 ? QSlider::TicksBelow : QSlider::NoTicks);
+    slider->setTickInterval(mTickMarks > 1 ? std::max(1, mSteps / int(mTickMarks - 1)) : 0);
+    setDoubleValue(value);
 }
 
 NSTextField::NSTextField(NSRect frame, bool editable) : NSControl(frame) {

@@ -28,6 +28,9 @@ public:
     NSInteger intValue() const { return NSInteger(doubleValue()); }
     virtual void setDoubleValue(double value) { setStringValue(std::to_string(value)); }
     bool drawsContent() const override { return true; }
+    // A disabled control shows greyed and takes no input.
+    bool isEnabled() const;
+    void setEnabled(bool enabled);
     void sendAction();
 
 protected:
@@ -56,6 +59,10 @@ class NSPopUpButton : public NSControl {
 public:
     explicit NSPopUpButton(NSRect frame);
     void addItemWithTitle(const std::string& title);
+    NSInteger numberOfItems() const;
+    // Empty for an index out of range.
+    std::string itemTitleAtIndex(NSInteger index) const;
+    void removeItemAtIndex(NSInteger index);
     NSInteger indexOfSelectedItem() const;
     void selectItemAtIndex(NSInteger index);
     std::string stringValue() const override;
@@ -69,10 +76,18 @@ public:
     NSSlider(NSRect frame, double minValue, double maxValue);
     double doubleValue() const override;
     void setDoubleValue(double value) override;
+    // Tick marks spread evenly from the minimum to the maximum; with tick-mark values only, the
+    // knob stops at them and the value is exactly a tick's.
+    void setNumberOfTickMarks(NSInteger count);
+    void setAllowsTickMarkValuesOnly(bool flag);
 
 private:
+    void applySteps();
     QWidget* mControl;
     double mMin, mMax;
+    NSInteger mTickMarks = 0;
+    bool mTickValuesOnly = false;
+    int mSteps;
 };
 
 class NSTextField : public NSControl {

@@ -198,6 +198,7 @@ struct CGContext : Counted {
     CGColorSpaceRef space = nullptr;
     void* data = nullptr;
     bool ownsData = false;
+    CGInterpolationQuality quality = kCGInterpolationDefault;
     NativeScratch scratch;
     NativeScratch sourceScratch;  // native copies of images in slowly fetched layouts
     std::vector<uint8_t> reduced; // block averages of an image shrunk by more than half
@@ -357,6 +358,14 @@ size_t CGImageGetRetainCount(CGImageRef image) {
     return image ? size_t(image->references.load(std::memory_order_acquire)) : 0;
 }
 
+void CGContextSetInterpolationQuality(CGContextRef context, CGInterpolationQuality quality) {
+    if (context) context->quality = quality;
+}
+
+CGInterpolationQuality CGContextGetInterpolationQuality(CGContextRef context) {
+    return context ? context->quality : kCGInterpolationDefault;
+}
+
 void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     CGContextDrawImageThrough(context, rect, image,
                               kernels::Chosen().level == CoreVectorUnit::kReference
@@ -382,12 +391,15 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
     // A scale beyond 16.16 fixed point cannot be drawn: nothing rather than garbage.
     if (!ImageTransform(left, top, scaleX, scaleY, transform)) return;
 
+    const bool interpolate = context->quality == kCGInterpolationDefault
+                                 ? image->interpolate
+                                 : context->quality != kCGInterpolationNone;
     // A smoothed image shrunk by more than half is averaged block by block first, and the
     // blocks are what every route below draws.
     Layout src = image->layout;
     const void* srcData = image->provider->data;
-    const size_t kx = image->interpolate ? BoxFactor(scaleX) : 1;
-    const size_t ky = image->interpolate ? BoxFactor(scaleY) : 1;
+    const size_t kx = interpolate ? BoxFactor(scaleX) : 1;
+    const size_t ky = interpolate ? BoxFactor(scaleY) : 1;
     if (kx > 1 || ky > 1) {
         const size_t bytesPerPixel = src.bitsPerPixel / 8;
         Layout blocks = src;
@@ -410,7 +422,7 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
     if (order && route == DrawRoute::NativeOrder &&
         StretchInNativeOrder({static_cast<const uint8_t*>(srcData), ptrdiff_t(src.bytesPerRow),
                               int(src.width), int(src.height), src.format},
-                             transform, image->interpolate, *order, context->scratch, bytes,
+                             transform, interpolate, *order, context->scratch, bytes,
                              dst.bytesPerRow, int(box.left), int(box.top), width, height))
         return;
 
@@ -433,8 +445,8 @@ void CGContextDrawImageThrough(CGContextRef context, CGRect rect, CGImageRef ima
     if (!source) source = sourcePixels.emplace(src, srcData).Image();
     if (!source) return;
     pixman_image_set_transform(source, &transform);
-    pixman_image_set_filter(
-        source, image->interpolate ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST, nullptr, 0);
+    pixman_image_set_filter(source, interpolate ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST,
+                            nullptr, 0);
     pixman_image_set_repeat(source, PIXMAN_REPEAT_PAD);
     if (order && CompositeInNativeOrder(source, *order, context->scratch, bytes, dst.bytesPerRow,
                                         int(box.left), int(box.top), width, height))

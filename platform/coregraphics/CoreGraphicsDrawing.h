@@ -126,6 +126,17 @@ void CGImageRelease(CGImageRef image);
 // the image's pixels once it holds the only one: nobody else can be reading them then.
 size_t CGImageGetRetainCount(CGImageRef image);
 
+// How a context filters the images it scales. The default follows each image's shouldInterpolate;
+// none is nearest-neighbour; low, medium and high filter (bilinear) whatever the image says.
+using CGInterpolationQuality = int32_t;
+constexpr CGInterpolationQuality kCGInterpolationDefault = 0;
+constexpr CGInterpolationQuality kCGInterpolationNone = 1;
+constexpr CGInterpolationQuality kCGInterpolationLow = 2;
+constexpr CGInterpolationQuality kCGInterpolationMedium = 4;
+constexpr CGInterpolationQuality kCGInterpolationHigh = 3;
+void CGContextSetInterpolationQuality(CGContextRef context, CGInterpolationQuality quality);
+CGInterpolationQuality CGContextGetInterpolationQuality(CGContextRef context);
+
 // Draws the image scaled to fill rect (user space), composited over what is there with
 // premultiplied alpha; the image's edge pixels extend outwards, so a flat image stays flat.
 void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image);

@@ -118,6 +118,30 @@ TEST(CoreGraphicsDrawing, ScaledDrawsFillOnlyTheirRectangleMeasuredFromTheBottom
         }
 }
 
+TEST(CoreGraphicsDrawing, TheContextsInterpolationQualityOverridesTheImages) {
+    // Black then white, stretched to eight pixels: a filter blends the middle, picking does not.
+    const Bytes black{0xFF, 0, 0, 0}, white{0xFF, 0xFF, 0xFF, 0xFF};
+    Bytes two = black;
+    two.insert(two.end(), white.begin(), white.end());
+    const struct {
+        CGInterpolationQuality quality;
+        bool imageInterpolates, blends;
+    } cases[] = {
+        {kCGInterpolationDefault, true, true}, {kCGInterpolationDefault, false, false},
+        {kCGInterpolationNone, true, false},   {kCGInterpolationLow, false, true},
+        {kCGInterpolationHigh, false, true},
+    };
+    for (const auto& c : cases) {
+        Image image(2, 1, kARGB, two, 0, c.imageInterpolates);
+        Bitmap target(8, 1, kARGB);
+        CGContextSetInterpolationQuality(target.context, c.quality);
+        EXPECT_EQ(CGContextGetInterpolationQuality(target.context), c.quality);
+        CGContextDrawImage(target.context, CGRectMake(0, 0, 8, 1), image.image);
+        const uint8_t middle = target.Pixel(3, 0)[1];
+        EXPECT_EQ(middle != 0 && middle != 0xFF, c.blends) << c.quality << " " << int(middle);
+    }
+}
+
 TEST(CoreGraphicsDrawing, DrawingCompositesPremultipliedAlphaOver) {
     Image half(1, 1, kARGB, {0x80, 0x80, 0x00, 0x00});         // half-transparent red
     Bitmap target(1, 1, kARGB, Bytes{0xFF, 0x00, 0x00, 0xFF}); // opaque blue

@@ -1,0 +1,261 @@
+// The broadcast control, its panel and the grab timer against a camera of the test's own: two
+// frame buffers in memory whose locks a reader may hold, and a component that may fail. The
+// panel lives on a private Xvfb.
+#include "app/shell/BroadcastPanel.h"
+#include "app/shell/GrabberController.h"
+#include "app/windows/GrabRegionWindowLayout.h"
+#include "channel/SharedCameraBundle.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
+#include "tests/support/AppKitServer.h"
+
+#include <cstring>
+
+SharedCameraBundle SharedCameraBundle::sComponent(SharedCameraBundle::kVistrelX64);
+
+using namespace platform::coregraphics;
+
+namespace {
+
+constexpr int kW = 640, kH = 480, kRow = kW * 4;
+
+struct FakeCamera final : CameraComponentCalls {
+    std::vector<uint8_t> buffers[2] = {std::vector<uint8_t>(kRow * kH, 0x55),
+                                       std::vector<uint8_t>(kRow* kH, 0x55)};
+    bool loaded = false, failBuffers = false, held[2] = {false, false};
+    int current = -1, published = 0, allow = -1, installs = 0;
+
+    int Index(void* a) const {
+        return a == buffers[0].data() ? 0 : a == buffers[1].data() ? 1 : -1;
+    }
+    bool InstallLocation(bool install, int) override {
+        installs += install;
+        loaded &= install;
+        return true;
+    }
+    bool IsComponentLoaded() const override { return loaded; }
+    bool SetCameraControl(tagSHARED_CAMERA_CONTROL* c) override {
+        allow = c->allowCameraConnections;
+        return true;
+    }
+    bool GetWriteableFrameBuffer_N(int n, tagSHARED_CAMERA_BUFFER* r) override {
+        if (failBuffers || r->sizeofSHARED_CAMERA_BUFFER != sizeof *r) return false;
+        loaded = true;
+        *r = {r->sizeofSHARED_CAMERA_BUFFER, buffers[n].data(), kRow, kRow * kH, kW, kH, 0};
+        return true;
+    }
+    bool SetCurrentReadBuffer(void* a) override {
+        current = Index(a);
+        return ++published;
+    }
+    bool LockFrameBuffer(void* a) override { return !held[Index(a)]; }
+    bool TryLockFrameBuffer(void* a) override { return !held[Index(a)]; }
+    bool UnLockFrameBuffer(void*) override { return true; }
+};
+
+// ARGB pixel (x, y) of a frame, as a 32-bit value.
+uint32_t Pixel(const std::vector<uint8_t>& frame, int x, int y) {
+    const uint8_t* p = &frame[size_t(y) * kRow + size_t(x) * 4];
+    return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+// A device ARGB bitmap whose pixel (x, y) is f(x, y).
+template <typename F> std::unique_ptr<CoreGraphics::BitmapContext> Bitmap(int w, int h, F f) {
+    auto bitmap = std::make_unique<CoreGraphics::BitmapContext>();
+    EXPECT_TRUE(bitmap->Construct(w, h, CoreGraphics::BitmapContext::BitmapType_Device_ARGB));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint32_t v = f(x, y);
+            uint8_t* p = bitmap->GetImageDataBytes() + y * bitmap->GetImageRowBytes() + x * 4;
+            p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8),
+            p[3] = uint8_t(v);
+        }
+    return bitmap;
+}
+
+class BroadcastControl : public testsupport::AppKitServerSuite<testsupport::ScreenSize{1024, 768}> {
+protected:
+    void SetUp() override {
+        AppKitServerSuite::SetUp();
+        NSUserDefaults::standardUserDefaults().setStore({});
+        built = BuildBroadcastPanel(NSMakeRect(0, 0, 360, 178), camera);
+    }
+    FakeCamera camera;
+    BroadcastPanel built;
+};
+
+TEST_F(BroadcastControl, TheSavedBoxDecidesTheLaunchAndTheQuitSavesIt) {
+    GrabBroadcastControl& c = *built.control;
+    c.applicationDidFinishLaunching(nullptr); // first launch: nothing saved
+    EXPECT_FALSE(c.isBroadcasting());
+    EXPECT_TRUE(c.areCameraConnectionAllowed() && c._allowCameraButton->isHidden());
+    EXPECT_EQ(c._CGContext[0], nullptr);
+    auto frame = Bitmap(kW, kH, [](int, int) { return 0xff123456u; });
+    c.broadcastFrame(frame.get());
+    c._allowCameraButton->setState(NSOffState);
+    c.cameraConnectChanged(nullptr);
+    EXPECT_EQ(camera.published + camera.allow, -1) << "nothing reaches the camera while off";
+
+    c.setBroadcastEnabled(true);
+    EXPECT_TRUE(c.isBroadcasting() && !c._allowCameraButton->isHidden());
+    EXPECT_EQ(camera.allow, 0) << "the allow box is passed on at the start";
+    EXPECT_TRUE(c._CGContext[1] && c._CIContext[1]);
+    c.broadcastButtonChanged(nullptr);
+    EXPECT_EQ(camera.installs, 1) << "a change while on does nothing";
+    c.applicationWillTerminate(nullptr);
+    EXPECT_FALSE(c.isBroadcasting());
+    EXPECT_EQ(c._CGContext[0], nullptr);
+
+    BroadcastPanel next = BuildBroadcastPanel(NSMakeRect(0, 0, 360, 178), camera);
+    next.control->applicationDidFinishLaunching(nullptr);
+    EXPECT_TRUE(next.control->isBroadcasting()) << "on at quit, on at the next launch";
+    EXPECT_FALSE(next.control->areCameraConnectionAllowed());
+}
+
+TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReaderHoldsOne) {
+    const struct {
+        bool failBuffers, held0, held1;
+        int written, indexAfter; // written -1: no frame
+    } steps[] = {{false, false, false, 0, 1}, {false, false, false, 1, 0},
+                 {false, false, false, 0, 1}, {true, false, false, -1, 1},
+                 {false, true, true, -1, 1},  {false, false, true, 0, 1},
+                 {false, false, false, 1, 0}};
+    for (bool viaContexts : {false, true}) {
+        FakeCamera fresh;
+        BroadcastPanel panel = BuildBroadcastPanel(NSMakeRect(0, 0, 360, 178), fresh);
+        GrabBroadcastControl& c = *panel.control;
+        c.setBroadcastEnabled(true);
+        for (const auto& s : steps) {
+            const uint32_t colour = 0xff000010 + uint32_t(&s - steps);
+            SCOPED_TRACE(testing::Message() << viaContexts << " " << colour);
+            fresh.failBuffers = s.failBuffers, fresh.held[0] = s.held0, fresh.held[1] = s.held1;
+            const int published = fresh.published;
+            auto bitmap = Bitmap(viaContexts ? 1 : kW, viaContexts ? 1 : kH,
+                                 [&](int, int) { return colour; });
+            if (!viaContexts) {
+                c.broadcastFrame(bitmap.get());
+            } else if (c.beginSwitchContextsClear(false)) {
+                bitmap->Draw(c.currentCGContext(), CGRectMake(0, 0, kW, kH));
+                c.endSwitchContexts();
+            }
+            EXPECT_EQ(c._SharedCameraBufferNumber, s.indexAfter);
+            EXPECT_EQ(fresh.published - published, s.written >= 0);
+            if (s.written < 0) continue;
+            EXPECT_EQ(fresh.current, s.written);
+            EXPECT_EQ(Pixel(fresh.buffers[s.written], 320, 240), colour);
+        }
+    }
+}
+
+TEST_F(BroadcastControl, ACameraSizedBitmapIsCopiedOthersAreStretchedWithFiltering) {
+    GrabBroadcastControl& c = *built.control;
+    c.setBroadcastEnabled(true);
+    auto exact = Bitmap(kW, kH, [](int x, int y) {
+        return 0xff000000u | uint32_t(x * 7919 + y * 104729) % 0xffffffu;
+    });
+    c.broadcastFrame(exact.get());
+    EXPECT_EQ(std::memcmp(camera.buffers[0].data(), exact->GetImageDataBytes(), kRow * kH), 0);
+    // Stretched one way only: green, which varies the other way, stays exact; red, alternating
+    // across the stretch, blends rather than being picked.
+    for (const bool inX : {true, false}) {
+        auto stripes = Bitmap(inX ? 641 : 640, inX ? 480 : 479, [&](int x, int y) {
+            return 0xff000000u | ((inX ? x : y) % 2 ? 0xff0000u : 0u) |
+                   uint32_t(inX ? y : x) % 256 << 8;
+        });
+        c.broadcastFrame(stripes.get());
+        bool blended = false;
+        for (int i = 0; i < kH; ++i) {
+            const uint32_t p = Pixel(camera.buffers[camera.current], inX ? i : 100, inX ? 100 : i);
+            blended |= (p >> 16 & 0xff) > 8 && (p >> 16 & 0xff) < 247;
+            EXPECT_EQ(p >> 8 & 0xff, 100u) << inX << " " << i;
+        }
+        EXPECT_TRUE(blended) << inX;
+    }
+}
+
+TEST_F(BroadcastControl, ClearingEmptiesTheFrameAndWithoutItTheOlderFrameStays) {
+    GrabBroadcastControl& c = *built.control;
+    c.setBroadcastEnabled(true);
+    EXPECT_EQ(Pixel(camera.buffers[1], 600, 400), 0u) << "a start erases the frames";
+    auto green = Bitmap(kW, kH, [](int, int) { return 0xff00ff00u; });
+    c.broadcastFrame(green.get());
+    c.broadcastFrame(green.get());
+    for (const bool clear : {false, true}) { // buffer 0, then 1
+        ASSERT_TRUE(c.beginSwitchContextsClear(clear));
+        Bitmap(1, 1, [](int, int) {
+            return 0xffff0000u;
+        })->Draw(c.currentCGContext(), CGRectMake(0, 0, kW / 2, kH));
+        c.endSwitchContexts();
+        EXPECT_EQ(Pixel(camera.buffers[clear], 10, 10), 0xffff0000u);
+        EXPECT_EQ(Pixel(camera.buffers[clear], 600, 10), clear ? 0u : 0xff00ff00u);
+    }
+}
+
+TEST_F(BroadcastControl, TheSourceListNamesUpToEightDisplaysAndMapsTheSelection) {
+    GrabBroadcastControl& c = *built.control;
+    const uint32_t ids[9] = {0x1a2b3c4d, 0x2, 0xdeadbeef, 4, 5, 6, 7, 8, 9};
+    for (uint32_t count : {3u, 9u}) {
+        c.setDisplayMenuList(ids, count);
+        const uint32_t listed = std::min(count, 8u);
+        ASSERT_EQ(c._sourcePopUp->numberOfItems(), NSInteger(3 + listed)) << "old items removed";
+        EXPECT_EQ(c._sourcePopUp->itemTitleAtIndex(3), "Display #0 (1A2B3C4D)");
+        EXPECT_EQ(c._sourcePopUp->itemTitleAtIndex(listed + 2),
+                  count == 3 ? "Display #2 (DEADBEEF)" : "Display #7 (00000008)");
+        const std::pair<int, uint32_t> picks[] = {{0, CGMainDisplayID()},
+                                                  {2, CGMainDisplayID()},
+                                                  {4, 2},
+                                                  {int(listed + 2), ids[listed - 1]}};
+        for (const auto& [index, screen] : picks) {
+            c._sourcePopUp->selectItemAtIndex(index);
+            EXPECT_EQ(c.sourceGrabber(), index == 0);
+            EXPECT_EQ(c.sourceScreenID(), screen) << index;
+        }
+    }
+    EXPECT_FALSE(c._sourcePopUp->isEnabled()) << "screen images always show the grabber";
+}
+
+TEST_F(BroadcastControl, TheSliderSetsTheFactorAndItsLabel) {
+    GrabBroadcastControl& c = *built.control;
+    const std::tuple<double, float, const char*> stops[] = {
+        {0, 4, "8 fps"}, {1, 3, "10 fps"}, {2, 2, "15 fps"}, {3, 1, "30 fps"}, {2.4, 2, "15 fps"}};
+    for (const auto& [value, factor, label] : stops) {
+        c._frameRateSlider->setDoubleValue(value);
+        c.frameRateChanged(c._frameRateSlider);
+        EXPECT_EQ(c.frameRateFactor(), factor) << value;
+        EXPECT_EQ(c._frameRateDisplay->stringValue(), label) << value;
+    }
+}
+
+TEST(GrabClock, EveryNthTickComposesCountingFromTheTimersStart) {
+    const std::pair<float, const char*> rates[] = {
+        {1, "xxxxxxxx"}, {2, ".x.x.x.x"}, {2.9f, ".x.x.x.x"}, {4, "...x...x"}};
+    for (const auto& [factor, composes] : rates) {
+        int32_t counter = 0;
+        std::string seen;
+        for (int tick = 1; tick <= 8; ++tick)
+            seen += GrabClockTick(counter, factor) ? 'x' : '.';
+        EXPECT_EQ(seen, composes) << factor;
+    }
+    int32_t counter = INT32_MAX;
+    EXPECT_TRUE(GrabClockTick(counter, 4)) << "past the largest count it wraps and goes on";
+    EXPECT_EQ(counter, INT32_MIN);
+}
+
+TEST_F(BroadcastControl, TicksComposeFramesOnlyWhileBroadcastingWithTheCounterRunningAlways) {
+    GrabberController controller;
+    auto grabber = BuildGrabRegionWindow(NSMakeRect(100, 100, 360, 280));
+    grabber->makeKeyAndOrderFront(nullptr);
+    controller.mGrabWindow = grabber.get();
+    controller._broadcastControl = built.control;
+    built.control->_frameRateSlider->setDoubleValue(2); // factor 2
+    std::string frames;
+    for (int tick = 1; tick <= 9; ++tick) {
+        if (tick == 4) built.control->setBroadcastEnabled(true);
+        const int before = camera.published;
+        controller.grabTimer(nullptr);
+        frames += camera.published > before ? 'x' : '.';
+    }
+    EXPECT_EQ(frames, "...x.x.x.") << "the phase carries over the start";
+    EXPECT_EQ(controller.grabCounter(), 9);
+}
+
+} // namespace
