@@ -6,7 +6,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -38,9 +37,20 @@ int LayerOf(const std::string& unit) {
 
 using Graph = std::map<std::string, std::set<std::string>>;
 
+// The quoted name of an #include line, or "" (spaces may follow the # and precede the name).
+std::string QuotedInclude(const std::string& line) {
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '#') return "";
+    at = line.find_first_not_of(" \t", at + 1);
+    if (at == std::string::npos || line.compare(at, 7, "include") != 0) return "";
+    at = line.find_first_not_of(" \t", at + 7);
+    if (at == std::string::npos || line[at] != '"') return "";
+    const size_t end = line.find('"', at + 1);
+    return end == std::string::npos ? "" : line.substr(at + 1, end - at - 1);
+}
+
 Graph IncludeGraph(const fs::path& root) {
     Graph graph;
-    const std::regex include(R"re(^\s*#\s*include\s*"([^"]+)")re");
     for (const auto& [layer, rank] : kLayers) {
         if (!fs::exists(root / layer)) continue;
         for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
@@ -48,11 +58,10 @@ Graph IncludeGraph(const fs::path& root) {
             if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h" && ext != ".c")) continue;
             const std::string from = UnitOf(fs::relative(entry.path(), root).string());
             std::ifstream file(entry.path());
-            std::smatch match;
-            for (std::string line; std::getline(file, line);)
-                if (std::regex_search(line, match, include) && LayerOf(UnitOf(match[1])) >= 0 &&
-                    UnitOf(match[1]) != from)
-                    graph[from].insert(UnitOf(match[1]));
+            for (std::string line; std::getline(file, line);) {
+                const std::string to = UnitOf(QuotedInclude(line));
+                if (LayerOf(to) >= 0 && to != from) graph[from].insert(to);
+            }
         }
     }
     return graph;
