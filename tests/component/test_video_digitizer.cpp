@@ -24,13 +24,12 @@ static_assert(sizeof(ImageDescription) == 86 && sizeof(VDCompressionList) == 148
 static_assert(sizeof(DigitizerInfo) == 34 + 2 * sizeof(GDHandle));
 static_assert(sizeof(TimeCodeDef) == 16 && sizeof(TimeCodeRecord) == 4 && sizeof(Rect) == 8);
 
-// The platform's selectors the digitizer answers, and its own 0x0100 (is the newest frame held).
-const std::set<int> kSupported = {
-    -1,   -2,   -3,   -4,   0x01, 0x02, 0x03, 0x04, 0x05, 0x0C, 0x0D, 0x0E, 0x0F, 0x10,
-    0x11, 0x12, 0x13, 0x14, 0x15, 0x19, 0x1A, 0x29, 0x2A, 0x37, 0x38, 0x39, 0x3A, 0x3B,
-    0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C,
-    0x4D, 0x4E, 0x51, 0x54, 0x55, 0x58, 0x5B, 0x5C, 0x5E, 0x5F, 0x60, 0x61, 0x100};
-constexpr int16_t kIsCurrentFrameHeld = 0x0100;
+// The platform's selectors the digitizer answers.
+const std::set<int> kSupported = {-1,   -2,   -3,   -4,   0x01, 0x02, 0x03, 0x04, 0x05, 0x0C, 0x0D,
+                                  0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x19, 0x1A, 0x29,
+                                  0x2A, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40,
+                                  0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E,
+                                  0x51, 0x54, 0x55, 0x58, 0x5B, 0x5C, 0x5E, 0x5F, 0x60, 0x61};
 
 Ptr Buffer(const binding::Component& writer, int n) {
     tagSHARED_CAMERA_BUFFER record = binding::Record();
@@ -61,13 +60,6 @@ Frame CompressDone(ComponentInstance ci) {
     frame.result =
         VDCompressDone(ci, &frame.queued, &frame.data, &frame.size, &similarity, &frame.time);
     return frame;
-}
-
-// "held", "free", or the error of the digitizer's own selector.
-std::string CurrentFrame(ComponentInstance ci) {
-    Boolean held = 0xEE;
-    const ComponentResult result = CallComponent(ci, kIsCurrentFrameHeld, &held);
-    return result ? std::to_string(result) : held == 1 ? "held" : held == 0 ? "free" : "?";
 }
 
 // Every case starts with the component linked as a broadcast links it, no region, and nothing
@@ -134,7 +126,6 @@ TEST_F(Digitizer, AnswersExactlyTheSupportedSelectors) {
             EXPECT_EQ(CallComponent(ci, int16_t(selector)), badComponentSelector);
         }
     }
-    EXPECT_EQ(CallComponent(ci, kIsCurrentFrameHeld, static_cast<Boolean*>(nullptr)), qtParamErr);
 }
 
 // The allowance word of the region, written as another process would write it.
@@ -353,8 +344,7 @@ TEST_F(Digitizer, CompressionListNamesAndInfo) {
     EXPECT_EQ(std::memcmp(&info, &expectedInfo, sizeof info), 0);
 }
 
-// The newest frame arrives in place with its buffer locked until it is released; the
-// digitizer's own selector tells the lock without taking it.
+// The newest frame arrives in place with its buffer locked until it is released.
 TEST_F(Digitizer, TheNewestFrameOfAnotherProcessArrivesInPlaceWithItsLockHeld) {
     broadcast::Publish({"--frames", "3", "--fps", "200"});
     // The same object's entry points show where the region lies here and who holds a lock.
@@ -363,7 +353,6 @@ TEST_F(Digitizer, TheNewestFrameOfAnotherProcessArrivesInPlaceWithItsLockHeld) {
     ASSERT_TRUE(writer.fn2(&current));
 
     const ComponentInstance ci = OpenPreviewing();
-    EXPECT_EQ(CurrentFrame(ci), "free");
     ASSERT_EQ(VDCompressOneFrameAsync(ci), noErr);
     const Frame frame = CompressDone(ci);
     ASSERT_EQ(frame.result, noErr);
@@ -371,10 +360,8 @@ TEST_F(Digitizer, TheNewestFrameOfAnotherProcessArrivesInPlaceWithItsLockHeld) {
     ASSERT_EQ(frame.data, current.frameBufferPtr);
     EXPECT_EQ(std::memcmp(frame.data, broadcast::Pattern(2).data(), frame.size), 0);
 
-    EXPECT_EQ(CurrentFrame(ci), "held");
     EXPECT_FALSE(writer.fn3(frame.data));
     EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
-    EXPECT_EQ(CurrentFrame(ci), "free");
     EXPECT_TRUE(writer.fn3(frame.data));
     writer.fn5(frame.data);
 }
@@ -387,7 +374,6 @@ TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
     const Frame held = CompressDone(first);
     ASSERT_EQ(held.result, noErr);
     ASSERT_EQ(held.data, Buffer(writer, 1));
-    EXPECT_EQ(CurrentFrame(second), "held");
 
     std::future<Frame> waiting =
         std::async(std::launch::async, [&] { return CompressDone(second); });
@@ -403,7 +389,6 @@ TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
 TEST_F(Digitizer, NoFrameThatCannotBeHad) {
     Broadcast();
     const ComponentInstance ci = OpenPreviewing();
-    EXPECT_EQ(CurrentFrame(ci), "free");
     Frame frame;
     const std::string err = testsupport::CaptureStandardError([&] { frame = CompressDone(ci); });
     EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr &&
@@ -423,7 +408,6 @@ TEST_F(Digitizer, NoFrameThatCannotBeHad) {
     char held = 0;
     ASSERT_EQ(::read(ready[0], &held, 1), 1);
     ASSERT_TRUE(held);
-    EXPECT_EQ(CurrentFrame(ci), "held");
     frame = CompressDone(ci);
     EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr);
     holder.Kill(SIGKILL);
