@@ -342,28 +342,7 @@ TEST_F(Digitizer, CompressionListNamesAndInfo) {
     EXPECT_EQ(std::memcmp(&info, &expectedInfo, sizeof info), 0);
 }
 
-// The newest frame arrives in place with its buffer locked until it is released.
-TEST_F(Digitizer, TheNewestFrameOfAnotherProcessArrivesInPlaceWithItsLockHeld) {
-    broadcast::Publish({"--frames", "3", "--fps", "200"});
-    // The same object's entry points show where the region lies here and who holds a lock.
-    ASSERT_TRUE(writer.Load(binding::BundleObject("VistrelXXX")));
-    tagSHARED_CAMERA_BUFFER current = binding::Record();
-    ASSERT_TRUE(writer.fn2(&current));
-
-    const ComponentInstance ci = OpenPreviewing();
-    ASSERT_EQ(VDCompressOneFrameAsync(ci), noErr);
-    const Frame frame = CompressDone(ci);
-    ASSERT_EQ(frame.result, noErr);
-    EXPECT_TRUE(frame.queued == 1 && frame.size == 1228800);
-    ASSERT_EQ(frame.data, current.frameBufferPtr);
-    EXPECT_EQ(std::memcmp(frame.data, broadcast::Pattern(2).data(), frame.size), 0);
-
-    EXPECT_FALSE(writer.fn3(frame.data));
-    EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
-    EXPECT_TRUE(writer.fn3(frame.data));
-    writer.fn5(frame.data);
-}
-
+// A frame arrives in place, the buffer itself, locked until it is released.
 TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
     Broadcast();
     ASSERT_TRUE(Publish(writer, 1, 7));
