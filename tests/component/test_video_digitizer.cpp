@@ -228,16 +228,9 @@ TEST_F(Digitizer, TheDigitizerRectangleSizesTheCompressedDescription) {
     EXPECT_EQ(VDGetMaxSrcRect(ci, ntscIn, &rect), noErr);
     EXPECT_TRUE(MacEqualRect(&rect, &full));
     EXPECT_EQ(VDGetMaxSrcRect(ci, palIn, &rect), qtParamErr);
-    // Each refusal is the check that names its reason.
-    for (auto [refused, reason] :
-         {std::pair<Rect, const char*>{{0, 0, 480, 641}, "MacEqualRect(inDigitizerRect, "},
-          {{10, 10, 10, 100}, "!EmptyRect(inDigitizerRect)"},
-          {{500, 0, 600, 10}, "SectRect(inDigitizerRect, &(_maxSrcRect), &intersectionRect)"}}) {
-        const std::string err = testsupport::CaptureStandardError(
-            [&] { EXPECT_EQ(VDSetDigitizerRect(ci, &refused), qtParamErr); });
-        EXPECT_NE(err.find(std::string("VERIFY FAILED:  code : ") + reason), std::string::npos)
-            << err;
-    }
+    // Beyond the device, empty, or outside it.
+    for (Rect refused : {Rect{0, 0, 480, 641}, Rect{10, 10, 10, 100}, Rect{500, 0, 600, 10}})
+        EXPECT_EQ(VDSetDigitizerRect(ci, &refused), qtParamErr) << refused.top << refused.right;
     EXPECT_EQ(VDGetDigitizerRect(ci, &rect), noErr);
     EXPECT_TRUE(MacEqualRect(&rect, &full));
     EXPECT_TRUE(HasDescription(ci, DeviceDescription(640, 480)));
@@ -285,12 +278,7 @@ TEST_F(Digitizer, FrameRateAndDataRate) {
           {0x1DF852, noErr, 36827138L}, // 29.97, rounded
           {0x3D0000, noErr, 1228800L * 61},
           {-2, qtParamErr, 1228800L * 61}}) {
-        const std::string err =
-            testsupport::CaptureStandardError([&] { EXPECT_EQ(VDSetFrameRate(ci, rate), result); });
-        EXPECT_EQ(err.find("code : inFramesPerSecond <= 2*kPreferredVideoFrameRate in ") !=
-                      std::string::npos,
-                  rate == 0x3D0000)
-            << err;
+        EXPECT_EQ(VDSetFrameRate(ci, rate), result) << rate;
         EXPECT_EQ(VDGetDataRate(ci, &ms, &fps, &bytes), noErr);
         EXPECT_TRUE(ms == 0 && fps == 0x1E0000 && bytes == expected) << rate << ": " << bytes;
     }
@@ -366,11 +354,9 @@ TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
 TEST_F(Digitizer, NoFrameThatCannotBeHad) {
     Broadcast();
     const ComponentInstance ci = OpenPreviewing();
-    Frame frame;
-    const std::string err = testsupport::CaptureStandardError([&] { frame = CompressDone(ci); });
+    Frame frame = CompressDone(ci);
     EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr &&
                 frame.size == 0);
-    EXPECT_NE(err.find("VERIFY FAILED:  code : frameBuffer!=NULL in "), std::string::npos) << err;
 
     ASSERT_TRUE(Publish(writer, 0, 1));
     // A holder that keeps the lock past the wait; once it lets go, the frame is had.
