@@ -111,15 +111,6 @@ OSErr MY_LIL_DEVICE::GetFrame(uint8_t* queuedFrameCount, char** data, long* data
     return kNoErr;
 }
 
-bool MY_LIL_DEVICE::IsCurrentFrameHeld() const {
-    SharedGWorldMemory& memory = SharedGWorldMemory::sSingleton;
-    const uint8_t* current = memory.OpenReadWriteView() ? memory.GetCurrentReadBuffer() : nullptr;
-    if (!current) return false;
-    if (!memory.TryLockFrameBufferPtr(current)) return true;
-    memory.UnLockFrameBufferPtr(current);
-    return false;
-}
-
 OSErr MY_LIL_DEVICE::ReleaseCompressBuffer(char* data) {
     SharedGWorldMemory::sSingleton.UnLockFrameBufferPtr(data);
     return kNoErr;

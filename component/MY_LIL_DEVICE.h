@@ -33,9 +33,6 @@ public:
 
     // The newest frame's address, not locked.
     void* GetCurrentFrameBufferPtr(int32_t frameNumber) const;
-    // Whether the newest frame's buffer is locked now, so that GetFrame would wait; false
-    // without shared memory or a current frame.
-    bool IsCurrentFrameHeld() const;
     // The newest frame with its buffer locked; 0 or -50.
     platform::OSErr GetFrame(uint8_t* queuedFrameCount, char** data, long* dataSize);
     platform::OSErr ReleaseCompressBuffer(char* data);

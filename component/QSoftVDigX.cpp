@@ -21,12 +21,6 @@ ComponentResult QSoftVDigX::SetFrameRate(Fixed inFramesPerSecond) {
     return QVDigDeviceBase::SetFrameRate(inFramesPerSecond);
 }
 
-ComponentResult QSoftVDigX::IsCurrentFrameHeld(Boolean* held) {
-    if (!held) return qtParamErr;
-    *held = _device.IsCurrentFrameHeld();
-    return noErr;
-}
-
 bool QSoftVDigX::DeviceConnect() {
     // clang-format off
     if (!VERIFY(_device.Connect())) return false;

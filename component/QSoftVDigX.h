@@ -12,7 +12,6 @@ public:
     ComponentResult GetUniqueIDs(UInt64* outDeviceID, UInt64* outInputID) override;
     ComponentResult SelectUniqueIDs(const UInt64* inDeviceID, const UInt64* inInputID) override;
     ComponentResult SetFrameRate(Fixed inFramesPerSecond) override;
-    ComponentResult IsCurrentFrameHeld(Boolean* held) override;
 
     bool DeviceConnect() override;
     void DeviceDisconnect() override;

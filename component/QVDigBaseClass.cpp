@@ -100,7 +100,6 @@ QVDIG_HANDLER(GetPreferredTimeScale, (QVDigDeviceBase* storage, TimeScale* prefe
 QVDIG_HANDLER(GetTimeCode, (QVDigDeviceBase* storage, TimeRecord* atTime, void* timeCodeFormat, void* timeCodeTime), (atTime, timeCodeFormat, timeCodeTime))
 QVDIG_HANDLER(GetPreferredImageDimensions, (QVDigDeviceBase* storage, long* width, long* height), (width, height))
 QVDIG_HANDLER(CaptureStateChanging, (QVDigDeviceBase* storage, UInt32 inStateFlags), (inStateFlags))
-QVDIG_HANDLER(IsCurrentFrameHeld, (QVDigDeviceBase* storage, Boolean* held), (held))
 // clang-format on
 
 // ---------------------------------------------------------------------------------------------
@@ -184,19 +183,12 @@ constexpr std::array<DispatchProc, QVDigBaseClass::kSelectorSlots> BuildTable() 
 
 constexpr std::array<DispatchProc, QVDigBaseClass::kSelectorSlots> kDispatchTable = BuildTable();
 
-// The digitizer's own selectors, above the platform's.
-constexpr SelectorEntry kOwnSelectors[] = {
-    {kVDIsCurrentFrameHeldSelect, WithStorage<QVDIG_DATA_IsCurrentFrameHeld>},
-};
-
 bool IsStandardSelector(int selector) {
     return selector >= kComponentVersionSelect && selector <= kComponentOpenSelect;
 }
 
-// A platform selector (high byte zero, low byte inside the table), or one of the digitizer's own.
+// A platform selector: high byte zero, low byte inside the table.
 DispatchProc TableSlot(int selector) {
-    for (const SelectorEntry& entry : kOwnSelectors)
-        if (entry.selector == selector) return entry.proc;
     if (selector < 0 || (selector & 0xFF00) != 0 || selector >= QVDigBaseClass::kSelectorSlots)
         return nullptr;
     return kDispatchTable[size_t(selector)];

@@ -561,10 +561,6 @@ ComponentResult QVDigDeviceBase::CaptureStateChanging(UInt32 inStateFlags) {
     return noErr;
 }
 
-ComponentResult QVDigDeviceBase::IsCurrentFrameHeld(Boolean*) {
-    return digiUnimpErr;
-}
-
 // ---------------------------------------------------------------------------------------------
 
 ComponentResult QVDigDeviceBase::CreateImageDescription(short width, short height,

@@ -86,8 +86,6 @@ public:
                                         void* timeCodeTime);
     virtual ComponentResult GetPreferredImageDimensions(long* width, long* height);
     virtual ComponentResult CaptureStateChanging(UInt32 inStateFlags);
-    // The digitizer's own selector (VistrelDigitizer.h); not implemented here.
-    virtual ComponentResult IsCurrentFrameHeld(Boolean* held);
 
     // Where frames come from.
     virtual bool DeviceConnect() = 0;

@@ -6,10 +6,6 @@
 // - An open refused with paramErr leaves the reason as the component's refcon
 //   (GetComponentRefcon on the component): one of VistrelOpenRefusal. Every open sets it, to
 //   kVistrelOpenNotRefused when the digitizer opened.
-// - Selector 0x0100, VDIsCurrentFrameHeld(ci, &held): whether the buffer of the newest frame is
-//   locked right now, by this process or another, so that a frame request would wait for it.
-//   Nothing is locked or handed out. The digitizer's own selectors start at 0x0100, above the
-//   platform's (0x00 to 0x61), and VDIsCurrentFrameHeld is the only one.
 #include "platform/quicktime/QuickTimeVideoDigitizer.h"
 
 namespace vistrel_digitizer {
@@ -31,11 +27,5 @@ enum VistrelOpenRefusal : long {
     kVistrelOpenChannelShort = 7,      // the region file is shorter than a region
     kVistrelOpenChannelDamaged = 8,    // the region's header is damaged or of another version
 };
-
-enum : int16_t { kVDIsCurrentFrameHeldSelect = 0x0100 };
-
-inline VideoDigitizerError VDIsCurrentFrameHeld(VideoDigitizerComponent ci, Boolean* held) {
-    return CallComponent(ci, kVDIsCurrentFrameHeldSelect, held);
-}
 
 } // namespace vistrel_digitizer

@@ -7,7 +7,6 @@
 #include "tests/support/ComponentBinding.h"
 
 #include <atomic>
-#include <csignal>
 #include <fcntl.h>
 #include <future>
 #include <map>
@@ -24,13 +23,12 @@ static_assert(sizeof(ImageDescription) == 86 && sizeof(VDCompressionList) == 148
 static_assert(sizeof(DigitizerInfo) == 34 + 2 * sizeof(GDHandle));
 static_assert(sizeof(TimeCodeDef) == 16 && sizeof(TimeCodeRecord) == 4 && sizeof(Rect) == 8);
 
-// The platform's selectors the digitizer answers, and its own 0x0100 (is the newest frame held).
-const std::set<int> kSupported = {
-    -1,   -2,   -3,   -4,   0x01, 0x02, 0x03, 0x04, 0x05, 0x0C, 0x0D, 0x0E, 0x0F, 0x10,
-    0x11, 0x12, 0x13, 0x14, 0x15, 0x19, 0x1A, 0x29, 0x2A, 0x37, 0x38, 0x39, 0x3A, 0x3B,
-    0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C,
-    0x4D, 0x4E, 0x51, 0x54, 0x55, 0x58, 0x5B, 0x5C, 0x5E, 0x5F, 0x60, 0x61, 0x100};
-constexpr int16_t kIsCurrentFrameHeld = 0x0100;
+// The platform's selectors the digitizer answers.
+const std::set<int> kSupported = {-1,   -2,   -3,   -4,   0x01, 0x02, 0x03, 0x04, 0x05, 0x0C, 0x0D,
+                                  0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x19, 0x1A, 0x29,
+                                  0x2A, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40,
+                                  0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E,
+                                  0x51, 0x54, 0x55, 0x58, 0x5B, 0x5C, 0x5E, 0x5F, 0x60, 0x61};
 
 Ptr Buffer(const binding::Component& writer, int n) {
     tagSHARED_CAMERA_BUFFER record = binding::Record();
@@ -61,13 +59,6 @@ Frame CompressDone(ComponentInstance ci) {
     frame.result =
         VDCompressDone(ci, &frame.queued, &frame.data, &frame.size, &similarity, &frame.time);
     return frame;
-}
-
-// "held", "free", or the error of the digitizer's own selector.
-std::string CurrentFrame(ComponentInstance ci) {
-    Boolean held = 0xEE;
-    const ComponentResult result = CallComponent(ci, kIsCurrentFrameHeld, &held);
-    return result ? std::to_string(result) : held == 1 ? "held" : held == 0 ? "free" : "?";
 }
 
 // Every case starts with the component linked as a broadcast links it, no region, and nothing
@@ -134,7 +125,6 @@ TEST_F(Digitizer, AnswersExactlyTheSupportedSelectors) {
             EXPECT_EQ(CallComponent(ci, int16_t(selector)), badComponentSelector);
         }
     }
-    EXPECT_EQ(CallComponent(ci, kIsCurrentFrameHeld, static_cast<Boolean*>(nullptr)), qtParamErr);
 }
 
 // The allowance word of the region, written as another process would write it.
@@ -153,7 +143,6 @@ TEST_F(Digitizer, OpensOnlyOnARegionThatAllowsTheConnectionAndSaysWhyNot) {
     const auto refcon = [&] { return GetComponentRefcon(FindNextComponent(nullptr, &looking)); };
     EXPECT_EQ(TryOpen(ci), paramErr);
     EXPECT_EQ(refcon(), 3);
-    EXPECT_FALSE(testsupport::Exists(binding::RegionPath())); // the reader never creates it
     std::filesystem::create_directory(binding::RegionPath());
     EXPECT_EQ(TryOpen(ci), paramErr);
     EXPECT_EQ(refcon(), 4);
@@ -239,16 +228,9 @@ TEST_F(Digitizer, TheDigitizerRectangleSizesTheCompressedDescription) {
     EXPECT_EQ(VDGetMaxSrcRect(ci, ntscIn, &rect), noErr);
     EXPECT_TRUE(MacEqualRect(&rect, &full));
     EXPECT_EQ(VDGetMaxSrcRect(ci, palIn, &rect), qtParamErr);
-    // Each refusal is the check that names its reason.
-    for (auto [refused, reason] :
-         {std::pair<Rect, const char*>{{0, 0, 480, 641}, "MacEqualRect(inDigitizerRect, "},
-          {{10, 10, 10, 100}, "!EmptyRect(inDigitizerRect)"},
-          {{500, 0, 600, 10}, "SectRect(inDigitizerRect, &(_maxSrcRect), &intersectionRect)"}}) {
-        const std::string err = testsupport::CaptureStandardError(
-            [&] { EXPECT_EQ(VDSetDigitizerRect(ci, &refused), qtParamErr); });
-        EXPECT_NE(err.find(std::string("VERIFY FAILED:  code : ") + reason), std::string::npos)
-            << err;
-    }
+    // Beyond the device, empty, or outside it.
+    for (Rect refused : {Rect{0, 0, 480, 641}, Rect{10, 10, 10, 100}, Rect{500, 0, 600, 10}})
+        EXPECT_EQ(VDSetDigitizerRect(ci, &refused), qtParamErr) << refused.top << refused.right;
     EXPECT_EQ(VDGetDigitizerRect(ci, &rect), noErr);
     EXPECT_TRUE(MacEqualRect(&rect, &full));
     EXPECT_TRUE(HasDescription(ci, DeviceDescription(640, 480)));
@@ -296,12 +278,7 @@ TEST_F(Digitizer, FrameRateAndDataRate) {
           {0x1DF852, noErr, 36827138L}, // 29.97, rounded
           {0x3D0000, noErr, 1228800L * 61},
           {-2, qtParamErr, 1228800L * 61}}) {
-        const std::string err =
-            testsupport::CaptureStandardError([&] { EXPECT_EQ(VDSetFrameRate(ci, rate), result); });
-        EXPECT_EQ(err.find("code : inFramesPerSecond <= 2*kPreferredVideoFrameRate in ") !=
-                      std::string::npos,
-                  rate == 0x3D0000)
-            << err;
+        EXPECT_EQ(VDSetFrameRate(ci, rate), result) << rate;
         EXPECT_EQ(VDGetDataRate(ci, &ms, &fps, &bytes), noErr);
         EXPECT_TRUE(ms == 0 && fps == 0x1E0000 && bytes == expected) << rate << ": " << bytes;
     }
@@ -353,32 +330,7 @@ TEST_F(Digitizer, CompressionListNamesAndInfo) {
     EXPECT_EQ(std::memcmp(&info, &expectedInfo, sizeof info), 0);
 }
 
-// The newest frame arrives in place with its buffer locked until it is released; the
-// digitizer's own selector tells the lock without taking it.
-TEST_F(Digitizer, TheNewestFrameOfAnotherProcessArrivesInPlaceWithItsLockHeld) {
-    broadcast::Publish({"--frames", "3", "--fps", "200"});
-    // The same object's entry points show where the region lies here and who holds a lock.
-    ASSERT_TRUE(writer.Load(binding::BundleObject("VistrelXXX")));
-    tagSHARED_CAMERA_BUFFER current = binding::Record();
-    ASSERT_TRUE(writer.fn2(&current));
-
-    const ComponentInstance ci = OpenPreviewing();
-    EXPECT_EQ(CurrentFrame(ci), "free");
-    ASSERT_EQ(VDCompressOneFrameAsync(ci), noErr);
-    const Frame frame = CompressDone(ci);
-    ASSERT_EQ(frame.result, noErr);
-    EXPECT_TRUE(frame.queued == 1 && frame.size == 1228800);
-    ASSERT_EQ(frame.data, current.frameBufferPtr);
-    EXPECT_EQ(std::memcmp(frame.data, broadcast::Pattern(2).data(), frame.size), 0);
-
-    EXPECT_EQ(CurrentFrame(ci), "held");
-    EXPECT_FALSE(writer.fn3(frame.data));
-    EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
-    EXPECT_EQ(CurrentFrame(ci), "free");
-    EXPECT_TRUE(writer.fn3(frame.data));
-    writer.fn5(frame.data);
-}
-
+// A frame arrives in place, the buffer itself, locked until it is released.
 TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
     Broadcast();
     ASSERT_TRUE(Publish(writer, 1, 7));
@@ -387,7 +339,6 @@ TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
     const Frame held = CompressDone(first);
     ASSERT_EQ(held.result, noErr);
     ASSERT_EQ(held.data, Buffer(writer, 1));
-    EXPECT_EQ(CurrentFrame(second), "held");
 
     std::future<Frame> waiting =
         std::async(std::launch::async, [&] { return CompressDone(second); });
@@ -403,36 +354,19 @@ TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
 TEST_F(Digitizer, NoFrameThatCannotBeHad) {
     Broadcast();
     const ComponentInstance ci = OpenPreviewing();
-    EXPECT_EQ(CurrentFrame(ci), "free");
-    Frame frame;
-    const std::string err = testsupport::CaptureStandardError([&] { frame = CompressDone(ci); });
+    Frame frame = CompressDone(ci);
     EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr &&
                 frame.size == 0);
-    EXPECT_NE(err.find("VERIFY FAILED:  code : frameBuffer!=NULL in "), std::string::npos) << err;
 
     ASSERT_TRUE(Publish(writer, 0, 1));
-    // A living holder keeps the lock; once it dies, its lock is taken back.
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    testsupport::Child holder([&] {
-        const char held = writer.fn4(Buffer(writer, 0));
-        if (::write(ready[1], &held, 1) != 1 || !held) return 1;
-        ::pause();
-        return 0;
-    });
-    char held = 0;
-    ASSERT_EQ(::read(ready[0], &held, 1), 1);
-    ASSERT_TRUE(held);
-    EXPECT_EQ(CurrentFrame(ci), "held");
+    // A holder that keeps the lock past the wait; once it lets go, the frame is had.
+    ASSERT_TRUE(writer.fn4(Buffer(writer, 0)));
     frame = CompressDone(ci);
     EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr);
-    holder.Kill(SIGKILL);
-    ASSERT_TRUE(holder.Wait());
+    writer.fn5(Buffer(writer, 0));
     frame = CompressDone(ci);
     ASSERT_EQ(frame.result, noErr);
     EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
-    ::close(ready[0]);
-    ::close(ready[1]);
     // The writer's next frame goes to the other buffer, which is free.
     ASSERT_TRUE(Publish(writer, 1, 2));
     frame = CompressDone(ci);
