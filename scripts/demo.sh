@@ -28,9 +28,9 @@ ln -s "$stage/share/vistrel/VistrelXXX.component" "$XDG_DATA_HOME/vistrel/compon
 printf '[Integers]\n_rebroadcastButton=1\n_allowCameraButton=1\n' \
     >"$XDG_CONFIG_HOME/com.tarnwick.Vistrel.conf"
 
-echo "== private X server (Xvfb 1280x720) with a window manager (openbox)"
+echo "== private X server (Xvfb 1920x1080) with a window manager (openbox)"
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids="$!"
 exec 3>&-
 tries=0
@@ -46,10 +46,16 @@ pids="$pids $!"
 
 echo "== a moving pattern over the whole screen (GStreamer videotestsrc into an X window)"
 gst-launch-1.0 -q videotestsrc pattern=smpte horizontal-speed=6 is-live=true \
-    ! video/x-raw,width=1280,height=720,framerate=30/1 ! ximagesink sync=false \
+    ! video/x-raw,width=1920,height=1080,framerate=30/1 ! ximagesink sync=false \
     >"$work/pattern.log" 2>&1 &
-pids="$pids $!"
+pattern=$!
+pids="$pids $pattern"
 sleep 1
+if ! kill -0 "$pattern" 2>/dev/null; then
+    echo "the pattern did not start:" >&2
+    cat "$work/pattern.log" >&2
+    exit 1
+fi
 
 echo "== Vistrel, broadcasting its grabber"
 QT_QPA_PLATFORM=xcb "$stage/bin/vistrel" >"$work/vistrel.log" 2>&1 &
