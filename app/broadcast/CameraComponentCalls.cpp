@@ -30,6 +30,8 @@ private:
 } // namespace
 
 CameraComponentCalls& ApplicationCameraComponent() {
-    static BundleCalls calls;
-    return calls;
+    // Never destroyed: a lost X connection ends the program from an exit handler, which stops the
+    // broadcast after function-local statics made later than that handler are gone.
+    static BundleCalls* const calls = new BundleCalls;
+    return *calls;
 }

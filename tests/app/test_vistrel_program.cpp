@@ -114,7 +114,7 @@ TEST_F(VistrelProgram, ChoicesAreSavedWhenTheXSessionEnds) {
     ASSERT_TRUE(program->Wait(20));
     EXPECT_NE(Settings().find("GrabberConstrainGroup=selectGrabberConstrain4x3:"),
               std::string::npos)
-        << Settings();
+        << Settings() << program->err;
 }
 
 TEST_F(VistrelProgram, MenuChoicesComeBackAfterAnOrderlyQuit) {
