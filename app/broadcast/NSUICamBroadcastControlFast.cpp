@@ -71,11 +71,9 @@ NSRect NSUICamBroadcastControlFast::extent() const {
 }
 
 void NSUICamBroadcastControlFast::eraseContext(int slot) {
-    CGContextRef context = CGContextRetain(_CGContext[slot]);
-    if (!context) return;
-    CGContextClearRect(context, CGRectMake(0, 0, NSUICamBroadcastControl_CameraWidth,
-                                           NSUICamBroadcastControl_CameraHeight));
-    CGContextRelease(context);
+    if (!_CGContext[slot]) return;
+    CGContextClearRect(_CGContext[slot], CGRectMake(0, 0, NSUICamBroadcastControl_CameraWidth,
+                                                    NSUICamBroadcastControl_CameraHeight));
 }
 
 NSUICamBroadcastControlFast::CIContext*
