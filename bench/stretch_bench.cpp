@@ -3,6 +3,7 @@
 // rows where the processor has AVX2) and with pixman in its native order plus a swizzle. Beside
 // them, as anchors: pixman compositing straight into A, R, G, B bytes (the plain route), pixman
 // into its native order, and, when installed, libswscale's bilinear scaler.
+#include "kernels/KernelTable.h"
 #include "platform/coregraphics/CoreGraphics.h"
 #include "platform/coregraphics/CoreGraphicsDrawRoute.h"
 
@@ -74,6 +75,23 @@ void BM_StretchWholeScreen(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StretchWholeScreen)->Unit(benchmark::kMillisecond);
+
+// That screen's block averaging alone, by the plain rows (the form every processor had before
+// the vector one) and by the process's own.
+void BM_BoxRows(benchmark::State& state, bool plain) {
+    Frame f(kCGImageAlphaPremultipliedFirst, 1920, 1080);
+    const kernels::BoxRowFn row = plain ? kernels::BoxRowReference : kernels::Chosen().box;
+    std::vector<uint32_t> columns(1920 * 4);
+    std::vector<uint8_t> out(960 * 540 * 4);
+    for (auto _ : state) {
+        for (size_t y = 0; y < 1080; y += 2)
+            row({f.screen.data() + y * 1920 * 4, 1920 * 4, 2, 1920, 2}, columns.data(),
+                out.data() + y / 2 * 960 * 4);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK_CAPTURE(BM_BoxRows, plain, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BoxRows, chosen, false)->Unit(benchmark::kMillisecond);
 
 // The frame's own layout: alpha first, default (big-endian) byte order.
 constexpr CGBitmapInfo kFrame = kCGImageAlphaPremultipliedFirst;

@@ -5,6 +5,7 @@
 // calls through it, so VISTREL_PIXELS_REFERENCE=1 selects the plain forms everywhere at once.
 #include "kernels/CoreVectorUnit.h"
 #include "kernels/KernelBilinear.h"
+#include "kernels/KernelBox.h"
 #include "kernels/KernelSwizzle.h"
 #include "kernels/Q_2vuy_scanline.h"
 
@@ -20,6 +21,7 @@ struct Table {
     // are pixman's direct composites.
     BilinearRowFn bilinear;
     BilinearHalfRowFn bilinearHalf; // null exactly where bilinear is
+    BoxRowFn box;                   // 4 bytes a pixel
 };
 
 // The forms of a level; callable only where CoreVectorUnit::Runs(level). A level without a form

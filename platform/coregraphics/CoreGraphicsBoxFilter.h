@@ -2,8 +2,7 @@
 
 // The area-averaging step of a draw that shrinks an image by more than half: blocks of
 // kx x ky pixels averaged into one, so that the bilinear filter after it shrinks by at most
-// 2x and every pixel of the image counts. Bytes are averaged one by one, which suits every
-// layout of 1 or 4 bytes a pixel, premultiplied colours included.
+// 2x and every pixel of the image counts. The rows are the kernel table's.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

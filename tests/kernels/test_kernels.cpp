@@ -185,6 +185,27 @@ void ExpectBilinearRowsMatch(const kernels::Table& t, std::mt19937& random) {
     }
 }
 
+// Block widths with and without a pair of pixels left over, partial last blocks, and single
+// pixels (a count whose reciprocal needs 33 bits); the image's last row ends at the guard.
+void ExpectBoxRowsMatch(const kernels::Table& t, std::mt19937& random) {
+    for (size_t kx : {1, 2, 3, 5})
+        for (size_t rows : {1, 2, 3})
+            for (size_t width : {1, 2, 5, 9, 17, 640}) {
+                SCOPED_TRACE(testing::Message()
+                             << "box " << kx << "x" << rows << " width " << width);
+                const size_t bytesPerRow = 4 * width + 12;
+                GuardedBytes image((rows - 1) * bytesPerRow + 4 * width);
+                Randomise(image, random);
+                const size_t outWidth = (width + kx - 1) / kx;
+                GuardedBytes got(4 * outWidth), expected(4 * outWidth);
+                std::vector<uint32_t> columns(4 * width);
+                const kernels::BoxBlocks blocks{image.data(), bytesPerRow, rows, width, kx};
+                kernels::BoxRowReference(blocks, columns.data(), expected.data());
+                t.box(blocks, columns.data(), got.data());
+                EXPECT_TRUE(got == expected);
+            }
+}
+
 TEST_P(KernelLevel, EveryFormGivesThePlainFormsBytes) {
     const Level level = GetParam();
     if (!CoreVectorUnit::Runs(level))
@@ -195,6 +216,7 @@ TEST_P(KernelLevel, EveryFormGivesThePlainFormsBytes) {
     Expect2vuyRowsMatch(t, random);
     ExpectSwizzlesMatch(t, random);
     if (t.bilinear) ExpectBilinearRowsMatch(t, random);
+    ExpectBoxRowsMatch(t, random);
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, KernelLevel,
