@@ -14,7 +14,7 @@ namespace {
 // The main display's rectangle in root pixels; the whole of a 1x1 screen without a server.
 screens::RootRect MainInRoot() {
     if (const cg::x11::Connection* x = cg::x11::TheConnection()) {
-        const std::vector<cg::x11::Display> displays = cg::x11::OnlineDisplays(*x);
+        const cg::x11::DisplayList displays = cg::x11::OnlineDisplayList(*x);
         if (!displays.empty()) {
             const cg::x11::Display& d = displays.front();
             return {d.x, d.y, d.width, d.height};

@@ -61,8 +61,7 @@ CGImageRef ReadImage(const x11::Connection& x, int left, int top, int width, int
 CGImageRef CreateImage(CGDirectDisplayID display, const CGRect* rect) {
     const x11::Connection* x = x11::TheConnection();
     if (!x || !x->capturable) return nullptr;
-    const std::optional<x11::Display> found =
-        x11::FindDisplay(x11::OnlineDisplayList(*x, x11::Freshness::kKept), display);
+    const std::optional<x11::Display> found = x11::FindDisplay(x11::OnlineDisplayList(*x), display);
     if (!found) return nullptr;
     double left = 0, top = 0, right = found->width, bottom = found->height;
     if (rect) {

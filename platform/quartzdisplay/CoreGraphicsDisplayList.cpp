@@ -1,6 +1,5 @@
-// The display list calls of the display services: the list itself and the main display asked
-// for at each call, the bounds of a display (which every broadcast frame looks up) from the list
-// kept for the connection (see XDisplayList.h).
+// The display list calls of the display services, all answered from the list kept for the
+// connection (see XDisplayList.h).
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XDisplayList.h"
 
@@ -10,9 +9,9 @@ namespace platform::coregraphics {
 
 namespace {
 
-x11::DisplayList Displays(x11::Freshness freshness = x11::Freshness::kKept) {
+x11::DisplayList Displays() {
     const x11::Connection* x = x11::TheConnection();
-    return x ? x11::OnlineDisplayList(*x, freshness) : x11::DisplayList{};
+    return x ? x11::OnlineDisplayList(*x) : x11::DisplayList{};
 }
 
 } // namespace
@@ -21,7 +20,7 @@ CGError CGGetOnlineDisplayList(CGDisplayCount maxDisplays, CGDirectDisplayID* on
                                CGDisplayCount* displayCount) {
     if (!displayCount) return kCGErrorIllegalArgument;
     *displayCount = 0;
-    const x11::DisplayList displays = Displays(x11::Freshness::kAsk);
+    const x11::DisplayList displays = Displays();
     if (displays.empty()) return kCGErrorFailure;
     if (!onlineDisplays) {
         *displayCount = CGDisplayCount(displays.size());
@@ -35,7 +34,7 @@ CGError CGGetOnlineDisplayList(CGDisplayCount maxDisplays, CGDirectDisplayID* on
 }
 
 CGDirectDisplayID CGMainDisplayID() {
-    const x11::DisplayList displays = Displays(x11::Freshness::kAsk);
+    const x11::DisplayList displays = Displays();
     return displays.empty() ? kCGNullDirectDisplay : displays.front().id;
 }
 

@@ -125,7 +125,7 @@ bool Changed(const Connection& x) {
 
 } // namespace
 
-DisplayList OnlineDisplayList(const Connection& x, Freshness freshness) {
+DisplayList OnlineDisplayList(const Connection& x) {
     Cache& cache = TheCache();
     const std::lock_guard<std::mutex> hold(cache.lock);
     if (!cache.watching) {
@@ -134,18 +134,12 @@ DisplayList OnlineDisplayList(const Connection& x, Freshness freshness) {
         cache.watching = true;
     }
     const int64_t now = Now();
-    if (Changed(x) || freshness == Freshness::kAsk || !cache.current ||
-        now - cache.asked > kLongestUnannouncedChangeNs) {
+    if (Changed(x) || !cache.current || now - cache.asked > kLongestUnannouncedChangeNs) {
         cache.displays = Ask(x);
         cache.current = !xcb_connection_has_error(x.connection);
         cache.asked = now;
     }
     return cache.displays;
-}
-
-std::vector<Display> OnlineDisplays(const Connection& x) {
-    const DisplayList list = OnlineDisplayList(x, Freshness::kAsk);
-    return std::vector<Display>(list.begin(), list.end());
 }
 
 std::optional<Display> FindDisplay(const DisplayList& displays, CGDirectDisplayID id) {

@@ -4,18 +4,16 @@
 // fewer monitors than there are heads (nested servers report only their first screen through
 // RandR), or else the whole screen.
 //
-// The list is kept for the connection. The grab path reads the kept list, which is asked for
-// again when the server announces a RandR change, or a quarter of a second after it was last
-// asked for (the server announces no change of the monitors a client defines itself), so that a
-// grab seldom costs a round trip. Calls that list displays for people ask the server each time,
-// which also brings the kept list up to date.
+// The list is kept for the connection and asked for again when the server announces a RandR
+// change, or a quarter of a second after it was last asked for (the server announces no change
+// of the monitors a client defines itself). Every display call reads it, so that the several
+// lookups of each broadcast frame seldom cost a round trip.
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XConnection.h"
 
 #include <array>
 #include <cstddef>
 #include <optional>
-#include <vector>
 
 namespace platform::coregraphics::x11 {
 
@@ -38,10 +36,7 @@ struct DisplayList {
     const Display* end() const { return displays.data() + count; }
 };
 
-enum class Freshness { kKept, kAsk };
-DisplayList OnlineDisplayList(const Connection& x, Freshness freshness);
-// Asked for now, as a vector.
-std::vector<Display> OnlineDisplays(const Connection& x);
+DisplayList OnlineDisplayList(const Connection& x);
 
 std::optional<Display> FindDisplay(const DisplayList& displays, CGDirectDisplayID id);
 
