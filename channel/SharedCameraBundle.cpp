@@ -1,5 +1,6 @@
 #include "channel/SharedCameraBundle.h"
 
+#include "channel/SharedCameraWriteBuffer.h"
 #include "core/CoreSystem.h"
 
 #include <unistd.h>
@@ -58,17 +59,19 @@ bool SharedCameraBundle::UnLockFrameBuffer(void* address) {
 SharedCameraBundle::FrameResult
 SharedCameraBundle::PublishFrame(int& n,
                                  const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw) {
-    for (const int index : {n, n ^ 1}) {
-        tagSHARED_CAMERA_BUFFER record{};
-        record.sizeofSHARED_CAMERA_BUFFER = sizeof record;
-        if (!GetWriteableFrameBuffer_N(index, &record)) return FrameResult::kFailed;
-        if (!LockFrameBuffer(record.frameBufferPtr)) continue;
-        draw(record);
-        if (!UnLockFrameBuffer(record.frameBufferPtr) ||
-            !SetCurrentReadBuffer(record.frameBufferPtr))
-            return FrameResult::kFailed;
-        n = index ^ 1;
-        return FrameResult::kWritten;
+    tagSHARED_CAMERA_BUFFER records[2] = {};
+    for (const int b : {0, 1}) {
+        records[b].sizeofSHARED_CAMERA_BUFFER = sizeof records[b];
+        if (!GetWriteableFrameBuffer_N(b, &records[b])) return FrameResult::kFailed;
     }
-    return FrameResult::kSkipped;
+    const int index = SharedCamera::LockWriteBuffer(
+        n, [&](int b) { return TryLockFrameBuffer(records[b].frameBufferPtr); },
+        [&](int b) { return LockFrameBuffer(records[b].frameBufferPtr); });
+    if (index < 0) return FrameResult::kSkipped;
+    draw(records[index]);
+    if (!UnLockFrameBuffer(records[index].frameBufferPtr) ||
+        !SetCurrentReadBuffer(records[index].frameBufferPtr))
+        return FrameResult::kFailed;
+    n = index ^ 1;
+    return FrameResult::kWritten;
 }

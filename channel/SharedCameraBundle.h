@@ -35,9 +35,9 @@ public:
 
     bool IsComponentLoaded() const { return mLibrary.IsLoaded(); }
 
-    // The writer's frame: buffer n, or the other one when a reader holds n past the writer's
-    // bound, is locked, drawn into, unlocked and made current, and n becomes the buffer after
-    // the one written. Skipped when readers hold both buffers.
+    // The writer's frame: the buffer SharedCamera::LockWriteBuffer chooses from n is locked,
+    // drawn into, unlocked and made current, and n becomes the buffer after the one written.
+    // Skipped when readers hold both buffers.
     enum class FrameResult { kWritten, kSkipped, kFailed };
     FrameResult PublishFrame(int& n,
                              const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw);

@@ -2,6 +2,7 @@
 
 #include "app/broadcast/NSUIPersistentPrefs.h"
 #include "channel/CFBaseDLL.h"
+#include "channel/SharedCameraWriteBuffer.h"
 #include "core/CoreVerify.h"
 
 #include <cstring>
@@ -196,12 +197,12 @@ bool NSUICamBroadcastControl::publishFrame(
 int NSUICamBroadcastControl::lockWriteBuffer(tagSHARED_CAMERA_BUFFER* buffer0,
                                              tagSHARED_CAMERA_BUFFER* buffer1) {
     tagSHARED_CAMERA_BUFFER* const buffers[2] = {buffer0, buffer1};
-    const int n = _SharedCameraBufferNumber;
-    for (const int b : {n, n ^ 1})
-        if (buffers[b] && mComponent.TryLockFrameBuffer(buffers[b]->frameBufferPtr)) return b;
-    // Readers are copying both out: the other one is the newest, which they let go soonest.
-    if (buffers[n ^ 1] && lock_SHARED_CAMERA_BUFFER(buffers[n ^ 1])) return n ^ 1;
-    return -1;
+    return SharedCamera::LockWriteBuffer(
+        _SharedCameraBufferNumber,
+        [&](int b) {
+            return buffers[b] && mComponent.TryLockFrameBuffer(buffers[b]->frameBufferPtr);
+        },
+        [&](int b) { return buffers[b] && lock_SHARED_CAMERA_BUFFER(buffers[b]); });
 }
 
 bool NSUICamBroadcastControl::get_SHARED_CAMERA_BUFFER(tagSHARED_CAMERA_BUFFER* camera_buffer) {

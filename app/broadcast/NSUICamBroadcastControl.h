@@ -54,9 +54,8 @@ public:
     // Locks a write buffer (the one at the index, else the other), hands it to draw, unlocks,
     // publishes it and moves the index past it; false when no frame went out.
     bool publishFrame(const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw);
-    // Locks the buffer at the index, or the other one while a reader holds it, without waiting
-    // while either is free; with both busy it waits, about a frame at most, for the other one.
-    // The locked buffer's number, -1 for none; a null record is skipped.
+    // Locks the buffer SharedCamera::LockWriteBuffer chooses from the index: its number, -1 for
+    // none; a null record is skipped.
     int lockWriteBuffer(tagSHARED_CAMERA_BUFFER* buffer0, tagSHARED_CAMERA_BUFFER* buffer1);
 
     bool get_SHARED_CAMERA_BUFFER(tagSHARED_CAMERA_BUFFER* camera_buffer);
