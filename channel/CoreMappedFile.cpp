@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -50,13 +52,32 @@ bool CoreMappedFile::Fail() {
     return false;
 }
 
+// A new file is filled under a private name and renamed into place whole, so that a reader
+// never finds it short. False when none was placed; the caller's plain open then says why.
+static bool PlaceNewFile(const char* path, unsigned long sizeBytes) {
+    if (::access(path, F_OK) == 0 || errno != ENOENT) return false;
+    std::string fill = std::string(path) + ".XXXXXX";
+    const int fd = ::mkostemp(fill.data(), O_CLOEXEC);
+    if (fd == -1) return false;
+    const bool filled = CoreMappedFile::DiskFile_ZeroFillData(fd, sizeBytes);
+    // Never over a file another writer placed meanwhile: theirs is opened as it is.
+    const bool placed = ::close(fd) == 0 && filled &&
+                        ::renameat2(AT_FDCWD, fill.c_str(), AT_FDCWD, path, RENAME_NOREPLACE) == 0;
+    if (!placed) ::unlink(fill.c_str());
+    return placed;
+}
+
 bool CoreMappedFile::CreateReadWrite(const char* path, unsigned long sizeBytes) {
     if (IsOpen()) return false;
+    const bool placed = PlaceNewFile(path, sizeBytes);
     // No O_TRUNC: a reader that still maps the file must never see it shrink under its mapping.
     if (!OpenChecked(path, O_RDWR | O_CREAT)) return false;
-    if (::lseek(m_fd, 0, SEEK_SET) != 0 || !DiskFile_ZeroFillData(m_fd, sizeBytes))
-        return Refuse(path, std::string("cannot fill it: ") + std::strerror(errno));
-    const off_t length = DiskFile_GetSizeBytes(m_fd);
+    off_t length = DiskFile_GetSizeBytes(m_fd);
+    if (!placed || length != off_t(sizeBytes)) {
+        if (::lseek(m_fd, 0, SEEK_SET) != 0 || !DiskFile_ZeroFillData(m_fd, sizeBytes))
+            return Refuse(path, std::string("cannot fill it: ") + std::strerror(errno));
+        length = DiskFile_GetSizeBytes(m_fd);
+    }
     if (length > off_t(sizeBytes) && ::ftruncate(m_fd, off_t(sizeBytes)) != 0) return Fail();
     return MemReadWrite(sizeBytes) || Fail();
 }

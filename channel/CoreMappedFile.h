@@ -18,7 +18,8 @@ public:
     CoreMappedFile(const CoreMappedFile&) = delete;
     CoreMappedFile& operator=(const CoreMappedFile&) = delete;
 
-    // Creates the file, or resets an existing one in place, as sizeBytes zero bytes (mode 0600).
+    // Creates the file, or resets an existing one in place, as sizeBytes zero bytes (mode 0600). A
+    // new file appears whole.
     bool CreateReadWrite(const char* path, unsigned long sizeBytes);
     // Maps sizeBytes of an existing file this process may read and write; never creates it.
     bool OpenReadWrite(const char* path, unsigned long sizeBytes);

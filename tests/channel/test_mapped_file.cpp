@@ -2,11 +2,13 @@
 #include "tests/support/TestSupport.h"
 #include "tests/support/VerifyReports.h"
 
+#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 
 using testsupport::ReadFile;
@@ -146,6 +148,32 @@ TEST(CoreMappedFile, LinksAndFilesThatAreNotOursAreRefused) {
     EXPECT_FALSE(file.OpenRead(foreign.c_str()));
     EXPECT_EQ(file.Refusal(), "owned by another user");
     EXPECT_EQ(ReadFile(foreign), std::string(64, 'f'));
+}
+
+// A reader asking while a writer makes the file finds none or the whole file, never a short one,
+// and the writer leaves nothing else in the folder.
+TEST(CoreMappedFile, ANewFileAppearsWhole) {
+    TempFolder folder;
+    const std::string path = folder / "region";
+    constexpr unsigned long kSize = 4 << 20;
+    std::atomic<bool> done{false};
+    std::string refusal;
+    std::thread reader([&] {
+        while (!done && refusal.empty()) {
+            CoreMappedFile file;
+            if (!file.OpenReadWrite(path.c_str(), kSize)) refusal = file.Refusal();
+        }
+    });
+    for (int i = 0; i < 5; ++i) {
+        CoreMappedFile writer;
+        EXPECT_TRUE(writer.CreateReadWrite(path.c_str(), kSize));
+        writer.Close();
+        EXPECT_EQ(::unlink(path.c_str()), 0);
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(refusal, "");
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
 } // namespace
