@@ -31,6 +31,8 @@ bool CoreMappedFile::OpenChecked(const char* path, int flags) {
     }
     struct stat st;
     if (::fstat(m_fd, &st) != 0) return Refuse(path, std::strerror(errno));
+    // Removed between the open and now: as missing as before the open.
+    if (st.st_nlink == 0) return Fail();
     if (!S_ISREG(st.st_mode)) return Refuse(path, "not a regular file");
     if (st.st_uid != ::geteuid()) return Refuse(path, "owned by another user");
     if (st.st_nlink != 1) return Refuse(path, "it has more than one hard link");
