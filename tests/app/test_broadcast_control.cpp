@@ -8,6 +8,8 @@
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/AppKitServer.h"
 
+#include <cstring>
+
 SharedCameraBundle SharedCameraBundle::sComponent(SharedCameraBundle::kVistrelX64);
 
 using namespace platform::coregraphics;
@@ -145,10 +147,14 @@ TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReade
     }
 }
 
-// (A camera-sized bitmap copied exactly is the program's test, seen by the real clients.)
-TEST_F(BroadcastControl, OtherSizesAreStretchedWithFiltering) {
+TEST_F(BroadcastControl, ACameraSizedBitmapIsCopiedOthersAreStretchedWithFiltering) {
     GrabBroadcastControl& c = *built.control;
     c.setBroadcastEnabled(true);
+    auto exact = Bitmap(kW, kH, [](int x, int y) {
+        return 0xff000000u | uint32_t(x * 7919 + y * 104729) % 0xffffffu;
+    });
+    c.broadcastFrame(exact.get());
+    EXPECT_EQ(std::memcmp(camera.buffers[0].data(), exact->GetImageDataBytes(), kRow * kH), 0);
     // Stretched one way only: green, which varies the other way, stays exact; red, alternating
     // across the stretch, blends rather than being picked.
     for (const bool inX : {true, false}) {
