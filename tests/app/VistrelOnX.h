@@ -60,19 +60,11 @@ struct VistrelOnX {
                                                {"DISPLAY=" + display});
         return found.exitCode == 0 && !found.out.empty() ? uint32_t(std::stoul(found.out)) : 0;
     }
-    // The window of that title once it shows (0: not within ten seconds).
-    uint32_t Await(const std::string& title) const {
-        uint32_t id = 0;
-        Eventually([&] { return (id = Window(title)) != 0; });
-        return id;
-    }
     // The grabber's X window: the toolkit may make a new one when the grabber is shown again.
     uint32_t Grabber() const { return Window("Vistrel"); }
     RootBox At(uint32_t window) const { return RootGeometry(display, window).value_or(RootBox{}); }
     RootBox Frame() const { return At(Grabber()); }
-    bool Input(const std::vector<std::string>& arguments) const {
-        return Xdotool(display, arguments);
-    }
+    bool Input(const std::vector<std::string>& args) const { return Xdotool(display, args); }
     // Types the keys, a pause after each, after the xdotool steps that lead to them.
     void Type(std::vector<std::string> steps, const std::vector<std::string>& keys) const {
         steps.insert(steps.end(), {"key", "--delay", "150"});

@@ -22,8 +22,6 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
         if (HasFatalFailure()) return;
         const NSSize frame = GrabRegionWindowFrameSize(kGrabView);
         window = BuildGrabRegionWindow(NSMakeRect(200, 200, frame.width, frame.height));
-        window->setMinSize(GrabRegionWindowFrameSize({48, 48}));
-        window->setMaxSize(GrabRegionWindowFrameSize({2048, 2048}));
         window->setFrameViewDelta(NSMakeSize(2 * kBar, 2 * kBar));
         window->makeKeyAndOrderFront(nullptr);
         // Root y of the top edge: 768 - (200 + height).
@@ -105,7 +103,6 @@ TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
 TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
     NSWindow other(NSMakeRect(100, 100, 500, 500), NSTitledWindowMask, NSBackingStoreBuffered,
                    false);
-    other.setTitle("other");
     other.makeKeyAndOrderFront(nullptr);
     const uint32_t grabber = uint32_t(window->windowNumber());
     const uint32_t otherId = uint32_t(other.windowNumber());

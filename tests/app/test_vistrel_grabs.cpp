@@ -63,6 +63,10 @@ protected:
         const std::vector<std::string> states = NetWmState(display, Grabber());
         return std::count(states.begin(), states.end(), "_NET_WM_STATE_ABOVE") == 1;
     }
+    void ExpectSettings(const std::vector<std::string>& lines) const {
+        for (const std::string& line : lines)
+            EXPECT_NE(Settings().find(line), std::string::npos) << line << " in\n" << Settings();
+    }
     // Keys typed into the grabber window.
     void Keys(const std::vector<std::string>& keys) {
         Type({"windowactivate", "--sync", std::to_string(Grabber())}, keys);
@@ -134,7 +138,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // Save As (Ctrl+S) proposes the next numbered name in the quick-save folder; Return takes it.
     Keys({"ctrl+s"});
     uint32_t panel = 0;
-    ASSERT_NE(panel = Await("Save"), 0u);
+    ASSERT_TRUE(Eventually([&] { return (panel = Window("Save")) != 0; }));
     ASSERT_TRUE(Input({"windowactivate", "--sync", std::to_string(panel), "key", "Return"}));
     expected.push_back("Vistrel 0002.jpg");
     ASSERT_TRUE(Holds(Pictures(), expected));
@@ -181,7 +185,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // Grabber Size > Custom... opens its panel on the size in force; 400 x 300 entered and
     // applied re-sizes the grab view, so the frame loses 240 x 180.
     Menu({"Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Down", "Return"});
-    ASSERT_NE(panel = Await("Custom Grabber Size Size"), 0u);
+    ASSERT_TRUE(Eventually([&] { return (panel = Window("Custom Grabber Size Size")) != 0; }));
     const RootBox sized = Frame();
     // The width field has the focus; Tab leads to the height field and then to Apply.
     // (xdotool's type takes every later argument as text, so each field is a call of its own.)
@@ -189,13 +193,10 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
                        "ctrl+a", "type", "400"}));
     ASSERT_TRUE(Input({"key", "--delay", "100", "Tab", "ctrl+a", "type", "300"}));
     ASSERT_TRUE(Input({"key", "--delay", "100", "Tab", "space"}));
-    EXPECT_TRUE(Eventually(
-        [&] {
-            const RootBox now = Frame();
-            return now.width == sized.width - 240 && now.height == sized.height - 180;
-        },
-        30))
-        << Frame().width << " x " << Frame().height;
+    const auto resized = [&] {
+        return Frame().width == sized.width - 240 && Frame().height == sized.height - 180;
+    };
+    EXPECT_TRUE(Eventually(resized, 30)) << Frame().width << " x " << Frame().height;
     // A fixed size chosen from the menu ends the custom entry: its panel goes.
     Menu({"Down", "Down", "Right", "Down", "Return"});
     EXPECT_TRUE(Eventually([&] { return Window("Custom Grabber Size Size") == 0; }, 30));
@@ -203,12 +204,11 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // Quit by its key: the choices are saved, and the groups left alone keep their first entry.
     Keys({"ctrl+q"});
     Quit(false);
-    for (const char* line : {"DefaultFileTypeSelectorGroup=selectDefault_SaveTIFF:",
-                             "GrabberConstrainGroup=selectGrabberConstrainNone:",
-                             "DefaultFolderSelectorGroup=selectDefault_PicturesFolder:",
-                             "DefaultCreatorSelectorGroup=selectDefault_CreatorPreview:",
-                             "menuGrabberFloatAboveMenus%3A=0"})
-        EXPECT_NE(Settings().find(line), std::string::npos) << line << " in\n" << Settings();
+    ExpectSettings({"DefaultFileTypeSelectorGroup=selectDefault_SaveTIFF:",
+                    "GrabberConstrainGroup=selectGrabberConstrainNone:",
+                    "DefaultFolderSelectorGroup=selectDefault_PicturesFolder:",
+                    "DefaultCreatorSelectorGroup=selectDefault_CreatorPreview:",
+                    "menuGrabberFloatAboveMenus%3A=0"});
 }
 
 TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) {
@@ -239,9 +239,8 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     EXPECT_TRUE(Eventually([&] { return Floats(); })) << "float above menus is not on";
     Menu({"Up", "Return"});
     Quit(false);
-    for (const char* line :
-         {"GrabberConstrainGroup=selectGrabberConstrain16x9:", "menuGrabberFloatAboveMenus%3A=1"})
-        EXPECT_NE(Settings().find(line), std::string::npos) << line << " in\n" << Settings();
+    ExpectSettings(
+        {"GrabberConstrainGroup=selectGrabberConstrain16x9:", "menuGrabberFloatAboveMenus%3A=1"});
     EXPECT_NE(errors.find("sGrabWindowCopy_HotKey.Construct('CmdC'"), std::string::npos) << errors;
 
     // After a restart the choices hold, and a Documents folder removed while the program runs is
@@ -264,9 +263,7 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     Menu({"Down", "Down", "Down", "Right", "Down", "Down", "Return"});
     ASSERT_TRUE(Input({"windowkill", std::to_string(Grabber())}));
     Quit(false, false);
-    EXPECT_NE(Settings().find("GrabberConstrainGroup=selectGrabberConstrain4x3:"),
-              std::string::npos)
-        << Settings();
+    ExpectSettings({"GrabberConstrainGroup=selectGrabberConstrain4x3:"});
 }
 
 } // namespace
