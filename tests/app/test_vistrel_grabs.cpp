@@ -1,6 +1,6 @@
 // The program itself on a private Xvfb with openbox, over a pattern window of known pixels: the
-// four hot keys, the clipboard, quick-save files, the save size, the grabber's
-// keys, and the menu's choices saved by each way of ending and applied again at the next launch.
+// four hot keys, the clipboard, quick-save files, the save size, the grabber's keys, and the
+// menu's choices saved by each way of ending and applied again at the next launch.
 #include "tests/app/VistrelOnX.h"
 #include "tests/support/ImageDecoders.h"
 #include "tests/support/XKeyboard.h"
@@ -86,9 +86,11 @@ protected:
             }
         return all;
     }
-    // Whether the image is the grab view of a grabber with that frame.
+    // Whether the image is the whole grab view of a grabber with that frame.
     static bool IsGrab(const DecodedImage& image, RootBox frame) {
-        return IsPatternAt(image, frame.x + kGrabberBar, frame.y + kGrabberBar);
+        return image.width == frame.width - 2 * kGrabberBar &&
+               image.height == frame.height - 2 * kGrabberBar &&
+               IsPatternAt(image, frame.x + kGrabberBar, frame.y + kGrabberBar);
     }
     // The clipboard's data of a type, decoded.
     DecodedImage Clipboard(const std::string& type,
@@ -132,7 +134,6 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     tiff = Clipboard("image/tiff", DecodeTIFF);
     ASSERT_TRUE(png.ok && tiff.ok);
     EXPECT_EQ(png.samples, tiff.samples);
-    EXPECT_EQ(png.height, 480);
     EXPECT_TRUE(IsGrab(png, grabber)) << "the copied grab is not the pattern under the grabber";
 
     // Save As (Ctrl+S) proposes the next numbered name in the quick-save folder; Return takes it.
@@ -164,7 +165,6 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     ASSERT_TRUE(Holds(Pictures(), expected));
     const DecodedImage saved = DecodeTIFF(Pictures() + "/Vistrel 0000.tiff");
     ASSERT_TRUE(saved.ok);
-    EXPECT_EQ(saved.width, 640);
     EXPECT_TRUE(IsGrab(saved, grabber));
 
     // Save Size > 320 x 240 halves the 640 x 480 grab.
