@@ -121,9 +121,9 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
     ASSERT_TRUE(MovesBy(48, 32));
     EXPECT_TRUE(CameraShows()) << "after the drag";
 
-    std::string bytes;
     // Distinct frames of 60 at the client's 30 a second while the screen changes all the time:
     // about all of them, then half with the slider a stop down and a menu open.
+    std::string bytes;
     pattern.reset();
     const RootBox view = Frame();
     std::atomic<bool> animating{true};
