@@ -3,10 +3,10 @@
 #include "app/shell/GrabberHotKeys.h"
 
 #include "app/broadcast/GrabBroadcastControl.h"
-#include "app/menus/NSMenuItem_NSSizeFromMenuText.h"
 #include "app/menus/NSMenu_NSUISelectorGroup.h"
 #include "app/menus/VistrelSelectorGroups.h"
 #include "app/sizes/GrabberSizes.h"
+#include "app/sizes/NSSizeFromMenuText.h"
 #include "core/CoreVerify.h"
 
 using namespace selectorgroup;
@@ -123,7 +123,7 @@ void GrabberController::menuSelectGrabberSizeFromSenderText(NSObject* sender) {
     if (!VERIFY(item)) return;
     selectSelfFromSelectorGroup(sender, GrabberSizeGroup);
     CustomSizePanel::orderOutSizePanel();
-    menuGrabberViewSize(sizefrommenutext::sizeFromMenuTextWithNoPrefix(*item));
+    menuGrabberViewSize(sizes::sizeFromMenuTextWithNoPrefix(item->title().c_str()));
     if (mGrabWindow) mGrabWindow->grabResizeModeChanged(sender);
 }
 
@@ -139,7 +139,7 @@ void GrabberController::menuSaveSizeFromSenderText(NSObject* sender) {
     if (!VERIFY(item)) return;
     selectSelfFromSelectorGroup(sender, GrabberSaveGroup);
     CustomSavePanel::orderOutSavePanel();
-    setSaveImageSize(sizefrommenutext::sizeFromMenuTextWithNoPrefix(*item));
+    setSaveImageSize(sizes::sizeFromMenuTextWithNoPrefix(item->title().c_str()));
 }
 
 void GrabberController::moveLookpane_withShiftDown(NSSize d, bool shift) {

@@ -24,19 +24,9 @@ const ConstrainAction kConstrainActions[5] = {
     {"selectGrabberConstrain22x1:", 2.21},
 };
 
-std::optional<double> AspectRatioForConstrainAction(std::string_view selector) {
-    for (const ConstrainAction& action : kConstrainActions)
-        if (selector == action.selector) return action.ratio;
-    return std::nullopt;
-}
-
 CGSize percentSizeForValue(double p) {
     if (p >= 1) p = -p;
     return {p, p};
-}
-
-double percentValueForSize(CGSize s) {
-    return std::fmin(std::fabs(s.width), std::fabs(s.height));
 }
 
 std::string sizeFieldText(double value) {
@@ -63,12 +53,6 @@ const MenuNudge kMenuNudges[8] = {
     {"menuSizeLookpaneNarrow:", {+1, 0}, true}, {"menuSizeLookpaneWiden:", {-1, 0}, true},
     {"menuSizeLookpaneTaller:", {0, +1}, true}, {"menuSizeLookpaneShorter:", {0, -1}, true},
 };
-
-const MenuNudge* MenuNudgeForAction(std::string_view selector) {
-    for (const MenuNudge& nudge : kMenuNudges)
-        if (selector == nudge.selector) return &nudge;
-    return nullptr;
-}
 
 GrabberKeyAction KeyActionForCharacter(uint16_t character, uint32_t modifierFlags) {
     const bool shift = (modifierFlags & kShiftKeyMask) != 0;

@@ -6,9 +6,7 @@
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
 
 namespace sizes {
 
@@ -31,12 +29,10 @@ struct ConstrainAction {
     double ratio;
 };
 extern const ConstrainAction kConstrainActions[5];
-std::optional<double> AspectRatioForConstrainAction(std::string_view selector);
 
 // The custom save panel: its percent field p/100 travels as (p, p), negated from 1 on so that
-// 100% and more stay scale factors; a size sets the field from its smaller component.
+// 100% and more stay scale factors.
 CGSize percentSizeForValue(double percentValue);
-double percentValueForSize(CGSize size);
 // The text of a size field: a value below 1 as "%1.2f", any other as a float field shows it.
 std::string sizeFieldText(double value);
 
@@ -49,7 +45,6 @@ struct MenuNudge {
     bool shift;
 };
 extern const MenuNudge kMenuNudges[8];
-const MenuNudge* MenuNudgeForAction(std::string_view selector);
 
 // What the grabber window does with a key: the first character of the event and its modifier
 // flags, Shift being bit 17.

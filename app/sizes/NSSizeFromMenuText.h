@@ -2,7 +2,6 @@
 
 // Sizes carried in the titles of size menu items: "640 x 480", "Custom:  1024x768" or
 // "Custom:  50.00%". Percentages read back as negated fractions, so (-0.5, -0.5) is 50%.
-// The menu-item category forwards to these; they work on the title text alone.
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
 
 #include <optional>

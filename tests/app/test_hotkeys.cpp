@@ -156,11 +156,7 @@ TEST_F(HotKeys, TheApplicationsHotKeysPerformTheirActionsOnceWhateverLockIsOn) {
         NSUIGlobalHotKey twice(FourCharCode("twoG"), carbon_G_Command, kCOC);
         EXPECT_FALSE(twice.IsRegistered());
     });
-    EXPECT_NE(
-        reports.find(
-            "OSErr:-9878  code : RegisterEventHotKey(inHotKeyCode, inHotKeyModifiers, mHotKeyID, "
-            "GetApplicationEventTarget(), hotkeyOptionBits, &mHotKeyRef)"),
-        std::string::npos)
+    EXPECT_NE(reports.find("OSErr:-9878  code : RegisterEventHotKey("), std::string::npos)
         << reports;
     for (const auto& row : rows) {
         mPerformed.clear();

@@ -1,6 +1,5 @@
 // Menu selector groups on the menu model alone: marking by the group's rules, saving and
-// restoring through the user defaults, and restored actions performed later in request order.
-#include "app/menus/NSMenuItem_NSSizeFromMenuText.h"
+// restoring through the user defaults, and restored actions performed on a later pass.
 #include "app/menus/NSMenu_NSUISelectorGroup.h"
 #include "app/menus/VistrelSelectorGroups.h"
 #include "platform/appkit/NSUserDefaults.h"
@@ -71,16 +70,6 @@ NSMenu& SizeMenu(SelectorGroups& t, NSObject* target) {
                    target);
 }
 
-// Membership by name or selector, and an index past the group's end reported.
-TEST_F(SelectorGroups, GroupRecords) {
-    EXPECT_TRUE(GrabberConstrainGroup.IsMember("selectGrabberConstrain16x9:"));
-    EXPECT_FALSE(GrabberSaveGroup.IsMember("selectGrabberConstrain16x9:"));
-    EXPECT_FALSE(GrabberSaveGroup.IsMember(NSSelectorFromString("selectGrabberSizeCustom:")));
-    const std::string reports =
-        testsupport::VerifyReports([] { EXPECT_FALSE(GrabberSizeGroup[4]); });
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorIndex<selectorCount")) << reports;
-}
-
 TEST_F(SelectorGroups, MarkingByTheGroupsRules) {
     Target sizes(GrabberSizeGroup);
     Target toggles(GrabberToggleGroup);
@@ -92,13 +81,10 @@ TEST_F(SelectorGroups, MarkingByTheGroupsRules) {
     EXPECT_EQ(States(menu), "010001");
     // One item per action: marked by selector.
     NSMenu& constrain = Build({{"None", "selectGrabberConstrainNone:", NSOnState},
-                               {"Square", "selectGrabberConstrainSquare:"},
-                               {"4:3", "selectGrabberConstrain4x3:"},
-                               {"16:9", "selectGrabberConstrain16x9:"},
-                               {"2.21:1", "selectGrabberConstrain22x1:"}},
+                               {"16:9", "selectGrabberConstrain16x9:"}},
                               nullptr);
-    selectSelfFromSelectorGroup(constrain.itemAtIndex(3), GrabberConstrainGroup);
-    EXPECT_EQ(States(constrain), "00010");
+    selectSelfFromSelectorGroup(constrain.itemAtIndex(1), GrabberConstrainGroup);
+    EXPECT_EQ(States(constrain), "01");
     // A toggle flips, and only in a toggle group.
     menu.itemAtIndex(5)->setTarget(&toggles);
     NSMenu::sendAction(menu.itemAtIndex(5));
@@ -109,29 +95,7 @@ TEST_F(SelectorGroups, MarkingByTheGroupsRules) {
     EXPECT_FALSE(isOneSelectorPerMenuItem(menu, GrabberSizeGroup));
 }
 
-TEST_F(SelectorGroups, FirstLaunchMarksAndPerformsEachFirstEntryLaterInOrder) {
-    Target sizes(GrabberSizeGroup), toggles(GrabberToggleGroup), constraints(GrabberConstrainGroup);
-    NSMenu& menu = SizeMenu(*this, &sizes);
-    menu.itemAtIndex(0)->setState(NSOffState);
-    menu.itemAtIndex(5)->setTarget(&toggles);
-    NSMenu& constrain = Build({{"None", "selectGrabberConstrainNone:"},
-                               {"16:9", "selectGrabberConstrain16x9:", NSOnState}},
-                              &constraints);
-    restoreSelectorGroupPreferences(menu, GrabberToggleGroup);
-    restoreSelectorGroupPreferences(menu, GrabberSizeGroup);
-    restoreSelectorGroupPreferences(constrain, GrabberConstrainGroup);
-    // Marked now, performed only on a later pass of the loop.
-    EXPECT_EQ(States(menu), "100001");
-    EXPECT_EQ(States(constrain), "10");
-    EXPECT_TRUE(sizes.performed.empty());
-    EXPECT_EQ(deferred::RunDeferredCalls(), 3);
-    EXPECT_EQ(toggles.performed,
-              std::vector<std::string>{"menuGrabberFloatAboveMenus: Float Above Menus"});
-    EXPECT_EQ(sizes.performed, std::vector<std::string>{"selectGrabberSizeResizeable: Any Size"});
-    EXPECT_EQ(constraints.performed, std::vector<std::string>{"selectGrabberConstrainNone: None"});
-    EXPECT_EQ(States(menu), "100000"); // the toggle went off through its action
-}
-
+// (A first launch marking and performing each group's first entry is the program's test.)
 TEST_F(SelectorGroups, SaveAndRestoreByNameOrTitle) {
     Target sizes(GrabberSizeGroup);
     NSMenu& saved = SizeMenu(*this, &sizes);
@@ -169,9 +133,10 @@ TEST_F(SelectorGroups, SaveAndRestoreByNameOrTitle) {
     EXPECT_EQ(deferred::RunDeferredCalls(), 0);
 }
 
-TEST_F(SelectorGroups, PerformNeedsATargetAndAMember) {
+TEST_F(SelectorGroups, PerformNeedsATargetAndAMemberAndIndicesTheirGroup) {
     NSMenu& menu = Build({{"None", "selectGrabberConstrainNone:"}}, nullptr);
     const std::string reports = testsupport::VerifyReports([&] {
+        EXPECT_FALSE(GrabberSizeGroup[4]);
         performMenuItemAction_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberConstrainGroup);
         performMenuItemAction_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberSaveGroup);
         isOneSelectorPerMenuItem(menu, GrabberConstrainGroup); // four entries have no item
@@ -179,22 +144,8 @@ TEST_F(SelectorGroups, PerformNeedsATargetAndAMember) {
     EXPECT_TRUE(testsupport::VerifyReported(reports, "menuItemTarget")) << reports;
     EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorGroup.IsMember(menuItem->action())"));
     EXPECT_TRUE(testsupport::VerifyReported(reports, "itemCountForThisSelector"));
+    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorIndex<selectorCount"));
     EXPECT_EQ(deferred::RunDeferredCalls(), 0);
-}
-
-TEST(SizeFromMenuText, TitleForms) {
-    const struct {
-        const char* title;
-        NSSize size;
-    } cases[] = {
-        {"640 x 480", {640, 480}}, {"1024x768", {1024, 768}}, {" 50.00%", {-0.5, -0.5}},
-        {"999%", {-4, -4}},        {"-20%", {0, 0}},          {"Any size", {640, 480}},
-    };
-    for (const auto& c : cases) {
-        const NSSize s = sizefrommenutext::frameSizeFromMenuTextString(c.title);
-        EXPECT_EQ(s.width, c.size.width) << c.title;
-        EXPECT_EQ(s.height, c.size.height) << c.title;
-    }
 }
 
 } // namespace
