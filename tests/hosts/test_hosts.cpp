@@ -1,10 +1,12 @@
-// vistrelsrc as people use it: gst-launch-1.0 and gst-inspect-1.0 load the plug-in from the build
-// tree, and the frames come from a broadcast that vistrel-channel publishes in another process.
-#include "tests/support/Broadcast.h"
+// The host adapters as people use them: gst-launch-1.0 and gst-inspect-1.0 load vistrelsrc, and
+// ffmpeg the frei0r source (from FREI0R_PATH), from the build tree. The frames come from a
+// broadcast that vistrel-channel publishes in another process, or from the filter's card.
 #include "tests/support/ComponentBinding.h"
+#include "tests/support/PlugInHost.h"
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -13,9 +15,8 @@
 #include <sys/mount.h>
 #include <thread>
 
+using namespace plugintest;
 using broadcast::Counter;
-using broadcast::Pattern;
-using broadcast::Publish;
 using testsupport::ProcessResult;
 using testsupport::ReadFile;
 namespace fs = std::filesystem;
@@ -35,20 +36,18 @@ struct Covered {
     bool mounted = false;
 };
 
-// The plug-in from the build tree (unless `more` starts with another GST_PLUGIN_PATH), with a
-// registry of this program's own; in sanitizer builds the runtime that an uninstrumented host
-// must load before an instrumented plug-in.
-std::vector<std::string> GstEnvironment(std::vector<std::string> more = {}) {
+// The plug-ins from the build tree (vistrelsrc from `gstPlugins`), with a GStreamer registry of
+// this program's own; in sanitizer builds the runtime that an uninstrumented host must load
+// before an instrumented plug-in.
+std::vector<std::string>
+HostEnvironment(const std::string& gstPlugins = testsupport::StagePath("lib/gstreamer-1.0")) {
     static const testsupport::TempFolder registry;
-    if (more.empty() || more[0].rfind("GST_PLUGIN_PATH=", 0) != 0) {
-        more.push_back("GST_PLUGIN_PATH=" + testsupport::StagePath("lib/gstreamer-1.0"));
-        more.push_back("GST_REGISTRY=" + registry / "registry.bin");
-    }
+    return {"GST_PLUGIN_PATH=" + gstPlugins, "GST_REGISTRY=" + registry / "registry.bin",
+            "FREI0R_PATH=" + testsupport::StagePath("lib/frei0r-1"),
 #ifdef VISTREL_PRELOAD_ASAN
-    more.push_back("LD_PRELOAD=" VISTREL_PRELOAD_ASAN);
-    more.push_back("ASAN_OPTIONS=detect_leaks=0");
+            "LD_PRELOAD=" VISTREL_PRELOAD_ASAN, "ASAN_OPTIONS=detect_leaks=0"
 #endif
-    return more;
+    };
 }
 
 // gst-launch-1.0 and a pipeline in words without spaces of their own (this program's paths).
@@ -60,30 +59,49 @@ std::vector<std::string> GstLaunch(const std::string& pipeline) {
     return argv;
 }
 
-ProcessResult Launch(const std::string& pipeline, std::vector<std::string> env = {}) {
+ProcessResult Launch(const std::string& pipeline,
+                     const std::vector<std::string>& env = HostEnvironment()) {
     std::vector<std::string> argv = GstLaunch(pipeline);
     argv.insert(argv.begin() + 1, "-q");
-    return testsupport::RunProcess(argv, GstEnvironment(std::move(env)));
+    return testsupport::RunProcess(argv, env);
 }
 
-std::string PatternBytes(uint32_t counter) {
-    const std::vector<uint8_t> frame = Pattern(counter);
+std::string Bytes(const std::vector<uint8_t>& frame) {
     return std::string(frame.begin(), frame.end());
 }
 
-class VistrelSrc : public ::testing::Test {
+// Every test starts with the filter and VistrelX64 installed for this user, nothing else.
+class Hosts : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TOOL(GST_LAUNCH, "gst-launch-1.0");
+        ASSERT_TOOL(GST_INSPECT, "gst-inspect-1.0");
+        ASSERT_TOOL(FFMPEG, "ffmpeg");
         binding::RemoveChannel();
+        LinkPlugIn();
+        binding::LinkComponent();
     }
+
+    // Frames of frei0r_src at a size, as A, R, G, B bytes. ffmpeg 5 wants filter_params present
+    // even when a source has none.
+    ProcessResult Frei0r(const std::string& size, std::string& argb, int frames = 1) {
+        const std::string raw = folder / "frame.raw";
+        const ProcessResult run = testsupport::RunProcess(
+            {FFMPEG, "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+             "frei0r_src=size=" + size + ":framerate=30:filter_name=cilookpaneinput:filter_params=",
+             "-frames:v", std::to_string(frames), "-f", "rawvideo", "-pix_fmt", "argb", raw},
+            HostEnvironment());
+        argb = testsupport::Exists(raw) ? ReadFile(raw) : std::string();
+        return run;
+    }
+
     testsupport::TempFolder folder;
 };
 
 // Clients at once (sinks that sync to the clock) slow neither the broadcast nor each other, and
 // once it ended its last frame is shown again rather than waited for, as the ARGB the caps
 // announce.
-TEST_F(VistrelSrc, ClientsAtOnceKeepTheRateAndAfterTheBroadcastItsLastFrameStays) {
+TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndAfterTheBroadcastItsLastFrameStays) {
     binding::LinkComponent("VistrelXXX");
     testsupport::Child publisher([] {
         return testsupport::Exec(broadcast::PublishCommand({"--fps", "30", "--seconds", "5"}));
@@ -104,7 +122,7 @@ TEST_F(VistrelSrc, ClientsAtOnceKeepTheRateAndAfterTheBroadcastItsLastFrameStays
                       " ! videocrop bottom=" + std::to_string(480 - kRows) +
                       " ! filesink sync=true location=" + folder / std::to_string(i));
         clients.push_back(std::make_unique<testsupport::Child>([pipeline] {
-            for (const std::string& assignment : GstEnvironment())
+            for (const std::string& assignment : HostEnvironment())
                 ::putenv(::strdup(assignment.c_str()));
             return testsupport::Exec(pipeline);
         }));
@@ -136,7 +154,7 @@ TEST_F(VistrelSrc, ClientsAtOnceKeepTheRateAndAfterTheBroadcastItsLastFrameStays
         Launch("vistrelsrc num-buffers=2 ! tee name=t ! queue ! filesink location=" + raw +
                " t. ! queue ! videoconvert ! video/x-raw,format=RGBA ! filesink location=" + rgba);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::string last = PatternBytes(uint32_t(published) - 1);
+    const std::string last = Bytes(Pattern(uint32_t(published) - 1));
     EXPECT_TRUE(ReadFile(raw) == last + last) << "not the last frame published";
     std::string argb = ReadFile(rgba);
     for (size_t i = 0; i + 4 <= argb.size(); i += 4)
@@ -145,7 +163,7 @@ TEST_F(VistrelSrc, ClientsAtOnceKeepTheRateAndAfterTheBroadcastItsLastFrameStays
 }
 
 // The pipeline does not start, and the element says why in the user's words.
-TEST_F(VistrelSrc, ACameraThatCannotStartSaysWhy) {
+TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
     const std::string channel = "The Vistrel camera channel file " + binding::RegionPath();
     const struct {
         bool linked;
@@ -171,7 +189,7 @@ TEST_F(VistrelSrc, ACameraThatCannotStartSaysWhy) {
         if (c.publish && *c.publish) options.push_back(c.publish);
         if (c.publish) Publish(options);
         if (c.planted) testsupport::WriteFile(binding::RegionPath(), std::string(c.planted, '\0'));
-        std::vector<std::string> environment;
+        std::vector<std::string> environment = HostEnvironment();
         if (c.environment) environment.push_back(c.environment);
         const ProcessResult run = Launch("vistrelsrc num-buffers=1 ! fakesink", environment);
         EXPECT_NE(run.exitCode, 0);
@@ -186,7 +204,8 @@ TEST_F(VistrelSrc, ACameraThatCannotStartSaysWhy) {
 // object finds the project's libraries relative to itself. A component bundle in the user's folder
 // whose object cannot be loaded leaves the way to the copy in the local folder, for the writer
 // and for vistrelsrc alike.
-TEST_F(VistrelSrc, TheStagedTreeRunsWhereverItIsPutPastAnUnloadableBundle) {
+TEST_F(Hosts, VistrelSrcOfTheStagedTreeRunsWhereverItIsPutPastAnUnloadableBundle) {
+    binding::RemoveChannel(); // the user's folder gets bundles of its own
     const std::string stage = testsupport::StagePath(""), moved = folder / "moved";
     fs::create_directories(moved);
     std::vector<std::unique_ptr<Covered>> hidden;
@@ -215,17 +234,82 @@ TEST_F(VistrelSrc, TheStagedTreeRunsWhereverItIsPutPastAnUnloadableBundle) {
     }
     Publish({"--frames", "1", "--no-install"});
     const std::string raw = folder / "frame.raw";
-    const ProcessResult run = Launch(
-        "vistrelsrc num-buffers=1 ! filesink location=" + raw,
-        {"GST_PLUGIN_PATH=" + moved + "/lib/gstreamer-1.0", "GST_REGISTRY=" + folder / "reg"});
+    const ProcessResult run = Launch("vistrelsrc num-buffers=1 ! filesink location=" + raw,
+                                     HostEnvironment(moved + "/lib/gstreamer-1.0"));
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(ReadFile(raw) == PatternBytes(0));
+    EXPECT_TRUE(ReadFile(raw) == Bytes(Pattern(0)));
 }
 
-TEST(VistrelSrcInspect, ShowsTheElementWithItsCaps) {
-    ASSERT_TOOL(GST_INSPECT, "gst-inspect-1.0");
+// With connections refused the card shows, never the broadcast; else the broadcast's last frame,
+// scaled to fill another size.
+TEST_F(Hosts, Frei0rShowsTheCardWhileConnectionsAreRefusedElseTheFrameScaledToFillTheSize) {
+    Publish({"--frames", "3", "--fps", "100", "--no-install", "--deny-connections"});
+    std::string argb;
+    ProcessResult run = Frei0r("640x480", argb);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(argb == Bytes(PlaceholderARGB())) << "the broadcast shows, connections refused";
+
+    Publish({"--frames", "6", "--fps", "100", "--no-install"});
+    run = Frei0r("1280x960", argb);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(argb.size(), 1280u * 960 * 4);
+    auto pixel = [&](int x, int y) {
+        return reinterpret_cast<const uint8_t*>(argb.data()) + (size_t(y) * 1280 + x) * 4;
+    };
+    // The counter's 32 blocks span the whole width and twice their height: it reads 5.
+    uint32_t counter = 0;
+    for (int bit = 0; bit < 32; ++bit)
+        counter = counter << 1 | (pixel(bit * 40 + 20, 16)[1] >= 0x80 ? 1 : 0);
+    EXPECT_EQ(counter, 5u);
+    // The bottom row is the pattern's last row: green is (479 + 2 x 5) mod 256.
+    EXPECT_NEAR(pixel(640, 959)[2], (479 + 10) % 256, 1);
+}
+
+// ffmpeg asks for frames as fast as it can while the writer replaces them quickly: each frame is
+// exactly one published frame, every pixel of it.
+TEST_F(Hosts, Frei0rFramesAreNeverTornUnderAFastWriter) {
+    testsupport::Child writer([] {
+        return testsupport::Exec(
+            broadcast::PublishCommand({"--fps", "500", "--seconds", "30", "--no-install"}));
+    });
+    constexpr int kFrames = 60;
+    constexpr size_t kBytes = SharedCamera::kFrameSizeBytes;
+    std::string argb;
+    const ProcessResult run = Frei0r("640x480", argb, kFrames);
+    writer.Kill(SIGTERM);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(argb.size(), kFrames * kBytes);
+    std::set<uint32_t> counters;
+    for (size_t f = 0; f < kFrames; ++f) {
+        const uint32_t counter =
+            broadcast::Counter(reinterpret_cast<const uint8_t*>(argb.data()) + f * kBytes);
+        counters.insert(counter);
+        EXPECT_TRUE(argb.compare(f * kBytes, kBytes, Bytes(Pattern(counter))) == 0)
+            << "frame " << f << " is torn";
+    }
+    EXPECT_GT(counters.size(), 1u) << "the frames did not change";
+}
+
+// A size whose rows the host pads, and a missing filter: no frames, and the source says why.
+TEST_F(Hosts, Frei0rSaysWhatItCannotDo) {
+    std::string argb;
+    ProcessResult run = Frei0r("641x479", argb);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("cilookpaneinput: cannot make frames of 641x479: the width must be a "
+                           "multiple of 16 and the height a multiple of 8"),
+              std::string::npos)
+        << run.err;
+    std::filesystem::remove(UserFolder("image-units/CILookpaneInput.plugin"));
+    run = Frei0r("640x480", argb);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("cilookpaneinput: the CILookpaneInput image filter is not installed"),
+              std::string::npos)
+        << run.err;
+}
+
+TEST_F(Hosts, VistrelSrcInspectedShowsTheElementWithItsCaps) {
     const ProcessResult run =
-        testsupport::RunProcess({GST_INSPECT, "vistrelsrc"}, GstEnvironment());
+        testsupport::RunProcess({GST_INSPECT, "vistrelsrc"}, HostEnvironment());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     for (const char* text : {"Source/Video", "SRC template: 'src'", "video/x-raw", "format: ARGB",
                              "width: 640", "height: 480", "framerate: 30/1"})
