@@ -40,7 +40,9 @@ protected:
     uint64_t locks = 0, unlocks = 0;
 };
 
-TEST_F(CILookpaneInputTest, WhileNothingBroadcastsEveryRequestGivesThePlaceholder) {
+// While nothing broadcasts every request gives the placeholder; then the newest frame, and after
+// the broadcast that same frame.
+TEST_F(CILookpaneInputTest, ThePlaceholderThenTheNewestFrameWhichStaysAfterTheBroadcast) {
     EXPECT_NE(sClassLog.find("] __LP64__ CILookpaneInput test_cilookpaneinput\n"),
               std::string::npos)
         << sClassLog;
@@ -51,9 +53,7 @@ TEST_F(CILookpaneInputTest, WhileNothingBroadcastsEveryRequestGivesThePlaceholde
     EXPECT_EQ(RenderARGB(*placeholder), PlaceholderARGB());
     EXPECT_EQ(Request(nullptr), placeholder);
     EXPECT_EQ(locks + unlocks, 0u) << "nothing to lock without a frame";
-}
 
-TEST_F(CILookpaneInputTest, ThenTheNewestFrameAndAfterTheBroadcastThatSameFrame) {
     Publish({"--frames", "2", "--fps", "100", "--no-install"});
     const auto frame = Request(nullptr);
     ASSERT_NE(frame, nullptr);
