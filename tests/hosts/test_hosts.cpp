@@ -24,14 +24,11 @@ namespace {
 // A tmpfs over a folder in this test program's own mount namespace, until the end of the scope.
 struct Covered {
     explicit Covered(const std::string& folder) : path(folder) {
-        mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, nullptr) == 0;
-        EXPECT_TRUE(mounted) << folder << ": " << std::strerror(errno);
+        EXPECT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", 0, nullptr), 0)
+            << folder << ": " << std::strerror(errno);
     }
-    ~Covered() {
-        if (mounted) ::umount2(path.c_str(), MNT_DETACH);
-    }
+    ~Covered() { ::umount2(path.c_str(), MNT_DETACH); }
     std::string path;
-    bool mounted = false;
 };
 
 // The plug-ins from the build tree (vistrelsrc from `gstPlugins`), with a GStreamer registry of
@@ -258,16 +255,11 @@ TEST_F(Hosts, Frei0rShowsTheCardOrTheFrameScaledToTheSizeElseSaysWhy) {
     run = Frei0r("1280x960", argb);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ASSERT_EQ(argb.size(), 1280u * 960 * 4);
-    auto pixel = [&](int x, int y) {
-        return reinterpret_cast<const uint8_t*>(argb.data()) + (size_t(y) * 1280 + x) * 4;
-    };
+    const auto* frame = reinterpret_cast<const uint8_t*>(argb.data());
     // The counter's 32 blocks span the whole width and twice their height: it reads 5.
-    uint32_t counter = 0;
-    for (int bit = 0; bit < 32; ++bit)
-        counter = counter << 1 | (pixel(bit * 40 + 20, 16)[1] >= 0x80 ? 1 : 0);
-    EXPECT_EQ(counter, 5u);
+    EXPECT_EQ(TestPattern::ReadCounter(frame, 1280, 1280 * 4), 5u);
     // The bottom row is the pattern's last row: green is (479 + 2 x 5) mod 256.
-    EXPECT_NEAR(pixel(640, 959)[2], (479 + 10) % 256, 1);
+    EXPECT_NEAR(frame[(959 * 1280 + 640) * 4 + 2], (479 + 10) % 256, 1);
 
     std::filesystem::remove(UserFolder("image-units/CILookpaneInput.plugin"));
     run = Frei0r("640x480", argb);
