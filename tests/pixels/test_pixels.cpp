@@ -55,10 +55,8 @@ TEST(BitmapContext, ConstructFollowsTheTypeAndTheRowBytesInUse) {
             [&] { made = bitmap.Construct(c.width, c.height, Type(c.type), c.inUse); });
         EXPECT_EQ(made, c.made);
         EXPECT_EQ(bitmap.IsConstructed(), c.made);
-        if (c.report)
-            EXPECT_TRUE(testsupport::VerifyReported(reports, c.report)) << reports;
-        else
-            EXPECT_EQ(reports, "");
+        EXPECT_TRUE(c.report ? testsupport::VerifyReported(reports, c.report) : reports.empty())
+            << reports;
         if (!c.made) continue;
         EXPECT_EQ(bitmap.GetImageType(), c.type);
         EXPECT_EQ(bitmap.GetImageDataSize(), c.rowBytes * unsigned(c.height));
