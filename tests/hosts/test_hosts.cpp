@@ -5,6 +5,7 @@
 #include "tests/support/PlugInHost.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <sys/mount.h>
+#include <thread>
 
 using namespace plugintest;
 using broadcast::Counter;
@@ -98,10 +100,13 @@ protected:
 // announce, which gst-inspect-1.0 shows.
 TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay) {
     binding::LinkComponent("VistrelXXX");
-    Publish({"--frames", "1", "--no-install"}); // the camera, made before the clients start
     testsupport::Child publisher([] {
         return testsupport::Exec(broadcast::PublishCommand({"--fps", "30", "--seconds", "5"}));
     });
+    // Clients start once it wrote buffer 0 (the tags alternate from the first frame on).
+    for (int i = 0;
+         i < 1000 && binding::RegionWord(binding::kTagOffset) != SharedCamera::kBufferTag0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     // Only the counter rows of each frame are kept.
     constexpr int kClients = 4, kFrames = 90, kRows = TestPattern::kCounterRows;
     std::vector<std::unique_ptr<testsupport::Child>> clients;
