@@ -4,6 +4,7 @@
 #include "pixels/Q_2vuy_format.h"
 
 #include <cstdint>
+#include <dlfcn.h>
 #include <vector>
 
 namespace lookpane_test {
@@ -46,5 +47,12 @@ struct LockStats {
 };
 using LockStatsFn = LockStats (*)();
 using ARGBFrameFn = uint8_t* (*)();
+
+// A function the test component at `object` exports, while the plug-in keeps it loaded.
+template <typename Function> Function ComponentExport(const char* object, const char* name) {
+    void* handle = ::dlopen(object, RTLD_NOW | RTLD_NOLOAD);
+    if (handle) ::dlclose(handle);
+    return handle ? reinterpret_cast<Function>(::dlsym(handle, name)) : nullptr;
+}
 
 } // namespace lookpane_test

@@ -1,62 +1,59 @@
-// In a host whose signing identifier is one of those that run without semaphores, frames are read
-// without the buffer's lock: a frame held by another process still comes back, and nothing is
-// unlocked that was not locked.
-#include "channel/SharedSemaphore.h"
+// The channel reader in a host whose signing identifier is one of those that run without
+// semaphores, over the test component LookpaneXXX: through the plug-in, frames are read without
+// the buffer's lock (LookpaneXXX forwards to VistrelX64 and counts the calls); linked into this
+// program, the reader converts a 2vuy frame into its own bitmap, which the filter reaches only
+// when a pixel buffer cannot be had.
+#include "plugin/CILookpaneInput_VSharedCameraBuffer.h"
+#include "tests/plugin/LookpaneTestFrames.h"
 #include "tests/support/ComponentBinding.h"
 #include "tests/support/PlugInHost.h"
 
-#include <chrono>
-#include <future>
-#include <thread>
-#include <unistd.h>
-
 using namespace plugintest;
+using namespace lookpane_test;
 
 namespace {
 
-// A buffer's semaphore count as every process sees it.
-int SemaphoreValue(const char* name) {
-    shared_semaphore::sem_t* semaphore = shared_semaphore::sem_open(name, 0, 0, 0);
-    int value = -1;
-    if (semaphore) shared_semaphore::sem_getvalue(semaphore, &value);
-    if (semaphore) shared_semaphore::sem_close(semaphore);
-    return value;
-}
-
-TEST(CILookpaneInputFinderTest, AFrameHeldByAnotherProcessComesBackWithoutLocking) {
+TEST(CILookpaneInputFinderTest, AFrameComesBackWithoutLocking) {
     binding::RemoveChannel();
     LinkPlugIn();
+    LinkComponent(LOOKPANE_TEST_BUNDLE, "LookpaneXXX.component");
     binding::LinkComponent();
+    ::setenv("LOOKPANE_TEST_FORWARD", binding::BundleObject("VistrelX64").c_str(), 1);
     Publish({"--frames", "1", "--no-install"});
-    const std::string name = SharedCamera::SemaphoreName(
-        binding::RegionWord(binding::kTagOffset) == SharedCamera::kBufferTag1, ::geteuid());
-    const char* held = name.c_str();
-    ASSERT_EQ(SemaphoreValue(held), 1);
-
-    testsupport::Child holder([] {
-        return testsupport::Exec(
-            {testsupport::StagePath("bin/vistrel-channel"), "read", "--hold", "3"});
-    });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (SemaphoreValue(held) != 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(SemaphoreValue(held), 0) << "the other process did not take the lock";
 
     std::shared_ptr<CIFilter> filter;
     const std::string log = testsupport::CaptureStandardError([&] { filter = MakeFilter(); });
     EXPECT_NE(log.find("] __LP64__ CILookpaneInput com.apple.finder\n"), std::string::npos) << log;
     ASSERT_NE(filter, nullptr);
-    // Asked on a thread of its own, so that a lock taken by mistake shows as a wait, not a hang.
-    auto request = std::async(std::launch::async, [&] { return filter->outputImage(); });
-    ASSERT_EQ(request.wait_for(std::chrono::seconds(2)), std::future_status::ready)
-        << "the request waited for the lock";
-    const auto image = request.get();
+    const auto image = filter->outputImage();
     ASSERT_NE(image, nullptr);
     EXPECT_TRUE(RenderARGB(*image) == Pattern(0));
-    EXPECT_EQ(SemaphoreValue(held), 0) << "the filter unlocked a buffer it did not lock";
-    ASSERT_TRUE(holder.Wait());
-    EXPECT_EQ(holder.exitCode, 0) << holder.out << holder.err;
-    EXPECT_EQ(SemaphoreValue(held), 1);
+    const auto stats = ComponentExport<LockStatsFn>(LOOKPANE_TEST_OBJECT, "LookpaneTest_LockStats");
+    ASSERT_NE(stats, nullptr);
+    EXPECT_EQ(stats().locks + stats().unlocks, 0u);
+}
+
+TEST(VSharedCameraBufferTest, A2vuyFrameIsConvertedIntoTheReadersOwnBitmap) {
+    // The component this program's reader chose at load is VistrelX64; the test component
+    // answers to it.
+    binding::RemoveChannel();
+    LinkComponent(LOOKPANE_TEST_BUNDLE, "VistrelX64.component");
+    testsupport::ScopedEnv mode("LOOKPANE_TEST_MODE", "2vuy");
+    std::unique_ptr<CILookpaneInput_VSharedCameraBuffer> reader;
+    const std::string log = testsupport::CaptureStandardError(
+        [&] { reader = std::make_unique<CILookpaneInput_VSharedCameraBuffer>(); });
+    EXPECT_NE(log.find("] __LP64__ CILookpaneInput (640,480) rowBytes:1280\n"), std::string::npos)
+        << log;
+    ASSERT_TRUE(reader->readCurrentCameraFrame() && reader->hasCurrentCameraFrame());
+
+    CGImageRef image = reader->quartzImageFrom_2vuy_CameraBuffer();
+    ASSERT_NE(image, nullptr);
+    auto wrapped = CIImage::imageWithCGImage(image);
+    CGImageRelease(image);
+    EXPECT_TRUE(RenderARGB(*wrapped) == Decoded2vuy());
+
+    testsupport::ScopedEnv nullRecord("LOOKPANE_TEST_MODE", "null");
+    EXPECT_FALSE(reader->readCurrentCameraFrame() || reader->hasCurrentCameraFrame());
 }
 
 } // namespace

@@ -1,0 +1,302 @@
+// The host adapters as people use them: gst-launch-1.0 and gst-inspect-1.0 load vistrelsrc, and
+// ffmpeg the frei0r source (from FREI0R_PATH), from the build tree. The frames come from a
+// broadcast that vistrel-channel publishes in another process, or from the filter's card.
+#include "tests/support/ComponentBinding.h"
+#include "tests/support/PlugInHost.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <sys/mount.h>
+#include <thread>
+
+using namespace plugintest;
+using broadcast::Counter;
+using testsupport::ProcessResult;
+using testsupport::ReadFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A tmpfs over a folder in this test program's own mount namespace, until the end of the scope.
+struct Covered {
+    explicit Covered(const std::string& folder) : path(folder) {
+        EXPECT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", 0, nullptr), 0)
+            << folder << ": " << std::strerror(errno);
+    }
+    ~Covered() { ::umount2(path.c_str(), MNT_DETACH); }
+    std::string path;
+};
+
+// The plug-ins from the build tree (vistrelsrc from `gstPlugins`), with a GStreamer registry of
+// this program's own; in sanitizer builds the runtime that an uninstrumented host must load
+// before an instrumented plug-in.
+std::vector<std::string>
+HostEnvironment(const std::string& gstPlugins = testsupport::StagePath("lib/gstreamer-1.0")) {
+    static const testsupport::TempFolder registry;
+    return {"GST_PLUGIN_PATH=" + gstPlugins, "GST_REGISTRY=" + registry / "registry.bin",
+            "FREI0R_PATH=" + testsupport::StagePath("lib/frei0r-1"),
+#ifdef VISTREL_PRELOAD_ASAN
+            "LD_PRELOAD=" VISTREL_PRELOAD_ASAN, "ASAN_OPTIONS=detect_leaks=0"
+#endif
+    };
+}
+
+// gst-launch-1.0 and a pipeline in words without spaces of their own (this program's paths).
+std::vector<std::string> GstLaunch(const std::string& pipeline) {
+    std::vector<std::string> argv = {GST_LAUNCH};
+    std::istringstream words(pipeline);
+    for (std::string word; words >> word;)
+        argv.push_back(word);
+    return argv;
+}
+
+ProcessResult Launch(const std::string& pipeline,
+                     const std::vector<std::string>& env = HostEnvironment()) {
+    std::vector<std::string> argv = GstLaunch(pipeline);
+    argv.insert(argv.begin() + 1, "-q");
+    return testsupport::RunProcess(argv, env);
+}
+
+std::string Bytes(const std::vector<uint8_t>& frame) {
+    return std::string(frame.begin(), frame.end());
+}
+
+// Every test starts with the filter and VistrelX64 installed for this user, nothing else.
+class Hosts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TOOL(GST_LAUNCH, "gst-launch-1.0");
+        ASSERT_TOOL(GST_INSPECT, "gst-inspect-1.0");
+        ASSERT_TOOL(FFMPEG, "ffmpeg");
+        binding::RemoveChannel();
+        LinkPlugIn();
+        binding::LinkComponent();
+    }
+
+    // Frames of frei0r_src at a size, as A, R, G, B bytes. ffmpeg 5 wants filter_params present
+    // even when a source has none.
+    ProcessResult Frei0r(const std::string& size, std::string& argb, int frames = 1) {
+        const std::string raw = folder / "frame.raw";
+        const ProcessResult run = testsupport::RunProcess(
+            {FFMPEG, "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+             "frei0r_src=size=" + size + ":framerate=30:filter_name=cilookpaneinput:filter_params=",
+             "-frames:v", std::to_string(frames), "-f", "rawvideo", "-pix_fmt", "argb", raw},
+            HostEnvironment());
+        argb = testsupport::Exists(raw) ? ReadFile(raw) : std::string();
+        return run;
+    }
+
+    testsupport::TempFolder folder;
+};
+
+// Clients at once (sinks that sync to the clock) slow neither the broadcast nor each other, and
+// once it ended its last frame is shown again rather than waited for, as the ARGB the caps
+// announce, which gst-inspect-1.0 shows.
+TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay) {
+    binding::LinkComponent("VistrelXXX");
+    testsupport::Child publisher([] {
+        return testsupport::Exec(broadcast::PublishCommand({"--fps", "30", "--seconds", "5"}));
+    });
+    // Clients start once it wrote buffer 0 (the tags alternate from the first frame on).
+    for (int i = 0;
+         i < 1000 && binding::RegionWord(binding::kTagOffset) != SharedCamera::kBufferTag0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Only the counter rows of each frame are kept.
+    constexpr int kClients = 4, kFrames = 90, kRows = TestPattern::kCounterRows;
+    std::vector<std::unique_ptr<testsupport::Child>> clients;
+    for (int i = 0; i < kClients; ++i) {
+        const std::vector<std::string> pipeline =
+            GstLaunch("vistrelsrc num-buffers=" + std::to_string(kFrames) +
+                      " ! videocrop bottom=" + std::to_string(480 - kRows) +
+                      " ! filesink sync=true location=" + folder / std::to_string(i));
+        clients.push_back(std::make_unique<testsupport::Child>([pipeline] {
+            for (const std::string& assignment : HostEnvironment())
+                ::putenv(::strdup(assignment.c_str()));
+            return testsupport::Exec(pipeline);
+        }));
+    }
+    for (int i = 0; i < kClients; ++i) {
+        ASSERT_TRUE(clients[i]->Wait(20)) << "client " << i << " froze";
+        EXPECT_EQ(clients[i]->exitCode, 0) << clients[i]->err;
+        // Among them the latency warning of a source whose latency leaves sinks no room.
+        EXPECT_EQ(clients[i]->out.find("WARNING"), std::string::npos) << clients[i]->out;
+        const std::string rows = ReadFile(folder / std::to_string(i));
+        ASSERT_EQ(rows.size(), size_t(kFrames) * kRows * 2560);
+        std::set<uint32_t> counters;
+        for (int f = 0; f < kFrames; ++f)
+            counters.insert(
+                Counter(reinterpret_cast<const uint8_t*>(rows.data()) + f * kRows * 2560));
+        // Client and writer tick apart at the same rate: a frame now and then comes twice.
+        EXPECT_GE(counters.size(), size_t(kFrames) * 3 / 4) << "client " << i;
+    }
+    ASSERT_TRUE(publisher.Wait(20));
+    double published = 0, seconds = 1;
+    ASSERT_EQ(std::sscanf(publisher.out.c_str(), "published %lf frames of 640x480 ARGB in %lf",
+                          &published, &seconds),
+              2)
+        << publisher.out;
+    EXPECT_GE(published / seconds, 27) << "the broadcast slowed down";
+
+    const std::string raw = folder / "frames.raw", rgba = folder / "rgba.raw";
+    const ProcessResult run =
+        Launch("vistrelsrc num-buffers=2 ! tee name=t ! queue ! filesink location=" + raw +
+               " t. ! queue ! videoconvert ! video/x-raw,format=RGBA ! filesink location=" + rgba);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string last = Bytes(Pattern(uint32_t(published) - 1));
+    EXPECT_TRUE(ReadFile(raw) == last + last) << "not the last frame published";
+    std::string argb = ReadFile(rgba);
+    for (size_t i = 0; i + 4 <= argb.size(); i += 4)
+        std::rotate(&argb[i], &argb[i + 3], &argb[i + 4]);
+    EXPECT_TRUE(argb == last + last) << "converted as other than ARGB";
+    const ProcessResult inspected =
+        testsupport::RunProcess({GST_INSPECT, "vistrelsrc"}, HostEnvironment());
+    ASSERT_EQ(inspected.exitCode, 0) << inspected.err;
+    for (const char* text : {"Source/Video", "SRC template: 'src'", "video/x-raw", "format: ARGB",
+                             "width: 640", "height: 480", "framerate: 30/1"})
+        EXPECT_NE(inspected.out.find(text), std::string::npos) << text << "\n" << inspected.out;
+}
+
+// The pipeline does not start, and the element says why in the user's words.
+TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
+    const std::string channel = "The Vistrel camera channel file " + binding::RegionPath();
+    const struct {
+        bool linked;
+        const char* publish; // an option of a one-frame broadcast; no broadcast when null
+        size_t planted;      // bytes of a channel file put there instead
+        const char* environment;
+        std::string words;
+    } cases[] = {
+        {false, "", 0, nullptr, "No Vistrel camera is installed"},
+        {true, nullptr, 0, nullptr, "No Vistrel broadcast has created the camera yet"},
+        {true, "--deny-connections", 0, nullptr, "Camera connections are switched off in Vistrel"},
+        {true, "", 0, "VISTREL_SYSTEM_VERSION=0x1030",
+         "This program is not allowed to use the Vistrel camera"},
+        {true, nullptr, 4096, nullptr, channel + " cannot be used: it is shorter than"},
+        {true, nullptr, SharedCamera::kRegionSizeBytes, nullptr,
+         channel + " cannot be used: its header is damaged"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        binding::RemoveChannel();
+        if (c.linked) binding::LinkComponent("VistrelXXX");
+        std::vector<std::string> options = {"--frames", "1"};
+        if (c.publish && *c.publish) options.push_back(c.publish);
+        if (c.publish) Publish(options);
+        if (c.planted) testsupport::WriteFile(binding::RegionPath(), std::string(c.planted, '\0'));
+        std::vector<std::string> environment = HostEnvironment();
+        if (c.environment) environment.push_back(c.environment);
+        const ProcessResult run = Launch("vistrelsrc num-buffers=1 ! fakesink", environment);
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_NE(run.err.find("vistrelsrc0: " + c.words), std::string::npos) << run.err;
+#ifdef VISTREL_PRELOAD_ASAN
+        EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+#endif
+    }
+}
+
+// The staged tree copied elsewhere runs from there with the original out of sight: every staged
+// object finds the project's libraries relative to itself. A component bundle in the user's folder
+// whose object cannot be loaded leaves the way to the copy in the local folder, for the writer
+// and for vistrelsrc alike.
+TEST_F(Hosts, VistrelSrcOfTheStagedTreeRunsWhereverItIsPutPastAnUnloadableBundle) {
+    binding::RemoveChannel(); // the user's folder gets bundles of its own
+    const std::string stage = testsupport::StagePath(""), moved = folder / "moved";
+    fs::create_directories(moved);
+    std::vector<std::unique_ptr<Covered>> hidden;
+    for (const char* part : {"lib", "share"}) {
+        fs::copy(stage + "/" + part, moved + "/" + part, fs::copy_options::recursive);
+        hidden.push_back(std::make_unique<Covered>(stage + "/" + part));
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(moved)) {
+        if (entry.path().extension() != ".so") continue;
+        const ProcessResult dynamic =
+            testsupport::RunProcess({"/usr/bin/readelf", "-d", entry.path()});
+        for (size_t at = dynamic.out.find("path: ["); at != std::string::npos;
+             at = dynamic.out.find("path: [", at + 1))
+            EXPECT_EQ(dynamic.out.compare(at + 7, 7, "$ORIGIN"), 0) << entry.path() << dynamic.out;
+    }
+    const std::string local = "/usr/local/lib/vistrel/components/";
+    hidden.push_back(std::make_unique<Covered>("/usr/local/lib"));
+    fs::create_directories(local);
+    for (const std::string name : {"VistrelXXX", "VistrelX64"}) {
+        const std::string bundle = moved + "/share/vistrel/" + name + ".component";
+        fs::create_directory_symlink(bundle, local + name + ".component");
+        fs::create_directories(binding::UserLink(name));
+        fs::copy(bundle, binding::UserLink(name), fs::copy_options::recursive);
+        testsupport::WriteFile(binding::UserLink(name) + "/Contents/Linux/x86_64/" + name + ".so",
+                               "not an object");
+    }
+    Publish({"--frames", "1", "--no-install"});
+    const std::string raw = folder / "frame.raw";
+    const ProcessResult run = Launch("vistrelsrc num-buffers=1 ! filesink location=" + raw,
+                                     HostEnvironment(moved + "/lib/gstreamer-1.0"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(ReadFile(raw) == Bytes(Pattern(0)));
+}
+
+// A size whose rows the host pads gives no frames, and the source says why. With connections
+// refused the card shows, never the broadcast; else the broadcast's last frame, scaled to fill
+// another size. Without the filter, no frames again.
+TEST_F(Hosts, Frei0rShowsTheCardOrTheFrameScaledToTheSizeElseSaysWhy) {
+    std::string argb;
+    ProcessResult run = Frei0r("641x479", argb);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("cilookpaneinput: cannot make frames of 641x479: the width must be a "
+                           "multiple of 16 and the height a multiple of 8"),
+              std::string::npos)
+        << run.err;
+    Publish({"--frames", "3", "--fps", "100", "--no-install", "--deny-connections"});
+    run = Frei0r("640x480", argb);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(argb == Bytes(PlaceholderARGB())) << "the broadcast shows, connections refused";
+
+    Publish({"--frames", "6", "--fps", "100", "--no-install"});
+    run = Frei0r("1280x960", argb);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(argb.size(), 1280u * 960 * 4);
+    const auto* frame = reinterpret_cast<const uint8_t*>(argb.data());
+    // The counter's 32 blocks span the whole width and twice their height: it reads 5.
+    EXPECT_EQ(TestPattern::ReadCounter(frame, 1280, 1280 * 4), 5u);
+    // The bottom row is the pattern's last row: green is (479 + 2 x 5) mod 256.
+    EXPECT_NEAR(frame[(959 * 1280 + 640) * 4 + 2], (479 + 10) % 256, 1);
+
+    std::filesystem::remove(UserFolder("image-units/CILookpaneInput.plugin"));
+    run = Frei0r("640x480", argb);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("cilookpaneinput: the CILookpaneInput image filter is not installed"),
+              std::string::npos)
+        << run.err;
+}
+
+// ffmpeg asks for frames as fast as it can while the writer replaces them quickly: each frame is
+// exactly one published frame, every pixel of it.
+TEST_F(Hosts, Frei0rFramesAreNeverTornUnderAFastWriter) {
+    testsupport::Child writer([] {
+        return testsupport::Exec(
+            broadcast::PublishCommand({"--fps", "500", "--seconds", "30", "--no-install"}));
+    });
+    constexpr int kFrames = 60;
+    constexpr size_t kBytes = SharedCamera::kFrameSizeBytes;
+    std::string argb;
+    const ProcessResult run = Frei0r("640x480", argb, kFrames);
+    writer.Kill(SIGTERM);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(argb.size(), kFrames * kBytes);
+    std::set<uint32_t> counters;
+    for (size_t f = 0; f < kFrames; ++f) {
+        const uint32_t counter =
+            broadcast::Counter(reinterpret_cast<const uint8_t*>(argb.data()) + f * kBytes);
+        counters.insert(counter);
+        EXPECT_TRUE(argb.compare(f * kBytes, kBytes, Bytes(Pattern(counter))) == 0)
+            << "frame " << f << " is torn";
+    }
+    EXPECT_GT(counters.size(), 1u) << "the frames did not change";
+}
+
+} // namespace
