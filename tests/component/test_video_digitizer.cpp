@@ -237,31 +237,22 @@ TEST_F(Digitizer, TheDigitizerRectangleSizesTheCompressedDescription) {
 
     Rect inside{10, 10, 100, 100};
     ASSERT_EQ(VDSetDigitizerRect(ci, &inside), noErr);
-    EXPECT_EQ(VDSetCompression(ci, 0, 0, nullptr, 0, 0, 0), badCallOrderErr); // compression off
+    // With compression off there are no frames nor time codes.
+    TimeRecord at{};
+    TimeCodeDef def{};
+    TimeCodeRecord code{};
+    EXPECT_EQ(VDSetCompression(ci, 0, 0, nullptr, 0, 0, 0), badCallOrderErr);
+    EXPECT_EQ(VDCompressOneFrameAsync(ci), badCallOrderErr);
+    EXPECT_EQ(VDGetTimeCode(ci, &at, &def, &code), badCallOrderErr);
+    EXPECT_EQ(VDReleaseCompressBuffer(ci, Buffer(writer, 0)), badCallOrderErr);
+    const Frame none = CompressDone(ci);
+    EXPECT_TRUE(none.result == badCallOrderErr && none.queued == 0 && none.data == nullptr &&
+                none.size == 0);
     ASSERT_EQ(VDSetCompressionOnOff(ci, 1), noErr);
+    EXPECT_EQ(VDCompressOneFrameAsync(ci), noErr);
     EXPECT_EQ(VDSetCompression(ci, FourCC("yuv2"), 32, nullptr, 0, 0, 0), noCodecErr);
     EXPECT_EQ(VDSetCompression(ci, 0, 0, nullptr, 0, 0, 0), noErr);
     EXPECT_TRUE(HasDescription(ci, DeviceDescription(90, 90)));
-}
-
-TEST_F(Digitizer, FrameCallsNeedCompressionOn) {
-    Broadcast();
-    ASSERT_TRUE(Publish(writer, 0, 1));
-    const ComponentInstance ci = Open();
-    TimeRecord at{};
-    TimeCodeDef def{};
-    TimeCodeRecord record{};
-    for (Boolean on : {0, 1, 0}) {
-        ASSERT_EQ(VDSetCompressionOnOff(ci, on), noErr);
-        const VideoDigitizerError expected = on ? noErr : badCallOrderErr;
-        EXPECT_EQ(VDCompressOneFrameAsync(ci), expected);
-        EXPECT_EQ(VDGetTimeCode(ci, &at, &def, &record), expected);
-        if (on) continue;
-        const Frame frame = CompressDone(ci);
-        EXPECT_EQ(frame.result, badCallOrderErr);
-        EXPECT_TRUE(frame.queued == 0 && frame.data == nullptr && frame.size == 0);
-        EXPECT_EQ(VDReleaseCompressBuffer(ci, Buffer(writer, 0)), badCallOrderErr);
-    }
 }
 
 TEST_F(Digitizer, FrameRateAndDataRate) {
@@ -330,12 +321,21 @@ TEST_F(Digitizer, CompressionListNamesAndInfo) {
     EXPECT_EQ(std::memcmp(&info, &expectedInfo, sizeof info), 0);
 }
 
-// A frame arrives in place, the buffer itself, locked until it is released.
-TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
+// A frame arrives in place, the buffer itself, locked until it is released. No frame without a
+// current one, nor when the lock of the current one is not had in time.
+TEST_F(Digitizer, AFrameIsTheLockedBufferItself) {
     Broadcast();
-    ASSERT_TRUE(Publish(writer, 1, 7));
     const ComponentInstance first = OpenPreviewing();
     const ComponentInstance second = OpenPreviewing();
+    Frame frame = CompressDone(first);
+    EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr &&
+                frame.size == 0);
+    ASSERT_TRUE(Publish(writer, 1, 7));
+    // A holder that keeps the lock past the wait; once it lets go, the frame is had.
+    ASSERT_TRUE(writer.fn4(Buffer(writer, 1)));
+    frame = CompressDone(first);
+    EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr);
+    writer.fn5(Buffer(writer, 1));
     const Frame held = CompressDone(first);
     ASSERT_EQ(held.result, noErr);
     ASSERT_EQ(held.data, Buffer(writer, 1));
@@ -348,31 +348,12 @@ TEST_F(Digitizer, ASecondFrameWaitsUntilTheFirstIsReleased) {
     const Frame next = waiting.get();
     EXPECT_TRUE(next.result == noErr && next.data == held.data);
     EXPECT_EQ(VDReleaseCompressBuffer(second, next.data), noErr);
-}
-
-// No frame without a current one, nor when the lock of the current one is not had in time.
-TEST_F(Digitizer, NoFrameThatCannotBeHad) {
-    Broadcast();
-    const ComponentInstance ci = OpenPreviewing();
-    Frame frame = CompressDone(ci);
-    EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr &&
-                frame.size == 0);
-
-    ASSERT_TRUE(Publish(writer, 0, 1));
-    // A holder that keeps the lock past the wait; once it lets go, the frame is had.
-    ASSERT_TRUE(writer.fn4(Buffer(writer, 0)));
-    frame = CompressDone(ci);
-    EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr);
-    writer.fn5(Buffer(writer, 0));
-    frame = CompressDone(ci);
-    ASSERT_EQ(frame.result, noErr);
-    EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
     // The writer's next frame goes to the other buffer, which is free.
-    ASSERT_TRUE(Publish(writer, 1, 2));
-    frame = CompressDone(ci);
+    ASSERT_TRUE(Publish(writer, 0, 8));
+    frame = CompressDone(first);
     ASSERT_EQ(frame.result, noErr);
-    EXPECT_EQ(frame.data, Buffer(writer, 1));
-    EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
+    EXPECT_EQ(frame.data, Buffer(writer, 0));
+    EXPECT_EQ(VDReleaseCompressBuffer(first, frame.data), noErr);
 }
 
 // A delivered frame is given back at once, as a capture application does.

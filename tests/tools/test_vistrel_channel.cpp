@@ -1,6 +1,5 @@
 // The vistrel-channel tool as people run it: the staged binary, its exit codes, what it prints
 // and the pictures it saves.
-#include "channel/SharedSemaphore.h"
 #include "tests/support/ComponentBinding.h"
 #include "tools/vistrel-channel/TestPattern.h"
 
@@ -10,11 +9,7 @@
 #include <cinttypes>
 #include <csignal>
 #include <filesystem>
-#include <grp.h>
 #include <png.h>
-#include <set>
-#include <sys/mount.h>
-#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -107,50 +102,6 @@ TEST_F(VistrelChannel, PublishLinksTheComponentOnlyWhileItRunsAndKeepsALinkItDid
     EXPECT_TRUE(fs::is_symlink(UserLink()));
 }
 
-// A reader that holds a buffer, then dies holding it, costs the broadcast nothing: the writer goes
-// on through the other buffer, then takes the dead reader's buffer back. A read that fetched the
-// held buffer just before the writer moved on reads the newer one instead of waiting.
-TEST_F(VistrelChannel, HeldAndKilledReadersNeverStopTheBroadcast) {
-    testsupport::Child broadcast([] {
-        return testsupport::Exec({kTool, "publish", "--fps", "30", "--seconds", "60"});
-    });
-    ASSERT_EQ(Tool({"read", "--wait", "10"}).exitCode, 0) << "no first frame";
-    // The distinct frame counters and tags that reads find over about half a second.
-    std::set<std::string> frames, tags;
-    const auto seen = [&] {
-        frames.clear();
-        tags.clear();
-        for (int i = 0; i < 12; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(40))) {
-            // A read that lost the race for the current frame on a loaded machine says so and
-            // shows nothing; only the frames that were read count.
-            const std::string out = Tool({"read"}).out;
-            const size_t frame = out.find(" frame="), checksum = out.find(" checksum");
-            if (frame == std::string::npos || checksum == std::string::npos) continue;
-            tags.insert(out.substr(0, out.find(' ')));
-            frames.insert(out.substr(frame, checksum - frame));
-        }
-    };
-    testsupport::Child holder([] { return testsupport::Exec({kTool, "read", "--hold", "60"}); });
-    ASSERT_TRUE(WaitUntilAReaderHolds());
-    seen();
-    EXPECT_GT(frames.size(), 4u) << "the broadcast stalled behind a held buffer";
-    EXPECT_EQ(tags.size(), 1u) << "the held buffer was written";
-    holder.Kill(SIGKILL);
-    ASSERT_TRUE(holder.Wait());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    do
-        seen();
-    while (tags.size() < 2 && std::chrono::steady_clock::now() < deadline);
-    EXPECT_EQ(tags.size(), 2u) << "the dead reader's buffer was never recovered";
-    EXPECT_GT(frames.size(), 4u);
-    // A writer beside a held buffer still stops when asked.
-    testsupport::Child another([] { return testsupport::Exec({kTool, "read", "--hold", "60"}); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    broadcast.Kill(SIGTERM);
-    ASSERT_TRUE(broadcast.Wait(5)) << "the writer did not stop on SIGTERM";
-    EXPECT_EQ(broadcast.exitCode, 0) << broadcast.err;
-}
-
 // A slow broadcast: a read that fetched the frame a reader holds does not wait for that reader,
 // it reads the next frame once that is current.
 TEST_F(VistrelChannel, AReadOfAHeldFrameReadsTheNextOne) {
@@ -201,45 +152,6 @@ TEST_F(VistrelChannel, PlantedChannelFilesAreRefusedOrRepaired) {
         EXPECT_TRUE(testsupport::ReadFile(Exists(elsewhere) ? elsewhere : path) ==
                     (Exists(elsewhere) ? "precious" : otherVersion));
     }
-}
-
-// Another user has a channel of its own: it can open none of ours, and both broadcast at once.
-TEST_F(VistrelChannel, TwoUsersBroadcastEachToTheirOwnReaders) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
-    // The second user exists only in this test's own mount namespace.
-    testsupport::WriteFile("/tmp/passwd", testsupport::ReadFile("/etc/passwd") +
-                                              "vistrelpeer:x:54321:54321::/tmp/peer:/bin/sh\n");
-    ASSERT_EQ(::mount("/tmp/passwd", "/etc/passwd", nullptr, MS_BIND, nullptr), 0);
-    ASSERT_EQ(::mkdir("/tmp/peer", 0700), 0);
-    ASSERT_EQ(::chown("/tmp/peer", 54321, 54321), 0);
-    const std::string script = "'" + kTool + "' publish --fps 30 --seconds 3 & '" + kTool +
-                               "' read --wait 5 && sleep 1 && '" + kTool + "' read && wait $!";
-    const auto broadcast = [&](bool peer) {
-        return [&, peer] {
-            if (peer &&
-                (::setgroups(0, nullptr) != 0 || ::setgid(54321) != 0 || ::setuid(54321) != 0))
-                return 90;
-            if (peer) ::setenv("XDG_DATA_HOME", "/tmp/peer/.local/share", 1);
-            if (peer) ::setenv("HOME", "/tmp/peer", 1);
-            return testsupport::Exec({"/bin/sh", "-c", script});
-        };
-    };
-    testsupport::Child mine(broadcast(false)), theirs(broadcast(true));
-    const std::string region = RegionPath(), lock = SharedCamera::SemaphoreName(0, 0);
-    testsupport::Child intruder([&] {
-        if (::setgid(54321) != 0 || ::setuid(54321) != 0) return 90;
-        while (!Exists(region) || !Exists("/dev/shm/sem." + lock))
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const bool opened = shared_semaphore::sem_open(lock.c_str(), 0, 0, 0) != nullptr ||
-                            ::open(region.c_str(), O_RDONLY) != -1;
-        return opened ? 1 : 0;
-    });
-    for (testsupport::Child* child : {&mine, &theirs, &intruder}) {
-        ASSERT_TRUE(child->Wait(20));
-        EXPECT_EQ(child->exitCode, 0) << child->out << child->err;
-    }
-    for (testsupport::Child* child : {&mine, &theirs})
-        EXPECT_EQ(std::count(child->out.begin(), child->out.end(), '='), 10) << child->out;
 }
 
 TEST_F(VistrelChannel, ExitCodes) {
