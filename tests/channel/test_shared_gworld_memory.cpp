@@ -4,14 +4,12 @@
 #include "channel/SharedSemaphore.h"
 #include "tests/support/TestSupport.h"
 
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using testsupport::Exists;
@@ -178,28 +176,6 @@ TEST_F(SharedGWorldMemoryTest, ReadersNeverCreateAndAReadOnlyViewNeverWrites) {
     EXPECT_FALSE(viewer.SetCurrentWriteBuffer(nullptr));
     viewer.SetAllowCameraConnections(0xFFFFFFFF);
     EXPECT_TRUE(ReadFile(mPath) == before);
-}
-
-// A reader waits for a held buffer only while it is the current one: once the writer made the
-// other buffer current, the wait ends and that one is had.
-TEST_F(SharedGWorldMemoryTest, AReaderWaitsOnlyWhileItsBufferIsCurrent) {
-    SharedGWorldMemory writer, reader;
-    ASSERT_TRUE(writer.IsOpenWriteView());
-    ASSERT_TRUE(reader.OpenReadWriteView());
-    uint8_t* buffer0 = writer.GetWriteBuffer_N(0);
-    ASSERT_TRUE(writer.SetCurrentWriteBuffer(buffer0));
-    ASSERT_TRUE(writer.TryLockFrameBufferPtr(buffer0)); // as a paused client holds it
-    const uint8_t* current = reader.GetCurrentReadBuffer();
-    EXPECT_FALSE(reader.LockFrameBufferPtrWithin(current, 0.2));
-    std::thread moveOn([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        writer.SetCurrentWriteBuffer(writer.GetWriteBuffer_N(1));
-    });
-    EXPECT_FALSE(reader.LockFrameBufferPtr(current));
-    moveOn.join();
-    ASSERT_TRUE(reader.LockFrameBufferPtr(reader.GetCurrentReadBuffer()));
-    EXPECT_TRUE(reader.UnLockFrameBufferPtr(reader.GetCurrentReadBuffer()));
-    EXPECT_TRUE(writer.UnLockFrameBufferPtr(buffer0));
 }
 
 } // namespace
