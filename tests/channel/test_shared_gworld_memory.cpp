@@ -16,6 +16,11 @@ using testsupport::Exists;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
+// The component's load-time set-up owns these in the product. The tests keep the path empty
+// until a test points it into its own temporary folder.
+CoreUserFileName SharedGWorldMemory::sFileMappingPath;
+SharedGWorldMemory SharedGWorldMemory::sSingleton;
+
 namespace {
 
 // How the user's name goes into the path is shown by the component's set-up.
