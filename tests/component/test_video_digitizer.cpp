@@ -3,8 +3,9 @@
 // same bundle object's entry points, loaded with dlopen as a broadcasting application loads them.
 // Numbers that hosts rely on (selectors, refusal reasons) are written out, not taken from headers.
 #include "platform/quicktime/QuickTime.h"
-#include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <fcntl.h>
@@ -35,14 +36,10 @@ Ptr Buffer(const binding::Component& writer, int n) {
     return writer.fn0(n, &record) ? static_cast<Ptr>(record.frameBufferPtr) : nullptr;
 }
 
-// One frame of the test pattern into buffer n, made current, as a broadcast writes it.
-bool Publish(const binding::Component& writer, int n, uint32_t counter) {
+// Buffer n made current, as a broadcast makes a frame it has written.
+bool Publish(const binding::Component& writer, int n) {
     const Ptr buffer = Buffer(writer, n);
-    if (!buffer || !writer.fn4(buffer)) return false;
-    const std::vector<uint8_t> pattern = broadcast::Pattern(counter);
-    std::copy(pattern.begin(), pattern.end(), buffer);
-    writer.fn5(buffer);
-    return writer.fn1(buffer);
+    return buffer && writer.fn1(buffer);
 }
 
 struct Frame {
@@ -322,7 +319,7 @@ TEST_F(Digitizer, AFrameIsTheLockedBufferItself) {
     Frame frame = CompressDone(first);
     EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr &&
                 frame.size == 0);
-    ASSERT_TRUE(Publish(writer, 1, 7));
+    ASSERT_TRUE(Publish(writer, 1));
     // A holder that keeps the lock past the wait; once it lets go, the frame is had.
     ASSERT_TRUE(writer.fn4(Buffer(writer, 1)));
     frame = CompressDone(first);
@@ -341,7 +338,7 @@ TEST_F(Digitizer, AFrameIsTheLockedBufferItself) {
     EXPECT_TRUE(next.result == noErr && next.data == held.data);
     EXPECT_EQ(VDReleaseCompressBuffer(second, next.data), noErr);
     // The writer's next frame goes to the other buffer, which is free.
-    ASSERT_TRUE(Publish(writer, 0, 8));
+    ASSERT_TRUE(Publish(writer, 0));
     frame = CompressDone(first);
     ASSERT_EQ(frame.result, noErr);
     EXPECT_EQ(frame.data, Buffer(writer, 0));
@@ -378,7 +375,7 @@ TEST_F(Digitizer, PacedFramesAreDueEveryFrameDurationAndCountedInTimeCode) {
     const TimeBaseClockProc previous = InstallTimeBaseClock([] { return sNow.load(); });
     const TimeBase tb = NewTimeBase();
     Broadcast();
-    ASSERT_TRUE(Publish(writer, 0, 3));
+    ASSERT_TRUE(Publish(writer, 0));
     const struct {
         Fixed rate;
         int duration, perSecond;
