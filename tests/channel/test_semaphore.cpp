@@ -62,6 +62,9 @@ protected:
 TEST_F(SemaphoreTest, RecordIsTheSixtyFourBitCLibrarysAndOnlyItsHolderReleases) {
     const mode_t savedMask = ::umask(0);
     CoreUnixSemaphore ours;
+    EXPECT_FALSE(ours.Post() || ours.Wait() || ours.TryWait() || ours.TimedWait(0.01) ||
+                 ours.Close())
+        << "a lock that is not open";
     const bool opened = ours.OpenCreate(Name());
     ::umask(savedMask);
     ASSERT_TRUE(opened);
@@ -90,6 +93,10 @@ TEST_F(SemaphoreTest, RecordIsTheSixtyFourBitCLibrarysAndOnlyItsHolderReleases) 
     EXPECT_TRUE(ours.Post());
     EXPECT_FALSE(ours.Post()) << "released twice";
     EXPECT_EQ(HeaderNow(), Header(1, 0));
+    // A record of another user is refused.
+    ASSERT_TRUE(ours.Close());
+    if (::chown(Path().c_str(), 54321, 54321) != 0) GTEST_SKIP() << "needs root";
+    EXPECT_FALSE(ours.OpenCreate(Name()));
 }
 
 // A lock whose holder is gone is taken over by whoever wants it next: a waiter, at its next
@@ -157,16 +164,6 @@ TEST_F(SemaphoreTest, WaitsEndOnSignalsAndTimeouts) {
     EXPECT_FALSE(lock.TimedWait(0.2));
     EXPECT_EQ(HeaderNow(), Header(0, 0, uint32_t(::getpid())));
     EXPECT_TRUE(lock.Post());
-}
-
-TEST_F(SemaphoreTest, ARecordOfAnotherUserIsRefused) {
-    CoreUnixSemaphore semaphore;
-    EXPECT_FALSE(semaphore.Post() || semaphore.Wait() || semaphore.TryWait() ||
-                 semaphore.TimedWait(0.01) || semaphore.Close());
-    ASSERT_TRUE(semaphore.OpenCreate(Name()));
-    ASSERT_TRUE(semaphore.Close());
-    if (::chown(Path().c_str(), 54321, 54321) != 0) GTEST_SKIP() << "needs root";
-    EXPECT_FALSE(semaphore.OpenCreate(Name()));
 }
 
 } // namespace
