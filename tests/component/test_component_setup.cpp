@@ -14,7 +14,6 @@ const std::string kHostLogName = "VistrelXXX.com.example.CaptureHost.log";
 
 TEST(ComponentSetupTest, LoadNamesTheLogAfterTheHostAndTheFileAfterTheConsoleUser) {
     EXPECT_EQ(std::string(CoreDebugBundleLogFileName::sPathName), kHostLogName);
-    EXPECT_EQ(g_CoreMachDebug_LogFileName, CoreDebugBundleLogFileName::sPathName);
     EXPECT_EQ(CoreMachDebugLogGetUseLogger(), kCoreLogToASL);
     EXPECT_EQ(std::string(SharedGWorldMemory::sFileMappingPath.c_str()),
               "/tmp/com-tarnwick-" + platform::session::ConsoleUserName().value_or("?") +

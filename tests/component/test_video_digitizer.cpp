@@ -150,16 +150,12 @@ TEST_F(Digitizer, OpensOnlyOnARegionThatAllowsTheConnectionAndSaysWhyNot) {
     EXPECT_EQ(TryOpen(ci), paramErr);
     EXPECT_EQ(refcon(), 5);
     ASSERT_TRUE(SetAllowance(0));
-    std::vector<ComponentInstance> many(5);
-    for (ComponentInstance& each : many)
-        ASSERT_EQ(TryOpen(each), noErr);
+    ComponentInstance first = nullptr, second = nullptr, third = nullptr;
+    ASSERT_EQ(TryOpen(first) + TryOpen(second) + TryOpen(third), noErr);
     EXPECT_EQ(refcon(), 0);
-    for (ComponentInstance each : many)
-        Close(each);
+    Close(third);
 
     ASSERT_TRUE(SetAllowance(2));
-    ComponentInstance first = nullptr, second = nullptr;
-    EXPECT_EQ(TryOpen(first) + TryOpen(second), noErr);
     EXPECT_EQ(TryOpen(ci), paramErr);
     EXPECT_EQ(refcon(), 6);
     Close(first);
@@ -297,10 +293,6 @@ TEST_F(Digitizer, CompressionListNamesAndInfo) {
     Str255 name;
     EXPECT_EQ(VDGetInputName(ci, 1, name), noErr); // another input is reported but still named
     EXPECT_EQ(std::string(reinterpret_cast<char*>(name + 1), name[0]), "Vistrel (ARGB)");
-    UInt64 ids[2] = {42, 7};
-    EXPECT_EQ(VDSelectUniqueIDs(ci, &ids[0], &ids[1]), noErr);
-    EXPECT_EQ(VDGetUniqueIDs(ci, &ids[0], &ids[1]), noErr);
-    EXPECT_TRUE(ids[0] == 0x0DEF0DEF0DEF0001u && ids[1] == 1u) << std::hex << ids[0];
     const int32_t in = int32_t(0x80001401), out = int32_t(0x98000038);
     const DigitizerInfo expectedInfo{0,       in, out, in,  out, 0, nullptr,
                                      nullptr, 0,  0,   480, 640, 0, 0};
