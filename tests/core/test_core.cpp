@@ -1,5 +1,4 @@
 // The log path is resolved once per process, so every case that logs runs in a child of its own.
-#include "core/CoreException.h"
 #include "core/CoreMachDebugLog.h"
 #include "core/CoreVerify.h"
 #include "tests/support/TestSupport.h"
@@ -55,17 +54,22 @@ TEST_F(CoreLogTest, OutputsWriteTextsUnchanged) {
     EXPECT_NE(child.err.find(prefix + ": system 100%s\n"), std::string::npos) << child.err;
 }
 
+// An empty file name means CoreConsole.log; texts longer than a line are cut.
 TEST_F(CoreLogTest, MissingLogsFolderIsReportedPerTextNeverCreatedAndRetried) {
-    const std::string missing = mTemp / "missing";
+    const std::string missing = mTemp / "missing", exact(1023, 'a'), over(5000, 'b');
     const ProcessResult child = InChild(missing, [&] {
+        static char empty[] = "";
+        g_CoreMachDebug_LogFileName = empty;
         CoreMachDebugLogString("dropped\n");
         CoreMachDebugLog("dropped %d\n", 2);
         EXPECT_FALSE(Exists(missing));
         std::fputs("--\n", stderr);
         ASSERT_EQ(::mkdir(missing.c_str(), 0700), 0);
-        CoreMachDebugLogString("kept\n");
+        CoreMachDebugLog("%s", exact.c_str());
+        CoreMachDebugLog("%s%s", over.c_str(), "tail");
     });
-    EXPECT_EQ(ReadFile(missing + "/" + g_CoreMachDebug_LogFileName), "kept\n");
+    EXPECT_EQ(ReadFile(missing + "/CoreConsole.log"), exact + over.substr(0, 1023));
+    EXPECT_FALSE(Exists(missing + "/" + g_CoreMachDebug_LogFileName));
     // The report goes to standard error directly: logging it would recurse.
     const std::string report = "VERIFY_ERR FAILED: OSErr:-43  code : FSFindFolder(*) in "
                                "*/CoreMachDebugLog.cpp:* (CoreMachDebugLogClassInitialize)\n";
@@ -93,25 +97,6 @@ TEST_F(CoreLogTest, VerifyReportsOneLineAndTheCodeGoesOn) {
                                                       "VERIFY_ERR FAILED: OSErr:-50  code : code" +
                                                       at + "FailingErr)\n"))
         << ReadFile(LogFile());
-}
-
-TEST_F(CoreLogTest, AnEmptyFileNameMeansCoreConsoleLogAndLongTextsAreCut) {
-    const std::string exact(1023, 'a'), over(5000, 'b');
-    InChild(mLogs, [&] {
-        static char empty[] = "";
-        g_CoreMachDebug_LogFileName = empty;
-        CoreMachDebugLog("%s", exact.c_str());
-        CoreMachDebugLog("%s%s", over.c_str(), "tail");
-    });
-    EXPECT_EQ(ReadFile(mLogs + "/CoreConsole.log"), exact + over.substr(0, 1023));
-    EXPECT_FALSE(Exists(LogFile()));
-}
-
-TEST(CoreExceptionTest, FormatsAndCutsLongMessages) {
-    EXPECT_STREQ(CoreException("OSErr: %d", -43).Message(), "OSErr: -43");
-    const std::string over(3000, 'b');
-    const CoreException cut("%s%s", over.c_str(), "tail");
-    EXPECT_EQ(std::string(cut.Message()), over.substr(0, 2047));
 }
 
 } // namespace
