@@ -27,11 +27,6 @@ std::string Header(uint32_t count, uint32_t waiters, uint32_t holderPid = 0, siz
            "/" + std::to_string(length);
 }
 
-// A holder word: the pid and the low half of its start time, as /proc tells it.
-uint64_t HolderWord(pid_t pid, uint32_t stamp) {
-    return uint64_t(uint32_t(pid)) | uint64_t(stamp) << 32;
-}
-
 // Each test uses a name of its own and removes it, so no count leaks into the next test.
 class SemaphoreTest : public testing::Test {
 protected:
@@ -130,7 +125,8 @@ TEST_F(SemaphoreTest, ALockOfADeadHolderIsRecovered) {
     }
     // A holder word whose pid lives but started at another time (a reused pid) is dead too;
     // a taken lock with no holder is recovered once it has stayed so for a while.
-    for (uint64_t holder : {HolderWord(::getppid(), 12345), uint64_t(0)}) {
+    // (A holder word is the pid and the low half of its start time, as /proc tells it.)
+    for (uint64_t holder : {uint64_t(uint32_t(::getppid())) | uint64_t(12345) << 32, uint64_t(0)}) {
         Plant(0, holder);
         EXPECT_EQ(lock.TryWait(), holder != 0) << holder;
         if (holder == 0) {

@@ -34,10 +34,23 @@ protected:
     const std::string mLogs = mTemp / "state";
 };
 
-TEST_F(CoreLogTest, OutputsWriteTextsUnchanged) {
+bool FailingCheck(int x) {
+    return VERIFY(x % 2 == 0);
+}
+
+long FailingErr(long code) {
+    return VERIFY_ERR(code);
+}
+
+// Each output writes texts unchanged; a failed VERIFY writes one line and the code goes on.
+TEST_F(CoreLogTest, OutputsWriteTextsUnchangedAndVerifyReportsOneLine) {
     WriteFile(LogFile(), "earlier\n");
     const ProcessResult child = InChild(mLogs, [&] {
         EXPECT_EQ(CoreMachDebugLogGetUseLogger(), kCoreLogToFile);
+        EXPECT_FALSE(FailingCheck(5));
+        EXPECT_TRUE(FailingCheck(4));
+        EXPECT_EQ(FailingErr(-50), -50);
+        EXPECT_EQ(FailingErr(0), 0);
         CoreMachDebugLogString("100%s done %d%%\n");
         CoreMachDebugLog("%d-%s\n", 7, "x");
         CoreMachDebugLogSetUseLogger(kCoreLogOutput(3)); // not an output: behaves as the file
@@ -48,7 +61,12 @@ TEST_F(CoreLogTest, OutputsWriteTextsUnchanged) {
         CoreMachDebugLogSetUseLogger(kCoreLogToASL);
         CoreMachDebugLogString("system 100%s");
     });
-    EXPECT_EQ(ReadFile(LogFile()), "earlier\n100%s done %d%%\n7-x\nthree\nno newline50%\n");
+    const std::string at = std::string(" in ") + __FILE__ + ":* (";
+    EXPECT_TRUE(MatchesLines(ReadFile(LogFile()),
+                             "earlier\nVERIFY FAILED:  code : x % 2 == 0" + at + "FailingCheck)\n" +
+                                 "VERIFY_ERR FAILED: OSErr:-50  code : code" + at +
+                                 "FailingErr)\n100%s done %d%%\n7-x\nthree\nno newline50%\n"))
+        << ReadFile(LogFile());
     const std::string prefix = g_CoreMachDebug_LogPrefix;
     EXPECT_EQ(child.out, prefix + ":no newline" + prefix + ":50%\n");
     EXPECT_NE(child.err.find(prefix + ": system 100%s\n"), std::string::npos) << child.err;
@@ -74,29 +92,6 @@ TEST_F(CoreLogTest, MissingLogsFolderIsReportedPerTextNeverCreatedAndRetried) {
     const std::string report = "VERIFY_ERR FAILED: OSErr:-43  code : FSFindFolder(*) in "
                                "*/CoreMachDebugLog.cpp:* (CoreMachDebugLogClassInitialize)\n";
     EXPECT_TRUE(MatchesLines(child.err, report + report + "--\n")) << child.err;
-}
-
-bool FailingCheck(int x) {
-    return VERIFY(x % 2 == 0);
-}
-
-long FailingErr(long code) {
-    return VERIFY_ERR(code);
-}
-
-TEST_F(CoreLogTest, VerifyReportsOneLineAndTheCodeGoesOn) {
-    InChild(mLogs, [] {
-        EXPECT_FALSE(FailingCheck(5));
-        EXPECT_TRUE(FailingCheck(4));
-        EXPECT_EQ(FailingErr(-50), -50);
-        EXPECT_EQ(FailingErr(0), 0);
-    });
-    const std::string at = std::string(" in ") + __FILE__ + ":* (";
-    EXPECT_TRUE(MatchesLines(ReadFile(LogFile()), "VERIFY FAILED:  code : x % 2 == 0" + at +
-                                                      "FailingCheck)\n" +
-                                                      "VERIFY_ERR FAILED: OSErr:-50  code : code" +
-                                                      at + "FailingErr)\n"))
-        << ReadFile(LogFile());
 }
 
 } // namespace
