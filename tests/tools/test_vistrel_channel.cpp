@@ -1,7 +1,7 @@
 // The vistrel-channel tool as people run it: the staged binary, its exit codes, what it prints
 // and the pictures it saves.
+#include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
-#include "tools/vistrel-channel/TestPattern.h"
 
 #include <gtest/gtest.h>
 
@@ -31,13 +31,13 @@ ProcessResult Tool(std::vector<std::string> arguments) {
 bool WaitUntilAReaderHolds() {
     for (int i = 0; i < 500; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
         for (unsigned n : {0, 1}) {
-            const std::string lock = "/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid());
-            const std::string record = testsupport::ReadFile(lock);
+            const std::string record = testsupport::ReadFile(
+                "/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid()));
             uint32_t pid = 0;
             if (record.size() >= 20) std::memcpy(&pid, record.data() + 16, 4);
-            const std::string command =
-                pid ? testsupport::ReadFile("/proc/" + std::to_string(pid) + "/cmdline") : "";
-            if (command.find("--hold") != std::string::npos) return true;
+            const std::string command = "/proc/" + std::to_string(pid) + "/cmdline";
+            if (pid && testsupport::ReadFile(command).find("--hold") != std::string::npos)
+                return true;
         }
     }
     return false;
@@ -60,8 +60,7 @@ TEST_F(VistrelChannel, PublishedFrameIsReadBackAndSavedAsPng) {
     const ProcessResult read = Tool({"read", "--png", png});
     ASSERT_EQ(read.exitCode, 0) << read.err;
     // Frames 0 to 4 alternate between the buffers, so frame 4 is in buffer 0.
-    std::vector<uint8_t> frame(SharedCamera::kFrameSizeBytes);
-    TestPattern::Draw(frame.data(), 640, 480, 2560, 4);
+    const std::vector<uint8_t> frame = broadcast::Pattern(4);
     char expected[200];
     std::snprintf(expected, sizeof expected,
                   "tag=0x11111111 frame=4 checksum=0x%016" PRIx64
