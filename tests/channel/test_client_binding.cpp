@@ -42,9 +42,8 @@ TEST_F(ClientBinding, InstallingLinksTheResourceBundleOnce) {
     EXPECT_FALSE(Exists(fs::path(UserLink()).parent_path()));
 
     ASSERT_TRUE(camera.InstallLocation(true, kUser));
-    EXPECT_EQ(url("VistrelX64.component/", kUser), UserLink()); // a name, never a folder
-    ASSERT_TRUE(fs::is_symlink(UserLink()));
-    EXPECT_EQ(fs::read_symlink(UserLink()).string(), StagedBundle());
+    EXPECT_EQ(url("VistrelX64.component/", kUser), UserLink());       // a name, never a folder
+    EXPECT_EQ(fs::read_symlink(UserLink()).string(), StagedBundle()); // throws unless a link
     EXPECT_TRUE(camera.AlreadyInstalledSomewhere());
     EXPECT_FALSE(camera.IsComponentLoaded()) << "installing must not load";
     EXPECT_TRUE(camera.InstallLocation(true, kUser)) << "installing again must succeed";
@@ -61,12 +60,21 @@ TEST_F(ClientBinding, WrappersReachTheComponentAndReloadItAfterRemoval) {
     EXPECT_TRUE(camera.IsComponentLoaded());
     EXPECT_EQ(RegionWord(kAllowanceOffset), 0u);
 
-    tagSHARED_CAMERA_BUFFER buffer1 = Record();
-    ASSERT_TRUE(camera.GetWriteableFrameBuffer_N(1, &buffer1));
-    ASSERT_TRUE(camera.LockFrameBuffer(buffer1.frameBufferPtr));
-    std::memset(buffer1.frameBufferPtr, 0x3C, SharedCamera::kFrameSizeBytes);
-    ASSERT_TRUE(camera.UnLockFrameBuffer(buffer1.frameBufferPtr));
-    ASSERT_TRUE(camera.SetCurrentReadBuffer(buffer1.frameBufferPtr));
+    // A reader holding buffer 0 sends the frame to buffer 1; one holding both costs the frame.
+    tagSHARED_CAMERA_BUFFER buffer[2] = {Record(), Record()};
+    for (int n : {0, 1})
+        ASSERT_TRUE(camera.GetWriteableFrameBuffer_N(n, &buffer[n]));
+    const auto fill = [](const tagSHARED_CAMERA_BUFFER& record) {
+        std::memset(record.frameBufferPtr, 0x3C, record.frameBufferSizeBytes);
+    };
+    int next = 0;
+    ASSERT_TRUE(camera.TryLockFrameBuffer(buffer[0].frameBufferPtr));
+    EXPECT_EQ(camera.PublishFrame(next, fill), SharedCameraBundle::FrameResult::kWritten);
+    EXPECT_EQ(next, 0);
+    ASSERT_TRUE(camera.TryLockFrameBuffer(buffer[1].frameBufferPtr));
+    EXPECT_EQ(camera.PublishFrame(next, fill), SharedCameraBundle::FrameResult::kSkipped);
+    for (int n : {0, 1})
+        ASSERT_TRUE(camera.UnLockFrameBuffer(buffer[n].frameBufferPtr));
 
     // Removal unloads; with the link gone there is nothing to reload. A reload finds the frame
     // written and made current before.

@@ -27,11 +27,6 @@ std::string Header(uint32_t count, uint32_t waiters, uint32_t holderPid = 0, siz
            "/" + std::to_string(length);
 }
 
-// A holder word: the pid and the low half of its start time, as /proc tells it.
-uint64_t HolderWord(pid_t pid, uint32_t stamp) {
-    return uint64_t(uint32_t(pid)) | uint64_t(stamp) << 32;
-}
-
 // Each test uses a name of its own and removes it, so no count leaks into the next test.
 class SemaphoreTest : public testing::Test {
 protected:
@@ -58,10 +53,13 @@ protected:
 };
 
 // The layout the 32-bit and 64-bit builds share is the 64-bit C library's, with the holder in
-// bytes that library leaves unused.
-TEST_F(SemaphoreTest, RecordIsTheSixtyFourBitCLibrarysWithTheHolderAfterIt) {
+// bytes that library leaves unused. Only the holder releases, and only once.
+TEST_F(SemaphoreTest, RecordIsTheSixtyFourBitCLibrarysAndOnlyItsHolderReleases) {
     const mode_t savedMask = ::umask(0);
     CoreUnixSemaphore ours;
+    EXPECT_FALSE(ours.Post() || ours.Wait() || ours.TryWait() || ours.TimedWait(0.01) ||
+                 ours.Close())
+        << "a lock that is not open";
     const bool opened = ours.OpenCreate(Name());
     ::umask(savedMask);
     ASSERT_TRUE(opened);
@@ -77,27 +75,23 @@ TEST_F(SemaphoreTest, RecordIsTheSixtyFourBitCLibrarysWithTheHolderAfterIt) {
     ::sem_close(theirs);
     EXPECT_FALSE(ours.Post()) << "no holder was recorded: nobody may release";
     Plant(1, 0);
-    ASSERT_TRUE(ours.TryWait());
+    EXPECT_FALSE(ours.Post()) << "an unlock of a free lock";
+    ASSERT_TRUE(ours.Wait());
     EXPECT_EQ(HeaderNow(), Header(0, 0, uint32_t(::getpid())));
-    EXPECT_TRUE(ours.Post());
-    EXPECT_EQ(HeaderNow(), Header(1, 0));
-}
-
-TEST_F(SemaphoreTest, OnlyTheHolderReleasesAndOnlyOnce) {
-    CoreUnixSemaphore lock;
-    ASSERT_TRUE(lock.OpenCreate(Name()));
-    EXPECT_FALSE(lock.Post()) << "an unlock of a free lock";
-    ASSERT_TRUE(lock.Wait());
-    EXPECT_FALSE(lock.TryWait());
+    EXPECT_FALSE(ours.TryWait());
     Child other([&] {
         CoreUnixSemaphore mine;
         return mine.OpenCreate(Name()) && !mine.Post() && !mine.TryWait() ? 0 : 1;
     });
     ASSERT_TRUE(other.Wait());
     EXPECT_EQ(other.exitCode, 0) << "another process released or took a held lock";
-    EXPECT_TRUE(lock.Post());
-    EXPECT_FALSE(lock.Post());
+    EXPECT_TRUE(ours.Post());
+    EXPECT_FALSE(ours.Post()) << "released twice";
     EXPECT_EQ(HeaderNow(), Header(1, 0));
+    // A record of another user is refused.
+    ASSERT_TRUE(ours.Close());
+    if (::chown(Path().c_str(), 54321, 54321) != 0) GTEST_SKIP() << "needs root";
+    EXPECT_FALSE(ours.OpenCreate(Name()));
 }
 
 // A lock whose holder is gone is taken over by whoever wants it next: a waiter, at its next
@@ -131,7 +125,8 @@ TEST_F(SemaphoreTest, ALockOfADeadHolderIsRecovered) {
     }
     // A holder word whose pid lives but started at another time (a reused pid) is dead too;
     // a taken lock with no holder is recovered once it has stayed so for a while.
-    for (uint64_t holder : {HolderWord(::getppid(), 12345), uint64_t(0)}) {
+    // (A holder word is the pid and the low half of its start time, as /proc tells it.)
+    for (uint64_t holder : {uint64_t(uint32_t(::getppid())) | uint64_t(12345) << 32, uint64_t(0)}) {
         Plant(0, holder);
         EXPECT_EQ(lock.TryWait(), holder != 0) << holder;
         if (holder == 0) {
@@ -165,16 +160,6 @@ TEST_F(SemaphoreTest, WaitsEndOnSignalsAndTimeouts) {
     EXPECT_FALSE(lock.TimedWait(0.2));
     EXPECT_EQ(HeaderNow(), Header(0, 0, uint32_t(::getpid())));
     EXPECT_TRUE(lock.Post());
-}
-
-TEST_F(SemaphoreTest, ARecordOfAnotherUserIsRefused) {
-    CoreUnixSemaphore semaphore;
-    EXPECT_FALSE(semaphore.Post() || semaphore.Wait() || semaphore.TryWait() ||
-                 semaphore.TimedWait(0.01) || semaphore.Close());
-    ASSERT_TRUE(semaphore.OpenCreate(Name()));
-    ASSERT_TRUE(semaphore.Close());
-    if (::chown(Path().c_str(), 54321, 54321) != 0) GTEST_SKIP() << "needs root";
-    EXPECT_FALSE(semaphore.OpenCreate(Name()));
 }
 
 } // namespace

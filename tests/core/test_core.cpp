@@ -1,8 +1,5 @@
-// The log path and the system version are resolved once per process, so every case that logs or
-// reads the version runs in a child of its own.
-#include "core/CoreException.h"
+// The log path is resolved once per process, so every case that logs runs in a child of its own.
 #include "core/CoreMachDebugLog.h"
-#include "core/CoreSystem.h"
 #include "core/CoreVerify.h"
 #include "tests/support/TestSupport.h"
 
@@ -37,10 +34,23 @@ protected:
     const std::string mLogs = mTemp / "state";
 };
 
-TEST_F(CoreLogTest, OutputsWriteTextsUnchanged) {
+bool FailingCheck(int x) {
+    return VERIFY(x % 2 == 0);
+}
+
+long FailingErr(long code) {
+    return VERIFY_ERR(code);
+}
+
+// Each output writes texts unchanged; a failed VERIFY writes one line and the code goes on.
+TEST_F(CoreLogTest, OutputsWriteTextsUnchangedAndVerifyReportsOneLine) {
     WriteFile(LogFile(), "earlier\n");
     const ProcessResult child = InChild(mLogs, [&] {
         EXPECT_EQ(CoreMachDebugLogGetUseLogger(), kCoreLogToFile);
+        EXPECT_FALSE(FailingCheck(5));
+        EXPECT_TRUE(FailingCheck(4));
+        EXPECT_EQ(FailingErr(-50), -50);
+        EXPECT_EQ(FailingErr(0), 0);
         CoreMachDebugLogString("100%s done %d%%\n");
         CoreMachDebugLog("%d-%s\n", 7, "x");
         CoreMachDebugLogSetUseLogger(kCoreLogOutput(3)); // not an output: behaves as the file
@@ -51,94 +61,37 @@ TEST_F(CoreLogTest, OutputsWriteTextsUnchanged) {
         CoreMachDebugLogSetUseLogger(kCoreLogToASL);
         CoreMachDebugLogString("system 100%s");
     });
-    EXPECT_EQ(ReadFile(LogFile()), "earlier\n100%s done %d%%\n7-x\nthree\nno newline50%\n");
+    const std::string at = std::string(" in ") + __FILE__ + ":* (";
+    EXPECT_TRUE(MatchesLines(ReadFile(LogFile()),
+                             "earlier\nVERIFY FAILED:  code : x % 2 == 0" + at + "FailingCheck)\n" +
+                                 "VERIFY_ERR FAILED: OSErr:-50  code : code" + at +
+                                 "FailingErr)\n100%s done %d%%\n7-x\nthree\nno newline50%\n"))
+        << ReadFile(LogFile());
     const std::string prefix = g_CoreMachDebug_LogPrefix;
     EXPECT_EQ(child.out, prefix + ":no newline" + prefix + ":50%\n");
     EXPECT_NE(child.err.find(prefix + ": system 100%s\n"), std::string::npos) << child.err;
 }
 
+// An empty file name means CoreConsole.log; texts longer than a line are cut.
 TEST_F(CoreLogTest, MissingLogsFolderIsReportedPerTextNeverCreatedAndRetried) {
-    const std::string missing = mTemp / "missing";
+    const std::string missing = mTemp / "missing", exact(1023, 'a'), over(5000, 'b');
     const ProcessResult child = InChild(missing, [&] {
+        static char empty[] = "";
+        g_CoreMachDebug_LogFileName = empty;
         CoreMachDebugLogString("dropped\n");
         CoreMachDebugLog("dropped %d\n", 2);
         EXPECT_FALSE(Exists(missing));
         std::fputs("--\n", stderr);
         ASSERT_EQ(::mkdir(missing.c_str(), 0700), 0);
-        CoreMachDebugLogString("kept\n");
-    });
-    EXPECT_EQ(ReadFile(missing + "/" + g_CoreMachDebug_LogFileName), "kept\n");
-    // The report goes to standard error directly: logging it would recurse.
-    const std::string report = "VERIFY_ERR FAILED: OSErr:-43  code : FSFindFolder(domain, "
-                               "kLogsFolderType, kDontCreateFolder, &sUserLogsFolder) in "
-                               "*/CoreMachDebugLog.cpp:* (CoreMachDebugLogClassInitialize)\n";
-    EXPECT_TRUE(MatchesLines(child.err, report + report + "--\n")) << child.err;
-}
-
-int sVerifyLine = 0;
-
-bool FailingCheck(int x) {
-    sVerifyLine = __LINE__ + 1;
-    return VERIFY(x % 2 == 0);
-}
-
-long FailingErr(long code) {
-    sVerifyLine = __LINE__ + 1;
-    return VERIFY_ERR(code);
-}
-
-std::string At(const char* function) {
-    return std::string(" in ") + __FILE__ + ":" + std::to_string(sVerifyLine) + " (" + function +
-           ")\n";
-}
-
-TEST_F(CoreLogTest, VerifyReportsOneLineAndTheCodeGoesOn) {
-    const ProcessResult child = InChild(mLogs, [] {
-        EXPECT_FALSE(FailingCheck(5));
-        std::string expected = "VERIFY FAILED:  code : x % 2 == 0" + At("FailingCheck");
-        EXPECT_TRUE(FailingCheck(4));
-        EXPECT_EQ(FailingErr(-50), -50);
-        expected += "VERIFY_ERR FAILED: OSErr:-50  code : code" + At("FailingErr");
-        EXPECT_EQ(FailingErr(0), 0);
-        std::fputs(expected.c_str(), stdout);
-    });
-    EXPECT_NE(child.out, "");
-    EXPECT_EQ(ReadFile(LogFile()), child.out);
-}
-
-TEST_F(CoreLogTest, AnEmptyFileNameMeansCoreConsoleLogAndLongTextsAreCut) {
-    const std::string exact(1023, 'a'), over(5000, 'b');
-    InChild(mLogs, [&] {
-        static char empty[] = "";
-        g_CoreMachDebug_LogFileName = empty;
         CoreMachDebugLog("%s", exact.c_str());
         CoreMachDebugLog("%s%s", over.c_str(), "tail");
     });
-    EXPECT_EQ(ReadFile(mLogs + "/CoreConsole.log"), exact + over.substr(0, 1023));
-    EXPECT_FALSE(Exists(LogFile()));
-}
-
-TEST(CoreExceptionTest, AllShareOneBufferThatCutsLongMessages) {
-    const CoreException first("OSErr: %d", -43);
-    EXPECT_STREQ(first.Message(), "OSErr: -43");
-    const CoreException second("Nil exception pointer");
-    EXPECT_EQ(first.Message(), second.Message());
-    EXPECT_STREQ(first.Message(), "Nil exception pointer");
-
-    const std::string over(3000, 'b');
-    const CoreException cut("%s%s", over.c_str(), "tail");
-    EXPECT_EQ(std::string(cut.Message()), over.substr(0, 2047));
-}
-
-TEST(CoreSystemTest, VersionIsReadOnceWithItsLowestBitsCleared) {
-    InChild("", [] {
-        ::setenv("VISTREL_SYSTEM_VERSION", "0x1068", 1);
-        EXPECT_EQ(CoreSystem::GetVersion(), 0x1060u);
-        EXPECT_TRUE(CoreSystem::IsAtLeast(0x1060));
-        EXPECT_FALSE(CoreSystem::IsAtLeast(0x1070));
-        ::setenv("VISTREL_SYSTEM_VERSION", "0x1070", 1);
-        EXPECT_EQ(CoreSystem::GetVersion(), 0x1060u);
-    });
+    EXPECT_EQ(ReadFile(missing + "/CoreConsole.log"), exact + over.substr(0, 1023));
+    EXPECT_FALSE(Exists(missing + "/" + g_CoreMachDebug_LogFileName));
+    // The report goes to standard error directly: logging it would recurse.
+    const std::string report = "VERIFY_ERR FAILED: OSErr:-43  code : FSFindFolder(*) in "
+                               "*/CoreMachDebugLog.cpp:* (CoreMachDebugLogClassInitialize)\n";
+    EXPECT_TRUE(MatchesLines(child.err, report + report + "--\n")) << child.err;
 }
 
 } // namespace
