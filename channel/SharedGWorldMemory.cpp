@@ -42,10 +42,15 @@ bool SharedGWorldMemory::OpenReadWriteView() {
     return OpenView(Opening::kReuseOnly);
 }
 
+bool SharedGWorldMemory::OpenReadView() {
+    return OpenView(Opening::kReadOnly);
+}
+
 bool SharedGWorldMemory::OpenView(Opening opening) {
     if (_mappedFile.IsOpen()) return true;
     const char* path = sFileMappingPath;
-    bool opened = _mappedFile.OpenReadWrite(path, kRegionSizeBytes);
+    bool opened = opening == Opening::kReadOnly ? _mappedFile.OpenRead(path)
+                                                : _mappedFile.OpenReadWrite(path, kRegionSizeBytes);
     // Only the writer repairs, and only a header that no build ever wrote: a region of another
     // version belongs to that version's writer.
     if (opened && opening == Opening::kCreateIfNeeded &&
@@ -59,10 +64,12 @@ bool SharedGWorldMemory::OpenView(Opening opening) {
     if (!opened && opening == Opening::kCreateIfNeeded) {
         if (!_mappedFile.CreateReadWrite(path, kRegionSizeBytes)) return false;
         created = true;
-        auto* region = static_cast<SharedCamera::Region*>(_mappedFile.Base());
-        region->appSignature = kApplicationSignature;
-        region->appVersion = kApplicationVersion;
-        region->trailerSignature = kApplicationSignature;
+        if (_mappedFile.Protection() == CoreMappedFile::kProtectReadWrite) {
+            auto* region = static_cast<SharedCamera::Region*>(_mappedFile.Base());
+            region->appSignature = kApplicationSignature;
+            region->appVersion = kApplicationVersion;
+            region->trailerSignature = kApplicationSignature;
+        }
         opened = true;
     }
     if (!opened || !TakeView()) return false;
@@ -109,20 +116,25 @@ bool SharedGWorldMemory::CloseSemaphores() {
 
 bool SharedGWorldMemory::IsHeaderValid() const {
     if (!_mappedFile.IsOpen() || !_sharedRegion) return false;
+    // A region shorter than the layout (a read-only view of a short file) has no valid header.
     if (_mappedFile.Size() < kRegionSizeBytes) return false;
     return Region()->appSignature == kApplicationSignature &&
            Region()->appVersion == kApplicationVersion;
 }
 
+bool SharedGWorldMemory::IsWritable() const {
+    return _mappedFile.Protection() == CoreMappedFile::kProtectReadWrite;
+}
+
 uint8_t* SharedGWorldMemory::GetWriteBuffer_N(unsigned n) const {
-    if (!IsHeaderValid()) return nullptr;
+    if (!IsHeaderValid() || !IsWritable()) return nullptr;
     if (n == 0) return Region()->frameBuffer0;
     if (n == 1) return Region()->frameBuffer1;
     return nullptr;
 }
 
 bool SharedGWorldMemory::SetCurrentWriteBuffer(const void* pointer) const {
-    if (!IsHeaderValid()) return false;
+    if (!IsHeaderValid() || !IsWritable()) return false;
     uint32_t tag;
     if (pointer == Region()->frameBuffer0)
         tag = kBufferTag0;
@@ -149,7 +161,7 @@ uint8_t* SharedGWorldMemory::GetCurrentReadBuffer() const {
 }
 
 void SharedGWorldMemory::SetAllowCameraConnections(uint32_t value) const {
-    if (!IsHeaderValid()) return;
+    if (!IsHeaderValid() || !IsWritable()) return;
     StoreWord(Region()->allowedConnections, value);
 }
 

@@ -37,6 +37,8 @@ public:
     bool IsOpenWriteView();
     // Opens an existing region read-write; never creates it.
     bool OpenReadWriteView();
+    // Opens an existing region read-only, over the file's actual length.
+    bool OpenReadView();
     bool Close();
     bool OpenSemaphores();
     bool CloseSemaphores();
@@ -64,9 +66,10 @@ public:
     static SharedGWorldMemory sSingleton;
 
 private:
-    enum class Opening { kReuseOnly, kCreateIfNeeded };
+    enum class Opening { kReuseOnly, kCreateIfNeeded, kReadOnly };
     bool OpenView(Opening opening);
     bool TakeView();
+    bool IsWritable() const;
     SharedCamera::Region* Region() const;
 
     uint32_t* _sharedRegion = nullptr;

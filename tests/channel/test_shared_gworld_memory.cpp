@@ -82,15 +82,9 @@ protected:
     std::string mPath;
 };
 
-// Readers never create the region; the writer does, with the locks, whose names, per user, are
-// shared with every build of the channel.
 TEST_F(SharedGWorldMemoryTest, AWriterCreatesAFreshRegionThenReusesItAsItIs) {
-    SharedGWorldMemory reader, first;
-    EXPECT_FALSE(reader.OpenReadWriteView());
-    const std::string locks = "/dev/shm/sem.VistrelXXX_", user = "." + std::to_string(::geteuid());
-    EXPECT_FALSE(Exists(mPath) || Exists(locks + "0" + user));
+    SharedGWorldMemory first;
     ASSERT_TRUE(first.IsOpenWriteView());
-    EXPECT_TRUE(Exists(locks + "0" + user) && Exists(locks + "1" + user));
     EXPECT_TRUE(ReadFile(mPath) == Region()) << "not a fresh region";
     uint8_t* buffer1 = first.GetWriteBuffer_N(1);
     buffer1[0] = 0x5A; // lands at buffer 1's offset in the file
@@ -99,13 +93,19 @@ TEST_F(SharedGWorldMemoryTest, AWriterCreatesAFreshRegionThenReusesItAsItIs) {
     EXPECT_TRUE(first.Close());
     const std::string before = ReadFile(mPath);
     EXPECT_EQ(before[kBuffer1], 0x5A);
-    EXPECT_EQ(WordAt(before, kAllowance), 3u);
     const ino_t inode = InodeOf(mPath);
 
-    SharedGWorldMemory second;
+    SharedGWorldMemory second, reader;
     ASSERT_TRUE(second.IsOpenWriteView());
     EXPECT_EQ(InodeOf(mPath), inode);
     EXPECT_TRUE(ReadFile(mPath) == before) << "the writer rewrote an existing region";
+    // A reader sees the same bytes through a mapping of its own.
+    ASSERT_TRUE(reader.OpenReadWriteView());
+    const uint8_t* seen = reader.GetCurrentReadBuffer();
+    ASSERT_NE(seen, nullptr);
+    second.GetWriteBuffer_N(1)[1] = 0x77;
+    EXPECT_EQ(seen[0], 0x5A);
+    EXPECT_EQ(seen[1], 0x77);
 }
 
 // A region of another version belongs to that version's writer; a header no build wrote, or a
@@ -118,12 +118,16 @@ TEST_F(SharedGWorldMemoryTest, AnotherVersionIsLeftAloneAndADamagedRegionReset) 
                      << std::hex << WordAt(foreign, 0) << " " << WordAt(foreign, 4));
         WriteFile(mPath, foreign);
         const ino_t inode = InodeOf(mPath);
-        SharedGWorldMemory reader, writer;
+        SharedGWorldMemory reader, viewer, writer;
         reader.OpenReadWriteView();
-        EXPECT_EQ(reader.GetWriteBuffer_N(0), nullptr);
-        EXPECT_EQ(reader.GetCurrentReadBuffer(), nullptr);
-        EXPECT_FALSE(reader.SetCurrentWriteBuffer(nullptr) || reader.AllowCameraConnection(0));
-        reader.SetAllowCameraConnections(0xFFFFFFFF);
+        viewer.OpenReadView();
+        for (SharedGWorldMemory* memory : {&reader, &viewer}) {
+            EXPECT_EQ(memory->GetWriteBuffer_N(0), nullptr);
+            EXPECT_EQ(memory->GetCurrentReadBuffer(), nullptr);
+            EXPECT_FALSE(memory->SetCurrentWriteBuffer(nullptr));
+            EXPECT_FALSE(memory->AllowCameraConnection(0));
+            memory->SetAllowCameraConnections(0xFFFFFFFF);
+        }
         EXPECT_TRUE(ReadFile(mPath) == foreign) << "a reader changed the region";
         EXPECT_TRUE(writer.IsOpenWriteView());
         EXPECT_EQ(writer.GetWriteBuffer_N(0) != nullptr, damaged);
@@ -157,6 +161,24 @@ TEST_F(SharedGWorldMemoryTest, TheTagNamesTheCurrentBuffer) {
     }
     PutWordInFile(mPath, kTag, 0x11111111);
     EXPECT_EQ(reader.GetCurrentReadBuffer(), reader.GetWriteBuffer_N(0));
+}
+
+TEST_F(SharedGWorldMemoryTest, ReadersNeverCreateAndAReadOnlyViewNeverWrites) {
+    SharedGWorldMemory viewer, writer;
+    EXPECT_FALSE(viewer.OpenReadWriteView() || viewer.OpenReadView());
+    // The locks' names, per user, are shared with every build of the channel.
+    const std::string locks = "/dev/shm/sem.VistrelXXX_", user = "." + std::to_string(::geteuid());
+    EXPECT_FALSE(Exists(mPath) || Exists(locks + "0" + user));
+    ASSERT_TRUE(writer.IsOpenWriteView());
+    EXPECT_TRUE(Exists(locks + "0" + user) && Exists(locks + "1" + user));
+    uint8_t* buffer0 = writer.GetWriteBuffer_N(0);
+    ASSERT_TRUE(writer.SetCurrentWriteBuffer(buffer0));
+    ASSERT_TRUE(viewer.OpenReadView());
+    const std::string before = ReadFile(mPath);
+    EXPECT_EQ(viewer.GetWriteBuffer_N(0), nullptr);
+    EXPECT_FALSE(viewer.SetCurrentWriteBuffer(nullptr));
+    viewer.SetAllowCameraConnections(0xFFFFFFFF);
+    EXPECT_TRUE(ReadFile(mPath) == before);
 }
 
 } // namespace
