@@ -2,13 +2,15 @@
 
 // A second client of a test's X server that types with XTEST and holds key grabs of its own.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-struct xcb_connection_t;
 struct _XCBKeySymbols;
 
 namespace testsupport {
+
+struct XClient;
 
 class XKeyboard {
 public:
@@ -32,10 +34,8 @@ public:
     void Ungrab(uint8_t keycode, uint16_t modifiers);
 
 private:
-    bool Sync() const;
-    xcb_connection_t* mConnection;
+    std::unique_ptr<XClient> mX;
     _XCBKeySymbols* mSymbols = nullptr;
-    uint32_t mRoot = 0;
     bool mTest = false;
 };
 

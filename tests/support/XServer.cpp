@@ -81,10 +81,6 @@ std::string XServer::ProgramPath(const std::string& name) {
     return "";
 }
 
-bool XServer::Installed(const std::string& program) {
-    return !ProgramPath(program).empty();
-}
-
 bool XServer::StartWindowManager(const std::string& program) {
     const std::string path = ProgramPath(program);
     if (!Running() || path.empty() || mWindowManager) return false;
