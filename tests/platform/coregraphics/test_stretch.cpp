@@ -113,22 +113,6 @@ TEST(CoreGraphicsStretch, NativeOrderRoutesGiveTheDirectCompositesBytes) {
         ExpectRoutesAgree(c, random);
 }
 
-// Screen images of random sizes into random rectangles: scales and weights of every kind.
-TEST(CoreGraphicsStretch, RandomScreenStretchesGiveTheDirectCompositesBytes) {
-    std::mt19937 random(5);
-    auto size = [&](int most) { return size_t(1 + random() % unsigned(most)); };
-    auto coordinate = [&](double most) { return most * double(random() % 1000) / 1000.0; };
-    for (int i = 0; i < 40; ++i) {
-        Case c{"random",  size(300), size(200), size(3) - 1,       kScreen,
-               Fill::Any, size(200), size(150), 4 * (size(2) - 1), {}};
-        // Always over the bottom-left pixel, often beyond the far edges.
-        c.rect = CGRectMake(coordinate(5.5) - 5, coordinate(5.5) - 5,
-                            6 + coordinate(2.5 * double(c.dstWidth)),
-                            6 + coordinate(2.5 * double(c.dstHeight)));
-        ExpectRoutesAgree(c, random);
-    }
-}
-
 // Stretches whose result is known, of gray screen images (one value a pixel), into the native and
 // the camera frame's layout: bilinear when enlarging or shrinking by up to half, blocks averaged
 // first when shrinking further, nearest only for an image that asks for it.
