@@ -2,6 +2,7 @@
 // drawing images and from PNG data, rendered into a host's RGBA target; kernels and filters.
 // (2vuy buffers are rendered in the plug-in's tests, through the filter.)
 #include "platform/imageio/ImageWriters.h"
+#include "tests/platform/coregraphics/DrawingFixtures.h"
 #include "tests/support/RenderImage.h"
 
 #include <gtest/gtest.h>
@@ -67,21 +68,14 @@ TEST(CoreImageTest, AnARGBBufferRendersItsOwnMemoryAndIsReleasedWithTheLastImage
 }
 
 TEST(CoreImageTest, AnImageScaledToTheTargetKeepsAFlatColourFlat) {
-    std::vector<uint8_t> frame(4 * 4 * 4), expected;
-    for (size_t i = 0; i < frame.size(); i += 4)
-        std::memcpy(&frame[i], "\xFF\x20\x80\xC0", 4);
-    CGDataProviderRef provider =
-        CGDataProviderCreateWithData(nullptr, frame.data(), frame.size(), nullptr);
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGImageRef quartz = CGImageCreate(4, 4, 8, 32, 16, space, kCGImageAlphaPremultipliedFirst,
-                                      provider, nullptr, true, kCGRenderingIntentDefault);
-    auto image = CIImage::imageWithCGImage(quartz);
-    CGImageRelease(quartz);
-    CGColorSpaceRelease(space);
-    CGDataProviderRelease(provider);
-    for (int i = 0; i < 10 * 7; ++i)
-        expected.insert(expected.end(), {0xFF, 0x20, 0x80, 0xC0});
-    EXPECT_EQ(RenderARGB(*image, 10, 7, true), expected);
+    const auto flat = [](size_t pixels) {
+        std::vector<uint8_t> bytes;
+        for (size_t i = 0; i < pixels; ++i)
+            bytes.insert(bytes.end(), {0xFF, 0x20, 0x80, 0xC0});
+        return bytes;
+    };
+    const drawingtest::Image quartz(4, 4, kCGImageAlphaPremultipliedFirst, flat(16));
+    EXPECT_EQ(RenderARGB(*CIImage::imageWithCGImage(quartz.image), 10, 7, true), flat(70));
 }
 
 TEST(CoreImageTest, PngDataDecodesToPremultipliedPixelsAndGarbageToNothing) {
