@@ -72,9 +72,13 @@ bool Child::Wait(double seconds) {
             ::usleep(10000);
         }
     }
-    out = ReadFile("/proc/self/fd/" + std::to_string(mOut));
+    out = OutSoFar();
     err = ErrSoFar();
     return true;
+}
+
+std::string Child::OutSoFar() const {
+    return ReadFile("/proc/self/fd/" + std::to_string(mOut));
 }
 
 std::string Child::ErrSoFar() const {
