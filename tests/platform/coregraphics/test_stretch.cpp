@@ -77,7 +77,8 @@ const Case kCases[] = {
 
 // Random source bytes for the case, and an image over them.
 Image SourceOf(const Case& c, std::mt19937& random) {
-    Bytes bytes(Image::Size(c.srcWidth, c.srcHeight, c.srcPad));
+    // Rows of rowBytes, the last one without its padding.
+    Bytes bytes((c.srcWidth * 4 + c.srcPad) * (c.srcHeight - 1) + c.srcWidth * 4);
     Randomise(bytes.data(), bytes.size(), c.fill, random);
     return Image(c.srcWidth, c.srcHeight, c.srcInfo, bytes, c.srcPad, c.interpolate);
 }
