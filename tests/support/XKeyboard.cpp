@@ -1,17 +1,15 @@
 #include "tests/support/XKeyboard.h"
 
-#include "tests/support/XClient.h"
-
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 namespace testsupport {
 
-XKeyboard::XKeyboard(const std::string& display) : mX(std::make_unique<XClient>(display)) {
-    if (!mX->Ok()) return;
-    mSymbols = xcb_key_symbols_alloc(mX->c);
+XKeyboard::XKeyboard(const std::string& display) : XClient(display) {
+    if (!XClient::Ok()) return;
+    mSymbols = xcb_key_symbols_alloc(c);
     Reply<xcb_test_get_version_reply_t> version(
-        xcb_test_get_version_reply(mX->c, xcb_test_get_version(mX->c, 2, 2), nullptr));
+        xcb_test_get_version_reply(c, xcb_test_get_version(c, 2, 2), nullptr));
     mTest = version != nullptr;
 }
 
@@ -20,7 +18,7 @@ XKeyboard::~XKeyboard() {
 }
 
 bool XKeyboard::Ok() const {
-    return mX->Ok() && mSymbols && mTest;
+    return XClient::Ok() && mSymbols && mTest;
 }
 
 uint8_t XKeyboard::Keycode(uint32_t keysym) const {
@@ -35,28 +33,28 @@ bool XKeyboard::Chord(const std::vector<uint32_t>& keysyms) {
         if (!codes.back()) return false;
     }
     for (uint8_t code : codes)
-        xcb_test_fake_input(mX->c, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, mX->Root(), 0, 0, 0);
+        xcb_test_fake_input(c, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, Root(), 0, 0, 0);
     for (auto code = codes.rbegin(); code != codes.rend(); ++code)
-        xcb_test_fake_input(mX->c, XCB_KEY_RELEASE, *code, XCB_CURRENT_TIME, mX->Root(), 0, 0, 0);
-    return mX->Sync();
+        xcb_test_fake_input(c, XCB_KEY_RELEASE, *code, XCB_CURRENT_TIME, Root(), 0, 0, 0);
+    return Sync();
 }
 
 uint16_t XKeyboard::ModifierState() const {
     Reply<xcb_query_pointer_reply_t> pointer(
-        xcb_query_pointer_reply(mX->c, xcb_query_pointer(mX->c, mX->Root()), nullptr));
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, Root()), nullptr));
     return pointer ? uint16_t(pointer->mask & 0xFF) : 0;
 }
 
 bool XKeyboard::Grab(uint8_t keycode, uint16_t modifiers) {
     Reply<xcb_generic_error_t> error(
-        xcb_request_check(mX->c, xcb_grab_key_checked(mX->c, 1, mX->Root(), modifiers, keycode,
-                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
-    return !error && mX->Sync();
+        xcb_request_check(c, xcb_grab_key_checked(c, 1, Root(), modifiers, keycode,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+    return !error && Sync();
 }
 
 void XKeyboard::Ungrab(uint8_t keycode, uint16_t modifiers) {
-    xcb_ungrab_key(mX->c, keycode, mX->Root(), modifiers);
-    mX->Sync();
+    xcb_ungrab_key(c, keycode, Root(), modifiers);
+    Sync();
 }
 
 } // namespace testsupport

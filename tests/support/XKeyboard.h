@@ -1,8 +1,9 @@
 #pragma once
 
 // A second client of a test's X server that types with XTEST and holds key grabs of its own.
+#include "tests/support/XClient.h"
+
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,14 +11,10 @@ struct _XCBKeySymbols;
 
 namespace testsupport {
 
-struct XClient;
-
-class XKeyboard {
+class XKeyboard : XClient {
 public:
     explicit XKeyboard(const std::string& display);
     ~XKeyboard();
-    XKeyboard(const XKeyboard&) = delete;
-    XKeyboard& operator=(const XKeyboard&) = delete;
 
     // Connected, and the server has XTEST.
     bool Ok() const;
@@ -34,7 +31,6 @@ public:
     void Ungrab(uint8_t keycode, uint16_t modifiers);
 
 private:
-    std::unique_ptr<XClient> mX;
     _XCBKeySymbols* mSymbols = nullptr;
     bool mTest = false;
 };
