@@ -9,13 +9,6 @@ namespace {
 
 constexpr CGBitmapInfo kARGB = kCGImageAlphaPremultipliedFirst;
 
-Bytes Repeat(const Bytes& pixel, size_t count) {
-    Bytes out;
-    for (size_t i = 0; i < count; ++i)
-        out.insert(out.end(), pixel.begin(), pixel.end());
-    return out;
-}
-
 // Every pixel of the target is `in` where inside(x, row) holds (rows counted from the top in
 // memory), else `out`.
 template <typename Inside>
@@ -92,7 +85,7 @@ TEST(CoreGraphicsDrawing, UnsupportedLayoutsAreRefused) {
 
 TEST(CoreGraphicsDrawing, ScaledDrawsFillOnlyTheirRectangleMeasuredFromTheBottomLeft) {
     const Bytes flat{0xFF, 0x12, 0x34, 0x56}, untouched{0xAA, 0xAA, 0xAA, 0xAA};
-    Image image(2, 1, kARGB, Repeat(flat, 2));
+    Image image(2, 1, kARGB, {0xFF, 0x12, 0x34, 0x56, 0xFF, 0x12, 0x34, 0x56});
     Bitmap target(6, 4, kARGB, 0xAA);
     // Four pixels wide, two high, on the bottom edge: memory rows 2 and 3, columns 1 to 4.
     CGContextDrawImage(target.context, CGRectMake(1, 0, 4, 2), image.image);
@@ -102,9 +95,7 @@ TEST(CoreGraphicsDrawing, ScaledDrawsFillOnlyTheirRectangleMeasuredFromTheBottom
 
 TEST(CoreGraphicsDrawing, TheContextsInterpolationQualityOverridesTheImages) {
     // Black then white, stretched to eight pixels: a filter blends the middle, picking does not.
-    const Bytes black{0xFF, 0, 0, 0}, white{0xFF, 0xFF, 0xFF, 0xFF};
-    Bytes two = black;
-    two.insert(two.end(), white.begin(), white.end());
+    const Bytes two{0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
     const struct {
         CGInterpolationQuality quality;
         bool imageInterpolates, blends;
@@ -142,9 +133,7 @@ TEST(CoreGraphicsDrawing, ClearRectZeroesOnlyItsPixels) {
 
 // A snapshot of a context does not follow it; a provider outlives its last user.
 TEST(CoreGraphicsDrawing, ContextImagesCopyTheirBytesAndProvidersOutliveTheirLastUser) {
-    Image image(1, 1, kARGB, {0xFF, 1, 0x99, 3});
-    Bitmap target(1, 1, kARGB);
-    CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image.image);
+    Bitmap target(1, 1, kARGB, Bytes{0xFF, 1, 0x99, 3});
     CGImageRef snapshot = CGBitmapContextCreateImage(target.context);
     ASSERT_NE(snapshot, nullptr);
     std::memset(target.pixels.data(), 0, 4);
