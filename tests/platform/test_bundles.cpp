@@ -55,18 +55,6 @@ TEST(BundleFolders, EveryBundleOnceInFolderAndNameOrderWithItsInfoWhenThatIsAReg
     }
 }
 
-TEST(BundleFolders, ComponentsAndImageUnitsAreSearchedInTheirOwnDomainOrder) {
-    using namespace platform::files;
-    EXPECT_EQ(kComponentSearch.domains, (std::array{kUserDomain, kSystemDomain, kLocalDomain}));
-    EXPECT_EQ(kImageUnitSearch.domains, (std::array{kUserDomain, kLocalDomain, kSystemDomain}));
-    testsupport::TempFolder temp;
-    testsupport::ScopedEnv data("XDG_DATA_HOME", temp.Path().c_str());
-    fs::create_directories(temp / "vistrel/image-units");
-    EXPECT_EQ(SearchFolders(kImageUnitSearch).front(), temp / "vistrel/image-units");
-    for (const std::string& folder : SearchFolders(kComponentSearch))
-        EXPECT_TRUE(fs::is_directory(folder)) << folder;
-}
-
 // <temp>/bin/host, an executable in an install tree, with share/host/Info.ini when info is given.
 MainBundle Host(const testsupport::TempFolder& temp, const char* info) {
     fs::create_directories(temp / "bin");

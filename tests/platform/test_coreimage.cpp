@@ -1,12 +1,13 @@
 // The image-filter framework layer: pixel buffers over frame memory, images from them, from
 // drawing images and from PNG data, rendered into a host's RGBA target; kernels and filters.
 // (2vuy buffers are rendered in the plug-in's tests, through the filter.)
+#include "platform/imageio/ImageWriters.h"
+#include "tests/platform/coregraphics/DrawingFixtures.h"
 #include "tests/support/RenderImage.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <png.h>
 #include <vector>
 
 using namespace platform::coregraphics;
@@ -67,39 +68,25 @@ TEST(CoreImageTest, AnARGBBufferRendersItsOwnMemoryAndIsReleasedWithTheLastImage
 }
 
 TEST(CoreImageTest, AnImageScaledToTheTargetKeepsAFlatColourFlat) {
-    std::vector<uint8_t> frame(4 * 4 * 4), expected;
-    for (size_t i = 0; i < frame.size(); i += 4)
-        std::memcpy(&frame[i], "\xFF\x20\x80\xC0", 4);
-    CGDataProviderRef provider =
-        CGDataProviderCreateWithData(nullptr, frame.data(), frame.size(), nullptr);
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGImageRef quartz = CGImageCreate(4, 4, 8, 32, 16, space, kCGImageAlphaPremultipliedFirst,
-                                      provider, nullptr, true, kCGRenderingIntentDefault);
-    auto image = CIImage::imageWithCGImage(quartz);
-    CGImageRelease(quartz);
-    CGColorSpaceRelease(space);
-    CGDataProviderRelease(provider);
-    for (int i = 0; i < 10 * 7; ++i)
-        expected.insert(expected.end(), {0xFF, 0x20, 0x80, 0xC0});
-    EXPECT_EQ(RenderARGB(*image, 10, 7, true), expected);
+    const auto flat = [](size_t pixels) {
+        std::vector<uint8_t> bytes;
+        for (size_t i = 0; i < pixels; ++i)
+            bytes.insert(bytes.end(), {0xFF, 0x20, 0x80, 0xC0});
+        return bytes;
+    };
+    const drawingtest::Image quartz(4, 4, kCGImageAlphaPremultipliedFirst, flat(16));
+    EXPECT_EQ(RenderARGB(*CIImage::imageWithCGImage(quartz.image), 10, 7, true), flat(70));
 }
 
 TEST(CoreImageTest, PngDataDecodesToPremultipliedPixelsAndGarbageToNothing) {
     const std::vector<uint8_t> straight = {255, 10, 20, 30, 128, 200, 100, 50, 0, 9, 9, 9};
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = 3;
-    png.height = 1;
-    png.format = PNG_FORMAT_ARGB;
-    std::vector<uint8_t> encoded(1024);
-    png_alloc_size_t size = encoded.size();
-    ASSERT_TRUE(
-        png_image_write_to_memory(&png, encoded.data(), &size, 0, straight.data(), 0, nullptr));
-    auto image = CIImage::imageWithData(encoded.data(), size);
+    const std::vector<uint8_t> encoded = platform::imageio::PNGData(
+        {3, 1, 12, platform::imageio::PixelLayout::kARGB, false, straight.data()});
+    auto image = CIImage::imageWithData(encoded.data(), encoded.size());
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(RenderARGB(*image, 3, 1, true),
               (std::vector<uint8_t>{255, 10, 20, 30, 128, 100, 50, 25, 0, 0, 0, 0}));
-    EXPECT_EQ(CIImage::imageWithData(encoded.data(), size / 2), nullptr);
+    EXPECT_EQ(CIImage::imageWithData(encoded.data(), encoded.size() / 2), nullptr);
     EXPECT_EQ(CIImage::imageWithData("not a picture", 13), nullptr);
     EXPECT_EQ(CIImage::imageWithData(nullptr, 0), nullptr);
 }

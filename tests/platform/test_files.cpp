@@ -29,9 +29,8 @@ TEST_F(FindFolderTest, UserFoldersFollowXdgAndAreCreatedOnlyWhenAsked) {
     EXPECT_EQ(FindFolder(kUserDomain, kLogsFolderType, kDontCreateFolder, path), kFnfErr);
     EXPECT_EQ(path, "untouched");
     ASSERT_EQ(::mkdir(mState.c_str(), 0700), 0);
-    FSRef ref;
-    EXPECT_EQ(FSFindFolder(kUserDomain, kLogsFolderType, kDontCreateFolder, &ref), kNoErr);
-    EXPECT_EQ(ref.path, mState);
+    EXPECT_EQ(FindFolder(kUserDomain, kLogsFolderType, kDontCreateFolder, path), kNoErr);
+    EXPECT_EQ(path, mState);
 
     EXPECT_EQ(FindFolder(kUserDomain, kQuickTimeComponentsFolderType, kDontCreateFolder, path),
               kFnfErr);

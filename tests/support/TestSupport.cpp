@@ -72,9 +72,13 @@ bool Child::Wait(double seconds) {
             ::usleep(10000);
         }
     }
-    out = ReadFile("/proc/self/fd/" + std::to_string(mOut));
+    out = OutSoFar();
     err = ErrSoFar();
     return true;
+}
+
+std::string Child::OutSoFar() const {
+    return ReadFile("/proc/self/fd/" + std::to_string(mOut));
 }
 
 std::string Child::ErrSoFar() const {
@@ -135,16 +139,14 @@ bool MatchesLines(const std::string& text, const std::string& pattern) {
 
 std::string CaptureStandardError(const std::function<void()>& call) {
     std::fflush(stderr);
-    std::FILE* file = std::tmpfile();
-    const int saved = ::dup(2);
-    ::dup2(::fileno(file), 2);
+    const int file = ::memfd_create("err", 0), saved = ::dup(2);
+    ::dup2(file, 2);
     call();
     std::fflush(stderr);
     ::dup2(saved, 2);
     ::close(saved);
-    std::string text(size_t(::lseek(::fileno(file), 0, SEEK_END)), '\0');
-    if (::pread(::fileno(file), text.data(), text.size(), 0) < 0) text.clear();
-    std::fclose(file);
+    const std::string text = ReadFile("/proc/self/fd/" + std::to_string(file));
+    ::close(file);
     return text;
 }
 

@@ -41,7 +41,8 @@ public:
     // Asks the child to end (SIGTERM), and kills one that does not within the time; true when it
     // ended by itself with exit status 0.
     bool Stop(double seconds = 5);
-    // What the child has written to its standard error so far.
+    // What the child has written to its standard output or error so far.
+    std::string OutSoFar() const;
     std::string ErrSoFar() const;
 
 private:

@@ -1,21 +1,20 @@
 #pragma once
 
 // A second client of a test's X server that types with XTEST and holds key grabs of its own.
+#include "tests/support/XClient.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
-struct xcb_connection_t;
 struct _XCBKeySymbols;
 
 namespace testsupport {
 
-class XKeyboard {
+class XKeyboard : XClient {
 public:
     explicit XKeyboard(const std::string& display);
     ~XKeyboard();
-    XKeyboard(const XKeyboard&) = delete;
-    XKeyboard& operator=(const XKeyboard&) = delete;
 
     // Connected, and the server has XTEST.
     bool Ok() const;
@@ -32,10 +31,7 @@ public:
     void Ungrab(uint8_t keycode, uint16_t modifiers);
 
 private:
-    bool Sync() const;
-    xcb_connection_t* mConnection;
     _XCBKeySymbols* mSymbols = nullptr;
-    uint32_t mRoot = 0;
     bool mTest = false;
 };
 

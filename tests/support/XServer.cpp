@@ -1,11 +1,8 @@
 #include "tests/support/XServer.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <memory>
-#include <poll.h>
 #include <sys/uio.h>
 #include <unistd.h>
 #include <xcb/randr.h>
@@ -16,47 +13,24 @@
 
 namespace testsupport {
 
-namespace {
-
 constexpr double kStartSeconds = 15;
 
-// Reads the display number the server writes once it listens; empty on exit or time-out.
-std::string AwaitDisplayNumber(int fd) {
-    std::string text;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(kStartSeconds);
-    while (text.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) return "";
-        char buffer[32];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return "";
-        text.append(buffer, size_t(n));
-    }
-    return text.substr(0, text.find('\n'));
-}
-
-} // namespace
-
+// The server writes its display number to its standard output once it listens.
 XServer::XServer(std::vector<std::string> argv, const std::string& hostDisplay) {
-    int ready[2];
-    if (::pipe2(ready, O_CLOEXEC) != 0) return;
-    const int writeEnd = ::fcntl(ready[1], F_DUPFD, 10); // survives exec
-    argv.insert(argv.begin() + 1,
-                {"-displayfd", std::to_string(writeEnd), "-noreset", "-nolisten", "tcp"});
+    argv.insert(argv.begin() + 1, {"-displayfd", "1", "-noreset", "-nolisten", "tcp"});
     mServer = std::make_unique<Child>([&] {
         ::setpgid(0, 0);
         hostDisplay.empty() ? ::unsetenv("DISPLAY") : ::setenv("DISPLAY", hostDisplay.c_str(), 1);
         return Exec(argv);
     });
-    ::close(writeEnd);
-    ::close(ready[1]);
-    const std::string number = AwaitDisplayNumber(ready[0]);
-    if (!number.empty()) mDisplay = ":" + number;
-    ::close(ready[0]);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(kStartSeconds);
+    std::string text;
+    while ((text = mServer->OutSoFar()).find('\n') == std::string::npos) {
+        if (mServer->Wait(0) || std::chrono::steady_clock::now() >= deadline) return;
+        ::usleep(10000);
+    }
+    mDisplay = ":" + text.substr(0, text.find('\n'));
 }
 
 // The window manager ends before the server, each asked first and killed when it lingers.
@@ -79,10 +53,6 @@ std::string XServer::ProgramPath(const std::string& name) {
         start = end + 1;
     }
     return "";
-}
-
-bool XServer::Installed(const std::string& program) {
-    return !ProgramPath(program).empty();
 }
 
 bool XServer::StartWindowManager(const std::string& program) {

@@ -25,10 +25,9 @@ public:
     // Xephyr shown on host, one screen per size, joined side by side by Xinerama.
     static std::unique_ptr<XServer> XephyrXinerama(const XServer& host,
                                                    const std::vector<ScreenSize>& screens);
-    // Whether the program can be found on $PATH.
-    static bool Installed(const std::string& program);
-    // Its path on $PATH, or empty.
+    // The program's path on $PATH, or empty.
     static std::string ProgramPath(const std::string& program);
+    static bool Installed(const std::string& program) { return !ProgramPath(program).empty(); }
 
     // Starts a window manager on this server (an EWMH one such as openbox, where stacking, focus
     // and levels matter) and waits until it manages the screen. It ends before the server does.

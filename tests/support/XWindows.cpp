@@ -49,38 +49,32 @@ bool Xdotool(const std::string& display, const std::vector<std::string>& argumen
     return !argv[0].empty() && RunProcess(argv, {"DISPLAY=" + display}).exitCode == 0;
 }
 
-struct PatternWindow::Connection : XClient {
-    using XClient::XClient;
-    xcb_window_t window = 0;
-    xcb_pixmap_t pixmap = 0;
-};
-
 PatternWindow::PatternWindow(const std::string& display, RootBox where, uint32_t seed)
-    : mX(std::make_unique<Connection>(display)), mWhere(where),
+    : mX(std::make_unique<XClient>(display)), mWhere(where),
       mPattern(TestPattern(where.width, where.height, seed)) {
     xcb_connection_t* c = mX->c;
     if (!mX->Ok()) return;
     xcb_screen_t* screen = mX->Screen();
-    mX->pixmap = xcb_generate_id(c);
-    xcb_create_pixmap(c, screen->root_depth, mX->pixmap, screen->root, uint16_t(where.width),
+    mPixmap = xcb_generate_id(c);
+    xcb_create_pixmap(c, screen->root_depth, mPixmap, screen->root, uint16_t(where.width),
                       uint16_t(where.height));
-    if (!mX->PutPixels(mX->pixmap, 0, 0, where.width, where.height, mPattern.data())) return;
-    mX->window = xcb_generate_id(c);
-    const uint32_t values[] = {mX->pixmap, 1, XCB_EVENT_MASK_BUTTON_PRESS};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, mX->window, screen->root, int16_t(where.x),
+    if (!mX->PutPixels(mPixmap, 0, 0, where.width, where.height, mPattern.data())) return;
+    mWindow = xcb_generate_id(c);
+    const uint32_t values[] = {mPixmap, 1, XCB_EVENT_MASK_BUTTON_PRESS};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, mWindow, screen->root, int16_t(where.x),
                       int16_t(where.y), uint16_t(where.width), uint16_t(where.height), 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
-    xcb_map_window(c, mX->window);
+    xcb_map_window(c, mWindow);
     const uint32_t below = XCB_STACK_MODE_BELOW;
-    xcb_configure_window(c, mX->window, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+    xcb_configure_window(c, mWindow, XCB_CONFIG_WINDOW_STACK_MODE, &below);
     mShown = mX->Sync();
 }
 
 PatternWindow::~PatternWindow() {
-    if (mX->Ok() && mX->window) {
-        xcb_destroy_window(mX->c, mX->window);
-        xcb_free_pixmap(mX->c, mX->pixmap);
+    if (mX->Ok() && mWindow) {
+        xcb_destroy_window(mX->c, mWindow);
+        xcb_free_pixmap(mX->c, mPixmap);
         xcb_flush(mX->c);
     }
 }

@@ -10,6 +10,8 @@
 
 namespace testsupport {
 
+struct XClient;
+
 struct RootBox {
     int x, y, width, height;
     bool operator==(const RootBox&) const = default;
@@ -39,8 +41,8 @@ public:
     int Presses(double waitSeconds);
 
 private:
-    struct Connection;
-    std::unique_ptr<Connection> mX;
+    std::unique_ptr<XClient> mX;
+    uint32_t mWindow = 0, mPixmap = 0;
     RootBox mWhere;
     std::vector<uint32_t> mPattern;
     bool mShown = false;

@@ -32,10 +32,6 @@ struct Image {
         CGColorSpaceRelease(space);
     }
     ~Image() { CGImageRelease(image); }
-    // Bytes for an image of this size: rows of rowBytes, the last one without its padding.
-    static size_t Size(size_t width, size_t height, size_t pad = 0, bool gray = false) {
-        return (width * BytesPerPixel(gray) + pad) * (height - 1) + width * BytesPerPixel(gray);
-    }
 
     size_t rowBytes;
     testsupport::GuardedBytes pixels;
