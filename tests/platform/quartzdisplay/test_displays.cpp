@@ -245,7 +245,7 @@ TEST_F(DisplayImages, OneScreenIsTheMainDisplayAtTheOriginServedBySharedMemory) 
 
 // RandR monitors, the primary one the main display. The bounds every grab looks up come from the
 // kept list, which catches up with monitors another client defines (the server announces none)
-// within a quarter of a second; the list itself is asked for at once.
+// within a quarter of a second.
 TEST(DisplayList, KeptBoundsFollowRandRMonitorsWithTheMainOneOnTheRight) {
     const PatternScreen screen({1600, 600}, 3);
     ASSERT_TRUE(screen.drawn) << screen.Log();
