@@ -6,7 +6,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -21,9 +20,14 @@ const std::map<std::string, int> kLayers = {
 
 // platform/x, app/x and hosts/x are units of their own; the other layers are one folder each.
 std::string UnitOf(const std::string& path) {
-    static const std::regex unit(R"(^((platform|app|hosts)/[^/]+(?=/)|[^/]*))");
-    std::smatch match;
-    return std::regex_search(path, match, unit) ? match[1].str() : "";
+    const auto slash = path.find('/');
+    const std::string top = path.substr(0, slash);
+    if (slash == std::string::npos || kLayers.count(top) == 0) return top;
+    if (top == "platform" || top == "app" || top == "hosts") {
+        const auto next = path.find('/', slash + 1);
+        if (next != std::string::npos) return path.substr(0, next);
+    }
+    return top;
 }
 
 int LayerOf(const std::string& unit) {
@@ -35,9 +39,14 @@ using Graph = std::map<std::string, std::set<std::string>>;
 
 // The quoted name of an #include line, or "" (spaces may follow the # and precede the name).
 std::string QuotedInclude(const std::string& line) {
-    static const std::regex include(R"re(^\s*#\s*include\s*"([^"]*)")re");
-    std::smatch match;
-    return std::regex_search(line, match, include) ? match[1].str() : "";
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '#') return "";
+    at = line.find_first_not_of(" \t", at + 1);
+    if (at == std::string::npos || line.compare(at, 7, "include") != 0) return "";
+    at = line.find_first_not_of(" \t", at + 7);
+    if (at == std::string::npos || line[at] != '"') return "";
+    const size_t end = line.find('"', at + 1);
+    return end == std::string::npos ? "" : line.substr(at + 1, end - at - 1);
 }
 
 Graph IncludeGraph(const fs::path& root) {
