@@ -1,9 +1,10 @@
 #pragma once
 
 // Every writer's choice of the buffer for its next frame: buffer n, else the other one, whichever
-// no reader holds, without waiting; with readers on both, the wait of the lock's bound for the
-// other one, which holds the newest frame and is let go soonest. So a writer's thread never
-// waits longer than about a frame.
+// no reader holds, without waiting; with readers on both, the wait of the lock's bound for n.
+// Readers take the newest frame, the other buffer, again and again, so n is the one they let go:
+// a wait on the newest one would lose to them. A writer's thread never waits longer than about
+// a frame.
 namespace SharedCamera {
 
 // The number of the buffer locked, -1 for none.
@@ -11,7 +12,7 @@ template <class TryLock, class Lock>
 int LockWriteBuffer(int n, const TryLock& tryLock, const Lock& lock) {
     for (const int b : {n, n ^ 1})
         if (tryLock(b)) return b;
-    return lock(n ^ 1) ? n ^ 1 : -1;
+    return lock(n) ? n : -1;
 }
 
 } // namespace SharedCamera

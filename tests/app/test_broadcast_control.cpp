@@ -23,6 +23,7 @@ struct FakeCamera final : CameraComponentCalls {
     std::vector<uint8_t> buffers[2] = {std::vector<uint8_t>(kRow * kH, 0x55),
                                        std::vector<uint8_t>(kRow* kH, 0x55)};
     bool loaded = false, failBuffers = false, held[2] = {false, false};
+    int waitedOn = -1;
     int current = -1, published = 0, allow = -1, installs = 0;
 
     int Index(void* a) const {
@@ -51,6 +52,7 @@ struct FakeCamera final : CameraComponentCalls {
     // Waiting for a reader stalls the program: only when it holds both.
     bool LockFrameBuffer(void* a) override {
         EXPECT_TRUE(held[0] && held[1]) << "a wait while a buffer is free";
+        waitedOn = Index(a);
         return !held[Index(a)];
     }
     bool TryLockFrameBuffer(void* a) override { return !held[Index(a)]; }
@@ -150,6 +152,8 @@ TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReade
             EXPECT_EQ(fresh.current, s.written);
             EXPECT_EQ(Pixel(fresh.buffers[s.written], 320, 240), colour);
         }
+        // The due buffer: readers move on from it to the newest frame.
+        EXPECT_EQ(fresh.waitedOn, 1);
     }
 }
 
