@@ -3,11 +3,11 @@
 #include "channel/SharedCameraFormat.h"
 #include "component/VistrelDigitizer.h"
 #include "platform/bundles/BundleFolders.h"
+#include "platform/session/PlatformSession.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <pwd.h>
 #include <thread>
 #include <unistd.h>
 
@@ -91,25 +91,12 @@ constexpr RefusalWords kRefusals[] = {
      "the system version is below the digitizer's minimum"},
 };
 
-// The channel file of this user, as the digitizer names it: the format's user is the name of the
-// process's user.
+// The channel file of this user, named as the digitizer names it.
 std::string ChannelPath() {
-    struct passwd entry, *found = nullptr;
-    char buffer[4096];
-    const std::string user =
-        ::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found
-            ? found->pw_name
-            : std::to_string(::geteuid());
-    std::string path;
-    for (const char* c = SharedCamera::kFileMappingFormat; *c; ++c) {
-        if (*c == '%' && c[1] == '@')
-            path += user, ++c;
-        else if (*c == '%' && c[1] == 's')
-            path += SharedCamera::kFrameFormatName, ++c;
-        else
-            path += *c;
-    }
-    return path;
+    const auto user = platform::session::UserFileOwner();
+    const auto path = platform::session::FormatUserPath(
+        SharedCamera::kFileMappingFormat, user.value_or(""), SharedCamera::kFrameFormatName);
+    return path.value_or(SharedCamera::kFileMappingFormat);
 }
 
 // The digitizer answers paramErr for every refusal and leaves its reason with the component.

@@ -69,4 +69,42 @@ void SecCodeRelease(SecCodeRef code) {
     delete code;
 }
 
+// Only the directives a per-user file name uses; anything else is a malformed format.
+std::optional<std::string> FormatUserPath(const char* format, const std::string& user,
+                                          const char* argument) {
+    std::string path;
+    for (const char* c = format; *c; ++c) {
+        if (*c != '%') {
+            path += *c;
+            continue;
+        }
+        switch (*++c) {
+        case '@':
+            path += user;
+            break;
+        case 's':
+            path += argument ? argument : "(null)";
+            break;
+        case '%':
+            path += '%';
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return path;
+}
+
+std::optional<std::string> UserFileOwner() {
+    std::optional<std::string> name = ConsoleUserName();
+    struct passwd entry, *found = nullptr;
+    char buffer[4096];
+    if (name && ::getpwnam_r(name->c_str(), &entry, buffer, sizeof buffer, &found) == 0 && found &&
+        found->pw_uid == ::geteuid())
+        return name;
+    if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) != 0 || !found)
+        return std::nullopt;
+    return std::string(found->pw_name);
+}
+
 } // namespace platform::session

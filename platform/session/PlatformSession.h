@@ -10,6 +10,15 @@ namespace platform::session {
 // runs, else the user this process runs as. None when that user has no account entry.
 std::optional<std::string> ConsoleUserName();
 
+// The user name a per-user file path carries: the console user's when this process runs as that
+// user, else this process's own user's (a second login could never use the console user's
+// files). None when neither has an account entry.
+std::optional<std::string> UserFileOwner();
+// The format with "%@" as the user, "%s" as the argument and "%%" as a percent sign; none for
+// any other directive.
+std::optional<std::string> FormatUserPath(const char* format, const std::string& user,
+                                          const char* argument);
+
 // The system version word ('sysv'): a modern value unless VISTREL_SYSTEM_VERSION (hex, such as
 // 0x1050) selects an older one.
 uint32_t SystemVersionWord();
