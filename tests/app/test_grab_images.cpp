@@ -38,12 +38,11 @@ TEST(GrabImages, ShrinkingAveragesRatherThanPicksPixels) {
 }
 
 TEST(GrabImages, CropsAreInYUpCoordinatesClippedAndRoundedOutwards) {
-    struct Case {
+    const struct {
         NSRect rect;
         bool some;
         int x, y, width, height; // expected, top-left origin
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{{2, 1}, {3, 2}}, true, 2, 5, 3, 2},     // inside: y-up rows 1..2 are rows 5..6
         {{{-4, -4}, {6, 6}}, true, 0, 6, 2, 2},   // over the bottom-left corner
         {{{8.5, 6.5}, {9, 9}}, true, 8, 0, 2, 2}, // over the top-right, rounded outwards
@@ -51,7 +50,7 @@ TEST(GrabImages, CropsAreInYUpCoordinatesClippedAndRoundedOutwards) {
         {{{1, 1}, {0, 0}}, false, 0, 0, 0, 0},    // empty
     };
     const auto bitmap = Numbered(10, 8);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.rect.origin.x << "," << c.rect.origin.y);
         const auto part = bitmapCroppedWithRect_withRect(*bitmap, c.rect);
         ASSERT_EQ(part != nullptr, c.some);

@@ -29,9 +29,7 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
         ASSERT_TRUE(SettlesAt(start)) << Describe(Frame());
         // The pointer starts once the grabber has the focus: a window manager that has only just
         // started may not hand it over on its own, and then a click on a bar gives it.
-        if (!NSRunLoopRunUntil(3, [&] { return window->isKeyWindow(); }))
-            Xdotool(Display(), {"mousemove", std::to_string(start.x + 200),
-                                std::to_string(start.y + 9), "click", "1"});
+        if (!NSRunLoopRunUntil(3, [&] { return window->isKeyWindow(); })) Click(start, 200, 9);
         ASSERT_TRUE(NSRunLoopRunUntil(5, [&] { return window->isKeyWindow(); }));
         ASSERT_TRUE(SettlesAt(start)) << Describe(Frame());
     }
@@ -43,6 +41,11 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
     static std::string Describe(RootBox b) {
         return std::to_string(b.x) + "," + std::to_string(b.y) + " " + std::to_string(b.width) +
                "x" + std::to_string(b.height);
+    }
+    // Clicks at (x, y) of the box.
+    void Click(const RootBox& box, int x, int y) const {
+        ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(box.x + x),
+                                        std::to_string(box.y + y), "click", "1"}));
     }
     // Waits until no drag runs and the server shows the window there.
     bool SettlesAt(RootBox expected) const {
@@ -110,19 +113,15 @@ TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
         const std::vector<std::string> states = NetWmState(Display(), grabber);
         return std::count(states.begin(), states.end(), "_NET_WM_STATE_ABOVE") == 1;
     };
-    const auto click = [&](const RootBox& box, int x, int y) {
-        ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(box.x + x),
-                                        std::to_string(box.y + y), "click", "1"}));
-    };
     const RootBox otherBox = RootGeometry(Display(), otherId).value_or(RootBox{});
 
     window->setFloatAboveMenus(true);
-    click(start, 200, 9);
+    Click(start, 200, 9);
     EXPECT_TRUE(NSRunLoopRunUntil(5, [&] {
         return window->isKeyWindow() && above() && StackedAbove(Display(), grabber, otherId);
     }));
     // Another window becomes key: the grabber drops to the normal level, below it.
-    click(otherBox, 5, otherBox.height - 5);
+    Click(otherBox, 5, otherBox.height - 5);
     EXPECT_TRUE(NSRunLoopRunUntil(5,
                                   [&] {
                                       return !window->isKeyWindow() && !above() &&
@@ -131,7 +130,7 @@ TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
         << "key " << window->isKeyWindow() << " above " << above();
     // Without the flag, being key does not lift it (its right bar is clear of the other window).
     window->setFloatAboveMenus(false);
-    click(start, start.width - 9, 150);
+    Click(start, start.width - 9, 150);
     EXPECT_TRUE(NSRunLoopRunUntil(5, [&] { return window->isKeyWindow(); }));
     NSRunLoopRunUntil(0.3, [] { return false; });
     EXPECT_FALSE(above());
@@ -146,8 +145,7 @@ TEST_F(GrabberWindow, GrabViewPassesClicksToTheWindowBelow) {
     int presses = 0;
     for (int attempt = 0; attempt < 2 && !presses; ++attempt) {
         NSRunLoopRunUntil(0.3, [] { return false; });
-        ASSERT_TRUE(Xdotool(Display(), {"mousemove", std::to_string(start.x + start.width / 2),
-                                        std::to_string(start.y + start.height / 2), "click", "1"}));
+        Click(start, start.width / 2, start.height / 2);
         presses = below.Presses(3);
     }
     EXPECT_EQ(presses, 1);

@@ -18,8 +18,7 @@ using testsupport::XKeyboard;
 namespace {
 
 // X modifier bits of Xvfb's keymap.
-constexpr int kShift = 1, kLock = 2, kControl = 4, kAlt = 8, kNumLock = 16, kSuper = 64,
-              kMod5 = 128;
+constexpr int kLock = 2, kControl = 4, kAlt = 8, kNumLock = 16, kSuper = 64, kMod5 = 128;
 const std::vector<uint32_t> kSuperAltControlG{XK_Super_L, XK_Alt_L, XK_Control_L, XK_g},
     kControlShiftAltG{XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g},
     kSuperAltControlC{XK_Super_L, XK_Alt_L, XK_Control_L, XK_c},

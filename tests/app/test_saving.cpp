@@ -13,12 +13,9 @@
 
 using namespace platform::files;
 using testsupport::VerifyReports;
+using testsupport::WriteFile;
 
 namespace {
-
-void Touch(const std::string& path) {
-    testsupport::WriteFile(path, "");
-}
 
 std::string Codes(const std::string& path) {
     uint32_t t = 0, c = 0;
@@ -33,7 +30,7 @@ protected:
     // Vistrel 0000.<extension> to Vistrel 0999.<extension>, all taken.
     void TakeAllNames(const char* extension) {
         for (int n = 10000; n < 11000; ++n)
-            Touch(mFolder + "/Vistrel " + std::to_string(n).substr(1) + "." + extension);
+            WriteFile(mFolder + "/Vistrel " + std::to_string(n).substr(1) + "." + extension, "");
     }
     testsupport::TempFolder mTemp;
     const std::string mFolder = mTemp / "saves", mHome = mTemp / "home";
@@ -43,7 +40,7 @@ protected:
 
 TEST_F(Saving, NumberedNamesFillTheFirstGapPerExtensionUpToTheLimits) {
     for (const char* name : {"0000.jpg", "0002.jpg", "0000.png", "0003.png", "0001.tif"})
-        Touch(mFolder + "/Vistrel " + name);
+        WriteFile(mFolder + "/Vistrel " + name, "");
     ::mkdir((mFolder + "/Vistrel 0001.png").c_str(), 0700);         // any object takes a name,
     ::symlink("nowhere", (mFolder + "/Vistrel 0000.tiff").c_str()); // a dangling link too
     TakeAllNames("gif");
@@ -98,7 +95,7 @@ TEST_F(Saving, OnlyTheUserFolderCreatesFolders) {
     ASSERT_TRUE(numbered.Construct(folder_Pictures));
     EXPECT_FALSE(numbered.Construct((path + "/missing").c_str()));
     // A file where the subfolder belongs stays, and the folder is not had.
-    Touch(mHome + "/Pictures/Other");
+    WriteFile(mHome + "/Pictures/Other", "");
     const std::string reports = VerifyReports([&] {
         EXPECT_FALSE(
             CoreUserFolder("Other", kPictureDocumentsFolderType, kUserDomain).GetUnixPath(path));
@@ -111,7 +108,7 @@ TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
     const uint8_t pixels[] = {255, 1, 2, 3, 128, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12};
     const QuickSaveFile image({2, 2, 8, platform::imageio::PixelLayout::kARGB, true, pixels});
     ASSERT_TRUE(QuickSaveFile::setQuickSaveFolderUnixPathUTF8(mFolder.c_str()));
-    Touch(mFolder + "/Vistrel 0000.jpg");
+    WriteFile(mFolder + "/Vistrel 0000.jpg", "");
     const struct {
         void (*creator)();
         int32_t defaultType;
