@@ -40,31 +40,29 @@ std::string RefusalOfEveryOpen(const std::string& path) {
 TEST(CoreMappedFile, CreateMakesOrResetsInPlaceAPrivateFileOfZeros) {
     TempFolder folder;
     const std::string path = folder / "region";
-    const mode_t savedMask = ::umask(0);
-    CoreMappedFile file;
-    const bool created = file.CreateReadWrite(path.c_str(), 100);
-    ::umask(savedMask);
-    ASSERT_TRUE(created);
-    EXPECT_EQ(StatOf(path).st_mode & 07777, 0600u);
-    EXPECT_EQ(ReadFile(path), std::string(100, '\0'));
-    static_cast<char*>(file.Base())[99] = 'x'; // the mapping is the file itself
-    EXPECT_EQ(ReadFile(path).back(), 'x');
-    file.Close();
-
-    // A reader that still maps the old file sees the reset, not a detached copy; shorter files
-    // are extended with zeros.
-    for (size_t before : {300, 10}) {
-        WriteFile(path, std::string(before, 'q'));
-        ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
-        const ino_t inode = StatOf(path).st_ino;
+    const mode_t savedMask = ::umask(0); // the file is private whatever the mask
+    // No file yet, then a longer and a shorter one that others may read: a reader that still
+    // maps the old file sees the reset, not a detached copy; shorter files are extended.
+    for (size_t before : {0, 300, 10}) {
+        SCOPED_TRACE(before);
         CoreMappedFile reader, writer;
-        ASSERT_TRUE(reader.OpenRead(path.c_str()));
+        if (before) {
+            WriteFile(path, std::string(before, 'q'));
+            ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+            ASSERT_TRUE(reader.OpenRead(path.c_str()));
+        }
+        const ino_t inode = before ? StatOf(path).st_ino : 0;
         ASSERT_TRUE(writer.CreateReadWrite(path.c_str(), 200));
-        EXPECT_EQ(StatOf(path).st_ino, inode);
+        if (before) {
+            EXPECT_EQ(StatOf(path).st_ino, inode);
+            EXPECT_EQ(static_cast<const char*>(reader.Base())[0], '\0');
+        }
         EXPECT_EQ(StatOf(path).st_mode & 07777, 0600u);
         EXPECT_EQ(ReadFile(path), std::string(200, '\0'));
-        EXPECT_EQ(static_cast<const char*>(reader.Base())[0], '\0');
+        static_cast<char*>(writer.Base())[199] = 'x'; // the mapping is the file itself
+        EXPECT_EQ(ReadFile(path).back(), 'x');
     }
+    ::umask(savedMask);
 }
 
 TEST(CoreMappedFile, OpenNeedsAnExistingFileOfTheLengthAsked) {

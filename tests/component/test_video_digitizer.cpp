@@ -357,13 +357,11 @@ std::string TimeCode(ComponentInstance ci, TimeCodeDef* def = nullptr) {
     return text;
 }
 
-constexpr int64_t kSecond = 1000000000;
-std::atomic<int64_t> sNow{0};
+// Nanoseconds of the clock that the test moves.
+std::atomic<int64_t> sNow{5'000'000'000'000};
 
-// Frames are due every frame duration of a running time base (on a clock the test moves) and
-// counted in time code.
+// Frames are due every frame duration of a running time base and counted in time code.
 TEST_F(Digitizer, PacedFramesAreDueEveryFrameDurationAndCountedInTimeCode) {
-    sNow = 5000 * kSecond;
     const TimeBaseClockProc previous = InstallTimeBaseClock([] { return sNow.load(); });
     const TimeBase tb = NewTimeBase();
     Broadcast();
@@ -395,12 +393,12 @@ TEST_F(Digitizer, PacedFramesAreDueEveryFrameDurationAndCountedInTimeCode) {
         EXPECT_EQ(VDSetTimeBase(ci, nullptr), qtParamErr);
         ASSERT_EQ(VDSetTimeBase(ci, tb), noErr);
         SetTimeBaseValue(tb, 0, 30);
-        sNow += 10 * kSecond;
+        sNow += 10'000'000'000;
         EXPECT_EQ(Deliver(ci).queued, 0); // stopped
         SetTimeBaseRate(tb, 0x10000);
         const int64_t start = sNow;
         // The first moment the time base reads the tick at scale 30.
-        const auto atTick = [&](int64_t tick) { sNow = start + (tick * kSecond + 29) / 30; };
+        const auto atTick = [&](int64_t tick) { sNow = start + (tick * 1'000'000'000 + 29) / 30; };
         const int last = each.codes.rbegin()->first;
         for (int tick = 0; tick <= last; ++tick) {
             atTick(tick);
