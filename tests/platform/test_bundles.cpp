@@ -36,9 +36,6 @@ TEST(BundleFolders, EveryBundleOnceInFolderAndNameOrderWithItsInfoWhenThatIsAReg
         const char* extension;
         std::vector<std::string> expected; // path below the root, then the identifier or "-"
     } cases[] = {
-        {"component",
-         {"a/Dir.component -", "a/Fifo.component -", "b/Real.component real", "a/One.component one",
-          "a/Two.component -", "b/Zed.component -"}},
         {"",
          {"a/Dir.component -", "a/Fifo.component -", "b/Real.component real", "a/One.component one",
           "a/Other.plugin -", "a/Two.component -", "b/Zed.component -"}},

@@ -24,28 +24,6 @@ protected:
     ScopedEnv mHomeEnv{"HOME", mHome.c_str()};
 };
 
-TEST_F(FindFolderTest, UserFoldersFollowXdgAndAreCreatedOnlyWhenAsked) {
-    std::string path = "untouched";
-    EXPECT_EQ(FindFolder(kUserDomain, kLogsFolderType, kDontCreateFolder, path), kFnfErr);
-    EXPECT_EQ(path, "untouched");
-    ASSERT_EQ(::mkdir(mState.c_str(), 0700), 0);
-    EXPECT_EQ(FindFolder(kUserDomain, kLogsFolderType, kDontCreateFolder, path), kNoErr);
-    EXPECT_EQ(path, mState);
-
-    EXPECT_EQ(FindFolder(kUserDomain, kQuickTimeComponentsFolderType, kDontCreateFolder, path),
-              kFnfErr);
-    EXPECT_FALSE(Exists(mData));
-    EXPECT_EQ(FindFolder(kUserDomain, kQuickTimeComponentsFolderType, kCreateFolder, path), kNoErr);
-    EXPECT_EQ(path, mData + "/vistrel/components");
-    for (const std::string& folder : {path, mData + "/vistrel"})
-        EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms(0700));
-
-    path.clear();
-    EXPECT_EQ(FindFolder(kUserDomain, platform::FourCC("xxxx"), kCreateFolder, path), kParamErr);
-    EXPECT_EQ(FindFolder(Domain(0), kLogsFolderType, kCreateFolder, path), kParamErr);
-    EXPECT_EQ(path, "");
-}
-
 TEST_F(FindFolderTest, RelativeOrEmptyXdgValuesFallBackUnderHome) {
     ScopedEnv state("XDG_STATE_HOME", "relative/state");
     ScopedEnv data("XDG_DATA_HOME", "");
@@ -62,7 +40,9 @@ TEST_F(FindFolderTest, RelativeOrEmptyXdgValuesFallBackUnderHome) {
     EXPECT_FALSE(Exists(mTemp / "relative"));
 }
 
-TEST_F(FindFolderTest, UserFoldersComeFromUserDirsOrDefaultUnderHome) {
+// Each folder is found only once it exists, made (the missing parents too, private) only when
+// asked, and a failed search leaves the path alone.
+TEST_F(FindFolderTest, UserFoldersFollowXdgAndUserDirsOrDefaultUnderHome) {
     ScopedEnv config("XDG_CONFIG_HOME", (mTemp / "config").c_str());
     ASSERT_EQ(::mkdir((mTemp / "config").c_str(), 0700), 0);
     testsupport::WriteFile(mTemp / "config/user-dirs.dirs",
@@ -74,6 +54,8 @@ TEST_F(FindFolderTest, UserFoldersComeFromUserDirsOrDefaultUnderHome) {
                                "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\n"
                                "XDG_MUSIC_DIR=\"Music2\"\n");
     const std::pair<uint32_t, std::string> cases[] = {
+        {kLogsFolderType, mState},
+        {kQuickTimeComponentsFolderType, mData + "/vistrel/components"},
         {kPictureDocumentsFolderType, mHome + "/Bilder"},
         {kDesktopFolderType, mTemp / "desk top"},
         {kDocumentsFolderType, mHome + "/My \"Docs\""},
@@ -81,11 +63,20 @@ TEST_F(FindFolderTest, UserFoldersComeFromUserDirsOrDefaultUnderHome) {
         {kDesktopPicturesFolderType, mData + "/backgrounds"},
     };
     for (const auto& [type, expected] : cases) {
-        std::string path;
+        std::string path = "untouched";
         EXPECT_EQ(FindFolder(kUserDomain, type, kDontCreateFolder, path), kFnfErr) << expected;
+        EXPECT_TRUE(path == "untouched" && !Exists(expected));
         EXPECT_EQ(FindFolder(kUserDomain, type, kCreateFolder, path), kNoErr) << expected;
+        EXPECT_EQ(FindFolder(kUserDomain, type, kDontCreateFolder, path), kNoErr) << expected;
         EXPECT_EQ(path, expected);
+        for (const std::filesystem::path folder : {path, path + "/.."})
+            EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms(0700))
+                << folder;
     }
+    std::string path;
+    EXPECT_EQ(FindFolder(kUserDomain, platform::FourCC("xxxx"), kCreateFolder, path), kParamErr);
+    EXPECT_EQ(FindFolder(Domain(0), kLogsFolderType, kCreateFolder, path), kParamErr);
+    EXPECT_EQ(path, "");
 }
 
 TEST_F(FindFolderTest, TypeAndCreatorAreExtendedAttributesWhereTheFileSystemHasThem) {
