@@ -81,11 +81,12 @@ bool ProcessStat(pid_t pid, char& state, unsigned long long& startTime) {
     ::close(fd);
     if (length <= 0) return false;
     text[length] = '\0';
-    // The command name may hold anything, so the fields are counted from its closing bracket:
-    // state is the 3rd field, the start time the 22nd.
+    // The command name may hold anything, so the fields are counted from its last closing
+    // bracket: the space after it starts the 3rd field (state), the 20th space after it the 22nd
+    // (start time).
     const char* field = std::strrchr(text, ')');
     if (!field || std::sscanf(field + 1, " %c", &state) != 1) return false;
-    for (int skip = 0; skip < 19 && field; ++skip)
+    for (int skip = 0; skip < 20 && field; ++skip)
         field = std::strchr(field + 1, ' ');
     return field && std::sscanf(field, " %llu", &startTime) == 1;
 }
