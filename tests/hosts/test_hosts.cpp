@@ -316,11 +316,12 @@ TEST_F(Hosts, RunningClientsFollowAChannelCutShortOrRecreated) {
     };
     binding::LinkComponent("VistrelXXX");
     for (bool recreate : {false, true}) {
-        SCOPED_TRACE(recreate ? "recreated" : "cut short");
+        const std::string row = recreate ? "recreated" : "cut-short";
+        SCOPED_TRACE(row);
         auto publisher = writer();
         while (binding::RegionWord(binding::kTagOffset) == 0xDEADBEEF)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const std::string gst = folder / "gst", frei0r = folder / "frei0r";
+        const std::string gst = folder / (row + ".gst"), frei0r = folder / (row + ".frei0r");
         const std::pair<std::string, std::unique_ptr<testsupport::Child>> clients[] = {
             {gst, start(GstLaunch("vistrelsrc num-buffers=" + std::to_string(kFrames) +
                                   " ! videocrop bottom=" + std::to_string(480 - kRows) +
@@ -330,12 +331,16 @@ TEST_F(Hosts, RunningClientsFollowAChannelCutShortOrRecreated) {
                             "filter_params=",
                             "-frames:v", std::to_string(kFrames), "-vf", "crop=640:16:0:0", "-f",
                             "rawvideo", "-pix_fmt", "argb", frei0r})}};
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        // The change comes once both show frames.
+        for (int i = 0; i < 1000 && (ReadFile(gst).size() < 15 * kRows * 2560 ||
+                                     ReadFile(frei0r).size() < 15 * kRows * 2560);
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (recreate) {
             EXPECT_TRUE(publisher->Stop());
-            binding::RemoveChannel();
-            for (const char* name : {"VistrelX64", "VistrelXXX"})
-                binding::LinkComponent(name);
+            ::unlink(binding::RegionPath().c_str());
+            for (unsigned n : {0, 1})
+                ::unlink(("/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid())).c_str());
             publisher = writer();
         } else {
             ASSERT_EQ(::truncate(binding::RegionPath().c_str(), 0), 0);
