@@ -16,7 +16,9 @@
 
 namespace {
 constexpr mode_t kChannelFileMode = 0600;
-}
+static_assert(CoreMappedFile::kProtectReadOnly == PROT_READ &&
+              CoreMappedFile::kProtectReadWrite == (PROT_READ | PROT_WRITE));
+} // namespace
 
 // The path lives in a world-writable folder: refuse links and files that are not ours alone, and
 // take back a file of ours that others may read. O_NONBLOCK keeps a FIFO planted there from
@@ -36,6 +38,8 @@ bool CoreMappedFile::OpenChecked(const char* path, int flags) {
     if (!S_ISREG(st.st_mode)) return Refuse(path, "not a regular file");
     if (st.st_uid != ::geteuid()) return Refuse(path, "owned by another user");
     if (st.st_nlink != 1) return Refuse(path, "it has more than one hard link");
+    m_device = st.st_dev;
+    m_inode = st.st_ino;
     if ((st.st_mode & 07777) != kChannelFileMode && ::fchmod(m_fd, kChannelFileMode) == 0)
         ChannelReport("CoreMappedFile: %s had mode %04o, now %04o\n", path,
                       unsigned(st.st_mode & 07777), unsigned(kChannelFileMode));
@@ -44,13 +48,15 @@ bool CoreMappedFile::OpenChecked(const char* path, int flags) {
 
 bool CoreMappedFile::Refuse(const char* path, const std::string& reason) {
     m_refusal = reason;
-    ChannelReport("CoreMappedFile: refused %s: %s\n", path, reason.c_str());
+    if (!m_quiet) ChannelReport("CoreMappedFile: refused %s: %s\n", path, reason.c_str());
     return Fail();
 }
 
-// A failed open leaves nothing behind, so the next open starts clean.
+// A failed open leaves no descriptor behind, so the next open starts clean; the pages of an
+// earlier mapping stay for it.
 bool CoreMappedFile::Fail() {
-    Close();
+    if (m_fd != -1) ::close(m_fd);
+    m_fd = -1;
     return false;
 }
 
@@ -81,7 +87,7 @@ bool CoreMappedFile::CreateReadWrite(const char* path, unsigned long sizeBytes) 
         length = DiskFile_GetSizeBytes(m_fd);
     }
     if (length > off_t(sizeBytes) && ::ftruncate(m_fd, off_t(sizeBytes)) != 0) return Fail();
-    return MemReadWrite(sizeBytes) || Fail();
+    return Map(sizeBytes, PROT_READ | PROT_WRITE) || Fail();
 }
 
 bool CoreMappedFile::OpenReadWrite(const char* path, unsigned long sizeBytes) {
@@ -92,7 +98,7 @@ bool CoreMappedFile::OpenReadWrite(const char* path, unsigned long sizeBytes) {
     if (length < off_t(sizeBytes))
         return Refuse(path,
                       std::to_string(length) + " bytes, shorter than " + std::to_string(sizeBytes));
-    return MemReadWrite(sizeBytes) || Fail();
+    return Map(sizeBytes, PROT_READ | PROT_WRITE) || Fail();
 }
 
 bool CoreMappedFile::OpenRead(const char* path) {
@@ -101,29 +107,36 @@ bool CoreMappedFile::OpenRead(const char* path) {
     if (!OpenChecked(path, O_RDONLY)) return false;
     const off_t length = DiskFile_GetSizeBytes(m_fd);
     if (length <= 0) return Refuse(path, "it is empty");
-    return MemReadOnly((unsigned long)length) || Fail();
+    // Reopened over earlier pages, the view keeps their length.
+    if (m_base && length < off_t(m_size)) return Refuse(path, "it is shorter than before");
+    return Map(m_base ? m_size : (unsigned long)length, PROT_READ) || Fail();
 }
 
-bool CoreMappedFile::MemReadWrite(unsigned long sizeBytes) {
-    void* base = ::mmap(nullptr, sizeBytes, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
+bool CoreMappedFile::Map(unsigned long sizeBytes, int protection) {
+    if (sizeBytes == 0 || (m_base && sizeBytes != m_size)) return false;
+    void* base =
+        ::mmap(m_base, sizeBytes, protection, MAP_SHARED | (m_base ? MAP_FIXED : 0), m_fd, 0);
     if (base == MAP_FAILED) return false;
+    mapping_guard::Guard(base, sizeBytes, protection);
     m_base = base;
     m_size = sizeBytes;
-    m_protection = kProtectReadWrite;
-    return sizeBytes != 0;
+    m_protection = protection == PROT_READ ? kProtectReadOnly : kProtectReadWrite;
+    return true;
 }
 
-bool CoreMappedFile::MemReadOnly(unsigned long sizeBytes) {
-    void* base = ::mmap(nullptr, sizeBytes, PROT_READ, MAP_SHARED, m_fd, 0);
-    if (base == MAP_FAILED) return false;
-    m_base = base;
-    m_size = sizeBytes;
-    m_protection = kProtectReadOnly;
-    return sizeBytes != 0;
+void CoreMappedFile::Detach() {
+    if (m_base) mapping_guard::MapZeroPages(m_base, m_size, m_protection);
+    mapping_guard::ClearFault(m_base);
+    Fail();
+}
+
+mapping_guard::Drift CoreMappedFile::DriftFrom(const char* path) const {
+    return mapping_guard::DriftFrom(path, m_device, m_inode, m_size, m_base);
 }
 
 int CoreMappedFile::Close() {
     if (m_base != nullptr && m_size != 0) {
+        mapping_guard::Unguard(m_base);
         // clang-format off
         VERIFY(0==munmap(m_base, m_size));
         // clang-format on

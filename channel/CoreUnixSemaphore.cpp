@@ -7,14 +7,20 @@
 #include <cstddef>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace shared_semaphore;
 
 bool CoreUnixSemaphore::OpenCreate(const char* in_semaphore_name) {
     if (IsOpen()) return false;
+    _recordPath = std::string(kRecordPrefix) + in_semaphore_name;
+    struct stat record {};
     // clang-format off
-    if (VERIFY(_semaphore_id=sem_open(in_semaphore_name,O_CREAT,global_permissions_mode,initial_semaphore_value)))
+    if (VERIFY(_semaphore_id=sem_open(in_semaphore_name,O_CREAT,global_permissions_mode,initial_semaphore_value,&record))) {
+        _device = record.st_dev;
+        _inode = record.st_ino;
         return true;
+    }
     // clang-format on
     const char* reason = errno == EPERM ? "owned by another user" : std::strerror(errno);
     ChannelReport("CoreUnixSemaphore: refused %s%s: %s\n", kRecordPrefix, in_semaphore_name,
@@ -29,6 +35,12 @@ bool CoreUnixSemaphore::Close() {
     const int result = sem_close(_semaphore_id);
     _semaphore_id = SEM_FAILED;
     return result == 0;
+}
+
+mapping_guard::Drift CoreUnixSemaphore::DriftFrom() const {
+    if (!IsOpen()) return mapping_guard::Drift::kNone;
+    return mapping_guard::DriftFrom(_recordPath.c_str(), _device, _inode, sizeof(sem_t),
+                                    _semaphore_id);
 }
 
 bool CoreUnixSemaphore::Post() const {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "channel/MappingGuard.h"
 #include "channel/SharedSemaphore.h"
+
+#include <string>
 
 // A named semaphore used as a binary lock between processes, 32-bit and 64-bit alike: only the
 // process that holds it can release it, and a holder that died is recovered by the next process
@@ -22,6 +25,10 @@ public:
     // record another user owns is refused, with a report naming it and the reason.
     bool OpenCreate(const char* in_semaphore_name);
     bool Close();
+    // How the record now at the name differs from the one open.
+    mapping_guard::Drift DriftFrom() const;
+    bool Faulted() const { return mapping_guard::Faulted(_semaphore_id); }
+    const std::string& RecordPath() const { return _recordPath; }
     // False when this process does not hold the lock.
     bool Post() const;
     // False when a signal handler ran meanwhile.
@@ -39,4 +46,7 @@ public:
 
 private:
     shared_semaphore::sem_t* _semaphore_id = shared_semaphore::SEM_FAILED;
+    std::string _recordPath;
+    dev_t _device = 0;
+    ino_t _inode = 0;
 };

@@ -20,6 +20,13 @@ void FillRecord(tagSHARED_CAMERA_BUFFER* record, void* buffer) {
     record->framePixelFormat = SharedCamera::kFramePixelFormat;
 }
 
+// A region cut short during a writer's call leaves zero pages and fails the call; the next open
+// recreates it, so the call is made once more.
+template <typename Call> auto Twice(const Call& call) {
+    const auto result = call();
+    return result ? result : call();
+}
+
 bool IsOwnRecordSize(const tagSHARED_CAMERA_BUFFER* record) {
     return record && record->sizeofSHARED_CAMERA_BUFFER == sizeof(tagSHARED_CAMERA_BUFFER);
 }
@@ -38,14 +45,13 @@ SHARED_CAMERA_EXPORT bool __public_fn_(tagSHARED_CAMERA_CONTROL* control) {
 
 SHARED_CAMERA_EXPORT bool __public_fn0(int n, tagSHARED_CAMERA_BUFFER* record) {
     if (!IsOwnRecordSize(record)) return false;
-    const unsigned Buffer_N = unsigned(n);
-    uint8_t* buffer = nullptr;
-    if (Memory().IsOpenWriteView()) {
-        // clang-format off
-        if (VERIFY(Buffer_N<SharedGWorldMemory::kMaxBufferCount))
-            // clang-format on
-            buffer = Memory().GetWriteBuffer_N(Buffer_N);
-    }
+    unsigned Buffer_N = unsigned(n);
+    // clang-format off
+    if (!VERIFY(Buffer_N<SharedGWorldMemory::kMaxBufferCount)) Buffer_N = SharedGWorldMemory::kMaxBufferCount;
+    // clang-format on
+    uint8_t* buffer = Twice([&] {
+        return Memory().IsOpenWriteView() ? Memory().GetWriteBuffer_N(Buffer_N) : nullptr;
+    });
     if (!buffer) {
         std::memset(record, 0, sizeof *record);
         return false;
@@ -55,7 +61,8 @@ SHARED_CAMERA_EXPORT bool __public_fn0(int n, tagSHARED_CAMERA_BUFFER* record) {
 }
 
 SHARED_CAMERA_EXPORT bool __public_fn1(void* address) {
-    return Memory().IsOpenWriteView() && Memory().SetCurrentWriteBuffer(address);
+    return Twice(
+        [&] { return Memory().IsOpenWriteView() && Memory().SetCurrentWriteBuffer(address); });
 }
 
 SHARED_CAMERA_EXPORT bool __public_fn2(tagSHARED_CAMERA_BUFFER* record) {

@@ -4,6 +4,8 @@
 #include "core/CoreVerify.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <unistd.h>
 
 using namespace SharedCamera;
@@ -47,8 +49,15 @@ bool SharedGWorldMemory::OpenReadView() {
 }
 
 bool SharedGWorldMemory::OpenView(Opening opening) {
-    if (_mappedFile.IsOpen()) return true;
+    if (!_mappedFile.IsMapped()) return Attach(opening, false);
+    _mappedFile.Probe();
+    Follow();
+    return _mappedFile.IsOpen();
+}
+
+bool SharedGWorldMemory::Attach(Opening opening, bool quiet) {
     const char* path = sFileMappingPath;
+    _mappedFile.SetQuiet(quiet);
     bool opened = opening == Opening::kReadOnly ? _mappedFile.OpenRead(path)
                                                 : _mappedFile.OpenReadWrite(path, kRegionSizeBytes);
     // Only the writer repairs, and only a header that no build ever wrote: a region of another
@@ -56,24 +65,24 @@ bool SharedGWorldMemory::OpenView(Opening opening) {
     if (opened && opening == Opening::kCreateIfNeeded &&
         static_cast<const SharedCamera::Region*>(_mappedFile.Base())->appSignature !=
             kApplicationSignature) {
-        ChannelReport("SharedGWorldMemory: %s had a damaged header: reset\n", path);
-        _mappedFile.Close();
+        if (!quiet) ChannelReport("SharedGWorldMemory: %s had a damaged header: reset\n", path);
+        _mappedFile.Detach();
         opened = false;
     }
     bool created = false;
     if (!opened && opening == Opening::kCreateIfNeeded) {
-        if (!_mappedFile.CreateReadWrite(path, kRegionSizeBytes)) return false;
-        created = true;
-        if (_mappedFile.Protection() == CoreMappedFile::kProtectReadWrite) {
+        created = _mappedFile.CreateReadWrite(path, kRegionSizeBytes);
+        if (created && _mappedFile.Protection() == CoreMappedFile::kProtectReadWrite) {
             auto* region = static_cast<SharedCamera::Region*>(_mappedFile.Base());
             region->appSignature = kApplicationSignature;
             region->appVersion = kApplicationVersion;
             region->trailerSignature = kApplicationSignature;
         }
-        opened = true;
+        opened = created;
     }
+    _mappedFile.SetQuiet(false);
     if (!opened || !TakeView()) return false;
-    if (!IsHeaderValid())
+    if (!IsHeaderValid() && !quiet)
         ChannelReport("SharedGWorldMemory: refused %s: not a channel of this version\n", path);
     bool fOk = false;
     if (!created) return OpenSemaphores();
@@ -81,6 +90,64 @@ bool SharedGWorldMemory::OpenView(Opening opening) {
     VERIFY(fOk = OpenSemaphores());
     // clang-format on
     return fOk;
+}
+
+// Users of the locks: a reopen takes the channel only while there are none.
+class SharedGWorldMemory::Use {
+public:
+    explicit Use(const SharedGWorldMemory& memory) : _users(memory._users) {
+        for (int users = _users.load();; users = _users.load()) {
+            if (users >= 0 && _users.compare_exchange_weak(users, users + 1)) return;
+            if (users < 0) std::this_thread::yield();
+        }
+    }
+    ~Use() { _users.fetch_sub(1); }
+
+private:
+    std::atomic<int>& _users;
+};
+
+void SharedGWorldMemory::Follow() {
+    const bool faulted = mapping_guard::Faulted(_mappedFile.Base()) ||
+                         _bufferSemaphore0.Faulted() || _bufferSemaphore1.Faulted();
+    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    int64_t due = _nextFollow.load();
+    if (!faulted && (now < due || !_nextFollow.compare_exchange_strong(
+                                      due, now + int64_t(kFollowSeconds * 1e9))))
+        return;
+    int idle = 0;
+    if (!_users.compare_exchange_strong(idle, -1)) return;
+    if (_held.load() <= 0) FollowNames();
+    _users.store(0);
+}
+
+void SharedGWorldMemory::FollowNames() {
+    using mapping_guard::Drift;
+    const char* path = sFileMappingPath;
+    const Drift drift = _mappedFile.IsOpen() ? _mappedFile.DriftFrom(path) : Drift::kNone;
+    // A region that is gone is the writer's to recreate; a reader keeps what it has meanwhile.
+    if (drift != Drift::kNone && (drift != Drift::kRemoved || _isWriter)) {
+        ChannelReport("SharedGWorldMemory: %s %s: %s\n", path, mapping_guard::Words(drift),
+                      _isWriter ? "recreating it" : "reopening it once it is sound");
+        _mappedFile.Detach();
+    }
+    if (!_mappedFile.IsOpen())
+        Attach(_isWriter      ? Opening::kCreateIfNeeded
+               : IsWritable() ? Opening::kReuseOnly
+                              : Opening::kReadOnly,
+               true);
+    const unsigned long uid = ::geteuid();
+    for (unsigned n : {0u, 1u}) {
+        CoreUnixSemaphore& semaphore = n == 0 ? _bufferSemaphore0 : _bufferSemaphore1;
+        const Drift lockDrift = semaphore.DriftFrom();
+        if (lockDrift == Drift::kNone) continue;
+        ChannelReport("SharedGWorldMemory: %s %s: reopening it\n", semaphore.RecordPath().c_str(),
+                      mapping_guard::Words(lockDrift));
+        semaphore.Close();
+        semaphore.OpenCreate(SemaphoreName(n, uid).c_str());
+    }
 }
 
 bool SharedGWorldMemory::TakeView() {
@@ -199,22 +266,32 @@ bool SharedGWorldMemory::LockFrameBufferPtr(const void* pointer) const {
 }
 
 bool SharedGWorldMemory::UnLockFrameBufferPtr(const void* pointer) const {
+    const Use use(*this);
     const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
-    return semaphore && semaphore->Post();
+    const bool released = semaphore && semaphore->Post();
+    if (released) _held.fetch_sub(1);
+    return released;
 }
 
 bool SharedGWorldMemory::TryLockFrameBufferPtr(const void* pointer) const {
+    const Use use(*this);
     const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
-    return semaphore && semaphore->TryWait();
+    const bool locked = semaphore && semaphore->TryWait();
+    if (locked) _held.fetch_add(1);
+    return locked;
 }
 
 bool SharedGWorldMemory::LockFrameBufferPtrWithin(const void* pointer, double seconds) const {
+    const Use use(*this);
     const CoreUnixSemaphore* semaphore = SemaphoreForBuffer(pointer);
     if (!semaphore) return false;
-    if (_isWriter) return semaphore->TimedWait(seconds < 0 ? kWriterLockSeconds : seconds);
     // A reader that fetched the current frame just before the writer moved on may find that
     // buffer held for long (a paused client's): it gives up as soon as a newer frame is current,
     // which is then the one to fetch.
     const ReaderWait wait{this, pointer};
-    return semaphore->WaitWhile(seconds, kWriterLockSeconds, IsStillCurrent, &wait);
+    const bool locked =
+        _isWriter ? semaphore->TimedWait(seconds < 0 ? kWriterLockSeconds : seconds)
+                  : semaphore->WaitWhile(seconds, kWriterLockSeconds, IsStillCurrent, &wait);
+    if (locked) _held.fetch_add(1);
+    return locked;
 }

@@ -5,6 +5,7 @@
 #include "channel/CoreUserFileName.h"
 #include "channel/SharedCameraFormat.h"
 
+#include <atomic>
 #include <cstdint>
 
 // The shared camera region of this process: a mapping of the per-user region file holding two
@@ -19,12 +20,23 @@
 // fetches that one. The writer's (a process that opened the writer's view) waits at most
 // kWriterLockSeconds and then fails, so that the writer goes on through the other buffer and no
 // reader can hold back the broadcast.
+//
+// Files that change under the process: the region and the locks are followed at their names. A
+// region that shrank under the mapping (it leaves zero pages, never a SIGBUS: MappingGuard.h) or
+// was replaced, and a lock record replaced or removed, are noticed by the next call (a fault at
+// once, the names a few times a second), said once in the log and reopened: the writer recreates
+// a region that is unsound or gone, a reader waits for a sound one. The region is mapped again at
+// the same address, so addresses handed out stay valid. Reopening waits while this process holds
+// or waits for a buffer's lock.
 class SharedGWorldMemory {
 public:
     static constexpr unsigned kMaxBufferCount = 2;
     // The longest the writer waits for a buffer's lock before it writes the other buffer: no
     // reader holds back a broadcast of 30 frames a second for more than a frame.
     static constexpr double kWriterLockSeconds = 1.0 / 60;
+    // How often the names are compared with what is open: a recreated channel is followed well
+    // within a second, at a handful of system calls a second.
+    static constexpr double kFollowSeconds = 0.25;
 
     constexpr SharedGWorldMemory() = default;
     ~SharedGWorldMemory();
@@ -67,7 +79,11 @@ public:
 
 private:
     enum class Opening { kReuseOnly, kCreateIfNeeded, kReadOnly };
+    class Use;
     bool OpenView(Opening opening);
+    bool Attach(Opening opening, bool quiet);
+    void Follow();
+    void FollowNames();
     bool TakeView();
     bool IsWritable() const;
     SharedCamera::Region* Region() const;
@@ -77,4 +93,8 @@ private:
     CoreUnixSemaphore _bufferSemaphore0;
     CoreUnixSemaphore _bufferSemaphore1;
     bool _isWriter = false;
+    // Calls under way that use the locks (-1 while the channel is reopened), and locks held.
+    mutable std::atomic<int> _users{0};
+    mutable std::atomic<int> _held{0};
+    std::atomic<int64_t> _nextFollow{0};
 };

@@ -1,5 +1,7 @@
 #include "channel/SharedSemaphore.h"
 
+#include "channel/MappingGuard.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -81,11 +83,12 @@ bool ProcessStat(pid_t pid, char& state, unsigned long long& startTime) {
     ::close(fd);
     if (length <= 0) return false;
     text[length] = '\0';
-    // The command name may hold anything, so the fields are counted from its closing bracket:
-    // state is the 3rd field, the start time the 22nd.
+    // The command name may hold anything, so the fields are counted from its last closing
+    // bracket: the space after it starts the 3rd field (state), the 20th space after it the 22nd
+    // (start time).
     const char* field = std::strrchr(text, ')');
     if (!field || std::sscanf(field + 1, " %c", &state) != 1) return false;
-    for (int skip = 0; skip < 19 && field; ++skip)
+    for (int skip = 0; skip < 20 && field; ++skip)
         field = std::strchr(field + 1, ' ');
     return field && std::sscanf(field, " %llu", &startTime) == 1;
 }
@@ -254,11 +257,12 @@ int CreateInPlace(const std::string& path, unsigned mode, unsigned value) {
     return ok ? 0 : -1;
 }
 
-// Only a regular file of ours, with no other name, can be a lock that no one else can touch.
-bool IsOurs(int fd) {
-    struct stat st;
+// Only a regular file of ours, with no other name, can be a lock that no one else can touch. A
+// record of ours cut short is lengthened when `repair`: its zeros are a lock taken by no holder,
+// which a waiter recovers (SharedSemaphore.h).
+bool IsOurs(int fd, bool repair, struct stat& st) {
     if (::fstat(fd, &st) != 0) return false;
-    if (!S_ISREG(st.st_mode) || st.st_size < off_t(sizeof(sem_t)) || st.st_nlink != 1) {
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1) {
         errno = EINVAL;
         return false;
     }
@@ -266,12 +270,17 @@ bool IsOurs(int fd) {
         errno = EPERM;
         return false;
     }
+    if (st.st_size < off_t(sizeof(sem_t)) &&
+        !(repair && ::ftruncate(fd, off_t(sizeof(sem_t))) == 0)) {
+        errno = EINVAL;
+        return false;
+    }
     return (st.st_mode & 077) == 0 || ::fchmod(fd, 0600) == 0;
 }
 
 } // namespace
 
-sem_t* sem_open(const char* name, int oflag, unsigned mode, unsigned value) {
+sem_t* sem_open(const char* name, int oflag, unsigned mode, unsigned value, struct stat* record) {
     std::string path;
     if (!PathOf(name, path)) return SEM_FAILED;
     if (value > 1 || (oflag & O_EXCL)) {
@@ -287,7 +296,8 @@ sem_t* sem_open(const char* name, int oflag, unsigned mode, unsigned value) {
         if (CreateInPlace(path, mode, value) != 0 && errno != EEXIST) return SEM_FAILED;
     }
     if (fd == -1) return SEM_FAILED;
-    if (!IsOurs(fd)) {
+    struct stat st;
+    if (!IsOurs(fd, oflag & O_CREAT, st)) {
         const int error = errno;
         ::close(fd);
         errno = error;
@@ -296,6 +306,8 @@ sem_t* sem_open(const char* name, int oflag, unsigned mode, unsigned value) {
     void* memory = ::mmap(nullptr, sizeof(sem_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     ::close(fd);
     if (memory == MAP_FAILED) return SEM_FAILED;
+    mapping_guard::Guard(memory, sizeof(sem_t), PROT_READ | PROT_WRITE);
+    if (record) *record = st;
     auto* semaphore = static_cast<sem_t*>(memory);
     // A binary lock counts no higher than one, whatever an older build left behind.
     uint64_t data = Data(semaphore).load();
@@ -309,6 +321,7 @@ int sem_close(sem_t* semaphore) {
         errno = EINVAL;
         return -1;
     }
+    mapping_guard::Unguard(semaphore);
     return ::munmap(semaphore, sizeof(sem_t));
 }
 

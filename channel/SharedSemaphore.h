@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <sys/stat.h>
 
 // Named binary locks that 32-bit and 64-bit processes can share, with the calls of the POSIX
 // named semaphores. The C library's own named semaphores cannot be shared that way: its i386
@@ -50,9 +51,11 @@ constexpr double kHolderlessSeconds = 0.5;
 
 // oflag: 0 or O_CREAT. A created lock starts at value (0 or 1) with exactly the given mode, not
 // reduced by the umask; an existing one keeps its count. A record that is a link, not a regular
-// file, too short or owned by another user is refused (ELOOP, EINVAL, EPERM); one of ours that
-// others may read or write is made 0600 first.
-sem_t* sem_open(const char* name, int oflag, unsigned mode, unsigned value);
+// file, too short (without O_CREAT) or owned by another user is refused (ELOOP, EINVAL, EPERM);
+// one of ours that others may read or write is made 0600 first. The record's mapping is guarded
+// (MappingGuard.h); `record`, when given, receives the status of the file mapped.
+sem_t* sem_open(const char* name, int oflag, unsigned mode, unsigned value,
+                struct stat* record = nullptr);
 int sem_close(sem_t* semaphore);
 // The release; EPERM when this process does not hold the lock, EOVERFLOW when it is not taken.
 int sem_post(sem_t* semaphore);

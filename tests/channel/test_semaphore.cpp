@@ -8,10 +8,14 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <semaphore.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -135,6 +139,43 @@ TEST_F(SemaphoreTest, ALockOfADeadHolderIsRecovered) {
         EXPECT_TRUE(lock.Post());
     }
     EXPECT_EQ(HeaderNow(), Header(1, 0));
+}
+
+// A holder that died holding, whose id a new process then got (asked for on purpose in a private
+// PID namespace), is dead all the same: the id and the start time together name the holder.
+TEST_F(SemaphoreTest, AReusedProcessIdNeverCountsAsTheHolder) {
+    CoreUnixSemaphore lock;
+    ASSERT_TRUE(lock.OpenCreate(Name()));
+    const auto spawn = [](const std::function<int()>& body) {
+        const pid_t pid = ::fork();
+        if (pid == 0) ::_exit(body());
+        return pid;
+    };
+    const auto exitCode = [](pid_t pid) {
+        int status = 0;
+        return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    Child outer([&] {
+        // Its children start a PID namespace, whose /proc a mount namespace of its own shows.
+        if (::unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) return 77;
+        return exitCode(spawn([&] {
+            if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("proc", "/proc", "proc", 0, nullptr) != 0)
+                return 2;
+            const pid_t holder = spawn([&] { return lock.TryWait() ? 0 : 1; });
+            if (exitCode(holder) != 0) return 3;
+            std::this_thread::sleep_for(50ms); // a later clock tick: another start time
+            testsupport::WriteFile("/proc/sys/kernel/ns_last_pid", std::to_string(holder - 1));
+            const pid_t reuser = spawn([] { return ::pause(); });
+            const bool recovered = reuser == holder && lock.TryWait() && lock.Post();
+            ::kill(reuser, SIGKILL);
+            exitCode(reuser);
+            return reuser != holder ? 4 : recovered ? 0 : 5;
+        }));
+    });
+    ASSERT_TRUE(outer.Wait());
+    if (outer.exitCode == 77) GTEST_SKIP() << "this machine gives no private PID namespace";
+    EXPECT_EQ(outer.exitCode, 0) << "4: the id did not come back; 5: its new process held the lock";
 }
 
 // A lock held by a living process is waited for; a signal handler that runs ends the wait,

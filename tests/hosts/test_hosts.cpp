@@ -299,4 +299,68 @@ TEST_F(Hosts, Frei0rFramesAreNeverTornUnderAFastWriter) {
     EXPECT_GT(counters.size(), 1u) << "the frames did not change";
 }
 
+// The channel changes under a running writer and running clients of both kinds: it is cut to
+// nothing (the writer says so once and recreates it), or removed with its locks and published
+// anew by another writer. Nobody dies of it, and the clients go on to show new frames.
+TEST_F(Hosts, RunningClientsFollowAChannelCutShortOrRecreated) {
+    constexpr int kFrames = 120, kRows = TestPattern::kCounterRows;
+    const auto start = [](std::vector<std::string> argv) {
+        return std::make_unique<testsupport::Child>([argv] {
+            for (const std::string& assignment : HostEnvironment())
+                ::putenv(::strdup(assignment.c_str()));
+            return testsupport::Exec(argv);
+        });
+    };
+    const auto writer = [&] {
+        return start(broadcast::PublishCommand({"--fps", "30", "--seconds", "60", "--no-install"}));
+    };
+    binding::LinkComponent("VistrelXXX");
+    for (bool recreate : {false, true}) {
+        const std::string row = recreate ? "recreated" : "cut-short";
+        SCOPED_TRACE(row);
+        auto publisher = writer();
+        while (binding::RegionWord(binding::kTagOffset) == 0xDEADBEEF)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::string gst = folder / (row + ".gst"), frei0r = folder / (row + ".frei0r");
+        const std::pair<std::string, std::unique_ptr<testsupport::Child>> clients[] = {
+            {gst, start(GstLaunch("vistrelsrc num-buffers=" + std::to_string(kFrames) +
+                                  " ! videocrop bottom=" + std::to_string(480 - kRows) +
+                                  " ! filesink sync=true location=" + gst))},
+            {frei0r, start({FFMPEG, "-loglevel", "error", "-y", "-re", "-f", "lavfi", "-i",
+                            "frei0r_src=size=640x480:framerate=30:filter_name=cilookpaneinput:"
+                            "filter_params=",
+                            "-frames:v", std::to_string(kFrames), "-vf", "crop=640:16:0:0", "-f",
+                            "rawvideo", "-pix_fmt", "argb", frei0r})}};
+        // The change comes once both show frames.
+        for (int i = 0; i < 1000 && (ReadFile(gst).size() < 15 * kRows * 2560 ||
+                                     ReadFile(frei0r).size() < 15 * kRows * 2560);
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (recreate) {
+            EXPECT_TRUE(publisher->Stop());
+            ::unlink(binding::RegionPath().c_str());
+            for (unsigned n : {0, 1})
+                ::unlink(("/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid())).c_str());
+            publisher = writer();
+        } else {
+            ASSERT_EQ(::truncate(binding::RegionPath().c_str(), 0), 0);
+        }
+        for (const auto& [file, run] : clients) {
+            ASSERT_TRUE(run->Wait(30)) << file;
+            EXPECT_EQ(run->exitCode, 0) << file << run->err;
+            // Its last half second shows a running writer.
+            const std::string rows = ReadFile(file);
+            std::set<uint32_t> counters;
+            for (size_t at = kFrames - 15; at < rows.size() / (kRows * 2560); ++at)
+                counters.insert(
+                    Counter(reinterpret_cast<const uint8_t*>(rows.data()) + at * kRows * 2560));
+            EXPECT_GT(counters.size(), 1u) << file << ": no new frames";
+        }
+        EXPECT_TRUE(publisher->Stop()) << publisher->err;
+        const std::string told = "shrank under this process's mapping: recreating it";
+        EXPECT_EQ(publisher->err.find(told) == std::string::npos, recreate) << publisher->err;
+        EXPECT_EQ(publisher->err.find(told), publisher->err.rfind(told)) << "said more than once";
+    }
+}
+
 } // namespace
