@@ -216,5 +216,6 @@ bool SharedGWorldMemory::LockFrameBufferPtrWithin(const void* pointer, double se
     // buffer held for long (a paused client's): it gives up as soon as a newer frame is current,
     // which is then the one to fetch.
     const ReaderWait wait{this, pointer};
-    return semaphore->WaitWhile(seconds, kWriterLockSeconds, IsStillCurrent, &wait);
+    return semaphore->WaitWhile(seconds < 0 ? kReaderLockSeconds : seconds, kWriterLockSeconds,
+                                IsStillCurrent, &wait);
 }

@@ -279,7 +279,7 @@ TEST_F(Hosts, Frei0rShowsTheCardOrTheFrameScaledToTheSizeElseSaysWhy) {
 TEST_F(Hosts, Frei0rFramesAreNeverTornUnderAFastWriter) {
     testsupport::Child writer([] {
         return testsupport::Exec(
-            broadcast::PublishCommand({"--fps", "500", "--seconds", "30", "--no-install"}));
+            broadcast::PublishCommand({"--fps", "240", "--seconds", "30", "--no-install"}));
     });
     constexpr int kFrames = 60;
     constexpr size_t kBytes = SharedCamera::kFrameSizeBytes;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <csignal>
@@ -37,6 +38,22 @@ bool WaitUntilAReaderHolds() {
             if (record.size() >= 20) std::memcpy(&pid, record.data() + 16, 4);
             const std::string command = "/proc/" + std::to_string(pid) + "/cmdline";
             if (pid && testsupport::ReadFile(command).find("--hold") != std::string::npos)
+                return true;
+        }
+    }
+    return false;
+}
+
+// True once a run of the tool with `word` among its arguments catches SIGTERM.
+bool WaitUntilCatching(const std::string& word) {
+    for (int i = 0; i < 500; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        for (const auto& process : fs::directory_iterator("/proc")) {
+            const std::string command = testsupport::ReadFile(process.path() / "cmdline");
+            if (command.rfind(kTool, 0) != 0 || command.find(word) == std::string::npos) continue;
+            const std::string status = testsupport::ReadFile(process.path() / "status");
+            const size_t at = status.find("SigCgt:");
+            if (at != std::string::npos &&
+                std::stoull(status.substr(at + 7), nullptr, 16) >> (SIGTERM - 1) & 1)
                 return true;
         }
     }
@@ -139,21 +156,83 @@ TEST_F(VistrelChannel, PlantedChannelFilesAreRefused) {
 }
 
 TEST_F(VistrelChannel, ExitCodes) {
-    // 2: no component to publish through; 3: no frame to read; 64: a bad command line.
+    // 2: no component to publish through; 3: no frame to read; 64: a bad command line, said in
+    // one line when it is an option (rates from 1 to 240 a second, waits within a day).
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"publish", "--no-install", "--frames", "1"}, 2},
         {{"read"}, 3},
         {{}, 64},
         {{"publish", "--frames", "-3"}, 64},
-        {{"publish", "--fps", "0"}, 64},
+        {{"publish", "--fps", "0.01"}, 64},
+        {{"publish", "--fps", "1e-300"}, 64},
+        {{"publish", "--fps", "241"}, 64},
+        {{"publish", "--fps", "nan"}, 64},
+        {{"publish", "--seconds", "inf"}, 64},
+        {{"publish", "--fps"}, 64},
+        {{"read", "--hold", "1e300"}, 64},
+        {{"read", "--wait", "86401"}, 64},
         {{"read", "x"}, 64}};
-    for (const auto& [arguments, code] : cases)
-        EXPECT_EQ(Tool(arguments).exitCode, code) << testing::PrintToString(arguments);
+    for (const auto& [arguments, code] : cases) {
+        const ProcessResult run = Tool(arguments);
+        EXPECT_EQ(run.exitCode, code) << testing::PrintToString(arguments);
+        if (code == 64 && !arguments.empty()) {
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        }
+    }
     LinkComponent();
     const ProcessResult read = Tool({"read"});
     EXPECT_EQ(read.exitCode, 3);
     EXPECT_NE(read.out.find("no frame (nothing has been published)"), std::string::npos)
         << read.out;
+}
+
+// Every wait of the tool has a bound and ends on SIGTERM: between a publisher's ticks, for a
+// first frame, while holding one, and for a frame a stopped process holds.
+TEST_F(VistrelChannel, EveryWaitEndsOnSigtermOrByItself) {
+    LinkComponent();
+    const struct {
+        std::vector<std::string> arguments;
+        bool published, held; // a frame is there; a stopped process holds it
+        int exitCode;
+    } cases[] = {
+        {{"publish", "--fps", "1", "--seconds", "60", "--no-install"}, false, false, 0},
+        {{"read", "--wait", "86400"}, false, false, 3},
+        {{"read", "--hold", "86400"}, true, false, 0},
+        {{"read", "--wait", "1"}, true, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        RemoveChannel();
+        LinkComponent();
+        if (c.published) {
+            ASSERT_EQ(Tool({"publish", "--frames", "1"}).exitCode, 0);
+        }
+        testsupport::Child holder([held = c.held] {
+            return held ? testsupport::Exec({kTool, "read", "--hold", "60"}) : 0;
+        });
+        if (c.held) {
+            ASSERT_TRUE(WaitUntilAReaderHolds());
+            holder.Kill(SIGSTOP);
+        }
+        std::vector<std::string> argv = c.arguments;
+        argv.insert(argv.begin(), kTool);
+        testsupport::Child tool([argv] { return testsupport::Exec(argv); });
+        if (!c.held) {
+            ASSERT_TRUE(WaitUntilCatching(c.arguments.back()));
+            for (int i = 0; c.arguments[0] == "publish" && i < 1000 &&
+                            RegionWord(kTagOffset) != SharedCamera::kBufferTag0;
+                 ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (c.published) {
+                ASSERT_TRUE(WaitUntilAReaderHolds());
+            }
+            tool.Kill(SIGTERM);
+        }
+        // The publisher's bound lies well inside its one-second tick.
+        ASSERT_TRUE(tool.Wait(c.arguments[0] == "publish" ? 0.8 : 10)) << "still waiting";
+        EXPECT_EQ(tool.exitCode, c.exitCode) << tool.err;
+        holder.Kill(SIGKILL);
+    }
 }
 
 } // namespace
