@@ -263,8 +263,6 @@ VistrelCamera::Next VistrelCamera::AskForFrame(uint8_t* into, std::string& detai
         return Next::kFailed;
     }
     mRetry = kRetryInterval;
-    mSameBuffer = data == mLastBuffer;
-    mLastBuffer = data;
     return Next::kFrame;
 }
 
@@ -277,12 +275,6 @@ VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancel
             if (next == Next::kFailed) return next;
             if (next == Next::kFrame) {
                 late = Schedule(false);
-                // The buffer of the frame before: the writer moved on twice or not at all since,
-                // as when both tick at the same moments and jitter decides. Asking half a period
-                // later gets off the writer's moments; only once while the buffer stays, so that
-                // a paused broadcast is still shown at the full rate.
-                if (mSameBuffer && !mSameBufferBefore) mNextDue += kFramePeriod / 2;
-                mSameBufferBefore = mSameBuffer;
                 return next;
             }
         }

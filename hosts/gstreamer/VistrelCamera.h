@@ -74,7 +74,4 @@ private:
     Clock::time_point mNextAsk{};
     Clock::duration mRetry;
     bool mDelivered = false; // a frame to repeat
-    // Whether the newest frame, and the one before, came from the buffer of the frame before.
-    const void* mLastBuffer = nullptr;
-    bool mSameBuffer = false, mSameBufferBefore = false;
 };
