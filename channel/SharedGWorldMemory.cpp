@@ -291,7 +291,8 @@ bool SharedGWorldMemory::LockFrameBufferPtrWithin(const void* pointer, double se
     const ReaderWait wait{this, pointer};
     const bool locked =
         _isWriter ? semaphore->TimedWait(seconds < 0 ? kWriterLockSeconds : seconds)
-                  : semaphore->WaitWhile(seconds, kWriterLockSeconds, IsStillCurrent, &wait);
+                  : semaphore->WaitWhile(seconds < 0 ? kReaderLockSeconds : seconds,
+                                         kWriterLockSeconds, IsStillCurrent, &wait);
     if (locked) _held.fetch_add(1);
     return locked;
 }

@@ -37,6 +37,10 @@ public:
     // How often the names are compared with what is open: a recreated channel is followed well
     // within a second, at a handful of system calls a second.
     static constexpr double kFollowSeconds = 0.25;
+    // A reader's longest wait: a healthy holder copies a frame out in a moment, and a buffer held
+    // longer (a paused holder while the broadcast stands still) leaves the reader to show its
+    // last frame again.
+    static constexpr double kReaderLockSeconds = 1.0 / 60;
 
     constexpr SharedGWorldMemory() = default;
     ~SharedGWorldMemory();
@@ -62,12 +66,12 @@ public:
     bool AllowCameraConnection(uint32_t count) const;
 
     const CoreUnixSemaphore* SemaphoreForBuffer(const void* pointer) const;
-    // For a reader, waits while the buffer stays current; at most kWriterLockSeconds for the
-    // writer.
+    // For a reader, waits while the buffer stays current, at most kReaderLockSeconds; at most
+    // kWriterLockSeconds for the writer.
     bool LockFrameBufferPtr(const void* pointer) const;
     bool UnLockFrameBufferPtr(const void* pointer) const;
     bool TryLockFrameBufferPtr(const void* pointer) const;
-    // As LockFrameBufferPtr, giving up after the given seconds (none when negative).
+    // As LockFrameBufferPtr, giving up after the given seconds (the default when negative).
     bool LockFrameBufferPtrWithin(const void* pointer, double seconds) const;
 
     bool IsViewOpen() const { return _mappedFile.IsOpen(); }

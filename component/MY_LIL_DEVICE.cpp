@@ -101,11 +101,8 @@ OSErr MY_LIL_DEVICE::GetFrame(uint8_t* queuedFrameCount, char** data, long* data
         if (!newer || newer == frameBuffer || std::chrono::steady_clock::now() >= deadline) break;
         frameBuffer = newer;
     }
-    // clang-format off
-    VERIFY(fLocked);
-    // clang-format on
-    if (!fLocked) return kParamErr;
-    if (queuedFrameCount) *queuedFrameCount = 1;
+    if (queuedFrameCount) *queuedFrameCount = fLocked ? 1 : 0;
+    if (!fLocked) return kNoErr;
     if (data) *data = static_cast<char*>(frameBuffer);
     if (dataSize) *dataSize = _frameSizeBytes;
     return kNoErr;

@@ -13,9 +13,10 @@ public:
     static constexpr int kFrameHeightPixels = 480;
     static constexpr int32_t kFrameSizeBytes = 1228800;
     static constexpr int kDeviceNameCapacity = 68;
-    // How long GetFrame waits for a buffer's lock. A healthy holder keeps a buffer for one frame
-    // at most; one that died holding it would otherwise hang the capture thread for good.
-    static constexpr double kFrameLockWaitSeconds = 1.0;
+    // How long GetFrame waits for a buffer's lock: a healthy holder copies a frame out in a
+    // moment. Longer (a paused holder while the writer stands still) no frame is ready, and the
+    // host shows its last one again at its own rate.
+    static constexpr double kFrameLockWaitSeconds = 1.0 / 60;
 
     MY_LIL_DEVICE();
     ~MY_LIL_DEVICE();
@@ -33,7 +34,8 @@ public:
 
     // The newest frame's address, not locked.
     void* GetCurrentFrameBufferPtr(int32_t frameNumber) const;
-    // The newest frame with its buffer locked; 0 or -50.
+    // The newest frame with its buffer locked; 0 or -50 (nothing published). None queued when
+    // its lock was not had in time.
     platform::OSErr GetFrame(uint8_t* queuedFrameCount, char** data, long* dataSize);
     platform::OSErr ReleaseCompressBuffer(char* data);
 

@@ -330,8 +330,8 @@ ComponentResult QVDigDeviceBase::CompressDone(UInt8* queuedFrameCount, Ptr* theD
 
     // Paced: one frame per frame duration of the capture application's clock.
     if (_frameDuration == 0 || GetTimeBaseRate(_timeBase) == 0) return noErr;
-    if (GetTimeBaseTime(_timeBase, kPreferredVideoTimeScale, nullptr) < _nextFrameTime)
-        return noErr;
+    const TimeValue now = GetTimeBaseTime(_timeBase, kPreferredVideoTimeScale, nullptr);
+    if (now < _nextFrameTime) return noErr;
     // clang-format off
     if (VERIFY_ERR(result=DeviceGetFrame(queuedFrameCount, theData, dataSize))) return result;
     // clang-format on
@@ -349,8 +349,14 @@ ComponentResult QVDigDeviceBase::CompressDone(UInt8* queuedFrameCount, Ptr* theD
         _timeCodeDef.numFrames =
             UInt8((2 * kPreferredVideoTimeScale + _frameDuration) / (2 * _frameDuration));
     } else {
-        _frameTime.value = Int64ToWide(WideToInt64(_frameTime.value) + _frameDuration);
-        _timeCodeTime.value = Int64ToWide(WideToInt64(_timeCodeTime.value) + _frameDuration);
+        // Moments the application did not ask in (it stalled, or no frame was ready) are gone,
+        // as with any camera: this frame takes the latest one due, and no backlog of copies of
+        // it follows.
+        const TimeValue missed = (now - _nextFrameTime) / _frameDuration * _frameDuration;
+        _nextFrameTime += missed;
+        _frameTime.value = Int64ToWide(WideToInt64(_frameTime.value) + _frameDuration + missed);
+        _timeCodeTime.value =
+            Int64ToWide(WideToInt64(_timeCodeTime.value) + _frameDuration + missed);
     }
     UpdateTimeCode();
     _nextFrameTime += _frameDuration;

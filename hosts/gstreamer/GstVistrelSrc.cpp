@@ -9,6 +9,7 @@ struct _GstVistrelSrc {
     GstPushSrc parent;
     VistrelCamera* camera;
     GstBufferPool* frames; // each frame's copy; reused, so its pages are not touched anew
+    GstBuffer* last;       // the newest frame, shown again while no new one comes
     gint flushing;
 };
 
@@ -51,6 +52,7 @@ gboolean Stop(GstBaseSrc* base) {
     // Buffers still downstream are copies of their own.
     if (self->camera) self->camera->Stop();
     self->camera = nullptr;
+    gst_clear_buffer(&self->last);
     if (self->frames) {
         gst_buffer_pool_set_active(self->frames, FALSE);
         gst_object_unref(self->frames);
@@ -119,8 +121,9 @@ GstFlowReturn Create(GstPushSrc* push, GstBuffer** buffer) {
     const auto cancelled = [self] { return g_atomic_int_get(&self->flushing) != 0; };
     VistrelCamera::Clock::duration late{};
     const VistrelCamera::Next next = self->camera->NextFrame(cancelled, map.data, late, detail);
+    if (next == VistrelCamera::Next::kRepeat) gst_buffer_extract(self->last, 0, map.data, map.size);
     gst_buffer_unmap(frame, &map);
-    if (next != VistrelCamera::Next::kFrame) {
+    if (next != VistrelCamera::Next::kFrame && next != VistrelCamera::Next::kRepeat) {
         gst_buffer_unref(frame);
         if (next == VistrelCamera::Next::kCancelled) return GST_FLOW_FLUSHING;
         GST_ELEMENT_ERROR(self, RESOURCE, READ, ("The Vistrel camera stopped delivering frames"),
@@ -137,6 +140,7 @@ GstFlowReturn Create(GstPushSrc* push, GstBuffer** buffer) {
         gst_object_unref(clock);
     }
     GST_BUFFER_DURATION(*buffer) = kFrameDuration;
+    if (next == VistrelCamera::Next::kFrame) gst_buffer_replace(&self->last, frame);
     return GST_FLOW_OK;
 }
 
@@ -164,6 +168,7 @@ static void gst_vistrel_src_class_init(GstVistrelSrcClass* klass) {
 static void gst_vistrel_src_init(GstVistrelSrc* self) {
     self->camera = nullptr;
     self->frames = nullptr;
+    self->last = nullptr;
     self->flushing = 0;
     gst_base_src_set_live(GST_BASE_SRC(self), TRUE);
     gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);

@@ -27,7 +27,8 @@ constexpr auto kRetryInterval = std::chrono::milliseconds(100);
 constexpr auto kLongestRetryInterval = std::chrono::milliseconds(1000);
 constexpr auto kFramePeriod =
     std::chrono::nanoseconds(1000000000 / VistrelCamera::kFramesPerSecond);
-constexpr auto kLongestLateness = std::chrono::seconds(1);
+// A frame not come by then is given as the last one again.
+constexpr auto kRepeatAfter = kFramePeriod / 2;
 
 bool Pause(std::chrono::steady_clock::duration length, const std::function<bool()>& cancelled) {
     const auto until = std::chrono::steady_clock::now() + length;
@@ -122,7 +123,8 @@ void Diagnose(Component component, VistrelCamera::OpenResult& result) {
 
 } // namespace
 
-VistrelCamera::VistrelCamera(ComponentInstance instance) : mInstance(instance) {}
+VistrelCamera::VistrelCamera(ComponentInstance instance)
+    : mInstance(instance), mRetry(kRetryInterval) {}
 
 VistrelCamera::OpenResult VistrelCamera::Open() {
     OpenResult result;
@@ -213,51 +215,74 @@ bool VistrelCamera::StartCapture(OpenResult& result) {
     return true;
 }
 
-// Frames come one period apart: sleep through most of it instead of asking all the time.
-VistrelCamera::Clock::duration VistrelCamera::UntilNextFrameIsDue() const {
-    const auto wait = mNextDue - kPollInterval - Clock::now();
-    return std::max<std::chrono::steady_clock::duration>(kPollInterval, wait);
+// Frames come one period apart: sleep through most of it instead of asking all the time, but
+// wake for a repeat, and after a refusal not before the next ask.
+VistrelCamera::Clock::time_point VistrelCamera::NextLook() const {
+    auto at = std::max(mNextAsk, mNextDue - kPollInterval);
+    if (mDelivered) at = std::min(at, mNextDue + kRepeatAfter);
+    return std::max(at, Clock::now() + kPollInterval);
+}
+
+// Frames keep their schedule when the host takes a while with each (a sink that waits for the
+// frame's time plus the pipeline's latency), so that it gets them at the broadcast's rate. A
+// frame a whole period behind it (a stall of the host or of the writer) or ahead of it starts
+// it again from now: a schedule left behind would date every later frame too early, one left
+// ahead would have the source sleep through the frames.
+VistrelCamera::Clock::duration VistrelCamera::Schedule(bool repeat) {
+    const auto now = Clock::now();
+    if (!repeat && (!mDelivered || now - mNextDue >= kFramePeriod || mNextDue - now > kFramePeriod))
+        mNextDue = now;
+    const auto late = std::max(Clock::duration::zero(), now - mNextDue);
+    mNextDue += kFramePeriod;
+    mDelivered = true;
+    return late;
+}
+
+VistrelCamera::Next VistrelCamera::AskForFrame(uint8_t* into, std::string& detail) {
+    UInt8 queued = 0;
+    Ptr data = nullptr;
+    long size = 0;
+    VideoDigitizerError err = VDCompressOneFrameAsync(mInstance);
+    if (err == noErr) err = VDCompressDone(mInstance, &queued, &data, &size, nullptr, nullptr);
+    if (err == paramErr) {
+        // Each refusal is logged: ask less often the longer there is no frame.
+        mNextAsk = Clock::now() + mRetry;
+        mRetry = std::min<Clock::duration>(2 * mRetry, kLongestRetryInterval);
+        return Next::kRepeat;
+    }
+    if (err != noErr) {
+        detail = "the digitizer's frame request answered " + std::to_string(err);
+        return Next::kFailed;
+    }
+    if (queued == 0 || !data) return Next::kRepeat;
+    if (size >= kFrameBytes) std::memcpy(into, data, kFrameBytes);
+    VDReleaseCompressBuffer(mInstance, data);
+    if (size < kFrameBytes) {
+        detail = "the digitizer delivered " + std::to_string(size) + " bytes instead of " +
+                 std::to_string(kFrameBytes);
+        return Next::kFailed;
+    }
+    mRetry = kRetryInterval;
+    return Next::kFrame;
 }
 
 VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled, uint8_t* into,
                                              Clock::duration& late, std::string& detail) {
-    auto retry = kRetryInterval;
     for (;;) {
         if (cancelled()) return Next::kCancelled;
-        UInt8 queued = 0;
-        Ptr data = nullptr;
-        long size = 0;
-        VideoDigitizerError err = VDCompressOneFrameAsync(mInstance);
-        if (err == noErr) err = VDCompressDone(mInstance, &queued, &data, &size, nullptr, nullptr);
-        if (err == paramErr) {
-            // Each refusal is logged: ask less often the longer there is no frame.
-            if (!Pause(retry, cancelled)) return Next::kCancelled;
-            retry = std::min(2 * retry, kLongestRetryInterval);
-            continue;
+        if (Clock::now() >= mNextAsk) {
+            const Next next = AskForFrame(into, detail);
+            if (next == Next::kFailed) return next;
+            if (next == Next::kFrame) {
+                late = Schedule(false);
+                return next;
+            }
         }
-        if (err != noErr) {
-            detail = "the digitizer's frame request answered " + std::to_string(err);
-            return Next::kFailed;
+        if (mDelivered && Clock::now() >= mNextDue + kRepeatAfter) {
+            late = Schedule(true);
+            return Next::kRepeat;
         }
-        if (queued == 0 || !data) {
-            if (!Pause(UntilNextFrameIsDue(), cancelled)) return Next::kCancelled;
-            continue;
-        }
-        if (size >= kFrameBytes) std::memcpy(into, data, kFrameBytes);
-        VDReleaseCompressBuffer(mInstance, data);
-        if (size < kFrameBytes) {
-            detail = "the digitizer delivered " + std::to_string(size) + " bytes instead of " +
-                     std::to_string(kFrameBytes);
-            return Next::kFailed;
-        }
-        // Frames keep their schedule when the host takes a while with each (a sink that waits
-        // for the frame's time plus the pipeline's latency), so that the host gets them at the
-        // broadcast's rate; far behind it, the schedule starts again from now.
-        const auto now = Clock::now();
-        if (mNextDue == Clock::time_point{} || now - mNextDue > kLongestLateness) mNextDue = now;
-        late = std::max(Clock::duration::zero(), now - mNextDue);
-        mNextDue += kFramePeriod;
-        return Next::kFrame;
+        if (!Pause(NextLook() - Clock::now(), cancelled)) return Next::kCancelled;
     }
 }
 

@@ -39,7 +39,7 @@ public:
         std::string detail;  // for the one finding out why
     };
 
-    enum class Next { kFrame, kCancelled, kFailed };
+    enum class Next { kFrame, kRepeat, kCancelled, kFailed };
 
     // Opens the digitizer and starts a capture; the camera is owned by the caller until Stop.
     static OpenResult Open();
@@ -48,6 +48,9 @@ public:
 
     // Waits for the next paced frame and copies its kFrameBytes into `into`; polls `cancelled`
     // every few milliseconds. `late`: how long after its moment in the schedule the frame came.
+    // kRepeat, with `into` untouched: no new frame came by half a period past its moment (the
+    // writer stalled, or a paused process holds the current buffer), so the host shows the last
+    // frame again and keeps the broadcast's rate.
     Next NextFrame(const std::function<bool()>& cancelled, uint8_t* into, Clock::duration& late,
                    std::string& detail);
 
@@ -59,9 +62,16 @@ private:
     ~VistrelCamera() = default;
 
     bool StartCapture(OpenResult& result);
-    Clock::duration UntilNextFrameIsDue() const;
+    // Asks the digitizer once; kFrame with the frame copied, kRepeat when none was ready.
+    Next AskForFrame(uint8_t* into, std::string& detail);
+    // The frame's moment in the schedule, and how late it came.
+    Clock::duration Schedule(bool repeat);
+    Clock::time_point NextLook() const;
 
     platform::quicktime::ComponentInstance mInstance;
     platform::quicktime::TimeBase mTimeBase = nullptr;
     Clock::time_point mNextDue{};
+    Clock::time_point mNextAsk{};
+    Clock::duration mRetry;
+    bool mDelivered = false; // a frame to repeat
 };

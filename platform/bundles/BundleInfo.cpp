@@ -1,36 +1,38 @@
 #include "platform/bundles/BundleInfo.h"
 
-#include <fcntl.h>
+#include "platform/bundles/RegularFile.h"
+
+#include <cerrno>
+#include <cstring>
 #include <sstream>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform::bundles {
 namespace {
 
-// The contents of a regular file. The open does not block, so that a FIFO or a device put where
-// a metadata file belongs is refused instead of waited on.
-bool ReadRegularFile(const std::string& path, std::string& contents) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+// The contents of a regular file of at most kMaxBytes; a file that grows past them while it is
+// read is refused too.
+bool ReadRegularFile(const std::string& path, std::string& contents, std::string& refusal) {
+    struct stat status;
+    const int fd = OpenRegularFile(path, BundleInfo::kMaxBytes, status, refusal);
     if (fd < 0) return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     char buffer[4096];
-    for (ssize_t got = 0; ok && (got = ::read(fd, buffer, sizeof buffer)) != 0;) {
-        if (got < 0)
-            ok = false;
-        else
-            contents.append(buffer, size_t(got));
-    }
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0 &&
+           contents.size() + size_t(got) <= size_t(BundleInfo::kMaxBytes))
+        contents.append(buffer, size_t(got));
     ::close(fd);
-    return ok;
+    if (got < 0) refusal = path + ": " + std::strerror(errno);
+    if (got > 0) refusal = TooLarge(path, BundleInfo::kMaxBytes);
+    return got == 0;
 }
 
 } // namespace
 
 bool BundleInfo::Read(const std::string& path) {
     std::string contents;
-    if (!ReadRegularFile(path, contents)) return false;
+    mRefusal.clear();
+    if (!ReadRegularFile(path, contents, mRefusal)) return false;
     mValues.clear();
     std::istringstream in(contents);
     std::string line;

@@ -1,7 +1,10 @@
 #include "platform/bundles/PlatformBundle.h"
 
+#include "platform/bundles/RegularFile.h"
+
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform::bundles {
 
@@ -15,8 +18,8 @@ std::unique_ptr<Bundle> Bundle::Create(const std::string& path) {
 
 std::unique_ptr<Bundle> Bundle::Create(const FoundBundle& found) {
     std::unique_ptr<Bundle> bundle(new Bundle(found.path));
+    bundle->mInfo = found.info;
     if (found.hasInfo) {
-        bundle->mInfo = found.info;
         bundle->mIdentifier = found.info.Value(BundleInfo::kIdentifierKey);
         bundle->mExecutable = found.info.Value(BundleInfo::kExecutableKey);
     }
@@ -49,9 +52,17 @@ bool Bundle::LoadExecutable() {
     if (mHandle) return true;
     const std::string executable = ExecutablePath();
     if (executable.empty()) {
-        mLoadError = "bundle " + mPath + " names no executable";
+        mLoadError =
+            InfoRefusal().empty() ? "bundle " + mPath + " names no executable" : InfoRefusal();
         return false;
     }
+    // Looked at before it is loaded: dlopen would wait for good on a FIFO. It is loaded by its
+    // name, not through /proc/self/fd, so that $ORIGIN in its run path is its own folder (the
+    // components find the component manager's library through it).
+    struct stat looked;
+    const int fd = OpenRegularFile(executable, kMaxExecutableBytes, looked, mLoadError);
+    if (fd < 0) return false;
+    ::close(fd);
     mHandle = ::dlopen(executable.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!mHandle) {
         const char* error = ::dlerror();

@@ -11,6 +11,8 @@ namespace platform::bundles {
 // <path>/Contents/Linux/<arch>/<executable>.so. Loading is dlopen, lookup dlsym, unloading dlclose.
 class Bundle {
 public:
+    static constexpr long kMaxExecutableBytes = 512L * 1024 * 1024;
+
     // Null when path is not a folder.
     static std::unique_ptr<Bundle> Create(const std::string& path);
     // A bundle an enumeration found, with the metadata it read.
@@ -27,7 +29,10 @@ public:
     std::string ResourcePath(const std::string& name, const std::string& type) const;
     // A value of the bundle's Info.ini, or empty.
     std::string InfoValue(const std::string& key) const;
+    // Why Info.ini was not read, or empty.
+    const std::string& InfoRefusal() const { return mInfo.Refusal(); }
 
+    // Only a regular file of at most kMaxExecutableBytes is loaded.
     bool LoadExecutable();
     bool IsExecutableLoaded() const { return mHandle != nullptr; }
     void UnloadExecutable();

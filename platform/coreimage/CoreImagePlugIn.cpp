@@ -61,7 +61,13 @@ void RegisterFilters(const Bundle& bundle) {
 // Loads a bundle's executable and its loader; the registry's lock is held. Only a loader that
 // accepts the host gets its filters registered.
 bool LoadPlugIn(Registry& registry, std::unique_ptr<Bundle> bundle) {
-    if (!bundle || bundle->Identifier().empty()) return false;
+    if (!bundle) return false;
+    if (bundle->Identifier().empty()) {
+        if (!bundle->InfoRefusal().empty())
+            platform::foundation::NSLog("CIPlugIn: %s not loaded: %s", bundle->Path().c_str(),
+                                        bundle->InfoRefusal().c_str());
+        return false;
+    }
     if (CIPlugIn::bundleWithIdentifier(bundle->Identifier())) return true;
     if (!bundle->LoadExecutable()) {
         platform::foundation::NSLog("CIPlugIn: %s not loaded: %s", bundle->Path().c_str(),

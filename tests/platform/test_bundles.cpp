@@ -1,5 +1,6 @@
 // Finding bundles in their folders, and the running program's own bundle.
 #include "platform/bundles/BundleFolders.h"
+#include "platform/bundles/PlatformBundle.h"
 #include "platform/bundles/PlatformMainBundle.h"
 #include "tests/support/TestSupport.h"
 
@@ -49,6 +50,43 @@ TEST(BundleFolders, EveryBundleOnceInFolderAndNameOrderWithItsInfoWhenThatIsAReg
                             (bundle.hasInfo ? bundle.info.Value("CFBundleIdentifier") : "-"));
         ::alarm(0);
         EXPECT_EQ(found, c.expected) << c.extension;
+    }
+}
+
+// A bundle's metadata or object that is no regular file, or far too large, is refused at once
+// with the reason: nothing waits on a FIFO, nothing reads a sparse gigabyte.
+TEST(Bundle, OnlyRegularFilesOfBoundedSizeAreReadOrLoaded) {
+    testsupport::TempFolder temp;
+    const std::string root = fs::canonical(temp.Path()), info = root + "/B/Contents/Info.ini",
+                      object = root + "/B/Contents/Linux/" + ArchitectureFolder() + "/B.so";
+    const struct {
+        const std::string& file;
+        off_t size; // -1: a FIFO
+        std::string refusal;
+    } cases[] = {
+        {info, -1, info + " is not a regular file"},
+        {info, BundleInfo::kMaxBytes + 1, info + " is larger than 65536 bytes"},
+        {info, BundleInfo::kMaxBytes, object + ": No such file or directory"},
+        {object, -1, object + " is not a regular file"},
+        {object, Bundle::kMaxExecutableBytes + 1, object + " is larger than 536870912 bytes"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(root + "/B");
+        fs::create_directories(fs::path(object).parent_path());
+        WriteFile(info, "CFBundleExecutable=B\n");
+        if (c.file == object) WriteFile(object, "");
+        if (c.size < 0) {
+            fs::remove(c.file);
+            ASSERT_EQ(::mkfifo(c.file.c_str(), 0600), 0);
+        } else {
+            ASSERT_EQ(::truncate(c.file.c_str(), c.size), 0);
+        }
+        ::alarm(10);
+        const auto bundle = Bundle::Create(root + "/B");
+        ASSERT_TRUE(bundle);
+        EXPECT_FALSE(bundle->LoadExecutable());
+        ::alarm(0);
+        EXPECT_EQ(bundle->LoadError(), c.refusal);
     }
 }
 

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <png.h>
 #include <thread>
 #include <vector>
@@ -139,21 +141,69 @@ TEST_F(VistrelChannel, PlantedChannelFilesAreRefused) {
 }
 
 TEST_F(VistrelChannel, ExitCodes) {
-    // 2: no component to publish through; 3: no frame to read; 64: a bad command line.
+    // 2: no component to publish through; 3: no frame to read; 64: a bad command line, said in
+    // one line when it is an option (rates from 1 to 240 a second, waits within a day).
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"publish", "--no-install", "--frames", "1"}, 2},
         {{"read"}, 3},
         {{}, 64},
         {{"publish", "--frames", "-3"}, 64},
-        {{"publish", "--fps", "0"}, 64},
+        {{"publish", "--fps", "1e-300"}, 64},
+        {{"publish", "--fps", "241"}, 64},
+        {{"publish", "--seconds", "nan"}, 64},
+        {{"read", "--hold", "1e300"}, 64},
+        {{"read", "--wait", "86401"}, 64},
         {{"read", "x"}, 64}};
-    for (const auto& [arguments, code] : cases)
-        EXPECT_EQ(Tool(arguments).exitCode, code) << testing::PrintToString(arguments);
+    for (const auto& [arguments, code] : cases) {
+        const ProcessResult run = Tool(arguments);
+        EXPECT_EQ(run.exitCode, code) << testing::PrintToString(arguments);
+        if (code == 64 && !arguments.empty()) {
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        }
+    }
     LinkComponent();
     const ProcessResult read = Tool({"read"});
     EXPECT_EQ(read.exitCode, 3);
     EXPECT_NE(read.out.find("no frame (nothing has been published)"), std::string::npos)
         << read.out;
+}
+
+// Every wait of the tool has a bound and ends on SIGTERM: between a publisher's ticks, while
+// holding a frame, and for a frame a stopped process holds (that one ends by itself).
+TEST_F(VistrelChannel, EveryWaitEndsOnSigtermOrByItself) {
+    const struct {
+        std::vector<std::string> arguments;
+        bool held;
+        int exitCode;
+    } cases[] = {{{kTool, "publish", "--fps", "1", "--seconds", "60"}, false, 0},
+                 {{kTool, "read", "--hold", "86400"}, false, 0},
+                 {{kTool, "read"}, true, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[1]);
+        LinkComponent();
+        ASSERT_EQ(Tool({"publish", "--frames", "2"}).exitCode, 0); // buffer 1 is current
+        std::unique_ptr<testsupport::Child> holder;
+        if (c.held) {
+            holder = std::make_unique<testsupport::Child>([] {
+                return testsupport::Exec({kTool, "read", "--hold", "60"});
+            });
+            ASSERT_TRUE(WaitUntilAReaderHolds());
+            holder->Kill(SIGSTOP);
+        }
+        testsupport::Child tool([&] { return testsupport::Exec(c.arguments); });
+        for (int i = 0; c.arguments[1] == "publish" && i < 1000 &&
+                        RegionWord(kTagOffset) != SharedCamera::kBufferTag0;
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!c.held) {
+            ASSERT_TRUE(c.arguments[1] == "publish" || WaitUntilAReaderHolds());
+            tool.Kill(SIGTERM);
+        }
+        // The publisher's bound lies well inside its one-second tick.
+        ASSERT_TRUE(tool.Wait(c.held ? 10 : 0.8)) << "still waiting";
+        EXPECT_EQ(tool.exitCode, c.exitCode) << tool.err;
+        RemoveChannel();
+    }
 }
 
 } // namespace

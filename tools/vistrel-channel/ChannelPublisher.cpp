@@ -4,11 +4,11 @@
 #include "channel/CoreUserFileName.h"
 #include "channel/SharedCameraBundle.h"
 #include "channel/SharedCameraFormat.h"
+#include "tools/vistrel-channel/StopRequest.h"
 #include "tools/vistrel-channel/TestPattern.h"
 
 #include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace {
 
@@ -75,8 +75,8 @@ int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& s
         }
         published += frame == SharedCameraBundle::FrameResult::kWritten;
         ++ticks;
-        std::this_thread::sleep_until(
-            start + std::chrono::duration_cast<Clock::duration>(period * double(ticks)));
+        stop_request::SleepUntil(
+            start + std::chrono::duration_cast<Clock::duration>(period * double(ticks)), stop);
     }
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf("published %llu frames of 640x480 ARGB in %.2f s (%s, connections %s, %llu "

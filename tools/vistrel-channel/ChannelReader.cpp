@@ -3,18 +3,21 @@
 #include "channel/SharedCameraBundle.h"
 #include "channel/SharedCameraFormat.h"
 #include "tools/vistrel-channel/PngFile.h"
+#include "tools/vistrel-channel/StopRequest.h"
 #include "tools/vistrel-channel/TestPattern.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 namespace {
 
-constexpr int kLockAttempts = 8;
+// How long a held current frame is asked for (at least): a broadcast of 1 frame a second makes
+// the other buffer current within it.
+constexpr double kLockPatienceSeconds = 2;
 
 // The mapping starts on a page, so each buffer sits at a fixed offset within its page
 // (1024 for buffer 0, 2048 for buffer 1): the address alone tells the tag.
@@ -29,31 +32,36 @@ uint32_t TagOfAddress(const void* address) {
     }
 }
 
-bool WaitForFrame(SharedCameraBundle& camera, tagSHARED_CAMERA_BUFFER& record, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+bool WaitForFrame(SharedCameraBundle& camera, tagSHARED_CAMERA_BUFFER& record, double seconds,
+                  const std::atomic<bool>& stop) {
+    const auto deadline = stop_request::After(seconds);
     while (!camera.GetCurrentReadBuffer(&record)) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const auto next = stop_request::Clock::now() + std::chrono::milliseconds(20);
+        if (next > deadline || !stop_request::SleepUntil(next, stop)) return false;
     }
     return true;
 }
 
 } // namespace
 
-int ReadCurrentFrame(const ReadOptions& options) {
+int ReadCurrentFrame(const ReadOptions& options, const std::atomic<bool>& stop) {
     SharedCameraBundle& camera = SharedCameraBundle::sComponent;
     tagSHARED_CAMERA_BUFFER record{};
     record.sizeofSHARED_CAMERA_BUFFER = sizeof record;
-    if (!WaitForFrame(camera, record, options.waitSeconds)) {
+    if (!WaitForFrame(camera, record, options.waitSeconds, stop)) {
         std::printf("no frame (%s)\n", camera.IsComponentLoaded()
                                            ? "nothing has been published"
                                            : "no camera component in the component folders");
         return 3;
     }
-    // A lock fails when a newer frame became current meanwhile: that one is read instead.
-    for (int attempt = 1; !camera.LockFrameBuffer(record.frameBufferPtr); ++attempt) {
-        if (attempt == kLockAttempts || !camera.GetCurrentReadBuffer(&record)) {
-            std::fprintf(stderr, "vistrel-channel: cannot lock the current frame\n");
+    // A lock fails when a newer frame became current meanwhile: that one is read instead. Each
+    // lock wait is short; a frame held all along is given up.
+    const auto deadline = stop_request::After(std::max(options.waitSeconds, kLockPatienceSeconds));
+    while (!camera.LockFrameBuffer(record.frameBufferPtr)) {
+        if (stop.load() || stop_request::Clock::now() >= deadline ||
+            !camera.GetCurrentReadBuffer(&record)) {
+            std::fprintf(stderr, "vistrel-channel: cannot lock the current frame: another "
+                                 "process holds it\n");
             return 1;
         }
     }
@@ -64,8 +72,7 @@ int ReadCurrentFrame(const ReadOptions& options) {
         TestPattern::Checksum(frame, record.frameHeight, record.frameBufferRowBytes);
     std::vector<uint8_t> copy;
     if (!options.pngPath.empty()) copy.assign(frame, frame + record.frameBufferSizeBytes);
-    if (options.holdSeconds > 0)
-        std::this_thread::sleep_for(std::chrono::duration<double>(options.holdSeconds));
+    stop_request::SleepUntil(stop_request::After(options.holdSeconds), stop);
     camera.UnLockFrameBuffer(record.frameBufferPtr);
 
     std::printf("tag=0x%08" PRIx32 " frame=%" PRIu32 " checksum=0x%016" PRIx64

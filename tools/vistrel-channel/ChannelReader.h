@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 struct ReadOptions {
@@ -9,5 +10,5 @@ struct ReadOptions {
 };
 
 // Reads the current frame through the reader's wrappers and prints its tag, frame counter and
-// checksum. 0 on success, 3 when there is no frame.
-int ReadCurrentFrame(const ReadOptions& options);
+// checksum. 0 on success, 3 when there is no frame. A stop request ends its waits.
+int ReadCurrentFrame(const ReadOptions& options, const std::atomic<bool>& stop);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 CORE_DEFINE_LOG_IDENTITY("vistrel-channel", "vistrel-channel.log");
 
@@ -32,61 +33,87 @@ int Usage() {
     return 64;
 }
 
-bool ParseNumber(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && value >= 0;
+// An option's value: a number within its bounds, checked before anything is done.
+struct NumberOption {
+    const char* name;
+    double least, most;
+    double* value;
+};
+
+constexpr double kDay = 86400;
+
+// Reads "--name value" at argv[i] when it is one of the options; false with exit code 64 set
+// when the name is known but the value is not a number within its bounds.
+bool ParseNumberOption(int argc, char** argv, int& i, const std::vector<NumberOption>& options,
+                       int& result) {
+    for (const NumberOption& option : options) {
+        if (argv[i] != std::string(option.name)) continue;
+        char* end = nullptr;
+        const char* text = i + 1 < argc ? argv[i + 1] : "";
+        const double value = std::strtod(text, &end);
+        if (end == text || *end != '\0' || !(value >= option.least && value <= option.most)) {
+            std::fprintf(stderr, "vistrel-channel: %s takes a number from %g to %g, not '%s'\n",
+                         option.name, option.least, option.most, text);
+            result = 64;
+            return false;
+        }
+        *option.value = value;
+        ++i;
+        return true;
+    }
+    return false;
+}
+
+int UnknownOption(const char* option) {
+    std::fprintf(stderr, "vistrel-channel: unknown option %s\n", option);
+    return 64;
+}
+
+// SIGINT and SIGTERM end every wait of the tool within a few milliseconds.
+void StopOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 int Publish(int argc, char** argv) {
     PublishOptions options;
-    for (int i = 0; i < argc; ++i) {
+    double frames = 0;
+    const std::vector<NumberOption> numbers = {
+        {"--fps", 1, 240, &options.framesPerSecond},
+        {"--seconds", 0, kDay, &options.seconds},
+        {"--frames", 0, 1e9, &frames},
+    };
+    for (int i = 0, result = 0; i < argc; ++i) {
         const std::string arg = argv[i];
-        double value = 0;
         if (arg == "--deny-connections")
             options.allowConnections = false;
         else if (arg == "--no-install")
             options.install = false;
-        else if (i + 1 < argc && ParseNumber(argv[i + 1], value) &&
-                 (arg == "--fps" || arg == "--seconds" || arg == "--frames")) {
-            ++i;
-            if (arg == "--fps")
-                options.framesPerSecond = value;
-            else if (arg == "--seconds")
-                options.seconds = value;
-            else
-                options.frames = uint64_t(value);
-        } else {
-            std::fprintf(stderr, "vistrel-channel: unknown or incomplete option %s\n", arg.c_str());
-            return Usage();
-        }
+        else if (!ParseNumberOption(argc, argv, i, numbers, result))
+            return result ? result : UnknownOption(argv[i]);
     }
-    if (options.framesPerSecond <= 0 || options.framesPerSecond > 1000) {
-        std::fprintf(stderr, "vistrel-channel: --fps must be above 0 and at most 1000\n");
-        return 64;
-    }
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
+    options.frames = uint64_t(frames);
+    StopOnSignals();
     return PublishTestPattern(options, sStop);
 }
 
 int Read(int argc, char** argv) {
     ReadOptions options;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        double value = 0;
-        if (arg == "--png" && i + 1 < argc)
+    const std::vector<NumberOption> numbers = {
+        {"--wait", 0, kDay, &options.waitSeconds},
+        {"--hold", 0, kDay, &options.holdSeconds},
+    };
+    for (int i = 0, result = 0; i < argc; ++i) {
+        if (argv[i] == std::string("--png") && i + 1 < argc)
             options.pngPath = argv[++i];
-        else if ((arg == "--wait" || arg == "--hold") && i + 1 < argc &&
-                 ParseNumber(argv[i + 1], value)) {
-            ++i;
-            (arg == "--wait" ? options.waitSeconds : options.holdSeconds) = value;
-        } else {
-            std::fprintf(stderr, "vistrel-channel: unknown or incomplete option %s\n", arg.c_str());
-            return Usage();
-        }
+        else if (!ParseNumberOption(argc, argv, i, numbers, result))
+            return result ? result : UnknownOption(argv[i]);
     }
-    return ReadCurrentFrame(options);
+    StopOnSignals();
+    return ReadCurrentFrame(options, sStop);
 }
 
 } // namespace
