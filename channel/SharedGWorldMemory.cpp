@@ -289,10 +289,9 @@ bool SharedGWorldMemory::LockFrameBufferPtrWithin(const void* pointer, double se
     // buffer held for long (a paused client's): it gives up as soon as a newer frame is current,
     // which is then the one to fetch.
     const ReaderWait wait{this, pointer};
-    const bool locked =
-        _isWriter ? semaphore->TimedWait(seconds < 0 ? kWriterLockSeconds : seconds)
-                  : semaphore->WaitWhile(seconds < 0 ? kReaderLockSeconds : seconds,
-                                         kWriterLockSeconds, IsStillCurrent, &wait);
+    const bool locked = _isWriter ? semaphore->TimedWait(seconds < 0 ? kWriterLockSeconds : seconds)
+                                  : semaphore->WaitWhile(seconds < 0 ? kReaderLockSeconds : seconds,
+                                                         kWriterLockSeconds, IsStillCurrent, &wait);
     if (locked) _held.fetch_add(1);
     return locked;
 }
