@@ -1,5 +1,6 @@
 #include "channel/CoreUnixSemaphore.h"
 
+#include "channel/ChannelPlace.h"
 #include "channel/ChannelReport.h"
 #include "core/CoreVerify.h"
 
@@ -7,18 +8,19 @@
 #include <cstddef>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 
 using namespace shared_semaphore;
 
-bool CoreUnixSemaphore::OpenCreate(const char* in_semaphore_name) {
+bool CoreUnixSemaphore::OpenCreate(const char* folder, const char* in_semaphore_name) {
     if (IsOpen()) return false;
-    // clang-format off
-    if (VERIFY(_semaphore_id=sem_open(in_semaphore_name,O_CREAT,global_permissions_mode,initial_semaphore_value)))
-        return true;
-    // clang-format on
-    const char* reason = errno == EPERM ? "owned by another user" : std::strerror(errno);
-    ChannelReport("CoreUnixSemaphore: refused %s%s: %s\n", kRecordPrefix, in_semaphore_name,
-                  reason);
+    _semaphore_id = sem_open_in(folder, in_semaphore_name, O_CREAT, global_permissions_mode,
+                                initial_semaphore_value);
+    if (IsOpen()) return true;
+    const int error = errno;
+    const std::string path = std::string(folder) + "/sem." + in_semaphore_name;
+    ChannelReport("CoreUnixSemaphore: refused the frame lock %s: %s\n", path.c_str(),
+                  RefusalReason(path.c_str(), error, sizeof(sem_t)).c_str());
     return false;
 }
 

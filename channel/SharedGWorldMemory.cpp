@@ -1,9 +1,12 @@
 #include "channel/SharedGWorldMemory.h"
 
+#include "channel/ChannelPlace.h"
 #include "channel/ChannelReport.h"
 #include "core/CoreVerify.h"
 
 #include <atomic>
+#include <mutex>
+#include <string>
 #include <unistd.h>
 
 using namespace SharedCamera;
@@ -46,9 +49,26 @@ bool SharedGWorldMemory::OpenReadView() {
     return OpenView(Opening::kReadOnly);
 }
 
+// Said once per process and place: every open asks again while the channel is closed.
+static void ReportPlace(const ChannelPlace& place) {
+    static std::mutex sLock;
+    static std::string sSaid;
+    const std::string text = place.Explanation();
+    std::lock_guard<std::mutex> hold(sLock);
+    if (text.empty() || text == sSaid) return;
+    sSaid = text;
+    ChannelReport("SharedGWorldMemory: %s\n", text.c_str());
+}
+
 bool SharedGWorldMemory::OpenView(Opening opening) {
     if (_mappedFile.IsOpen()) return true;
-    const char* path = sFileMappingPath;
+    _locksRefused = false;
+    const ChannelPlace place = ResolveChannelPlace(sFileMappingPath.c_str());
+    ReportPlace(place);
+    if (place.file.empty()) return false;
+    _path = place.file;
+    _lockFolder = place.lockFolder;
+    const char* path = _path.c_str();
     bool opened = opening == Opening::kReadOnly ? _mappedFile.OpenRead(path)
                                                 : _mappedFile.OpenReadWrite(path, kRegionSizeBytes);
     // Only the writer repairs, and only a header that no build ever wrote: a region of another
@@ -60,10 +80,8 @@ bool SharedGWorldMemory::OpenView(Opening opening) {
         _mappedFile.Close();
         opened = false;
     }
-    bool created = false;
     if (!opened && opening == Opening::kCreateIfNeeded) {
         if (!_mappedFile.CreateReadWrite(path, kRegionSizeBytes)) return false;
-        created = true;
         if (_mappedFile.Protection() == CoreMappedFile::kProtectReadWrite) {
             auto* region = static_cast<SharedCamera::Region*>(_mappedFile.Base());
             region->appSignature = kApplicationSignature;
@@ -75,12 +93,11 @@ bool SharedGWorldMemory::OpenView(Opening opening) {
     if (!opened || !TakeView()) return false;
     if (!IsHeaderValid())
         ChannelReport("SharedGWorldMemory: refused %s: not a channel of this version\n", path);
-    bool fOk = false;
-    if (!created) return OpenSemaphores();
-    // clang-format off
-    VERIFY(fOk = OpenSemaphores());
-    // clang-format on
-    return fOk;
+    // Without both locks the view is closed again, so that the next open tries afresh.
+    if (OpenSemaphores()) return true;
+    Close();
+    _locksRefused = true;
+    return false;
 }
 
 bool SharedGWorldMemory::TakeView() {
@@ -101,10 +118,11 @@ bool SharedGWorldMemory::Close() {
 
 bool SharedGWorldMemory::OpenSemaphores() {
     const unsigned long uid = ::geteuid();
-    const bool open0 =
-        _bufferSemaphore0.IsOpen() || _bufferSemaphore0.OpenCreate(SemaphoreName(0, uid).c_str());
-    const bool open1 =
-        _bufferSemaphore1.IsOpen() || _bufferSemaphore1.OpenCreate(SemaphoreName(1, uid).c_str());
+    const char* folder = _lockFolder.c_str();
+    const bool open0 = _bufferSemaphore0.IsOpen() ||
+                       _bufferSemaphore0.OpenCreate(folder, SemaphoreName(0, uid).c_str());
+    const bool open1 = _bufferSemaphore1.IsOpen() ||
+                       _bufferSemaphore1.OpenCreate(folder, SemaphoreName(1, uid).c_str());
     return open0 && open1;
 }
 

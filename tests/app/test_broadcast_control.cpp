@@ -1,6 +1,7 @@
 // The broadcast control, its panel and the grab timer against a camera of the test's own: two
 // frame buffers in memory whose locks a reader may hold, and a component that may fail. The
 // panel lives on a private Xvfb.
+#include "app/broadcast/NSUIPersistentPrefs.h"
 #include "app/shell/BroadcastPanel.h"
 #include "app/shell/GrabberController.h"
 #include "app/windows/GrabRegionWindowLayout.h"
@@ -118,6 +119,26 @@ TEST_F(BroadcastControl, TheSavedBoxDecidesTheLaunchAndTheQuitSavesIt) {
     next.control->applicationDidFinishLaunching(nullptr);
     EXPECT_TRUE(next.control->isBroadcasting()) << "on at quit, on at the next launch";
     EXPECT_FALSE(next.control->areCameraConnectionAllowed());
+}
+
+// A start that cannot reach the channel shows the broadcast off, says so and tries again until the
+// channel opens; a stop ends the waiting.
+TEST_F(BroadcastControl, AStartThatFailsShowsOffAndIsRetriedUntilTheChannelOpens) {
+    GrabBroadcastControl& c = *built.control;
+    camera.failBuffers = true;
+    c.setBroadcastEnabled(true);
+    EXPECT_FALSE(c.isBroadcasting() || c.isBroadcastEnabled() || c._statusText->isHidden());
+    EXPECT_TRUE(c.isWaitingToBroadcast() && c._allowCameraButton->isHidden());
+    c.applicationWillTerminate(nullptr);
+    EXPECT_FALSE(c.isWaitingToBroadcast()) << "a stop ends the waiting";
+    EXPECT_EQ(NSUserDefaultLoadKind("_rebroadcastButton", 0), NSOnState) << "still wanted";
+    c.applicationDidFinishLaunching(nullptr);
+    ASSERT_TRUE(c.isWaitingToBroadcast());
+    camera.failBuffers = false;
+    const double wait = NSUICamBroadcastControl::kRetrySeconds + 3;
+    EXPECT_TRUE(NSRunLoopRunUntil(wait, [&] { return c.isBroadcasting(); }));
+    EXPECT_TRUE(c.isBroadcastEnabled() && c._statusText->isHidden() && !c.isWaitingToBroadcast());
+    EXPECT_FALSE(c._allowCameraButton->isHidden());
 }
 
 TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReaderHoldsOne) {

@@ -9,10 +9,12 @@
 #include <cinttypes>
 #include <sstream>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
 using namespace binding;
+using testsupport::Exists;
 using testsupport::ProcessResult;
 using testsupport::RunProcess;
 
@@ -53,11 +55,16 @@ protected:
     }
 };
 
+// Also when another user holds a lock's documented name: both builds move the channel alike.
 TEST_F(CrossAbi, EachBuildReadsTheFramesOfTheOther) {
     // n frames alternate between the buffers: the last one, n - 1, is in buffer (n - 1) % 2.
-    for (const auto& [writer, frames] : {std::pair{kTool64, 5u}, std::pair{kTool32, 6u}}) {
-        SCOPED_TRACE(writer);
+    for (const auto& [writer, frames, taken] :
+         {std::tuple{kTool64, 5u, false}, std::tuple{kTool32, 6u, false},
+          std::tuple{kTool32, 7u, true}, std::tuple{kTool64, 8u, true}}) {
+        SCOPED_TRACE(writer + (taken ? " moved" : ""));
+        ASSERT_TRUE(!taken || PlantAsAnotherUser(ChannelNames()[2]));
         ASSERT_EQ(Publish(writer, std::to_string(frames)), 0);
+        EXPECT_EQ(Exists(MovedChannelNames()[0]), taken);
         std::vector<uint8_t> frame(SharedCamera::kFrameSizeBytes);
         TestPattern::Draw(frame.data(), 640, 480, 2560, frames - 1);
         char expected[160];

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace binding {
 
@@ -93,12 +94,32 @@ inline void LinkComponent(const std::string& name = "VistrelX64") {
     std::filesystem::create_symlink(StagedBundle(name), UserLink(name));
 }
 
-// Forgets the channel and the user's components, as on a fresh machine.
-inline void RemoveChannel() {
-    ::unlink(RegionPath().c_str());
+// The channel's documented names: the region file, then the two lock records.
+inline std::vector<std::string> ChannelNames(const std::string& folder = "/dev/shm",
+                                             const std::string& file = RegionPath()) {
+    std::vector<std::string> names{file};
     for (unsigned n : {0, 1})
-        ::unlink(("/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid())).c_str());
+        names.push_back(folder + "/sem." + SharedCamera::SemaphoreName(n, ::geteuid()));
+    return names;
+}
+// The same names in the private folder the channel moves to.
+inline std::vector<std::string> MovedChannelNames() {
+    const std::string folder = std::getenv("XDG_RUNTIME_DIR");
+    return ChannelNames(folder, folder + RegionPath().substr(RegionPath().rfind('/')));
+}
+
+// Forgets the channel (at both places) and the user's components, as on a fresh machine.
+inline void RemoveChannel() {
+    for (const auto& names : {ChannelNames(), MovedChannelNames()})
+        for (const std::string& name : names)
+            ::unlink(name.c_str());
     testsupport::RemoveTree(std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel");
+}
+
+// Another user's entry at a name, as a stranger who got there first leaves it.
+inline bool PlantAsAnotherUser(const std::string& path) {
+    testsupport::WriteFile(path, "theirs");
+    return ::lchown(path.c_str(), 65534, 65534) == 0;
 }
 
 } // namespace binding
