@@ -41,8 +41,8 @@ struct FakeCamera final : CameraComponentCalls {
         return true;
     }
     bool GetWriteableFrameBuffer_N(int n, tagSHARED_CAMERA_BUFFER* r) override {
+        loaded = true; // the component loads, then may refuse the channel
         if (failBuffers || r->sizeofSHARED_CAMERA_BUFFER != sizeof *r) return false;
-        loaded = true;
         *r = {r->sizeofSHARED_CAMERA_BUFFER, buffers[n].data(), kRow, kRow * kH, kW, kH, 0};
         return true;
     }

@@ -231,8 +231,9 @@ TEST_F(SharedGWorldMemoryTest, AnOpenThatFailedAtTheLocksIsTriedAgain) {
     EXPECT_FALSE(writer.IsOpenWriteView());
     EXPECT_TRUE(writer.AreLocksRefused());
     ASSERT_EQ(::rmdir(lock.c_str()), 0);
-    EXPECT_TRUE(writer.IsOpenWriteView());
-    EXPECT_NE(writer.GetWriteBuffer_N(0), nullptr);
+    ASSERT_TRUE(writer.IsOpenWriteView());
+    EXPECT_TRUE(writer.TryLockFrameBufferPtr(writer.GetWriteBuffer_N(1))) << "the lock was not";
+    EXPECT_TRUE(writer.UnLockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
 }
 
 } // namespace
