@@ -5,14 +5,12 @@
 #include "tests/support/TestSupport.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 using testsupport::Exists;
 using testsupport::ReadFile;
@@ -181,46 +179,6 @@ TEST_F(SharedGWorldMemoryTest, ReadersNeverCreateAndAReadOnlyViewNeverWrites) {
     EXPECT_FALSE(viewer.SetCurrentWriteBuffer(nullptr));
     viewer.SetAllowCameraConnections(0xFFFFFFFF);
     EXPECT_TRUE(ReadFile(mPath) == before);
-}
-
-} // namespace
-
-namespace {
-
-// Another user's entry at any of the documented names moves file and locks into the private
-// folder, for the writer and a reader alike, which then share frames and locks there.
-TEST_F(SharedGWorldMemoryTest, AnotherUsersEntryAtAnyNameMovesTheWholeChannel) {
-    const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string moved = runtime + mPath.substr(mPath.rfind('/'));
-    std::vector<std::string> names{mPath}, movedNames{moved};
-    for (unsigned n : {0, 1}) {
-        names.push_back("/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid()));
-        movedNames.push_back(runtime + "/sem." + SharedCamera::SemaphoreName(n, ::geteuid()));
-    }
-    for (const std::string& taken : {std::string(), names[0], names[1], names[2]}) {
-        SCOPED_TRACE(taken);
-        for (const std::string& name : names)
-            ::unlink(name.c_str());
-        for (const std::string& name : movedNames)
-            ::unlink(name.c_str());
-        if (!taken.empty()) {
-            WriteFile(taken, "theirs");
-            ASSERT_EQ(::lchown(taken.c_str(), 65534, 65534), 0);
-        }
-        SharedGWorldMemory writer, reader;
-        ASSERT_TRUE(writer.IsOpenWriteView());
-        ASSERT_TRUE(reader.OpenReadWriteView());
-        EXPECT_EQ(writer.Path(), taken.empty() ? mPath : moved);
-        EXPECT_EQ(reader.Path(), writer.Path());
-        for (const std::string& name : movedNames)
-            EXPECT_EQ(Exists(name), !taken.empty()) << name;
-        EXPECT_TRUE(taken.empty() || ReadFile(taken) == "theirs");
-        ASSERT_TRUE(writer.SetCurrentWriteBuffer(writer.GetWriteBuffer_N(1)));
-        uint8_t* current = reader.GetCurrentReadBuffer();
-        ASSERT_TRUE(current && reader.LockFrameBufferPtrWithin(current, 0.1));
-        EXPECT_FALSE(writer.TryLockFrameBufferPtr(writer.GetWriteBuffer_N(1))) << "not one lock";
-        EXPECT_TRUE(reader.UnLockFrameBufferPtr(current));
-    }
 }
 
 // A lock that cannot be opened closes the view, so the next open tries it afresh.

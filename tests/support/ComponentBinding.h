@@ -94,32 +94,23 @@ inline void LinkComponent(const std::string& name = "VistrelX64") {
     std::filesystem::create_symlink(StagedBundle(name), UserLink(name));
 }
 
-// The channel's documented names: the region file, then the two lock records.
-inline std::vector<std::string> ChannelNames(const std::string& folder = "/dev/shm",
-                                             const std::string& file = RegionPath()) {
-    std::vector<std::string> names{file};
+// The channel's documented names (the region file, then the two lock records), or the names in
+// the private folder it moves to.
+inline std::vector<std::string> ChannelNames(bool moved = false) {
+    const std::string folder = moved ? std::getenv("XDG_RUNTIME_DIR") : "/dev/shm";
+    std::vector<std::string> names{moved ? folder + RegionPath().substr(RegionPath().rfind('/'))
+                                         : RegionPath()};
     for (unsigned n : {0, 1})
         names.push_back(folder + "/sem." + SharedCamera::SemaphoreName(n, ::geteuid()));
     return names;
 }
-// The same names in the private folder the channel moves to.
-inline std::vector<std::string> MovedChannelNames() {
-    const std::string folder = std::getenv("XDG_RUNTIME_DIR");
-    return ChannelNames(folder, folder + RegionPath().substr(RegionPath().rfind('/')));
-}
 
 // Forgets the channel (at both places) and the user's components, as on a fresh machine.
 inline void RemoveChannel() {
-    for (const auto& names : {ChannelNames(), MovedChannelNames()})
-        for (const std::string& name : names)
+    for (bool moved : {false, true})
+        for (const std::string& name : ChannelNames(moved))
             ::unlink(name.c_str());
     testsupport::RemoveTree(std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel");
-}
-
-// Another user's entry at a name, as a stranger who got there first leaves it.
-inline bool PlantAsAnotherUser(const std::string& path) {
-    testsupport::WriteFile(path, "theirs");
-    return ::lchown(path.c_str(), 65534, 65534) == 0;
 }
 
 } // namespace binding
