@@ -1,5 +1,6 @@
 #include "channel/CoreMappedFile.h"
 
+#include "channel/ChannelPlace.h"
 #include "channel/ChannelReport.h"
 #include "core/CoreVerify.h"
 
@@ -28,15 +29,17 @@ bool CoreMappedFile::OpenChecked(const char* path, int flags) {
     m_fd = ::open(path, flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, kChannelFileMode);
     if (m_fd == -1) {
         if (errno == ENOENT) return false;
-        if (errno == EISDIR) return Refuse(path, "not a regular file");
-        return Refuse(path, errno == ELOOP ? "it is a symbolic link" : std::strerror(errno));
+        // A link or another user's file in a sticky folder fails with EACCES before O_NOFOLLOW is
+        // looked at: say what the entry is rather than what the open met.
+        return Refuse(path, RefusalReason(path, errno));
     }
     struct stat st;
     if (::fstat(m_fd, &st) != 0) return Refuse(path, std::strerror(errno));
     // Removed between the open and now: as missing as before the open.
     if (st.st_nlink == 0) return Fail();
     if (!S_ISREG(st.st_mode)) return Refuse(path, "not a regular file");
-    if (st.st_uid != ::geteuid()) return Refuse(path, "owned by another user");
+    if (st.st_uid != ::geteuid())
+        return Refuse(path, "owned by another user (uid " + std::to_string(st.st_uid) + ")");
     if (st.st_nlink != 1) return Refuse(path, "it has more than one hard link");
     m_device = st.st_dev;
     m_inode = st.st_ino;

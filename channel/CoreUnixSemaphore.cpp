@@ -1,5 +1,6 @@
 #include "channel/CoreUnixSemaphore.h"
 
+#include "channel/ChannelPlace.h"
 #include "channel/ChannelReport.h"
 #include "core/CoreVerify.h"
 
@@ -7,24 +8,25 @@
 #include <cstddef>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 
 using namespace shared_semaphore;
 
-bool CoreUnixSemaphore::OpenCreate(const char* in_semaphore_name) {
+bool CoreUnixSemaphore::OpenCreate(const char* folder, const char* in_semaphore_name) {
     if (IsOpen()) return false;
-    _recordPath = std::string(kRecordPrefix) + in_semaphore_name;
+    _recordPath = std::string(folder) + "/sem." + in_semaphore_name;
     struct stat record {};
-    // clang-format off
-    if (VERIFY(_semaphore_id=sem_open(in_semaphore_name,O_CREAT,global_permissions_mode,initial_semaphore_value,&record))) {
+    _semaphore_id = sem_open_in(folder, in_semaphore_name, O_CREAT, global_permissions_mode,
+                                initial_semaphore_value, &record);
+    if (IsOpen()) {
         _device = record.st_dev;
         _inode = record.st_ino;
         return true;
     }
-    // clang-format on
-    const char* reason = errno == EPERM ? "owned by another user" : std::strerror(errno);
-    ChannelReport("CoreUnixSemaphore: refused %s%s: %s\n", kRecordPrefix, in_semaphore_name,
-                  reason);
+    const int error = errno;
+    ChannelReport("CoreUnixSemaphore: refused the frame lock %s: %s\n", _recordPath.c_str(),
+                  RefusalReason(_recordPath.c_str(), error, sizeof(sem_t)).c_str());
     return false;
 }
 

@@ -21,9 +21,14 @@ public:
 
     void Init() { _semaphore_id = shared_semaphore::SEM_FAILED; }
     bool IsOpen() const { return _semaphore_id != shared_semaphore::SEM_FAILED; }
-    // Opens the named semaphore, creating it with count 1; an existing one keeps its count. A
-    // record another user owns is refused, with a report naming it and the reason.
-    bool OpenCreate(const char* in_semaphore_name);
+    // Opens the named semaphore's record in the folder, creating it with count 1; an existing one
+    // keeps its count. A record another user owns is refused, with a report naming it and the
+    // reason.
+    bool OpenCreate(const char* folder, const char* in_semaphore_name);
+    // In /dev/shm, the documented place.
+    bool OpenCreate(const char* in_semaphore_name) {
+        return OpenCreate(shared_semaphore::kRecordFolder, in_semaphore_name);
+    }
     bool Close();
     // How the record now at the name differs from the one open.
     mapping_guard::Drift DriftFrom() const;

@@ -49,9 +49,8 @@ SHARED_CAMERA_EXPORT bool __public_fn0(int n, tagSHARED_CAMERA_BUFFER* record) {
     // clang-format off
     if (!VERIFY(Buffer_N<SharedGWorldMemory::kMaxBufferCount)) Buffer_N = SharedGWorldMemory::kMaxBufferCount;
     // clang-format on
-    uint8_t* buffer = Twice([&] {
-        return Memory().IsOpenWriteView() ? Memory().GetWriteBuffer_N(Buffer_N) : nullptr;
-    });
+    uint8_t* buffer = Twice(
+        [&] { return Memory().IsOpenWriteView() ? Memory().GetWriteBuffer_N(Buffer_N) : nullptr; });
     if (!buffer) {
         std::memset(record, 0, sizeof *record);
         return false;

@@ -1,10 +1,13 @@
 #include "channel/SharedGWorldMemory.h"
 
+#include "channel/ChannelPlace.h"
 #include "channel/ChannelReport.h"
 #include "core/CoreVerify.h"
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -48,6 +51,17 @@ bool SharedGWorldMemory::OpenReadView() {
     return OpenView(Opening::kReadOnly);
 }
 
+// Said once per process and place: every open asks again while the channel is closed.
+static void ReportPlace(const ChannelPlace& place) {
+    static std::mutex sLock;
+    static std::string sSaid;
+    const std::string text = place.Explanation();
+    std::lock_guard<std::mutex> hold(sLock);
+    if (text.empty() || text == sSaid) return;
+    sSaid = text;
+    ChannelReport("SharedGWorldMemory: %s\n", text.c_str());
+}
+
 bool SharedGWorldMemory::OpenView(Opening opening) {
     if (!_mappedFile.IsMapped()) return Attach(opening, false);
     _mappedFile.Probe();
@@ -56,7 +70,14 @@ bool SharedGWorldMemory::OpenView(Opening opening) {
 }
 
 bool SharedGWorldMemory::Attach(Opening opening, bool quiet) {
-    const char* path = sFileMappingPath;
+    _locksRefused = false;
+    const ChannelPlace place = ResolveChannelPlace(sFileMappingPath.c_str());
+    ReportPlace(place);
+    if (place.file.empty()) return false;
+    _path = place.file;
+    _lockFolder = place.lockFolder;
+    const char* path = _path.c_str();
+    const bool handedOut = _mappedFile.IsMapped();
     _mappedFile.SetQuiet(quiet);
     bool opened = opening == Opening::kReadOnly ? _mappedFile.OpenRead(path)
                                                 : _mappedFile.OpenReadWrite(path, kRegionSizeBytes);
@@ -84,12 +105,17 @@ bool SharedGWorldMemory::Attach(Opening opening, bool quiet) {
     if (!opened || !TakeView()) return false;
     if (!IsHeaderValid() && !quiet)
         ChannelReport("SharedGWorldMemory: refused %s: not a channel of this version\n", path);
-    bool fOk = false;
-    if (!created) return OpenSemaphores();
-    // clang-format off
-    VERIFY(fOk = OpenSemaphores());
-    // clang-format on
-    return fOk;
+    // Without both locks the view is given up, so that the next open tries afresh; addresses
+    // already handed out stay mapped (as zero pages) meanwhile.
+    if (OpenSemaphores()) return true;
+    if (handedOut) {
+        _mappedFile.Detach();
+        CloseSemaphores();
+    } else {
+        Close();
+    }
+    _locksRefused = true;
+    return false;
 }
 
 // Users of the locks: a reopen takes the channel only while there are none.
@@ -125,7 +151,7 @@ void SharedGWorldMemory::Follow() {
 
 void SharedGWorldMemory::FollowNames() {
     using mapping_guard::Drift;
-    const char* path = sFileMappingPath;
+    const char* path = _path.c_str();
     const Drift drift = _mappedFile.IsOpen() ? _mappedFile.DriftFrom(path) : Drift::kNone;
     // A region that is gone is the writer's to recreate; a reader keeps what it has meanwhile.
     if (drift != Drift::kNone && (drift != Drift::kRemoved || _isWriter)) {
@@ -146,7 +172,7 @@ void SharedGWorldMemory::FollowNames() {
         ChannelReport("SharedGWorldMemory: %s %s: reopening it\n", semaphore.RecordPath().c_str(),
                       mapping_guard::Words(lockDrift));
         semaphore.Close();
-        semaphore.OpenCreate(SemaphoreName(n, uid).c_str());
+        semaphore.OpenCreate(_lockFolder.c_str(), SemaphoreName(n, uid).c_str());
     }
 }
 
@@ -168,10 +194,11 @@ bool SharedGWorldMemory::Close() {
 
 bool SharedGWorldMemory::OpenSemaphores() {
     const unsigned long uid = ::geteuid();
-    const bool open0 =
-        _bufferSemaphore0.IsOpen() || _bufferSemaphore0.OpenCreate(SemaphoreName(0, uid).c_str());
-    const bool open1 =
-        _bufferSemaphore1.IsOpen() || _bufferSemaphore1.OpenCreate(SemaphoreName(1, uid).c_str());
+    const char* folder = _lockFolder.c_str();
+    const bool open0 = _bufferSemaphore0.IsOpen() ||
+                       _bufferSemaphore0.OpenCreate(folder, SemaphoreName(0, uid).c_str());
+    const bool open1 = _bufferSemaphore1.IsOpen() ||
+                       _bufferSemaphore1.OpenCreate(folder, SemaphoreName(1, uid).c_str());
     return open0 && open1;
 }
 

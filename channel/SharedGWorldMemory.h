@@ -7,10 +7,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 // The shared camera region of this process: a mapping of the per-user region file holding two
 // frame buffers, the tag of the newest complete one and the connection allowance, with one named
-// semaphore per buffer, per user, as the lock between processes. Addresses handed out are valid
+// semaphore per buffer, per user, as the lock between processes. Each open looks where the
+// channel is (ChannelPlace.h) and says once when it moved. Addresses handed out are valid
 // only in this process and only while the view stays open.
 //
 // Locks: a lock is released only by the process that holds it, and one whose holder died is
@@ -75,6 +77,11 @@ public:
     bool LockFrameBufferPtrWithin(const void* pointer, double seconds) const;
 
     bool IsViewOpen() const { return _mappedFile.IsOpen(); }
+    // The region file the last open looked at: the documented name, or where the channel moved
+    // because another user holds one of its names (ChannelPlace.h).
+    const std::string& Path() const { return _path; }
+    // Whether the last open failed at the locks, the file having opened.
+    bool AreLocksRefused() const { return _locksRefused; }
     // Whether the open region is a whole region of this version.
     bool IsHeaderValid() const;
 
@@ -101,4 +108,7 @@ private:
     mutable std::atomic<int> _users{0};
     mutable std::atomic<int> _held{0};
     std::atomic<int64_t> _nextFollow{0};
+    bool _locksRefused = false;
+    std::string _path;
+    std::string _lockFolder;
 };

@@ -228,14 +228,14 @@ int Wait(sem_t* semaphore, const struct timespec* timeout, const Purpose& purpos
     return WaitSlow(semaphore, self, &deadline, purpose);
 }
 
-bool PathOf(const char* name, std::string& path) {
+bool PathOf(const char* folder, const char* name, std::string& path) {
     while (name && *name == '/')
         ++name;
-    if (!name || !*name || std::strchr(name, '/') || std::strlen(name) > NAME_MAX - 4) {
+    if (!folder || !name || !*name || std::strchr(name, '/') || std::strlen(name) > NAME_MAX - 4) {
         errno = EINVAL;
         return false;
     }
-    path = std::string(kRecordPrefix) + name;
+    path = std::string(folder) + "/sem." + name;
     return true;
 }
 
@@ -281,8 +281,13 @@ bool IsOurs(int fd, bool repair, struct stat& st) {
 } // namespace
 
 sem_t* sem_open(const char* name, int oflag, unsigned mode, unsigned value, struct stat* record) {
+    return sem_open_in(kRecordFolder, name, oflag, mode, value, record);
+}
+
+sem_t* sem_open_in(const char* folder, const char* name, int oflag, unsigned mode, unsigned value,
+                   struct stat* record) {
     std::string path;
-    if (!PathOf(name, path)) return SEM_FAILED;
+    if (!PathOf(folder, name, path)) return SEM_FAILED;
     if (value > 1 || (oflag & O_EXCL)) {
         errno = EINVAL;
         return SEM_FAILED;
@@ -384,7 +389,7 @@ int sem_getvalue(sem_t* semaphore, int* value) {
 
 int sem_unlink(const char* name) {
     std::string path;
-    return PathOf(name, path) ? ::unlink(path.c_str()) : -1;
+    return PathOf(kRecordFolder, name, path) ? ::unlink(path.c_str()) : -1;
 }
 
 } // namespace shared_semaphore

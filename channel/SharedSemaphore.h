@@ -56,6 +56,9 @@ constexpr double kHolderlessSeconds = 0.5;
 // (MappingGuard.h); `record`, when given, receives the status of the file mapped.
 sem_t* sem_open(const char* name, int oflag, unsigned mode, unsigned value,
                 struct stat* record = nullptr);
+// As sem_open, with the record in the given folder instead of kRecordFolder.
+sem_t* sem_open_in(const char* folder, const char* name, int oflag, unsigned mode, unsigned value,
+                   struct stat* record = nullptr);
 int sem_close(sem_t* semaphore);
 // The release; EPERM when this process does not hold the lock, EOVERFLOW when it is not taken.
 int sem_post(sem_t* semaphore);
@@ -70,7 +73,8 @@ int sem_wait_while(sem_t* semaphore, const struct timespec* timeout, double ever
 int sem_getvalue(sem_t* semaphore, int* value);
 int sem_unlink(const char* name);
 
-// Where the record of a name lies: this prefix, then the name.
+// Where the record of a name lies: this prefix, then the name (kRecordFolder + "/sem.").
+constexpr const char* kRecordFolder = "/dev/shm";
 constexpr const char* kRecordPrefix = "/dev/shm/sem.";
 
 } // namespace shared_semaphore

@@ -202,8 +202,9 @@ VistrelOpenRefusal Refusal(ComponentInstance self) {
     SharedGWorldMemory& memory = SharedGWorldMemory::sSingleton;
     // Without the region no grabber has ever broadcast: there is no camera to open.
     if (!memory.OpenReadWriteView()) {
+        if (memory.AreLocksRefused()) return kVistrelOpenChannelLocksRefused;
         struct stat st;
-        if (::lstat(SharedGWorldMemory::sFileMappingPath, &st) != 0)
+        if (::lstat(memory.Path().c_str(), &st) != 0)
             return errno == ENOENT ? kVistrelOpenNoChannel : kVistrelOpenChannelUnreadable;
         const bool shortFile =
             S_ISREG(st.st_mode) && st.st_size < off_t(SharedCamera::kRegionSizeBytes);

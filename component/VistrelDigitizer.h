@@ -18,14 +18,15 @@ constexpr OSType kManufacturer = FourCC("Trnw");
 
 enum VistrelOpenRefusal : long {
     kVistrelOpenNotRefused = 0,
-    kVistrelOpenHostExcluded = 1,      // this program is on the digitizer's exclusion list
-    kVistrelOpenSystemTooOld = 2,      // the system version is below 10.4
-    kVistrelOpenNoChannel = 3,         // no broadcast has created the camera region
-    kVistrelOpenChannelUnreadable = 4, // the region exists but does not open
-    kVistrelOpenConnectionsOff = 5,    // the broadcast allows no connection at all
-    kVistrelOpenNoMoreConnections = 6, // the broadcast allows fewer connections than are open
-    kVistrelOpenChannelShort = 7,      // the region file is shorter than a region
-    kVistrelOpenChannelDamaged = 8,    // the region's header is damaged or of another version
+    kVistrelOpenHostExcluded = 1,        // this program is on the digitizer's exclusion list
+    kVistrelOpenSystemTooOld = 2,        // the system version is below 10.4
+    kVistrelOpenNoChannel = 3,           // no broadcast has created the camera region
+    kVistrelOpenChannelUnreadable = 4,   // the region exists but does not open
+    kVistrelOpenConnectionsOff = 5,      // the broadcast allows no connection at all
+    kVistrelOpenNoMoreConnections = 6,   // the broadcast allows fewer connections than are open
+    kVistrelOpenChannelShort = 7,        // the region file is shorter than a region
+    kVistrelOpenChannelDamaged = 8,      // the region's header is damaged or of another version
+    kVistrelOpenChannelLocksRefused = 9, // the region opens but a frame lock's record does not
 };
 
 } // namespace vistrel_digitizer

@@ -65,6 +65,7 @@ std::shared_ptr<CIImage> CILookpaneInput::outputImage() {
     }
     // The picture freezes on the last frame when the broadcast stops or a frame cannot be read.
     if (_cachedCameraImage) return _cachedCameraImage;
+    _cameraBuffer->explainMissingFrame();
     return _noCameraImage;
 }
 

@@ -1,5 +1,6 @@
 #include "plugin/CILookpaneInput_VSharedCameraBuffer.h"
 
+#include "channel/ChannelDiagnosis.h"
 #include "channel/SharedCameraBundle.h"
 #include "core/CoreLogIdentity.h"
 #include "core/CoreVerify.h"
@@ -8,6 +9,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/session/PlatformSession.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -96,6 +98,20 @@ bool CILookpaneInput_VSharedCameraBuffer::readCurrentCameraFrame() {
     camera.sizeofSHARED_CAMERA_BUFFER = sizeof camera;
     return SharedCameraBundle::sComponent.GetCurrentReadBuffer(&camera) &&
            camera.frameBufferPtr != nullptr;
+}
+
+void CILookpaneInput_VSharedCameraBuffer::explainMissingFrame() {
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    if (_explainedAt >= 0 && now - _explainedAt < 1) return;
+    _explainedAt = now;
+    const SharedCameraBundle& component = SharedCameraBundle::sComponent;
+    std::string reason =
+        "no camera component " + component.FileName() + " in the component folders";
+    if (component.IsComponentLoaded()) reason = ChannelDiagnosis();
+    if (reason.empty() || reason == _explained) return;
+    _explained = reason;
+    NSLog("%s: showing the no-camera card: %s\n", CoreLogIdentity::kPlugInPrefix, reason.c_str());
 }
 
 bool CILookpaneInput_VSharedCameraBuffer::hasCurrentCameraFrame() const {

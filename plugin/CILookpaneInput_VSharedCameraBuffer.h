@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 // The plug-in's reader of the shared camera channel: each request fetches the current frame's
 // description and turns the frame into an image as cheaply as it can: an ARGB frame is copied out
@@ -26,6 +27,9 @@ public:
     // Fetches the current frame's description; nothing is locked.
     bool readCurrentCameraFrame();
     bool hasCurrentCameraFrame() const;
+    // Says in the log why there is no frame (no component, no channel, connections switched
+    // off...), once for each reason in turn; looks at most once a second.
+    void explainMissingFrame();
     std::shared_ptr<platform::coreimage::CIImage> fastestCoreImage();
 
     std::shared_ptr<platform::coreimage::CIImage> coreVideoImageFrom_CameraBuffer();
@@ -52,4 +56,6 @@ private:
     std::unique_ptr<CoreGraphics::BitmapContext> _bitmapContext;
     tagSHARED_CAMERA_BUFFER camera{};
     platform::coregraphics::CGSize _frameSize{};
+    std::string _explained;
+    double _explainedAt = -1;
 };

@@ -40,5 +40,8 @@ else
 fi
 export HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_STATE_HOME="$home/.local/state"
 export XDG_CONFIG_HOME="$home/.config"
+# The session's private folder, where the channel moves when another user holds its names.
+mkdir -p -m 700 "$home/run"
+export XDG_RUNTIME_DIR="$home/run"
 unset VISTREL_SYSTEM_VERSION
 exec "$@"

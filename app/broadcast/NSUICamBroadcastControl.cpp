@@ -56,12 +56,13 @@ NSUICamBroadcastControl::NSUICamBroadcastControl(NSRect frame, CameraComponentCa
     addAction("toggleBroadcastButtonAction:",
               &NSUICamBroadcastControl::toggleBroadcastButtonAction);
     addAction("cameraConnectChanged:", &NSUICamBroadcastControl::cameraConnectChanged);
+    addAction("retryBroadcast:", &NSUICamBroadcastControl::retryBroadcast);
 }
 
 NSUICamBroadcastControl::~NSUICamBroadcastControl() = default;
 
 bool NSUICamBroadcastControl::isBroadcasting() const {
-    return mComponent.IsComponentLoaded();
+    return mPublishing && mComponent.IsComponentLoaded();
 }
 
 bool NSUICamBroadcastControl::isBroadcastEnabled() const {
@@ -81,42 +82,80 @@ void NSUICamBroadcastControl::broadcastButtonChanged(NSObject*) {
 }
 
 void NSUICamBroadcastControl::setBroadcastEnabled(bool flag) {
+    if (!flag) stopWaiting();
     if (_rebroadcastButton) _rebroadcastButton->setState(flag ? NSOnState : NSOffState);
     broadcastButtonChanged(this);
 }
 
+// While waiting, the box is off but the broadcast is wanted: the toggle stops the waiting.
 void NSUICamBroadcastControl::toggleBroadcastButtonAction(NSObject*) {
     if (!_rebroadcastButton) return;
-    _rebroadcastButton->setState(_rebroadcastButton->state() == NSOnState ? NSOffState : NSOnState);
+    const bool on = _rebroadcastButton->state() == NSOnState || isWaitingToBroadcast();
+    _rebroadcastButton->setState(on ? NSOffState : NSOnState);
+    if (on) stopWaiting();
     broadcastButtonChanged(_rebroadcastButton);
 }
 
 void NSUICamBroadcastControl::startBroadcasting() {
     _SharedCameraBufferNumber = 0;
     if (!isBroadcastEnabled()) return;
+    mPublishing = false;
     VERIFY_TEXT(mComponent.InstallLocation(true, CFBaseDLL::kUserQuickTime),
                 "CAMERAX_InstallLocalLibraryQuickTime(SharedCameraBundle::Install)");
     // The first request loads the component and makes the shared memory.
+    bool reached = true;
     for (int n : {0, 1}) {
         tagSHARED_CAMERA_BUFFER record = FreshRecord();
-        mComponent.GetWriteableFrameBuffer_N(n, &record);
+        reached = mComponent.GetWriteableFrameBuffer_N(n, &record) && reached;
     }
-    setComponentAllowCameraConnections(areCameraConnectionAllowed());
+    if (!reached || !setComponentAllowCameraConnections(areCameraConnectionAllowed())) {
+        // The component has logged which file or lock it refused and why.
+        mComponent.InstallLocation(false, CFBaseDLL::kUserQuickTime);
+        return waitToBroadcast();
+    }
+    mPublishing = true;
+    stopWaiting();
     if (_allowCameraButton) _allowCameraButton->setHidden(false);
 }
 
 void NSUICamBroadcastControl::stopBroadcasting() {
+    stopWaiting();
     if (isBroadcasting())
         VERIFY_TEXT(mComponent.InstallLocation(false, CFBaseDLL::kUserQuickTime),
                     "CAMERAX_InstallLocalLibraryQuickTime(SharedCameraBundle::UnInstall)");
+    mPublishing = false;
     if (_allowCameraButton) _allowCameraButton->setHidden(true);
 }
 
-void NSUICamBroadcastControl::setComponentAllowCameraConnections(bool flag) {
+void NSUICamBroadcastControl::waitToBroadcast() {
+    if (_rebroadcastButton) _rebroadcastButton->setState(NSOffState);
+    if (_allowCameraButton) _allowCameraButton->setHidden(true);
+    if (_statusText) {
+        _statusText->setStringValue("Cannot open the camera channel (see the log): retrying");
+        _statusText->setHidden(false);
+    }
+    if (!mRetryTimer)
+        mRetryTimer = NSTimer::scheduledTimerWithTimeInterval(
+            kRetrySeconds, this, NSSelectorFromString("retryBroadcast:"), true);
+}
+
+void NSUICamBroadcastControl::stopWaiting() {
+    if (mRetryTimer) mRetryTimer->invalidate();
+    mRetryTimer.reset();
+    if (_statusText) _statusText->setHidden(true);
+}
+
+void NSUICamBroadcastControl::retryBroadcast(NSObject*) {
+    if (!isWaitingToBroadcast()) return;
+    if (_rebroadcastButton) _rebroadcastButton->setState(NSOnState);
+    startBroadcasting();
+}
+
+bool NSUICamBroadcastControl::setComponentAllowCameraConnections(bool flag) {
     tagSHARED_CAMERA_CONTROL control{};
     control.sizeofSHARED_CAMERA_CONTROL = sizeof control;
     control.allowCameraConnections = flag ? 1 : 0;
-    mComponent.SetCameraControl(&control);
+    return mComponent.SetCameraControl(&control);
 }
 
 void NSUICamBroadcastControl::cameraConnectChanged(NSObject*) {
@@ -133,7 +172,10 @@ void NSUICamBroadcastControl::applicationDidFinishLaunching(NSObject*) {
 
 void NSUICamBroadcastControl::applicationWillTerminate(NSObject*) {
     if (_allowCameraButton) NSUserDefaultSave(_allowCameraButton->state(), "_allowCameraButton");
-    if (_rebroadcastButton) NSUserDefaultSave(_rebroadcastButton->state(), "_rebroadcastButton");
+    // A broadcast still waiting to start is wanted all the same.
+    if (_rebroadcastButton)
+        NSUserDefaultSave(isWaitingToBroadcast() ? NSOnState : _rebroadcastButton->state(),
+                          "_rebroadcastButton");
     setBroadcastEnabled(false);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/appkit/AppKit.h"
 
 #include <functional>
+#include <memory>
 
 using namespace platform::appkit;
 
@@ -35,15 +36,20 @@ public:
     virtual void applicationDidFinishLaunching(NSObject* notification);
     virtual void applicationWillTerminate(NSObject* notification);
 
-    // The component is loaded in this process.
+    // The component is loaded in this process and the start reached the channel.
     bool isBroadcasting() const;
+    // A wanted broadcast could not start: the box shows it off, the status line says so and the
+    // start is tried again every kRetrySeconds until it succeeds or the broadcast is stopped.
+    bool isWaitingToBroadcast() const { return mRetryTimer != nullptr; }
+    void retryBroadcast(NSObject* timer);
+    static constexpr double kRetrySeconds = 3;
     bool isBroadcastEnabled() const;
     bool areCameraConnectionAllowed() const;
     void setBroadcastEnabled(bool flag);
     void broadcastButtonChanged(NSObject* sender);
     void toggleBroadcastButtonAction(NSObject* sender);
     void cameraConnectChanged(NSObject* sender);
-    void setComponentAllowCameraConnections(bool flag);
+    bool setComponentAllowCameraConnections(bool flag);
     virtual void startBroadcasting();
     virtual void stopBroadcasting();
 
@@ -76,12 +82,18 @@ public:
     // Outlets.
     NSButton* _allowCameraButton = nullptr;
     NSButton* _rebroadcastButton = nullptr;
+    NSTextField* _statusText = nullptr;
     int _SharedCameraBufferNumber = 0;
 
 protected:
     CameraComponentCalls& mComponent;
 
 private:
+    void waitToBroadcast();
+    void stopWaiting();
+
+    bool mPublishing = false;
+    std::unique_ptr<NSTimer> mRetryTimer;
     // Made on the first stretched frame and kept: frames allocate nothing.
     CoreGraphics::BitmapContext mStaging;
 };

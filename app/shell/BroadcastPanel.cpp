@@ -43,6 +43,9 @@ BroadcastPanel BuildBroadcastPanel(NSRect frame, CameraComponentCalls& component
     Connect(*c._allowCameraButton, c, "cameraConnectChanged:");
     c._allowCameraButton->setState(NSOnState);
     c._allowCameraButton->setHidden(true);
+    // In the allow box's place, which is hidden while a wanted broadcast waits to start.
+    c._statusText = Add<NSTextField>(c, NSMakeRect(36, top - 64, 320, 24), false);
+    c._statusText->setHidden(true);
 
     Label(c, NSMakeRect(16, top - 100, 90, 24), "Source:");
     c._sourcePopUp = Add<NSPopUpButton>(c, NSMakeRect(110, top - 100, 234, 26));

@@ -70,7 +70,8 @@ void GrabberController::awakeFromNib() {
 void GrabberController::applicationDidFinishLaunching(NSObject* notification) {
     if (!VERIFY(_broadcastControl)) return;
     _broadcastControl->applicationDidFinishLaunching(notification);
-    if (_broadcastControl->isBroadcasting()) showBroadcastPanel(this);
+    if (_broadcastControl->isBroadcasting() || _broadcastControl->isWaitingToBroadcast())
+        showBroadcastPanel(this);
 }
 
 void GrabberController::showBroadcastPanel(NSObject* sender) {

@@ -1,5 +1,6 @@
 #include "hosts/gstreamer/VistrelCamera.h"
 
+#include "channel/ChannelPlace.h"
 #include "channel/SharedCameraFormat.h"
 #include "component/VistrelDigitizer.h"
 #include "platform/bundles/BundleFolders.h"
@@ -75,6 +76,10 @@ constexpr RefusalWords kRefusals[] = {
     {kVistrelOpenChannelUnreadable, VistrelCamera::Failure::kChannelUnreadable,
      "it cannot be opened as this user's channel (not a regular file of this user with one name)",
      "the camera region exists but the digitizer cannot open it as the camera channel"},
+    {kVistrelOpenChannelLocksRefused, VistrelCamera::Failure::kSetUp,
+     "The Vistrel camera's frame locks cannot be used: a lock record is not a regular file of "
+     "this user with one name (the digitizer's log line names it and says why)",
+     "the camera region opens but a frame lock's record does not"},
     {kVistrelOpenChannelShort, VistrelCamera::Failure::kChannelUnreadable,
      "it is shorter than a channel", "the camera region file is too short"},
     {kVistrelOpenChannelDamaged, VistrelCamera::Failure::kChannelUnreadable,
@@ -92,12 +97,13 @@ constexpr RefusalWords kRefusals[] = {
      "the system version is below the digitizer's minimum"},
 };
 
-// The channel file of this user, named as the digitizer names it.
+// The channel file of this user, named and placed as the digitizer names and places it.
 std::string ChannelPath() {
     const auto user = platform::session::UserFileOwner();
     const auto path = platform::session::FormatUserPath(
         SharedCamera::kFileMappingFormat, user.value_or(""), SharedCamera::kFrameFormatName);
-    return path.value_or(SharedCamera::kFileMappingFormat);
+    const ChannelPlace place = ResolveChannelPlace(path.value_or(SharedCamera::kFileMappingFormat));
+    return place.file.empty() ? place.taken : place.file;
 }
 
 // The digitizer answers paramErr for every refusal and leaves its reason with the component.

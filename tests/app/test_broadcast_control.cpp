@@ -40,8 +40,8 @@ struct FakeCamera final : CameraComponentCalls {
         return true;
     }
     bool GetWriteableFrameBuffer_N(int n, tagSHARED_CAMERA_BUFFER* r) override {
+        loaded = true; // the component loads, then may refuse the channel
         if (failBuffers || r->sizeofSHARED_CAMERA_BUFFER != sizeof *r) return false;
-        loaded = true;
         *r = {r->sizeofSHARED_CAMERA_BUFFER, buffers[n].data(), kRow, kRow * kH, kW, kH, 0};
         return true;
     }
@@ -118,6 +118,24 @@ TEST_F(BroadcastControl, TheSavedBoxDecidesTheLaunchAndTheQuitSavesIt) {
     next.control->applicationDidFinishLaunching(nullptr);
     EXPECT_TRUE(next.control->isBroadcasting()) << "on at quit, on at the next launch";
     EXPECT_FALSE(next.control->areCameraConnectionAllowed());
+}
+
+// A start that cannot reach the channel shows the broadcast off, says so and is tried again until
+// the channel opens; a quit ends the waiting, and the next launch waits again.
+TEST_F(BroadcastControl, AStartThatFailsShowsOffAndIsRetriedUntilTheChannelOpens) {
+    GrabBroadcastControl& c = *built.control;
+    camera.failBuffers = true;
+    c.setBroadcastEnabled(true);
+    EXPECT_FALSE(c.isBroadcasting() || c.isBroadcastEnabled() || c._statusText->isHidden());
+    EXPECT_TRUE(c.isWaitingToBroadcast() && c._allowCameraButton->isHidden());
+    c.applicationWillTerminate(nullptr);
+    EXPECT_FALSE(c.isWaitingToBroadcast());
+    c.applicationDidFinishLaunching(nullptr);
+    ASSERT_TRUE(c.isWaitingToBroadcast());
+    camera.failBuffers = false;
+    const double wait = NSUICamBroadcastControl::kRetrySeconds + 3;
+    EXPECT_TRUE(NSRunLoopRunUntil(wait, [&] { return c.isBroadcasting(); }));
+    EXPECT_TRUE(c.isBroadcastEnabled() && c._statusText->isHidden());
 }
 
 TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReaderHoldsOne) {

@@ -9,10 +9,12 @@
 #include <cinttypes>
 #include <sstream>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
 using namespace binding;
+using testsupport::Exists;
 using testsupport::ProcessResult;
 using testsupport::RunProcess;
 
@@ -53,11 +55,21 @@ protected:
     }
 };
 
+// Also when another user holds a documented name (a lock's, then the file's): both builds move
+// file and locks to the private folder alike.
 TEST_F(CrossAbi, EachBuildReadsTheFramesOfTheOther) {
     // n frames alternate between the buffers: the last one, n - 1, is in buffer (n - 1) % 2.
-    for (const auto& [writer, frames] : {std::pair{kTool64, 5u}, std::pair{kTool32, 6u}}) {
-        SCOPED_TRACE(writer);
+    for (const auto& [writer, frames, taken] :
+         {std::tuple{kTool64, 5u, -1}, std::tuple{kTool32, 6u, -1}, std::tuple{kTool32, 7u, 2},
+          std::tuple{kTool64, 8u, 0}}) {
+        SCOPED_TRACE(writer + " " + std::to_string(taken));
+        for (const std::string& name : ChannelNames())
+            if (taken >= 0) ::unlink(name.c_str());
+        if (taken >= 0) testsupport::WriteFile(ChannelNames()[taken], "theirs");
+        ASSERT_TRUE(taken < 0 || ::lchown(ChannelNames()[taken].c_str(), 65534, 65534) == 0);
         ASSERT_EQ(Publish(writer, std::to_string(frames)), 0);
+        for (const std::string& name : ChannelNames(true))
+            EXPECT_EQ(Exists(name), taken >= 0) << name;
         std::vector<uint8_t> frame(SharedCamera::kFrameSizeBytes);
         TestPattern::Draw(frame.data(), 640, 480, 2560, frames - 1);
         char expected[160];

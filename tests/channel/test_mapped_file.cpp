@@ -137,7 +137,9 @@ TEST(CoreMappedFile, LinksAndFilesThatAreNotOursAreRefused) {
     if (::chown(foreign.c_str(), 54321, 54321) != 0 ||
         ::mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 5)) != 0)
         GTEST_SKIP() << "needs root";
-    EXPECT_EQ(RefusalOfEveryOpen(foreign), "owned by another user");
+    EXPECT_EQ(RefusalOfEveryOpen(foreign), "owned by another user (uid 54321)");
+    ASSERT_EQ(::lchown(link.c_str(), 54321, 54321), 0);
+    EXPECT_EQ(RefusalOfEveryOpen(link), "it is a symbolic link of another user (uid 54321)");
     EXPECT_NE(RefusalOfEveryOpen(device), "");
     EXPECT_EQ(ReadFile(foreign), std::string(64, 'f'));
 }

@@ -181,4 +181,17 @@ TEST_F(SharedGWorldMemoryTest, ReadersNeverCreateAndAReadOnlyViewNeverWrites) {
     EXPECT_TRUE(ReadFile(mPath) == before);
 }
 
+// A lock that cannot be opened closes the view, so the next open tries it afresh.
+TEST_F(SharedGWorldMemoryTest, AnOpenThatFailedAtTheLocksIsTriedAgain) {
+    const std::string lock = "/dev/shm/sem." + SharedCamera::SemaphoreName(1, ::geteuid());
+    ASSERT_EQ(::mkdir(lock.c_str(), 0700), 0);
+    SharedGWorldMemory writer;
+    EXPECT_FALSE(writer.IsOpenWriteView());
+    EXPECT_TRUE(writer.AreLocksRefused());
+    ASSERT_EQ(::rmdir(lock.c_str()), 0);
+    ASSERT_TRUE(writer.IsOpenWriteView());
+    EXPECT_TRUE(writer.TryLockFrameBufferPtr(writer.GetWriteBuffer_N(1))) << "the lock was not";
+    EXPECT_TRUE(writer.UnLockFrameBufferPtr(writer.GetWriteBuffer_N(1)));
+}
+
 } // namespace

@@ -233,6 +233,7 @@ TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
         size_t planted;      // bytes of a channel file put there instead
         const char* environment;
         std::string words;
+        bool lockPlanted = false; // a folder of ours where a frame lock's record goes
     } cases[] = {
         {false, "", 0, nullptr, "No Vistrel camera is installed"},
         {true, nullptr, 0, nullptr, "No Vistrel broadcast has created the camera yet"},
@@ -242,6 +243,7 @@ TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
         {true, nullptr, 4096, nullptr, channel + " cannot be used: it is shorter than"},
         {true, nullptr, SharedCamera::kRegionSizeBytes, nullptr,
          channel + " cannot be used: its header is damaged"},
+        {true, "", 0, nullptr, "The Vistrel camera's frame locks cannot be used", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words);
@@ -251,11 +253,16 @@ TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
         if (c.publish && *c.publish) options.push_back(c.publish);
         if (c.publish) Publish(options);
         if (c.planted) testsupport::WriteFile(binding::RegionPath(), std::string(c.planted, '\0'));
+        if (c.lockPlanted) {
+            ::unlink(binding::ChannelNames()[1].c_str());
+            ::mkdir(binding::ChannelNames()[1].c_str(), 0700);
+        }
         std::vector<std::string> environment = HostEnvironment();
         if (c.environment) environment.push_back(c.environment);
         const ProcessResult run = Launch("vistrelsrc num-buffers=1 ! fakesink", environment);
         EXPECT_NE(run.exitCode, 0);
         EXPECT_NE(run.err.find("vistrelsrc0: " + c.words), std::string::npos) << run.err;
+        ::rmdir(binding::ChannelNames()[1].c_str());
 #ifdef VISTREL_PRELOAD_ASAN
         EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
 #endif

@@ -48,11 +48,22 @@ TEST_F(CILookpaneInputTest, ThePlaceholderThenTheNewestFrameWhichStaysAfterTheBr
         << sClassLog;
     // Readers made later log nothing while there is no frame.
     EXPECT_EQ(testsupport::CaptureStandardError([] { MakeFilter(); }), "");
-    const auto placeholder = Request(nullptr);
+    std::shared_ptr<CIImage> placeholder;
+    // The card comes with its reason, once for each reason.
+    const std::string why = "CILookpaneInput: showing the no-camera card: ";
+    const std::string none = testsupport::CaptureStandardError([&] {
+        placeholder = Request(nullptr);
+        EXPECT_EQ(Request(nullptr), placeholder);
+    });
+    const size_t at = none.find(why + "no broadcast has created the camera channel " +
+                                binding::RegionPath() + "\n");
+    EXPECT_TRUE(at != std::string::npos && at == none.rfind(why)) << none;
     ASSERT_NE(placeholder, nullptr);
     EXPECT_EQ(RenderARGB(*placeholder), PlaceholderARGB());
-    EXPECT_EQ(Request(nullptr), placeholder);
     EXPECT_EQ(locks + unlocks, 0u) << "nothing to lock without a frame";
+    Publish({"--frames", "1", "--deny-connections", "--no-install"});
+    const std::string off = testsupport::CaptureStandardError([] { MakeFilter()->outputImage(); });
+    EXPECT_NE(off.find(why + "camera connections are switched off"), std::string::npos) << off;
 
     Publish({"--frames", "2", "--fps", "100", "--no-install"});
     const auto frame = Request(nullptr);

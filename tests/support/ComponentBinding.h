@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace binding {
 
@@ -93,11 +94,22 @@ inline void LinkComponent(const std::string& name = "VistrelX64") {
     std::filesystem::create_symlink(StagedBundle(name), UserLink(name));
 }
 
-// Forgets the channel and the user's components, as on a fresh machine.
-inline void RemoveChannel() {
-    ::unlink(RegionPath().c_str());
+// The channel's documented names (the region file, then the two lock records), or the names in
+// the private folder it moves to.
+inline std::vector<std::string> ChannelNames(bool moved = false) {
+    const std::string folder = moved ? std::getenv("XDG_RUNTIME_DIR") : "/dev/shm";
+    std::vector<std::string> names{moved ? folder + RegionPath().substr(RegionPath().rfind('/'))
+                                         : RegionPath()};
     for (unsigned n : {0, 1})
-        ::unlink(("/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid())).c_str());
+        names.push_back(folder + "/sem." + SharedCamera::SemaphoreName(n, ::geteuid()));
+    return names;
+}
+
+// Forgets the channel (at both places) and the user's components, as on a fresh machine.
+inline void RemoveChannel() {
+    for (bool moved : {false, true})
+        for (const std::string& name : ChannelNames(moved))
+            ::unlink(name.c_str());
     testsupport::RemoveTree(std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel");
 }
 

@@ -10,8 +10,10 @@
 #include <cinttypes>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <png.h>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -114,29 +116,48 @@ TEST_F(VistrelChannel, AReadOfAHeldFrameReadsTheNextOne) {
     EXPECT_EQ(read.exitCode, 0) << read.err;
 }
 
-// Planted files at the channel's path the writer may not reset: refused with the path and the
-// reason, the file left as it was.
-TEST_F(VistrelChannel, PlantedChannelFilesAreRefused) {
+// What is planted at the channel's names: refused once, in the component's own name, naming the
+// entry and why, and left as it was; another user's entry moves the channel instead.
+TEST_F(VistrelChannel, PlantedEntriesAreNamedOnceWithTheReasonOrMovedAway) {
     const std::string path = RegionPath(), elsewhere = path + ".elsewhere";
+    const std::string lock0 = ChannelNames()[1], runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string otherVersion(SharedCamera::kRegionSizeBytes, '\0');
     const uint32_t header[2] = {SharedCamera::kApplicationSignature, 0x322E3030}; // '2.00'
     std::memcpy(otherVersion.data(), header, sizeof header);
     testsupport::WriteFile(elsewhere, "precious");
-    for (bool hardLink : {true, false}) {
+    const struct {
+        std::function<void()> plant;
+        int exitCode;
+        std::string line;
+    } cases[] = {
+        {[&] { ::link(elsewhere.c_str(), path.c_str()); }, 2,
+         "CoreMappedFile: refused " + path + ": it has more than one hard link"},
+        {[&] { testsupport::WriteFile(path, otherVersion); }, 1,
+         "SharedGWorldMemory: refused " + path + ": not a channel of this version"},
+        {[&] { ::mkdir(lock0.c_str(), 0700); }, 2,
+         "CoreUnixSemaphore: refused the frame lock " + lock0 + ": not a regular file"},
+        {[&] {
+             ::symlink(elsewhere.c_str(), path.c_str());
+             ::lchown(path.c_str(), 65534, 65534);
+         },
+         0,
+         "SharedGWorldMemory: " + path +
+             " belongs to another user (uid 65534): this user's camera channel is in " + runtime +
+             " instead"},
+    };
+    for (const auto& c : cases) {
         RemoveChannel();
-        if (hardLink)
-            ASSERT_EQ(::link(elsewhere.c_str(), path.c_str()), 0);
-        else
-            testsupport::WriteFile(path, otherVersion);
+        ::rmdir(lock0.c_str());
+        c.plant();
+        const std::string before = testsupport::ReadFile(path);
         const ProcessResult publish = Tool({"publish", "--frames", "2"});
-        EXPECT_EQ(publish.exitCode, hardLink ? 2 : 1) << publish.err;
-        const std::string refusal =
-            hardLink ? "it has more than one hard link" : "not a channel of this version";
-        EXPECT_NE(publish.err.find("vistrel-channel: refused the channel file " + path + ": " +
-                                   refusal + "\n"),
-                  std::string::npos)
-            << publish.err;
-        EXPECT_TRUE(testsupport::ReadFile(path) == (hardLink ? "precious" : otherVersion));
+        EXPECT_EQ(publish.exitCode, c.exitCode) << publish.err;
+        const std::string line = "VistrelX64: " + c.line + "\n";
+        const size_t at = publish.err.find(line);
+        EXPECT_TRUE(at != std::string::npos && publish.err.find(line, at + 1) == std::string::npos)
+            << "not once: " << line << publish.err;
+        EXPECT_EQ(publish.err.find(" the channel file"), std::string::npos) << publish.err;
+        EXPECT_TRUE(before.empty() || testsupport::ReadFile(path) == before);
     }
 }
 
@@ -161,11 +182,16 @@ TEST_F(VistrelChannel, ExitCodes) {
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         }
     }
+    // A read without a frame says why.
     LinkComponent();
-    const ProcessResult read = Tool({"read"});
-    EXPECT_EQ(read.exitCode, 3);
-    EXPECT_NE(read.out.find("no frame (nothing has been published)"), std::string::npos)
-        << read.out;
+    for (const auto& [connections, reason] :
+         {std::pair{"", "no broadcast has created the camera channel " + RegionPath()},
+          std::pair{"--deny-connections", std::string("camera connections are switched off")}}) {
+        if (*connections) Tool({"publish", connections, "--frames", "1"});
+        const ProcessResult read = Tool({"read"});
+        EXPECT_EQ(read.exitCode, 3);
+        EXPECT_EQ(read.out.find("no frame (" + reason), 0u) << read.out;
+    }
 }
 
 // Every wait of the tool has a bound and ends on SIGTERM: between a publisher's ticks, while

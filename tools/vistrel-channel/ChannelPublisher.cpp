@@ -1,7 +1,5 @@
 #include "tools/vistrel-channel/ChannelPublisher.h"
 
-#include "channel/CoreMappedFile.h"
-#include "channel/CoreUserFileName.h"
 #include "channel/SharedCameraBundle.h"
 #include "channel/SharedCameraFormat.h"
 #include "tools/vistrel-channel/StopRequest.h"
@@ -12,21 +10,11 @@
 
 namespace {
 
-// The component was found but would not open the channel: say which file and why, as the
-// component's own checks see it from this process.
+// The component has already logged which file or lock it refused and why (on standard error):
+// this only says what that means for the publisher.
 void ReportRefusedChannel() {
-    const CoreUserFileName path(SharedCamera::kFileMappingFormat, SharedCamera::kFrameFormatName);
-    CoreMappedFile file;
-    std::string reason;
-    if (!file.OpenRead(path))
-        reason = file.Refusal();
-    else if (file.Size() < sizeof(SharedCamera::Region) ||
-             static_cast<const SharedCamera::Region*>(file.Base())->appVersion !=
-                 SharedCamera::kApplicationVersion)
-        reason = "not a channel of this version";
-    if (reason.empty()) reason = "it or its locks cannot be opened (see the log)";
-    std::fprintf(stderr, "vistrel-channel: refused the channel file %s: %s\n", path.c_str(),
-                 reason.c_str());
+    std::fprintf(stderr, "vistrel-channel: cannot publish: the camera component refused the "
+                         "channel (the line above names the file or lock and why)\n");
 }
 
 } // namespace

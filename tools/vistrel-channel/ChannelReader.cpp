@@ -1,5 +1,6 @@
 #include "tools/vistrel-channel/ChannelReader.h"
 
+#include "channel/ChannelDiagnosis.h"
 #include "channel/SharedCameraBundle.h"
 #include "channel/SharedCameraFormat.h"
 #include "tools/vistrel-channel/PngFile.h"
@@ -11,6 +12,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -49,9 +51,10 @@ int ReadCurrentFrame(const ReadOptions& options, const std::atomic<bool>& stop) 
     tagSHARED_CAMERA_BUFFER record{};
     record.sizeofSHARED_CAMERA_BUFFER = sizeof record;
     if (!WaitForFrame(camera, record, options.waitSeconds, stop)) {
-        std::printf("no frame (%s)\n", camera.IsComponentLoaded()
-                                           ? "nothing has been published"
-                                           : "no camera component in the component folders");
+        std::string reason = "no camera component in the component folders";
+        if (camera.IsComponentLoaded()) reason = ChannelDiagnosis();
+        if (reason.empty()) reason = "the camera component gives none";
+        std::printf("no frame (%s)\n", reason.c_str());
         return 3;
     }
     // A lock fails when a newer frame became current meanwhile: that one is read instead. Each
