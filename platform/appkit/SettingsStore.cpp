@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,10 +18,10 @@ namespace {
 constexpr const char* kStrings = "Strings";
 constexpr const char* kIntegers = "Integers";
 
-// What loading found out about the file, for the save at quit.
+// What loading found out about the file, for the save at quit. (Its writer keeps the mode of a
+// file it replaces.)
 struct FileState {
     bool writable = true;
-    std::optional<mode_t> mode; // of the file that was there
 };
 
 std::string Error() {
@@ -71,7 +70,6 @@ FileState Inspect(const std::string& path, std::string& problem) {
         state.writable = false;
         return state;
     }
-    state.mode = st.st_mode & 07777;
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) {
         problem = path + " cannot be read (" + file.errorString().toStdString() +
@@ -82,7 +80,8 @@ FileState Inspect(const std::string& path, std::string& problem) {
     if (const int line = FirstDamagedLine(file.readAll())) {
         const std::string bad = path + ".bad";
         QFile::remove(QString::fromStdString(bad));
-        if (!file.copy(QString::fromStdString(bad)) || ::chmod(bad.c_str(), *state.mode) != 0) {
+        if (!file.copy(QString::fromStdString(bad)) ||
+            ::chmod(bad.c_str(), st.st_mode & 07777) != 0) {
             problem = path + " is damaged at line " + std::to_string(line) +
                       ", and no copy of it could be kept: it is left as it is, and the choices "
                       "made now will not be kept";
@@ -146,7 +145,6 @@ NSUserDefaultsStore SettingsFileStore(const std::string& domain) {
                 return false;
             }
         }
-        if (state->mode) ::chmod(path.c_str(), *state->mode);
         return true;
     };
     return store;
