@@ -56,7 +56,7 @@ protected:
             {sNotifications->Environment(), "PATH=" + sTools.Path() + ":" + std::getenv("PATH")});
     }
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip"})
+        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip", "dbus-daemon"})
             ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
         ASSERT_TRUE(sServer && sServer->Running() && sPattern && sPattern->Shown());
         display = sServer->Display();
