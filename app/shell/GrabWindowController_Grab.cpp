@@ -102,8 +102,8 @@ void GrabWindowController::snowLeopard_grabScreenDisplayID_withOptions(uint32_t 
     if (bitmap)
         setGrabbedBitmapImageRep(std::move(bitmap));
     else
-        TellUser(kCouldNotGrab, "display " + std::to_string(display) +
-                                    " gave no picture of the grab view; the grab before stays");
+        TellUser(kCouldNotGrab,
+                 "display " + std::to_string(display) + " gave no picture; the grab before stays");
 }
 
 void GrabWindowController::tiger_grabScreenDisplayID_withOptions(uint32_t display, int options) {
