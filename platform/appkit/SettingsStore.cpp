@@ -128,22 +128,20 @@ NSUserDefaultsStore SettingsFileStore(const std::string& domain) {
     store.save = [path, qpath, state](const NSDefaultsValues& values, std::string& problem) {
         // What stopped the load has been said; the file stays as it is.
         if (!state->writable) return false;
-        {
-            QSettings file(qpath, QSettings::IniFormat);
-            file.clear();
-            for (const auto& [key, value] : values) {
-                const QString name = QString::fromStdString(key);
-                if (const long* number = std::get_if<long>(&value))
-                    file.setValue(QString(kIntegers) + "/" + name, qlonglong(*number));
-                else
-                    file.setValue(QString(kStrings) + "/" + name,
-                                  QString::fromStdString(std::get<std::string>(value)));
-            }
-            file.sync();
-            if (file.status() != QSettings::NoError) {
-                problem = path + " could not be written: the choices made now are lost";
-                return false;
-            }
+        QSettings file(qpath, QSettings::IniFormat);
+        file.clear();
+        for (const auto& [key, value] : values) {
+            const QString name = QString::fromStdString(key);
+            if (const long* number = std::get_if<long>(&value))
+                file.setValue(QString(kIntegers) + "/" + name, qlonglong(*number));
+            else
+                file.setValue(QString(kStrings) + "/" + name,
+                              QString::fromStdString(std::get<std::string>(value)));
+        }
+        file.sync();
+        if (file.status() != QSettings::NoError) {
+            problem = path + " could not be written: the choices made now are lost";
+            return false;
         }
         return true;
     };

@@ -319,33 +319,24 @@ TEST_F(VistrelGrabs, FailuresSettingsProblemsAndUnfinishedSavesAreTold) {
     EXPECT_EQ(fs::status(settings).permissions(), fs::perms(0640));
     ExpectSettings({"DefaultFileTypeSelectorGroup=selectDefault_SaveJPEG:"});
 
-    // Settings that cannot be written are told at start and left as they are.
-    const std::string config = home / ".config", kept = Settings();
-    const struct {
-        std::function<void()> make, undo;
-        std::string told;
-    } unwritable[] = {
-        {[&] {
-             const char* folder = config.c_str();
-             ASSERT_EQ(::mount(folder, folder, nullptr, MS_BIND, nullptr), 0);
-             ::mount(nullptr, folder, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr);
-         },
-         [&] {
-             ::umount(config.c_str());
-             EXPECT_EQ(Settings(), kept);
-         },
-         " cannot be written to (Read-only file system): the choices made now will not be kept"},
-        {[&] { fs::remove(settings), fs::create_directory(settings); },
-         [&] { EXPECT_TRUE(fs::is_directory(settings)); },
-         " is a folder, not a settings file: the choices made now will not be kept"},
-    };
-    for (const auto& c : unwritable) {
-        c.make();
-        ASSERT_NO_FATAL_FAILURE(Launch());
-        EXPECT_TRUE(sNotifications->Got("Vistrel settings\t" + settings + c.told + "\t"));
-        Quit();
-        c.undo();
-    }
+    // Settings that cannot be written, in a read-only folder and then a folder in the file's
+    // place, are told at start and left as they are.
+    const std::string config = home / ".config", kept = Settings(),
+                      unkept = ": the choices made now will not be kept\t";
+    ASSERT_EQ(::mount(config.c_str(), config.c_str(), nullptr, MS_BIND, nullptr), 0);
+    ::mount(nullptr, config.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    EXPECT_TRUE(sNotifications->Got("Vistrel settings\t" + settings +
+                                    " cannot be written to (Read-only file system)" + unkept));
+    Quit();
+    ::umount(config.c_str());
+    EXPECT_EQ(Settings(), kept);
+    fs::remove(settings), fs::create_directory(settings);
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    EXPECT_TRUE(sNotifications->Got("Vistrel settings\t" + settings +
+                                    " is a folder, not a settings file" + unkept));
+    Quit();
+    EXPECT_TRUE(fs::is_directory(settings));
 }
 
 } // namespace
