@@ -77,3 +77,10 @@ bool CoreUserFolder::GetUnixPath(std::string& outPath) const {
     outPath = ref.path;
     return true;
 }
+
+std::string CoreUserFolder::Problem() const {
+    std::string path = StandardFolderPath(Domain(mFindFolderDomain), mFindFolderLocation);
+    if (mSubFolderName) path += "/" + *mSubFolderName;
+    const std::string why = FolderProblem(path);
+    return path + " " + (why.empty() ? "cannot be used" : why);
+}

@@ -15,6 +15,9 @@ public:
 
     bool GetFileRef(platform::files::FSRef& out_foundFolderRef) const;
     bool GetUnixPath(std::string& outPath) const;
+    // For a folder that could not be had: its path and why, in plain words
+    // ("/home/ann/Pictures/Vistrel is a file, not a folder").
+    std::string Problem() const;
 
 private:
     std::optional<std::string> mSubFolderName;

@@ -58,6 +58,8 @@ public:
     bool validateMenuItem(NSMenuItem* item) override;
     // Quick saves go to the "Vistrel" folder in Pictures, made when missing.
     static bool setUpQuickSaveFolder();
+    // Removes what saves of an earlier run, killed while saving, left in the quick-save folders.
+    static void removeUnfinishedSaves();
 
     // Outlets.
     GrabRegionWindow* mGrabWindow = nullptr;
@@ -73,5 +75,7 @@ private:
     void addGrabSaveActions();
     // Hands the chosen quick-save folder and creator to the quick-save files.
     void applyDefaultChoice(int GrabWindowController::*field);
+    // Hands the chosen folder to the quick saves; which folder and why, when it cannot be had.
+    std::string useChosenSaveFolder() const;
     std::unique_ptr<NSBitmapImageRep> mBitmapImageRep;
 };

@@ -3,7 +3,7 @@
 #include "app/capture/Apple_CGL_GrabContext.h"
 #include "app/shell/GrabWindowController.h"
 #include "app/shell/OpenGLBitmaps.h"
-#include "core/CoreMachDebugLog.h"
+#include "app/shell/UserFeedback.h"
 #include "core/CoreSystem.h"
 #include "core/CoreVerify.h"
 #include "platform/appkit/NSWindowServer.h"
@@ -18,6 +18,7 @@ namespace {
 
 // Time for the window manager to follow a hidden or raised grabber before the screen is read.
 constexpr double kWindowManagerSettleSeconds = 0.15;
+const char* const kCouldNotGrab = "Could not grab the screen";
 
 NSRect Intersection(NSRect a, NSRect b) {
     const double left = std::max(a.origin.x, b.origin.x);
@@ -101,7 +102,8 @@ void GrabWindowController::snowLeopard_grabScreenDisplayID_withOptions(uint32_t 
     if (bitmap)
         setGrabbedBitmapImageRep(std::move(bitmap));
     else
-        CoreMachDebugLog("Vistrel: display %u gave no image; the previous grab stays\n", display);
+        TellUser(kCouldNotGrab,
+                 "display " + std::to_string(display) + " gave no picture; the grab before stays");
 }
 
 void GrabWindowController::tiger_grabScreenDisplayID_withOptions(uint32_t display, int options) {
@@ -121,8 +123,8 @@ void GrabWindowController::tiger_grabScreenDisplayID_withOptions(uint32_t displa
     if (bitmap)
         setGrabbedBitmapImageRep(std::move(bitmap));
     else
-        CoreMachDebugLog("Vistrel: display %u read back nothing; the previous grab stays\n",
-                         display);
+        TellUser(kCouldNotGrab, "display " + std::to_string(display) +
+                                    " could not be read back; the grab before stays");
     VERIFY(oglContext.MakeCurrent(false));
 }
 

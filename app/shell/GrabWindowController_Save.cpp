@@ -1,19 +1,60 @@
 // The grab kept by the controller: scaled to the save size, copied to the clipboard, quick-saved
 // to the next numbered file, or saved where the save panel says; and the actions that grab first.
+// Each copy and save, and each failure, is told to the user.
 #include "app/saving/CoreUserFolder.h"
 #include "app/saving/QuickSaveFile.h"
 #include "app/shell/GrabWindowController.h"
+#include "app/shell/UserFeedback.h"
 #include "app/sizes/GrabberSizes.h"
 #include "core/CoreMachDebugLog.h"
 #include "core/CoreVerify.h"
 #include "platform/appkit/NSSavePanel.h"
+#include "platform/files/AtomicFile.h"
 
 #include <cmath>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+
+using namespace platform::files;
 
 namespace {
 
 const char* const GrabWindowController_NumberedFileFormatString = "Vistrel %04d";
+const char* const kCouldNotSave = "Could not save the grab";
+// Temporary files of saves older than this run were left by one that ended while saving.
+const std::time_t kLaunchTime = std::time(nullptr);
+
+// The quick-save folders of the Save Defaults menu, in its order: a subfolder or none.
+struct SaveFolder {
+    uint32_t type;
+    const char* subfolder;
+};
+const SaveFolder kSaveFolders[] = {
+    {kPictureDocumentsFolderType, "Vistrel"},
+    {kDesktopFolderType, nullptr},
+    {kDocumentsFolderType, nullptr},
+};
+
+// Why the file could not be written, in plain words after the file's or its folder's path.
+std::string WriteProblem(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path();
+    if (const int error = AtomicFile::LastError())
+        return path + " could not be written: " + std::strerror(error);
+    if (const std::string why = FolderProblem(folder); !why.empty()) return folder + " " + why;
+    return path + " could not be written";
+}
+
+// Tells the user where the file went, or why it did not.
+bool TellSaved(bool saved, const std::string& path) {
+    const std::filesystem::path file(path);
+    if (saved)
+        TellUser("Saved " + file.filename().string(), "in " + file.parent_path().string(),
+                 file.parent_path());
+    else
+        TellUser(kCouldNotSave, WriteProblem(path));
+    return saved;
+}
 
 // The save panel's file type of each image type.
 const char* PanelFileType(int grabImageType) {
@@ -64,8 +105,12 @@ void GrabWindowController::addGrabSaveActions() {
     addAction("grabScreen:", &GrabWindowController::grabScreen);
     for (const GrabSaveAction& a : kGrabSaveActions)
         addAction(a.selector, [this, &a](NSObject* sender) {
-            if (a.grab == Grab::kAlways || (a.grab == Grab::kWhenNone && !hasGrabbedImage()))
+            if (a.grab == Grab::kAlways || (a.grab == Grab::kWhenNone && !hasGrabbedImage())) {
+                const NSBitmapImageRep* before = grabbedBitmapImageRep();
                 a.wholeScreen ? grabScreen(sender) : grab(sender);
+                // A failed grab was told; the grab before it is not passed off as this one.
+                if (grabbedBitmapImageRep() == before) return;
+            }
             const int type = a.imageType < 0 ? mDefaultImageType : a.imageType;
             switch (a.then) {
             case Then::kQuickSave:
@@ -85,26 +130,34 @@ void GrabWindowController::applyDefaultChoice(int GrabWindowController::*field) 
     if (field == &GrabWindowController::mDefaultImageType) {
         QuickSaveFile::setQuikSaveImageType(mDefaultImageType);
     } else if (field == &GrabWindowController::mDefaultFolder) {
-        // Pictures means the "Vistrel" folder in it, where quick saves go from the start. Desktop
-        // and Documents are made when the session never made them, so the choice always holds; a
-        // folder that cannot be had sends quick saves back to Pictures, and says so.
-        using namespace platform::files;
-        const int chosen = mDefaultFolder == 0 ? 0 : mDefaultFolder == 1 ? 1 : 2;
-        const uint32_t kFolders[] = {kPictureDocumentsFolderType, kDesktopFolderType,
-                                     kDocumentsFolderType};
-        std::string path;
-        const CoreUserFolder folder(chosen == 0 ? "Vistrel" : nullptr, kFolders[chosen],
-                                    kUserDomain);
-        if (!folder.GetUnixPath(path) || !QuickSaveFile::setQuickSaveFolderUnixPath(path)) {
-            CoreMachDebugLog("Vistrel: the chosen save folder cannot be had; quick saves go to "
-                             "Pictures/Vistrel\n");
-            setUpQuickSaveFolder();
-        }
+        useChosenSaveFolder();
     } else if (field == &GrabWindowController::mDefaultCreator) {
         const uint32_t kCreators[] = {kQuikCreatorPreview, kQuikCreatorQuickTime,
                                       kQuikCreatorPhotoshop, kQuikCreatoriPhoto};
         if (mDefaultCreator >= 0 && mDefaultCreator < 4)
             QuickSaveFile::setQuikCreatorCode(kCreators[mDefaultCreator]);
+    }
+}
+
+std::string GrabWindowController::useChosenSaveFolder() const {
+    // Pictures means the "Vistrel" folder in it, where quick saves go from the start. Desktop
+    // and Documents are made when the session never made them, so the choice always holds. A
+    // folder that cannot be had takes no saves, and no other folder takes them in its place.
+    const SaveFolder& chosen = kSaveFolders[mDefaultFolder == 0 ? 0 : mDefaultFolder == 1 ? 1 : 2];
+    std::string path;
+    const CoreUserFolder folder(chosen.subfolder, chosen.type, kUserDomain);
+    if (folder.GetUnixPath(path) && QuickSaveFile::setQuickSaveFolderUnixPath(path)) return "";
+    return folder.Problem();
+}
+
+void GrabWindowController::removeUnfinishedSaves() {
+    for (const SaveFolder& f : kSaveFolders) {
+        std::string folder = StandardFolderPath(kUserDomain, f.type);
+        if (f.subfolder) folder += std::string("/") + f.subfolder;
+        if (const int removed = AtomicFile::RemoveStale(folder, kLaunchTime))
+            CoreMachDebugLog("Vistrel: removed %d unfinished save%s from %s, left by a run that "
+                             "ended while saving\n",
+                             removed, removed == 1 ? "" : "s", folder.c_str());
     }
 }
 
@@ -118,6 +171,7 @@ bool GrabWindowController::setUpQuickSaveFolder() {
 
 bool GrabWindowController::setGrabbedBitmapImageRep(std::unique_ptr<NSBitmapImageRep> bitmap) {
     mBitmapImageRep = std::move(bitmap);
+    if (mBitmapImageRep && mGrabWindow) mGrabWindow->flashFrame();
     return mBitmapImageRep != nullptr;
 }
 
@@ -144,18 +198,35 @@ bool GrabWindowController::copyToPasteboard(NSPasteboard& pasteboard) {
         pasteboard.setData_forType(saveImageRep->TIFFRepresentation(), NSTIFFPboardType);
     const bool png = pasteboard.setData_forType(
         saveImageRep->representationUsingType(platform::appkit::NSPNGFileType), NSPNGPboardType);
-    return VERIFY(tiff) && VERIFY(png);
+    const bool copied = VERIFY(tiff) && VERIFY(png);
+    if (copied)
+        TellUser("Copied the grab", std::to_string(saveImageRep->pixelsWide()) + " x " +
+                                        std::to_string(saveImageRep->pixelsHigh()) +
+                                        " pixels, on the clipboard");
+    else
+        TellUser("Could not copy the grab", "the clipboard did not take the image");
+    return copied;
 }
 
 bool GrabWindowController::saveGrabImageType(int grabImageType) {
     if (!VERIFY(hasGrabbedImage())) return false;
     // The chosen folder is found again, and made again when it went away since it was chosen.
-    applyDefaultChoice(&GrabWindowController::mDefaultFolder);
+    if (const std::string problem = useChosenSaveFolder(); !problem.empty()) {
+        TellUser(kCouldNotSave, problem);
+        return false;
+    }
     const std::unique_ptr<NSBitmapImageRep> saveImageRep = imageRepForSaving();
     if (!VERIFY(saveImageRep)) return false;
     const QuickSaveFile file(saveImageRep->imageDescription());
-    return VERIFY(file.saveToNextNumberedFileName_withQuikSaveImageType(
-        GrabWindowController_NumberedFileFormatString, grabImageType));
+    const std::optional<std::string> next = file.nextNumberedFileNameString_withQuikSaveImageType(
+        GrabWindowController_NumberedFileFormatString, grabImageType);
+    if (!next) {
+        TellUser(kCouldNotSave, "every name from Vistrel 0000 to Vistrel 0999 is taken in " +
+                                    QuickSaveFile::quickSaveFolderUnixPath().value_or(""));
+        return false;
+    }
+    return TellSaved(VERIFY(file.saveToPictureFileName_withQuikSaveImageType(*next, grabImageType)),
+                     *next);
 }
 
 bool GrabWindowController::saveGrabImageType_withNamedFilePath(int grabImageType,
@@ -164,7 +235,8 @@ bool GrabWindowController::saveGrabImageType_withNamedFilePath(int grabImageType
     const std::unique_ptr<NSBitmapImageRep> saveImageRep = imageRepForSaving();
     if (!VERIFY(saveImageRep)) return false;
     const QuickSaveFile file(saveImageRep->imageDescription());
-    return VERIFY(file.saveToPictureFileName_withQuikSaveImageType(path, grabImageType));
+    return TellSaved(VERIFY(file.saveToPictureFileName_withQuikSaveImageType(path, grabImageType)),
+                     path);
 }
 
 void GrabWindowController::saveAsGrabImageType(int grabImageType) {

@@ -5,6 +5,7 @@
 #include "app/broadcast/GrabBroadcastControl.h"
 #include "app/menus/NSMenu_NSUISelectorGroup.h"
 #include "app/menus/VistrelSelectorGroups.h"
+#include "app/shell/UserFeedback.h"
 #include "app/sizes/GrabberSizes.h"
 #include "app/sizes/NSSizeFromMenuText.h"
 #include "core/CoreVerify.h"
@@ -47,6 +48,7 @@ void GrabberController::addGrabberActions() {
 
 void GrabberController::awakeFromNib() {
     GrabWindowController::awakeFromNib();
+    removeUnfinishedSaves();
     setUpQuickSaveFolder();
     VERIFY(mGrabberSizeCustomMenuItem);
     VERIFY(mGrabberSaveCustomMenuItem);
@@ -68,6 +70,7 @@ void GrabberController::awakeFromNib() {
 }
 
 void GrabberController::applicationDidFinishLaunching(NSObject* notification) {
+    tellSettingsProblem();
     if (!VERIFY(_broadcastControl)) return;
     _broadcastControl->applicationDidFinishLaunching(notification);
     if (_broadcastControl->isBroadcasting() || _broadcastControl->isWaitingToBroadcast())
@@ -88,6 +91,13 @@ void GrabberController::applicationWillTerminate(NSObject* notification) {
     if (VERIFY(mGrabberSaveMenu)) saveSelectorGroupPreferences(*mGrabberSaveMenu, GrabberSaveGroup);
     if (VERIFY(mGrabberConstrainMenu))
         saveSelectorGroupPreferences(*mGrabberConstrainMenu, GrabberConstrainGroup);
+    NSUserDefaults::standardUserDefaults().synchronize();
+    tellSettingsProblem();
+}
+
+void GrabberController::tellSettingsProblem() {
+    const std::string problem = NSUserDefaults::standardUserDefaults().takeStoreProblem();
+    if (!problem.empty()) TellUser("Vistrel settings", problem);
 }
 
 void GrabberController::orderFrontStandardAboutPanel(NSObject* sender) {

@@ -19,6 +19,8 @@ public:
     void awakeFromNib() override;
     void applicationDidFinishLaunching(NSObject* notification);
     void applicationWillTerminate(NSObject* notification);
+    // Tells the user, once, what went wrong with the settings file.
+    void tellSettingsProblem();
     void orderFrontStandardAboutPanel(NSObject* sender);
     bool onKeyDown(const NSEvent& event) override;
     void moveLookpane_withShiftDown(NSSize delta, bool shift);

@@ -14,7 +14,7 @@ void NSUIColorContentView::drawRect(NSRect rect) {
 }
 
 NSUIBlackOpaqueView::NSUIBlackOpaqueView(NSRect frame) : NSUIColorContentView(frame) {
-    setGreyColor(0.05f);
+    setGreyColor(kGrey);
     setOpacity(1.0f);
 }
 

@@ -26,6 +26,7 @@ private:
 
 class NSUIBlackOpaqueView : public NSUIColorContentView {
 public:
+    static constexpr float kGrey = 0.05f;
     explicit NSUIBlackOpaqueView(NSRect frame);
 };
 

@@ -13,6 +13,7 @@ GrabRegionWindow::GrabRegionWindow(NSRect contentRect, NSUInteger styleMask, NSU
     addAction("grabResizeModeChanged:", &GrabRegionWindow::grabResizeModeChanged);
     addAction("buttonGrabAction:", &GrabRegionWindow::buttonGrabAction);
     addAction("showHideGrabber:", &GrabRegionWindow::showHideGrabber);
+    addAction("endFlash:", &GrabRegionWindow::endFlash);
     NSNotificationCenter& center = NSNotificationCenter::defaultCenter();
     center.addObserver(this, NSSelectorFromString("windowKeyWindowBegin:"),
                        NSWindowDidBecomeKeyNotification, this);
@@ -72,6 +73,24 @@ void GrabRegionWindow::repaintGrabberDimensions() {
     for (NSView* view : {static_cast<NSView*>(mDisplayView1), static_cast<NSView*>(mDisplayView2),
                          static_cast<NSView*>(mMoveBottomBar)})
         if (view) view->setNeedsDisplay(true);
+}
+
+void GrabRegionWindow::paintFrame(float grey) {
+    for (NSUIBlackOpaqueView* view : std::initializer_list<NSUIBlackOpaqueView*>{
+             mMoveTopBar, mMoveLeftBar, mMoveRightBar, mMoveBottomBar, mSizeTopLeft, mSizeTopRight,
+             mSizeBottomLeft, mSizeBottomRight})
+        if (view) view->setGreyColor(grey), view->setNeedsDisplay(true);
+}
+
+void GrabRegionWindow::flashFrame() {
+    constexpr double kFlashSeconds = 0.2;
+    paintFrame(0.85f);
+    mFlashTimer = NSTimer::scheduledTimerWithTimeInterval(kFlashSeconds, this,
+                                                          NSSelectorFromString("endFlash:"), false);
+}
+
+void GrabRegionWindow::endFlash(NSObject*) {
+    paintFrame(NSUIBlackOpaqueView::kGrey);
 }
 
 void GrabRegionWindow::mouseDown(const NSEvent& event) {

@@ -35,6 +35,8 @@ public:
     bool canBeMouseResized() const override;
     void grabResizeModeChanged(NSObject* sender);
     void repaintGrabberDimensions();
+    // Lights the bars and corners for a moment: the grab happened.
+    void flashFrame();
     void mouseDown(const NSEvent& event) override;
     void keyDown(const NSEvent& event) override;
     void buttonGrabAction(NSObject* sender);
@@ -59,8 +61,11 @@ private:
     void windowKeyWindowBegin(NSObject* notification);
     void windowKeyWindowEnd(NSObject* notification);
     void applyLevel(bool floating);
+    void paintFrame(float grey);
+    void endFlash(NSObject* timer);
 
     bool mFloatAboveMenus = false;
     float mConstrainedAspectRatio = 0;
     NSSize mFrameViewDelta{0, 0};
+    std::unique_ptr<NSTimer> mFlashTimer;
 };

@@ -1,6 +1,7 @@
 #include "platform/appkit/NSUserDefaults.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace platform::appkit {
 
@@ -11,7 +12,8 @@ NSUserDefaults& NSUserDefaults::standardUserDefaults() {
 
 void NSUserDefaults::setStore(NSUserDefaultsStore store) {
     mStore = std::move(store);
-    mValues = mStore.load ? mStore.load() : NSDefaultsValues{};
+    mStoreProblem.clear();
+    mValues = mStore.load ? mStore.load(mStoreProblem) : NSDefaultsValues{};
 }
 
 std::optional<NSDefaultsValue> NSUserDefaults::objectForKey(const std::string& key) const {
@@ -47,7 +49,11 @@ void NSUserDefaults::removeObjectForKey(const std::string& key) {
 }
 
 bool NSUserDefaults::synchronize() {
-    return !mStore.save || mStore.save(mValues);
+    return !mStore.save || mStore.save(mValues, mStoreProblem);
+}
+
+std::string NSUserDefaults::takeStoreProblem() {
+    return std::exchange(mStoreProblem, std::string());
 }
 
 } // namespace platform::appkit

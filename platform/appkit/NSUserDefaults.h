@@ -15,9 +15,10 @@ namespace platform::appkit {
 using NSDefaultsValue = std::variant<long, std::string>;
 using NSDefaultsValues = std::map<std::string, NSDefaultsValue>;
 
+// A store says what went wrong with it, in plain words, through the problem argument.
 struct NSUserDefaultsStore {
-    std::function<NSDefaultsValues()> load;
-    std::function<bool(const NSDefaultsValues&)> save;
+    std::function<NSDefaultsValues(std::string& problem)> load;
+    std::function<bool(const NSDefaultsValues&, std::string& problem)> save;
 };
 
 class NSUserDefaults {
@@ -36,10 +37,13 @@ public:
     void removeObjectForKey(const std::string& key);
     // Writes the values to the store; true when there is none or it took them.
     bool synchronize();
+    // What went wrong with the store since the last call, in plain words; empty when nothing did.
+    std::string takeStoreProblem();
 
 private:
     NSDefaultsValues mValues;
     NSUserDefaultsStore mStore;
+    std::string mStoreProblem;
 };
 
 } // namespace platform::appkit

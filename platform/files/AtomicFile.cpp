@@ -1,15 +1,32 @@
 #include "platform/files/AtomicFile.h"
 
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform::files {
 namespace {
 
+constexpr char kPrefix[] = ".saving-";
+constexpr size_t kPrefixLength = sizeof kPrefix - 1, kUniqueLength = 6; // mkostemp's XXXXXX
+
+thread_local int tLastError = 0;
+
 OSErr ErrorOf(int error) {
+    tLastError = error;
     return error == ENOENT || error == ENOTDIR ? kFnfErr : kIoErr;
+}
+
+bool IsTemporaryName(const char* name) {
+    if (std::strncmp(name, kPrefix, kPrefixLength) != 0) return false;
+    const char* unique = name + kPrefixLength;
+    return std::strlen(unique) == kUniqueLength &&
+           std::strspn(unique, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789") ==
+               kUniqueLength;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -31,9 +48,12 @@ mode_t NewFileMode() {
 OSErr AtomicFile::Open(const std::string& path) {
     Abandon();
     if (path.empty() || path.back() == '/') return kParamErr;
-    std::string temporary = FolderOf(path) + "/.saving-XXXXXX";
+    tLastError = 0;
+    std::string temporary = FolderOf(path) + "/" + kPrefix + "XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return ErrorOf(errno);
+    // Held until the descriptor closes, which a killed writer's does too.
+    ::flock(fd, LOCK_EX);
     mPath = path, mTemporary = temporary, mFd = fd;
     return kNoErr;
 }
@@ -63,6 +83,37 @@ void AtomicFile::Abandon() {
     if (!mTemporary.empty()) ::unlink(mTemporary.c_str());
     mFd = -1;
     mTemporary.clear();
+}
+
+OSErr AtomicFile::Fail() {
+    const int error = errno ? errno : EIO;
+    Abandon();
+    ErrorOf(error);
+    return kIoErr;
+}
+
+int AtomicFile::LastError() {
+    return tLastError;
+}
+
+int AtomicFile::RemoveStale(const std::string& folder, std::time_t before) {
+    DIR* entries = ::opendir(folder.c_str());
+    if (!entries) return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(entries)) {
+        if (!IsTemporaryName(entry->d_name)) continue;
+        const int fd = ::openat(::dirfd(entries), entry->d_name,
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            st.st_mtime < before && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlinkat(::dirfd(entries), entry->d_name, 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(entries);
+    return removed;
 }
 
 } // namespace platform::files

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,6 +108,24 @@ OSErr FindFolder(Domain domain, uint32_t folderType, bool createFolder, std::str
     }
     path = folder;
     return kNoErr;
+}
+
+std::string StandardFolderPath(Domain domain, uint32_t folderType) {
+    std::string folder;
+    return FolderPath(domain, folderType, folder) ? folder : std::string();
+}
+
+std::string FolderProblem(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) return "does not exist";
+        if (errno == ENOTDIR) return "lies inside a file, not a folder";
+        return std::string("cannot be reached: ") + std::strerror(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) return "is a file, not a folder";
+    if (::access(path.c_str(), W_OK | X_OK) != 0)
+        return std::string("cannot be written to: ") + std::strerror(errno);
+    return "";
 }
 
 OSErr FSFindFolder(int16_t domain, uint32_t folderType, bool createFolder, FSRef* folder) {

@@ -37,6 +37,12 @@ constexpr uint32_t kMusicDocumentsFolderType = FourCC("mdoc");
 // Without kCreateFolder a missing folder is kFnfErr; with it, the folder and its parents are made.
 OSErr FindFolder(Domain domain, uint32_t folderType, bool createFolder, std::string& path);
 
+// Where the standard folder of a type is, whether or not it exists; empty for an unknown type.
+std::string StandardFolderPath(Domain domain, uint32_t folderType);
+// Why files cannot be written into the folder, in plain words that follow its path ("is a file,
+// not a folder"); empty when they can.
+std::string FolderProblem(const std::string& path);
+
 // The folder-reference form of FindFolder, for code written against the folder manager.
 struct FSRef {
     std::string path;

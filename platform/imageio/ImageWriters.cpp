@@ -2,6 +2,7 @@
 #include "platform/files/AtomicFile.h"
 #include "platform/imageio/Encoders.h"
 
+#include <cerrno>
 #include <cmath>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -15,7 +16,8 @@ OSErr WriteAtomically(const std::string& path, const ImageDescription& image, En
     if (!IsValid(image)) return kParamErr;
     files::AtomicFile file;
     if (const OSErr error = file.Open(path); error != kNoErr) return error;
-    if (!encode(file.Descriptor())) return kIoErr; // the file abandons itself
+    errno = 0;
+    if (!encode(file.Descriptor())) return file.Fail();
     return file.Commit();
 }
 

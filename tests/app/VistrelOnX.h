@@ -26,10 +26,41 @@ inline bool Eventually(const std::function<bool()>& done, int tenths = 100) {
     return false;
 }
 
+// A private session bus with a desktop notification server of the test's own, which takes each
+// notification's action at once.
+class Notifications {
+public:
+    // The program's environment on that bus.
+    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + FirstLine(mBus); }
+    // Whether the server got the notification "title\ttext\tactions".
+    bool Got(const std::string& line) const {
+        return Eventually(
+            [&] { return mServer.OutSoFar().find(line + "\n") != std::string::npos; });
+    }
+
+private:
+    static std::string FirstLine(const Child& child) {
+        std::string out;
+        Eventually([&] { return (out = child.OutSoFar()).find('\n') != std::string::npos; });
+        return out.substr(0, out.find('\n'));
+    }
+    Child mBus{[] {
+        return Exec(
+            {XServer::ProgramPath("dbus-daemon"), "--session", "--nofork", "--print-address"});
+    }};
+    Child mServer{[this] {
+        ::putenv(::strdup(Environment().c_str()));
+        return Exec({StagePath("bin/test_notification_server")});
+    }};
+    const bool mReady = !FirstLine(mServer).empty();
+};
+
 struct VistrelOnX {
     // Starts the program (with the extra environment "NAME=value") and waits for its grabber.
+    // It sees no session bus unless given one.
     void Launch(const std::vector<std::string>& environment = {}) {
         program = std::make_unique<Child>([=, this, folder = home.Path()] {
+            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
             for (const std::string& setting : environment)
                 ::putenv(::strdup(setting.c_str()));
             ::setenv("DISPLAY", display.c_str(), 1);

@@ -1,6 +1,7 @@
 // The program itself on a private Xvfb with openbox, over a pattern window of known pixels: the
 // four hot keys, the clipboard, quick-save files, the save size, the grabber's keys, and the
-// menu's choices saved by each way of ending and applied again at the next launch.
+// menu's choices saved by each way of ending and applied again at the next launch; what the user
+// is told of saves, copies and failures.
 #include "tests/app/VistrelOnX.h"
 #include "tests/support/ImageDecoders.h"
 #include "tests/support/XKeyboard.h"
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/file.h>
+#include <sys/mount.h>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -42,10 +45,18 @@ protected:
         if (!sServer->Running() || !sServer->StartWindowManager("openbox")) return;
         sPattern = std::make_unique<PatternWindow>(
             sServer->Display(), RootBox{0, 0, kScreen.width, kScreen.height}, kSeed);
+        sNotifications = std::make_unique<Notifications>();
+        // The desktop's opener, which the notifications' action starts.
+        WriteFile(sTools / "xdg-open", "#!/bin/sh\necho \"$@\" >>" + sTools / "opened\n");
+        fs::permissions(sTools / "xdg-open", fs::perms::owner_all);
     }
-    static void TearDownTestSuite() { sPattern.reset(), sServer.reset(); }
+    static void TearDownTestSuite() { sPattern.reset(), sServer.reset(), sNotifications.reset(); }
+    void Launch() {
+        VistrelOnX::Launch(
+            {sNotifications->Environment(), "PATH=" + sTools.Path() + ":" + std::getenv("PATH")});
+    }
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip"})
+        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip", "dbus-daemon"})
             ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
         ASSERT_TRUE(sServer && sServer->Running() && sPattern && sPattern->Shown());
         display = sServer->Display();
@@ -103,6 +114,8 @@ protected:
 
     static inline std::unique_ptr<XServer> sServer;
     static inline std::unique_ptr<PatternWindow> sPattern;
+    static inline std::unique_ptr<Notifications> sNotifications;
+    static inline TempFolder sTools;
     TempFolder scratch;
     std::unique_ptr<XKeyboard> keyboard;
 };
@@ -121,7 +134,12 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
         ASSERT_TRUE(keyboard->Chord(*chord));
         expected.push_back("Vistrel 000" + std::to_string(expected.size()) + ".jpg");
         EXPECT_TRUE(Holds(Pictures(), expected));
+        EXPECT_TRUE(sNotifications->Got("Saved " + expected.back() + "\tin " + Pictures() +
+                                        "\tdefault,Open Folder"));
     }
+    // The notification's action opened the folder.
+    EXPECT_TRUE(Eventually(
+        [&] { return ReadFile(sTools / "opened").find(Pictures()) != std::string::npos; }));
 
     ASSERT_TRUE(keyboard->Chord({XK_Super_L, XK_Alt_L, XK_Control_L, XK_c}));
     DecodedImage png, tiff;
@@ -129,6 +147,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
         png = Clipboard("image/png", DecodePNG);
         return png.ok && png.width == 640;
     }));
+    EXPECT_TRUE(sNotifications->Got("Copied the grab\t640 x 480 pixels, on the clipboard\t"));
     tiff = Clipboard("image/tiff", DecodeTIFF);
     ASSERT_TRUE(png.ok && tiff.ok);
     EXPECT_EQ(png.samples, tiff.samples);
@@ -262,6 +281,62 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     ASSERT_TRUE(Input({"windowkill", std::to_string(Grabber())}));
     Quit(false, false);
     ExpectSettings({"GrabberConstrainGroup=selectGrabberConstrain4x3:"});
+}
+
+TEST_F(VistrelGrabs, FailuresSettingsProblemsAndUnfinishedSavesAreTold) {
+    // Settings the format cannot read (mode 0640), a file where the quick-save folder belongs,
+    // and the temporary files of two saves in Documents: one killed, one still being written.
+    const std::string settings = home / ".config/com.tarnwick.Vistrel.conf";
+    const std::string damaged = "[Strings]\nGrab\x01\xff\n", vistrel = home / "Pictures/Vistrel";
+    for (const std::string& folder : {home / ".config", home / "Pictures", Documents()})
+        fs::create_directories(folder);
+    WriteFile(settings, damaged), WriteFile(vistrel, ""),
+        fs::permissions(settings, fs::perms(0640));
+    const std::string killed = Documents() + "/.saving-Ab12Cd",
+                      live = Documents() + "/.saving-Ef34Gh";
+    for (const std::string& file : {killed, live, Documents() + "/.saving-notes.txt"}) {
+        WriteFile(file, "half a picture");
+        fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(1));
+    }
+    const int writer = ::open(live.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    EXPECT_TRUE(sNotifications->Got("Vistrel settings\t" + settings +
+                                    " is damaged at line 2: what could not be read is not used, "
+                                    "and the whole file is kept as " +
+                                    settings + ".bad\t"));
+    EXPECT_EQ(ReadFile(settings + ".bad"), damaged);
+    EXPECT_EQ(Files(Documents()),
+              (std::vector<std::string>{".saving-Ef34Gh", ".saving-notes.txt"}));
+    ::close(writer);
+    // The save goes nowhere else, and says why, in the log too.
+    ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
+    const std::string why = vistrel + " is a file, not a folder";
+    EXPECT_TRUE(sNotifications->Got("Could not save the grab\t" + why + "\t"));
+    EXPECT_EQ(Files(home / "Pictures"), std::vector<std::string>{"Vistrel"});
+    Quit();
+    EXPECT_NE(errors.find("Vistrel: Could not save the grab: " + why), std::string::npos) << errors;
+    EXPECT_EQ(fs::status(settings).permissions(), fs::perms(0640));
+    ExpectSettings({"DefaultFileTypeSelectorGroup=selectDefault_SaveJPEG:"});
+
+    // Settings that cannot be written, in a read-only folder and then a folder in the file's
+    // place, are told at start and left as they are.
+    const std::string config = home / ".config", kept = Settings(),
+                      unkept = ": the choices made now will not be kept\t";
+    ASSERT_EQ(::mount(config.c_str(), config.c_str(), nullptr, MS_BIND, nullptr), 0);
+    ::mount(nullptr, config.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    EXPECT_TRUE(sNotifications->Got("Vistrel settings\t" + settings +
+                                    " cannot be written to (Read-only file system)" + unkept));
+    Quit();
+    ::umount(config.c_str());
+    EXPECT_EQ(Settings(), kept);
+    fs::remove(settings), fs::create_directory(settings);
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    EXPECT_TRUE(sNotifications->Got("Vistrel settings\t" + settings +
+                                    " is a folder, not a settings file" + unkept));
+    Quit();
+    EXPECT_TRUE(fs::is_directory(settings));
 }
 
 } // namespace

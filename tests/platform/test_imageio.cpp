@@ -1,3 +1,4 @@
+#include "platform/files/AtomicFile.h"
 #include "platform/imageio/ImageWriters.h"
 #include "tests/support/ImageDecoders.h"
 #include "tests/support/TestSupport.h"
@@ -116,6 +117,7 @@ TEST(ImageWriters, BadInputOrAFailedWriteLeavesNoFile) {
         EXPECT_EQ(format.write(kept, tooWide), platform::kParamErr) << format.name;
         EXPECT_TRUE(format.data(shortRows).empty()) << format.name;
         EXPECT_EQ(format.write(temp / "missing/image", image.description), platform::kFnfErr);
+        EXPECT_EQ(platform::files::AtomicFile::LastError(), ENOENT) << format.name;
     }
     // A file-size limit makes every encoder's writes fail part-way.
     testsupport::Child child([&] {
@@ -123,7 +125,9 @@ TEST(ImageWriters, BadInputOrAFailedWriteLeavesNoFile) {
         const rlimit limit{4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         for (const Format& format : kFormats)
-            if (format.write(kept, image.description) != platform::kIoErr) return 1;
+            if (format.write(kept, image.description) != platform::kIoErr ||
+                platform::files::AtomicFile::LastError() != EFBIG)
+                return 1;
         return 0;
     });
     ASSERT_TRUE(child.Wait());
