@@ -2,7 +2,6 @@
 // four hot keys, the clipboard, quick-save files, the save size, the grabber's keys, and the
 // menu's choices saved by each way of ending and applied again at the next launch.
 #include "tests/app/VistrelOnX.h"
-#include "tests/support/ImageDecoders.h"
 #include "tests/support/XKeyboard.h"
 
 #include <X11/keysym.h>
@@ -90,20 +89,8 @@ protected:
                image.height == frame.height - 2 * kGrabberBar &&
                IsPatternAt(image, frame.x + kGrabberBar, frame.y + kGrabberBar);
     }
-    // The clipboard's data of a type, decoded.
-    DecodedImage Clipboard(const std::string& type,
-                           DecodedImage (*decode)(const std::string&)) const {
-        const ProcessResult read =
-            RunProcess({XServer::ProgramPath("xclip"), "-selection", "clipboard", "-t", type, "-o"},
-                       {"DISPLAY=" + display});
-        const std::string path = scratch / "clipboard";
-        WriteFile(path, read.out);
-        return decode(path);
-    }
-
     static inline std::unique_ptr<XServer> sServer;
     static inline std::unique_ptr<PatternWindow> sPattern;
-    TempFolder scratch;
     std::unique_ptr<XKeyboard> keyboard;
 };
 
