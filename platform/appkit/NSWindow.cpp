@@ -39,7 +39,13 @@ NSWindow::~NSWindow() {
 
 void NSWindow::applyFrame() {
     const screens::RootRect r = screens::ToRoot(mFrame);
-    mWidget->setGeometry(r.x, r.y, r.width, r.height);
+    const QRect target(r.x, r.y, r.width, r.height);
+    // The toolkit sends nothing for the place it believes the window is at, which after a
+    // request the window manager refused is not where the window is.
+    if (mWidget->geometry() == target)
+        x11::Configure(mWidget.get(), target);
+    else
+        mWidget->setGeometry(target);
 }
 
 void NSWindow::setFrame_display_animate(NSRect frame, bool display, bool) {
@@ -51,8 +57,7 @@ void NSWindow::setFrame_display_animate(NSRect frame, bool display, bool) {
 
 void NSWindow::setFrameOrigin(NSPoint origin) {
     mFrame.origin = origin;
-    const screens::RootRect r = screens::ToRoot(mFrame);
-    mWidget->move(r.x, r.y);
+    applyFrame();
 }
 
 void NSWindow::orderFront(NSObject*) {
@@ -228,10 +233,16 @@ void NSWindow::becameKey(bool key) {
         key ? NSWindowDidBecomeKeyNotification : NSWindowDidResignKeyNotification, this);
 }
 
-void NSWindow::frameChangedByServer(NSRect frame) {
-    // Only moves the window manager made: sizes change through the layer alone.
-    if (NSEqualPoints(frame.origin, mFrame.origin)) return;
-    mFrame.origin = frame.origin;
+void NSWindow::frameChangedByServer() {
+    NSApplication* app = NSApp();
+    if (app && app->isCapturing()) return;
+    const std::optional<QRect> real = x11::RootGeometry(mWidget.get());
+    if (!real) return;
+    const NSRect frame = screens::FromRoot({real->x(), real->y(), real->width(), real->height()});
+    if (NSEqualRects(frame, mFrame)) return;
+    mFrame = frame;
+    if (mContentView) mContentView->setFrameSize(frame.size);
+    display();
 }
 
 } // namespace platform::appkit
