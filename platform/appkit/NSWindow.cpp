@@ -39,13 +39,7 @@ NSWindow::~NSWindow() {
 
 void NSWindow::applyFrame() {
     const screens::RootRect r = screens::ToRoot(mFrame);
-    const QRect target(r.x, r.y, r.width, r.height);
-    // The toolkit sends nothing for the place it believes the window is at, which after a
-    // request the window manager refused is not where the window is.
-    if (mWidget->geometry() == target)
-        x11::Configure(mWidget.get(), target);
-    else
-        mWidget->setGeometry(target);
+    mWidget->setGeometry(r.x, r.y, r.width, r.height);
 }
 
 void NSWindow::setFrame_display_animate(NSRect frame, bool display, bool) {
@@ -57,7 +51,8 @@ void NSWindow::setFrame_display_animate(NSRect frame, bool display, bool) {
 
 void NSWindow::setFrameOrigin(NSPoint origin) {
     mFrame.origin = origin;
-    applyFrame();
+    const screens::RootRect r = screens::ToRoot(mFrame);
+    mWidget->move(r.x, r.y);
 }
 
 void NSWindow::orderFront(NSObject*) {

@@ -55,18 +55,6 @@ void Activate(QWidget* window) {
     SendToManager(window, "_NET_ACTIVE_WINDOW", 2, nullptr, 0);
 }
 
-void Configure(QWidget* window, const QRect& place) {
-    xcb_connection_t* c = ConnectionOf(window);
-    if (!c) return;
-    const uint32_t values[] = {uint32_t(place.x()), uint32_t(place.y()), uint32_t(place.width()),
-                               uint32_t(place.height())};
-    xcb_configure_window(c, xcb_window_t(window->winId()),
-                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
-                             XCB_CONFIG_WINDOW_HEIGHT,
-                         values);
-    xcb_flush(c);
-}
-
 // Both questions go out before either answer is awaited: one round trip.
 std::optional<QRect> RootGeometry(QWidget* window) {
     xcb_connection_t* c = ConnectionOf(window);

@@ -14,8 +14,6 @@ void SetAbove(QWidget* window, bool above);
 // Asks the window manager to activate a mapped top-level window on the user's behalf, as a
 // taskbar does: the application's own request may be refused before the user has touched it.
 void Activate(QWidget* window);
-// Asks for the created window to be at that place in root window pixels.
-void Configure(QWidget* window, const QRect& place);
 // Where the server has the created window now, in root window pixels (the toolkit's own idea
 // lags behind when the window manager refuses a request without changing anything).
 std::optional<QRect> RootGeometry(QWidget* window);
