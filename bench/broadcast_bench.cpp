@@ -178,8 +178,7 @@ struct FrameContexts {
 };
 
 struct Tick {
-    CGDirectDisplayID display = kCGNullDirectDisplay;
-    CGRect rect{};
+    CGRect rect{}; // in global display coordinates, as the grabber's rectangle is taken
     FrameContexts frames;
     CGImageRef image = nullptr;
     int buffer = 0;
@@ -187,7 +186,8 @@ struct Tick {
 
 // One broadcast frame; false when a piece failed.
 bool BroadcastFrame(Tick& tick) {
-    tick.image = CGDisplayCreateImageForRect(tick.display, tick.rect);
+    tick.image = CGWindowListCreateImage(tick.rect, kCGWindowListOptionOnScreenOnly,
+                                         kCGNullWindowID, kCGWindowImageDefault);
     if (!tick.image) return false;
     Tick* t = &tick;
     const auto result =
@@ -230,7 +230,6 @@ template <typename Frame> void Paced(benchmark::State& state, Frame frame) {
 
 void BM_OurPiecesChained(benchmark::State& state, int width, int height) {
     Tick tick;
-    tick.display = CGMainDisplayID();
     tick.rect = CGRectMake(kLeft, kTop, width, height);
     Paced(state, [&] { return BroadcastFrame(tick); });
 }

@@ -1,5 +1,6 @@
-// The user grabs: the rectangle under the grabber's grab view, or the whole display the grabber
-// is mostly on, with the grabber raised out of the way or hidden while the display is read.
+// The user grabs: the rectangle under the grabber's grab view (across displays), or the whole
+// display the grabber is mostly on, with the grabber raised out of the way or hidden while the
+// screen is read.
 #include "app/capture/Apple_CGL_GrabContext.h"
 #include "app/shell/GrabWindowController.h"
 #include "app/shell/OpenGLBitmaps.h"
@@ -87,20 +88,18 @@ void GrabWindowController::grabScreenOptionsAfterGrab_windowLevel(int options, i
 void GrabWindowController::snowLeopard_grabScreenDisplayID_withOptions(uint32_t display,
                                                                        int options) {
     const int level = grabScreenOptionsBeforeGrab(options);
-    CGImageRef image = nullptr;
-    if (options & kGrabOptionGrabberRect) {
-        const NSRect r = grabberRectangleInDisplayCoordinates(display);
-        image = CGDisplayCreateImageForRect(
-            display, CGRectMake(r.origin.x, r.origin.y, r.size.width, r.size.height));
-    } else {
-        image = CGDisplayCreateImage(display);
-    }
+    // The user sees one rectangle: it is taken whole, across displays; a whole-display grab
+    // takes that display alone.
+    CGImageRef image = (options & kGrabOptionGrabberRect) ? leopardGrabberRectangleCopyCGImageRef()
+                                                          : CGDisplayCreateImage(display);
     std::unique_ptr<NSBitmapImageRep> bitmap = NSBitmapImageRep::initWithCGImage(image);
     CGImageRelease(image);
     grabScreenOptionsAfterGrab_windowLevel(options, level);
     // A rectangle off every display, or a display that gives no image, keeps the last grab.
     if (bitmap)
         setGrabbedBitmapImageRep(std::move(bitmap));
+    else if (options & kGrabOptionGrabberRect)
+        CoreMachDebugLog("Vistrel: the grabber lies off every display; the previous grab stays\n");
     else
         TellUser(kCouldNotGrab,
                  "display " + std::to_string(display) + " gave no picture; the grab before stays");
@@ -128,11 +127,12 @@ void GrabWindowController::tiger_grabScreenDisplayID_withOptions(uint32_t displa
     VERIFY(oglContext.MakeCurrent(false));
 }
 
-CGImageRef GrabWindowController::leopardGrabberRectangleCopyCGImageRef(uint32_t display) const {
+CGImageRef GrabWindowController::leopardGrabberRectangleCopyCGImageRef() const {
     if (!CoreSystem::IsAtLeast(0x1060)) return nullptr;
-    const NSRect r = grabberRectangleInDisplayCoordinates(display);
-    return CGDisplayCreateImageForRect(
-        display, CGRectMake(r.origin.x, r.origin.y, r.size.width, r.size.height));
+    const NSRect r = grabberRectangleInGlobalDisplayCoordinates();
+    return CGWindowListCreateImage(CGRectMake(r.origin.x, r.origin.y, r.size.width, r.size.height),
+                                   kCGWindowListOptionOnScreenOnly, kCGNullWindowID,
+                                   kCGWindowImageDefault);
 }
 
 NSRect GrabWindowController::grabberRectangleInScreenCoordinates() const {
@@ -151,14 +151,11 @@ NSRect GrabWindowController::grabRectScreenCoordinates() const {
     return grabberRectangleInScreenCoordinates();
 }
 
-NSRect GrabWindowController::grabberRectangleInDisplayCoordinates(uint32_t display) const {
-    // Screen coordinates are y-up from the main display's bottom-left; display coordinates are
-    // y-down from the display's own top-left. On the main display this turns y over within its
-    // height; other displays are offset by their place in the global display space.
+NSRect GrabWindowController::grabberRectangleInGlobalDisplayCoordinates() const {
+    // Screen coordinates are y-up from the main display's bottom-left; global display coordinates
+    // are y-down from its top-left: y turns over within the main display's height.
     const NSRect r = grabberRectangleInScreenCoordinates();
     const CGRect mainBounds = CGDisplayBounds(CGMainDisplayID());
-    const CGRect bounds = CGDisplayBounds(display);
-    return NSMakeRect(r.origin.x - bounds.origin.x,
-                      mainBounds.size.height - r.size.height - r.origin.y - bounds.origin.y,
-                      r.size.width, r.size.height);
+    return NSMakeRect(r.origin.x, mainBounds.size.height - r.size.height - r.origin.y, r.size.width,
+                      r.size.height);
 }

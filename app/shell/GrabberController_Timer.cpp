@@ -70,7 +70,7 @@ void GrabberController::grabTimerFactor(NSObject* timer) {
 void GrabberController::leopard_grabTimerFactor(NSObject*) {
     GrabBroadcastControl& control = *_broadcastControl;
     if (!control.isBroadcasting()) return;
-    CGImageRef image = leopardGrabberRectangleCopyCGImageRef(grabScreenID());
+    CGImageRef image = leopardGrabberRectangleCopyCGImageRef();
     if (!image) return;
     if (control.beginSwitchContextsClear(false)) {
         if (CGContextRef context = control.currentCGContext())

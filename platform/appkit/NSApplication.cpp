@@ -101,7 +101,10 @@ void NSApplication::beginCapture() {
 }
 
 void NSApplication::endCapture() {
-    if (--mCaptures == 0) mCaptured.clear();
+    if (--mCaptures > 0) return;
+    mCaptured.clear();
+    for (NSWindow* window : mWindows)
+        window->frameChangedByServer();
 }
 
 void NSApplication::flushBufferedKeyEvents() {

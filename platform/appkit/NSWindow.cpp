@@ -228,10 +228,16 @@ void NSWindow::becameKey(bool key) {
         key ? NSWindowDidBecomeKeyNotification : NSWindowDidResignKeyNotification, this);
 }
 
-void NSWindow::frameChangedByServer(NSRect frame) {
-    // Only moves the window manager made: sizes change through the layer alone.
-    if (NSEqualPoints(frame.origin, mFrame.origin)) return;
-    mFrame.origin = frame.origin;
+void NSWindow::frameChangedByServer() {
+    NSApplication* app = NSApp();
+    if (app && app->isCapturing()) return;
+    const std::optional<QRect> real = x11::RootGeometry(mWidget.get());
+    if (!real) return;
+    const NSRect frame = screens::FromRoot({real->x(), real->y(), real->width(), real->height()});
+    if (NSEqualRects(frame, mFrame)) return;
+    mFrame = frame;
+    if (mContentView) mContentView->setFrameSize(frame.size);
+    display();
 }
 
 } // namespace platform::appkit

@@ -85,8 +85,11 @@ public:
 
 private:
     friend class host::WindowWidget;
+    friend class NSApplication;
     void becameKey(bool key);
-    void frameChangedByServer(NSRect frame);
+    // Takes the frame the server has (the window manager may refuse or change any move or size),
+    // except while a drag runs: its own moves are still under way, and it catches up at its end.
+    void frameChangedByServer();
     void applyFrame();
     void applyLevel();
 

@@ -118,11 +118,10 @@ void WindowWidget::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
 }
 
-void WindowWidget::moveEvent(QMoveEvent*) {
-    NSApplication* app = NSApp();
-    if (app && app->isCapturing()) return;
-    const QRect g = geometry();
-    mWindow.frameChangedByServer(screens::FromRoot({g.x(), g.y(), g.width(), g.height()}));
+bool WindowWidget::nativeEvent(const QByteArray& type, void* message, qintptr* result) {
+    if (type == "xcb_generic_event_t" && x11::IsConfigureNotify(message))
+        mWindow.frameChangedByServer();
+    return QWidget::nativeEvent(type, message, result);
 }
 
 void WindowWidget::closeEvent(QCloseEvent* e) {

@@ -35,7 +35,8 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
+    // Every change of the window's geometry the server reports.
+    bool nativeEvent(const QByteArray& type, void* message, qintptr* result) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <xcb/xcb.h>
 
 namespace platform::appkit::x11 {
@@ -18,11 +19,15 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
     return atom;
 }
 
+xcb_connection_t* ConnectionOf(QWidget* window) {
+    auto* x = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x && window->testAttribute(Qt::WA_WState_Created) ? x->connection() : nullptr;
+}
+
 // Sends a window manager request about the window: a client message to the root.
 void SendToManager(QWidget* window, const char* type, uint32_t d0, const char* d1, uint32_t d3) {
-    auto* x = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x || !window->testAttribute(Qt::WA_WState_Created)) return;
-    xcb_connection_t* c = x->connection();
+    xcb_connection_t* c = ConnectionOf(window);
+    if (!c) return;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
@@ -48,6 +53,28 @@ void SetAbove(QWidget* window, bool above) {
 // Source 2 (a pager or taskbar), at the current time.
 void Activate(QWidget* window) {
     SendToManager(window, "_NET_ACTIVE_WINDOW", 2, nullptr, 0);
+}
+
+// Both questions go out before either answer is awaited: one round trip.
+std::optional<QRect> RootGeometry(QWidget* window) {
+    xcb_connection_t* c = ConnectionOf(window);
+    if (!c) return std::nullopt;
+    const xcb_window_t id = xcb_window_t(window->winId());
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_get_geometry_cookie_t sizeAsked = xcb_get_geometry(c, id);
+    const xcb_translate_coordinates_cookie_t placeAsked =
+        xcb_translate_coordinates(c, id, root, 0, 0);
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> size(
+        xcb_get_geometry_reply(c, sizeAsked, nullptr), &std::free);
+    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> place(
+        xcb_translate_coordinates_reply(c, placeAsked, nullptr), &std::free);
+    if (!size || !place) return std::nullopt;
+    return QRect(place->dst_x, place->dst_y, size->width, size->height);
+}
+
+bool IsConfigureNotify(const void* event) {
+    return (static_cast<const xcb_generic_event_t*>(event)->response_type & 0x7F) ==
+           XCB_CONFIGURE_NOTIFY;
 }
 
 } // namespace platform::appkit::x11

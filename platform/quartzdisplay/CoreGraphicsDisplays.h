@@ -49,6 +49,20 @@ CGOpenGLDisplayMask CGDisplayIDToOpenGLDisplayMask(CGDirectDisplayID display);
 CGImageRef CGDisplayCreateImage(CGDirectDisplayID display);
 CGImageRef CGDisplayCreateImageForRect(CGDirectDisplayID display, CGRect rect);
 
+// The screen as the user sees it over a rectangle in global display coordinates, composed from
+// every display it covers, as a display image of the whole rectangle (edges rounded outwards);
+// what lies on no display is black. Null when no display shows any of it, or for a side longer
+// than 32767 pixels. Only the composite of the windows on screen is made: any other list
+// option, a window or an image option gives null.
+using CGWindowID = uint32_t;
+using CGWindowListOption = uint32_t;
+using CGWindowImageOption = uint32_t;
+constexpr CGWindowID kCGNullWindowID = 0;
+constexpr CGWindowListOption kCGWindowListOptionOnScreenOnly = 1u << 0;
+constexpr CGWindowImageOption kCGWindowImageDefault = 0;
+CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listOption,
+                                   CGWindowID windowID, CGWindowImageOption imageOption);
+
 // Window levels: the platform's keys and the levels they stand for.
 using CGWindowLevel = int32_t;
 using CGWindowLevelKey = int32_t;

@@ -5,6 +5,7 @@
 // Both need a capturable connection.
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/XConnection.h"
+#include "platform/quartzdisplay/XDisplayList.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,10 +17,28 @@ namespace platform::coregraphics::x11 {
 // attach one (from then on this is not tried again).
 bool ReadBySharedMemory(const Connection& x, int left, int top, int width, int height,
                         uint32_t* out);
+
+// A rectangle in root window pixels.
+struct Area {
+    int left, top, width, height;
+};
+
+// What an image shows: its rectangle of the root window and the part of it on the root window,
+// which is what the server gives. With displays, the pixels on none of them are cleared: an image
+// of a rectangle across displays shows what lies between them as no display shows it.
+struct Capture {
+    Area image, part;
+    const DisplayList* displays = nullptr;
+};
+
+// Turns the part's pixels, read as packed rows into the first words of pixels (which hold the
+// whole image), into the image: every row moved to its place, the uncovered pixels cleared.
+void Compose(const Capture& capture, uint32_t* pixels);
+
 // A display image straight over a segment's pixels, which stay as read for as long as anyone
 // holds the image: the segment is read into again only once its image is free. Null when every
 // segment's image is still held, or as above.
-CGImageRef CreateImageBySharedMemory(const Connection& x, int left, int top, int width, int height);
+CGImageRef CreateImageBySharedMemory(const Connection& x, const Capture& capture);
 // Through plain image requests, in bands that keep every reply within the request limit.
 bool ReadByGetImage(const Connection& x, int left, int top, int width, int height, uint32_t* out);
 

@@ -1,5 +1,6 @@
 #include "platform/quartzdisplay/XCapture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -72,10 +73,11 @@ struct Slot {
     }
 
     // The server writes width x height pixels at (left, top) of the root window into the
-    // segment, rows packed; true once they are there.
-    bool Fill(const Connection& x, int left, int top, int width, int height, bool& refused) {
+    // segment, rows packed; true once they are there. The segment holds at least reserve bytes.
+    bool Fill(const Connection& x, int left, int top, int width, int height, size_t reserve,
+              bool& refused) {
         const size_t bytes = size_t(width) * size_t(height) * 4;
-        if (!Reserve(x.connection, bytes, refused)) return false;
+        if (!Reserve(x.connection, std::max(bytes, reserve), refused)) return false;
         xcb_connection_t* c = x.connection;
         std::unique_ptr<xcb_shm_get_image_reply_t, decltype(&std::free)> reply(
             xcb_shm_get_image_reply(c,
@@ -125,19 +127,23 @@ bool ReadBySharedMemory(const Connection& x, int left, int top, int width, int h
     Pool& pool = ThePool();
     const std::lock_guard<std::mutex> hold(pool.lock);
     Slot* slot = pool.refused ? nullptr : pool.Choose(width, height);
-    if (!slot || !slot->Fill(x, left, top, width, height, pool.refused)) return false;
+    if (!slot || !slot->Fill(x, left, top, width, height, 0, pool.refused)) return false;
     CopyOpaque(static_cast<const uint8_t*>(slot->memory), out, size_t(width) * size_t(height));
     return true;
 }
 
-CGImageRef CreateImageBySharedMemory(const Connection& x, int left, int top, int width,
-                                     int height) {
+CGImageRef CreateImageBySharedMemory(const Connection& x, const Capture& capture) {
+    const int width = capture.image.width, height = capture.image.height;
+    const Area& part = capture.part;
     Pool& pool = ThePool();
     const std::lock_guard<std::mutex> hold(pool.lock);
     Slot* slot = pool.refused ? nullptr : pool.Choose(width, height);
     if (!slot) return nullptr;
     if (!slot->Holds(width, height)) slot->Forget();
-    if (!slot->Fill(x, left, top, width, height, pool.refused)) return nullptr;
+    if (!slot->Fill(x, part.left, part.top, part.width, part.height,
+                    size_t(width) * size_t(height) * 4, pool.refused))
+        return nullptr;
+    Compose(capture, static_cast<uint32_t*>(slot->memory));
     if (!slot->image) {
         const size_t rowBytes = size_t(width) * 4;
         CGDataProviderRef provider =

@@ -3,6 +3,7 @@
 // The staged program on a private X server, launched again and again with one user's home, and
 // driven as a user would through xdotool: its windows found by title, its grabber's context menu
 // opened on the top bar, the grabber dragged.
+#include "tests/support/ImageDecoders.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/XServer.h"
 #include "tests/support/XWindows.h"
@@ -126,8 +127,19 @@ struct VistrelOnX {
         return Drag(from.width / 2, kGrabberBar / 2, dx, dy) && Eventually(moved, 30);
     }
 
+    // The clipboard's data of a type, decoded.
+    DecodedImage Clipboard(const std::string& type,
+                           DecodedImage (*decode)(const std::string&)) const {
+        const ProcessResult read =
+            RunProcess({XServer::ProgramPath("xclip"), "-selection", "clipboard", "-t", type, "-o"},
+                       {"DISPLAY=" + display});
+        const std::string path = scratch / "clipboard";
+        WriteFile(path, read.out);
+        return decode(path);
+    }
+
     std::string display; // the X server's
-    TempFolder home;
+    TempFolder home, scratch;
     std::unique_ptr<Child> program;
     std::string errors; // the standard error of the launches that ended
 };

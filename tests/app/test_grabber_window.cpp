@@ -103,6 +103,41 @@ TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
     }
 }
 
+// The window manager keeps the window on the screen, refusing or changing moves asked for by the
+// program and by drags: the frame, the origin display and the grab view's place on the screen
+// follow where the server has the window.
+TEST_F(GrabberWindow, FollowsTheServerWhenTheManagerRefusesAMove) {
+    const int w = start.width, h = start.height;
+    const auto follows = [&] {
+        const RootBox real = Frame();
+        const int x = real.x, y = kScreen.height - real.y - real.height;
+        const NSPoint grab =
+            window->convertBaseToScreen(window->mGrabTransparentView->frame().origin);
+        return NSEqualRects(window->frame(), NSMakeRect(x, y, real.width, real.height)) &&
+               window->mDisplayView2->title() ==
+                   "(" + std::to_string(x + kBar) + "," + std::to_string(y + kBar) + ")" &&
+               grab.x == x + kBar;
+    };
+    window->setFrame_display(NSMakeRect(2000, 200, w, h), true);
+    EXPECT_TRUE(NSRunLoopRunUntil(5, follows)) << "moved far off the right: " << Describe(Frame());
+
+    // Dragged against the manager's limit and held there: its refusals come while the drag runs.
+    window->setFrame_display(NSMakeRect(700, 200, w, h), true);
+    ASSERT_TRUE(NSRunLoopRunUntil(5, follows));
+    const int x0 = Frame().x + 30;
+    const std::string y = std::to_string(Frame().y + 9), display = Display();
+    const std::string xdotool = XServer::ProgramPath("xdotool");
+    Child drag([&] {
+        ::setenv("DISPLAY", display.c_str(), 1);
+        return Exec({xdotool, "mousemove", std::to_string(x0), y, "mousedown", "1", "mousemove",
+                     std::to_string(x0 + 150), y, "mousemove", std::to_string(x0 + 300), y, "sleep",
+                     "0.5", "mouseup", "1"});
+    });
+    EXPECT_TRUE(NSRunLoopRunUntil(10, [&] { return drag.Wait(0) && !NSApp()->isCapturing(); }));
+    // As soon as the drag has ended.
+    EXPECT_TRUE(follows()) << "dragged off the right: " << Describe(Frame());
+}
+
 TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
     NSWindow other(NSMakeRect(100, 100, 500, 500), NSTitledWindowMask, NSBackingStoreBuffered,
                    false);

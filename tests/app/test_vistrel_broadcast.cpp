@@ -58,13 +58,14 @@ protected:
         return Input({"mousemove", std::to_string(w.x + place.x), std::to_string(w.y + place.y),
                       "click", "1"});
     }
-    // The pattern under the grab view as a camera frame: A, R, G, B bytes, top row first.
-    std::string Expected() const {
+    // The pattern under the grab view as a camera frame: A, R, G, B bytes, top row first; black
+    // where no monitor shows the screen.
+    std::string Expected(bool (*shown)(int x, int y) = nullptr) const {
         const RootBox g = Frame();
         std::string frame;
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x) {
-                const uint32_t p = pattern->At(g.x + kGrabberBar + x, g.y + kGrabberBar + y);
+        for (int y = g.y + kGrabberBar; y < g.y + kGrabberBar + 480; ++y)
+            for (int x = g.x + kGrabberBar; x < g.x + kGrabberBar + 640; ++x) {
+                const uint32_t p = !shown || shown(x, y) ? pattern->At(x, y) : 0;
                 frame += {char(0xff), char(p >> 16), char(p >> 8), char(p)};
             }
         return frame;
@@ -89,8 +90,8 @@ protected:
         return run;
     }
     // Whether the client comes to show the pattern under the grab view within a few tries.
-    bool CameraShows(bool ffmpeg = false) {
-        const std::string expected = Expected();
+    bool CameraShows(bool ffmpeg = false, bool (*shown)(int x, int y) = nullptr) {
+        const std::string expected = Expected(shown);
         std::string bytes;
         for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(150)))
             if (Client(1, bytes, ffmpeg).exitCode == 0 && bytes == expected) return true;
@@ -173,6 +174,31 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
     EXPECT_TRUE(CameraShows());
     ASSERT_TRUE(MovesBy(-64, 40));
     EXPECT_TRUE(CameraShows()) << "after the drag";
+}
+
+// A grab view on two monitors, 420 of its columns on one and 220 on the other, a corner below the
+// second, goes whole into the camera and the copy: nothing cut or stretched, black where no monitor
+// shows the screen.
+TEST_F(VistrelBroadcast, AGrabViewAcrossMonitorsIsTakenWhole) {
+    ASSERT_TRUE(XServer::Installed("xclip")) << "xclip is missing: scripts/install-deps.sh";
+    ASSERT_TRUE(SetMonitor(display, "LEFT", 0, 0, 700, 1200, true, true));
+    ASSERT_TRUE(SetMonitor(display, "RIGHT", 700, 0, 900, 900, false, false));
+    const auto shown = [](int x, int y) { return x < 700 || y < 900; };
+    Launch();
+    Menu({"Up", "Up", "Up", "Return"});
+    uint32_t panel = 0;
+    ASSERT_TRUE(Eventually([&] { return (panel = Window("Broadcast")) != 0; }));
+    ASSERT_TRUE(Click(panel, kBroadcastBox));
+    ASSERT_TRUE(MovesBy(280 - kGrabberBar - Frame().x, 560 - kGrabberBar - Frame().y));
+    EXPECT_TRUE(CameraShows(false, shown));
+    Type({"windowactivate", "--sync", std::to_string(Grabber())}, {"ctrl+c"});
+    const DecodedImage copy = Clipboard("image/png", DecodePNG);
+    ASSERT_TRUE(copy.ok && copy.width == 640) << copy.width;
+    std::string frame; // the copy as a camera frame
+    for (size_t i = 0; i + 2 < copy.samples.size(); i += size_t(copy.channels))
+        frame += {char(0xff), char(copy.samples[i]), char(copy.samples[i + 1]),
+                  char(copy.samples[i + 2])};
+    EXPECT_TRUE(frame == Expected(shown));
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 // menu's choices saved by each way of ending and applied again at the next launch; what the user
 // is told of saves, copies and failures.
 #include "tests/app/VistrelOnX.h"
-#include "tests/support/ImageDecoders.h"
 #include "tests/support/XKeyboard.h"
 
 #include <X11/keysym.h>
@@ -101,22 +100,10 @@ protected:
                image.height == frame.height - 2 * kGrabberBar &&
                IsPatternAt(image, frame.x + kGrabberBar, frame.y + kGrabberBar);
     }
-    // The clipboard's data of a type, decoded.
-    DecodedImage Clipboard(const std::string& type,
-                           DecodedImage (*decode)(const std::string&)) const {
-        const ProcessResult read =
-            RunProcess({XServer::ProgramPath("xclip"), "-selection", "clipboard", "-t", type, "-o"},
-                       {"DISPLAY=" + display});
-        const std::string path = scratch / "clipboard";
-        WriteFile(path, read.out);
-        return decode(path);
-    }
-
     static inline std::unique_ptr<XServer> sServer;
     static inline std::unique_ptr<PatternWindow> sPattern;
     static inline std::unique_ptr<Notifications> sNotifications;
     static inline TempFolder sTools;
-    TempFolder scratch;
     std::unique_ptr<XKeyboard> keyboard;
 };
 

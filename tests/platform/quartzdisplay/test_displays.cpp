@@ -40,18 +40,21 @@ struct Box {
     int left, top, width, height;
 };
 
-// The opaque pixels of box in a pattern of the given row length.
-std::vector<uint32_t> Expected(const std::vector<uint32_t>& pattern, int rowLength, Box box) {
+// The opaque pixels of box in a pattern of the given row length; black where it is not shown.
+std::vector<uint32_t> Expected(const std::vector<uint32_t>& pattern, int rowLength, Box box,
+                               bool (*shown)(int x, int y) = nullptr) {
     std::vector<uint32_t> pixels;
     for (int y = box.top; y < box.top + box.height; ++y)
         for (int x = box.left; x < box.left + box.width; ++x)
-            pixels.push_back(pattern[size_t(y) * size_t(rowLength) + size_t(x)] | 0xFF000000u);
+            pixels.push_back(!shown || shown(x, y)
+                                 ? pattern[size_t(y) * size_t(rowLength) + size_t(x)] | 0xFF000000u
+                                 : 0xFF000000u);
     return pixels;
 }
 
 // Checks an image against box of the pattern (nullopt: no image at all).
 void ExpectImage(CGImageRef image, const std::vector<uint32_t>& pattern, int rowLength,
-                 std::optional<Box> box) {
+                 std::optional<Box> box, bool (*shown)(int x, int y) = nullptr) {
     if (!box) {
         EXPECT_EQ(image, nullptr);
         return;
@@ -60,7 +63,7 @@ void ExpectImage(CGImageRef image, const std::vector<uint32_t>& pattern, int row
     // The pixels drawn 1:1 also check the size.
     EXPECT_EQ(CGImageGetBytesPerRow(image), size_t(box->width) * 4);
     EXPECT_EQ(CGImageGetBitmapInfo(image), kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little);
-    EXPECT_TRUE(PixelsOf(image) == Expected(pattern, rowLength, *box));
+    EXPECT_TRUE(PixelsOf(image) == Expected(pattern, rowLength, *box, shown));
     CGImageRelease(image);
 }
 
@@ -241,9 +244,19 @@ TEST_F(DisplayImages, OneScreenIsTheMainDisplayAtTheOriginServedBySharedMemory) 
     });
 }
 
+// Rectangles in global coordinates across the monitors of the next test (root pixels: LEFT
+// 0,0 800x400, RIGHT, the main one, 800,0 800x600, on a 1600 x 600 screen).
+const RectCase kAcrossCases[] = {
+    {"across both, partly below the left one", CGRectMake(-100, 350, 300, 100),
+     Box{700, 350, 300, 100}},
+    {"past the screen's right and bottom", CGRectMake(700, 580, 200, 50), Box{1500, 580, 200, 50}},
+    {"past its left, fractional", CGRectMake(-810.5, 0, 20, 10), Box{-11, 0, 21, 10}},
+    {"below the left one only", CGRectMake(-700, 450, 100, 100), std::nullopt},
+};
+
 // RandR monitors, the primary one the main display. The bounds every grab looks up come from the
 // kept list, which catches up with monitors another client defines (the server announces none)
-// within a quarter of a second.
+// within a quarter of a second. A rectangle across them is taken whole, black where no monitor is.
 TEST(DisplayList, KeptBoundsFollowRandRMonitorsWithTheMainOneOnTheRight) {
     const PatternScreen screen({1600, 600}, 3);
     ASSERT_TRUE(screen.drawn) << screen.Log();
@@ -251,14 +264,25 @@ TEST(DisplayList, KeptBoundsFollowRandRMonitorsWithTheMainOneOnTheRight) {
     InDisplayChild(display, [&] {
         const CGDirectDisplayID whole = CGMainDisplayID();
         ASSERT_EQ(CGDisplayPixelsWide(whole), 1600u);
-        ASSERT_TRUE(testsupport::SetMonitor(display, "LEFT", 0, 0, 800, 600, false, true));
+        ASSERT_TRUE(testsupport::SetMonitor(display, "LEFT", 0, 0, 800, 400, false, true));
         ASSERT_TRUE(testsupport::SetMonitor(display, "RIGHT", 800, 0, 800, 600, true, false));
         for (int i = 0; i < 200 && CGDisplayPixelsWide(whole) != 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(CGDisplayPixelsWide(whole), 0u) << "the replaced monitor is gone";
         ExpectDisplays(
-            {{CGRectMake(0, 0, 800, 600), 800, 0}, {CGRectMake(-800, 0, 800, 600), 0, 0}},
+            {{CGRectMake(0, 0, 800, 600), 800, 0}, {CGRectMake(-800, 0, 800, 400), 0, 0}},
             screen.pattern, 1600);
+        for (const char* noShm : {"0", "1"}) {
+            testsupport::ScopedEnv path("VISTREL_X11_NO_SHM", noShm);
+            for (const RectCase& c : kAcrossCases) {
+                SCOPED_TRACE(std::string(c.name) + ", VISTREL_X11_NO_SHM=" + noShm);
+                ExpectImage(CGWindowListCreateImage(*c.rect, kCGWindowListOptionOnScreenOnly,
+                                                    kCGNullWindowID, kCGWindowImageDefault),
+                            screen.pattern, 1600, c.expected, [](int x, int y) {
+                                return x >= 0 && x < 1600 && y < (x < 800 ? 400 : 600);
+                            });
+            }
+        }
     });
 }
 

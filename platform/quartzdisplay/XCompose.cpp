@@ -1,0 +1,62 @@
+// Images of rectangles that reach past the root window or between displays: the server gives
+// only the part on the root window, and nothing it gives shows what lies on no display.
+#include "platform/quartzdisplay/XCapture.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace platform::coregraphics::x11 {
+
+namespace {
+
+// Opaque black: the padding byte is set, as on every pixel read.
+constexpr uint32_t kCleared = 0xFF000000u;
+
+struct Span {
+    int from, to;
+};
+
+// The columns of image row y (root coordinates) that displays show within the part, in order.
+size_t ShownSpans(const Capture& capture, int y, std::array<Span, kCGMaxDisplays>& spans) {
+    const Area& part = capture.part;
+    if (y < part.top || y >= part.top + part.height) return 0;
+    size_t count = 0;
+    for (const Display& d : *capture.displays) {
+        const int from = std::max(d.x, part.left) - capture.image.left;
+        const int to = std::min(d.x + d.width, part.left + part.width) - capture.image.left;
+        if (y < d.y || y >= d.y + d.height || from >= to || count == spans.size()) continue;
+        size_t at = count++;
+        for (; at > 0 && spans[at - 1].from > from; --at)
+            spans[at] = spans[at - 1];
+        spans[at] = {from, to};
+    }
+    return count;
+}
+
+} // namespace
+
+void Compose(const Capture& capture, uint32_t* pixels) {
+    const Area &image = capture.image, &part = capture.part;
+    const size_t stride = size_t(image.width);
+    // Every row moves to a place at or after its own: the last one first.
+    const size_t dx = size_t(part.left - image.left), dy = size_t(part.top - image.top);
+    if (dx || dy || part.width != image.width)
+        for (size_t row = size_t(part.height); row-- > 0;)
+            std::memmove(pixels + (dy + row) * stride + dx, pixels + row * size_t(part.width),
+                         size_t(part.width) * 4);
+    if (!capture.displays) return;
+    std::array<Span, kCGMaxDisplays> spans;
+    for (int row = 0; row < image.height; ++row) {
+        uint32_t* line = pixels + size_t(row) * stride;
+        int cleared = 0; // columns before this one are done
+        const size_t count = ShownSpans(capture, image.top + row, spans);
+        for (size_t i = 0; i < count; ++i) {
+            std::fill(line + cleared, line + std::max(cleared, spans[i].from), kCleared);
+            cleared = std::max(cleared, spans[i].to);
+        }
+        std::fill(line + cleared, line + image.width, kCleared);
+    }
+}
+
+} // namespace platform::coregraphics::x11
