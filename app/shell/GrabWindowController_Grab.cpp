@@ -99,7 +99,7 @@ void GrabWindowController::snowLeopard_grabScreenDisplayID_withOptions(uint32_t 
     if (bitmap)
         setGrabbedBitmapImageRep(std::move(bitmap));
     else if (options & kGrabOptionGrabberRect)
-        CoreMachDebugLog("Vistrel: the grabber lies off every display; the previous grab stays\n");
+        TellUser(kCouldNotGrab, "the grabber lies off every display; the grab before stays");
     else
         TellUser(kCouldNotGrab,
                  "display " + std::to_string(display) + " gave no picture; the grab before stays");
