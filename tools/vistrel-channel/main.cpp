@@ -1,16 +1,19 @@
 // vistrel-channel: publishes a moving test pattern on the shared camera channel, or reads the
 // current frame from it, through the same client binding the application and the plug-in use.
+#include "app/shell/Product.h"
 #include "channel/SharedCameraBundle.h"
 #include "core/CoreLogIdentity.h"
 #include "core/CoreMachDebugLog.h"
 #include "tools/vistrel-channel/ChannelPublisher.h"
 #include "tools/vistrel-channel/ChannelReader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 CORE_DEFINE_LOG_IDENTITY("vistrel-channel", "vistrel-channel.log");
@@ -25,11 +28,30 @@ void RequestStop(int) {
     sStop = true;
 }
 
+constexpr const char* kUsage =
+    "usage: vistrel-channel publish [--fps N] [--seconds S] [--frames N]\n"
+    "                               [--deny-connections] [--no-install]\n"
+    "       vistrel-channel read [--png FILE] [--wait S] [--hold S]\n"
+    "       vistrel-channel --help | --version\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: vistrel-channel publish [--fps N] [--seconds S] [--frames N]\n"
-                         "                               [--deny-connections] [--no-install]\n"
-                         "       vistrel-channel read [--png FILE] [--wait S] [--hold S]\n");
+    std::fputs(kUsage, stderr);
     return 64;
+}
+
+// An option the tool does not know: one line, the command-line convention's status.
+int Unknown(const char* option) {
+    std::fprintf(stderr, "vistrel-channel: unknown option %s (see --help)\n", option);
+    return 2;
+}
+
+// An argument the command cannot use: an option it does not have, or one of its options with a
+// missing or bad value.
+int Refuse(const std::string& arg, std::initializer_list<const char*> valued) {
+    if (arg.starts_with("-") && std::find(valued.begin(), valued.end(), arg) == valued.end())
+        return Unknown(arg.c_str());
+    std::fprintf(stderr, "vistrel-channel: unknown or incomplete option %s\n", arg.c_str());
+    return Usage();
 }
 
 bool ParseNumber(const char* text, double& value) {
@@ -57,8 +79,7 @@ int Publish(int argc, char** argv) {
             else
                 options.frames = uint64_t(value);
         } else {
-            std::fprintf(stderr, "vistrel-channel: unknown or incomplete option %s\n", arg.c_str());
-            return Usage();
+            return Refuse(arg, {"--fps", "--seconds", "--frames"});
         }
     }
     if (options.framesPerSecond <= 0 || options.framesPerSecond > 1000) {
@@ -82,8 +103,7 @@ int Read(int argc, char** argv) {
             ++i;
             (arg == "--wait" ? options.waitSeconds : options.holdSeconds) = value;
         } else {
-            std::fprintf(stderr, "vistrel-channel: unknown or incomplete option %s\n", arg.c_str());
-            return Usage();
+            return Refuse(arg, {"--png", "--wait", "--hold"});
         }
     }
     return ReadCurrentFrame(options);
@@ -94,6 +114,19 @@ int Read(int argc, char** argv) {
 int main(int argc, char** argv) {
     CoreMachDebugLogSetUseLogger(kCoreLogToASL);
     if (argc < 2) return Usage();
+    const std::string first = argv[1];
+    if (first == "--help" || first == "-h") {
+        std::fputs(kUsage, stdout);
+        std::fputs("\npublish writes a moving test pattern on the camera channel; read prints the "
+                   "current frame's tag, counter and checksum.\n",
+                   stdout);
+        return 0;
+    }
+    if (first == "--version") {
+        std::printf("vistrel-channel %s\n", kProductVersion);
+        return 0;
+    }
+    if (first.starts_with("-")) return Unknown(argv[1]);
     if (std::strcmp(argv[1], "publish") == 0) return Publish(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "read") == 0) return Read(argc - 2, argv + 2);
     return Usage();
