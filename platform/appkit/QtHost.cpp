@@ -2,6 +2,7 @@
 
 #include "platform/appkit/DrawingContext.h"
 #include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSNotificationCenter.h"
 #include "platform/appkit/NSScreen.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSWindow.h"
@@ -127,6 +128,8 @@ void WindowWidget::moveEvent(QMoveEvent*) {
 
 void WindowWidget::closeEvent(QCloseEvent* e) {
     e->ignore();
+    NSNotificationCenter::defaultCenter().postNotificationName(NSWindowWillCloseNotification,
+                                                               &mWindow);
     mWindow.orderOut(nullptr);
 }
 

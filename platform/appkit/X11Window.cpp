@@ -23,6 +23,7 @@ void SendToManager(QWidget* window, const char* type, uint32_t d0, const char* d
     auto* x = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x || !window->testAttribute(Qt::WA_WState_Created)) return;
     xcb_connection_t* c = x->connection();
+    if (!c) return; // a platform that only imitates X11's interface
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
