@@ -348,6 +348,11 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
     EXPECT_TRUE(Exists(binding::UserLink())) << "a later launch removed the camera link";
     EXPECT_EQ(LaunchAgain({"--broadcast", "off"}).exitCode, 0);
     EXPECT_FALSE(Exists(binding::UserLink()));
+    // A link another process made (vistrel-channel publish, say) is not the broadcast's to remove.
+    binding::LinkComponent();
+    EXPECT_EQ(LaunchAgain({"--broadcast", "on"}).exitCode, 0);
+    EXPECT_EQ(LaunchAgain({"--broadcast", "off"}).exitCode, 0);
+    EXPECT_TRUE(Exists(binding::UserLink())) << "the broadcast removed a link it did not make";
 
     // Grab Screen and Copy (the tenth item) from the grabber's own menu hides the menu's window
     // meanwhile.
