@@ -47,7 +47,7 @@ protected:
     }
     static void TearDownTestSuite() { sPattern.reset(), sServer.reset(); }
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip"})
+        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip", "weston"})
             ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
         ASSERT_TRUE(sServer && sServer->Running() && sPattern && sPattern->Shown());
         display = sServer->Display();
@@ -379,9 +379,16 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
 }
 
 TEST_F(VistrelGrabs, ATrayThatComesLaterTakesTheIconAndCanBringTheGrabberBack) {
-    // A desktop session that offers Wayland as well: the grabber is still a window of the X server.
+    // A Wayland session beside the X server (a headless compositor): the grabber is still a
+    // window of the X server.
+    Child compositor([folder = home.Path()] {
+        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        return Exec({XServer::ProgramPath("weston"), "--backend=headless-backend.so",
+                     "--socket=wayland-test", "--use-pixman", "--idle-time=0"});
+    });
+    ASSERT_TRUE(Eventually([&] { return Exists(home / "wayland-test"); })) << compositor.ErrSoFar();
     ASSERT_NO_FATAL_FAILURE(
-        Launch({"QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=wayland-0", "XDG_SESSION_TYPE=wayland"}));
+        Launch({"QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=wayland-test", "XDG_SESSION_TYPE=wayland"}));
     XEmbedTray tray(display);
     ASSERT_TRUE(tray.Ok());
     EXPECT_NE(tray.DockRequest(10), 0u) << "the icon did not ask the new tray to dock";
