@@ -98,30 +98,23 @@ int PatternWindow::Presses(double waitSeconds) {
     return mPresses;
 }
 
+// The tray's window and selection go with its connection.
 XEmbedTray::XEmbedTray(const std::string& display) : mX(std::make_unique<XClient>(display)) {
-    if (!mX->Ok()) return;
     xcb_connection_t* c = mX->c;
-    mWindow = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, mWindow, mX->Root(), -1, -1, 1, 1, 0,
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, mX->Root(), -1, -1, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
     const xcb_atom_t selection = mX->Atom("_NET_SYSTEM_TRAY_S0");
-    xcb_set_selection_owner(c, mWindow, selection, XCB_CURRENT_TIME);
+    xcb_set_selection_owner(c, window, selection, XCB_CURRENT_TIME);
     xcb_client_message_event_t manager{};
     manager.response_type = XCB_CLIENT_MESSAGE;
     manager.format = 32;
     manager.window = mX->Root();
     manager.type = mX->Atom("MANAGER");
     manager.data.data32[1] = selection;
-    manager.data.data32[2] = mWindow;
+    manager.data.data32[2] = window;
     xcb_send_event(c, 0, mX->Root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&manager));
-    Reply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
-    mOk = owner && owner->owner == mWindow;
-}
-
-XEmbedTray::~XEmbedTray() {
-    if (mWindow) xcb_destroy_window(mX->c, mWindow);
     mX->Sync();
 }
 

@@ -54,16 +54,11 @@ private:
 class XEmbedTray {
 public:
     explicit XEmbedTray(const std::string& display);
-    ~XEmbedTray();
-    XEmbedTray(const XEmbedTray&) = delete;
-    bool Ok() const { return mOk; }
     // The window of the next dock request within the time, 0 when none came.
     uint32_t DockRequest(double waitSeconds);
 
 private:
     std::unique_ptr<XClient> mX;
-    uint32_t mWindow = 0;
-    bool mOk = false;
 };
 
 } // namespace testsupport
