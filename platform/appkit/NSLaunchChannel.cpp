@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QPointer>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -161,6 +162,9 @@ void NSLaunchChannel::Listen(const std::function<std::string(const NSLaunchReque
                 const QByteArray buffered = socket->peek(kLongestMessage);
                 if (!buffered.endsWith("\n\n") && buffered != "\n") return;
                 socket->readAll();
+                // A launch that hangs up while its request runs (a grab waits for the window
+                // manager in a nested loop) takes its socket with it.
+                const QPointer<QLocalSocket> alive(socket);
                 std::string answer = "ok";
                 for (const QByteArray& line : buffered.split('\n')) {
                     const qsizetype tab = line.indexOf('\t');
@@ -172,6 +176,7 @@ void NSLaunchChannel::Listen(const std::function<std::string(const NSLaunchReque
                         break;
                     }
                 }
+                if (!alive) return;
                 socket->write(QByteArray::fromStdString(answer + "\n"));
                 socket->flush();
             });
