@@ -46,7 +46,16 @@ CoreResourceBundle::~CoreResourceBundle() = default;
 bool CoreResourceBundle::InstallLocation(bool install, int location) {
     if (install && AlreadyInstalledSomewhere()) return true;
     if (!install) mLibrary.Unload();
-    return InstallBaseFileNameLocation(mBaseName.c_str(), mFileName.c_str(), install, location);
+    const bool done =
+        InstallBaseFileNameLocation(mBaseName.c_str(), mFileName.c_str(), install, location);
+    mMadeLink = install && done;
+    return done;
+}
+
+bool CoreResourceBundle::RemoveOwnLink(int location) {
+    if (mMadeLink) return InstallLocation(false, location);
+    mLibrary.Unload();
+    return true;
 }
 
 bool CoreResourceBundle::InstallBaseFileNameLocation(const char* baseName, const char* fileName,

@@ -16,6 +16,10 @@ public:
     // Installing does nothing when the bundle is already installed somewhere; removing first
     // unloads this client's own copy.
     bool InstallLocation(bool install, int location);
+    // Unloads this client's copy and removes the link only when this client's InstallLocation
+    // made it: a link another process made (a running broadcast's) stays. True when nothing of
+    // this client's is left.
+    bool RemoveOwnLink(int location);
     // Links <location>/<fileName> to the resource <baseName>.component, or removes that link.
     static bool InstallBaseFileNameLocation(const char* baseName, const char* fileName,
                                             bool install, int location);
@@ -27,6 +31,7 @@ protected:
     T_CFBaseDLL<I_CFBundleDLL> mLibrary;
     std::string mFileName;
     std::string mBaseName;
+    bool mMadeLink = false;
 };
 
 // Both report their failure in the toolkit's verification format.

@@ -50,6 +50,16 @@ void FreeCopyOfPixels(void*, const void* pixels) {
     std::free(const_cast<void*>(pixels));
 }
 
+// The filter runs inside other programs (ffmpeg through the frei0r source), whose standard error
+// is their user's: its notes about itself go there only when asked for.
+bool DebugLines() {
+    static const bool on = [] {
+        const char* value = std::getenv("VISTREL_FREI0R_DEBUG");
+        return value && *value && std::strcmp(value, "0") != 0;
+    }();
+    return on;
+}
+
 } // namespace
 
 CILookpaneInput_VSharedCameraBuffer::CILookpaneInput_VSharedCameraBuffer() {
@@ -73,7 +83,8 @@ void CILookpaneInput_VSharedCameraBuffer::initialize() {
     }
     if (codeSigningInfo->identifier) {
         const std::string& identifier = *codeSigningInfo->identifier;
-        NSLog("%s %s %s\n", "__LP64__", CoreLogIdentity::kPlugInPrefix, identifier.c_str());
+        if (DebugLines())
+            NSLog("%s %s %s\n", "__LP64__", CoreLogIdentity::kPlugInPrefix, identifier.c_str());
         for (const char* host : kHostsWithoutSemaphores)
             if (identifier == host) sRunningInSandboxWithNoSemaphores = true;
     }
@@ -85,8 +96,9 @@ void CILookpaneInput_VSharedCameraBuffer::initInstance() {
     _frameSize = CGSize{640, 480};
     if (readCurrentCameraFrame()) {
         _frameSize = CGSize{CGFloat(camera.frameWidth), CGFloat(camera.frameHeight)};
-        NSLog("__LP64__ %s (%d,%d) rowBytes:%d\n", CoreLogIdentity::kPlugInPrefix,
-              camera.frameWidth, camera.frameHeight, camera.frameBufferRowBytes);
+        if (DebugLines())
+            NSLog("__LP64__ %s (%d,%d) rowBytes:%d\n", CoreLogIdentity::kPlugInPrefix,
+                  camera.frameWidth, camera.frameHeight, camera.frameBufferRowBytes);
     }
     _bitmapContext = std::make_unique<CoreGraphics::BitmapContext>();
     _bitmapContext->Construct(int(_frameSize.width), int(_frameSize.height),

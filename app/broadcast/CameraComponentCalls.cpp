@@ -7,7 +7,8 @@ namespace {
 class BundleCalls final : public CameraComponentCalls {
 public:
     bool InstallLocation(bool install, int location) override {
-        return Bundle().InstallLocation(install, location);
+        return install ? Bundle().InstallLocation(true, location)
+                       : Bundle().RemoveOwnLink(location);
     }
     bool IsComponentLoaded() const override { return Bundle().IsComponentLoaded(); }
     bool SetCameraControl(tagSHARED_CAMERA_CONTROL* control) override {

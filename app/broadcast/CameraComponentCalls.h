@@ -8,6 +8,7 @@
 class CameraComponentCalls {
 public:
     virtual ~CameraComponentCalls() = default;
+    // Removing leaves a link this process did not make.
     virtual bool InstallLocation(bool install, int location) = 0;
     virtual bool IsComponentLoaded() const = 0;
     virtual bool SetCameraControl(tagSHARED_CAMERA_CONTROL* control) = 0;

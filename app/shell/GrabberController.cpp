@@ -23,6 +23,7 @@ void GrabberController::addGrabberActions() {
     addAction("orderFrontStandardAboutPanel:", &GrabberController::orderFrontStandardAboutPanel);
     addAction("showBroadcastPanel:", &GrabberController::showBroadcastPanel);
     addAction("grabTimer:", &GrabberController::grabTimer);
+    addAction("grabberWillClose:", &GrabberController::grabberWillClose);
     addAction("selectGrabberSizeResizeable:", &GrabberController::menuGrabberSizeAny);
     addAction("menuGrabberSizeAny:", &GrabberController::menuGrabberSizeAny);
     addAction("selectGrabberSizeWidthHeight:",
@@ -67,6 +68,15 @@ void GrabberController::awakeFromNib() {
     if (mGrabberConstrainMenu)
         restoreSelectorGroupPreferences(*mGrabberConstrainMenu, GrabberConstrainGroup);
     constructGrabberTimer();
+    if (mGrabWindow)
+        NSNotificationCenter::defaultCenter().addObserver(
+            this, NSSelectorFromString("grabberWillClose:"), NSWindowWillCloseNotification,
+            mGrabWindow);
+}
+
+void GrabberController::grabberWillClose(NSObject*) {
+    // Hidden, the grabber could come back only through the tray.
+    if (!NSStatusItem::isAvailable()) NSApp()->terminate(this);
 }
 
 void GrabberController::applicationDidFinishLaunching(NSObject* notification) {

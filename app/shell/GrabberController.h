@@ -28,6 +28,9 @@ public:
     void menuGrabberViewSize(NSSize viewSize);
     void menuGrabberViewMinSize_withMaxViewSize(NSSize minSize, NSSize maxSize);
     void showBroadcastPanel(NSObject* sender);
+    // The window manager closes the grabber: it hides where a tray can bring it back, else the
+    // application ends as by its Quit item.
+    void grabberWillClose(NSObject* notification);
 
     // The grab timer: 30 ticks a second for the controller's life; every n-th tick, n the
     // broadcast's frame-rate factor, composes a camera frame while broadcasting

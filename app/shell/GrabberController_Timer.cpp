@@ -43,6 +43,7 @@ bool GrabClockTick(int32_t& counter, float factor) {
 }
 
 GrabberController::~GrabberController() {
+    NSNotificationCenter::defaultCenter().removeObserver(this);
     if (_grabTimer) _grabTimer->invalidate();
     _grabTimer.reset();
 }

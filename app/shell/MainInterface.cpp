@@ -74,11 +74,11 @@ std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
     ui->grabber->contentView()->setMenu(ui->menu.get());
     app.setDelegate(&c);
     app.setMainMenu(ui->menu.get());
-    if (NSStatusItem::isAvailable()) {
-        ui->tray = std::make_unique<NSStatusItem>();
-        ui->tray->setMenu(ui->menu.get());
-        ui->tray->setToolTip(kProductName);
-    }
+    // Made with or without a tray: the toolkit docks it when a tray appears later.
+    ui->tray = std::make_unique<NSStatusItem>();
+    ui->tray->setImageName(kProductIdentifier);
+    ui->tray->setMenu(ui->menu.get());
+    ui->tray->setToolTip(kProductName);
     c.awakeFromNib();
     ui->grabber->makeKeyAndOrderFront(nullptr);
     return ui;

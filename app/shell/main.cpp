@@ -1,4 +1,5 @@
 // Vistrel: the screen-region grabber.
+#include "app/shell/LaunchRequests.h"
 #include "app/shell/MainInterface.h"
 #include "app/shell/NSUIFirstClickApp.h"
 #include "channel/SharedCameraBundle.h"
@@ -13,5 +14,6 @@ CORE_DEFINE_LOG_IDENTITY(CoreLogIdentity::kApplicationPrefix, "com.tarnwick.Vist
 int main(int argc, char** argv) {
     CoreMachDebugLogSetUseLogger(kCoreLogToASL);
     return NSApplicationMain(
-        argc, argv, [] { return std::make_unique<NSUIFirstClickApp>(); }, LoadMainInterface);
+        argc, argv, VistrelLaunch(), [] { return std::make_unique<NSUIFirstClickApp>(); },
+        LoadMainInterface);
 }

@@ -116,9 +116,15 @@ void GrabRegionWindow::buttonGrabAction(NSObject* sender) {
         target->performSelector(NSSelectorFromString("grabQuickSave:"), sender);
 }
 
+bool GrabRegionWindow::validateMenuItem(NSMenuItem* item) {
+    if (item->action() == NSSelectorFromString("showHideGrabber:"))
+        return !isVisible() || NSStatusItem::isAvailable();
+    return NSAlphaWindowWithoutShadow::validateMenuItem(item);
+}
+
 void GrabRegionWindow::showHideGrabber(NSObject*) {
-    if (isVisible())
-        orderOut(this);
-    else
+    if (!isVisible())
         orderFront(this);
+    else if (NSStatusItem::isAvailable())
+        orderOut(this);
 }

@@ -40,7 +40,9 @@ public:
     void mouseDown(const NSEvent& event) override;
     void keyDown(const NSEvent& event) override;
     void buttonGrabAction(NSObject* sender);
+    // Hiding needs a tray to bring the grabber back: without one the grabber stays shown.
     void showHideGrabber(NSObject* sender);
+    bool validateMenuItem(NSMenuItem* item) override;
     NSView* grabThisViewContentRect() const { return mGrabTransparentView; }
     NSView* get_NSWindow_PrimaryView() override { return mGrabTransparentView; }
 

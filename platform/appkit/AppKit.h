@@ -4,6 +4,7 @@
 // `using namespace platform::appkit;`.
 #include "platform/appkit/AppKitTypes.h"
 #include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSApplicationLaunch.h"
 #include "platform/appkit/NSControls.h"
 #include "platform/appkit/NSEvent.h"
 #include "platform/appkit/NSGraphics.h"

@@ -1,5 +1,6 @@
 #include "platform/appkit/NSApplication.h"
 
+#include "platform/appkit/NSApplicationLaunch.h"
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSNotificationCenter.h"
 #include "platform/appkit/NSUserDefaults.h"
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
@@ -262,13 +264,26 @@ bool NSRunLoopRunUntil(double seconds, const std::function<bool()>& done) {
 }
 
 int NSApplicationMain(
-    int argc, char** argv, const std::function<std::unique_ptr<NSApplication>()>& principalClass,
+    int argc, char** argv, const NSApplicationLaunch& launch,
+    const std::function<std::unique_ptr<NSApplication>()>& principalClass,
     const std::function<std::unique_ptr<NSObject>(NSApplication&)>& loadMainInterface) {
+    const NSParsedCommandLine commandLine = NSParseCommandLine(argc, argv, launch);
+    if (commandLine.exitStatus) return *commandLine.exitStatus;
+    if (const std::string why = NSCheckX11Session(); !why.empty()) {
+        std::fprintf(stderr, "%s: %s\n", launch.program, why.c_str());
+        return 1;
+    }
+    const std::string& identifier = platform::bundles::MainBundle::Get().Identifier();
+    NSLaunchChannel channel(identifier);
+    if (int status = 0; !channel.Claim(commandLine.requests, status)) return status;
+
     NSApplicationHost host(argc, argv, principalClass());
+    QGuiApplication::setDesktopFileName(QString::fromStdString(identifier));
     NSApplication& app = host.application();
     std::unique_ptr<NSObject> interface = loadMainInterface(app);
     QMetaObject::invokeMethod(
         qApp, [&app] { app.didFinishLaunching(); }, Qt::QueuedConnection);
+    channel.Listen(launch.perform);
     const int result = app.run();
     app.willTerminate();
     interface.reset();

@@ -109,11 +109,17 @@ private:
 // Runs the event loop until done() holds or the seconds are over; true when done.
 bool NSRunLoopRunUntil(double seconds, const std::function<bool()>& done);
 
-// Creates the application object, loads the main interface (whose returned object lives as long
-// as the event loop runs), tells the delegate the launch finished, and runs until terminate:.
-// The user defaults are those of the main bundle's identifier.
+struct NSApplicationLaunch;
+
+// Reads the command line, checks the X11 session and becomes the user's one running copy on this
+// display (a later launch hands its requests over and returns the status to exit with). Then
+// creates the application object, loads the main interface (whose returned object lives as long
+// as the event loop runs), tells the delegate the launch finished, carries out the launch's own
+// requests, and runs until terminate:. The user defaults and the desktop file are those of the
+// main bundle's identifier.
 int NSApplicationMain(
-    int argc, char** argv, const std::function<std::unique_ptr<NSApplication>()>& principalClass,
+    int argc, char** argv, const NSApplicationLaunch& launch,
+    const std::function<std::unique_ptr<NSApplication>()>& principalClass,
     const std::function<std::unique_ptr<NSObject>(NSApplication&)>& loadMainInterface);
 
 } // namespace platform::appkit

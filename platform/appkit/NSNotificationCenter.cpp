@@ -5,6 +5,7 @@
 namespace platform::appkit {
 
 const char* const NSWindowDidBecomeKeyNotification = "NSWindowDidBecomeKeyNotification";
+const char* const NSWindowWillCloseNotification = "NSWindowWillCloseNotification";
 const char* const NSWindowDidResignKeyNotification = "NSWindowDidResignKeyNotification";
 const char* const NSApplicationDidFinishLaunchingNotification =
     "NSApplicationDidFinishLaunchingNotification";

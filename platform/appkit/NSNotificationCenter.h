@@ -11,6 +11,8 @@ namespace platform::appkit {
 
 extern const char* const NSWindowDidBecomeKeyNotification;
 extern const char* const NSWindowDidResignKeyNotification;
+// The window manager asked to close the window (which then orders out).
+extern const char* const NSWindowWillCloseNotification;
 extern const char* const NSApplicationDidFinishLaunchingNotification;
 extern const char* const NSApplicationWillTerminateNotification;
 

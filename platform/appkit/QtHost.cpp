@@ -2,6 +2,7 @@
 
 #include "platform/appkit/DrawingContext.h"
 #include "platform/appkit/NSApplication.h"
+#include "platform/appkit/NSNotificationCenter.h"
 #include "platform/appkit/NSScreen.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSWindow.h"
@@ -126,6 +127,8 @@ bool WindowWidget::nativeEvent(const QByteArray& type, void* message, qintptr* r
 
 void WindowWidget::closeEvent(QCloseEvent* e) {
     e->ignore();
+    NSNotificationCenter::defaultCenter().postNotificationName(NSWindowWillCloseNotification,
+                                                               &mWindow);
     mWindow.orderOut(nullptr);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/appkit/QtHost.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -52,18 +53,22 @@ void Fill(QMenu& shown, NSMenu& menu) {
         action->setCheckable(item->state() != NSOffState);
         action->setChecked(item->state() == NSOnState);
         action->setEnabled(item->isEnabled() && HasTarget(*item));
-        // The model's state changes only through the item's action.
-        QObject::connect(action, &QAction::triggered, [item] { NSMenu::sendAction(item); });
+        // The model's state changes only through the item's action. It runs once the menu has
+        // closed and gone: an action that hides the menu's window (a whole-screen grab) would
+        // otherwise delete the menu under its own signal.
+        QObject::connect(
+            action, &QAction::triggered, qApp, [item] { NSMenu::sendAction(item); },
+            Qt::QueuedConnection);
     }
 }
 
-QIcon TrayPicture() {
+QIcon TrayPicture(const std::string& name) {
     QPixmap picture(22, 22);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setPen(QPen(QColor(30, 30, 30), 3));
     painter.drawRect(3, 3, 16, 16);
-    return QIcon(picture);
+    return QIcon::fromTheme(QString::fromStdString(name), QIcon(picture));
 }
 
 } // namespace
@@ -90,7 +95,7 @@ bool NSStatusItem::isAvailable() {
 void NSStatusItem::setMenu(NSMenu* menu) {
     mMenu = menu;
     if (!mIcon) {
-        mIcon = std::make_unique<QSystemTrayIcon>(TrayPicture());
+        mIcon = std::make_unique<QSystemTrayIcon>(TrayPicture(mImageName));
         auto* shown = new QMenu;
         QObject::connect(shown, &QMenu::aboutToShow, [this, shown] {
             if (mMenu) Fill(*shown, *mMenu);
@@ -98,6 +103,11 @@ void NSStatusItem::setMenu(NSMenu* menu) {
         mIcon->setContextMenu(shown);
     }
     mIcon->show();
+}
+
+void NSStatusItem::setImageName(const std::string& name) {
+    mImageName = name;
+    if (mIcon) mIcon->setIcon(TrayPicture(name));
 }
 
 void NSStatusItem::setToolTip(const std::string& text) {

@@ -20,14 +20,18 @@ class NSStatusItem {
 public:
     NSStatusItem();
     ~NSStatusItem();
-    // Whether the desktop has a tray to show the item in.
+    // Whether the desktop has a tray to show the item in now. An item made without one shows up
+    // when a tray appears later.
     static bool isAvailable();
+    // The icon theme's image of that name, else a plain frame.
+    void setImageName(const std::string& name);
     void setMenu(NSMenu* menu);
     void setToolTip(const std::string& text);
 
 private:
     std::unique_ptr<QSystemTrayIcon> mIcon;
     NSMenu* mMenu = nullptr;
+    std::string mImageName;
 };
 
 } // namespace platform::appkit

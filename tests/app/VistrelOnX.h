@@ -57,17 +57,23 @@ private:
 };
 
 struct VistrelOnX {
-    // Starts the program (with the extra environment "NAME=value") and waits for its grabber.
-    // It sees no session bus unless given one.
+    // The program's environment on the server with one user's home, then the extra settings
+    // "NAME=value" (an empty value counts as unset). It sees no session bus unless given one.
+    std::vector<std::string> Environment(const std::vector<std::string>& extra = {}) const {
+        std::vector<std::string> settings = {"DISPLAY=" + display,
+                                             "QT_QPA_PLATFORM=xcb",
+                                             "HOME=" + home.Path(),
+                                             "XDG_CONFIG_HOME=" + home / ".config",
+                                             "XDG_RUNTIME_DIR=" + home.Path(),
+                                             "DBUS_SESSION_BUS_ADDRESS="};
+        settings.insert(settings.end(), extra.begin(), extra.end());
+        return settings;
+    }
+    // Starts the program (with the extra environment) and waits for its grabber.
     void Launch(const std::vector<std::string>& environment = {}) {
-        program = std::make_unique<Child>([=, this, folder = home.Path()] {
-            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-            for (const std::string& setting : environment)
+        program = std::make_unique<Child>([settings = Environment(environment)] {
+            for (const std::string& setting : settings)
                 ::putenv(::strdup(setting.c_str()));
-            ::setenv("DISPLAY", display.c_str(), 1);
-            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-            ::setenv("HOME", folder.c_str(), 1);
-            ::setenv("XDG_CONFIG_HOME", (folder + "/.config").c_str(), 1);
             return Exec({StagePath("bin/vistrel")});
         });
         ASSERT_TRUE(Eventually([&] { return Grabber() != 0; })) << program->err;
@@ -82,6 +88,13 @@ struct VistrelOnX {
         EXPECT_EQ(orderly ? program->exitCode : 0, 0) << program->err;
         errors += program->err;
         program.reset();
+    }
+    // Runs the program with the arguments to its end: a later launch.
+    ProcessResult LaunchAgain(const std::vector<std::string>& arguments,
+                              const std::vector<std::string>& environment = {}) const {
+        std::vector<std::string> argv = {StagePath("bin/vistrel")};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return RunProcess(argv, Environment(environment));
     }
     std::string Settings() const { return ReadFile(home / ".config/com.tarnwick.Vistrel.conf"); }
 

@@ -1,8 +1,10 @@
 // The program itself on a private Xvfb with openbox, over a pattern window of known pixels: the
 // four hot keys, the clipboard, quick-save files, the save size, the grabber's keys, and the
 // menu's choices saved by each way of ending and applied again at the next launch; what the user
-// is told of saves, copies and failures.
+// is told of saves, copies and failures; its command line, the one running copy that later
+// launches hand their actions to, and its tray.
 #include "tests/app/VistrelOnX.h"
+#include "tests/support/ComponentBinding.h"
 #include "tests/support/XKeyboard.h"
 
 #include <X11/keysym.h>
@@ -50,12 +52,15 @@ protected:
         fs::permissions(sTools / "xdg-open", fs::perms::owner_all);
     }
     static void TearDownTestSuite() { sPattern.reset(), sServer.reset(), sNotifications.reset(); }
-    void Launch() {
-        VistrelOnX::Launch(
+    // On the test's session bus, with its own opener.
+    void Launch(std::vector<std::string> environment = {}) {
+        environment.insert(
+            environment.begin(),
             {sNotifications->Environment(), "PATH=" + sTools.Path() + ":" + std::getenv("PATH")});
+        VistrelOnX::Launch(environment);
     }
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip", "dbus-daemon"})
+        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip", "dbus-daemon", "weston"})
             ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
         ASSERT_TRUE(sServer && sServer->Running() && sPattern && sPattern->Shown());
         display = sServer->Display();
@@ -100,6 +105,12 @@ protected:
                image.height == frame.height - 2 * kGrabberBar &&
                IsPatternAt(image, frame.x + kGrabberBar, frame.y + kGrabberBar);
     }
+    uint32_t ActiveWindow() const {
+        const ProcessResult r = RunProcess({XServer::ProgramPath("xdotool"), "getactivewindow"},
+                                           {"DISPLAY=" + display});
+        return r.exitCode == 0 ? uint32_t(std::stoul(r.out)) : 0;
+    }
+
     static inline std::unique_ptr<XServer> sServer;
     static inline std::unique_ptr<PatternWindow> sPattern;
     static inline std::unique_ptr<Notifications> sNotifications;
@@ -324,6 +335,134 @@ TEST_F(VistrelGrabs, FailuresSettingsProblemsAndUnfinishedSavesAreTold) {
                                     " is a folder, not a settings file" + unkept));
     Quit();
     EXPECT_TRUE(fs::is_directory(settings));
+}
+
+TEST_F(VistrelGrabs, CommandLineAndSessionRefusals) {
+    // Whatever the command line, nothing crashes and nothing starts: status, the start of standard
+    // output, standard error (a pattern, one line or none).
+    struct Case {
+        std::vector<std::string> arguments, environment;
+        int status;
+        std::string out, err;
+    };
+    const Case cases[] = {
+        {{"--help"}, {}, 0, "Usage: vistrel [options]\n", ""},
+        {{"--version"}, {}, 0, "vistrel 1.705\n", ""},
+        {{"--grab-sav"}, {}, 2, "", "vistrel: Unknown option 'grab-sav'. (see --help)\n"},
+        {{"--broadcast", "maybe"}, {}, 2, "", "vistrel: --broadcast takes on or off, not *\n"},
+        {{"now"}, {}, 2, "", "vistrel: unexpected argument 'now' (see --help)\n"},
+        {{}, {"QT_QPA_PLATFORM=offscreen"}, 1, "", "vistrel: needs the X11 platform, but *\n"},
+        {{}, {"DISPLAY="}, 1, "", "vistrel: no X display: DISPLAY is not set\n"},
+        {{"--grab-save"}, {"DISPLAY=:97"}, 1, "", "vistrel: cannot open the X display \":97\"\n"}};
+    for (const Case& c : cases) {
+        const ProcessResult r = LaunchAgain(c.arguments, c.environment);
+        const std::string what =
+            ::testing::PrintToString(c.arguments) + " " + ::testing::PrintToString(c.environment);
+        EXPECT_EQ(r.signal, 0) << what;
+        EXPECT_EQ(r.exitCode, c.status) << what << r.err;
+        EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << what << r.out;
+        EXPECT_TRUE(MatchesLines(r.err, c.err)) << what << r.err;
+    }
+    EXPECT_EQ(Grabber(), 0u);
+}
+
+TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    const uint32_t first = Grabber();
+    // Without a tray, nothing could bring a hidden grabber back: Ctrl+H leaves it shown.
+    Keys({"ctrl+h"});
+    EXPECT_EQ(Grabber(), first) << "hidden with no tray to bring it back";
+    // Iconified, it comes back at the next launch, in front with the focus; that launch ends.
+    ASSERT_TRUE(Input({"windowminimize", "--sync", std::to_string(first)}));
+    ASSERT_EQ(Grabber(), 0u);
+    const ProcessResult second = LaunchAgain({});
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_TRUE(Eventually([&] { return Grabber() == first && ActiveWindow() == first; }));
+    // The hot keys stay with the first copy.
+    ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
+    ASSERT_TRUE(Holds(Pictures(), {"Vistrel 0000.jpg"}));
+
+    // Each action does what its hot key does, in the running copy: the next quick save or the
+    // clipboard, of the grab view (640 x 480) or the whole screen.
+    const RootBox frame = Frame();
+    std::vector<std::string> saved = {"Vistrel 0000.jpg"};
+    for (const auto& [action, whole, copies] :
+         {std::tuple{"--grab-save", false, false}, std::tuple{"--grab-screen-save", true, false},
+          std::tuple{"--grab-copy", false, true}, std::tuple{"--grab-screen-copy", true, true}}) {
+        const ProcessResult r = LaunchAgain({action});
+        EXPECT_EQ(r.exitCode, 0) << action << r.err;
+        const int width = whole ? kScreen.width : 640;
+        if (copies) {
+            DecodedImage png;
+            EXPECT_TRUE(Eventually([&] {
+                png = Clipboard("image/png", DecodePNG);
+                return png.ok && png.width == width;
+            })) << action;
+            EXPECT_TRUE(whole ? IsPatternAt(png, 0, 0) : IsGrab(png, frame)) << action;
+            continue;
+        }
+        saved.push_back("Vistrel 000" + std::to_string(saved.size()) + ".jpg");
+        ASSERT_TRUE(Holds(Pictures(), saved)) << action;
+        EXPECT_EQ(DecodeJPEG(Pictures() + "/" + saved.back()).width, width) << action;
+    }
+    // The broadcast box's state; the camera link is the running copy's and outlives launches.
+    EXPECT_EQ(LaunchAgain({"--broadcast", "on"}).exitCode, 0);
+    EXPECT_TRUE(Exists(binding::UserLink()));
+    EXPECT_EQ(LaunchAgain({}).exitCode, 0);
+    EXPECT_TRUE(Exists(binding::UserLink())) << "a later launch removed the camera link";
+    EXPECT_EQ(LaunchAgain({"--broadcast", "off"}).exitCode, 0);
+    EXPECT_FALSE(Exists(binding::UserLink()));
+    // A link another process made (vistrel-channel publish, say) is not the broadcast's to remove.
+    binding::LinkComponent();
+    EXPECT_EQ(LaunchAgain({"--broadcast", "on"}).exitCode, 0);
+    EXPECT_EQ(LaunchAgain({"--broadcast", "off"}).exitCode, 0);
+    EXPECT_TRUE(Exists(binding::UserLink())) << "the broadcast removed a link it did not make";
+
+    // Grab Screen and Copy (the tenth item) from the grabber's own menu hides the menu's window
+    // meanwhile.
+    std::vector<std::string> keys(10, "Down");
+    keys.push_back("Return");
+    Menu(keys);
+    EXPECT_FALSE(program->Wait(2)) << "the menu's whole-screen grab ended the program";
+
+    // Closed by the window manager with no tray, it quits as by its Quit item.
+    Type({"windowactivate", "--sync", std::to_string(Grabber())}, {"alt+F4"});
+    Quit(false);
+    ExpectSettings({"GrabberConstrainGroup=selectGrabberConstrainNone:"});
+
+    // With no copy running, an action starts one first; it keeps running.
+    const ProcessResult started = LaunchAgain({"--grab-copy"});
+    EXPECT_EQ(started.exitCode, 0) << started.err;
+    EXPECT_TRUE(Eventually([&] { return Clipboard("image/png", DecodePNG).width == 640; }));
+    // The lock file (of this user in XDG_RUNTIME_DIR, and this display) names its holder.
+    const std::string lock = ReadFile(home / "com.tarnwick.Vistrel-display_" +
+                                      display.substr(display.find(':') + 1) + ".lock");
+    ASSERT_NE(Grabber(), 0u);
+    ASSERT_EQ(::kill(pid_t(std::atoi(lock.c_str())), SIGTERM), 0) << lock;
+    EXPECT_TRUE(Eventually([&] { return Grabber() == 0; }));
+}
+
+TEST_F(VistrelGrabs, ATrayThatComesLaterTakesTheIconAndCanBringTheGrabberBack) {
+    // A Wayland session beside the X server (a headless compositor): the grabber is still a
+    // window of the X server.
+    Child compositor([folder = home.Path()] {
+        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        return Exec({XServer::ProgramPath("weston"), "--backend=headless-backend.so",
+                     "--socket=wayland-test", "--use-pixman", "--idle-time=0"});
+    });
+    ASSERT_TRUE(Eventually([&] { return Exists(home / "wayland-test"); })) << compositor.ErrSoFar();
+    ASSERT_NO_FATAL_FAILURE(
+        Launch({"QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=wayland-test", "XDG_SESSION_TYPE=wayland"}));
+    XEmbedTray tray(display);
+    EXPECT_NE(tray.DockRequest(10), 0u) << "the icon did not ask the new tray to dock";
+    // Now Ctrl+H and the window manager's close hide the grabber; a later launch shows it.
+    for (const char* keys : {"ctrl+h", "alt+F4"}) {
+        Type({"windowactivate", "--sync", std::to_string(Grabber())}, {keys});
+        EXPECT_TRUE(Eventually([&] { return Grabber() == 0; })) << keys;
+        EXPECT_EQ(LaunchAgain({"--show"}).exitCode, 0);
+        EXPECT_TRUE(Eventually([&] { return Grabber() != 0; })) << keys;
+    }
+    EXPECT_FALSE(program->Wait(0)) << "ended while a tray could bring the grabber back";
 }
 
 } // namespace

@@ -162,6 +162,7 @@ TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay
         Launch("vistrelsrc num-buffers=2 ! tee name=t ! queue ! filesink location=" + raw +
                " t. ! queue ! videoconvert ! video/x-raw,format=RGBA ! filesink location=" + rgba);
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "") << "notes on standard error with the debug categories off";
     const std::string last = Bytes(Pattern(uint32_t(published) - 1));
     EXPECT_TRUE(ReadFile(raw) == last + last) << "not the last frame published";
     std::string argb = ReadFile(rgba);
@@ -316,10 +317,10 @@ TEST_F(Hosts, Frei0rShowsTheCardOrTheFrameScaledToTheSizeElseSaysWhy) {
     std::string argb;
     ProcessResult run = Frei0r("641x479", argb);
     EXPECT_NE(run.exitCode, 0);
-    EXPECT_NE(run.err.find("cilookpaneinput: cannot make frames of 641x479: the width must be a "
-                           "multiple of 16 and the height a multiple of 8"),
-              std::string::npos)
-        << run.err;
+    const std::string why = "cilookpaneinput: cannot make frames of 641x479: the width must be a "
+                            "multiple of 16 and the height a multiple of 8";
+    EXPECT_NE(run.err.find(why), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(why), run.err.rfind(why)) << "said more than once: " << run.err;
     Publish({"--frames", "3", "--fps", "100", "--no-install", "--deny-connections"});
     run = Frei0r("640x480", argb);
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -328,6 +329,7 @@ TEST_F(Hosts, Frei0rShowsTheCardOrTheFrameScaledToTheSizeElseSaysWhy) {
     Publish({"--frames", "6", "--fps", "100", "--no-install"});
     run = Frei0r("1280x960", argb);
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "") << "notes on ffmpeg's standard error at -loglevel error";
     ASSERT_EQ(argb.size(), 1280u * 960 * 4);
     const auto* frame = reinterpret_cast<const uint8_t*>(argb.data());
     // The counter's 32 blocks span the whole width and twice their height: it reads 5.

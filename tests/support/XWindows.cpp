@@ -98,4 +98,41 @@ int PatternWindow::Presses(double waitSeconds) {
     return mPresses;
 }
 
+// The tray's window and selection go with its connection.
+XEmbedTray::XEmbedTray(const std::string& display) : mX(std::make_unique<XClient>(display)) {
+    xcb_connection_t* c = mX->c;
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, mX->Root(), -1, -1, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t selection = mX->Atom("_NET_SYSTEM_TRAY_S0");
+    xcb_set_selection_owner(c, window, selection, XCB_CURRENT_TIME);
+    xcb_client_message_event_t manager{};
+    manager.response_type = XCB_CLIENT_MESSAGE;
+    manager.format = 32;
+    manager.window = mX->Root();
+    manager.type = mX->Atom("MANAGER");
+    manager.data.data32[1] = selection;
+    manager.data.data32[2] = window;
+    xcb_send_event(c, 0, mX->Root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&manager));
+    mX->Sync();
+}
+
+uint32_t XEmbedTray::DockRequest(double waitSeconds) {
+    const xcb_atom_t opcode = mX->Atom("_NET_SYSTEM_TRAY_OPCODE");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
+    while (std::chrono::steady_clock::now() < end) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(mX->c)) {
+            Reply<xcb_generic_event_t> held(event);
+            const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(event);
+            // Opcode 0 asks to dock the window in data[2].
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && m->type == opcode &&
+                m->data.data32[1] == 0)
+                return m->data.data32[2];
+        }
+        ::usleep(20000);
+    }
+    return 0;
+}
+
 } // namespace testsupport

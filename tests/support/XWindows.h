@@ -49,4 +49,16 @@ private:
     int mPresses = 0;
 };
 
+// A desktop tray of the XEmbed kind that takes no icon in: it owns the screen's tray selection,
+// announces itself to the clients, and notes who asks to dock.
+class XEmbedTray {
+public:
+    explicit XEmbedTray(const std::string& display);
+    // The window of the next dock request within the time, 0 when none came.
+    uint32_t DockRequest(double waitSeconds);
+
+private:
+    std::unique_ptr<XClient> mX;
+};
+
 } // namespace testsupport

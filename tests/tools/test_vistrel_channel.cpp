@@ -162,8 +162,9 @@ TEST_F(VistrelChannel, PlantedEntriesAreNamedOnceWithTheReasonOrMovedAway) {
 }
 
 TEST_F(VistrelChannel, ExitCodes) {
-    // 2: no component to publish through; 3: no frame to read; 64: a bad command line, said in
-    // one line when it is an option (rates from 1 to 240 a second, waits within a day).
+    // 2: no component to publish through, or an option the tool does not have; 3: no frame to
+    // read; 64: a bad command line, said in one line when it is an option's value (rates from 1
+    // to 240 a second, waits within a day); 0: --help and --version on standard output.
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"publish", "--no-install", "--frames", "1"}, 2},
         {{"read"}, 3},
@@ -174,14 +175,20 @@ TEST_F(VistrelChannel, ExitCodes) {
         {{"publish", "--seconds", "nan"}, 64},
         {{"read", "--hold", "1e300"}, 64},
         {{"read", "--wait", "86401"}, 64},
-        {{"read", "x"}, 64}};
+        {{"read", "--png"}, 64},
+        {{"read", "x"}, 64},
+        {{"read", "--fps", "3"}, 2},
+        {{"--help"}, 0},
+        {{"--version"}, 0}};
     for (const auto& [arguments, code] : cases) {
         const ProcessResult run = Tool(arguments);
         EXPECT_EQ(run.exitCode, code) << testing::PrintToString(arguments);
-        if (code == 64 && !arguments.empty()) {
+        if (code == 64 && !arguments.empty())
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-        }
     }
+    EXPECT_TRUE(Tool({"-h"}).out.starts_with("usage: vistrel-channel publish"));
+    EXPECT_EQ(Tool({"--version"}).out, "vistrel-channel 1.705\n");
+    EXPECT_EQ(Tool({"--frames"}).err, "vistrel-channel: unknown option --frames (see --help)\n");
     // A read without a frame says why.
     LinkComponent();
     for (const auto& [connections, reason] :

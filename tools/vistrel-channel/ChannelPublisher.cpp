@@ -22,8 +22,7 @@ void ReportRefusedChannel() {
 int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& stop) {
     SharedCameraBundle& camera = SharedCameraBundle::sComponent;
     // A link that was there before (a running broadcast's) is not ours to remove afterwards.
-    const bool installed = options.install && !camera.AlreadyInstalledSomewhere() &&
-                           camera.InstallLocation(true, CFBaseDLL::kUserQuickTime);
+    if (options.install) camera.InstallLocation(true, CFBaseDLL::kUserQuickTime);
     tagSHARED_CAMERA_CONTROL control{sizeof control, int16_t(options.allowConnections ? 1 : 0), 0};
     if (!camera.SetCameraControl(&control)) {
         if (camera.IsComponentLoaded())
@@ -33,7 +32,7 @@ int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& s
                          "vistrel-channel: cannot reach the camera component %s in the component "
                          "folders (user, system, local)\n",
                          camera.FileName().c_str());
-        if (installed) camera.InstallLocation(false, CFBaseDLL::kUserQuickTime);
+        camera.RemoveOwnLink(CFBaseDLL::kUserQuickTime);
         return 2;
     }
 
@@ -72,6 +71,6 @@ int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& s
                 (unsigned long long)published, elapsed, camera.FileName().c_str(),
                 options.allowConnections ? "allowed" : "refused",
                 (unsigned long long)(ticks - published));
-    if (installed) camera.InstallLocation(false, CFBaseDLL::kUserQuickTime);
+    camera.RemoveOwnLink(CFBaseDLL::kUserQuickTime);
     return result;
 }

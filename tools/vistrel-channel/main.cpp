@@ -1,11 +1,13 @@
 // vistrel-channel: publishes a moving test pattern on the shared camera channel, or reads the
 // current frame from it, through the same client binding the application and the plug-in use.
+#include "app/shell/Product.h"
 #include "channel/SharedCameraBundle.h"
 #include "core/CoreLogIdentity.h"
 #include "core/CoreMachDebugLog.h"
 #include "tools/vistrel-channel/ChannelPublisher.h"
 #include "tools/vistrel-channel/ChannelReader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -26,10 +28,14 @@ void RequestStop(int) {
     sStop = true;
 }
 
+constexpr const char* kUsage =
+    "usage: vistrel-channel publish [--fps N] [--seconds S] [--frames N]\n"
+    "                               [--deny-connections] [--no-install]\n"
+    "       vistrel-channel read [--png FILE] [--wait S] [--hold S]\n"
+    "       vistrel-channel --help | --version\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: vistrel-channel publish [--fps N] [--seconds S] [--frames N]\n"
-                         "                               [--deny-connections] [--no-install]\n"
-                         "       vistrel-channel read [--png FILE] [--wait S] [--hold S]\n");
+    std::fputs(kUsage, stderr);
     return 64;
 }
 
@@ -64,9 +70,15 @@ bool ParseNumberOption(int argc, char** argv, int& i, const std::vector<NumberOp
     return false;
 }
 
+// An option the tool does not know: one line, the command-line convention's status; any other
+// word is a bad command line.
 int UnknownOption(const char* option) {
-    std::fprintf(stderr, "vistrel-channel: unknown option %s\n", option);
-    return 64;
+    if (option[0] != '-') {
+        std::fprintf(stderr, "vistrel-channel: unexpected argument %s (see --help)\n", option);
+        return 64;
+    }
+    std::fprintf(stderr, "vistrel-channel: unknown option %s (see --help)\n", option);
+    return 2;
 }
 
 // SIGINT and SIGTERM end every wait of the tool within a few milliseconds.
@@ -107,13 +119,18 @@ int Read(int argc, char** argv) {
         {"--hold", 0, kDay, &options.holdSeconds},
     };
     for (int i = 0, result = 0; i < argc; ++i) {
-        if (argv[i] == std::string("--png") && i + 1 < argc)
+        if (argv[i] == std::string("--png")) {
+            if (i + 1 == argc) {
+                std::fprintf(stderr, "vistrel-channel: --png takes a file name\n");
+                return 64;
+            }
             options.pngPath = argv[++i];
-        else if (!ParseNumberOption(argc, argv, i, numbers, result))
+        } else if (!ParseNumberOption(argc, argv, i, numbers, result))
             return result ? result : UnknownOption(argv[i]);
     }
-    StopOnSignals();
-    return ReadCurrentFrame(options, sStop);
+}
+StopOnSignals();
+return ReadCurrentFrame(options, sStop);
 }
 
 } // namespace
@@ -121,6 +138,19 @@ int Read(int argc, char** argv) {
 int main(int argc, char** argv) {
     CoreMachDebugLogSetUseLogger(kCoreLogToASL);
     if (argc < 2) return Usage();
+    const std::string first = argv[1];
+    if (first == "--help" || first == "-h") {
+        std::fputs(kUsage, stdout);
+        std::fputs("\npublish writes a moving test pattern on the camera channel; read prints the "
+                   "current frame's tag, counter and checksum.\n",
+                   stdout);
+        return 0;
+    }
+    if (first == "--version") {
+        std::printf("vistrel-channel %s\n", kProductVersion);
+        return 0;
+    }
+    if (first.starts_with("-")) return UnknownOption(argv[1]);
     if (std::strcmp(argv[1], "publish") == 0) return Publish(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "read") == 0) return Read(argc - 2, argv + 2);
     return Usage();
