@@ -183,8 +183,9 @@ TEST_F(VistrelChannel, ExitCodes) {
     for (const auto& [arguments, code] : cases) {
         const ProcessResult run = Tool(arguments);
         EXPECT_EQ(run.exitCode, code) << testing::PrintToString(arguments);
-        if (code == 64 && !arguments.empty())
+        if (code == 64 && !arguments.empty()) {
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        }
     }
     EXPECT_TRUE(Tool({"-h"}).out.starts_with("usage: vistrel-channel publish"));
     EXPECT_EQ(Tool({"--version"}).out, "vistrel-channel 1.705\n");

@@ -125,12 +125,12 @@ int Read(int argc, char** argv) {
                 return 64;
             }
             options.pngPath = argv[++i];
-        } else if (!ParseNumberOption(argc, argv, i, numbers, result))
+        } else if (!ParseNumberOption(argc, argv, i, numbers, result)) {
             return result ? result : UnknownOption(argv[i]);
+        }
     }
-}
-StopOnSignals();
-return ReadCurrentFrame(options, sStop);
+    StopOnSignals();
+    return ReadCurrentFrame(options, sStop);
 }
 
 } // namespace
