@@ -52,8 +52,11 @@ void Fill(QMenu& shown, NSMenu& menu) {
         action->setCheckable(item->state() != NSOffState);
         action->setChecked(item->state() == NSOnState);
         action->setEnabled(item->isEnabled() && HasTarget(*item));
-        // The model's state changes only through the item's action.
-        QObject::connect(action, &QAction::triggered, [item] { NSMenu::sendAction(item); });
+        // The model's state changes only through the item's action. It runs once the menu has
+        // closed: an action that lets events through (a grab waits for the window manager) would
+        // otherwise delete the closed menu while it still handles the key or click.
+        QObject::connect(action, &QAction::triggered,
+                         [item] { deferred::Enqueue([item] { NSMenu::sendAction(item); }); });
     }
 }
 

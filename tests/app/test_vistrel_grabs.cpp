@@ -22,7 +22,9 @@ constexpr uint32_t kSeed = 7;
 constexpr RootBox kFirstFrame{174, 126, 676, 516};
 
 const std::vector<uint32_t> kSuperAltControlG{XK_Super_L, XK_Alt_L, XK_Control_L, XK_g},
-    kControlShiftAltG{XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g};
+    kControlShiftAltG{XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g},
+    kSuperAltControlC{XK_Super_L, XK_Alt_L, XK_Control_L, XK_c},
+    kControlShiftAltC{XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c};
 
 std::vector<std::string> Files(const std::string& folder) {
     std::vector<std::string> names;
@@ -108,6 +110,10 @@ protected:
 };
 
 TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
+    // A frame kept from a display that is gone: the grabber starts centred on the main display.
+    fs::create_directories(home / ".config");
+    WriteFile(home / ".config/com.tarnwick.Vistrel.conf",
+              "[Strings]\nNSWindow%20Frame%20Vistrel=3000 200 676 516\n");
     ASSERT_NO_FATAL_FAILURE(Launch());
     EXPECT_TRUE(Eventually([&] { return Frame() == kFirstFrame; })) << "centred at first";
     const RootBox grabber = Frame();
@@ -123,7 +129,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
         EXPECT_TRUE(Holds(Pictures(), expected));
     }
 
-    ASSERT_TRUE(keyboard->Chord({XK_Super_L, XK_Alt_L, XK_Control_L, XK_c}));
+    ASSERT_TRUE(keyboard->Chord(kSuperAltControlC));
     DecodedImage png, tiff;
     EXPECT_TRUE(Eventually([&] {
         png = Clipboard("image/png", DecodePNG);
@@ -144,7 +150,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     EXPECT_EQ(DecodeJPEG(Pictures() + "/Vistrel 0002.jpg").width, 640);
 
     // The whole display holds nothing of the grabber: every pixel is the pattern's.
-    ASSERT_TRUE(keyboard->Chord({XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c}));
+    ASSERT_TRUE(keyboard->Chord(kControlShiftAltC));
     DecodedImage screen;
     EXPECT_TRUE(Eventually([&] {
         screen = Clipboard("image/png", DecodePNG);
@@ -155,6 +161,32 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // The grabber is back where it was after the hidden and raised grabs, in its own window.
     EXPECT_EQ(Frame(), grabber);
     EXPECT_EQ(Grabber(), grabberWindow);
+
+    // Another program's window keeps the focus through every hot key, the grab that hides the
+    // grabber and shows it again included.
+    {
+        const PatternWindow user(display, {0, 0, 160, 120}, kSeed, true);
+        ASSERT_TRUE(Input({"windowactivate", "--sync", std::to_string(user.Id())}));
+        const std::string active = ActiveWindow();
+        ASSERT_EQ(active, std::to_string(user.Id()) + "\n");
+        for (const auto& [name, chord] : {std::pair{"Super+Alt+Ctrl+G", &kSuperAltControlG},
+                                          std::pair{"Ctrl+Shift+Alt+G", &kControlShiftAltG},
+                                          std::pair{"Super+Alt+Ctrl+C", &kSuperAltControlC},
+                                          std::pair{"Ctrl+Shift+Alt+C", &kControlShiftAltC}}) {
+            ASSERT_TRUE(keyboard->Chord(*chord));
+            EXPECT_FALSE(Eventually([&] { return ActiveWindow() != active; }, 15)) << name;
+        }
+        // A click on the grabber while that window is active is a first click: the grabber's
+        // menu opens there, and its seventh entry, Grab and Save, is chosen by keys.
+        const RootBox f = Frame();
+        Type({"mousemove", std::to_string(f.x + f.width / 2), std::to_string(f.y + kGrabberBar / 2),
+              "click", "1", "sleep", "0.5"},
+             {"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Return"});
+        for (const char* name : {"Vistrel 0003.jpg", "Vistrel 0004.jpg", "Vistrel 0005.jpg"})
+            expected.push_back(name);
+        ASSERT_TRUE(Holds(Pictures(), expected));
+        EXPECT_EQ(Frame(), f);
+    }
 
     // Save Defaults > TIFF, then a quick save: lossless and exact.
     Menu({"Down", "Down", "Down", "Down", "Down", "Right", "Down", "Return"});
@@ -180,24 +212,60 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     Keys({"shift+Right"});
     EXPECT_TRUE(Eventually([&] { return Frame().width == before.width + 1; }, 30)) << Frame().width;
 
-    // Grabber Size > Custom... opens its panel on the size in force; 400 x 300 entered and
-    // applied re-sizes the grab view, so the frame loses 240 x 180.
-    Menu({"Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Down", "Return"});
-    ASSERT_TRUE(Eventually([&] { return (panel = Window("Custom Grabber Size Size")) != 0; }));
-    const RootBox sized = Frame();
-    // The width field has the focus; Tab leads to the height field and then to Apply.
-    // (xdotool's type takes every later argument as text, so each field is a call of its own.)
-    ASSERT_TRUE(Input({"windowactivate", "--sync", std::to_string(panel), "key", "--delay", "100",
-                       "ctrl+a", "type", "400"}));
-    ASSERT_TRUE(Input({"key", "--delay", "100", "Tab", "ctrl+a", "type", "300"}));
-    ASSERT_TRUE(Input({"key", "--delay", "100", "Tab", "space"}));
-    const auto resized = [&] {
-        return Frame().width == sized.width - 240 && Frame().height == sized.height - 180;
+    // Grabber Size > Custom... opens its panel on the size in force, clear of the grab view.
+    const std::vector<std::string> custom{"Down", "Down", "Right", "Down", "Down",
+                                          "Down", "Down", "Down",  "Down", "Return"};
+    Menu(custom);
+    ASSERT_TRUE(Eventually([&] { return (panel = Window("Custom Grabber Size")) != 0; }));
+    const RootBox sized = Frame(), p = At(panel);
+    EXPECT_TRUE(
+        p.x >= sized.x + sized.width - kGrabberBar || p.x + p.width <= sized.x + kGrabberBar ||
+        p.y >= sized.y + sized.height - kGrabberBar || p.y + p.height <= sized.y + kGrabberBar);
+    // Each row fills the fields and applies by Return or the Apply button: a refusal is told and
+    // nothing changes; 400 x 300 re-sizes the grab view (the frame loses 240 x 180); Escape
+    // closes the panel with nothing applied.
+    const auto at = [&](int x, int y) {
+        return std::vector<std::string>{"mousemove", std::to_string(p.x + x),
+                                        std::to_string(p.y + y), "click", "1"};
     };
-    EXPECT_TRUE(Eventually(resized, 30)) << Frame().width << " x " << Frame().height;
+    const struct {
+        const char *width, *height;
+        std::vector<std::string> apply;
+        const char* refusal;
+    } rows[] = {
+        {"abc", "300", {"key", "Return"}, "Width must be a number."},
+        {"-400", "300", {"key", "Return"}, "Width cannot be negative."},
+        {"400", "10", at(250, 78), "Height must be at least 48."},
+        {"4000", "300", {"key", "Return"}, "Width must be at most 2048."},
+        {"400", "300", {"key", "Return"}, nullptr},
+        {"500", "300", {"key", "Escape"}, nullptr},
+    };
+    for (const auto& row : rows) {
+        for (const auto& [y, text] : {std::pair{22, row.width}, std::pair{52, row.height}}) {
+            std::vector<std::string> steps = at(120, y);
+            steps.insert(steps.end(), {"key", "ctrl+a", "type", "--", text});
+            ASSERT_TRUE(Input(steps));
+        }
+        ASSERT_TRUE(Input(row.apply));
+        const std::string told =
+            std::string("Custom Grabber Size: ") + (row.refusal ? row.refusal : "");
+        if (row.refusal) {
+            EXPECT_TRUE(
+                Eventually([&] { return program->ErrSoFar().find(told) != std::string::npos; }, 30))
+                << told;
+        }
+        const RootBox want{sized.x, sized.y + (row.refusal ? 0 : 180),
+                           sized.width - (row.refusal ? 0 : 240),
+                           sized.height - (row.refusal ? 0 : 180)};
+        EXPECT_TRUE(Eventually([&] { return Frame() == want; }, 30))
+            << row.width << " x " << row.height;
+        EXPECT_EQ(Window("Custom Grabber Size") != 0, row.apply.back() != "Escape");
+    }
     // A fixed size chosen from the menu ends the custom entry: its panel goes.
+    Menu(custom);
+    ASSERT_TRUE(Eventually([&] { return Window("Custom Grabber Size") != 0; }));
     Menu({"Down", "Down", "Right", "Down", "Return"});
-    EXPECT_TRUE(Eventually([&] { return Window("Custom Grabber Size Size") == 0; }, 30));
+    EXPECT_TRUE(Eventually([&] { return Window("Custom Grabber Size") == 0; }, 30));
 
     // Quit by its key: the choices are saved, and the groups left alone keep their first entry.
     Keys({"ctrl+q"});
@@ -235,6 +303,8 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     Menu({"Down", "Down", "Down", "Right", "Down", "Down", "Down", "Return"});
     Menu({"Down", "Down", "Right", "Up", "Return"});
     EXPECT_TRUE(Eventually([&] { return Floats(); })) << "float above menus is not on";
+    ASSERT_TRUE(MovesBy(-60, 40));
+    const RootBox left = Frame();
     Menu({"Up", "Return"});
     Quit(false);
     ExpectSettings(
@@ -246,6 +316,7 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     holder.Ungrab(c, superAltControl);
     ASSERT_NO_FATAL_FAILURE(Launch());
     EXPECT_TRUE(Eventually([&] { return Floats(); })) << "float above menus did not come back";
+    EXPECT_TRUE(Eventually([&] { return Frame() == left; })) << "the grabber is not where it was";
     const RootBox before = Frame();
     ASSERT_TRUE(Drag(before.width - 5, before.height - 5, 10, 60));
     EXPECT_TRUE(Eventually([&] { return Frame().height == before.height + 60; }, 30));

@@ -49,7 +49,7 @@ bool Xdotool(const std::string& display, const std::vector<std::string>& argumen
     return !argv[0].empty() && RunProcess(argv, {"DISPLAY=" + display}).exitCode == 0;
 }
 
-PatternWindow::PatternWindow(const std::string& display, RootBox where, uint32_t seed)
+PatternWindow::PatternWindow(const std::string& display, RootBox where, uint32_t seed, bool managed)
     : mX(std::make_unique<XClient>(display)), mWhere(where),
       mPattern(TestPattern(where.width, where.height, seed)) {
     xcb_connection_t* c = mX->c;
@@ -60,14 +60,14 @@ PatternWindow::PatternWindow(const std::string& display, RootBox where, uint32_t
                       uint16_t(where.height));
     if (!mX->PutPixels(mPixmap, 0, 0, where.width, where.height, mPattern.data())) return;
     mWindow = xcb_generate_id(c);
-    const uint32_t values[] = {mPixmap, 1, XCB_EVENT_MASK_BUTTON_PRESS};
+    const uint32_t values[] = {mPixmap, !managed, XCB_EVENT_MASK_BUTTON_PRESS};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, mWindow, screen->root, int16_t(where.x),
                       int16_t(where.y), uint16_t(where.width), uint16_t(where.height), 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     xcb_map_window(c, mWindow);
     const uint32_t below = XCB_STACK_MODE_BELOW;
-    xcb_configure_window(c, mWindow, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+    if (!managed) xcb_configure_window(c, mWindow, XCB_CONFIG_WINDOW_STACK_MODE, &below);
     mShown = mX->Sync();
 }
 

@@ -28,10 +28,12 @@ bool StackedAbove(const std::string& display, uint32_t a, uint32_t b);
 bool Xdotool(const std::string& display, const std::vector<std::string>& arguments);
 
 // A window outside the window manager's care, below every other window, whose background is
-// TestPattern(width, height, seed); it notes the button presses it receives.
+// TestPattern(width, height, seed); it notes the button presses it receives. A managed one is an
+// ordinary window of another program, which the window manager frames and may give the focus.
 class PatternWindow {
 public:
-    PatternWindow(const std::string& display, RootBox where, uint32_t seed);
+    PatternWindow(const std::string& display, RootBox where, uint32_t seed, bool managed = false);
+    uint32_t Id() const { return mWindow; }
     ~PatternWindow();
     PatternWindow(const PatternWindow&) = delete;
     bool Shown() const { return mShown; }
