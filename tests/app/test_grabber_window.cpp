@@ -103,6 +103,36 @@ TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
     }
 }
 
+// The overlay views: a display shows only while the grab view is wider than 1 / 0.35 times it
+// (a 640-point grab view shows one of 223 points, not one of 224); the corner handles show a grip
+// while the mouse may resize the window and a plain square at a fixed size; sizes and origins
+// print whole points.
+TEST_F(GrabberWindow, OverlayViewsFollowTheirRules) {
+    const NSSize frame = GrabRegionWindowFrameSize({640, 300}), any{1, 1}, large{4000, 4000};
+    window->setFrame_display(NSMakeRect(200, 200, frame.width, frame.height), true);
+    const struct {
+        double displayWidth;
+        bool fixed, shows, grip;
+    } cases[] = {{224, false, false, true}, {223, false, true, true}, {223, true, true, false}};
+    for (const auto& c : cases) {
+        window->setMinSize(c.fixed ? frame : any);
+        window->setMaxSize(c.fixed ? frame : large);
+        window->mDisplayView1->setFrameSize(NSMakeSize(c.displayWidth, 14));
+        window->grabResizeModeChanged(nullptr);
+        window->display();
+        NSRunLoopRunUntil(0.5, [] { return false; });
+        // In the bottom bar: the first display from 4 points in, the bottom-left handle below.
+        const RootBox f = Frame();
+        const int bottom = f.y + f.height;
+        const auto at = [&](int x, int up) { return RootPixel(Display(), f.x + x, bottom - up); };
+        EXPECT_EQ(at(kBar + 12, 9) != at(kBar + 2, 9), c.shows) << c.displayWidth;
+        EXPECT_EQ(at(9, 9) != at(1, 2), c.grip) << c.fixed;
+    }
+    window->mGrabTransparentView->setFrameSize(NSMakeSize(320.4, 240.6));
+    EXPECT_EQ(window->mDisplayView1->title() + " " + window->mDisplayView2->title(),
+              "320 x 241 (218,218)");
+}
+
 TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
     NSWindow other(NSMakeRect(100, 100, 500, 500), NSTitledWindowMask, NSBackingStoreBuffered,
                    false);

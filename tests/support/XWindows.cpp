@@ -43,6 +43,19 @@ bool StackedAbove(const std::string& display, uint32_t a, uint32_t b) {
     return ia != order.end() && ib != order.end() && ia > ib;
 }
 
+uint32_t RootPixel(const std::string& display, int x, int y) {
+    XClient x11(display);
+    Reply<xcb_get_image_reply_t> image(
+        xcb_get_image_reply(x11.c,
+                            xcb_get_image(x11.c, XCB_IMAGE_FORMAT_Z_PIXMAP, x11.Root(), int16_t(x),
+                                          int16_t(y), 1, 1, ~0u),
+                            nullptr));
+    if (!image || xcb_get_image_data_length(image.get()) < 4) return 0xFFFFFFFFu;
+    uint32_t pixel;
+    std::memcpy(&pixel, xcb_get_image_data(image.get()), 4);
+    return pixel & 0xFFFFFFu;
+}
+
 bool Xdotool(const std::string& display, const std::vector<std::string>& arguments) {
     std::vector<std::string> argv{XServer::ProgramPath("xdotool")};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
