@@ -65,12 +65,6 @@ struct VistrelOnX {
     RootBox At(uint32_t window) const { return RootGeometry(display, window).value_or(RootBox{}); }
     RootBox Frame() const { return At(Grabber()); }
     bool Input(const std::vector<std::string>& args) const { return Xdotool(display, args); }
-    // The window manager's active window, in decimal.
-    std::string ActiveWindow() const {
-        return RunProcess({XServer::ProgramPath("xdotool"), "getactivewindow"},
-                          {"DISPLAY=" + display})
-            .out;
-    }
     // Types the keys, a pause after each, after the xdotool steps that lead to them.
     void Type(std::vector<std::string> steps, const std::vector<std::string>& keys) const {
         steps.insert(steps.end(), {"key", "--delay", "150"});

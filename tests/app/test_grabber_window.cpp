@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 using namespace testsupport;
 
@@ -104,29 +105,24 @@ TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
 }
 
 // The overlay views: a display shows only while the grab view is wider than 1 / 0.35 times it
-// (a 640-point grab view shows one of 223 points, not one of 224); the corner handles show a grip
-// while the mouse may resize the window and a plain square at a fixed size; sizes and origins
-// print whole points.
+// (the 400-point grab view shows one of 139 points, not one of 140); the corner handles show a
+// grip while the mouse may resize the window and a plain square at a fixed size; sizes and
+// origins print whole points.
 TEST_F(GrabberWindow, OverlayViewsFollowTheirRules) {
-    const NSSize frame = GrabRegionWindowFrameSize({640, 300}), any{1, 1}, large{4000, 4000};
-    window->setFrame_display(NSMakeRect(200, 200, frame.width, frame.height), true);
-    const struct {
-        double displayWidth;
-        bool fixed, shows, grip;
-    } cases[] = {{224, false, false, true}, {223, false, true, true}, {223, true, true, false}};
-    for (const auto& c : cases) {
-        window->setMinSize(c.fixed ? frame : any);
-        window->setMaxSize(c.fixed ? frame : large);
-        window->mDisplayView1->setFrameSize(NSMakeSize(c.displayWidth, 14));
-        window->grabResizeModeChanged(nullptr);
+    // The display's width, a fixed size; whether the display shows, whether the grip does.
+    const std::tuple<double, bool, bool, bool> cases[] = {
+        {140, false, false, true}, {139, false, true, true}, {139, true, true, false}};
+    for (const auto& [width, fixed, shows, grip] : cases) {
+        if (fixed) window->setMinSize(window->frame().size), window->setMaxSize(window->minSize());
+        window->mDisplayView1->setFrameSize(NSMakeSize(width, 14));
         window->display();
         NSRunLoopRunUntil(0.5, [] { return false; });
         // In the bottom bar: the first display from 4 points in, the bottom-left handle below.
-        const RootBox f = Frame();
-        const int bottom = f.y + f.height;
-        const auto at = [&](int x, int up) { return RootPixel(Display(), f.x + x, bottom - up); };
-        EXPECT_EQ(at(kBar + 12, 9) != at(kBar + 2, 9), c.shows) << c.displayWidth;
-        EXPECT_EQ(at(9, 9) != at(1, 2), c.grip) << c.fixed;
+        const auto at = [f = Frame()](int x, int up) {
+            return RootPixel(Display(), f.x + x, f.y + f.height - up);
+        };
+        EXPECT_EQ(at(kBar + 12, 9) != at(kBar + 2, 9), shows) << width;
+        EXPECT_EQ(at(9, 9) != at(1, 2), grip) << fixed;
     }
     window->mGrabTransparentView->setFrameSize(NSMakeSize(320.4, 240.6));
     EXPECT_EQ(window->mDisplayView1->title() + " " + window->mDisplayView2->title(),

@@ -44,16 +44,13 @@ bool StackedAbove(const std::string& display, uint32_t a, uint32_t b) {
 }
 
 uint32_t RootPixel(const std::string& display, int x, int y) {
-    XClient x11(display);
-    Reply<xcb_get_image_reply_t> image(
-        xcb_get_image_reply(x11.c,
-                            xcb_get_image(x11.c, XCB_IMAGE_FORMAT_Z_PIXMAP, x11.Root(), int16_t(x),
-                                          int16_t(y), 1, 1, ~0u),
-                            nullptr));
-    if (!image || xcb_get_image_data_length(image.get()) < 4) return 0xFFFFFFFFu;
-    uint32_t pixel;
-    std::memcpy(&pixel, xcb_get_image_data(image.get()), 4);
-    return pixel & 0xFFFFFFu;
+    XClient c(display);
+    Reply<xcb_get_image_reply_t> r(xcb_get_image_reply(
+        c.c,
+        xcb_get_image(c.c, XCB_IMAGE_FORMAT_Z_PIXMAP, c.Root(), int16_t(x), int16_t(y), 1, 1, ~0u),
+        nullptr));
+    const auto* data = r ? reinterpret_cast<const uint32_t*>(xcb_get_image_data(r.get())) : nullptr;
+    return data && xcb_get_image_data_length(r.get()) >= 4 ? *data & 0xFFFFFFu : 0xFFFFFFFFu;
 }
 
 bool Xdotool(const std::string& display, const std::vector<std::string>& arguments) {
@@ -62,7 +59,7 @@ bool Xdotool(const std::string& display, const std::vector<std::string>& argumen
     return !argv[0].empty() && RunProcess(argv, {"DISPLAY=" + display}).exitCode == 0;
 }
 
-PatternWindow::PatternWindow(const std::string& display, RootBox where, uint32_t seed, bool managed)
+PatternWindow::PatternWindow(const std::string& display, RootBox where, uint32_t seed)
     : mX(std::make_unique<XClient>(display)), mWhere(where),
       mPattern(TestPattern(where.width, where.height, seed)) {
     xcb_connection_t* c = mX->c;
@@ -73,14 +70,14 @@ PatternWindow::PatternWindow(const std::string& display, RootBox where, uint32_t
                       uint16_t(where.height));
     if (!mX->PutPixels(mPixmap, 0, 0, where.width, where.height, mPattern.data())) return;
     mWindow = xcb_generate_id(c);
-    const uint32_t values[] = {mPixmap, !managed, XCB_EVENT_MASK_BUTTON_PRESS};
+    const uint32_t values[] = {mPixmap, 1, XCB_EVENT_MASK_BUTTON_PRESS};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, mWindow, screen->root, int16_t(where.x),
                       int16_t(where.y), uint16_t(where.width), uint16_t(where.height), 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     xcb_map_window(c, mWindow);
     const uint32_t below = XCB_STACK_MODE_BELOW;
-    if (!managed) xcb_configure_window(c, mWindow, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+    xcb_configure_window(c, mWindow, XCB_CONFIG_WINDOW_STACK_MODE, &below);
     mShown = mX->Sync();
 }
 

@@ -30,11 +30,10 @@ uint32_t RootPixel(const std::string& display, int x, int y);
 bool Xdotool(const std::string& display, const std::vector<std::string>& arguments);
 
 // A window outside the window manager's care, below every other window, whose background is
-// TestPattern(width, height, seed); it notes the button presses it receives. A managed one is an
-// ordinary window of another program, which the window manager frames and may give the focus.
+// TestPattern(width, height, seed); it notes the button presses it receives.
 class PatternWindow {
 public:
-    PatternWindow(const std::string& display, RootBox where, uint32_t seed, bool managed = false);
+    PatternWindow(const std::string& display, RootBox where, uint32_t seed);
     uint32_t Id() const { return mWindow; }
     ~PatternWindow();
     PatternWindow(const PatternWindow&) = delete;
