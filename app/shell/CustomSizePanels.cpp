@@ -15,13 +15,6 @@ CustomSizePanel* sSharedCustomSizePanel = nullptr;
 CustomSavePanel* sSharedCustomSavePanel = nullptr;
 std::function<void(NSWindow&)> sPlacement;
 
-// The text of the control checked against the rule; empty when it keeps it.
-std::string Refusal(const NSControl& field, const sizes::SizeFieldRule& rule) {
-    const auto checked = sizes::CheckedSizeField(field.stringValue(), rule);
-    const std::string* refused = std::get_if<std::string>(&checked);
-    return refused ? *refused : std::string();
-}
-
 NSSize CustomPrefixSize(const NSMenuItem& item) {
     const auto s = sizes::sizeFromMenuTextWithCustomPrefix(item.title().c_str());
     return NSMakeSize(s.width, s.height);
@@ -103,8 +96,8 @@ NSSize CustomSizePanel::currentSize() const {
 }
 
 std::string CustomSizePanel::refusal() const {
-    std::string refused = Refusal(*mWidth, mWidthRule);
-    return refused.empty() ? Refusal(*mHeight, mHeightRule) : refused;
+    const std::string refused = sizes::SizeFieldRefusal(mWidth->stringValue(), mWidthRule);
+    return refused.empty() ? sizes::SizeFieldRefusal(mHeight->stringValue(), mHeightRule) : refused;
 }
 
 void CustomSizePanel::applyCustomSize() {
@@ -187,7 +180,7 @@ void CustomSavePanel::setSize_withUpdate(NSSize size, bool update) {
 
 std::string CustomSavePanel::refusal() const {
     if (mSelectSizeOrPercent->selectedTag() == 1)
-        return Refusal(*mPercentText, sizes::kSavePercentRule);
+        return sizes::SizeFieldRefusal(mPercentText->stringValue(), sizes::kSavePercentRule);
     return CustomSizePanel::refusal();
 }
 

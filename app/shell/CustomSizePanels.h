@@ -37,7 +37,6 @@ public:
     // in the panel's message line (and the log), with nothing applied.
     void applyCustomSize();
     void keyDown(const NSEvent& event) override;
-    std::string message() const { return mMessage->stringValue(); }
 
     NSTextField* mWidth = nullptr;
     NSTextField* mHeight = nullptr;

@@ -36,8 +36,7 @@ std::string sizeFieldText(double value) {
     return text;
 }
 
-std::variant<double, std::string> CheckedSizeField(std::string_view text,
-                                                   const SizeFieldRule& rule) {
+std::string SizeFieldRefusal(std::string_view text, const SizeFieldRule& rule) {
     const auto space = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && space(text.front()))
         text.remove_prefix(1);
@@ -56,8 +55,8 @@ std::variant<double, std::string> CheckedSizeField(std::string_view text,
     else if (value > rule.max)
         std::snprintf(message, sizeof message, "%s must be at most %g.", rule.name, rule.max);
     else
-        return value;
-    return std::string(message);
+        return "";
+    return message;
 }
 
 CGRect NudgedFrame(CGRect frame, CGSize d, bool shift) {

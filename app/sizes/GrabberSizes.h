@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <variant>
 
 namespace sizes {
 
@@ -51,9 +50,9 @@ constexpr SizeFieldRule kGrabberHeightRule{"Height", kAnySizeMinViewSize.height,
 constexpr SizeFieldRule kSaveWidthRule{"Width", 1, 8192};
 constexpr SizeFieldRule kSaveHeightRule{"Height", 1, 8192};
 constexpr SizeFieldRule kSavePercentRule{"Percent", 1, 400};
-// The field's number, or the sentence that tells the user why it is refused.
-std::variant<double, std::string> CheckedSizeField(std::string_view text,
-                                                   const SizeFieldRule& rule);
+// The sentence that tells the user why a field's text is refused; empty when it is a number
+// within the rule.
+std::string SizeFieldRefusal(std::string_view text, const SizeFieldRule& rule);
 
 // One-point nudges: with shift the size grows by d (the origin stays, so a height change moves
 // the top edge), else the origin moves by d. Neither the limits nor the aspect ratio apply.
