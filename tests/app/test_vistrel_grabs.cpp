@@ -229,7 +229,9 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
         EXPECT_TRUE(!*refusal || Eventually([&] {
             return program->ErrSoFar().find(told) != std::string::npos;
         })) << told;
-        EXPECT_TRUE(resized() && (Window("Custom Grabber Size") != 0) == (*refusal != 0)) << text;
+        EXPECT_TRUE(Eventually([&] {
+            return resized() && (Window("Custom Grabber Size") != 0) == (*refusal != 0);
+        })) << text;
     }
     // A fixed size chosen from the menu ends the custom entry: its panel goes.
     Menu({"Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Down", "Return"});
