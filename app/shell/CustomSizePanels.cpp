@@ -2,6 +2,7 @@
 
 #include "app/sizes/GrabberSizes.h"
 #include "app/sizes/NSSizeFromMenuText.h"
+#include "core/CoreMachDebugLog.h"
 #include "core/CoreVerify.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@ namespace {
 
 CustomSizePanel* sSharedCustomSizePanel = nullptr;
 CustomSavePanel* sSharedCustomSavePanel = nullptr;
+std::function<void(NSWindow&)> sPlacement;
 
 NSSize CustomPrefixSize(const NSMenuItem& item) {
     const auto s = sizes::sizeFromMenuTextWithCustomPrefix(item.title().c_str());
@@ -33,7 +35,9 @@ CustomSizePanel::CustomSizePanel(NSRect frame, NSSize contentSize)
                                    NSButtonType::NSMomentaryPushInButton)));
     mApply->setTarget(this);
     mApply->setAction(NSSelectorFromString("applyCustomSize:"));
-    addAction("applyCustomSize:", [this](NSObject*) { onSizeChanged(); });
+    mMessage = static_cast<NSTextField*>(contentView()->addSubview(
+        std::make_unique<NSTextField>(NSMakeRect(10, 6, contentSize.width - 110, 24), false)));
+    addAction("applyCustomSize:", [this](NSObject*) { applyCustomSize(); });
     addAction("sizeTextFieldChanged:", [](NSObject*) {});
 }
 
@@ -53,9 +57,18 @@ void CustomSizePanel::awakeFromNib() {
     mAttachedMenuItem = nullptr;
 }
 
+void CustomSizePanel::setPlacement(std::function<void(NSWindow&)> place) {
+    sPlacement = std::move(place);
+}
+
+void CustomSizePanel::show(NSWindow& panel) {
+    if (sPlacement) sPlacement(panel);
+    panel.makeKeyAndOrderFront(nullptr);
+}
+
 CustomSizePanel* CustomSizePanel::sharedInstanceSizePanel() {
     if (!VERIFY(sSharedCustomSizePanel)) return nullptr;
-    sSharedCustomSizePanel->makeKeyAndOrderFront(nullptr);
+    show(*sSharedCustomSizePanel);
     return sSharedCustomSizePanel;
 }
 
@@ -66,10 +79,9 @@ void CustomSizePanel::orderOutSizePanel() {
 void CustomSizePanel::attachMenuItem_withSizeFromMenuItem(NSMenuItem* item, NSMenuItem* source) {
     if (!VERIFY(item) || !source) return;
     mAttachedMenuItem = item;
-    char title[128];
-    std::snprintf(title, sizeof title, "Custom %s Size",
-                  item->menu() ? item->menu()->title().c_str() : "");
-    setTitle(title);
+    // The menus are named for what they size ("Grabber Size", "Save Size").
+    setTitle("Custom " + (item->menu() ? item->menu()->title() : std::string("Size")));
+    mMessage->setStringValue("");
     setSize_withUpdate(CustomPrefixSize(*source), item != source);
 }
 
@@ -81,6 +93,26 @@ void CustomSizePanel::setSize_withUpdate(NSSize size, bool update) {
 
 NSSize CustomSizePanel::currentSize() const {
     return NSMakeSize(mWidth->floatValue(), mHeight->floatValue());
+}
+
+std::string CustomSizePanel::refusal() const {
+    const std::string refused = sizes::SizeFieldRefusal(mWidth->stringValue(), mWidthRule);
+    return refused.empty() ? sizes::SizeFieldRefusal(mHeight->stringValue(), mHeightRule) : refused;
+}
+
+void CustomSizePanel::applyCustomSize() {
+    const std::string refused = refusal();
+    mMessage->setStringValue(refused);
+    if (refused.empty()) return onSizeChanged();
+    CoreMachDebugLog("Vistrel: %s: %s\n", title().c_str(), refused.c_str());
+}
+
+void CustomSizePanel::keyDown(const NSEvent& event) {
+    const std::u32string& key = event.characters();
+    if (key.size() == 1 && (key[0] == NSCarriageReturnCharacter || key[0] == NSEnterCharacter))
+        return applyCustomSize();
+    if (key == U"\x1b") return orderOut(nullptr);
+    NSWindow::keyDown(event);
 }
 
 void CustomSizePanel::onSizeChanged() {
@@ -96,6 +128,8 @@ void CustomSizePanel::onSizeChanged() {
 }
 
 CustomSavePanel::CustomSavePanel(NSRect frame) : CustomSizePanel(frame, frame.size) {
+    mWidthRule = sizes::kSaveWidthRule;
+    mHeightRule = sizes::kSaveHeightRule;
     const double top = frame.size.height;
     mSelectSizeOrPercent = static_cast<NSMatrix*>(contentView()->addSubview(
         std::make_unique<NSMatrix>(NSMakeRect(180, top - 64, 100, 54),
@@ -126,7 +160,7 @@ void CustomSavePanel::awakeFromNib() {
 
 CustomSavePanel* CustomSavePanel::sharedInstanceSavePanel() {
     if (!VERIFY(sSharedCustomSavePanel)) return nullptr;
-    sSharedCustomSavePanel->makeKeyAndOrderFront(nullptr);
+    show(*sSharedCustomSavePanel);
     return sSharedCustomSavePanel;
 }
 
@@ -142,6 +176,12 @@ void CustomSavePanel::setSize_withUpdate(NSSize size, bool update) {
     }
     setPercentSize(size);
     if (update) onSizeChanged();
+}
+
+std::string CustomSavePanel::refusal() const {
+    if (mSelectSizeOrPercent->selectedTag() == 1)
+        return sizes::SizeFieldRefusal(mPercentText->stringValue(), sizes::kSavePercentRule);
+    return CustomSizePanel::refusal();
 }
 
 NSSize CustomSavePanel::currentSize() const {
@@ -173,8 +213,8 @@ void CustomSavePanel::setPercentValue(double fraction) {
 CustomSizePanels BuildCustomSizePanels() {
     CustomSizePanels panels;
     panels.size =
-        std::make_unique<CustomSizePanel>(NSMakeRect(120, 400, 280, 110), NSMakeSize(280, 110));
-    panels.save = std::make_unique<CustomSavePanel>(NSMakeRect(420, 400, 290, 170));
+        std::make_unique<CustomSizePanel>(NSMakeRect(120, 400, 300, 100), NSMakeSize(300, 100));
+    panels.save = std::make_unique<CustomSavePanel>(NSMakeRect(420, 400, 300, 170));
     panels.size->awakeFromNib();
     panels.save->awakeFromNib();
     return panels;

@@ -5,6 +5,7 @@
 #include "app/shell/CustomSizePanels.h"
 #include "app/shell/GrabberController.h"
 #include "app/sizes/NSSizeFromMenuText.h"
+#include "app/windows/MouseMoveSizeMath.h"
 #include "core/CoreVerify.h"
 
 using namespace selectorgroup;
@@ -32,6 +33,17 @@ void AttachCustomItem(CustomSizePanel* panel, NSMenuItem& item, const Group& gro
 } // namespace
 
 void GrabberController::addCustomSizeActions() {
+    // A panel over the grab view would be in the next grab.
+    CustomSizePanel::setPlacement([this](NSWindow& panel) {
+        if (!mGrabWindow) return;
+        std::optional<NSScreen> screen = mGrabWindow->screen();
+        if (!screen) screen = NSScreen::mainScreen();
+        if (!screen) return;
+        panel.setFrameOrigin(mousemovesize::FrameClearOf(panel.frame().size, mGrabWindow->frame(),
+                                                         grabberRectangleInScreenCoordinates(),
+                                                         screen->frame())
+                                 .origin);
+    });
     addAction("menuSelectGrabberSizeFromCustomSenderText:", [this](NSObject* sender) {
         auto* item = dynamic_cast<NSMenuItem*>(sender);
         if (!VERIFY(item)) return;

@@ -80,6 +80,9 @@ std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
     ui->tray->setMenu(ui->menu.get());
     ui->tray->setToolTip(kProductName);
     c.awakeFromNib();
+    // The grabber comes back where the user left it, if a display still shows that place.
+    ui->grabber->setFrameUsingName(kProductName);
+    ui->grabber->setFrameAutosaveName(kProductName);
     ui->grabber->makeKeyAndOrderFront(nullptr);
     return ui;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace sizes {
 
@@ -33,6 +34,29 @@ std::string sizeFieldText(double value) {
     char text[64];
     std::snprintf(text, sizeof text, value < 1 ? "%1.2f" : "%g", value);
     return text;
+}
+
+std::string SizeFieldRefusal(std::string_view text, const SizeFieldRule& rule) {
+    const auto space = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && space(text.back()))
+        text.remove_suffix(1);
+    const std::string digits(text);
+    char* end = nullptr;
+    const double value = digits.empty() ? NAN : std::strtod(digits.c_str(), &end);
+    char message[96];
+    if (!std::isfinite(value) || *end != '\0')
+        std::snprintf(message, sizeof message, "%s must be a number.", rule.name);
+    else if (value < 0)
+        std::snprintf(message, sizeof message, "%s cannot be negative.", rule.name);
+    else if (value < rule.min)
+        std::snprintf(message, sizeof message, "%s must be at least %g.", rule.name, rule.min);
+    else if (value > rule.max)
+        std::snprintf(message, sizeof message, "%s must be at most %g.", rule.name, rule.max);
+    else
+        return "";
+    return message;
 }
 
 CGRect NudgedFrame(CGRect frame, CGSize d, bool shift) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace sizes {
 
@@ -35,6 +36,23 @@ extern const ConstrainAction kConstrainActions[5];
 CGSize percentSizeForValue(double percentValue);
 // The text of a size field: a value below 1 as "%1.2f", any other as a float field shows it.
 std::string sizeFieldText(double value);
+
+// What a custom panel's field may hold: a number from min to max.
+struct SizeFieldRule {
+    const char* name;
+    double min, max;
+};
+constexpr SizeFieldRule kGrabberWidthRule{"Width", kAnySizeMinViewSize.width,
+                                          kAnySizeMaxViewSize.width};
+constexpr SizeFieldRule kGrabberHeightRule{"Height", kAnySizeMinViewSize.height,
+                                           kAnySizeMaxViewSize.height};
+// A saved image keeps to what an image file and memory take comfortably.
+constexpr SizeFieldRule kSaveWidthRule{"Width", 1, 8192};
+constexpr SizeFieldRule kSaveHeightRule{"Height", 1, 8192};
+constexpr SizeFieldRule kSavePercentRule{"Percent", 1, 400};
+// The sentence that tells the user why a field's text is refused; empty when it is a number
+// within the rule.
+std::string SizeFieldRefusal(std::string_view text, const SizeFieldRule& rule);
 
 // One-point nudges: with shift the size grows by d (the origin stays, so a height change moves
 // the top edge), else the origin moves by d. Neither the limits nor the aspect ratio apply.

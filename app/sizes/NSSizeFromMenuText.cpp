@@ -45,7 +45,7 @@ std::optional<std::string> sizeTitle_withPrefix(CGSize size, const char* prefix)
         length =
             std::snprintf(title, sizeof title, "%s %1.2f%%", prefix, std::fabs(size.width) * 100);
     else
-        length = std::snprintf(title, sizeof title, "%s %dx%d", prefix, int(size.width),
+        length = std::snprintf(title, sizeof title, "%s%dx%d", prefix, int(size.width),
                                int(size.height));
     if (length < 0 || size_t(length) >= sizeof title) return std::nullopt;
     return std::string(title, size_t(length));

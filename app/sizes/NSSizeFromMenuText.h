@@ -1,6 +1,6 @@
 #pragma once
 
-// Sizes carried in the titles of size menu items: "640 x 480", "Custom:  1024x768" or
+// Sizes carried in the titles of size menu items: "640 x 480", "Custom: 1024x768" or
 // "Custom:  50.00%". Percentages read back as negated fractions, so (-0.5, -0.5) is 50%.
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
 
@@ -33,8 +33,8 @@ inline CGSize sizeFromMenuTextWithCustomPrefix(const char* title) {
 bool sizeFromMenuTextWithCustomPrefixIsDefault(const char* title);
 
 // The title for a size: "<prefix> 50.00%" when either component is below 1 (from |width|),
-// else "<prefix> 640x480" with both components truncated. Nothing when a component is not a
-// number or too large for a title.
+// else "<prefix>640x480" with both components truncated (the prefix ends in its space). Nothing
+// when a component is not a number or too large for a title.
 std::optional<std::string> sizeTitle_withPrefix(CGSize size, const char* prefix);
 inline std::optional<std::string> sizeTitleWithCustomPrefix(CGSize size) {
     return sizeTitle_withPrefix(size, kCustomPrefix);

@@ -77,4 +77,24 @@ NSSize AspectConstrainedSize(NSSize size, float ratio, NSSize delta) {
     return size;
 }
 
+NSRect FrameClearOf(NSSize size, NSRect outer, NSRect inner, NSRect screen) {
+    constexpr double kGap = 8, kTitleRoom = 30;
+    const double w = size.width, h = size.height;
+    const double left = screen.origin.x, right = left + screen.size.width - w;
+    const double bottom = screen.origin.y, top = bottom + screen.size.height - kTitleRoom - h;
+    for (const NSRect& a : {outer, inner}) {
+        const double aTop = a.origin.y + a.size.height, aRight = a.origin.x + a.size.width;
+        const double beside = std::clamp(aTop - h, bottom, std::max(bottom, top));
+        const double along = std::clamp(a.origin.x, left, std::max(left, right));
+        const NSPoint places[] = {{aRight + kGap, beside},
+                                  {a.origin.x - kGap - w, beside},
+                                  {along, a.origin.y - kGap - kTitleRoom - h},
+                                  {along, aTop + kGap}};
+        for (const NSPoint p : places)
+            if (p.x >= left && p.x <= right && p.y >= bottom && p.y <= top)
+                return NSMakeRect(p.x, p.y, w, h);
+    }
+    return NSMakeRect(left, top, w, h);
+}
+
 } // namespace mousemovesize

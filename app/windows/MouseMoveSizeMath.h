@@ -52,6 +52,11 @@ NSSize ConstrainedSize(NSSize size, NSSize minSize, NSSize maxSize,
 NSRect CornerResizedFrame(SizeMode mode, NSRect startFrame, NSPoint startLocation, NSPoint location,
                           const std::function<NSSize(NSSize)>& constrain);
 
+// Where a window of that size goes so as to cover nothing of outer, or failing that nothing of
+// inner: beside, below or above it, whole on the screen with room for the window manager's title
+// bar above it; the screen's top-left corner when there is no such place.
+NSRect FrameClearOf(NSSize size, NSRect outer, NSRect inner, NSRect screen);
+
 // The grab window's aspect hook: the grab view's width follows from its height (ratio > 0).
 NSSize AspectConstrainedSize(NSSize size, float ratio, NSSize frameViewDelta);
 

@@ -60,11 +60,26 @@ NSApplication* NSApplication::sharedApplication() {
 }
 
 void NSApplication::sendEvent(const NSEvent& event) {
+    if (event.type() == NSAppKitDefined) mActivationPassedOn = true;
     if (event.type() == NSKeyDown && mMainMenu && mMainMenu->performKeyEquivalent(event)) return;
     if (NSWindow* window = event.window()) window->sendEvent(event);
 }
 
 void NSApplication::postPointerEvent(const NSEvent& event) {
+    // The window manager hands the focus over just before it lets the click through.
+    constexpr auto kActivationClick = std::chrono::seconds(1);
+    const Clock::time_point now = Clock::now();
+    const bool press = event.type() == NSLeftMouseDown || event.type() == NSRightMouseDown;
+    if (press && mCaptures == 0 && now - mActivated < kActivationClick &&
+        mActivated - mActivationRequested > kActivationClick) {
+        mActivated = {};
+        mActivating = true;
+        mActivationPassedOn = false;
+        sendEvent(NSEvent::mouseEvent(NSAppKitDefined, event.screenLocation(),
+                                      event.modifierFlags(), event.window(), 0));
+        mActivating = false;
+        if (!mActivationPassedOn) return;
+    }
     const bool tracked = event.type() == NSLeftMouseDragged || event.type() == NSLeftMouseUp;
     if (mCaptures > 0 && tracked)
         mCaptured.push_back(event);
@@ -116,10 +131,11 @@ void NSApplication::flushBufferedKeyEvents() {
 }
 
 bool NSApplication::isActive() const {
-    return QApplication::activeWindow() != nullptr;
+    return !mActivating && QApplication::activeWindow() != nullptr;
 }
 
 void NSApplication::activateIgnoringOtherApps(bool) {
+    noteActivationRequested();
     for (NSWindow* window : mWindows)
         if (window->isVisible() && window->canBecomeKeyWindow()) {
             window->widget()->requestKey();
@@ -193,6 +209,9 @@ void NSApplication::willTerminate() {
     if (mDelegate)
         mDelegate->performSelector(NSSelectorFromString("applicationWillTerminate:"),
                                    &notification);
+    for (const NSWindow* window : mWindows)
+        if (!window->frameAutosaveName().empty())
+            window->saveFrameUsingName(window->frameAutosaveName());
     NSUserDefaults::standardUserDefaults().synchronize();
 }
 
@@ -230,6 +249,10 @@ NSApplicationHost::NSApplicationHost(int& argc, char** argv, std::unique_ptr<NSA
         }
         application->terminate(nullptr);
     });
+    QObject::connect(&mParts->qt, &QGuiApplication::applicationStateChanged,
+                     [application](Qt::ApplicationState state) {
+                         if (state == Qt::ApplicationActive) application->noteActivated();
+                     });
     QObject::connect(&mParts->qt, &QGuiApplication::commitDataRequest,
                      [application] { application->willTerminate(); });
     QObject::connect(&mParts->qt, &QCoreApplication::aboutToQuit,

@@ -7,6 +7,7 @@
 #include "platform/appkit/NSEvent.h"
 #include "platform/appkit/NSResponder.h"
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -67,7 +68,13 @@ public:
     // Internal: windows register themselves; the host widgets feed events.
     void addWindow(NSWindow* window);
     void removeWindow(NSWindow* window);
+    // A press that closely follows an activation the application did not ask for (the click
+    // that brought it to the front) is first sent as the activation event, NSAppKitDefined, while
+    // isActive still answers false; the press itself follows only if that event reached this
+    // class's sendEvent, as a subclass that acted on it keeps it back.
     void postPointerEvent(const NSEvent& event);
+    void noteActivationRequested() { mActivationRequested = Clock::now(); }
+    void noteActivated() { mActivated = Clock::now(); }
     bool discardingKeys() const { return mDiscardingKeys; }
     // Runs the event loop until terminate:.
     int run();
@@ -76,7 +83,10 @@ public:
     void didFinishLaunching();
 
 private:
+    using Clock = std::chrono::steady_clock;
     std::vector<NSWindow*> mWindows;
+    Clock::time_point mActivationRequested{}, mActivated{};
+    bool mActivating = false, mActivationPassedOn = false;
     std::deque<NSEvent> mCaptured;
     int mCaptures = 0;
     bool mDiscardingKeys = false;

@@ -2,6 +2,7 @@
 
 #include "platform/appkit/NSApplication.h"
 #include "platform/appkit/NSNotificationCenter.h"
+#include "platform/appkit/NSUserDefaults.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/QtHost.h"
 #include "platform/appkit/X11Window.h"
@@ -9,6 +10,8 @@
 
 #include <QCursor>
 #include <QRegion>
+#include <cmath>
+#include <cstdio>
 
 namespace platform::appkit {
 
@@ -53,6 +56,36 @@ void NSWindow::setFrameOrigin(NSPoint origin) {
     mFrame.origin = origin;
     const screens::RootRect r = screens::ToRoot(mFrame);
     mWidget->move(r.x, r.y);
+}
+
+namespace {
+
+std::string FrameKey(const std::string& name) {
+    return "NSWindow Frame " + name;
+}
+
+} // namespace
+
+void NSWindow::saveFrameUsingName(const std::string& name) const {
+    char text[128];
+    std::snprintf(text, sizeof text, "%g %g %g %g", mFrame.origin.x, mFrame.origin.y,
+                  mFrame.size.width, mFrame.size.height);
+    NSUserDefaults::standardUserDefaults().setObject_forKey(text, FrameKey(name));
+}
+
+bool NSWindow::setFrameUsingName(const std::string& name) {
+    const std::optional<std::string> text =
+        NSUserDefaults::standardUserDefaults().stringForKey(FrameKey(name));
+    NSRect f{};
+    if (!text || std::sscanf(text->c_str(), "%lf %lf %lf %lf", &f.origin.x, &f.origin.y,
+                             &f.size.width, &f.size.height) != 4)
+        return false;
+    const bool finite = std::isfinite(f.origin.x) && std::isfinite(f.origin.y) &&
+                        std::isfinite(f.size.width) && std::isfinite(f.size.height);
+    if (!finite || f.size.width < 1 || f.size.height < 1 || !NSScreen::screenForRect(f))
+        return false;
+    setFrame_display_animate(f, false, false);
+    return true;
 }
 
 void NSWindow::orderFront(NSObject*) {

@@ -32,6 +32,13 @@ public:
         setFrame_display_animate(frame, display, false);
     }
     void setFrameOrigin(NSPoint origin);
+    // A window with an autosave name keeps its frame in the user defaults, under
+    // "NSWindow Frame <name>", when the application ends.
+    const std::string& frameAutosaveName() const { return mFrameAutosaveName; }
+    void setFrameAutosaveName(std::string name) { mFrameAutosaveName = std::move(name); }
+    void saveFrameUsingName(const std::string& name) const;
+    // Takes the frame kept under the name when a display still shows it; true when it did.
+    bool setFrameUsingName(const std::string& name);
     NSSize minSize() const { return mMinSize; }
     NSSize maxSize() const { return mMaxSize; }
     void setMinSize(NSSize size) { mMinSize = size; }
@@ -104,6 +111,7 @@ private:
     bool mFloatingPanel = false;
     bool mBorderless;
     std::string mTitle;
+    std::string mFrameAutosaveName;
     NSObject* mDelegate = nullptr;
     NSView* mMouseDownView = nullptr;
     std::unique_ptr<host::WindowWidget> mWidget;

@@ -83,6 +83,9 @@ void ViewWidget::mouseReleaseEvent(QMouseEvent* e) {
 WindowWidget::WindowWidget(NSWindow& window, Qt::WindowFlags flags)
     : QWidget(nullptr, flags), mWindow(window) {
     setFocusPolicy(Qt::StrongFocus);
+    // Showing a window must not take the focus from the user's window (the window manager would
+    // give it to a window mapped again after a grab); only requestKey asks for it.
+    setAttribute(Qt::WA_ShowWithoutActivating);
 }
 
 void WindowWidget::keyPressEvent(QKeyEvent* e) {
@@ -94,6 +97,7 @@ void WindowWidget::keyPressEvent(QKeyEvent* e) {
 
 void WindowWidget::requestKey() {
     mWantsKey = !isActiveWindow();
+    if (NSApplication* app = NSApp(); app && !app->isActive()) app->noteActivationRequested();
     if (QWindow* handle = windowHandle()) {
         handle->removeEventFilter(this);
         handle->installEventFilter(this);
@@ -105,6 +109,7 @@ void WindowWidget::requestKey() {
 bool WindowWidget::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::Expose && mWantsKey && windowHandle() && windowHandle()->isExposed()) {
         mWantsKey = false;
+        if (NSApplication* app = NSApp()) app->noteActivationRequested();
         activateWindow();
         x11::Activate(this);
     }

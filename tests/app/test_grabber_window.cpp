@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 using namespace testsupport;
 
@@ -136,6 +137,31 @@ TEST_F(GrabberWindow, FollowsTheServerWhenTheManagerRefusesAMove) {
     EXPECT_TRUE(NSRunLoopRunUntil(10, [&] { return drag.Wait(0) && !NSApp()->isCapturing(); }));
     // As soon as the drag has ended.
     EXPECT_TRUE(follows()) << "dragged off the right: " << Describe(Frame());
+}
+
+// The overlay views: a display shows only while the grab view is wider than 1 / 0.35 times it
+// (the 400-point grab view shows one of 139 points, not one of 140); the corner handles show a
+// grip while the mouse may resize the window and a plain square at a fixed size; sizes and
+// origins print whole points.
+TEST_F(GrabberWindow, OverlayViewsFollowTheirRules) {
+    // The display's width, a fixed size; whether the display shows, whether the grip does.
+    const std::tuple<double, bool, bool, bool> cases[] = {
+        {140, false, false, true}, {139, false, true, true}, {139, true, true, false}};
+    for (const auto& [width, fixed, shows, grip] : cases) {
+        if (fixed) window->setMinSize(window->frame().size), window->setMaxSize(window->minSize());
+        window->mDisplayView1->setFrameSize(NSMakeSize(width, 14));
+        window->display();
+        NSRunLoopRunUntil(0.5, [] { return false; });
+        // In the bottom bar: the first display from 4 points in, the bottom-left handle below.
+        const auto at = [f = Frame()](int x, int up) {
+            return RootPixel(Display(), f.x + x, f.y + f.height - up);
+        };
+        EXPECT_EQ(at(kBar + 12, 9) != at(kBar + 2, 9), shows) << width;
+        EXPECT_EQ(at(9, 9) != at(1, 2), grip) << fixed;
+    }
+    window->mGrabTransparentView->setFrameSize(NSMakeSize(320.4, 240.6));
+    EXPECT_EQ(window->mDisplayView1->title() + " " + window->mDisplayView2->title(),
+              "320 x 241 (218,218)");
 }
 
 TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {

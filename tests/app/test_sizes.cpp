@@ -36,7 +36,7 @@ TEST(SizeText, TitlesParseAndAreWrittenBack) {
     EXPECT_TRUE(sizeFromMenuTextWithCustomPrefixIsDefault("Custom..."));
     EXPECT_FALSE(sizeFromMenuTextWithCustomPrefixIsDefault("Custom: 800x600..."));
     // Either component below 1 writes a percentage of the width.
-    EXPECT_EQ(sizeTitleWithCustomPrefix({640.9, 480.2}), "Custom:  640x480");
+    EXPECT_EQ(sizeTitleWithCustomPrefix({640.9, 480.2}), "Custom: 640x480");
     EXPECT_EQ(sizeTitleWithCustomPrefix({-0.5, -0.5}), "Custom:  50.00%");
     EXPECT_EQ(sizeTitleWithCustomPrefix({800, 0.5}), "Custom:  80000.00%");
     EXPECT_FALSE(sizeTitleWithCustomPrefix({NAN, 480}) || sizeTitleWithCustomPrefix({1e12, 1}));

@@ -119,10 +119,24 @@ protected:
 };
 
 TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
+    // A frame kept from a display that is gone: the grabber starts centred on the main display.
+    fs::create_directories(home / ".config");
+    WriteFile(home / ".config/com.tarnwick.Vistrel.conf",
+              "[Strings]\nNSWindow%20Frame%20Vistrel=3000 200 676 516\n");
     ASSERT_NO_FATAL_FAILURE(Launch());
     EXPECT_TRUE(Eventually([&] { return Frame() == kFirstFrame; })) << "centred at first";
     const RootBox grabber = Frame();
     const uint32_t grabberWindow = Grabber();
+    // Another program's window, the pattern, has the focus and keeps it through every hot key,
+    // the grabs that hide the grabber and show it again included.
+    const std::string pattern = std::to_string(sPattern->Id());
+    const auto focused = [&] {
+        return RunProcess({XServer::ProgramPath("xdotool"), "getwindowfocus"},
+                          {"DISPLAY=" + display})
+                   .out == pattern + "\n";
+    };
+    const auto keepsFocus = [&] { return !Eventually([&] { return !focused(); }, 10); };
+    ASSERT_TRUE(Input({"windowfocus", "--sync", pattern}) && focused());
 
     // Each hot key once with Num Lock on (the locks' combinations are the hot keys' own test):
     // quick saves get the next numbers (JPEG by default), copies put the grab on the clipboard.
@@ -131,7 +145,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     for (const auto* chord : {&kSuperAltControlG, &kControlShiftAltG}) {
         ASSERT_TRUE(keyboard->Chord(*chord));
         expected.push_back("Vistrel 000" + std::to_string(expected.size()) + ".jpg");
-        EXPECT_TRUE(Holds(Pictures(), expected));
+        EXPECT_TRUE(Holds(Pictures(), expected) && keepsFocus());
         EXPECT_TRUE(sNotifications->Got("Saved " + expected.back() + "\tin " + Pictures() +
                                         "\tdefault,Open Folder"));
     }
@@ -150,6 +164,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     ASSERT_TRUE(png.ok && tiff.ok);
     EXPECT_EQ(png.samples, tiff.samples);
     EXPECT_TRUE(IsGrab(png, grabber)) << "the copied grab is not the pattern under the grabber";
+    EXPECT_TRUE(keepsFocus());
 
     // Save As (Ctrl+S) proposes the next numbered name in the quick-save folder; Return takes it.
     Keys({"ctrl+s"});
@@ -161,21 +176,25 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     EXPECT_EQ(DecodeJPEG(Pictures() + "/Vistrel 0002.jpg").width, 640);
 
     // The whole display holds nothing of the grabber: every pixel is the pattern's.
-    ASSERT_TRUE(keyboard->Chord({XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c}));
+    ASSERT_TRUE(Input({"windowfocus", "--sync", pattern}) &&
+                keyboard->Chord({XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c}));
     DecodedImage screen;
     EXPECT_TRUE(Eventually([&] {
         screen = Clipboard("image/png", DecodePNG);
         return screen.ok && screen.width == kScreen.width;
     }));
-    EXPECT_TRUE(IsPatternAt(screen, 0, 0));
+    EXPECT_TRUE(IsPatternAt(screen, 0, 0) && keepsFocus());
     ASSERT_TRUE(keyboard->Chord({XK_Num_Lock}));
     // The grabber is back where it was after the hidden and raised grabs, in its own window.
     EXPECT_EQ(Frame(), grabber);
     EXPECT_EQ(Grabber(), grabberWindow);
 
-    // Save Defaults > TIFF, then a quick save: lossless and exact.
-    Menu({"Down", "Down", "Down", "Down", "Down", "Right", "Down", "Return"});
-    Keys({"space"});
+    // Save Defaults > TIFF, then Grab and Save from the menu: lossless and exact. The pattern still
+    // has the focus, so the first menu comes from a first (left) click on the grabber.
+    Type({"mousemove", std::to_string(grabber.x + 60), std::to_string(grabber.y + 9), "click", "1",
+          "sleep", "0.5"},
+         {"Down", "Down", "Down", "Down", "Down", "Right", "Down", "Return"});
+    Menu({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Return"}); // Grab and Save
     expected.push_back("Vistrel 0000.tiff");
     ASSERT_TRUE(Holds(Pictures(), expected));
     const DecodedImage saved = DecodeTIFF(Pictures() + "/Vistrel 0000.tiff");
@@ -197,11 +216,12 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     Keys({"shift+Right"});
     EXPECT_TRUE(Eventually([&] { return Frame().width == before.width + 1; }, 30)) << Frame().width;
 
-    // Grabber Size > Custom... opens its panel on the size in force; 400 x 300 entered and
-    // applied re-sizes the grab view, so the frame loses 240 x 180.
+    // Grabber Size > Custom... opens its panel on the size in force, below the grab view here;
+    // 400 x 300 entered and applied re-sizes the grab view, so the frame loses 240 x 180.
     Menu({"Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Down", "Return"});
-    ASSERT_TRUE(Eventually([&] { return (panel = Window("Custom Grabber Size Size")) != 0; }));
-    const RootBox sized = Frame();
+    ASSERT_TRUE(Eventually([&] { return (panel = Window("Custom Grabber Size")) != 0; }));
+    const RootBox sized = Frame(), p = At(panel);
+    EXPECT_GE(p.y, sized.y + sized.height - kGrabberBar) << "the panel is over the grab view";
     // The width field has the focus; Tab leads to the height field and then to Apply.
     // (xdotool's type takes every later argument as text, so each field is a call of its own.)
     ASSERT_TRUE(Input({"windowactivate", "--sync", std::to_string(panel), "key", "--delay", "100",
@@ -212,9 +232,29 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
         return Frame().width == sized.width - 240 && Frame().height == sized.height - 180;
     };
     EXPECT_TRUE(Eventually(resized, 30)) << Frame().width << " x " << Frame().height;
+    // A width out of its rule, given by Return, is refused in words and changes nothing; Escape
+    // closes the panel with nothing applied.
+    for (const auto& [text, refusal] : {std::pair{"abc", "Width must be a number."},
+                                        {"-400", "Width cannot be negative."},
+                                        {"10", "Width must be at least 48."},
+                                        {"4000", "Width must be at most 2048."},
+                                        {"500", ""}}) {
+        ASSERT_TRUE(Input({"mousemove", std::to_string(p.x + 120), std::to_string(p.y + 22),
+                           "click", "1", "key", "ctrl+a"}) &&
+                    Input({"type", "--", text}) && Input({"key", *refusal ? "Return" : "Escape"}));
+        const std::string told = std::string("Custom Grabber Size: ") + refusal;
+        EXPECT_TRUE(!*refusal || Eventually([&] {
+            return program->ErrSoFar().find(told) != std::string::npos;
+        })) << told;
+        EXPECT_TRUE(Eventually([&] {
+            return resized() && (Window("Custom Grabber Size") != 0) == (*refusal != 0);
+        })) << text;
+    }
     // A fixed size chosen from the menu ends the custom entry: its panel goes.
+    Menu({"Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Down", "Return"});
+    ASSERT_TRUE(Eventually([&] { return Window("Custom Grabber Size") != 0; }));
     Menu({"Down", "Down", "Right", "Down", "Return"});
-    EXPECT_TRUE(Eventually([&] { return Window("Custom Grabber Size Size") == 0; }, 30));
+    EXPECT_TRUE(Eventually([&] { return Window("Custom Grabber Size") == 0; }, 30));
 
     // Quit by its key: the choices are saved, and the groups left alone keep their first entry.
     Keys({"ctrl+q"});
@@ -252,6 +292,8 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     Menu({"Down", "Down", "Down", "Right", "Down", "Down", "Down", "Return"});
     Menu({"Down", "Down", "Right", "Up", "Return"});
     EXPECT_TRUE(Eventually([&] { return Floats(); })) << "float above menus is not on";
+    ASSERT_TRUE(MovesBy(-60, 40));
+    const RootBox left = Frame();
     Menu({"Up", "Return"});
     Quit(false);
     ExpectSettings(
@@ -263,6 +305,7 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     holder.Ungrab(c, superAltControl);
     ASSERT_NO_FATAL_FAILURE(Launch());
     EXPECT_TRUE(Eventually([&] { return Floats(); })) << "float above menus did not come back";
+    EXPECT_TRUE(Eventually([&] { return Frame() == left; })) << "the grabber is not where it was";
     const RootBox before = Frame();
     ASSERT_TRUE(Drag(before.width - 5, before.height - 5, 10, 60));
     EXPECT_TRUE(Eventually([&] { return Frame().height == before.height + 60; }, 30));

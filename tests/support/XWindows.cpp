@@ -43,6 +43,16 @@ bool StackedAbove(const std::string& display, uint32_t a, uint32_t b) {
     return ia != order.end() && ib != order.end() && ia > ib;
 }
 
+uint32_t RootPixel(const std::string& display, int x, int y) {
+    XClient c(display);
+    Reply<xcb_get_image_reply_t> r(xcb_get_image_reply(
+        c.c,
+        xcb_get_image(c.c, XCB_IMAGE_FORMAT_Z_PIXMAP, c.Root(), int16_t(x), int16_t(y), 1, 1, ~0u),
+        nullptr));
+    const auto* data = r ? reinterpret_cast<const uint32_t*>(xcb_get_image_data(r.get())) : nullptr;
+    return data && xcb_get_image_data_length(r.get()) >= 4 ? *data & 0xFFFFFFu : 0xFFFFFFFFu;
+}
+
 bool Xdotool(const std::string& display, const std::vector<std::string>& arguments) {
     std::vector<std::string> argv{XServer::ProgramPath("xdotool")};
     argv.insert(argv.end(), arguments.begin(), arguments.end());

@@ -23,6 +23,8 @@ std::optional<RootBox> RootGeometry(const std::string& display, uint32_t window)
 std::vector<std::string> NetWmState(const std::string& display, uint32_t window);
 // Whether a lies above b in the window manager's stacking of its client windows.
 bool StackedAbove(const std::string& display, uint32_t a, uint32_t b);
+// The screen's pixel at (x, y) as 0x00RRGGBB (0xFFFFFFFF when it cannot be read).
+uint32_t RootPixel(const std::string& display, int x, int y);
 
 // Runs xdotool with the arguments on the display; true when it succeeded.
 bool Xdotool(const std::string& display, const std::vector<std::string>& arguments);
@@ -32,6 +34,7 @@ bool Xdotool(const std::string& display, const std::vector<std::string>& argumen
 class PatternWindow {
 public:
     PatternWindow(const std::string& display, RootBox where, uint32_t seed);
+    uint32_t Id() const { return mWindow; }
     ~PatternWindow();
     PatternWindow(const PatternWindow&) = delete;
     bool Shown() const { return mShown; }
