@@ -18,7 +18,7 @@
 namespace binding {
 
 inline std::string BundleObject(const std::string& name, const char* arch = "x86_64") {
-    return testsupport::StagePath("share/vistrel/" + name + ".component/Contents/Linux/" + arch +
+    return testsupport::StageLibPath("vistrel/" + name + ".component/Contents/Linux/" + arch +
                                   "/" + name + ".so");
 }
 
@@ -85,7 +85,7 @@ inline std::string UserLink(const std::string& name = "VistrelX64") {
 }
 inline std::string StagedBundle(const std::string& name = "VistrelX64") {
     return std::filesystem::canonical(
-        testsupport::StagePath("share/vistrel/" + name + ".component"));
+        testsupport::StageLibPath("vistrel/" + name + ".component"));
 }
 // Installs a staged component for this user by hand.
 inline void LinkComponent(const std::string& name = "VistrelX64") {
