@@ -52,11 +52,15 @@ bool RealRoot() {
     return ::geteuid() == 0 && map >> inside >> outside && outside == "0";
 }
 
-// A program started with nothing from this test's environment but what it names.
+// A program started with nothing from this test's environment but what it names (and the
+// sanitizers' settings in a sanitizer build).
 std::vector<std::string> Clean(const std::string& home, std::vector<std::string> argv) {
     argv.insert(argv.begin(),
                 {"/usr/bin/env", "-i", "PATH=/usr/bin:/bin", "HOME=" + home,
                  "XDG_DATA_HOME=" + home + "/data", "XDG_CONFIG_HOME=" + home + "/config"});
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+        if (const char* value = std::getenv(name))
+            argv.insert(argv.begin() + 2, std::string(name) + "=" + value);
     return argv;
 }
 
