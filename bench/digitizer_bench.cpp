@@ -50,10 +50,11 @@ constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
 
 // ---- where things are ----
 
+using testsupport::StageLibPath;
 using testsupport::StagePath;
 
 std::string DigitizerObject() {
-    return StagePath("share/vistrel/VistrelXXX.component/Contents/Linux/x86_64/VistrelXXX.so");
+    return StageLibPath("vistrel/VistrelXXX.component/Contents/Linux/x86_64/VistrelXXX.so");
 }
 
 // ---- the writer process ----
@@ -331,7 +332,7 @@ bool InitGStreamer(std::string& error) {
             failure = std::string("mkdtemp: ") + std::strerror(errno);
             return;
         }
-        ::setenv("GST_PLUGIN_PATH", StagePath("lib/gstreamer-1.0").c_str(), 1);
+        ::setenv("GST_PLUGIN_PATH", StageLibPath("gstreamer-1.0").c_str(), 1);
         ::setenv("GST_REGISTRY", (std::string(folder) + "/registry.bin").c_str(), 1);
         GError* gerror = nullptr;
         if (!gst_init_check(nullptr, nullptr, &gerror)) {
@@ -533,7 +534,7 @@ int main(int argc, char** argv) {
     const std::string link = folder + "/VistrelXXX.component";
     std::error_code ignored;
     std::filesystem::remove(link, ignored);
-    std::filesystem::create_directory_symlink(StagePath("share/vistrel/VistrelXXX.component"), link,
+    std::filesystem::create_directory_symlink(StageLibPath("vistrel/VistrelXXX.component"), link,
                                               ignored);
 
     // The digitizer opens only on an existing region that allows connections: one published

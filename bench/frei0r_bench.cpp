@@ -32,6 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testsupport::StageLibPath;
 using testsupport::StagePath;
 
 std::string UserFolder(const std::string& sub) {
@@ -168,12 +169,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "frei0r_bench: run it through bench/run_bench.sh\n");
         return 64;
     }
-    Link(StagePath("lib/vistrel/image-units/CILookpaneInput.plugin"),
+    Link(StageLibPath("vistrel/image-units/CILookpaneInput.plugin"),
          UserFolder("image-units/CILookpaneInput.plugin"));
     Link(LOOKPANE_TEST_BUNDLE, UserFolder("components/LookpaneXXX.component"));
     ::setenv(
         "LOOKPANE_TEST_FORWARD",
-        StagePath("share/vistrel/VistrelX64.component/Contents/Linux/x86_64/VistrelX64.so").c_str(),
+        StageLibPath("vistrel/VistrelX64.component/Contents/Linux/x86_64/VistrelX64.so").c_str(),
         1);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

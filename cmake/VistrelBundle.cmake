@@ -31,53 +31,45 @@ function(vistrel_add_bundle target)
   endforeach()
   file(WRITE ${contents}/Info.ini "${info}")
   set_property(TARGET ${target} PROPERTY VISTREL_BUNDLE_DIR ${B_ROOT}/${B_NAME}.${B_EXTENSION})
+  # The 32-bit half links none of our shared libraries.
+  if(NOT VISTREL_ARCH32_PART)
+    vistrel_origin_runpath(${target})
+  endif()
 endfunction()
 
-# The main bundle of a program is its install tree; its Info.ini lives in share/<program>/.
-# RESOURCES names another program's resources folder (relative), so tools share the app's resources.
+# The main bundle of a program is its install tree; its Info.ini lives in share/<program>/ and
+# names the private folder, which holds the bundles, as the resources of every program of ours.
 # INSTALL also installs the metadata beside the program (tests and benchmarks are not installed).
 function(vistrel_main_bundle_info program identifier)
-  cmake_parse_arguments(M "INSTALL" "RESOURCES" "" ${ARGN})
-  set(text "CFBundleIdentifier=${identifier}\nCFBundleExecutable=${program}\n")
-  if(M_RESOURCES)
-    string(APPEND text "Resources=${M_RESOURCES}\n")
-  endif()
-  file(WRITE ${VISTREL_STAGE}/share/${program}/Info.ini "${text}")
+  cmake_parse_arguments(M "INSTALL" "" "" ${ARGN})
+  file(RELATIVE_PATH resources ${VISTREL_STAGE}/share/${program} ${VISTREL_STAGE_PRIVATE})
+  file(WRITE ${VISTREL_STAGE}/share/${program}/Info.ini
+    "CFBundleIdentifier=${identifier}\nCFBundleExecutable=${program}\nResources=${resources}\n")
   if(M_INSTALL)
     install(FILES ${VISTREL_STAGE}/share/${program}/Info.ini DESTINATION ${CMAKE_INSTALL_DATADIR}/${program})
   endif()
 endfunction()
 
-# vistrel_install_bundle(<target> DESTINATION <folder>): the bundle folder under <folder>, its
-# object installed as a target so its run path is the installed one.
-function(vistrel_install_bundle target)
-  cmake_parse_arguments(I "" "DESTINATION" "" ${ARGN})
-  get_target_property(bundle ${target} VISTREL_BUNDLE_DIR)
-  get_filename_component(bundle_name ${bundle} NAME)
-  set(contents ${I_DESTINATION}/${bundle_name}/Contents)
-  install(FILES ${bundle}/Contents/Info.ini DESTINATION ${contents})
-  install(TARGETS ${target} LIBRARY DESTINATION ${contents}/Linux/${VISTREL_ARCH_DIR})
-  vistrel_origin_runpath(${target} ${contents}/Linux/${VISTREL_ARCH_DIR})
+# vistrel_install_staged(<target>): installs the object where it is staged, relative to the stage.
+function(vistrel_install_staged target)
+  get_target_property(folder ${target} LIBRARY_OUTPUT_DIRECTORY)
+  file(RELATIVE_PATH destination ${VISTREL_STAGE} ${folder})
+  install(TARGETS ${target} LIBRARY DESTINATION ${destination})
 endfunction()
 
-# vistrel_origin_runpath(<target> <install folder>...): the object finds the project's shared
-# libraries relative to itself ($ORIGIN), from where it is staged and from each folder it is
-# installed in (relative to the prefix, or absolute), so that either tree runs wherever it is put.
-# One run path serves both trees; no build-tree path is left in the object.
+# vistrel_install_bundle(<target>): the bundle folder where it is staged, its Info.ini and object.
+function(vistrel_install_bundle target)
+  get_target_property(bundle ${target} VISTREL_BUNDLE_DIR)
+  file(RELATIVE_PATH contents ${VISTREL_STAGE} ${bundle}/Contents)
+  install(FILES ${bundle}/Contents/Info.ini DESTINATION ${contents})
+  vistrel_install_staged(${target})
+endfunction()
+
+# vistrel_origin_runpath(<target>): the object finds the project's private libraries relative to
+# itself ($ORIGIN). The stage is laid out as the install is, so one run path serves both trees and
+# no build-tree path is left in the object.
 function(vistrel_origin_runpath target)
-  get_target_property(paths ${target} INSTALL_RPATH)
-  if(NOT paths)
-    get_target_property(staged ${target} LIBRARY_OUTPUT_DIRECTORY)
-    file(RELATIVE_PATH up ${staged} ${VISTREL_STAGE}/lib)
-    set(paths "$ORIGIN/${up}")
-  endif()
-  foreach(folder IN LISTS ARGN)
-    if(NOT IS_ABSOLUTE ${folder})
-      set(folder ${CMAKE_INSTALL_PREFIX}/${folder})
-    endif()
-    file(RELATIVE_PATH up ${folder} ${CMAKE_INSTALL_FULL_LIBDIR})
-    list(APPEND paths "$ORIGIN/${up}")
-  endforeach()
-  list(REMOVE_DUPLICATES paths)
-  set_target_properties(${target} PROPERTIES INSTALL_RPATH "${paths}" BUILD_WITH_INSTALL_RPATH ON)
+  get_target_property(folder ${target} LIBRARY_OUTPUT_DIRECTORY)
+  file(RELATIVE_PATH up ${folder} ${VISTREL_STAGE_PRIVATE})
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${up}")
 endfunction()

@@ -7,6 +7,9 @@ set -eu
 stage=$1
 out=$2
 seconds=${3:-4}
+# The private folder lib/<multiarch>/vistrel and its library folder.
+private=$(echo "$stage"/lib/*/vistrel)
+lib=$(dirname "$private")
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 work=$(mktemp -d)
@@ -21,9 +24,9 @@ trap cleanup EXIT INT TERM
 # Vistrel's settings, its component link and the image filter's link stay in this private home.
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/vistrel/image-units" "$XDG_DATA_HOME/vistrel/components"
-ln -s "$stage/lib/vistrel/image-units/CILookpaneInput.plugin" "$XDG_DATA_HOME/vistrel/image-units/"
+ln -s "$private/image-units/CILookpaneInput.plugin" "$XDG_DATA_HOME/vistrel/image-units/"
 # vistrelsrc opens the digitizer of VistrelXXX; the broadcast itself links VistrelX64.
-ln -s "$stage/share/vistrel/VistrelXXX.component" "$XDG_DATA_HOME/vistrel/components/"
+ln -s "$private/VistrelXXX.component" "$XDG_DATA_HOME/vistrel/components/"
 # A broadcast left on at quit is on again at the next start: the demo starts Vistrel that way.
 printf '[Integers]\n_rebroadcastButton=1\n_allowCameraButton=1\n' \
     >"$XDG_CONFIG_HOME/com.tarnwick.Vistrel.conf"
@@ -74,15 +77,15 @@ done
 echo "== 32-bit reader (the 32-bit half of the universal VistrelX64 component)"
 # Decided by trying: the shell answers 126 when the kernel refuses to execute the program.
 probe=0
-"$stage/lib/vistrel/i386/vistrel-channel" >/dev/null 2>&1 || probe=$?
+"$private/i386/vistrel-channel" >/dev/null 2>&1 || probe=$?
 if [ "$probe" = 126 ]; then
     echo "   skipped: this machine's kernel runs no 32-bit programs (the 32-bit half is built all the same)"
 else
-    "$stage/lib/vistrel/i386/vistrel-channel" read --wait 2
+    "$private/i386/vistrel-channel" read --wait 2
 fi
 
 echo "== GStreamer client: one frame from vistrelsrc"
-GST_PLUGIN_PATH="$stage/lib/gstreamer-1.0" gst-launch-1.0 -q vistrelsrc num-buffers=1 \
+GST_PLUGIN_PATH="$lib/gstreamer-1.0" gst-launch-1.0 -q vistrelsrc num-buffers=1 \
     ! videoconvert ! pngenc ! filesink location="$work/still.png"
 mv "$work/still.png" "$out/still.png"
 

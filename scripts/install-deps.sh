@@ -8,7 +8,8 @@ gstreamer1.0-plugins-good gstreamer1.0-x
 libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xinerama0-dev xvfb xserver-xephyr
 frei0r-plugins-dev ffmpeg libswscale-dev
 qt6-base-dev qt6-qpa-plugins fonts-dejavu-core openbox xdotool xclip dbus-daemon weston qt6-wayland
-libtiff-dev libjpeg62-turbo-dev libxcb-xtest0-dev libxcb-keysyms1-dev x11proto-dev"
+libtiff-dev libjpeg62-turbo-dev libxcb-xtest0-dev libxcb-keysyms1-dev x11proto-dev
+desktop-file-utils appstream man-db dpkg-dev"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

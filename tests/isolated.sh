@@ -32,7 +32,7 @@ else
     mount -t tmpfs -o mode=1777 tmpfs /dev/shm
     # An installed Vistrel stays out of sight: tests see only the components and filters they
     # install themselves.
-    for folder in /usr/local/lib/vistrel /usr/lib/vistrel; do
+    for folder in /usr/local/lib/*/vistrel /usr/lib/*/vistrel; do
         if [ -d "$folder" ]; then mount -t tmpfs -o mode=755 tmpfs "$folder"; fi
     done
     home=/tmp/home

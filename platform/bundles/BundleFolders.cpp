@@ -39,12 +39,10 @@ bool IsFolder(const std::string& path) {
 
 std::vector<std::string> SearchFolders(const BundleSearch& search) {
     std::vector<std::string> folders;
-    for (files::Domain domain : search.domains) {
-        std::string folder;
-        if (files::FindFolder(domain, search.folderType, files::kDontCreateFolder, folder) ==
-            files::kNoErr)
-            folders.push_back(folder);
-    }
+    for (files::Domain domain : search.domains)
+        for (const std::string& folder : files::FindFolders(domain, search.folderType))
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+                folders.push_back(folder);
     return folders;
 }
 

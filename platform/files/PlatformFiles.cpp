@@ -5,25 +5,41 @@
 #include <cstdlib>
 #include <cstring>
 #include <pwd.h>
+#include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform::files {
 namespace {
 
+// Folders of the local and system domains lie in an install prefix's library folder: the local
+// domain's in this build's own prefix, the system domain's in the prefixes whose data folders
+// XDG_DATA_DIRS lists (<prefix>/share). The log folder is the same for both.
 struct FolderRow {
     uint32_t type;
-    const char* local;
-    const char* system;
+    const char* inLibraryFolder;
 };
 
 constexpr FolderRow kFolders[] = {
-    {kLogsFolderType, "/var/log", "/var/log"},
-    {kQuickTimeComponentsFolderType, "/usr/local/lib/vistrel/components",
-     "/usr/lib/vistrel/components"},
-    {kFrameworksFolderType, "/usr/local/lib", "/usr/lib"},
-    {kImageUnitsFolderType, "/usr/local/lib/vistrel/image-units", "/usr/lib/vistrel/image-units"},
+    {kQuickTimeComponentsFolderType, "/vistrel/components"},
+    {kFrameworksFolderType, ""},
+    {kImageUnitsFolderType, "/vistrel/image-units"},
 };
+
+std::vector<std::string> SystemPrefixes() {
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    std::istringstream list(dirs && dirs[0] ? dirs : "/usr/local/share/:/usr/share/");
+    std::vector<std::string> prefixes;
+    for (std::string dir; std::getline(list, dir, ':');) {
+        while (dir.size() > 1 && dir.back() == '/')
+            dir.pop_back();
+        constexpr std::string_view kShare = "/share";
+        if (dir[0] == '/' && dir.size() > kShare.size() && dir.ends_with(kShare))
+            prefixes.push_back(dir.substr(0, dir.size() - kShare.size()));
+    }
+    return prefixes;
+}
 
 bool UserFolder(uint32_t type, std::string& path) {
     switch (type) {
@@ -59,19 +75,23 @@ bool UserFolder(uint32_t type, std::string& path) {
     }
 }
 
-bool FolderPath(Domain domain, uint32_t type, std::string& path) {
-    if (domain == kUserDomain) return UserFolder(type, path);
+// The folders a domain has for a type, in their order; empty when it has none.
+std::vector<std::string> FolderPaths(Domain domain, uint32_t type) {
+    std::string path;
+    if (domain == kUserDomain)
+        return UserFolder(type, path) ? std::vector{path} : std::vector<std::string>{};
+    if (domain != kLocalDomain && domain != kSystemDomain) return {};
+    if (type == kLogsFolderType) return {"/var/log"};
     for (const FolderRow& row : kFolders) {
         if (row.type != type) continue;
-        if (domain == kLocalDomain)
-            path = row.local;
-        else if (domain == kSystemDomain)
-            path = row.system;
-        else
-            return false;
-        return true;
+        std::vector<std::string> paths;
+        for (const std::string& prefix : domain == kLocalDomain
+                                             ? std::vector<std::string>{VISTREL_INSTALL_PREFIX}
+                                             : SystemPrefixes())
+            paths.push_back(prefix + "/" VISTREL_INSTALL_LIBDIR + row.inLibraryFolder);
+        return paths;
     }
-    return false;
+    return {};
 }
 
 bool IsFolder(const std::string& path) {
@@ -99,14 +119,24 @@ std::string HomeFolder() {
     return "/";
 }
 
+std::vector<std::string> FindFolders(Domain domain, uint32_t folderType) {
+    std::vector<std::string> found;
+    for (const std::string& folder : FolderPaths(domain, folderType))
+        if (IsFolder(folder)) found.push_back(folder);
+    return found;
+}
+
 OSErr FindFolder(Domain domain, uint32_t folderType, bool createFolder, std::string& path) {
-    std::string folder;
-    if (!FolderPath(domain, folderType, folder)) return kParamErr;
-    if (!IsFolder(folder)) {
-        if (!createFolder) return kFnfErr;
-        if (!MakeFolders(folder, domain == kUserDomain ? 0700 : 0755)) return kIoErr;
+    const std::vector<std::string> folders = FolderPaths(domain, folderType);
+    if (folders.empty()) return kParamErr;
+    const std::vector<std::string> found = FindFolders(domain, folderType);
+    if (!found.empty()) {
+        path = found.front();
+        return kNoErr;
     }
-    path = folder;
+    if (!createFolder) return kFnfErr;
+    if (!MakeFolders(folders.front(), domain == kUserDomain ? 0700 : 0755)) return kIoErr;
+    path = folders.front();
     return kNoErr;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/PlatformTypes.h"
 
 #include <string>
+#include <vector>
 
 namespace platform::files {
 
@@ -33,8 +34,13 @@ constexpr uint32_t kDesktopPicturesFolderType = FourCC("dtp\xC4");
 constexpr uint32_t kDocumentsFolderType = FourCC("docs");
 constexpr uint32_t kMusicDocumentsFolderType = FourCC("mdoc");
 
-// The standard folder of a type in a domain, as an absolute path without a trailing slash.
-// Without kCreateFolder a missing folder is kFnfErr; with it, the folder and its parents are made.
+// The existing standard folders of a type in a domain, in their order. The user domain has one
+// (XDG base and user folders); the local domain's is in this build's install prefix; the system
+// domain has one in each prefix <p> whose data folder <p>/share is listed in XDG_DATA_DIRS.
+std::vector<std::string> FindFolders(Domain domain, uint32_t folderType);
+
+// The first of them, as an absolute path without a trailing slash. Without kCreateFolder none is
+// kFnfErr; with it, the domain's first folder and its parents are made.
 OSErr FindFolder(Domain domain, uint32_t folderType, bool createFolder, std::string& path);
 
 // Where the standard folder of a type is, whether or not it exists; empty for an unknown type.

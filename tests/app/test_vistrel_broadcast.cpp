@@ -21,7 +21,7 @@ constexpr RootBox kBroadcastBox{24, 24, 0, 0}, kKnob{262, 124, 0, 0};
 // The clients load our plug-ins from the build tree (in sanitizer builds after the runtime).
 std::vector<std::string> ClientEnvironment() {
     static const TempFolder registry;
-    return {"GST_PLUGIN_PATH=" + StagePath("lib/gstreamer-1.0"),
+    return {"GST_PLUGIN_PATH=" + StageLibPath("gstreamer-1.0"),
             "GST_REGISTRY=" + registry / "registry.bin", "FREI0R_PATH=" + StagePath("lib/frei0r-1"),
 #ifdef VISTREL_PRELOAD_ASAN
             "LD_PRELOAD=" VISTREL_PRELOAD_ASAN, "ASAN_OPTIONS=detect_leaks=0"
@@ -42,7 +42,7 @@ protected:
             std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/image-units";
         std::filesystem::create_directories(units);
         std::filesystem::create_directory_symlink(
-            StagePath("lib/vistrel/image-units/CILookpaneInput.plugin"),
+            StageLibPath("vistrel/image-units/CILookpaneInput.plugin"),
             units + "/CILookpaneInput.plugin");
         server = XServer::Xvfb(kScreen);
         ASSERT_TRUE(server->Running() && server->StartWindowManager("openbox")) << server->Log();

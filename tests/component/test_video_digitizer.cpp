@@ -169,6 +169,12 @@ TEST_F(Digitizer, HostsAndSystemsThatMayNotOpen) {
     std::filesystem::create_directories(tree / "bin");
     std::filesystem::create_directories(tree / "share/capture-host");
     std::filesystem::copy_file(VISTREL_OPEN_PROBE, host);
+    // The probe finds the private libraries relative to itself, as every program of ours does.
+    const std::string lib =
+        tree / testsupport::StageLibPath("").substr(testsupport::StagePath("").size());
+    std::filesystem::create_directories(lib);
+    std::filesystem::create_directory_symlink(testsupport::StageLibPath("vistrel"),
+                                              lib + "vistrel");
     const auto run = [&](const std::string& identifier, const char* version = "0x1040") {
         testsupport::WriteFile(tree / "share/capture-host/Info.ini",
                                "CFBundleIdentifier=" + identifier + "\n");

@@ -37,7 +37,7 @@ struct Covered {
 // this program's own; in sanitizer builds the runtime that an uninstrumented host must load
 // before an instrumented plug-in.
 std::vector<std::string>
-HostEnvironment(const std::string& gstPlugins = testsupport::StagePath("lib/gstreamer-1.0")) {
+HostEnvironment(const std::string& gstPlugins = testsupport::StageLibPath("gstreamer-1.0")) {
     static const testsupport::TempFolder registry;
     return {"GST_PLUGIN_PATH=" + gstPlugins, "GST_REGISTRY=" + registry / "registry.bin",
             "FREI0R_PATH=" + testsupport::StagePath("lib/frei0r-1"),
@@ -277,25 +277,18 @@ TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
 TEST_F(Hosts, VistrelSrcOfTheStagedTreeRunsWhereverItIsPutPastAnUnloadableBundle) {
     binding::RemoveChannel(); // the user's folder gets bundles of its own
     const std::string stage = testsupport::StagePath(""), moved = folder / "moved";
+    const std::string lib = testsupport::StageLibPath("").substr(stage.size());
     fs::create_directories(moved);
     std::vector<std::unique_ptr<Covered>> hidden;
     for (const char* part : {"lib", "share"}) {
         fs::copy(stage + "/" + part, moved + "/" + part, fs::copy_options::recursive);
         hidden.push_back(std::make_unique<Covered>(stage + "/" + part));
     }
-    for (const auto& entry : fs::recursive_directory_iterator(moved)) {
-        if (entry.path().extension() != ".so") continue;
-        const ProcessResult dynamic =
-            testsupport::RunProcess({"/usr/bin/readelf", "-d", entry.path()});
-        for (size_t at = dynamic.out.find("path: ["); at != std::string::npos;
-             at = dynamic.out.find("path: [", at + 1))
-            EXPECT_EQ(dynamic.out.compare(at + 7, 7, "$ORIGIN"), 0) << entry.path() << dynamic.out;
-    }
-    const std::string local = "/usr/local/lib/vistrel/components/";
+    const std::string local = "/usr/local/" + lib + "vistrel/components/";
     hidden.push_back(std::make_unique<Covered>("/usr/local/lib"));
     fs::create_directories(local);
     for (const std::string name : {"VistrelXXX", "VistrelX64"}) {
-        const std::string bundle = moved + "/share/vistrel/" + name + ".component";
+        const std::string bundle = moved + "/" + lib + "vistrel/" + name + ".component";
         fs::create_directory_symlink(bundle, local + name + ".component");
         fs::create_directories(binding::UserLink(name));
         fs::copy(bundle, binding::UserLink(name), fs::copy_options::recursive);
@@ -305,7 +298,7 @@ TEST_F(Hosts, VistrelSrcOfTheStagedTreeRunsWhereverItIsPutPastAnUnloadableBundle
     Publish({"--frames", "1", "--no-install"});
     const std::string raw = folder / "frame.raw";
     const ProcessResult run = Launch("vistrelsrc num-buffers=1 ! filesink location=" + raw,
-                                     HostEnvironment(moved + "/lib/gstreamer-1.0"));
+                                     HostEnvironment(moved + "/" + lib + "gstreamer-1.0"));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(ReadFile(raw) == Bytes(Pattern(0)));
 }

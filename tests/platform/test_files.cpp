@@ -79,6 +79,21 @@ TEST_F(FindFolderTest, UserFoldersFollowXdgAndUserDirsOrDefaultUnderHome) {
     EXPECT_EQ(path, "");
 }
 
+// The system domain has a folder in the library folder of each prefix whose data folder
+// XDG_DATA_DIRS lists, in that order, where it exists; entries that name no prefix are passed over.
+TEST_F(FindFolderTest, SystemFoldersLieInThePrefixesOfTheDataFolders) {
+    const std::string lib = testsupport::StageLibPath("").substr(testsupport::StagePath("").size());
+    const std::string a = mTemp / "a/" + lib + "vistrel/", b = mTemp / "b/" + lib + "vistrel/";
+    for (const std::string& folder : {a + "components", a + "image-units", b + "components"})
+        std::filesystem::create_directories(folder);
+    const std::string dirs = mTemp / "b/share/:relative/share:" + mTemp / "a/share:" + mTemp / "a";
+    ScopedEnv data("XDG_DATA_DIRS", dirs.c_str());
+    EXPECT_EQ(FindFolders(kSystemDomain, kQuickTimeComponentsFolderType),
+              (std::vector<std::string>{b + "components", a + "components"}));
+    EXPECT_EQ(FindFolders(kSystemDomain, kImageUnitsFolderType),
+              std::vector<std::string>{a + "image-units"});
+}
+
 TEST_F(FindFolderTest, TypeAndCreatorAreExtendedAttributesWhereTheFileSystemHasThem) {
     const std::string file = mTemp / "file", ramfs = mTemp / "ramfs";
     testsupport::WriteFile(file, "x");

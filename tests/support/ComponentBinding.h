@@ -19,8 +19,8 @@
 namespace binding {
 
 inline std::string BundleObject(const std::string& name, const char* arch = "x86_64") {
-    return testsupport::StagePath("share/vistrel/" + name + ".component/Contents/Linux/" + arch +
-                                  "/" + name + ".so");
+    return testsupport::StageLibPath("vistrel/" + name + ".component/Contents/Linux/" + arch + "/" +
+                                     name + ".so");
 }
 
 struct Component {
@@ -85,8 +85,7 @@ inline std::string UserLink(const std::string& name = "VistrelX64") {
     return std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/components/" + name + ".component";
 }
 inline std::string StagedBundle(const std::string& name = "VistrelX64") {
-    return std::filesystem::canonical(
-        testsupport::StagePath("share/vistrel/" + name + ".component"));
+    return std::filesystem::canonical(testsupport::StageLibPath("vistrel/" + name + ".component"));
 }
 // Installs a staged component for this user by hand.
 inline void LinkComponent(const std::string& name = "VistrelX64") {

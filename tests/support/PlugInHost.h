@@ -29,7 +29,7 @@ inline void LinkComponent(const std::string& bundle, const std::string& fileName
 }
 
 inline const std::string kPlugInBundle =
-    testsupport::StagePath("lib/vistrel/image-units/CILookpaneInput.plugin");
+    testsupport::StageLibPath("vistrel/image-units/CILookpaneInput.plugin");
 
 inline void LinkPlugIn() {
     std::filesystem::create_directories(UserFolder("image-units"));

@@ -175,4 +175,8 @@ std::string StagePath(const std::string& relative) {
     return std::string(VISTREL_STAGE) + "/" + relative;
 }
 
+std::string StageLibPath(const std::string& relative) {
+    return StagePath(VISTREL_INSTALL_LIBDIR "/" + relative);
+}
+
 } // namespace testsupport

@@ -84,7 +84,9 @@ private:
     std::optional<std::string> mOld;
 };
 
-// Where the staged install tree is (bin, share/vistrel with the component bundles).
+// Where the staged install tree is (bin, share, lib/frei0r-1), and its library folder
+// (lib/<multiarch>: vistrel with the private libraries and bundles, gstreamer-1.0).
 std::string StagePath(const std::string& relative);
+std::string StageLibPath(const std::string& relative);
 
 } // namespace testsupport
