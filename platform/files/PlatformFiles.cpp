@@ -141,8 +141,8 @@ OSErr FindFolder(Domain domain, uint32_t folderType, bool createFolder, std::str
 }
 
 std::string StandardFolderPath(Domain domain, uint32_t folderType) {
-    std::string folder;
-    return FolderPath(domain, folderType, folder) ? folder : std::string();
+    const std::vector<std::string> folders = FolderPaths(domain, folderType);
+    return folders.empty() ? std::string() : folders.front();
 }
 
 std::string FolderProblem(const std::string& path) {
