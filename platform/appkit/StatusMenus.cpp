@@ -7,7 +7,6 @@
 #include "platform/appkit/QtHost.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -56,9 +55,8 @@ void Fill(QMenu& shown, NSMenu& menu) {
         // The model's state changes only through the item's action. It runs once the menu has
         // closed and gone: an action that hides the menu's window (a whole-screen grab) would
         // otherwise delete the menu under its own signal.
-        QObject::connect(
-            action, &QAction::triggered, qApp, [item] { NSMenu::sendAction(item); },
-            Qt::QueuedConnection);
+        QObject::connect(action, &QAction::triggered,
+                         [item] { deferred::Enqueue([item] { NSMenu::sendAction(item); }); });
     }
 }
 
