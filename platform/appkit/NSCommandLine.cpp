@@ -5,8 +5,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace platform::appkit {
 
