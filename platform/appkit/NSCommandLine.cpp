@@ -1,12 +1,10 @@
 #include "platform/appkit/NSApplicationLaunch.h"
+#include "platform/appkit/WindowSystemBackend.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
 #include <QStringList>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <xcb/xcb.h>
 
 namespace platform::appkit {
 
@@ -65,22 +63,7 @@ NSParsedCommandLine NSParseCommandLine(int argc, char** argv, const NSApplicatio
 }
 
 std::string NSCheckX11Session() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (!platform || !*platform) {
-        // A Wayland session offers both: the grabber must be a window of the X server whose
-        // screen is grabbed.
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    } else if (std::strncmp(platform, "xcb", 3) != 0 || (platform[3] && platform[3] != ':')) {
-        return std::string("needs the X11 platform, but QT_QPA_PLATFORM is \"") + platform +
-               "\" (set it to xcb or unset it)";
-    }
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return "no X display: DISPLAY is not set";
-    xcb_connection_t* connection = xcb_connect(display, nullptr);
-    const bool reached = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    if (!reached) return std::string("cannot open the X display \"") + display + "\"";
-    return {};
+    return TheWindowSystem().SessionProblem();
 }
 
 } // namespace platform::appkit

@@ -1,7 +1,7 @@
 #include "platform/appkit/NSScreen.h"
 
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
-#include "platform/quartzdisplay/XDisplayList.h"
+#include "platform/quartzdisplay/DisplayBackend.h"
 
 #include <cmath>
 
@@ -13,14 +13,10 @@ namespace {
 
 // The main display's rectangle in root pixels; the whole of a 1x1 screen without a server.
 screens::RootRect MainInRoot() {
-    if (const cg::x11::Connection* x = cg::x11::TheConnection()) {
-        const cg::x11::DisplayList displays = cg::x11::OnlineDisplayList(*x);
-        if (!displays.empty()) {
-            const cg::x11::Display& d = displays.front();
-            return {d.x, d.y, d.width, d.height};
-        }
-    }
-    return {0, 0, 1, 1};
+    const cg::ScreenDisplayList displays = cg::TheDisplayBackend().Displays();
+    if (displays.empty()) return {0, 0, 1, 1};
+    const cg::ScreenDisplay& d = displays.front();
+    return {d.x, d.y, d.width, d.height};
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "platform/appkit/NSUserDefaults.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/QtHost.h"
-#include "platform/appkit/X11Window.h"
+#include "platform/appkit/WindowSystemBackend.h"
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 #include <QCursor>
@@ -136,7 +136,7 @@ void NSWindow::applyLevel() {
     // Changing the widget's flags would unmap it, and the toolkit's window makes a new X window
     // on its next show once its stays-on-top flag changed: the manager alone is told.
     mWidget->overrideWindowFlags(flags);
-    x11::SetAbove(mWidget.get(), above);
+    TheWindowSystem().SetAbove(mWidget.get(), above);
 }
 
 NSPoint NSWindow::convertBaseToScreen(NSPoint p) const {
@@ -240,14 +240,14 @@ void CollectShape(const NSView& view, const QWidget* top, QRegion& region) {
 void NSWindow::invalidateShape() {
     if (!mWidget) return;
     if (mOpaque || !mClear || !mContentView) {
-        if (!mWidget->mask().isEmpty()) mWidget->clearMask();
+        TheWindowSystem().SetShape(mWidget.get(), QRegion());
         return;
     }
     QRegion region;
     CollectShape(*mContentView, mWidget.get(), region);
     // An empty mask would mean no shape at all: keep one pixel instead.
     if (region.isEmpty()) region = QRegion(0, 0, 1, 1);
-    if (region != mWidget->mask()) mWidget->setMask(region);
+    TheWindowSystem().SetShape(mWidget.get(), region);
 }
 
 unsigned long NSWindow::windowNumber() const {
@@ -264,7 +264,7 @@ void NSWindow::becameKey(bool key) {
 void NSWindow::frameChangedByServer() {
     NSApplication* app = NSApp();
     if (app && app->isCapturing()) return;
-    const std::optional<QRect> real = x11::RootGeometry(mWidget.get());
+    const std::optional<QRect> real = TheWindowSystem().PlaceOnScreen(mWidget.get());
     if (!real) return;
     const NSRect frame = screens::FromRoot({real->x(), real->y(), real->width(), real->height()});
     if (NSEqualRects(frame, mFrame)) return;

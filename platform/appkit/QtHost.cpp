@@ -6,7 +6,7 @@
 #include "platform/appkit/NSScreen.h"
 #include "platform/appkit/NSView.h"
 #include "platform/appkit/NSWindow.h"
-#include "platform/appkit/X11Window.h"
+#include "platform/appkit/WindowSystemBackend.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -103,7 +103,7 @@ void WindowWidget::requestKey() {
         handle->installEventFilter(this);
     }
     activateWindow();
-    x11::Activate(this);
+    TheWindowSystem().Activate(this);
 }
 
 bool WindowWidget::eventFilter(QObject* watched, QEvent* e) {
@@ -111,7 +111,7 @@ bool WindowWidget::eventFilter(QObject* watched, QEvent* e) {
         mWantsKey = false;
         if (NSApplication* app = NSApp()) app->noteActivationRequested();
         activateWindow();
-        x11::Activate(this);
+        TheWindowSystem().Activate(this);
     }
     return QWidget::eventFilter(watched, e);
 }
@@ -125,8 +125,7 @@ void WindowWidget::changeEvent(QEvent* e) {
 }
 
 bool WindowWidget::nativeEvent(const QByteArray& type, void* message, qintptr* result) {
-    if (type == "xcb_generic_event_t" && x11::IsConfigureNotify(message))
-        mWindow.frameChangedByServer();
+    if (TheWindowSystem().IsGeometryChange(type, message)) mWindow.frameChangedByServer();
     return QWidget::nativeEvent(type, message, result);
 }
 

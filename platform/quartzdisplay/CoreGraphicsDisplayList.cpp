@@ -1,7 +1,6 @@
-// The display list calls of the display services, all answered from the list kept for the
-// connection (see XDisplayList.h).
+// The display list calls of the display services, all answered from the backend's list.
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
-#include "platform/quartzdisplay/XDisplayList.h"
+#include "platform/quartzdisplay/DisplayBackend.h"
 
 #include <algorithm>
 
@@ -9,9 +8,8 @@ namespace platform::coregraphics {
 
 namespace {
 
-x11::DisplayList Displays() {
-    const x11::Connection* x = x11::TheConnection();
-    return x ? x11::OnlineDisplayList(*x) : x11::DisplayList{};
+ScreenDisplayList Displays() {
+    return TheDisplayBackend().Displays();
 }
 
 } // namespace
@@ -20,7 +18,7 @@ CGError CGGetOnlineDisplayList(CGDisplayCount maxDisplays, CGDirectDisplayID* on
                                CGDisplayCount* displayCount) {
     if (!displayCount) return kCGErrorIllegalArgument;
     *displayCount = 0;
-    const x11::DisplayList displays = Displays();
+    const ScreenDisplayList displays = Displays();
     if (displays.empty()) return kCGErrorFailure;
     if (!onlineDisplays) {
         *displayCount = CGDisplayCount(displays.size());
@@ -34,16 +32,16 @@ CGError CGGetOnlineDisplayList(CGDisplayCount maxDisplays, CGDirectDisplayID* on
 }
 
 CGDirectDisplayID CGMainDisplayID() {
-    const x11::DisplayList displays = Displays();
+    const ScreenDisplayList displays = Displays();
     return displays.empty() ? kCGNullDirectDisplay : displays.front().id;
 }
 
 // The main display's top-left corner is the origin of the global display coordinates.
 CGRect CGDisplayBounds(CGDirectDisplayID display) {
-    const x11::DisplayList displays = Displays();
-    const std::optional<x11::Display> found = x11::FindDisplay(displays, display);
+    const ScreenDisplayList displays = Displays();
+    const std::optional<ScreenDisplay> found = FindDisplay(displays, display);
     if (!found) return CGRectMake(0, 0, 0, 0);
-    const x11::Display& main = displays.front();
+    const ScreenDisplay& main = displays.front();
     return CGRectMake(found->x - main.x, found->y - main.y, found->width, found->height);
 }
 
@@ -56,7 +54,7 @@ size_t CGDisplayPixelsHigh(CGDirectDisplayID display) {
 }
 
 CGOpenGLDisplayMask CGDisplayIDToOpenGLDisplayMask(CGDirectDisplayID display) {
-    const x11::DisplayList displays = Displays();
+    const ScreenDisplayList displays = Displays();
     for (size_t i = 0; i < displays.size(); ++i)
         if (displays[i].id == display) return CGOpenGLDisplayMask(1) << i;
     return 0;

@@ -1,7 +1,8 @@
 #pragma once
 
-// Quartz's display services with their documented names and values, over the X11 server named
-// by $DISPLAY (one connection per process, opened on first use).
+// Quartz's display services with their documented names and values, over the display backend
+// (DisplayBackend.h): the X11 server named by $DISPLAY (one connection per process, opened on
+// first use).
 //
 // The displays are the server's monitors (RandR 1.5; the Xinerama heads where RandR reports
 // fewer monitors than there are heads, as nested servers do), at most kCGMaxDisplays of them.

@@ -18,18 +18,8 @@ namespace platform::coregraphics::x11 {
 bool ReadBySharedMemory(const Connection& x, int left, int top, int width, int height,
                         uint32_t* out);
 
-// A rectangle in root window pixels.
-struct Area {
-    int left, top, width, height;
-};
-
-// What an image shows: its rectangle of the root window and the part of it on the root window,
-// which is what the server gives. With displays, the pixels on none of them are cleared: an image
-// of a rectangle across displays shows what lies between them as no display shows it.
-struct Capture {
-    Area image, part;
-    const DisplayList* displays = nullptr;
-};
+using Area = ScreenArea;
+using Capture = ScreenCapture;
 
 // Turns the part's pixels, read as packed rows into the first words of pixels (which hold the
 // whole image), into the image: every row moved to its place, the uncovered pixels cleared.

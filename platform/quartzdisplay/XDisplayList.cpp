@@ -142,11 +142,4 @@ DisplayList OnlineDisplayList(const Connection& x) {
     return cache.displays;
 }
 
-std::optional<Display> FindDisplay(const DisplayList& displays, CGDirectDisplayID id) {
-    auto found = std::find_if(displays.begin(), displays.end(),
-                              [id](const Display& d) { return d.id == id; });
-    if (found == displays.end()) return std::nullopt;
-    return *found;
-}
-
 } // namespace platform::coregraphics::x11

@@ -2,10 +2,12 @@
 // loop between folders of one layer, fails here before it becomes a link-order surprise.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -49,21 +51,28 @@ std::string QuotedInclude(const std::string& line) {
     return end == std::string::npos ? "" : line.substr(at + 1, end - at - 1);
 }
 
-Graph IncludeGraph(const fs::path& root) {
-    Graph graph;
+// Every C and C++ source of the layers' folders.
+void ForEachSource(const fs::path& root, const std::function<void(const fs::path&)>& use) {
     for (const auto& [layer, rank] : kLayers) {
         if (!fs::exists(root / layer)) continue;
         for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
             const std::string ext = entry.path().extension();
-            if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h" && ext != ".c")) continue;
-            const std::string from = UnitOf(fs::relative(entry.path(), root).string());
-            std::ifstream file(entry.path());
-            for (std::string line; std::getline(file, line);) {
-                const std::string to = UnitOf(QuotedInclude(line));
-                if (LayerOf(to) >= 0 && to != from) graph[from].insert(to);
-            }
+            if (entry.is_regular_file() && (ext == ".cpp" || ext == ".h" || ext == ".c"))
+                use(entry.path());
         }
     }
+}
+
+Graph IncludeGraph(const fs::path& root) {
+    Graph graph;
+    ForEachSource(root, [&](const fs::path& path) {
+        const std::string from = UnitOf(fs::relative(path, root).string());
+        std::ifstream file(path);
+        for (std::string line; std::getline(file, line);) {
+            const std::string to = UnitOf(QuotedInclude(line));
+            if (LayerOf(to) >= 0 && to != from) graph[from].insert(to);
+        }
+    });
     return graph;
 }
 
@@ -89,6 +98,31 @@ TEST(Layering, IncludesPointDownAndNeverLoop) {
     };
     for (const auto& [unit, targets] : graph)
         visit(unit, "");
+}
+
+// X11 lives only in the X11 backends' files, named X<Capital>... (X11Window.cpp, XConnection.h),
+// so that a second desktop's backend is one more file behind the same interfaces.
+bool IsX11File(const fs::path& path) {
+    const std::string name = path.filename();
+    return name.size() > 1 && name[0] == 'X' && (std::isupper(name[1]) || std::isdigit(name[1]));
+}
+
+// An include of X11's headers or of an X11 file (quoted or angled), or an X11 identifier.
+const std::regex kX11Mention(R"re(^\s*#\s*include\s*[<"]((xcb|X11)/|([^">]*/)?X[A-Z0-9])|)re"
+                             R"re((^|[^A-Za-z0-9_])(x11::|xcb_|XCB_))re");
+
+TEST(Layering, NoX11OutsideTheX11Files) {
+    size_t read = 0;
+    ForEachSource(VISTREL_SOURCE_DIR, [&](const fs::path& path) {
+        if (IsX11File(path)) return;
+        ++read;
+        std::ifstream file(path);
+        int number = 0;
+        for (std::string line; std::getline(file, line);)
+            if (++number, std::regex_search(line, kX11Mention))
+                ADD_FAILURE() << path.string() << ":" << number << ": " << line;
+    });
+    EXPECT_GT(read, 100u) << "the source tree was not found";
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/carbon/CarbonEvents.h"
 #include "platform/carbon/XKeyMapping.h"
+#include "tests/support/TestSupport.h"
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
@@ -106,6 +107,17 @@ TEST(HandlerChain, NewestFirstEachPassingOnAndRemovedHandlersSkipped) {
     for (EventHandlerRef h : {r, b, c})
         RemoveEventHandler(h);
     ReleaseEvent(event);
+}
+
+// The hot keys' connection opens once per process; this program's is to no server at all.
+TEST(HotKeysWithoutAServer, FailToRegisterAndGiveNoDescriptor) {
+    const testsupport::ScopedEnv display("DISPLAY", ":97");
+    EventHotKeyRef ref = nullptr;
+    EXPECT_EQ(RegisterEventHotKey(5, cmdKey, {1, 1}, GetApplicationEventTarget(), 0, &ref),
+              eventInternalErr);
+    EXPECT_EQ(ref, nullptr);
+    EXPECT_EQ(HotKeyEventsDescriptor(), -1);
+    DispatchPendingHotKeyEvents();
 }
 
 } // namespace

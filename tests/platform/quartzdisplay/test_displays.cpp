@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace platform::coregraphics;
@@ -232,6 +233,15 @@ TEST_F(DisplayImages, OneScreenIsTheMainDisplayAtTheOriginServedBySharedMemory) 
         EXPECT_EQ(CGDisplayBounds(main + 1).size.width, 0);
         CGDirectDisplayID ids[kCGMaxDisplays] = {};
         EXPECT_EQ(CGGetOnlineDisplayList(kCGMaxDisplays, ids, nullptr), kCGErrorIllegalArgument);
+        // Only the composite of the windows on screen is made, and no side past 32767 pixels.
+        const CGRect some = CGRectMake(0, 0, 10, 10);
+        for (const auto& [rect, list, window, option] :
+             {std::tuple{some, 0u, kCGNullWindowID, kCGWindowImageDefault},
+              {some, kCGWindowListOptionOnScreenOnly, 5u, kCGWindowImageDefault},
+              {some, kCGWindowListOptionOnScreenOnly, kCGNullWindowID, 1u},
+              {CGRectMake(-40000, 0, 40010, 10), kCGWindowListOptionOnScreenOnly, kCGNullWindowID,
+               kCGWindowImageDefault}})
+            EXPECT_EQ(CGWindowListCreateImage(rect, list, window, option), nullptr);
         const x11::Connection* x = x11::TheConnection();
         ASSERT_NE(x, nullptr);
         ASSERT_TRUE(x->sharedMemory && x->capturable);
@@ -312,6 +322,10 @@ TEST(DisplayList, NoXServerGivesFailureAndNothing) {
             EXPECT_EQ(CGDisplayIDToOpenGLDisplayMask(1), 0u);
             EXPECT_EQ(CGDisplayCreateImage(1), nullptr);
             EXPECT_EQ(CGDisplayCreateImageForRect(1, CGRectMake(0, 0, 10, 10)), nullptr);
+            EXPECT_EQ(CGWindowListCreateImage(CGRectMake(0, 0, 10, 10),
+                                              kCGWindowListOptionOnScreenOnly, kCGNullWindowID,
+                                              kCGWindowImageDefault),
+                      nullptr);
         });
     }
 }

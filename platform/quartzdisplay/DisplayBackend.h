@@ -1,0 +1,66 @@
+#pragma once
+
+// Where the display services get their displays and pixels: one backend per kind of desktop,
+// chosen once per process. The services keep the coordinate rules and the rectangle arithmetic;
+// a backend lists the screen's displays and reads its pixels.
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
+
+#include <array>
+#include <cstddef>
+#include <optional>
+
+namespace platform::coregraphics {
+
+// A display in screen pixels: the desktop's own space, origin top-left, y down.
+struct ScreenDisplay {
+    CGDirectDisplayID id;
+    int x, y, width, height;
+};
+
+// At most kCGMaxDisplays, the main display first; a plain value, so a copy allocates nothing.
+struct ScreenDisplayList {
+    std::array<ScreenDisplay, kCGMaxDisplays> displays{};
+    size_t count = 0;
+
+    bool empty() const { return count == 0; }
+    size_t size() const { return count; }
+    const ScreenDisplay& operator[](size_t i) const { return displays[i]; }
+    const ScreenDisplay& front() const { return displays[0]; }
+    const ScreenDisplay* begin() const { return displays.data(); }
+    const ScreenDisplay* end() const { return displays.data() + count; }
+};
+
+std::optional<ScreenDisplay> FindDisplay(const ScreenDisplayList& displays, CGDirectDisplayID id);
+
+// A rectangle in screen pixels.
+struct ScreenArea {
+    int left, top, width, height;
+};
+
+// What an image shows: its rectangle of the screen and the part of it on the screen, which is
+// what can be read. With displays, the pixels on none of them are cleared: an image of a
+// rectangle across displays shows what lies between them as no display shows it.
+struct ScreenCapture {
+    ScreenArea image, part;
+    const ScreenDisplayList* displays = nullptr;
+};
+
+class DisplayBackend {
+public:
+    virtual ~DisplayBackend() = default;
+    // The displays now; empty when there is no screen to talk to.
+    virtual ScreenDisplayList Displays() const = 0;
+    // The whole screen, which every display lies on.
+    virtual ScreenArea Screen() const = 0;
+    // A display image (see CGDisplayCreateImage) of the capture's rectangle; null when the
+    // screen's pixels cannot be read.
+    virtual CGImageRef CreateImage(const ScreenCapture& capture) const = 0;
+};
+
+// The process's backend, chosen on first use and kept to the end of the process.
+const DisplayBackend& TheDisplayBackend();
+
+// The X server named by $DISPLAY.
+const DisplayBackend& X11DisplayBackend();
+
+} // namespace platform::coregraphics

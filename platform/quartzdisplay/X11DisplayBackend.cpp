@@ -1,0 +1,84 @@
+// The displays and pixels of the X server. A local server writes the pixels into a shared
+// segment the image is drawn from directly; otherwise they are copied out of image replies.
+#include "platform/quartzdisplay/DisplayBackend.h"
+#include "platform/quartzdisplay/XCapture.h"
+#include "platform/quartzdisplay/XDisplayList.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform::coregraphics::x11 {
+
+namespace {
+
+// Tests and benchmarks set VISTREL_X11_NO_SHM=1 to take the path a remote display takes.
+bool SharedMemoryWanted(const Connection& x) {
+    const char* off = std::getenv("VISTREL_X11_NO_SHM");
+    return x.sharedMemory && !(off && std::strcmp(off, "1") == 0);
+}
+
+void FreePixels(void*, const void* data, size_t) {
+    std::free(const_cast<void*>(data));
+}
+
+// An opaque image that owns a copy of the captured pixels. Display images are smoothed when drawn
+// scaled: they are pictures of the screen on their way into frames of other sizes, never pixel
+// art that must stay blocky.
+CGImageRef CopyImage(const Connection& x, const Capture& capture) {
+    const Area &area = capture.image, &part = capture.part;
+    const size_t rowBytes = size_t(area.width) * 4, bytes = rowBytes * size_t(area.height);
+    auto* pixels = static_cast<uint32_t*>(std::malloc(bytes));
+    if (!pixels) return nullptr;
+    const bool read =
+        (SharedMemoryWanted(x) &&
+         ReadBySharedMemory(x, part.left, part.top, part.width, part.height, pixels)) ||
+        ReadByGetImage(x, part.left, part.top, part.width, part.height, pixels);
+    if (!read) {
+        std::free(pixels);
+        return nullptr;
+    }
+    Compose(capture, pixels);
+    CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, pixels, bytes, FreePixels);
+    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+    CGImageRef image =
+        CGImageCreate(size_t(area.width), size_t(area.height), 8, 32, rowBytes, space,
+                      kDisplayImageInfo, provider, nullptr, true, kCGRenderingIntentDefault);
+    CGColorSpaceRelease(space);
+    CGDataProviderRelease(provider);
+    return image;
+}
+
+class X11Displays final : public DisplayBackend {
+public:
+    ScreenDisplayList Displays() const override {
+        const Connection* x = TheConnection();
+        return x ? OnlineDisplayList(*x) : ScreenDisplayList{};
+    }
+
+    ScreenArea Screen() const override {
+        const Connection* x = TheConnection();
+        return x ? ScreenArea{0, 0, x->rootWidth, x->rootHeight} : ScreenArea{0, 0, 0, 0};
+    }
+
+    CGImageRef CreateImage(const ScreenCapture& capture) const override {
+        const Connection* x = TheConnection();
+        if (!x || !x->capturable) return nullptr;
+        if (SharedMemoryWanted(*x))
+            if (CGImageRef image = CreateImageBySharedMemory(*x, capture)) return image;
+        return CopyImage(*x, capture);
+    }
+};
+
+} // namespace
+
+} // namespace platform::coregraphics::x11
+
+namespace platform::coregraphics {
+
+const DisplayBackend& X11DisplayBackend() {
+    // Never destroyed: captures on other threads may still be using it during the exit.
+    static const DisplayBackend* const sBackend = new x11::X11Displays;
+    return *sBackend;
+}
+
+} // namespace platform::coregraphics
