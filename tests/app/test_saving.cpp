@@ -112,23 +112,23 @@ const uint8_t kPixels[] = {255, 1, 2, 3, 128, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11
 const QuickSaveFile kImage({2, 2, 8, platform::imageio::PixelLayout::kARGB, true, kPixels});
 
 TEST_F(Saving, EveryFormatRoundTripsFromItsNamesToItsFile) {
-    // What each format, by its menu title, must be: kept names, type code and a file that decodes.
-    const std::map<std::string, std::tuple<const char*, const char*, std::string,
-                                           testsupport::DecodedImage (*)(const std::string&)>>
-        known{{"JPEG", {"jpg", "jpg", "JPEG/prvw", testsupport::DecodeJPEG}},
-              {"PNG", {"png", "png", "PNGf/prvw", testsupport::DecodePNG}},
-              {"TIFF", {"tiff", "tif", "TIFF/prvw", testsupport::DecodeTIFF}}};
+    // Each format by its menu title: the extensions files and users rely on, its type code, and
+    // a decoder that takes only its files.
+    using Decoder = testsupport::DecodedImage (*)(const std::string&);
+    const std::map<std::string, std::tuple<std::string, std::string, Decoder>> known{
+        {"JPEG", {"jpg jpg", "JPEG/prvw", testsupport::DecodeJPEG}},
+        {"PNG", {"png png", "PNGf/prvw", testsupport::DecodePNG}},
+        {"TIFF", {"tiff tif", "TIFF/prvw", testsupport::DecodeTIFF}}};
     ASSERT_EQ(known.size(), std::size(kImageFormats));
     ASSERT_TRUE(QuickSaveFile::setQuickSaveFolderUnixPathUTF8(mFolder.c_str()));
     QuickSaveFile::setQuikCreatorPreviewApp();
     for (const ImageFormat& f : kImageFormats) {
-        const auto& [extension, panelType, codes, decode] = known.at(f.name);
+        const auto& [extensions, codes, decode] = known.at(f.name);
+        EXPECT_EQ(f.extension + std::string(" ") + f.panelType, extensions);
         EXPECT_EQ(&ImageFormatOfType(f.type), &f);
-        EXPECT_STREQ(f.extension, extension);
-        EXPECT_STREQ(f.panelType, panelType);
         // Either extension in a pattern names the format.
         for (const std::string& spelling : std::set<std::string>{f.extension, f.panelType}) {
-            const std::string path = mFolder + "/0." + spelling + "." + extension;
+            const std::string path = mFolder + "/0." + spelling + "." + f.extension;
             EXPECT_EQ(kImage.saveToNextNumberedFileName("%d." + spelling).value_or(""), path);
             EXPECT_EQ(Codes(path), codes);
             EXPECT_TRUE(decode(path).ok) << path;
