@@ -113,7 +113,7 @@ std::unique_ptr<NSMenu> BuildGrabberMenu(GrabberController& c, GrabRegionWindow&
                              Line{"Copy", "copy:"}, Line{"Save As...", "saveAs:", "s"}})
         root->addItemWithTitle(line.title, NSSelectorFromString(line.action), line.key)
             ->setTarget(&c);
-    // In type order.
+    // The Save Grab items, in type order.
     for (int32_t type = 0; type < kImageFormatCount; ++type) {
         const ImageFormat& f = ImageFormatOfType(type);
         root->addItemWithTitle(std::string("Save Grab as ") + f.name + "...",
