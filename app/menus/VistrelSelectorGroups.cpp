@@ -1,5 +1,9 @@
 #include "app/menus/VistrelSelectorGroups.h"
 
+#include "app/saving/ImageFormats.h"
+
+#include <array>
+
 namespace {
 
 const tagNSUISelector sGrabberSize[] = {
@@ -25,12 +29,13 @@ const tagNSUISelector sGrabberSave[] = {
     NSUI_SELECTOR("menuSaveSizeFromSenderText:"),
     NSUI_SELECTOR_END,
 };
-const tagNSUISelector sFileType[] = {
-    NSUI_SELECTOR("selectDefault_SaveJPEG:"),
-    NSUI_SELECTOR("selectDefault_SaveTIFF:"),
-    NSUI_SELECTOR("selectDefault_SavePNG:"),
-    NSUI_SELECTOR_END,
-};
+const auto sFileType = [] {
+    std::array<tagNSUISelector, kImageFormatCount + 1> selectors{};
+    for (int i = 0; i < kImageFormatCount; ++i)
+        selectors[i] = NSUI_SELECTOR(kImageFormats[i].defaultAction);
+    selectors.back() = NSUI_SELECTOR_END;
+    return selectors;
+}();
 const tagNSUISelector sFolder[] = {
     NSUI_SELECTOR("selectDefault_PicturesFolder:"),
     NSUI_SELECTOR("selectDefault_DesktopFolder:"),
@@ -52,7 +57,7 @@ const tagNSUISelectorGroup GrabberConstrainGroup{true, "GrabberConstrainGroup", 
 const tagNSUISelectorGroup GrabberToggleGroup{false, "GrabberToggleGroup", sGrabberToggle};
 const tagNSUISelectorGroup GrabberSaveGroup{true, "GrabberSaveGroup", sGrabberSave};
 const tagNSUISelectorGroup DefaultFileTypeSelectorGroup{true, "DefaultFileTypeSelectorGroup",
-                                                        sFileType};
+                                                        sFileType.data()};
 const tagNSUISelectorGroup DefaultFolderSelectorGroup{true, "DefaultFolderSelectorGroup", sFolder};
 const tagNSUISelectorGroup DefaultCreatorSelectorGroup{true, "DefaultCreatorSelectorGroup",
                                                        sCreator};

@@ -87,28 +87,38 @@ const char* CoreNumberedFilename::DefaultFolderPath() const {
 bool CoreNumberedFilename::FindFirstAvailableNamedPathNumber(char (&outPath)[kCorePathCapacity],
                                                              const char* inNameFormat,
                                                              const char* inExtension,
-                                                             int* outNumber) const {
+                                                             int* outNumber,
+                                                             const char* inOtherExtension) const {
     std::memset(outPath, 0, sizeof outPath);
     if (outNumber) *outNumber = 0;
     if (!VERIFY(IsConstructed())) return false;
+    if (inOtherExtension && inExtension && std::strcmp(inOtherExtension, inExtension) == 0)
+        inOtherExtension = nullptr;
     if (!VERIFY(CoreIsNumberFormat(inNameFormat)) ||
-        !VERIFY(inExtension && !std::strchr(inExtension, '/')))
+        !VERIFY(inExtension && !std::strchr(inExtension, '/')) ||
+        !VERIFY(!inOtherExtension || !std::strchr(inOtherExtension, '/')))
         return false;
     for (int n = 0; n < kMaxNumberedNames; ++n) {
         char name[NAME_MAX + 1];
         const int nameLength = std::snprintf(name, sizeof name, inNameFormat, n);
-        if (!VERIFY(nameLength > 0 &&
-                    size_t(nameLength) + 1 + std::strlen(inExtension) <= NAME_MAX &&
-                    !std::strchr(name, '/')))
-            return false;
         char path[kCorePathCapacity];
-        const int pathLength =
-            std::snprintf(path, sizeof path, "%s/%s.%s", sUserDefaultFolderPath, name, inExtension);
-        if (!VERIFY(pathLength > 0 && size_t(pathLength) < sizeof path)) return false;
-        struct stat st;
-        if (::lstat(path, &st) == 0) continue;
-        if (!VERIFY(errno == ENOENT)) return false;
-        std::memcpy(outPath, path, size_t(pathLength) + 1);
+        bool taken = false;
+        // The main extension last, so that a free name leaves its path behind.
+        for (const char* extension : {inOtherExtension, inExtension}) {
+            if (!extension || taken) continue;
+            if (!VERIFY(nameLength > 0 &&
+                        size_t(nameLength) + 1 + std::strlen(extension) <= NAME_MAX &&
+                        !std::strchr(name, '/')))
+                return false;
+            const int pathLength = std::snprintf(path, sizeof path, "%s/%s.%s",
+                                                 sUserDefaultFolderPath, name, extension);
+            if (!VERIFY(pathLength > 0 && size_t(pathLength) < sizeof path)) return false;
+            struct stat st;
+            taken = ::lstat(path, &st) == 0;
+            if (!taken && !VERIFY(errno == ENOENT)) return false;
+        }
+        if (taken) continue;
+        std::memcpy(outPath, path, std::strlen(path) + 1);
         if (outNumber) *outNumber = n;
         return true;
     }
@@ -117,8 +127,10 @@ bool CoreNumberedFilename::FindFirstAvailableNamedPathNumber(char (&outPath)[kCo
 
 bool CoreNumberedFilename::FindFirstAvailableNamedPath(char (&outPath)[kCorePathCapacity],
                                                        const char* inNameFormat,
-                                                       const char* inExtension) const {
-    return FindFirstAvailableNamedPathNumber(outPath, inNameFormat, inExtension, nullptr);
+                                                       const char* inExtension,
+                                                       const char* inOtherExtension) const {
+    return FindFirstAvailableNamedPathNumber(outPath, inNameFormat, inExtension, nullptr,
+                                             inOtherExtension);
 }
 
 bool CoreNumberedFilename::FindFirstAvailableNamedFileNumber(const char* inNameFormat,

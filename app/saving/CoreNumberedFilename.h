@@ -34,16 +34,19 @@ public:
     // The folder's path; reported but still answered when not constructed.
     const char* DefaultFolderPath() const;
 
-    // The first free "<folder>/<format with n>.<extension>" for n = 0..999 and its n. The format
-    // must hold exactly one integer conversion (and "%%" otherwise). False, with the output
-    // cleared, when not constructed, the format is unusable, the name or path would exceed the
-    // file system's or the 1024-byte limit (refused, never cut), a name cannot be checked, or all
-    // 1000 names are taken (the only failure without a report).
+    // The first free "<folder>/<format with n>.<extension>" for n = 0..999 and its n; a name
+    // that exists with the other extension, when one is given, is taken too. The format must
+    // hold exactly one integer conversion (and "%%" otherwise). False, with the output cleared,
+    // when not constructed, the format is unusable, the name or path would exceed the file
+    // system's or the 1024-byte limit (refused, never cut), a name cannot be checked, or all 1000
+    // names are taken (the only failure without a report).
     bool FindFirstAvailableNamedPathNumber(char (&outPath)[kCorePathCapacity],
                                            const char* inNameFormat, const char* inExtension,
-                                           int* outNumber) const;
+                                           int* outNumber,
+                                           const char* inOtherExtension = nullptr) const;
     bool FindFirstAvailableNamedPath(char (&outPath)[kCorePathCapacity], const char* inNameFormat,
-                                     const char* inExtension) const;
+                                     const char* inExtension,
+                                     const char* inOtherExtension = nullptr) const;
     bool FindFirstAvailableNamedFileNumber(const char* inNameFormat, const char* inExtension,
                                            int* outNumber) const;
 

@@ -8,24 +8,6 @@ using platform::kNoErr;
 
 namespace {
 
-struct ImageTypeRow {
-    int32_t type;
-    const char* extension;
-    uint32_t fileType;
-};
-
-constexpr ImageTypeRow kImageTypes[] = {
-    {QuikSaveImageType_JPEG, "jpg", platform::FourCC("JPEG")},
-    {QuikSaveImageType_PNG, "png", platform::FourCC("PNGf")},
-    {QuikSaveImageType_TIFF, "tiff", platform::FourCC("TIFF")},
-};
-
-const ImageTypeRow& RowOf(int32_t type) {
-    for (const ImageTypeRow& row : kImageTypes)
-        if (row.type == type) return row;
-    return kImageTypes[0];
-}
-
 // Sets the codes unless the file already has them.
 bool FSRef_SetFileTypeCreator(const platform::files::FSRef& fileRef, uint32_t filetype,
                               uint32_t creator) {
@@ -37,14 +19,6 @@ bool FSRef_SetFileTypeCreator(const platform::files::FSRef& fileRef, uint32_t fi
 }
 
 } // namespace
-
-const char* QuikSaveFileExtension(int32_t inImageType) {
-    return RowOf(inImageType).extension;
-}
-
-uint32_t QuikSaveFileTypeCode(int32_t inImageType) {
-    return RowOf(inImageType).fileType;
-}
 
 CoreNumberedFilename QuickSaveFile::sNumberedFilename;
 folder_enum_t QuickSaveFile::sDefaultLocation = folder_Pictures;
@@ -110,7 +84,7 @@ bool QuickSaveFile::ClassInitialize() {
 bool QuickSaveFile::SetFileTypeCreatorCode(const char* in_pathname, int32_t inImageType) {
     platform::files::FSRef fileRef;
     if (!VERIFY(bool_FSRef_ConstructFromPath(fileRef, in_pathname))) return false;
-    const uint32_t filetype = QuikSaveFileTypeCode(inImageType), creator = sCreatorCode;
+    const uint32_t filetype = ImageFormatOfType(inImageType).fileTypeCode, creator = sCreatorCode;
     bool result;
     // clang-format off
     VERIFY(result = FSRef_SetFileTypeCreator(fileRef, filetype, creator ));
@@ -121,10 +95,11 @@ bool QuickSaveFile::SetFileTypeCreatorCode(const char* in_pathname, int32_t inIm
 std::optional<std::string> QuickSaveFile::nextNumberedFileNameString_withQuikSaveImageType(
     const std::string& inNameFormatString, int32_t inImageType) const {
     if (!VERIFY(ClassInitialize())) return std::nullopt;
-    const char* fileExtension = QuikSaveFileExtension(inImageType);
+    const ImageFormat& format = ImageFormatOfType(inImageType);
+    const char* fileExtension = format.extension;
     char firstUnixPathAvailable[kCorePathCapacity];
     // clang-format off
-    if (!VERIFY(sNumberedFilename.FindFirstAvailableNamedPath(firstUnixPathAvailable, inNameFormatString.c_str(), fileExtension)))
+    if (!VERIFY(sNumberedFilename.FindFirstAvailableNamedPath(firstUnixPathAvailable, inNameFormatString.c_str(), fileExtension, format.panelType)))
         return std::nullopt;
     // clang-format on
     return std::string(firstUnixPathAvailable);
@@ -141,65 +116,20 @@ std::optional<std::string> QuickSaveFile::saveToNextNumberedFileName_withQuikSav
 
 std::optional<std::string>
 QuickSaveFile::saveToNextNumberedFileName(const std::string& inNameFormatString) const {
-    int32_t type = sDefaultImageType;
-    if (inNameFormatString.find(".jpg") != std::string::npos)
-        type = QuikSaveImageType_JPEG;
-    else if (inNameFormatString.find(".png") != std::string::npos)
-        type = QuikSaveImageType_PNG;
-    else if (inNameFormatString.find(".tif") != std::string::npos) // also ".tiff"
-        type = QuikSaveImageType_TIFF;
-    return saveToNextNumberedFileName_withQuikSaveImageType(inNameFormatString, type);
+    const ImageFormat* named = ImageFormatNamedIn(inNameFormatString.c_str());
+    return saveToNextNumberedFileName_withQuikSaveImageType(
+        inNameFormatString, named ? named->type : sDefaultImageType);
 }
 
 bool QuickSaveFile::saveToPictureFileName_withQuikSaveImageType(const std::string& inFilePathName,
                                                                 int32_t inImageType) const {
-    const QuickSaveFile* saveImageRep = this;
-    bool result;
-    // clang-format off
-    switch (inImageType) {
-    case QuikSaveImageType_PNG:
-        VERIFY(result=saveImageRep->saveAsPNG(inFilePathName));
-        break;
-    case QuikSaveImageType_TIFF:
-        VERIFY(result=saveImageRep->saveAsTIFF(inFilePathName));
-        break;
-    default:
-        VERIFY(result=saveImageRep->saveAsJPEG(inFilePathName));
-        break;
-    }
-    // clang-format on
-    return result;
-}
-
-bool QuickSaveFile::saveAsJPEG(const std::string& inOutputFileName) const {
-    return saveAsJPEG_withCompressionFactor(inOutputFileName, kQuikSaveJPEGCompressionFactor);
-}
-
-bool QuickSaveFile::saveAsJPEG_withCompressionFactor(const std::string& inOutputFileName,
-                                                     double inCompressionFactor) const {
-    if (VERIFY_ERR(WriteJPEG(inOutputFileName, mImage, inCompressionFactor)) != kNoErr)
+    const ImageFormat& format = ImageFormatOfType(inImageType);
+    if (VERIFY_ERR(WriteImage(inFilePathName, mImage, format.encoding,
+                              kQuikSaveJPEGCompressionFactor)) != kNoErr)
         return false;
     bool result;
     // clang-format off
-    VERIFY(result = SetFileTypeCreatorCode( inOutputFileName.c_str(), QuikSaveImageType_JPEG ));
-    // clang-format on
-    return result;
-}
-
-bool QuickSaveFile::saveAsPNG(const std::string& inOutputFileName) const {
-    if (VERIFY_ERR(WritePNG(inOutputFileName, mImage)) != kNoErr) return false;
-    bool result;
-    // clang-format off
-    VERIFY(result=SetFileTypeCreatorCode( inOutputFileName.c_str(), QuikSaveImageType_PNG ));
-    // clang-format on
-    return result;
-}
-
-bool QuickSaveFile::saveAsTIFF(const std::string& inOutputFileName) const {
-    if (VERIFY_ERR(WriteTIFF(inOutputFileName, mImage)) != kNoErr) return false;
-    bool result;
-    // clang-format off
-    VERIFY(result=SetFileTypeCreatorCode( inOutputFileName.c_str(), QuikSaveImageType_TIFF ));
+    VERIFY(result = SetFileTypeCreatorCode( inFilePathName.c_str(), format.type ));
     // clang-format on
     return result;
 }

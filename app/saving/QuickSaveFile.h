@@ -1,27 +1,18 @@
 #pragma once
 
-// Saving an image to PNG, JPEG or TIFF files, and quick saves to the next free numbered name
-// ("Vistrel %04d") in the quick-save folder. Every saved file carries a type code and the
-// chosen creator application's code. The image class's QuickSaveFile category forwards here:
+// Saving an image in one of the image formats, and quick saves to the next free numbered name
+// ("Vistrel %04d") in the quick-save folder. Every saved file carries its format's type code and
+// the chosen creator application's code. The image class's QuickSaveFile category forwards here:
 // the class operations hold one process-wide state, the instance operations save one image.
 // Main thread only.
 #include "app/saving/CoreNumberedFilename.h"
+#include "app/saving/ImageFormats.h"
 #include "platform/PlatformTypes.h"
 #include "platform/imageio/ImageDescription.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
-
-enum QuikSaveImageType : int32_t {
-    QuikSaveImageType_JPEG = 0, // also any value other than PNG and TIFF
-    QuikSaveImageType_PNG = 1,
-    QuikSaveImageType_TIFF = 2,
-};
-
-// The extension of numbered names and the file type code of each image type.
-const char* QuikSaveFileExtension(int32_t inImageType);
-uint32_t QuikSaveFileTypeCode(int32_t inImageType);
 
 constexpr uint32_t kQuikCreatorPreview = platform::FourCC("prvw");
 constexpr uint32_t kQuikCreatorQuickTime = platform::FourCC("TVOD");
@@ -61,7 +52,8 @@ public:
     // keeping its other attributes; true when they are already there.
     static bool SetFileTypeCreatorCode(const char* in_pathname, int32_t inImageType);
 
-    // The full path of the first free numbered file for the type, or nothing.
+    // The full path of the first free numbered file for the type (a number taken with either
+    // of the format's extensions is taken), or nothing.
     std::optional<std::string>
     nextNumberedFileNameString_withQuikSaveImageType(const std::string& inNameFormatString,
                                                      int32_t inImageType) const;
@@ -69,20 +61,14 @@ public:
     std::optional<std::string>
     saveToNextNumberedFileName_withQuikSaveImageType(const std::string& inNameFormatString,
                                                      int32_t inImageType) const;
-    // The same with the type the pattern names (".jpg", ".png", ".tif"/".tiff"), else the
-    // default type.
+    // The same with the type the pattern names by an extension, else the default type.
     std::optional<std::string>
     saveToNextNumberedFileName(const std::string& inNameFormatString) const;
 
+    // Writes the whole file atomically, replacing any file there (JPEG at the compression factor
+    // above), then sets the codes; a file whose codes could not be set answers false.
     bool saveToPictureFileName_withQuikSaveImageType(const std::string& inFilePathName,
                                                      int32_t inImageType) const;
-    // Each writes the whole file atomically, replacing any file there, then sets the codes; a
-    // file whose codes could not be set answers false.
-    bool saveAsJPEG(const std::string& inOutputFileName) const;
-    bool saveAsJPEG_withCompressionFactor(const std::string& inOutputFileName,
-                                          double inCompressionFactor) const;
-    bool saveAsPNG(const std::string& inOutputFileName) const;
-    bool saveAsTIFF(const std::string& inOutputFileName) const;
 
 private:
     static bool ClassInitialize();

@@ -2,9 +2,12 @@
 
 #include "app/menus/NSMenu_NSUISelectorGroup.h"
 #include "app/menus/VistrelSelectorGroups.h"
+#include "app/saving/ImageFormats.h"
 #include "app/shell/Product.h"
 
 #include <cstdio>
+#include <iterator>
+#include <vector>
 
 using namespace selectorgroup;
 
@@ -17,13 +20,8 @@ struct DefaultChoice {
     int value;
 };
 
+// Besides each format's default choice.
 const DefaultChoice kDefaultChoices[] = {
-    {"selectDefault_SaveJPEG:", &DefaultFileTypeSelectorGroup,
-     &GrabWindowController::mDefaultImageType, 0},
-    {"selectDefault_SavePNG:", &DefaultFileTypeSelectorGroup,
-     &GrabWindowController::mDefaultImageType, 1},
-    {"selectDefault_SaveTIFF:", &DefaultFileTypeSelectorGroup,
-     &GrabWindowController::mDefaultImageType, 2},
     {"selectDefault_PicturesFolder:", &DefaultFolderSelectorGroup,
      &GrabWindowController::mDefaultFolder, 0},
     {"selectDefault_DesktopFolder:", &DefaultFolderSelectorGroup,
@@ -46,8 +44,12 @@ const tagNSUISelectorGroup* const kDefaultsGroups[] = {
 } // namespace
 
 GrabWindowController::GrabWindowController() {
-    for (const DefaultChoice& choice : kDefaultChoices)
-        addAction(choice.selector, [this, &choice](NSObject* sender) {
+    std::vector<DefaultChoice> choices(std::begin(kDefaultChoices), std::end(kDefaultChoices));
+    for (const ImageFormat& f : kImageFormats)
+        choices.push_back({f.defaultAction, &DefaultFileTypeSelectorGroup,
+                           &GrabWindowController::mDefaultImageType, f.type});
+    for (const DefaultChoice& choice : choices)
+        addAction(choice.selector, [this, choice](NSObject* sender) {
             selectSelfFromSelectorGroup(sender, *choice.group);
             this->*choice.field = choice.value;
             applyDefaultChoice(choice.field);

@@ -64,7 +64,7 @@ public:
     GrabRegionWindow* mGrabWindow = nullptr;
     NSMenuItem* mAboutAppMenuItem = nullptr;
 
-    // Image types 0 JPEG, 1 PNG, 2 TIFF; folder and creator as their menu's order.
+    // The image type (ImageFormats.h); folder and creator as their menu's order.
     NSSize mSaveImageSize{0, 0};
     int mDefaultImageType = 0;
     int mDefaultFolder = 0;

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
+#include <vector>
 
 using namespace platform::files;
 
@@ -56,18 +58,6 @@ bool TellSaved(bool saved, const std::string& path) {
     return saved;
 }
 
-// The save panel's file type of each image type.
-const char* PanelFileType(int grabImageType) {
-    switch (grabImageType) {
-    case QuikSaveImageType_PNG:
-        return "png";
-    case QuikSaveImageType_TIFF:
-        return "tif";
-    default:
-        return "jpg";
-    }
-}
-
 // What each save and copy action does: grab first (never, always, or only without a grab), then
 // quick-save, copy or run the save panel.
 enum class Grab { kNever, kAlways, kWhenNone };
@@ -85,26 +75,24 @@ const GrabSaveAction kGrabSaveActions[] = {
     {"grabAndCopy:", Grab::kAlways, false, Then::kCopy, -1},
     {"grabScreenAndCopy:", Grab::kAlways, true, Then::kCopy, -1},
     {"copy:", Grab::kNever, false, Then::kCopy, -1},
-    {"grabAndSave_JPEG:", Grab::kAlways, false, Then::kSaveAs, QuikSaveImageType_JPEG},
-    {"grabAndSave_PNG:", Grab::kAlways, false, Then::kSaveAs, QuikSaveImageType_PNG},
-    {"grabAndSave_TIFF:", Grab::kAlways, false, Then::kSaveAs, QuikSaveImageType_TIFF},
-    {"saveGrabAs_JPEG:", Grab::kWhenNone, false, Then::kSaveAs, QuikSaveImageType_JPEG},
-    {"saveGrabAs_PNG:", Grab::kWhenNone, false, Then::kSaveAs, QuikSaveImageType_PNG},
-    {"saveGrabAs_TIFF:", Grab::kWhenNone, false, Then::kSaveAs, QuikSaveImageType_TIFF},
     {"saveAs:", Grab::kNever, false, Then::kSaveAs, -1},
 };
 
-// Menu items that need a grab.
-const char* const kNeedsGrab[] = {
-    "save:", "saveAs:", "copy:", "saveGrabAs_JPEG:", "saveGrabAs_PNG:", "saveGrabAs_TIFF:"};
+// Menu items that need a grab, besides each format's Save Grab as.
+const char* const kNeedsGrab[] = {"save:", "saveAs:", "copy:"};
 
 } // namespace
 
 void GrabWindowController::addGrabSaveActions() {
     addAction("grab:", &GrabWindowController::grab);
     addAction("grabScreen:", &GrabWindowController::grabScreen);
-    for (const GrabSaveAction& a : kGrabSaveActions)
-        addAction(a.selector, [this, &a](NSObject* sender) {
+    std::vector<GrabSaveAction> actions(std::begin(kGrabSaveActions), std::end(kGrabSaveActions));
+    for (const ImageFormat& f : kImageFormats) {
+        actions.push_back({f.grabAndSaveAction, Grab::kAlways, false, Then::kSaveAs, f.type});
+        actions.push_back({f.saveAsAction, Grab::kWhenNone, false, Then::kSaveAs, f.type});
+    }
+    for (const GrabSaveAction& a : actions)
+        addAction(a.selector, [this, a](NSObject* sender) {
             if (a.grab == Grab::kAlways || (a.grab == Grab::kWhenNone && !hasGrabbedImage())) {
                 const NSBitmapImageRep* before = grabbedBitmapImageRep();
                 a.wholeScreen ? grabScreen(sender) : grab(sender);
@@ -240,7 +228,8 @@ bool GrabWindowController::saveGrabImageType_withNamedFilePath(int grabImageType
 }
 
 void GrabWindowController::saveAsGrabImageType(int grabImageType) {
-    saveAsFileExtension_withGrabImageType(PanelFileType(grabImageType), grabImageType);
+    saveAsFileExtension_withGrabImageType(ImageFormatOfType(grabImageType).panelType,
+                                          grabImageType);
 }
 
 void GrabWindowController::saveAsFileExtension_withGrabImageType(const char* fileType,
@@ -266,5 +255,7 @@ bool GrabWindowController::validateMenuItem(NSMenuItem* item) {
     if (!action) return true;
     for (const char* needsGrab : kNeedsGrab)
         if (std::string_view(action) == needsGrab) return hasGrabbedImage();
+    for (const ImageFormat& f : kImageFormats)
+        if (std::string_view(action) == f.saveAsAction) return hasGrabbedImage();
     return true;
 }

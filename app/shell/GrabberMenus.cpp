@@ -1,8 +1,11 @@
 #include "app/shell/GrabberMenus.h"
 
+#include "app/saving/ImageFormats.h"
 #include "app/shell/Product.h"
 
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -15,7 +18,7 @@ struct Line {
     NSObject* target = nullptr;
 };
 
-std::unique_ptr<NSMenu> Menu(const char* title, std::initializer_list<Line> lines,
+std::unique_ptr<NSMenu> Menu(const char* title, const std::vector<Line>& lines,
                              NSObject* defaultTarget) {
     auto menu = std::make_unique<NSMenu>(title);
     for (const Line& line : lines) {
@@ -76,21 +79,19 @@ std::unique_ptr<NSMenu> BuildGrabberMenu(GrabberController& c, GrabRegionWindow&
                                 {"Custom...", "selectSaveSizeCustom:"}},
                                &c));
     c.mGrabberSaveCustomMenuItem = c.mGrabberSaveMenu->itemWithTitle("Custom...");
-    c.mGrabDefaultsMenu =
-        AddSubmenu(*root, Menu("Save Defaults",
-                               {{"JPEG", "selectDefault_SaveJPEG:"},
-                                {"TIFF", "selectDefault_SaveTIFF:"},
-                                {"PNG", "selectDefault_SavePNG:"},
-                                {""},
-                                {"Pictures Folder", "selectDefault_PicturesFolder:"},
-                                {"Desktop Folder", "selectDefault_DesktopFolder:"},
-                                {"Documents Folder", "selectDefault_DocumentsFolder:"},
-                                {""},
-                                {"Creator: Preview", "selectDefault_CreatorPreview:"},
-                                {"Creator: QuickTime", "selectDefault_CreatorQuickTime:"},
-                                {"Creator: PhotoShop", "selectDefault_CreatorPhotoShop:"},
-                                {"Creator: iPhoto", "selectDefault_CreatoriPhoto:"}},
-                               &c));
+    std::vector<Line> defaults;
+    for (const ImageFormat& f : kImageFormats)
+        defaults.push_back({f.name, f.defaultAction});
+    defaults.insert(defaults.end(), {{""},
+                                     {"Pictures Folder", "selectDefault_PicturesFolder:"},
+                                     {"Desktop Folder", "selectDefault_DesktopFolder:"},
+                                     {"Documents Folder", "selectDefault_DocumentsFolder:"},
+                                     {""},
+                                     {"Creator: Preview", "selectDefault_CreatorPreview:"},
+                                     {"Creator: QuickTime", "selectDefault_CreatorQuickTime:"},
+                                     {"Creator: PhotoShop", "selectDefault_CreatorPhotoShop:"},
+                                     {"Creator: iPhoto", "selectDefault_CreatoriPhoto:"}});
+    c.mGrabDefaultsMenu = AddSubmenu(*root, Menu("Save Defaults", defaults, &c));
     AddSubmenu(*root, Menu("Move and Size",
                            {{"Move Left", "menuMoveLookpaneLeft:"},
                             {"Move Right", "menuMoveLookpaneRight:"},
@@ -105,17 +106,22 @@ std::unique_ptr<NSMenu> BuildGrabberMenu(GrabberController& c, GrabRegionWindow&
     root->addItem(NSMenuItem::separatorItem());
     // Broadcasting arrives with the broadcast control: until then its item has no one to answer
     // it and stays disabled; copy and save stay disabled while there is no grab.
-    for (const Line& line :
-         {Line{"Grab and Save", "grabQuickSave:", "g"},
-          Line{"Grab Screen and Save", "grabScreenQuickSave:"},
-          Line{"Grab and Copy", "grabAndCopy:", "c"},
-          Line{"Grab Screen and Copy", "grabScreenAndCopy:"}, Line{"Copy", "copy:"},
-          Line{"Save As...", "saveAs:", "s"}, Line{"Save Grab as JPEG...", "saveGrabAs_JPEG:"},
-          Line{"Save Grab as PNG...", "saveGrabAs_PNG:"},
-          Line{"Save Grab as TIFF...", "saveGrabAs_TIFF:"},
-          Line{"Broadcast...", "showBroadcastPanel:"}})
+    for (const Line& line : {Line{"Grab and Save", "grabQuickSave:", "g"},
+                             Line{"Grab Screen and Save", "grabScreenQuickSave:"},
+                             Line{"Grab and Copy", "grabAndCopy:", "c"},
+                             Line{"Grab Screen and Copy", "grabScreenAndCopy:"},
+                             Line{"Copy", "copy:"}, Line{"Save As...", "saveAs:", "s"}})
         root->addItemWithTitle(line.title, NSSelectorFromString(line.action), line.key)
             ->setTarget(&c);
+    // The Save Grab items, in type order.
+    for (int32_t type = 0; type < kImageFormatCount; ++type) {
+        const ImageFormat& f = ImageFormatOfType(type);
+        root->addItemWithTitle(std::string("Save Grab as ") + f.name + "...",
+                               NSSelectorFromString(f.saveAsAction), "")
+            ->setTarget(&c);
+    }
+    root->addItemWithTitle("Broadcast...", NSSelectorFromString("showBroadcastPanel:"), "")
+        ->setTarget(&c);
     root->addItem(NSMenuItem::separatorItem());
     root->addItemWithTitle("Show or Hide Grabber", NSSelectorFromString("showHideGrabber:"), "h")
         ->setTarget(&window);

@@ -1,7 +1,5 @@
 #include "platform/appkit/NSBitmapImageRep.h"
 
-#include "platform/imageio/ImageWriters.h"
-
 #include <QImage>
 
 #include <algorithm>
@@ -46,16 +44,7 @@ imageio::ImageDescription NSBitmapImageRep::imageDescription() const {
 
 std::vector<uint8_t> NSBitmapImageRep::representationUsingType(NSBitmapImageFileType type,
                                                                double compressionFactor) const {
-    switch (type) {
-    case NSPNGFileType:
-        return imageio::PNGData(imageDescription());
-    case NSTIFFFileType:
-        return imageio::TIFFData(imageDescription());
-    case NSJPEGFileType:
-        return imageio::JPEGData(imageDescription(), compressionFactor);
-    default:
-        return {};
-    }
+    return imageio::ImageData(imageDescription(), type, compressionFactor);
 }
 
 std::unique_ptr<NSBitmapImageRep> NSBitmapImageRep::scaledToSize(int pixelsWide,

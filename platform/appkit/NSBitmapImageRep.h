@@ -5,7 +5,7 @@
 // itself as PNG, TIFF or JPEG data, scales with the best interpolation the layer has, and crops.
 #include "platform/appkit/AppKitTypes.h"
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
-#include "platform/imageio/ImageDescription.h"
+#include "platform/imageio/ImageWriters.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,13 +13,9 @@
 
 namespace platform::appkit {
 
-enum NSBitmapImageFileType {
-    NSTIFFFileType = 0,
-    NSBMPFileType = 1,
-    NSGIFFileType = 2,
-    NSJPEGFileType = 3,
-    NSPNGFileType = 4,
-};
+// The file types are the image writers' own.
+using imageio::NSBitmapImageFileType;
+using enum imageio::NSBitmapImageFileType;
 
 class NSBitmapImageRep {
 public:

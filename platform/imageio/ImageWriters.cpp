@@ -11,30 +11,19 @@
 namespace platform::imageio {
 namespace {
 
-template <typename Encode>
-OSErr WriteAtomically(const std::string& path, const ImageDescription& image, Encode encode) {
-    if (!IsValid(image)) return kParamErr;
-    files::AtomicFile file;
-    if (const OSErr error = file.Open(path); error != kNoErr) return error;
-    errno = 0;
-    if (!encode(file.Descriptor())) return file.Fail();
-    return file.Commit();
-}
-
-// The encoders write to descriptors, so memory is an anonymous file read back.
-template <typename Encode>
-std::vector<uint8_t> EncodeToMemory(const ImageDescription& image, Encode encode) {
-    std::vector<uint8_t> data;
-    if (!IsValid(image)) return data;
-    const int fd = ::memfd_create("encoded-image", MFD_CLOEXEC);
-    if (fd < 0) return data;
-    const off_t size = encode(fd) ? ::lseek(fd, 0, SEEK_END) : -1;
-    if (size > 0) {
-        data.resize(size_t(size));
-        if (::pread(fd, data.data(), data.size(), 0) != ssize_t(size)) data.clear();
+// The one choice of encoder by type; null for a type not written.
+using Encoder = bool (*)(int fd, const ImageDescription& image, int quality);
+Encoder EncoderOf(NSBitmapImageFileType type) {
+    switch (type) {
+    case NSPNGFileType:
+        return [](int fd, const ImageDescription& image, int) { return EncodePNG(fd, image); };
+    case NSTIFFFileType:
+        return [](int fd, const ImageDescription& image, int) { return EncodeTIFF(fd, image); };
+    case NSJPEGFileType:
+        return EncodeJPEG;
+    default:
+        return nullptr;
     }
-    ::close(fd);
-    return data;
 }
 
 } // namespace
@@ -47,30 +36,34 @@ FILE* StreamOver(int fd) {
     return stream;
 }
 
-OSErr WritePNG(const std::string& path, const ImageDescription& image) {
-    return WriteAtomically(path, image, [&](int fd) { return EncodePNG(fd, image); });
-}
-
-OSErr WriteTIFF(const std::string& path, const ImageDescription& image) {
-    return WriteAtomically(path, image, [&](int fd) { return EncodeTIFF(fd, image); });
-}
-
-OSErr WriteJPEG(const std::string& path, const ImageDescription& image, double compressionFactor) {
+OSErr WriteImage(const std::string& path, const ImageDescription& image, NSBitmapImageFileType type,
+                 double compressionFactor) {
+    const Encoder encode = EncoderOf(type);
+    if (!encode || !IsValid(image)) return kParamErr;
     const int quality = JPEGQualityForCompressionFactor(compressionFactor);
-    return WriteAtomically(path, image, [&](int fd) { return EncodeJPEG(fd, image, quality); });
+    files::AtomicFile file;
+    if (const OSErr error = file.Open(path); error != kNoErr) return error;
+    errno = 0;
+    if (!encode(file.Descriptor(), image, quality)) return file.Fail();
+    return file.Commit();
 }
 
-std::vector<uint8_t> PNGData(const ImageDescription& image) {
-    return EncodeToMemory(image, [&](int fd) { return EncodePNG(fd, image); });
-}
-
-std::vector<uint8_t> TIFFData(const ImageDescription& image) {
-    return EncodeToMemory(image, [&](int fd) { return EncodeTIFF(fd, image); });
-}
-
-std::vector<uint8_t> JPEGData(const ImageDescription& image, double compressionFactor) {
+// The encoders write to descriptors, so memory is an anonymous file read back.
+std::vector<uint8_t> ImageData(const ImageDescription& image, NSBitmapImageFileType type,
+                               double compressionFactor) {
+    std::vector<uint8_t> data;
+    const Encoder encode = EncoderOf(type);
+    if (!encode || !IsValid(image)) return data;
+    const int fd = ::memfd_create("encoded-image", MFD_CLOEXEC);
+    if (fd < 0) return data;
     const int quality = JPEGQualityForCompressionFactor(compressionFactor);
-    return EncodeToMemory(image, [&](int fd) { return EncodeJPEG(fd, image, quality); });
+    const off_t size = encode(fd, image, quality) ? ::lseek(fd, 0, SEEK_END) : -1;
+    if (size > 0) {
+        data.resize(size_t(size));
+        if (::pread(fd, data.data(), data.size(), 0) != ssize_t(size)) data.clear();
+    }
+    ::close(fd);
+    return data;
 }
 
 int JPEGQualityForCompressionFactor(double factor) {

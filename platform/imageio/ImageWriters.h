@@ -14,22 +14,26 @@
 
 namespace platform::imageio {
 
-// kParamErr for an invalid description, kFnfErr when the folder does not exist, kIoErr when
-// encoding or writing fails.
-//
-// PNG: not interlaced, 8 bits a sample.
-OSErr WritePNG(const std::string& path, const ImageDescription& image);
-// TIFF: lossless (LZW with the horizontal predictor), one image, 8 bits a sample; alpha is
-// marked associated when the pixels are premultiplied.
-OSErr WriteTIFF(const std::string& path, const ImageDescription& image);
-// JPEG: baseline, at the quality the compression factor maps to.
-OSErr WriteJPEG(const std::string& path, const ImageDescription& image, double compressionFactor);
+// The encodings, numbered as the bitmap image representations' file types. PNG: not interlaced,
+// 8 bits a sample. TIFF: lossless (LZW with the horizontal predictor), one image, 8 bits a
+// sample; alpha is marked associated when the pixels are premultiplied. JPEG: baseline, at the
+// quality the compression factor maps to. BMP and GIF are not written.
+enum NSBitmapImageFileType {
+    NSTIFFFileType = 0,
+    NSBMPFileType = 1,
+    NSGIFFileType = 2,
+    NSJPEGFileType = 3,
+    NSPNGFileType = 4,
+};
 
-// The same encodings in memory, for the clipboard: empty for an invalid description or when
-// encoding fails.
-std::vector<uint8_t> PNGData(const ImageDescription& image);
-std::vector<uint8_t> TIFFData(const ImageDescription& image);
-std::vector<uint8_t> JPEGData(const ImageDescription& image, double compressionFactor);
+// kParamErr for an invalid description or a type not written, kFnfErr when the folder does not
+// exist, kIoErr when encoding or writing fails.
+OSErr WriteImage(const std::string& path, const ImageDescription& image, NSBitmapImageFileType type,
+                 double compressionFactor);
+// The same encoding in memory, for the clipboard: empty for an invalid description, a type not
+// written, or when encoding fails.
+std::vector<uint8_t> ImageData(const ImageDescription& image, NSBitmapImageFileType type,
+                               double compressionFactor);
 
 // A compression factor runs from 0 (smallest file) to 1 (best quality). It maps linearly onto
 // the encoder's quality scale 1..100, rounded: quality = round(factor x 100), so 0.75 writes at

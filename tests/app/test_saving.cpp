@@ -1,5 +1,6 @@
 #include "app/saving/CoreNumberedFilename.h"
 #include "app/saving/CoreUserFolder.h"
+#include "app/saving/ImageFormats.h"
 #include "app/saving/QuickSaveFile.h"
 #include "platform/files/FinderInfo.h"
 #include "tests/support/ImageDecoders.h"
@@ -8,7 +9,10 @@
 
 #include <climits>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace platform::files;
@@ -103,43 +107,65 @@ TEST_F(Saving, OnlyTheUserFolderCreatesFolders) {
     EXPECT_TRUE(testsupport::VerifyReported(reports, "nestedFolder.CreateFolder()")) << reports;
 }
 
-TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
-    // A 2 x 2 grab in the camera's A,R,G,B order.
-    const uint8_t pixels[] = {255, 1, 2, 3, 128, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12};
-    const QuickSaveFile image({2, 2, 8, platform::imageio::PixelLayout::kARGB, true, pixels});
+// A 2 x 2 grab in the camera's A,R,G,B order.
+const uint8_t kPixels[] = {255, 1, 2, 3, 128, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12};
+const QuickSaveFile kImage({2, 2, 8, platform::imageio::PixelLayout::kARGB, true, kPixels});
+
+TEST_F(Saving, EveryFormatRoundTripsFromItsNamesToItsFile) {
+    // Each format by its menu title: the extensions files and users rely on, its type code, and
+    // a decoder that takes only its files.
+    using Decoder = testsupport::DecodedImage (*)(const std::string&);
+    const std::map<std::string, std::tuple<std::string, std::string, Decoder>> known{
+        {"JPEG", {"jpg jpg", "JPEG/prvw", testsupport::DecodeJPEG}},
+        {"PNG", {"png png", "PNGf/prvw", testsupport::DecodePNG}},
+        {"TIFF", {"tiff tif", "TIFF/prvw", testsupport::DecodeTIFF}}};
+    ASSERT_EQ(known.size(), std::size(kImageFormats));
     ASSERT_TRUE(QuickSaveFile::setQuickSaveFolderUnixPathUTF8(mFolder.c_str()));
-    WriteFile(mFolder + "/Vistrel 0000.jpg", "");
+    QuickSaveFile::setQuikCreatorPreviewApp();
+    for (const ImageFormat& f : kImageFormats) {
+        const auto& [extensions, codes, decode] = known.at(f.name);
+        EXPECT_EQ(f.extension + std::string(" ") + f.panelType, extensions);
+        EXPECT_EQ(&ImageFormatOfType(f.type), &f);
+        // Either extension in a pattern names the format.
+        for (const std::string& spelling : std::set<std::string>{f.extension, f.panelType}) {
+            const std::string path = mFolder + "/0." + spelling + "." + f.extension;
+            EXPECT_EQ(kImage.saveToNextNumberedFileName("%d." + spelling).value_or(""), path);
+            EXPECT_EQ(Codes(path), codes);
+            EXPECT_TRUE(decode(path).ok) << path;
+        }
+    }
+}
+
+TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
+    ASSERT_TRUE(QuickSaveFile::setQuickSaveFolderUnixPathUTF8(mFolder.c_str()));
+    // A TIFF saved through the panel takes its number from the quick saves too.
+    for (const char* name : {"/Vistrel 0000.jpg", "/Vistrel 0000.tif"})
+        WriteFile(mFolder + name, "");
     const struct {
         void (*creator)();
         int32_t defaultType;
-        const char* pattern;
         const char* written;
         const char* codes;
     } cases[] = {
-        {QuickSaveFile::setQuikCreatorPreviewApp, 0, "Vistrel %04d.png", "Vistrel 0000.png.png",
-         "PNGf/prvw"},
-        {QuickSaveFile::setQuikCreatorPhotoshopApp, 0, "Vistrel %04d", "Vistrel 0001.jpg",
-         "JPEG/8BIM"},
-        {QuickSaveFile::setQuikCreatorQuickTimeApp, 1, "Vistrel %04d", "Vistrel 0000.png",
-         "PNGf/TVOD"},
-        {QuickSaveFile::setQuikCreatoriPhotoApp, 2, "Vistrel %04d", "Vistrel 0000.tiff",
-         "TIFF/iPho"},
-        {QuickSaveFile::setQuikCreatoriPhotoApp, 7, "Shot %d.tif", "Shot 0.tif.tiff", "TIFF/iPho"},
+        {QuickSaveFile::setQuikCreatorPhotoshopApp, 0, "Vistrel 0001.jpg", "JPEG/8BIM"},
+        {QuickSaveFile::setQuikCreatorQuickTimeApp, 1, "Vistrel 0000.png", "PNGf/TVOD"},
+        {QuickSaveFile::setQuikCreatoriPhotoApp, 2, "Vistrel 0001.tiff", "TIFF/iPho"},
+        {QuickSaveFile::setQuikCreatoriPhotoApp, 7, "Vistrel 0002.jpg", "JPEG/iPho"},
     };
     for (const auto& c : cases) {
         c.creator();
         QuickSaveFile::setQuikSaveImageType(c.defaultType);
-        EXPECT_EQ(image.saveToNextNumberedFileName(c.pattern).value_or("none"),
+        EXPECT_EQ(kImage.saveToNextNumberedFileName("Vistrel %04d").value_or("none"),
                   mFolder + "/" + c.written);
         EXPECT_EQ(Codes(mFolder + "/" + c.written), c.codes) << c.written;
     }
     const std::vector<uint8_t> rgba{1, 2, 3, 255, 4, 5, 6, 128, 7, 8, 9, 255, 10, 11, 12, 255};
     EXPECT_EQ(testsupport::DecodePNG(mFolder + "/Vistrel 0000.png").samples, rgba);
-    EXPECT_EQ(testsupport::DecodeTIFF(mFolder + "/Vistrel 0000.tiff").samples, rgba);
+    EXPECT_EQ(testsupport::DecodeTIFF(mFolder + "/Vistrel 0001.tiff").samples, rgba);
     // Every TIFF name taken, or a broken image: nothing is written.
     TakeAllNames("tiff");
-    EXPECT_FALSE(image.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 2));
-    const QuickSaveFile broken({2, 2, 7, platform::imageio::PixelLayout::kARGB, true, pixels});
+    EXPECT_FALSE(kImage.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 2));
+    const QuickSaveFile broken({2, 2, 7, platform::imageio::PixelLayout::kARGB, true, kPixels});
     EXPECT_FALSE(broken.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 1));
     EXPECT_FALSE(testsupport::Exists(mFolder + "/Vistrel 0001.png"));
 }

@@ -80,8 +80,9 @@ TEST(CoreImageTest, AnImageScaledToTheTargetKeepsAFlatColourFlat) {
 
 TEST(CoreImageTest, PngDataDecodesToPremultipliedPixelsAndGarbageToNothing) {
     const std::vector<uint8_t> straight = {255, 10, 20, 30, 128, 200, 100, 50, 0, 9, 9, 9};
-    const std::vector<uint8_t> encoded = platform::imageio::PNGData(
-        {3, 1, 12, platform::imageio::PixelLayout::kARGB, false, straight.data()});
+    const std::vector<uint8_t> encoded = platform::imageio::ImageData(
+        {3, 1, 12, platform::imageio::PixelLayout::kARGB, false, straight.data()},
+        platform::imageio::NSPNGFileType, 0.75);
     auto image = CIImage::imageWithData(encoded.data(), encoded.size());
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(RenderARGB(*image, 3, 1, true),

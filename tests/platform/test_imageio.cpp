@@ -17,14 +17,18 @@ namespace {
 
 struct Format {
     const char* name;
-    OSErr (*write)(const std::string&, const ImageDescription&);
+    NSBitmapImageFileType type;
     DecodedImage (*decode)(const std::string&);
-    std::vector<uint8_t> (*data)(const ImageDescription&);
+    OSErr write(const std::string& path, const ImageDescription& image) const {
+        return WriteImage(path, image, type, 0.75);
+    }
+    std::vector<uint8_t> data(const ImageDescription& image) const {
+        return ImageData(image, type, 0.75);
+    }
 } const kFormats[] = {
-    {"png", WritePNG, testsupport::DecodePNG, PNGData},
-    {"tiff", WriteTIFF, testsupport::DecodeTIFF, TIFFData},
-    {"jpg", [](const std::string& p, const ImageDescription& i) { return WriteJPEG(p, i, 0.75); },
-     testsupport::DecodeJPEG, [](const ImageDescription& i) { return JPEGData(i, 0.75); }},
+    {"png", NSPNGFileType, testsupport::DecodePNG},
+    {"tiff", NSTIFFFileType, testsupport::DecodeTIFF},
+    {"jpg", NSJPEGFileType, testsupport::DecodeJPEG},
 };
 
 // Noise in rows padded by 8 bytes; smooth when asked, so that JPEG keeps it close.
@@ -119,6 +123,9 @@ TEST(ImageWriters, BadInputOrAFailedWriteLeavesNoFile) {
         EXPECT_EQ(format.write(temp / "missing/image", image.description), platform::kFnfErr);
         EXPECT_EQ(platform::files::AtomicFile::LastError(), ENOENT) << format.name;
     }
+    // A type the layer does not write.
+    EXPECT_EQ(WriteImage(kept, image.description, NSGIFFileType, 0.75), platform::kParamErr);
+    EXPECT_TRUE(ImageData(image.description, NSBMPFileType, 0.75).empty());
     // A file-size limit makes every encoder's writes fail part-way.
     testsupport::Child child([&] {
         ::signal(SIGXFSZ, SIG_IGN);
@@ -136,7 +143,7 @@ TEST(ImageWriters, BadInputOrAFailedWriteLeavesNoFile) {
     EXPECT_EQ(Entries(temp.Path()), 1u);
     // A write that succeeds replaces the file, with the mode of a new file.
     const mode_t mask = ::umask(027);
-    ASSERT_EQ(WritePNG(kept, image.description), platform::kNoErr);
+    ASSERT_EQ(kFormats[0].write(kept, image.description), platform::kNoErr);
     ::umask(mask);
     EXPECT_EQ(std::filesystem::status(kept).permissions(), std::filesystem::perms(0640));
 }
