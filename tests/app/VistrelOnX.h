@@ -100,10 +100,7 @@ struct VistrelOnX {
 
     // The shown window of that title (0: none).
     uint32_t Window(const std::string& title) const {
-        const ProcessResult found = RunProcess({XServer::ProgramPath("xdotool"), "search",
-                                                "--onlyvisible", "--name", "^" + title + "$"},
-                                               {"DISPLAY=" + display});
-        return found.exitCode == 0 && !found.out.empty() ? uint32_t(std::stoul(found.out)) : 0;
+        return XdotoolWindow(display, {"search", "--onlyvisible", "--name", "^" + title + "$"});
     }
     // The grabber's X window: the toolkit may make a new one when the grabber is shown again.
     uint32_t Grabber() const { return Window("Vistrel"); }
@@ -128,10 +125,7 @@ struct VistrelOnX {
     // Presses at (x, y) of the grabber's frame, moves by (dx, dy) in two steps and releases.
     bool Drag(int x, int y, int dx, int dy) const {
         const RootBox f = Frame();
-        const auto at = [](int v) { return std::to_string(v); };
-        x += f.x, y += f.y;
-        return Input({"mousemove", at(x), at(y), "mousedown", "1", "mousemove", at(x + dx / 2),
-                      at(y + dy / 2), "mousemove", at(x + dx), at(y + dy), "mouseup", "1"});
+        return Input(DragSteps(f.x + x, f.y + y, dx, dy));
     }
     // Drags the grabber by its top bar and waits until the server has it moved.
     bool MovesBy(int dx, int dy) const {

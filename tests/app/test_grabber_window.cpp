@@ -54,17 +54,22 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
     }
     // Presses at (x, y) of the window, moves by (dx, dy) in two steps and releases.
     void Drag(int x, int y, int dx, int dy, bool shift = false) const {
-        const auto at = [](int v) { return std::to_string(v); };
-        const int x0 = Frame().x + x, y0 = Frame().y + y;
-        std::vector<std::string> args{"mousemove", at(x0),      at(y0),          "mousedown",
-                                      "1",         "mousemove", at(x0 + dx / 2), at(y0 + dy / 2),
-                                      "mousemove", at(x0 + dx), at(y0 + dy),     "mouseup",
-                                      "1"};
+        std::vector<std::string> args = DragSteps(Frame().x + x, Frame().y + y, dx, dy);
         if (shift) args.insert(args.begin(), {"keydown", "shift"});
         if (shift) args.insert(args.end(), {"keyup", "shift"});
         ASSERT_TRUE(Xdotool(Display(), args));
         NSRunLoopRunUntil(0.3, [] { return false; });
         NSRunLoopRunUntil(5, [] { return !NSApp()->isCapturing(); });
+    }
+    // Runs xdotool's steps beside the event loop, which turns until they and any drag have ended.
+    bool Beside(std::vector<std::string> steps) const {
+        steps.insert(steps.begin(), XServer::ProgramPath("xdotool"));
+        const std::string display = Display();
+        Child xdotool([&] {
+            ::setenv("DISPLAY", display.c_str(), 1);
+            return Exec(steps);
+        });
+        return NSRunLoopRunUntil(10, [&] { return xdotool.Wait(0) && !NSApp()->isCapturing(); });
     }
 
     std::unique_ptr<GrabRegionWindow> window;
@@ -125,16 +130,9 @@ TEST_F(GrabberWindow, FollowsTheServerWhenTheManagerRefusesAMove) {
     // Dragged against the manager's limit and held there: its refusals come while the drag runs.
     window->setFrame_display(NSMakeRect(700, 200, w, h), true);
     ASSERT_TRUE(NSRunLoopRunUntil(5, follows));
-    const int x0 = Frame().x + 30;
-    const std::string y = std::to_string(Frame().y + 9), display = Display();
-    const std::string xdotool = XServer::ProgramPath("xdotool");
-    Child drag([&] {
-        ::setenv("DISPLAY", display.c_str(), 1);
-        return Exec({xdotool, "mousemove", std::to_string(x0), y, "mousedown", "1", "mousemove",
-                     std::to_string(x0 + 150), y, "mousemove", std::to_string(x0 + 300), y, "sleep",
-                     "0.5", "mouseup", "1"});
-    });
-    EXPECT_TRUE(NSRunLoopRunUntil(10, [&] { return drag.Wait(0) && !NSApp()->isCapturing(); }));
+    std::vector<std::string> held = DragSteps(Frame().x + 30, Frame().y + 9, 300, 0);
+    held.insert(held.end() - 2, {"sleep", "0.5"});
+    EXPECT_TRUE(Beside(held));
     // As soon as the drag has ended.
     EXPECT_TRUE(follows()) << "dragged off the right: " << Describe(Frame());
 }
@@ -170,10 +168,7 @@ TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
     other.makeKeyAndOrderFront(nullptr);
     const uint32_t grabber = uint32_t(window->windowNumber());
     const uint32_t otherId = uint32_t(other.windowNumber());
-    const auto above = [&] {
-        const std::vector<std::string> states = NetWmState(Display(), grabber);
-        return std::count(states.begin(), states.end(), "_NET_WM_STATE_ABOVE") == 1;
-    };
+    const auto above = [&] { return KeptAbove(Display(), grabber); };
     const RootBox otherBox = RootGeometry(Display(), otherId).value_or(RootBox{});
 
     window->setFloatAboveMenus(true);
@@ -232,13 +227,8 @@ TEST_F(GrabberWindow, TimersFireDuringADragAndAModalPanel) {
                                                          NSSelectorFromString("tick:"), true);
     // The pointer is held for half a second while xdotool runs beside the event loop.
     const std::string x = std::to_string(start.x + 200), y = std::to_string(start.y + 9);
-    const std::string display = Display(), xdotool = XServer::ProgramPath("xdotool");
-    Child drag([&] {
-        ::setenv("DISPLAY", display.c_str(), 1);
-        return Exec({xdotool, "mousemove", x, y, "mousedown", "1", "sleep", "0.5", "mousemove",
-                     std::to_string(start.x + 230), y, "sleep", "0.3", "mouseup", "1"});
-    });
-    EXPECT_TRUE(NSRunLoopRunUntil(10, [&] { return drag.Wait(0) && !NSApp()->isCapturing(); }));
+    EXPECT_TRUE(Beside({"mousemove", x, y, "mousedown", "1", "sleep", "0.5", "mousemove",
+                        std::to_string(start.x + 230), y, "sleep", "0.3", "mouseup", "1"}));
     EXPECT_TRUE(SettlesAt({start.x + 30, start.y, start.width, start.height})) << Describe(Frame());
     EXPECT_GE(counter.capturing, 10) << counter.ticks << " ticks";
 

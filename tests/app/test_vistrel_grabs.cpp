@@ -72,10 +72,7 @@ protected:
     }
     std::string Pictures() const { return home / "Pictures/Vistrel"; }
     std::string Documents() const { return home / "Documents"; }
-    bool Floats() const {
-        const std::vector<std::string> states = NetWmState(display, Grabber());
-        return std::count(states.begin(), states.end(), "_NET_WM_STATE_ABOVE") == 1;
-    }
+    bool Floats() const { return KeptAbove(display, Grabber()); }
     void ExpectSettings(const std::vector<std::string>& lines) const {
         for (const std::string& line : lines)
             EXPECT_NE(Settings().find(line), std::string::npos) << line << " in\n" << Settings();
@@ -105,11 +102,6 @@ protected:
                image.height == frame.height - 2 * kGrabberBar &&
                IsPatternAt(image, frame.x + kGrabberBar, frame.y + kGrabberBar);
     }
-    uint32_t ActiveWindow() const {
-        const ProcessResult r = RunProcess({XServer::ProgramPath("xdotool"), "getactivewindow"},
-                                           {"DISPLAY=" + display});
-        return r.exitCode == 0 ? uint32_t(std::stoul(r.out)) : 0;
-    }
 
     static inline std::unique_ptr<XServer> sServer;
     static inline std::unique_ptr<PatternWindow> sPattern;
@@ -131,9 +123,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // the grabs that hide the grabber and show it again included.
     const std::string pattern = std::to_string(sPattern->Id());
     const auto focused = [&] {
-        return RunProcess({XServer::ProgramPath("xdotool"), "getwindowfocus"},
-                          {"DISPLAY=" + display})
-                   .out == pattern + "\n";
+        return XdotoolWindow(display, {"getwindowfocus"}) == sPattern->Id();
     };
     const auto keepsFocus = [&] { return !Eventually([&] { return !focused(); }, 10); };
     ASSERT_TRUE(Input({"windowfocus", "--sync", pattern}) && focused());
@@ -420,7 +410,9 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
     ASSERT_EQ(Grabber(), 0u);
     const ProcessResult second = LaunchAgain({});
     EXPECT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_TRUE(Eventually([&] { return Grabber() == first && ActiveWindow() == first; }));
+    EXPECT_TRUE(Eventually([&] {
+        return Grabber() == first && XdotoolWindow(display, {"getactivewindow"}) == first;
+    }));
     // The hot keys stay with the first copy.
     ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
     ASSERT_TRUE(Holds(Pictures(), {"Vistrel 0000.jpg"}));

@@ -4,6 +4,7 @@
 #include "tests/support/XClient.h"
 #include "tests/support/XServer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <unistd.h>
 
@@ -20,18 +21,10 @@ std::optional<RootBox> RootGeometry(const std::string& display, uint32_t window)
     return RootBox{at->dst_x, at->dst_y, g->width, g->height};
 }
 
-std::vector<std::string> NetWmState(const std::string& display, uint32_t window) {
+bool KeptAbove(const std::string& display, uint32_t window) {
     XClient x(display);
-    std::vector<std::string> names;
-    if (!x.Ok()) return names;
-    for (const uint32_t atom : x.Words(window, "_NET_WM_STATE", XCB_ATOM_ATOM)) {
-        Reply<xcb_get_atom_name_reply_t> name(
-            xcb_get_atom_name_reply(x.c, xcb_get_atom_name(x.c, atom), nullptr));
-        if (name)
-            names.emplace_back(xcb_get_atom_name_name(name.get()),
-                               size_t(xcb_get_atom_name_name_length(name.get())));
-    }
-    return names;
+    const std::vector<uint32_t> states = x.Words(window, "_NET_WM_STATE", XCB_ATOM_ATOM);
+    return x.Ok() && std::count(states.begin(), states.end(), x.Atom("_NET_WM_STATE_ABOVE")) == 1;
 }
 
 bool StackedAbove(const std::string& display, uint32_t a, uint32_t b) {
@@ -53,10 +46,29 @@ uint32_t RootPixel(const std::string& display, int x, int y) {
     return data && xcb_get_image_data_length(r.get()) >= 4 ? *data & 0xFFFFFFu : 0xFFFFFFFFu;
 }
 
-bool Xdotool(const std::string& display, const std::vector<std::string>& arguments) {
+namespace {
+ProcessResult RunXdotool(const std::string& display, const std::vector<std::string>& arguments) {
     std::vector<std::string> argv{XServer::ProgramPath("xdotool")};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return !argv[0].empty() && RunProcess(argv, {"DISPLAY=" + display}).exitCode == 0;
+    return argv[0].empty() ? ProcessResult{} : RunProcess(argv, {"DISPLAY=" + display});
+}
+} // namespace
+
+bool Xdotool(const std::string& display, const std::vector<std::string>& arguments) {
+    return RunXdotool(display, arguments).exitCode == 0;
+}
+
+uint32_t XdotoolWindow(const std::string& display, const std::vector<std::string>& arguments) {
+    const ProcessResult run = RunXdotool(display, arguments);
+    return run.exitCode == 0 && !run.out.empty() ? uint32_t(std::stoul(run.out)) : 0;
+}
+
+std::vector<std::string> DragSteps(int x, int y, int dx, int dy) {
+    const auto at = [](int v) { return std::to_string(v); };
+    return {"mousemove", at(x),       at(y),          "mousedown",
+            "1",         "mousemove", at(x + dx / 2), at(y + dy / 2),
+            "mousemove", at(x + dx),  at(y + dy),     "mouseup",
+            "1"};
 }
 
 PatternWindow::PatternWindow(const std::string& display, RootBox where, uint32_t seed)

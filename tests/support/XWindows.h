@@ -19,8 +19,8 @@ struct RootBox {
 
 // The window's rectangle in root coordinates, as the server has it now.
 std::optional<RootBox> RootGeometry(const std::string& display, uint32_t window);
-// The names in the window's _NET_WM_STATE.
-std::vector<std::string> NetWmState(const std::string& display, uint32_t window);
+// Whether the window manager keeps the window above the others (_NET_WM_STATE_ABOVE, once).
+bool KeptAbove(const std::string& display, uint32_t window);
 // Whether a lies above b in the window manager's stacking of its client windows.
 bool StackedAbove(const std::string& display, uint32_t a, uint32_t b);
 // The screen's pixel at (x, y) as 0x00RRGGBB (0xFFFFFFFF when it cannot be read).
@@ -28,6 +28,10 @@ uint32_t RootPixel(const std::string& display, int x, int y);
 
 // Runs xdotool with the arguments on the display; true when it succeeded.
 bool Xdotool(const std::string& display, const std::vector<std::string>& arguments);
+// The window that xdotool's output names first (0: none, or it failed).
+uint32_t XdotoolWindow(const std::string& display, const std::vector<std::string>& arguments);
+// xdotool's steps that press at (x, y) of the root, move by (dx, dy) in two steps and release.
+std::vector<std::string> DragSteps(int x, int y, int dx, int dy);
 
 // A window outside the window manager's care, below every other window, whose background is
 // TestPattern(width, height, seed); it notes the button presses it receives.
