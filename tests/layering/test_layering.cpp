@@ -1,13 +1,18 @@
-// The tree's folders depend on each other one way only: an include that reaches up a layer, or a
-// loop between folders of one layer, fails here before it becomes a link-order surprise.
+// The tree's folders depend on each other one way only: an include or a link that reaches up a
+// layer, an include loop between folders of one layer, or a use a rule below forbids fails here
+// before it becomes a link-order surprise.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -33,6 +38,16 @@ std::string UnitOf(const std::string& path) {
 int LayerOf(const std::string& unit) {
     const auto found = kLayers.find(unit.substr(0, unit.find('/')));
     return found == kLayers.end() ? -1 : found->second;
+}
+
+// Uses the layers allow but the design does not: a host reaches the camera only through the
+// components and the digitizer's header.
+const std::pair<std::string, std::string> kNever[] = {{"hosts", "channel"}};
+
+bool Forbidden(const std::string& from, const std::string& to) {
+    return std::any_of(std::begin(kNever), std::end(kNever), [&](const auto& rule) {
+        return from.starts_with(rule.first) && to.starts_with(rule.second);
+    });
 }
 
 using Graph = std::map<std::string, std::set<std::string>>;
@@ -67,12 +82,52 @@ Graph IncludeGraph(const fs::path& root) {
     return graph;
 }
 
-TEST(Layering, IncludesPointDownAndNeverLoop) {
-    const Graph graph = IncludeGraph(VISTREL_SOURCE_DIR);
+// Each unit's CMakeLists.txt files: the units of the tree's targets they link
+// (target_link_libraries, a bundle's LIBRARIES). Other names (system libraries, words) are not
+// targets of the tree and are left out.
+Graph LinkGraph(const fs::path& root) {
+    const std::regex comment(R"(\s#.*)"), links(R"((target_link_libraries\(|LIBRARIES)([^)]*))"),
+        defines(R"((add_library|add_executable|vistrel_add_bundle)\(\s*([\w-]+))"),
+        word(R"("[^"]*"|[\w:-]+)");
+    std::vector<std::pair<std::string, std::string>> files; // unit, text
+    std::map<std::string, std::string> definedIn;           // target, unit
+    for (const auto& [layer, rank] : kLayers)
+        for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
+            if (entry.path().filename() != "CMakeLists.txt") continue;
+            std::ifstream file(entry.path());
+            const std::string text = std::regex_replace(
+                "\n" + std::string(std::istreambuf_iterator<char>(file), {}), comment, "\n");
+            files.emplace_back(UnitOf(fs::relative(entry.path(), root).string()), text);
+            for (std::sregex_iterator at(text.begin(), text.end(), defines), end; at != end; ++at)
+                definedIn[(*at)[2]] = files.back().first;
+        }
+    Graph graph;
+    for (const auto& [unit, text] : files)
+        for (std::sregex_iterator at(text.begin(), text.end(), links), end; at != end; ++at) {
+            const std::string list = (*at)[2];
+            for (std::sregex_iterator name(list.begin(), list.end(), word); name != end; ++name)
+                if (definedIn.count(name->str())) graph[unit].insert(definedIn[name->str()]);
+        }
+    return graph;
+}
+
+// Every use points down the layers or stays in one, and no rule forbids it.
+void ExpectDownward(const Graph& graph, const std::string& uses) {
     ASSERT_GT(graph.size(), 10u) << "the source tree was not found";
     for (const auto& [from, targets] : graph)
-        for (const std::string& to : targets)
-            EXPECT_LE(LayerOf(to), LayerOf(from)) << from << " includes the higher " << to;
+        for (const std::string& to : targets) {
+            EXPECT_LE(LayerOf(to), LayerOf(from)) << from << uses << " the higher " << to;
+            EXPECT_FALSE(Forbidden(from, to)) << from << uses << " " << to;
+        }
+}
+
+TEST(Layering, LinksPointDown) {
+    ExpectDownward(LinkGraph(VISTREL_SOURCE_DIR), " links");
+}
+
+TEST(Layering, IncludesPointDownAndNeverLoop) {
+    const Graph graph = IncludeGraph(VISTREL_SOURCE_DIR);
+    ExpectDownward(graph, " includes");
 
     // Depth-first search; a unit met again while it is still open closes a loop.
     std::map<std::string, int> state; // 1 open, 2 done
