@@ -114,11 +114,14 @@ void Diagnose(Component component, VistrelCamera::OpenResult& result) {
         // The refused instance counted itself.
         if (refusal == kVistrelOpenNoMoreConnections)
             detail += " " + std::to_string(CountComponentInstances(component) + 1);
-        if (words.failure == VistrelCamera::Failure::kChannelUnreadable)
+        if (words.failure == VistrelCamera::Failure::kChannelUnreadable) {
+            const std::string file = ChannelPath(component);
             return SetFailure(result, words.failure,
-                              "The Vistrel camera channel file " + ChannelPath(component) +
-                                  " cannot be used: " + words.message,
+                              "The Vistrel camera channel file " +
+                                  (file.empty() ? "" : file + " ") +
+                                  "cannot be used: " + words.message,
                               detail);
+        }
         return SetFailure(result, words.failure, words.message, detail);
     }
     SetFailure(result, VistrelCamera::Failure::kSetUp, "The Vistrel camera could not be opened",
