@@ -111,6 +111,7 @@ TEST(ComponentManager, SearchesMatchWildcardsAndFlagsInRegistrationOrder) {
     EXPECT_TRUE(FindNextComponent(nullptr, &byFlag) == b);
     EXPECT_TRUE(FindNextComponent(b, &byFlag) == c);
 
+    EXPECT_EQ(GetComponentBundlePath(b), ""); // registered from code
     const ComponentInstance ci = OpenDefaultComponent(type, FourCC("bbbb"));
     EXPECT_EQ(UnregisterComponent(b), paramErr); // while it has instances
     CloseComponent(ci);
@@ -153,6 +154,7 @@ TEST(ComponentBundles, RegisteredByTheirInfoAndLoadedWhileTheyHaveInstances) {
     ASSERT_EQ(GetComponentInfo(component, &cd, nullptr, nullptr, nullptr), noErr);
     EXPECT_TRUE(cd.componentSubType == FourCC("raw ") && cd.componentManufacturer == 0x41424344u);
     EXPECT_EQ(GetComponentRefcon(component), 0);
+    EXPECT_EQ(GetComponentBundlePath(component), Folder() + "/Probe.component");
     Str255 text;
     ASSERT_EQ(GetComponentIndString(component, text, 200, 2), noErr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(text + 1), text[0]), "second");
