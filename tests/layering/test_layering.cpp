@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <utility>
@@ -82,32 +83,60 @@ Graph IncludeGraph(const fs::path& root) {
     return graph;
 }
 
+// A CMake file's words: names, quoted strings, "(" and ")"; comments left out.
+std::vector<std::string> CMakeWords(std::istream& in) {
+    std::vector<std::string> words;
+    for (std::string line; std::getline(in, line);) {
+        std::string word;
+        bool quoted = false;
+        for (size_t i = 0; i <= line.size(); ++i) {
+            const char c = i < line.size() ? line[i] : ' ';
+            if (c == '"') quoted = !quoted;
+            if (c == '#' && !quoted && word.empty()) break;
+            const bool paren = c == '(' || c == ')';
+            if (quoted || !(std::isspace(uint8_t(c)) || paren)) {
+                word += c;
+                continue;
+            }
+            if (!word.empty()) words.push_back(std::move(word));
+            word.clear();
+            if (paren) words.emplace_back(1, c);
+        }
+    }
+    return words;
+}
+
 // Each unit's CMakeLists.txt files: the units of the tree's targets they link
 // (target_link_libraries, a bundle's LIBRARIES). Other names (system libraries, words) are not
 // targets of the tree and are left out.
 Graph LinkGraph(const fs::path& root) {
-    const std::regex comment(R"(\s#.*)"), links(R"((target_link_libraries\(|LIBRARIES)([^)]*))"),
-        defines(R"((add_library|add_executable|vistrel_add_bundle)\(\s*([\w-]+))"),
-        word(R"("[^"]*"|[\w:-]+)");
-    std::vector<std::pair<std::string, std::string>> files; // unit, text
-    std::map<std::string, std::string> definedIn;           // target, unit
+    std::vector<std::pair<std::string, std::vector<std::string>>> linked; // unit, names
+    std::map<std::string, std::string> definedIn;                         // target, unit
     for (const auto& [layer, rank] : kLayers)
         for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
             if (entry.path().filename() != "CMakeLists.txt") continue;
+            const std::string unit = UnitOf(fs::relative(entry.path(), root).string());
             std::ifstream file(entry.path());
-            const std::string text = std::regex_replace(
-                "\n" + std::string(std::istreambuf_iterator<char>(file), {}), comment, "\n");
-            files.emplace_back(UnitOf(fs::relative(entry.path(), root).string()), text);
-            for (std::sregex_iterator at(text.begin(), text.end(), defines), end; at != end; ++at)
-                definedIn[(*at)[2]] = files.back().first;
+            const std::vector<std::string> words = CMakeWords(file);
+            for (size_t open = 1; open < words.size(); ++open) {
+                if (words[open] != "(") continue;
+                const std::string& command = words[open - 1];
+                const auto close = std::find(words.begin() + long(open), words.end(), ")");
+                const std::vector<std::string> args(words.begin() + long(open) + 1, close);
+                if (args.empty()) continue;
+                if (command == "add_library" || command == "add_executable" ||
+                    command == "vistrel_add_bundle")
+                    definedIn[args[0]] = unit;
+                const auto from = command == "target_link_libraries"
+                                      ? args.begin()
+                                      : std::find(args.begin(), args.end(), "LIBRARIES");
+                linked.emplace_back(unit, std::vector<std::string>(from, args.end()));
+            }
         }
     Graph graph;
-    for (const auto& [unit, text] : files)
-        for (std::sregex_iterator at(text.begin(), text.end(), links), end; at != end; ++at) {
-            const std::string list = (*at)[2];
-            for (std::sregex_iterator name(list.begin(), list.end(), word); name != end; ++name)
-                if (definedIn.count(name->str())) graph[unit].insert(definedIn[name->str()]);
-        }
+    for (const auto& [unit, names] : linked)
+        for (const std::string& name : names)
+            if (definedIn.count(name)) graph[unit].insert(definedIn[name]);
     return graph;
 }
 
