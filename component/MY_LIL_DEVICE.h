@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channel/SharedCameraFormat.h"
 #include "platform/quicktime/QuickTimeTypes.h"
 
 #include <cstdint>
@@ -9,9 +10,9 @@
 // lock is released when the frame is given back.
 class MY_LIL_DEVICE {
 public:
-    static constexpr int kFrameWidthPixels = 640;
-    static constexpr int kFrameHeightPixels = 480;
-    static constexpr int32_t kFrameSizeBytes = 1228800;
+    static constexpr int kFrameWidthPixels = SharedCamera::kFrameWidth;
+    static constexpr int kFrameHeightPixels = SharedCamera::kFrameHeight;
+    static constexpr int32_t kFrameSizeBytes = SharedCamera::kFrameSizeBytes;
     static constexpr int kDeviceNameCapacity = 68;
     // How long GetFrame waits for a buffer's lock: a healthy holder copies a frame out in a
     // moment. Longer (a paused holder while the writer stands still) no frame is ready, and the

@@ -1,13 +1,16 @@
 #include "component/QVDigBaseClass.h"
 
+#include "channel/ChannelPlace.h"
 #include "channel/SharedGWorldMemory.h"
 #include "component/CoreBundleyes.h"
 #include "component/QSoftVDigX.h"
 #include "component/VistrelDigitizer.h"
 #include "core/CoreSystem.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <sys/stat.h>
 
@@ -252,4 +255,16 @@ QVDigDeviceBase* QVDigBaseClass::ClassFactory(ComponentInstance self) {
 extern "C" ComponentResult QVDIG_DATA_ComponentDispatch(ComponentParameters* params,
                                                         Handle storage) {
     return QVDigBaseClass::Dispatch(params, storage);
+}
+
+// The place rule is the channel's: the host asks here rather than deciding it a second time.
+extern "C" __attribute__((visibility("default"))) size_t
+vistrel_digitizer::VistrelDigitizerChannelFile(char* into, size_t capacity) {
+    const ChannelPlace place = ResolveChannelPlace(SharedGWorldMemory::sFileMappingPath.c_str());
+    const std::string& file = place.file.empty() ? place.taken : place.file;
+    if (capacity == 0) return file.size();
+    const size_t length = std::min(file.size(), capacity - 1);
+    std::memcpy(into, file.data(), length);
+    into[length] = '\0';
+    return file.size();
 }

@@ -2,6 +2,7 @@
 
 #include "channel/ChannelDiagnosis.h"
 #include "channel/SharedCameraBundle.h"
+#include "channel/SharedCameraFormat.h"
 #include "core/CoreLogIdentity.h"
 #include "core/CoreVerify.h"
 #include "pixels/Q_2vuy_format.h"
@@ -93,7 +94,7 @@ void CILookpaneInput_VSharedCameraBuffer::initialize() {
 }
 
 void CILookpaneInput_VSharedCameraBuffer::initInstance() {
-    _frameSize = CGSize{640, 480};
+    _frameSize = CGSize{SharedCamera::kFrameWidth, SharedCamera::kFrameHeight};
     if (readCurrentCameraFrame()) {
         _frameSize = CGSize{CGFloat(camera.frameWidth), CGFloat(camera.frameHeight)};
         if (DebugLines())

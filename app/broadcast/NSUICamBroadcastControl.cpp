@@ -2,6 +2,7 @@
 
 #include "app/broadcast/NSUIPersistentPrefs.h"
 #include "channel/CFBaseDLL.h"
+#include "channel/SharedCameraFormat.h"
 #include "channel/SharedCameraWriteBuffer.h"
 #include "core/CoreVerify.h"
 
@@ -16,7 +17,7 @@ using SHARED_CAMERA_BUFFER = tagSHARED_CAMERA_BUFFER;
 struct CameraSize {
     int16_t width, height;
 };
-constexpr CameraSize kCameraSize{640, 480};
+constexpr CameraSize kCameraSize{SharedCamera::kFrameWidth, SharedCamera::kFrameHeight};
 
 // A report whose text is not the checked expression's spelling.
 #define VERIFY_TEXT(ok, text) CoreVerifyCheck((ok), __func__, __FILE__, __LINE__, " code : " text)

@@ -7,13 +7,14 @@
 #include "app/shell/Product.h"
 #include "app/windows/GrabRegionWindowLayout.h"
 #include "app/windows/PDFSkinAboutBox.h"
+#include "channel/SharedCameraFormat.h"
 
 #include <algorithm>
 #include <string>
 
 namespace {
 
-constexpr NSSize kGrabViewSize{640, 480};
+constexpr NSSize kGrabViewSize{SharedCamera::kFrameWidth, SharedCamera::kFrameHeight};
 constexpr NSSize kBroadcastPanelSize{360, 178};
 
 struct Interface : NSObject {

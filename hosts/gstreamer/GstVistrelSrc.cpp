@@ -1,6 +1,6 @@
 #include "hosts/gstreamer/GstVistrelSrc.h"
 
-#include "hosts/gstreamer/VistrelCamera.h"
+#include "hosts/camera/VistrelCamera.h"
 
 GST_DEBUG_CATEGORY_STATIC(vistrel_src_debug);
 #define GST_CAT_DEFAULT vistrel_src_debug
@@ -72,7 +72,7 @@ gboolean Start(GstBaseSrc* base) {
     self->camera = opened.camera;
     self->frames = gst_buffer_pool_new();
     GstStructure* config = gst_buffer_pool_get_config(self->frames);
-    gst_buffer_pool_config_set_params(config, nullptr, VistrelCamera::kFrameBytes, 2, 0);
+    gst_buffer_pool_config_set_params(config, nullptr, vistrel_digitizer::kFrameSizeBytes, 2, 0);
     if (!gst_buffer_pool_set_config(self->frames, config) ||
         !gst_buffer_pool_set_active(self->frames, TRUE)) {
         Stop(base);

@@ -246,6 +246,13 @@ OSErr GetComponentIndString(Component aComponent, Str255 theString, short strLis
     return noErr;
 }
 
+std::string GetComponentBundlePath(Component aComponent) {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::recursive_mutex> lock(registry.lock);
+    const ComponentRecord* record = Resolve(registry, aComponent.Id());
+    return record ? record->bundlePath : std::string();
+}
+
 OSErr OpenAComponent(Component aComponent, ComponentInstance* ci) {
     if (!ci) return paramErr;
     *ci = nullptr;

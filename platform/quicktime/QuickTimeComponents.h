@@ -16,6 +16,7 @@
 #include <concepts>
 #include <cstddef>
 #include <new>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -102,6 +103,9 @@ QT_API OSErr GetComponentInfo(Component aComponent, ComponentDescription* cd, Ha
                               Handle componentInfo, Handle componentIcon);
 QT_API OSErr GetComponentIndString(Component aComponent, Str255 theString, short strListID,
                                    short index);
+// The bundle folder a component was registered from, so that a caller can reach what the bundle
+// carries beside its dispatcher; empty for a component registered from code.
+QT_API std::string GetComponentBundlePath(Component aComponent);
 
 QT_API OSErr OpenAComponent(Component aComponent, ComponentInstance* ci);
 QT_API ComponentInstance OpenComponent(Component aComponent);

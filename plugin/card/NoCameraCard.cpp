@@ -1,6 +1,8 @@
 // Draws the filter's placeholder picture, a "no camera" card: a light camera outline crossed out
 // by a red bar on a dark card, at the camera's frame size. Run at build time:
 //   no-camera-card <output.png>
+#include "channel/SharedCameraFormat.h"
+
 #include <cmath>
 #include <cstdio>
 #include <png.h>
@@ -9,8 +11,8 @@
 
 namespace {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
+constexpr int kWidth = SharedCamera::kFrameWidth;
+constexpr int kHeight = SharedCamera::kFrameHeight;
 constexpr int kSamples = 4; // per axis, for smooth edges
 
 struct Colour {

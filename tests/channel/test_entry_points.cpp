@@ -40,9 +40,10 @@ TEST(ComponentExports, ExactlyTheSevenEntryPoints) {
     const std::set<std::string> seven = {"__public_fn_", "__public_fn0", "__public_fn1",
                                          "__public_fn2", "__public_fn3", "__public_fn4",
                                          "__public_fn5"};
-    // VistrelXXX is also a video digitizer: the component manager calls its dispatcher.
+    // VistrelXXX is also a video digitizer: the component manager calls its dispatcher, and hosts
+    // ask it for the channel file their messages name.
     std::set<std::string> digitizer = seven;
-    digitizer.insert("QVDIG_DATA_ComponentDispatch");
+    digitizer.insert({"QVDIG_DATA_ComponentDispatch", "VistrelDigitizerChannelFile"});
     std::vector<std::pair<std::string, std::set<std::string>>> objects = {
         {BundleObject("VistrelX64"), seven}, {BundleObject("VistrelXXX"), digitizer}};
 #if VISTREL_HAVE_ARCH32

@@ -1,8 +1,11 @@
-// The tree's folders depend on each other one way only: an include that reaches up a layer, or a
-// loop between folders of one layer, fails here before it becomes a link-order surprise.
+// The tree's folders depend on each other one way only: an include or a link that reaches up a
+// layer, an include loop between folders of one layer, or a use a rule below forbids fails here
+// before it becomes a link-order surprise.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -10,6 +13,8 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -37,17 +42,28 @@ int LayerOf(const std::string& unit) {
     return found == kLayers.end() ? -1 : found->second;
 }
 
+// Uses the layers allow but the design does not: a host reaches the camera only through the
+// components and the digitizer's header.
+const std::pair<std::string, std::string> kNever[] = {{"hosts", "channel"}};
+
+bool Forbidden(const std::string& from, const std::string& to) {
+    return std::any_of(std::begin(kNever), std::end(kNever), [&](const auto& rule) {
+        return from.starts_with(rule.first) && to.starts_with(rule.second);
+    });
+}
+
 using Graph = std::map<std::string, std::set<std::string>>;
 
-// The quoted name of an #include line, or "" (spaces may follow the # and precede the name).
-std::string QuotedInclude(const std::string& line) {
+// The name of an #include line, quoted or angled (a tree path in angles counts too), or ""
+// (spaces may follow the # and precede the name).
+std::string IncludedName(const std::string& line) {
     size_t at = line.find_first_not_of(" \t");
     if (at == std::string::npos || line[at] != '#') return "";
     at = line.find_first_not_of(" \t", at + 1);
     if (at == std::string::npos || line.compare(at, 7, "include") != 0) return "";
     at = line.find_first_not_of(" \t", at + 7);
-    if (at == std::string::npos || line[at] != '"') return "";
-    const size_t end = line.find('"', at + 1);
+    if (at == std::string::npos || (line[at] != '"' && line[at] != '<')) return "";
+    const size_t end = line.find(line[at] == '"' ? '"' : '>', at + 1);
     return end == std::string::npos ? "" : line.substr(at + 1, end - at - 1);
 }
 
@@ -69,19 +85,87 @@ Graph IncludeGraph(const fs::path& root) {
         const std::string from = UnitOf(fs::relative(path, root).string());
         std::ifstream file(path);
         for (std::string line; std::getline(file, line);) {
-            const std::string to = UnitOf(QuotedInclude(line));
+            const std::string to = UnitOf(IncludedName(line));
             if (LayerOf(to) >= 0 && to != from) graph[from].insert(to);
         }
     });
     return graph;
 }
 
-TEST(Layering, IncludesPointDownAndNeverLoop) {
-    const Graph graph = IncludeGraph(VISTREL_SOURCE_DIR);
+// A CMake file's words: names, quoted strings, "(" and ")"; comments left out.
+std::vector<std::string> CMakeWords(std::istream& in) {
+    std::vector<std::string> words;
+    for (std::string line; std::getline(in, line);) {
+        std::string word;
+        bool quoted = false;
+        for (size_t i = 0; i <= line.size(); ++i) {
+            const char c = i < line.size() ? line[i] : ' ';
+            if (c == '"') quoted = !quoted;
+            if (c == '#' && !quoted && word.empty()) break;
+            const bool paren = c == '(' || c == ')';
+            if (quoted || !(std::isspace(uint8_t(c)) || paren)) {
+                word += c;
+                continue;
+            }
+            if (!word.empty()) words.push_back(std::move(word));
+            word.clear();
+            if (paren) words.emplace_back(1, c);
+        }
+    }
+    return words;
+}
+
+// Each unit's CMakeLists.txt files: the units of the tree's targets they link
+// (target_link_libraries, a bundle's LIBRARIES). Other names (system libraries, words) are not
+// targets of the tree and are left out.
+Graph LinkGraph(const fs::path& root) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> linked; // unit, names
+    std::map<std::string, std::string> definedIn;                         // target, unit
+    for (const auto& [layer, rank] : kLayers)
+        for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
+            if (entry.path().filename() != "CMakeLists.txt") continue;
+            const std::string unit = UnitOf(fs::relative(entry.path(), root).string());
+            std::ifstream file(entry.path());
+            const std::vector<std::string> words = CMakeWords(file);
+            for (size_t open = 1; open < words.size(); ++open) {
+                if (words[open] != "(") continue;
+                const std::string& command = words[open - 1];
+                const auto close = std::find(words.begin() + long(open), words.end(), ")");
+                const std::vector<std::string> args(words.begin() + long(open) + 1, close);
+                if (args.empty()) continue;
+                if (command == "add_library" || command == "add_executable" ||
+                    command == "vistrel_add_bundle")
+                    definedIn[args[0]] = unit;
+                const auto from = command == "target_link_libraries"
+                                      ? args.begin()
+                                      : std::find(args.begin(), args.end(), "LIBRARIES");
+                linked.emplace_back(unit, std::vector<std::string>(from, args.end()));
+            }
+        }
+    Graph graph;
+    for (const auto& [unit, names] : linked)
+        for (const std::string& name : names)
+            if (definedIn.count(name)) graph[unit].insert(definedIn[name]);
+    return graph;
+}
+
+// Every use points down the layers or stays in one, and no rule forbids it.
+void ExpectDownward(const Graph& graph, const std::string& uses) {
     ASSERT_GT(graph.size(), 10u) << "the source tree was not found";
     for (const auto& [from, targets] : graph)
-        for (const std::string& to : targets)
-            EXPECT_LE(LayerOf(to), LayerOf(from)) << from << " includes the higher " << to;
+        for (const std::string& to : targets) {
+            EXPECT_LE(LayerOf(to), LayerOf(from)) << from << uses << " the higher " << to;
+            EXPECT_FALSE(Forbidden(from, to)) << from << uses << " " << to;
+        }
+}
+
+TEST(Layering, LinksPointDown) {
+    ExpectDownward(LinkGraph(VISTREL_SOURCE_DIR), " links");
+}
+
+TEST(Layering, IncludesPointDownAndNeverLoop) {
+    const Graph graph = IncludeGraph(VISTREL_SOURCE_DIR);
+    ExpectDownward(graph, " includes");
 
     // Depth-first search; a unit met again while it is still open closes a loop.
     std::map<std::string, int> state; // 1 open, 2 done

@@ -110,6 +110,7 @@ TEST(ComponentManager, SearchesMatchWildcardsAndFlagsInRegistrationOrder) {
     ComponentDescription byFlag{type, 0, 0, 0x2, 0x2};
     EXPECT_TRUE(FindNextComponent(nullptr, &byFlag) == b);
     EXPECT_TRUE(FindNextComponent(b, &byFlag) == c);
+    EXPECT_EQ(GetComponentBundlePath(b), ""); // registered from code
 }
 
 // Bundles in the user's component folder, with the test object as their executable.
@@ -146,6 +147,7 @@ TEST(ComponentBundles, RegisteredByTheirInfoAndLoadedWhileTheyHaveInstances) {
     ComponentDescription byInfo{FourCC("tstB"), FourCC("raw "), 0x41424344, 0, 0};
     EXPECT_TRUE(FindNextComponent(nullptr, &byInfo) == component);
     EXPECT_EQ(GetComponentRefcon(component), 0);
+    EXPECT_EQ(GetComponentBundlePath(component), Folder() + "/Probe.component");
     Str255 text;
     ASSERT_EQ(GetComponentIndString(component, text, 200, 2), noErr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(text + 1), text[0]), "second");

@@ -1,10 +1,7 @@
-#include "hosts/gstreamer/VistrelCamera.h"
+#include "hosts/camera/VistrelCamera.h"
 
-#include "channel/ChannelPlace.h"
-#include "channel/SharedCameraFormat.h"
-#include "component/VistrelDigitizer.h"
 #include "platform/bundles/BundleFolders.h"
-#include "platform/session/PlatformSession.h"
+#include "platform/bundles/PlatformBundle.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,8 +13,6 @@ using namespace platform::quicktime;
 using namespace vistrel_digitizer;
 
 namespace {
-
-constexpr OSType kRawPixelFormat = FourCC("raw ");
 
 constexpr auto kPollInterval = std::chrono::milliseconds(2);
 // How late a stop request may be noticed while the source sleeps.
@@ -97,13 +92,17 @@ constexpr RefusalWords kRefusals[] = {
      "the system version is below the digitizer's minimum"},
 };
 
-// The channel file of this user, named and placed as the digitizer names and places it.
-std::string ChannelPath() {
-    const auto user = platform::session::UserFileOwner();
-    const auto path = platform::session::FormatUserPath(
-        SharedCamera::kFileMappingFormat, user.value_or(""), SharedCamera::kFrameFormatName);
-    const ChannelPlace place = ResolveChannelPlace(path.value_or(SharedCamera::kFileMappingFormat));
-    return place.file.empty() ? place.taken : place.file;
+// The channel file as the digitizer places it, asked of the digitizer's own object; empty when
+// that cannot be loaded (it just refused an open, so it could a moment ago).
+std::string ChannelPath(Component component) {
+    const auto bundle = platform::bundles::Bundle::Create(GetComponentBundlePath(component));
+    if (!bundle || !bundle->LoadExecutable()) return "";
+    const auto answer =
+        reinterpret_cast<ChannelFileFunction>(bundle->FunctionPointerForName(kChannelFileExport));
+    if (!answer) return "";
+    std::string path(answer(nullptr, 0), '\0');
+    answer(path.data(), path.size() + 1);
+    return path;
 }
 
 // The digitizer answers paramErr for every refusal and leaves its reason with the component.
@@ -115,11 +114,14 @@ void Diagnose(Component component, VistrelCamera::OpenResult& result) {
         // The refused instance counted itself.
         if (refusal == kVistrelOpenNoMoreConnections)
             detail += " " + std::to_string(CountComponentInstances(component) + 1);
-        if (words.failure == VistrelCamera::Failure::kChannelUnreadable)
+        if (words.failure == VistrelCamera::Failure::kChannelUnreadable) {
+            const std::string file = ChannelPath(component);
             return SetFailure(result, words.failure,
-                              "The Vistrel camera channel file " + ChannelPath() +
-                                  " cannot be used: " + words.message,
+                              "The Vistrel camera channel file " +
+                                  (file.empty() ? "" : file + " ") +
+                                  "cannot be used: " + words.message,
                               detail);
+        }
         return SetFailure(result, words.failure, words.message, detail);
     }
     SetFailure(result, VistrelCamera::Failure::kSetUp, "The Vistrel camera could not be opened",
@@ -196,14 +198,14 @@ bool VistrelCamera::StartCapture(OpenResult& result) {
     const ImageDescription description = **desc;
     DisposeHandle(reinterpret_cast<Handle>(desc));
     if (err) return failed("VDGetImageDescription", err);
-    if (description.cType != kRawPixelFormat || description.width != kWidth ||
-        description.height != kHeight || description.depth != 32) {
+    if (description.cType != kFramePixelFormat || description.width != kFrameWidth ||
+        description.height != kFrameHeight || description.depth != 32) {
         char detail[160];
         std::snprintf(detail, sizeof detail,
                       "image description of type 0x%08x, %dx%d, depth %d; expected 'raw ' "
-                      "640x480, depth 32",
+                      "%dx%d, depth 32",
                       unsigned(description.cType), description.width, description.height,
-                      description.depth);
+                      description.depth, kFrameWidth, kFrameHeight);
         SetFailure(result, Failure::kSetUp,
                    "The Vistrel camera delivers pictures of a kind this element does not know",
                    detail);
@@ -261,11 +263,11 @@ VistrelCamera::Next VistrelCamera::AskForFrame(uint8_t* into, std::string& detai
         return Next::kFailed;
     }
     if (queued == 0 || !data) return Next::kRepeat;
-    if (size >= kFrameBytes) std::memcpy(into, data, kFrameBytes);
+    if (size >= kFrameSizeBytes) std::memcpy(into, data, kFrameSizeBytes);
     VDReleaseCompressBuffer(mInstance, data);
-    if (size < kFrameBytes) {
+    if (size < kFrameSizeBytes) {
         detail = "the digitizer delivered " + std::to_string(size) + " bytes instead of " +
-                 std::to_string(kFrameBytes);
+                 std::to_string(kFrameSizeBytes);
         return Next::kFailed;
     }
     mRetry = kRetryInterval;

@@ -4,7 +4,9 @@
 // the component manager, compression on in the device's own format, paced by a time base of ours
 // at 30 frames a second. Each frame is copied out of the shared buffer while the digitizer holds
 // its lock and given back at once, so nothing the host does with its copy (pause, sync to a
-// clock, keep it) holds back the broadcast or other clients.
+// clock, keep it) holds back the broadcast or other clients. Every host of the camera reads it
+// through this class; a frame is vistrel_digitizer::kFrameSizeBytes of the digitizer's format.
+#include "component/VistrelDigitizer.h"
 #include "platform/quicktime/QuickTime.h"
 
 #include <chrono>
@@ -14,9 +16,6 @@
 
 class VistrelCamera {
 public:
-    static constexpr int kWidth = 640;
-    static constexpr int kHeight = 480;
-    static constexpr long kFrameBytes = 1228800;
     static constexpr int kFramesPerSecond = 30;
 
     // Why no camera could be opened; each reason has its own words for the user.
@@ -46,7 +45,7 @@ public:
 
     using Clock = std::chrono::steady_clock;
 
-    // Waits for the next paced frame and copies its kFrameBytes into `into`; polls `cancelled`
+    // Waits for the next paced frame and copies its kFrameSizeBytes into `into`; polls `cancelled`
     // every few milliseconds. `late`: how long after its moment in the schedule the frame came.
     // kRepeat, with `into` untouched: no new frame came by half a period past its moment (the
     // writer stalled, or a paused process holds the current buffer), so the host shows the last
