@@ -1,6 +1,6 @@
 #include "app/broadcast/GrabBroadcastControl.h"
 
-#include "core/CoreSystem.h"
+#include "app/capture/GrabCaptureSource.h"
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 #include <algorithm>
@@ -19,7 +19,7 @@ void GrabBroadcastControl::awakeFromNib() {
     addAction("displaySelectionChanged:", &GrabBroadcastControl::displaySelectionChanged);
     refreshDisplayMenuList();
     // Screen images always show the grabber's rectangle: there the choice would have no effect.
-    if (_sourcePopUp) _sourcePopUp->setEnabled(!CoreSystem::IsAtLeast(0x1060));
+    if (_sourcePopUp) _sourcePopUp->setEnabled(BroadcastCaptureSource().readsChosenDisplay());
 }
 
 void GrabBroadcastControl::applicationDidFinishLaunching(NSObject* notification) {

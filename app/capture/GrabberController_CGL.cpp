@@ -2,6 +2,7 @@
 
 #include "core/CoreVerify.h"
 #include "pixels/OpenGL_ReadPixels.h"
+#include "platform/appkit/AppKitTypes.h"
 #include "platform/cgl/GL.h"
 
 #include <algorithm>
@@ -10,26 +11,12 @@
 using namespace platform::cgl;
 using namespace platform::coregraphics;
 
-namespace {
-
-// An empty intersection has no width.
-CGRect Intersection(CGRect a, CGRect b) {
-    const CGFloat left = std::max(a.origin.x, b.origin.x);
-    const CGFloat bottom = std::max(a.origin.y, b.origin.y);
-    const CGFloat right = std::min(a.origin.x + a.size.width, b.origin.x + b.size.width);
-    const CGFloat top = std::min(a.origin.y + a.size.height, b.origin.y + b.size.height);
-    if (!(right > left && top > bottom)) return CGRectMake(0, 0, 0, 0);
-    return CGRectMake(left, bottom, right - left, top - bottom);
-}
-
-} // namespace
-
 void grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRowBytes_flipHorizontal(
     CGPoint origin, CGSize size, void* bufferData, size_t bufferRowBytes, bool flipHorizontal) {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    const CGRect inside =
-        Intersection(CGRectMake(0, 0, viewport[2], viewport[3]), CGRect{origin, size});
+    const CGRect inside = platform::appkit::NSIntersectionRect(
+        CGRectMake(0, 0, viewport[2], viewport[3]), {origin, size});
     if (!(inside.size.width > 3.0 && inside.size.height > 3.0)) return;
 
     // clang-format off

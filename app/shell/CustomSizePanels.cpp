@@ -15,11 +15,6 @@ CustomSizePanel* sSharedCustomSizePanel = nullptr;
 CustomSavePanel* sSharedCustomSavePanel = nullptr;
 std::function<void(NSWindow&)> sPlacement;
 
-NSSize CustomPrefixSize(const NSMenuItem& item) {
-    const auto s = sizes::sizeFromMenuTextWithCustomPrefix(item.title().c_str());
-    return NSMakeSize(s.width, s.height);
-}
-
 } // namespace
 
 CustomSizePanel::CustomSizePanel(NSRect frame, NSSize contentSize)
@@ -82,7 +77,8 @@ void CustomSizePanel::attachMenuItem_withSizeFromMenuItem(NSMenuItem* item, NSMe
     // The menus are named for what they size ("Grabber Size", "Save Size").
     setTitle("Custom " + (item->menu() ? item->menu()->title() : std::string("Size")));
     mMessage->setStringValue("");
-    setSize_withUpdate(CustomPrefixSize(*source), item != source);
+    setSize_withUpdate(sizes::sizeFromMenuTextWithCustomPrefix(source->title().c_str()),
+                       item != source);
 }
 
 void CustomSizePanel::setSize_withUpdate(NSSize size, bool update) {
@@ -194,8 +190,7 @@ double CustomSavePanel::percentValue() const {
 }
 
 NSSize CustomSavePanel::percentSize() const {
-    const auto s = sizes::percentSizeForValue(percentValue());
-    return NSMakeSize(s.width, s.height);
+    return sizes::percentSizeForValue(percentValue());
 }
 
 void CustomSavePanel::setPercentSize(NSSize size) {

@@ -31,16 +31,10 @@ public:
     void grabLookpaneScreen(int options);
     uint32_t grabScreenID() const;
     void grabScreenDisplayID_withOptions(uint32_t display, int options);
-    void snowLeopard_grabScreenDisplayID_withOptions(uint32_t display, int options);
-    void tiger_grabScreenDisplayID_withOptions(uint32_t display, int options);
-    // The screen under the whole grab view now, across displays; null before system 0x1060 or
-    // off every display. The caller releases it.
-    platform::coregraphics::CGImageRef leopardGrabberRectangleCopyCGImageRef() const;
     int grabScreenOptionsBeforeGrab(int options);
     void grabScreenOptionsAfterGrab_windowLevel(int options, int level);
     NSRect grabberRectangleInScreenCoordinates() const;
     NSRect grabRectScreenCoordinates() const;
-    NSRect grabberRectangleInGlobalDisplayCoordinates() const;
 
     // The grab, its copies and saves (GrabWindowController_Save.cpp).
     bool hasGrabbedImage() const { return mBitmapImageRep != nullptr; }

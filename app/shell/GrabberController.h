@@ -38,8 +38,6 @@ public:
     void constructGrabberTimer();
     void grabTimer(NSObject* timer);
     void grabTimerFactor(NSObject* timer);
-    void leopard_grabTimerFactor(NSObject* timer);
-    void tiger_grabTimerFactor(NSObject* timer);
     int32_t grabCounter() const { return _grabCounter; }
 
     // Outlets.

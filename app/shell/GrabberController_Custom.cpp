@@ -12,11 +12,6 @@ using namespace selectorgroup;
 
 namespace {
 
-NSSize CustomPrefixSize(const NSMenuItem& item) {
-    const auto s = sizes::sizeFromMenuTextWithCustomPrefix(item.title().c_str());
-    return NSMakeSize(s.width, s.height);
-}
-
 // Attaches the custom item to the panel: on its first use it starts from the item marked in the
 // group, later from its own title.
 void AttachCustomItem(CustomSizePanel* panel, NSMenuItem& item, const Group& group) {
@@ -48,7 +43,7 @@ void GrabberController::addCustomSizeActions() {
         auto* item = dynamic_cast<NSMenuItem*>(sender);
         if (!VERIFY(item)) return;
         selectSelfFromSelectorGroup(sender, GrabberSizeGroup);
-        menuGrabberViewSize(CustomPrefixSize(*item));
+        menuGrabberViewSize(sizes::sizeFromMenuTextWithCustomPrefix(item->title().c_str()));
         if (mGrabWindow) mGrabWindow->grabResizeModeChanged(sender);
     });
     addAction("selectGrabberSizeCustom:", [this](NSObject* sender) {
@@ -63,7 +58,7 @@ void GrabberController::addCustomSizeActions() {
         if (!VERIFY(item)) return;
         AttachCustomItem(CustomSavePanel::sharedInstanceSavePanel(), *item, GrabberSaveGroup);
         selectSelfFromSelectorGroup(sender, GrabberSaveGroup);
-        setSaveImageSize(CustomPrefixSize(*item));
+        setSaveImageSize(sizes::sizeFromMenuTextWithCustomPrefix(item->title().c_str()));
     });
     addAction("menuWindowGrabSize:", [this](NSObject*) {
         performSelector(NSSelectorFromString("selectGrabberSizeCustom:"),

@@ -1,6 +1,7 @@
 // The full-screen read context and the controller's read-back into ARGB buffers, against a
-// private X server showing a known pattern.
+// private X server showing a known pattern; which capture source each use gets.
 #include "app/capture/Apple_CGL_GrabContext.h"
+#include "app/capture/GrabCaptureSource.h"
 #include "app/capture/GrabberController_CGL.h"
 #include "core/CoreMachDebugLog.h"
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
@@ -113,6 +114,25 @@ TEST_F(CaptureScreen, GrabReadsTheViewportIntoTopDownARGBAndReportsBadBuffers) {
         ASSERT_TRUE(context.MakeCurrent(false));
         EXPECT_EQ(CGLGetCurrentContext(), nullptr);
     });
+}
+
+// The broadcast takes display images a version before the user's grabs do, and only a
+// read-back lets the broadcast's source pop-up choose a display.
+TEST(CaptureSources, EachUseTakesItsSourceFromTheSystemVersion) {
+    constexpr GrabCaptureKind kImage = GrabCaptureKind::kDisplayImage;
+    constexpr GrabCaptureKind kRead = GrabCaptureKind::kReadBack;
+    const struct {
+        uint32_t version;
+        GrabCaptureKind broadcast, grab;
+    } rows[] = {{0x1040, kRead, kRead},  {0x1050, kRead, kRead},   {0x1060, kImage, kRead},
+                {0x1068, kImage, kRead}, {0x1070, kImage, kImage}, {0x1095, kImage, kImage}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << std::hex << r.version);
+        const GrabCaptureKinds kinds = GrabCaptureKindsForVersion(r.version);
+        EXPECT_EQ(kinds.broadcast, r.broadcast);
+        EXPECT_EQ(kinds.grab, r.grab);
+        EXPECT_EQ(CaptureSourceOfKind(kinds.broadcast).readsChosenDisplay(), r.broadcast == kRead);
+    }
 }
 
 } // namespace

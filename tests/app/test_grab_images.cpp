@@ -1,8 +1,8 @@
 // The grabbed bitmap: shrinking that averages, crops in the y-up coordinates of the read-back,
 // and the menu items that wait for a grab. (Display images taken over, the save size applied to a
 // grab, and a grab saved at its own size pixel for pixel, are the program's test.)
+#include "app/capture/OpenGLBitmaps.h"
 #include "app/shell/GrabWindowController.h"
-#include "app/shell/OpenGLBitmaps.h"
 
 #include <gtest/gtest.h>
 

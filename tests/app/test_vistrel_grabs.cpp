@@ -291,9 +291,9 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     EXPECT_NE(errors.find("sGrabWindowCopy_HotKey.Construct('CmdC'"), std::string::npos) << errors;
 
     // After a restart the choices hold, and a Documents folder removed while the program runs is
-    // made again for the next quick save.
+    // made again for the next quick save, here read back through OpenGL as before system 0x1070.
     holder.Ungrab(c, superAltControl);
-    ASSERT_NO_FATAL_FAILURE(Launch());
+    ASSERT_NO_FATAL_FAILURE(Launch({"VISTREL_SYSTEM_VERSION=0x1060"}));
     EXPECT_TRUE(Eventually([&] { return Floats(); })) << "float above menus did not come back";
     EXPECT_TRUE(Eventually([&] { return Frame() == left; })) << "the grabber is not where it was";
     const RootBox before = Frame();
@@ -305,6 +305,12 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     fs::remove_all(Documents());
     ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
     EXPECT_TRUE(Holds(Documents(), {"Vistrel 0000.png"}));
+    // The read-back reads the grabbed display alone: the part of the grab view on it.
+    const DecodedImage onDisplay = DecodePNG(Documents() + "/Vistrel 0000.png");
+    const RootBox f = Frame();
+    EXPECT_TRUE(f.x < 0 && onDisplay.width == f.x + f.width - kGrabberBar &&
+                onDisplay.height == f.height - 2 * kGrabberBar &&
+                IsPatternAt(onDisplay, 0, f.y + kGrabberBar));
     EXPECT_EQ(Files(Pictures()), std::vector<std::string>{"Vistrel 0000.jpg"});
 
     // Constrain > 4:3, then the X connection is lost, as when the session ends: saved all the same.

@@ -1,4 +1,4 @@
-#include "app/shell/OpenGLBitmaps.h"
+#include "app/capture/OpenGLBitmaps.h"
 
 #include "platform/cgl/GL.h"
 
