@@ -1,8 +1,7 @@
-// The pixel library: bitmap contexts, the application's among them (it also shows its pixels as
-// an offscreen world); 2vuy pictures, their buffers, row conversions and copies into bitmaps; the
-// read-back converters' bytes and the frames they turn over. The rows underneath are the kernel
-// table's, tested in tests/kernels.
-#include "pixels/CoreGraphicsGWorldBitmapContext.h"
+// The pixel library: bitmap contexts; 2vuy pictures, their buffers, row conversions and copies
+// into bitmaps; the read-back converters' bytes and the frames they turn over. The rows
+// underneath are the kernel table's, tested in tests/kernels.
+#include "pixels/CoreGraphicsBitmapContext.h"
 #include "pixels/OpenGL_ReadPixels.h"
 #include "pixels/Q_2vuy_format.h"
 #include "tests/support/VerifyReports.h"
@@ -14,7 +13,6 @@
 
 using namespace platform::coregraphics;
 using CoreGraphics::BitmapContext;
-using CoreGraphics::GWorldBitmapContext;
 using Bytes = std::vector<uint8_t>;
 namespace RP = OpenGL::ReadPixels;
 
@@ -128,57 +126,6 @@ TEST(BitmapContext, SubclassesSupplyThePixelMemory) {
     EXPECT_EQ(own.store.size(), 6u);
     own.Destruct();
     EXPECT_EQ(own.deleted, 1);
-}
-
-// The application's bitmap: the same pixels as an offscreen world in the type's format.
-TEST(GWorldBitmapContext, TheWorldSharesThePixelsAndFailsTheConstructionWhenItCannotBeMade) {
-    using namespace platform::quicktime;
-    const struct {
-        BitmapContext::BitmapType type;
-        OSType format;
-        int16_t bits;
-    } cases[] = {
-        {BitmapContext::BitmapType_Device_ARGB, k32ARGBPixelFormat, 32},
-        {BitmapContext::BitmapType_Device_XRGB, k8IndexedGrayPixelFormat, 8},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.type);
-        GWorldBitmapContext bitmap;
-        ASSERT_TRUE(bitmap.Construct(33, 7, c.type, 200));
-        const PixMapHandle pixMap = GetGWorldPixMap(bitmap.GetGWorld());
-        ASSERT_NE(pixMap, nullptr);
-        EXPECT_EQ(GetPixBaseAddr(pixMap), reinterpret_cast<Ptr>(bitmap.GetImageDataBytes()));
-        EXPECT_EQ(QTGetPixMapHandleRowBytes(pixMap), 200);
-        EXPECT_EQ((*pixMap)->pixelFormat, c.format);
-        EXPECT_EQ((*pixMap)->pixelSize, c.bits);
-        EXPECT_EQ((*pixMap)->bounds.right, 33);
-        EXPECT_EQ((*pixMap)->bounds.bottom, 7);
-        bitmap.Destruct();
-        EXPECT_EQ(bitmap.GetGWorld(), nullptr);
-    }
-    // Worlds the toolkit cannot describe: rows short of the width, another format, no pixels.
-    char pixels[64];
-    Rect bounds;
-    SetRect(&bounds, 0, 0, 4, 2);
-    const struct {
-        OSType format;
-        char* pixels;
-        long rowBytes;
-    } refused[] = {{k32ARGBPixelFormat, pixels, 15},
-                   {0x79757673, pixels, 16},
-                   {k32ARGBPixelFormat, nullptr, 16}};
-    for (const auto& r : refused) {
-        GWorldPtr world = reinterpret_cast<GWorldPtr>(pixels);
-        EXPECT_EQ(
-            NewGWorldFromPtr(&world, r.format, &bounds, nullptr, nullptr, 0, r.pixels, r.rowBytes),
-            paramErr);
-        EXPECT_EQ(world, nullptr);
-    }
-    // Too wide for the toolkit's rectangles: construction fails rather than describing less.
-    GWorldBitmapContext wide;
-    const std::string reports = testsupport::VerifyReports(
-        [&] { EXPECT_FALSE(wide.Construct(40000, 1, BitmapContext::BitmapType_Device_Gray)); });
-    EXPECT_NE(reports.find("ConstructGWorld()"), std::string::npos) << reports;
 }
 
 TEST(Pixels2vuyFormat, BuffersHoldWholePairsAndRowsConvertBothWays) {
