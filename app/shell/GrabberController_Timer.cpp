@@ -73,14 +73,7 @@ void GrabberController::leopard_grabTimerFactor(NSObject*) {
     if (!control.isBroadcasting()) return;
     CGImageRef image = leopardGrabberRectangleCopyCGImageRef();
     if (!image) return;
-    if (control.beginSwitchContextsClear(false)) {
-        if (CGContextRef context = control.currentCGContext())
-            CGContextDrawImage(context,
-                               CGRectMake(0, 0, NSUICamBroadcastControl_CameraWidth,
-                                          NSUICamBroadcastControl_CameraHeight),
-                               image);
-        control.endSwitchContexts();
-    }
+    control.broadcastImage(image);
     CGImageRelease(image);
 }
 
@@ -114,7 +107,7 @@ void GrabberController::tiger_grabTimerFactor(NSObject*) {
     if (grabRect.size.width == NSUICamBroadcastControl_CameraWidth &&
         grabRect.size.height == NSUICamBroadcastControl_CameraHeight) {
         // Straight into the write buffer, under its lock like the other ways in.
-        control.publishFrame([&](const tagSHARED_CAMERA_BUFFER& camera_buffer) {
+        control.frameWriter().Write([&](int, const tagSHARED_CAMERA_BUFFER& camera_buffer) {
             readInto(camera_buffer.frameBufferPtr, size_t(camera_buffer.frameBufferRowBytes),
                      size_t(camera_buffer.frameHeight), r.size);
         });

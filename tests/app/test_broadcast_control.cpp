@@ -51,11 +51,11 @@ struct FakeCamera final : CameraComponentCalls {
     }
     // Waiting for a reader stalls the program: only when it holds both.
     bool LockFrameBuffer(void* a) override {
-        EXPECT_TRUE(held[0] && held[1]) << "a wait while a buffer is free";
+        EXPECT_TRUE(failBuffers || (held[0] && held[1])) << "a wait while a buffer is free";
         waitedOn = Index(a);
-        return !held[Index(a)];
+        return !failBuffers && !held[Index(a)];
     }
-    bool TryLockFrameBuffer(void* a) override { return !held[Index(a)]; }
+    bool TryLockFrameBuffer(void* a) override { return !failBuffers && !held[Index(a)]; }
     bool UnLockFrameBuffer(void*) override { return true; }
 };
 
@@ -160,11 +160,12 @@ TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReade
                                  [&](int, int) { return colour; });
             if (!viaContexts) {
                 c.broadcastFrame(bitmap.get());
-            } else if (c.beginSwitchContextsClear(false)) {
-                bitmap->Draw(c.currentCGContext(), CGRectMake(0, 0, kW, kH));
-                c.endSwitchContexts();
+            } else {
+                CGImageRef image = bitmap->ConstructCGImage();
+                c.broadcastImage(image);
+                CGImageRelease(image);
             }
-            EXPECT_EQ(c._SharedCameraBufferNumber, s.indexAfter);
+            EXPECT_EQ(c.frameWriter().NextBuffer(), s.indexAfter);
             EXPECT_EQ(fresh.published - published, s.written >= 0);
             if (s.written < 0) continue;
             EXPECT_EQ(fresh.current, s.written);
@@ -208,12 +209,15 @@ TEST_F(BroadcastControl, ClearingEmptiesTheFrameAndWithoutItTheOlderFrameStays) 
     auto green = Bitmap(kW, kH, [](int, int) { return 0xff00ff00u; });
     c.broadcastFrame(green.get());
     c.broadcastFrame(green.get());
+    SharedCameraDrawingWriter& w = c.frameWriter();
     for (const bool clear : {false, true}) { // buffer 0, then 1
-        ASSERT_TRUE(c.beginSwitchContextsClear(clear));
-        Bitmap(1, 1, [](int, int) {
-            return 0xffff0000u;
-        })->Draw(c.currentCGContext(), CGRectMake(0, 0, kW / 2, kH));
-        c.endSwitchContexts();
+        ASSERT_EQ(w.Write([&](int n, const tagSHARED_CAMERA_BUFFER&) {
+            if (clear) w.Erase(n);
+            Bitmap(1, 1, [](int, int) {
+                return 0xffff0000u;
+            })->Draw(w.Context(n), CGRectMake(0, 0, kW / 2, kH));
+        }),
+                  SharedCameraFrameWriter::Result::kWritten);
         EXPECT_EQ(Pixel(camera.buffers[clear], 10, 10), 0xffff0000u);
         EXPECT_EQ(Pixel(camera.buffers[clear], 600, 10), clear ? 0u : 0xff00ff00u);
     }
