@@ -17,15 +17,25 @@ bool SharedCameraFrameWriter::Open() {
 }
 
 void SharedCameraFrameWriter::Close() {
+    if (mLocked >= 0) mComponent.UnLockFrameBuffer(mBuffers[mLocked].frameBufferPtr);
+    mLocked = -1;
     mOpen = false;
     mBuffers[0] = mBuffers[1] = {};
 }
 
-int SharedCameraFrameWriter::Lock() {
-    if (!mOpen) return -1;
-    return SharedCamera::LockWriteBuffer(
-        mNext, [this](int n) { return mComponent.TryLockFrameBuffer(mBuffers[n].frameBufferPtr); },
-        [this](int n) { return mComponent.LockFrameBuffer(mBuffers[n].frameBufferPtr); });
+int SharedCameraFrameWriter::Begin(Result* whyNot) {
+    // A second Begin leaves the first lock to its End.
+    if (mLocked >= 0) {
+        *whyNot = Result::kFailed;
+        return -1;
+    }
+    if (mOpen)
+        mLocked = SharedCamera::LockWriteBuffer(
+            mNext,
+            [this](int n) { return mComponent.TryLockFrameBuffer(mBuffers[n].frameBufferPtr); },
+            [this](int n) { return mComponent.LockFrameBuffer(mBuffers[n].frameBufferPtr); });
+    if (mLocked < 0) *whyNot = WhyNotLocked();
+    return mLocked;
 }
 
 // Readers holding both buffers cost a frame; a component that no longer gives the buffer (it
@@ -38,7 +48,10 @@ SharedCameraFrameWriter::Result SharedCameraFrameWriter::WhyNotLocked() {
                                                                 : Result::kFailed;
 }
 
-SharedCameraFrameWriter::Result SharedCameraFrameWriter::Publish(int n) {
+SharedCameraFrameWriter::Result SharedCameraFrameWriter::End() {
+    const int n = mLocked;
+    if (n < 0) return Result::kFailed;
+    mLocked = -1;
     void* const address = mBuffers[n].frameBufferPtr;
     if (!mComponent.UnLockFrameBuffer(address) || !mComponent.SetCurrentReadBuffer(address))
         return Result::kFailed;

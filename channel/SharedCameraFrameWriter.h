@@ -29,19 +29,26 @@ public:
     // draw(n, record) fills the locked buffer n. Skipped while readers hold both buffers; failed
     // when the writer is closed or the component refuses, and then the next buffer stays.
     template <class Draw> Result Write(Draw&& draw) {
-        const int n = Lock();
-        if (n < 0) return WhyNotLocked();
+        Result whyNot;
+        const int n = Begin(&whyNot);
+        if (n < 0) return whyNot;
         draw(n, mBuffers[n]);
-        return Publish(n);
+        return End();
     }
 
+    // Write's two halves, for a caller that draws between calls of its own: Begin locks the
+    // buffer (its number; -1 for none, and why), End unlocks and publishes it.
+    int Begin(Result* whyNot);
+    Result End();
+    // The buffer between Begin and End, -1 outside.
+    int Locked() const { return mLocked; }
+
 private:
-    int Lock();
     Result WhyNotLocked();
-    Result Publish(int n);
 
     SharedCameraWriteCalls& mComponent;
     tagSHARED_CAMERA_BUFFER mBuffers[2]{};
     bool mOpen = false;
     int mNext = 0;
+    int mLocked = -1;
 };

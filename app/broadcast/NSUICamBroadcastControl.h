@@ -49,6 +49,11 @@ public:
     // Open while broadcasting; every way a frame goes out.
     SharedCameraDrawingWriter& frameWriter() { return mWriter; }
 
+    // Older calls (NSUICamBroadcastControlCompat.cpp): get locks the write buffer and fills the
+    // record, set publishes it.
+    bool get_SHARED_CAMERA_BUFFER(tagSHARED_CAMERA_BUFFER* camera_buffer);
+    void set_SHARED_CAMERA_BUFFER(tagSHARED_CAMERA_BUFFER* camera_buffer);
+
     // Outlets.
     NSButton* _allowCameraButton = nullptr;
     NSButton* _rebroadcastButton = nullptr;

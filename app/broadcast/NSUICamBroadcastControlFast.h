@@ -11,4 +11,10 @@ public:
     // The image stretched over the whole frame, while broadcasting; what it leaves transparent
     // shows the frame two publications back.
     void broadcastImage(platform::coregraphics::CGImageRef image);
+
+    // Older calls (NSUICamBroadcastControlCompat.cpp): lock the write buffer (cleared on
+    // request), draw into currentCGContext, publish with endSwitchContexts.
+    bool beginSwitchContextsClear(bool clear);
+    platform::coregraphics::CGContextRef currentCGContext();
+    void endSwitchContexts();
 };

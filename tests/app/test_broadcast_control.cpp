@@ -146,24 +146,26 @@ TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReade
                  {false, false, false, 0, 1}, {true, false, false, -1, 1},
                  {false, true, true, -1, 1},  {false, false, true, 0, 1},
                  {false, false, false, 1, 0}};
-    for (bool viaContexts : {false, true}) {
+    for (const int way : {0, 1, 2}) { // a bitmap copied, an image drawn, the older calls
         FakeCamera fresh;
         BroadcastPanel panel = BuildBroadcastPanel(NSMakeRect(0, 0, 360, 178), fresh);
         GrabBroadcastControl& c = *panel.control;
         c.setBroadcastEnabled(true);
         for (const auto& s : steps) {
             const uint32_t colour = 0xff000010 + uint32_t(&s - steps);
-            SCOPED_TRACE(testing::Message() << viaContexts << " " << colour);
+            SCOPED_TRACE(testing::Message() << way << " " << colour);
             fresh.failBuffers = s.failBuffers, fresh.held[0] = s.held0, fresh.held[1] = s.held1;
             const int published = fresh.published;
-            auto bitmap = Bitmap(viaContexts ? 1 : kW, viaContexts ? 1 : kH,
-                                 [&](int, int) { return colour; });
-            if (!viaContexts) {
+            auto bitmap = Bitmap(way ? 1 : kW, way ? 1 : kH, [&](int, int) { return colour; });
+            if (way == 0) {
                 c.broadcastFrame(bitmap.get());
-            } else {
+            } else if (way == 1) {
                 CGImageRef image = bitmap->ConstructCGImage();
                 c.broadcastImage(image);
                 CGImageRelease(image);
+            } else if (c.beginSwitchContextsClear(false)) {
+                bitmap->Draw(c.currentCGContext(), CGRectMake(0, 0, kW, kH));
+                c.endSwitchContexts();
             }
             EXPECT_EQ(c.frameWriter().NextBuffer(), s.indexAfter);
             EXPECT_EQ(fresh.published - published, s.written >= 0);
@@ -209,15 +211,12 @@ TEST_F(BroadcastControl, ClearingEmptiesTheFrameAndWithoutItTheOlderFrameStays) 
     auto green = Bitmap(kW, kH, [](int, int) { return 0xff00ff00u; });
     c.broadcastFrame(green.get());
     c.broadcastFrame(green.get());
-    SharedCameraDrawingWriter& w = c.frameWriter();
     for (const bool clear : {false, true}) { // buffer 0, then 1
-        ASSERT_EQ(w.Write([&](int n, const tagSHARED_CAMERA_BUFFER&) {
-            if (clear) w.Erase(n);
-            Bitmap(1, 1, [](int, int) {
-                return 0xffff0000u;
-            })->Draw(w.Context(n), CGRectMake(0, 0, kW / 2, kH));
-        }),
-                  SharedCameraFrameWriter::Result::kWritten);
+        ASSERT_TRUE(c.beginSwitchContextsClear(clear));
+        Bitmap(1, 1, [](int, int) {
+            return 0xffff0000u;
+        })->Draw(c.currentCGContext(), CGRectMake(0, 0, kW / 2, kH));
+        c.endSwitchContexts();
         EXPECT_EQ(Pixel(camera.buffers[clear], 10, 10), 0xffff0000u);
         EXPECT_EQ(Pixel(camera.buffers[clear], 600, 10), clear ? 0u : 0xff00ff00u);
     }
