@@ -65,7 +65,7 @@ OSErr MY_LIL_DEVICE::GetFrame(uint8_t* queuedFrameCount, char** data, long* data
         if (queuedFrameCount) *queuedFrameCount = 0;
         return kNoErr;
     }
-    void* frameBuffer = GetCurrentFrameBufferPtr(_frameCount);
+    void* frameBuffer = memory.GetCurrentReadBuffer();
     // clang-format off
     if (!VERIFY(frameBuffer!=NULL)) return kParamErr;
     // clang-format on
