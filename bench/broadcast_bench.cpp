@@ -1,14 +1,15 @@
 // One broadcast frame, paced at 30 frames a second on a private 1920 x 1080 Xvfb whose content
-// keeps changing: our pieces chained (grab the grabber rectangle, draw it into the 640 x 480
-// camera frame, publish it through the channel) beside two other capturing programs run as real
-// processes on the same server. Every figure is the steady CPU per frame of the capturing
-// process alone; the X server's own work is the same for all and is not counted. Beside them:
-// the older systems' read-back tick, and the timer alone (the broadcast off). Our frames also
+// keeps changing: our pieces (grab the grabber rectangle, then the application's frame writer
+// draws it into the 640 x 480 camera frame and publishes it) beside two other capturing programs
+// run as real processes on the same server. Every figure is the steady CPU per frame of the
+// capturing process alone; the X server's own work is the same for all and is not counted. Beside
+// them: the older systems' read-back tick, and the timer alone (the broadcast off). Our frames also
 // count the process's allocations and page faults.
 //
 // Run through run_bench.sh (the channel's names are fixed): run_broadcast_bench.
 #include "channel/CFBaseDLL.h"
 #include "channel/SharedCameraBundle.h"
+#include "channel/SharedCameraDrawingWriter.h"
 #include "channel/SharedCameraFormat.h"
 #include "core/CoreLogIdentity.h"
 #include "pixels/OpenGL_ReadPixels.h"
@@ -151,53 +152,20 @@ SharedCameraBundle& Camera() {
     return SharedCameraBundle::sComponent;
 }
 
-// The camera frame's two buffers, each with a context drawn into in place, made once.
-struct FrameContexts {
-    void* buffers[2] = {nullptr, nullptr};
-    CGContextRef contexts[2] = {nullptr, nullptr};
-
-    CGContextRef For(void* buffer) {
-        for (int i = 0; i < 2; ++i) {
-            if (buffers[i] == buffer) return contexts[i];
-            if (!buffers[i]) {
-                CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
-                contexts[i] = CGBitmapContextCreate(
-                    buffer, SharedCamera::kFrameWidth, SharedCamera::kFrameHeight, 8,
-                    SharedCamera::kFrameRowBytes, rgb, kCGImageAlphaPremultipliedFirst);
-                CGColorSpaceRelease(rgb);
-                buffers[i] = buffer;
-                return contexts[i];
-            }
-        }
-        return nullptr;
-    }
-    ~FrameContexts() {
-        for (CGContextRef context : contexts)
-            CGContextRelease(context);
-    }
-};
-
-struct Tick {
-    CGRect rect{}; // in global display coordinates, as the grabber's rectangle is taken
-    FrameContexts frames;
-    CGImageRef image = nullptr;
-    int buffer = 0;
-};
+// The application's frame writer, opened once for the run as a broadcast opens it.
+SharedCameraDrawingWriter& Writer() {
+    static SharedCameraDrawingWriter writer(Camera());
+    return writer;
+}
 
 // One broadcast frame; false when a piece failed.
-bool BroadcastFrame(Tick& tick) {
-    tick.image = CGWindowListCreateImage(tick.rect, kCGWindowListOptionOnScreenOnly,
-                                         kCGNullWindowID, kCGWindowImageDefault);
-    if (!tick.image) return false;
-    Tick* t = &tick;
-    const auto result =
-        Camera().PublishFrame(tick.buffer, [t](const tagSHARED_CAMERA_BUFFER& record) {
-            CGContextDrawImage(
-                t->frames.For(record.frameBufferPtr),
-                CGRectMake(0, 0, SharedCamera::kFrameWidth, SharedCamera::kFrameHeight), t->image);
-        });
-    CGImageRelease(tick.image);
-    return result != SharedCameraBundle::FrameResult::kFailed;
+bool BroadcastFrame(CGRect rect) {
+    CGImageRef image = CGWindowListCreateImage(rect, kCGWindowListOptionOnScreenOnly,
+                                               kCGNullWindowID, kCGWindowImageDefault);
+    if (!image) return false;
+    const auto result = Writer().WriteImage(image);
+    CGImageRelease(image);
+    return result != SharedCameraFrameWriter::Result::kFailed;
 }
 
 long PageFaults() {
@@ -229,9 +197,8 @@ template <typename Frame> void Paced(benchmark::State& state, Frame frame) {
 }
 
 void BM_OurPiecesChained(benchmark::State& state, int width, int height) {
-    Tick tick;
-    tick.rect = CGRectMake(kLeft, kTop, width, height);
-    Paced(state, [&] { return BroadcastFrame(tick); });
+    const CGRect rect = CGRectMake(kLeft, kTop, width, height);
+    Paced(state, [&] { return BroadcastFrame(rect); });
 }
 
 // The older systems' tick: the front buffer read back into the camera frame, turned over and
@@ -252,16 +219,14 @@ void BM_ReadBackChained(benchmark::State& state) {
     CGLSetFullScreen(context);
     glReadBuffer(GL_FRONT);
     const GLint bottom = GLint(CGDisplayPixelsHigh(CGMainDisplayID())) - kTop - 480;
-    int buffer = 0;
     Paced(state, [&] {
-        const auto result =
-            Camera().PublishFrame(buffer, [bottom](const tagSHARED_CAMERA_BUFFER& record) {
-                glReadPixels(kLeft, bottom, 640, 480, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                             record.frameBufferPtr);
-                OpenGL::ReadPixels::_swizzle_framebuffer_GL_BGRA_to_ARGB(
-                    record.frameBufferPtr, 480, SharedCamera::kFrameRowBytes, true, false);
-            });
-        return result != SharedCameraBundle::FrameResult::kFailed && glGetError() == GL_NO_ERROR;
+        const auto result = Writer().Write([bottom](int, const tagSHARED_CAMERA_BUFFER& record) {
+            glReadPixels(kLeft, bottom, 640, 480, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                         record.frameBufferPtr);
+            OpenGL::ReadPixels::_swizzle_framebuffer_GL_BGRA_to_ARGB(
+                record.frameBufferPtr, 480, SharedCamera::kFrameRowBytes, true, false);
+        });
+        return result != SharedCameraFrameWriter::Result::kFailed && glGetError() == GL_NO_ERROR;
     });
     CGLDestroyContext(context);
 }
@@ -433,7 +398,7 @@ int main(int argc, char** argv) {
     SharedCameraBundle& camera = Camera();
     const bool installed = camera.InstallLocation(true, CFBaseDLL::kUserQuickTime);
     tagSHARED_CAMERA_CONTROL control{sizeof control, 1, 0};
-    if (!installed || !camera.SetCameraControl(&control)) {
+    if (!installed || !camera.SetCameraControl(&control) || !Writer().Open()) {
         std::fprintf(stderr, "broadcast_bench: cannot reach the camera component %s\n",
                      camera.FileName().c_str());
         if (installed) camera.InstallLocation(false, CFBaseDLL::kUserQuickTime);
@@ -442,6 +407,7 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    Writer().Close();
     camera.InstallLocation(false, CFBaseDLL::kUserQuickTime);
     ::kill(animator, SIGTERM);
     ::waitpid(animator, nullptr, 0);

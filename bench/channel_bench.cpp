@@ -5,6 +5,7 @@
 #include "channel/CFBaseDLL.h"
 #include "channel/SharedCameraBundle.h"
 #include "channel/SharedCameraFormat.h"
+#include "channel/SharedCameraFrameWriter.h"
 #include "core/CoreLogIdentity.h"
 #include "core/CoreMachDebugLog.h"
 
@@ -59,15 +60,16 @@ tagSHARED_CAMERA_BUFFER EmptyRecord() {
     return record;
 }
 
-// One frame as the application publishes it, in buffer n or else the other one; a null source
-// leaves the pixels alone. False when it failed; `written` tells whether readers let it write.
-bool Publish(int& n, const uint8_t* source, bool* written = nullptr) {
-    const SharedCameraBundle::FrameResult result =
-        Camera().PublishFrame(n, [&](const tagSHARED_CAMERA_BUFFER& record) {
-            if (source) std::memcpy(record.frameBufferPtr, source, kFrameBytes);
-        });
-    if (written) *written = result == SharedCameraBundle::FrameResult::kWritten;
-    return result != SharedCameraBundle::FrameResult::kFailed;
+// One frame through the application's frame writer, opened on the first; a null source leaves
+// the pixels alone. False when it failed; `written` tells whether readers let it write.
+bool Publish(const uint8_t* source, bool* written = nullptr) {
+    static SharedCameraFrameWriter writer(Camera());
+    if (!writer.IsOpen() && !writer.Open()) return false;
+    const auto result = writer.Write([&](int, const tagSHARED_CAMERA_BUFFER& record) {
+        if (source) std::memcpy(record.frameBufferPtr, source, kFrameBytes);
+    });
+    if (written) *written = result == SharedCameraFrameWriter::Result::kWritten;
+    return result != SharedCameraFrameWriter::Result::kFailed;
 }
 
 // One frame as the plug-in reads it; a null target only takes and releases the lock. `buffer`
@@ -101,10 +103,9 @@ int RunChild(Role role, bool copy) {
     const uint8_t* source = copy ? frame.data() : nullptr;
     uint8_t* target = copy ? frame.data() : nullptr;
     bool announced = false;
-    int n = 0;
     while (!sChildStop) {
         // A failure here is a lock wait cut short by the stop signal, or no frame yet.
-        const bool done = role == Role::kWriter ? Publish(n, source) : Read(target);
+        const bool done = role == Role::kWriter ? Publish(source) : Read(target);
         if (!done) continue;
         if (!announced) {
             const char ready = 1;
@@ -242,11 +243,10 @@ void PublishWithReaders(benchmark::State& state, bool copy, int readers) {
         }
     }
     const uint8_t* source = copy ? frame.data() : nullptr;
-    int n = 0;
     int64_t written = 0;
     for (auto _ : state) {
         bool wrote = false;
-        if (!Publish(n, source, &wrote)) {
+        if (!Publish(source, &wrote)) {
             state.SkipWithError("a publish through the component's entry points failed");
             break;
         }
@@ -339,8 +339,7 @@ int main(int argc, char** argv) {
     const bool installed = camera.InstallLocation(true, CFBaseDLL::kUserQuickTime);
     tagSHARED_CAMERA_CONTROL control{sizeof control, 1, 0};
     const std::vector<uint8_t> frame = PreparedFrame();
-    int first = 0;
-    if (!installed || !camera.SetCameraControl(&control) || !Publish(first, frame.data())) {
+    if (!installed || !camera.SetCameraControl(&control) || !Publish(frame.data())) {
         std::fprintf(stderr, "channel_bench: cannot reach the camera component %s\n",
                      camera.FileName().c_str());
         if (installed) camera.InstallLocation(false, CFBaseDLL::kUserQuickTime);

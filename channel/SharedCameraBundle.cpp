@@ -1,6 +1,5 @@
 #include "channel/SharedCameraBundle.h"
 
-#include "channel/SharedCameraWriteBuffer.h"
 #include "core/CoreSystem.h"
 
 #include <unistd.h>
@@ -18,60 +17,41 @@ bool SharedCameraBundle::AlreadyInstalledSomewhere() const {
 }
 
 template <typename Function, typename... Args>
-bool SharedCameraBundle::Call(const char* entryPoint, Args... args) {
+bool SharedCameraBundle::Call(EntryPoint entryPoint, Args... args) {
     if (!mLibrary.IsLoaded()) {
         mLibrary.SetSearchName(mFileName.c_str());
-        mLibrary.LoadQuickTimeComponentBundle(nullptr);
+        if (!mLibrary.LoadQuickTimeComponentBundle(nullptr)) return false;
+        for (size_t i = 0; i < std::size(kEntryPointNames); ++i)
+            mEntryPoints[i] = mLibrary.FunctionPointerForName(kEntryPointNames[i]);
     }
-    if (!mLibrary.IsLoaded()) return false;
-    auto function = reinterpret_cast<Function>(mLibrary.FunctionPointerForName(entryPoint));
+    auto function = reinterpret_cast<Function>(mEntryPoints[entryPoint]);
     return function && function(args...);
 }
 
 bool SharedCameraBundle::SetCameraControl(tagSHARED_CAMERA_CONTROL* control) {
-    return Call<SharedCameraControlFn>(kCameraComponentFunction, control);
+    return Call<SharedCameraControlFn>(kControl, control);
 }
 
 bool SharedCameraBundle::GetWriteableFrameBuffer_N(int n, tagSHARED_CAMERA_BUFFER* record) {
-    return Call<SharedCameraBufferNFn>(kCameraComponentFunction0, n, record);
+    return Call<SharedCameraBufferNFn>(kWriteBuffer, n, record);
 }
 
 bool SharedCameraBundle::SetCurrentReadBuffer(void* address) {
-    return Call<SharedCameraAddressFn>(kCameraComponentFunction1, address);
+    return Call<SharedCameraAddressFn>(kSetCurrent, address);
 }
 
 bool SharedCameraBundle::GetCurrentReadBuffer(tagSHARED_CAMERA_BUFFER* record) {
-    return Call<SharedCameraRecordFn>(kCameraComponentFunction2, record);
+    return Call<SharedCameraRecordFn>(kGetCurrent, record);
 }
 
 bool SharedCameraBundle::LockFrameBuffer(void* address) {
-    return Call<SharedCameraAddressFn>(kCameraComponentFunction4, address);
+    return Call<SharedCameraAddressFn>(kLock, address);
 }
 
 bool SharedCameraBundle::TryLockFrameBuffer(void* address) {
-    return Call<SharedCameraAddressFn>(kCameraComponentFunction3, address);
+    return Call<SharedCameraAddressFn>(kTryLock, address);
 }
 
 bool SharedCameraBundle::UnLockFrameBuffer(void* address) {
-    return Call<SharedCameraAddressFn>(kCameraComponentFunction5, address);
-}
-
-SharedCameraBundle::FrameResult
-SharedCameraBundle::PublishFrame(int& n,
-                                 const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw) {
-    tagSHARED_CAMERA_BUFFER records[2] = {};
-    for (const int b : {0, 1}) {
-        records[b].sizeofSHARED_CAMERA_BUFFER = sizeof records[b];
-        if (!GetWriteableFrameBuffer_N(b, &records[b])) return FrameResult::kFailed;
-    }
-    const int index = SharedCamera::LockWriteBuffer(
-        n, [&](int b) { return TryLockFrameBuffer(records[b].frameBufferPtr); },
-        [&](int b) { return LockFrameBuffer(records[b].frameBufferPtr); });
-    if (index < 0) return FrameResult::kSkipped;
-    draw(records[index]);
-    if (!UnLockFrameBuffer(records[index].frameBufferPtr) ||
-        !SetCurrentReadBuffer(records[index].frameBufferPtr))
-        return FrameResult::kFailed;
-    n = index ^ 1;
-    return FrameResult::kWritten;
+    return Call<SharedCameraAddressFn>(kUnLock, address);
 }

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "channel/CoreResourceBundle.h"
-#include "channel/SharedCameraRecords.h"
+#include "channel/SharedCameraWriteCalls.h"
 
-#include <functional>
+#include <iterator>
 
 // The client's binding to a camera component: finds it in the component folders, loads it on the
-// first call and calls its entry points, looked up by name on every call. A wrapper answers false
+// first call and calls its entry points, looked up by name once per load. A wrapper answers false
 // when the component or the entry point cannot be reached.
-class SharedCameraBundle : public CoreResourceBundle {
+class SharedCameraBundle : public CoreResourceBundle, public SharedCameraWriteCalls {
 public:
     struct ComponentName {
         const char* fileName;
@@ -23,24 +23,17 @@ public:
 
     // The writer's wrappers.
     bool SetCameraControl(tagSHARED_CAMERA_CONTROL* control);
-    bool GetWriteableFrameBuffer_N(int n, tagSHARED_CAMERA_BUFFER* record);
-    bool SetCurrentReadBuffer(void* address);
+    bool GetWriteableFrameBuffer_N(int n, tagSHARED_CAMERA_BUFFER* record) override;
+    bool SetCurrentReadBuffer(void* address) override;
     // The reader's wrapper.
     bool GetCurrentReadBuffer(tagSHARED_CAMERA_BUFFER* record);
     // Both sides lock and unlock.
-    bool LockFrameBuffer(void* address);
+    bool LockFrameBuffer(void* address) override;
     // Locks only a buffer that nobody holds; never waits.
-    bool TryLockFrameBuffer(void* address);
-    bool UnLockFrameBuffer(void* address);
+    bool TryLockFrameBuffer(void* address) override;
+    bool UnLockFrameBuffer(void* address) override;
 
     bool IsComponentLoaded() const { return mLibrary.IsLoaded(); }
-
-    // The writer's frame: the buffer SharedCamera::LockWriteBuffer chooses from n is locked,
-    // drawn into, unlocked and made current, and n becomes the buffer after the one written.
-    // Skipped when readers hold both buffers.
-    enum class FrameResult { kWritten, kSkipped, kFailed };
-    FrameResult PublishFrame(int& n,
-                             const std::function<void(const tagSHARED_CAMERA_BUFFER&)>& draw);
 
     static constexpr const char* kCameraComponentFunction = "__public_fn_";
     static constexpr const char* kCameraComponentFunction0 = "__public_fn0";
@@ -60,5 +53,13 @@ public:
     static SharedCameraBundle sComponent;
 
 private:
-    template <typename Function, typename... Args> bool Call(const char* entryPoint, Args... args);
+    enum EntryPoint { kControl, kWriteBuffer, kSetCurrent, kGetCurrent, kTryLock, kLock, kUnLock };
+    static constexpr const char* kEntryPointNames[] = {
+        kCameraComponentFunction,  kCameraComponentFunction0, kCameraComponentFunction1,
+        kCameraComponentFunction2, kCameraComponentFunction3, kCameraComponentFunction4,
+        kCameraComponentFunction5};
+    template <typename Function, typename... Args> bool Call(EntryPoint entryPoint, Args... args);
+
+    // Filled when this binding loads the component, the only way it gets loaded.
+    void* mEntryPoints[std::size(kEntryPointNames)] = {};
 };

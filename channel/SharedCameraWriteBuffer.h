@@ -5,6 +5,8 @@
 // Readers take the newest frame, the other buffer, again and again, so n is the one they let go:
 // a wait on the newest one would lose to them. A writer's thread never waits longer than about
 // a frame.
+#include <initializer_list>
+
 namespace SharedCamera {
 
 // The number of the buffer locked, -1 for none.

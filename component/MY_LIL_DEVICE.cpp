@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 
 using platform::kNoErr;
@@ -16,19 +15,7 @@ namespace {
 constexpr const char* kDeviceName = "Vistrel";
 } // namespace
 
-MY_LIL_DEVICE::MY_LIL_DEVICE() {
-    // clang-format off
-    if (VERIFY(_framePtr = malloc(kFrameSizeBytes*2)))
-        // clang-format on
-        std::memset(_framePtr, 0, kFrameSizeBytes);
-    _frameSizeBytes = kFrameSizeBytes;
-    _compressionOn = 0;
-    _frameCount = 0;
-}
-
-MY_LIL_DEVICE::~MY_LIL_DEVICE() {
-    std::free(_framePtr);
-}
+MY_LIL_DEVICE::MY_LIL_DEVICE() = default;
 
 bool MY_LIL_DEVICE::Connect() {
     std::strcpy(_deviceName, kDeviceName);
@@ -39,9 +26,6 @@ bool MY_LIL_DEVICE::Connect() {
 }
 
 void MY_LIL_DEVICE::Disconnect() {
-    if (!_framePtr) return;
-    std::free(_framePtr);
-    _framePtr = nullptr;
     _frameSizeBytes = 0;
     _frameCount = 0;
 }
@@ -69,25 +53,24 @@ OSErr MY_LIL_DEVICE::SetCompressionOnOff(int32_t on) {
 
 void* MY_LIL_DEVICE::GetCurrentFrameBufferPtr(int32_t) const {
     // No current frame yet is no fault: the caller reports it, once per request.
-    if (SharedGWorldMemory::sSingleton.OpenReadWriteView())
-        return SharedGWorldMemory::sSingleton.GetCurrentReadBuffer();
-    void* currentFrameBufferPtr = nullptr;
-    // clang-format off
-    VERIFY(currentFrameBufferPtr = _framePtr);
-    // clang-format on
-    return currentFrameBufferPtr;
+    SharedGWorldMemory& memory = SharedGWorldMemory::sSingleton;
+    return memory.OpenReadWriteView() ? memory.GetCurrentReadBuffer() : nullptr;
 }
 
 OSErr MY_LIL_DEVICE::GetFrame(uint8_t* queuedFrameCount, char** data, long* dataSize) {
     ++_frameCount;
-    void* frameBuffer = GetCurrentFrameBufferPtr(_frameCount);
+    SharedGWorldMemory& memory = SharedGWorldMemory::sSingleton;
+    // Without the shared memory no frame is ready, as when a lock is not had in time.
+    if (!memory.OpenReadWriteView()) {
+        if (queuedFrameCount) *queuedFrameCount = 0;
+        return kNoErr;
+    }
+    void* frameBuffer = memory.GetCurrentReadBuffer();
     // clang-format off
     if (!VERIFY(frameBuffer!=NULL)) return kParamErr;
     // clang-format on
-    // Only the shared buffers have locks, so the fallback frame is never handed out. The wait is
-    // bounded (kFrameLockWaitSeconds), and a lock given up because a newer frame became current
-    // is asked again for that frame.
-    SharedGWorldMemory& memory = SharedGWorldMemory::sSingleton;
+    // The wait is bounded (kFrameLockWaitSeconds), and a lock given up because a newer frame
+    // became current is asked again for that frame.
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration<double>(kFrameLockWaitSeconds);
     const auto remaining = [&] {

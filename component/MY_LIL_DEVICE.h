@@ -20,7 +20,6 @@ public:
     static constexpr double kFrameLockWaitSeconds = 1.0 / 60;
 
     MY_LIL_DEVICE();
-    ~MY_LIL_DEVICE();
     MY_LIL_DEVICE(const MY_LIL_DEVICE&) = delete;
     MY_LIL_DEVICE& operator=(const MY_LIL_DEVICE&) = delete;
 
@@ -33,7 +32,7 @@ public:
     int32_t FrameSizeBytes() const { return kFrameSizeBytes; }
     platform::OSErr SetCompressionOnOff(int32_t on);
 
-    // The newest frame's address, not locked.
+    // The newest frame's address, not locked; null without the shared memory.
     void* GetCurrentFrameBufferPtr(int32_t frameNumber) const;
     // The newest frame with its buffer locked; 0 or -50 (nothing published). None queued when
     // its lock was not had in time.
@@ -42,8 +41,7 @@ public:
 
 private:
     char _deviceName[kDeviceNameCapacity] = {};
-    void* _framePtr = nullptr;
-    int32_t _frameSizeBytes = 0;
+    int32_t _frameSizeBytes = kFrameSizeBytes;
     int32_t _frameCount = 0;
     int32_t _compressionOn = 0;
 };

@@ -11,9 +11,7 @@ namespace CoreGraphics {
 class Context {};
 
 // A block of pixel memory with a bitmap drawing context over it. Images made from it share
-// the memory, so they see what is drawn later and must not outlive it. The application's bitmaps
-// also show their pixels to the media toolkit: CoreGraphics::GWorldBitmapContext
-// (pixels/CoreGraphicsGWorldBitmapContext.h).
+// the memory, so they see what is drawn later and must not outlive it.
 class BitmapContext : public Context {
 public:
     enum BitmapType : int32_t {

@@ -16,7 +16,6 @@ std::string FrameRateLabel(float factor) {
 
 void GrabBroadcastControl::awakeFromNib() {
     addAction("frameRateChanged:", &GrabBroadcastControl::frameRateChanged);
-    addAction("displaySelectionChanged:", &GrabBroadcastControl::displaySelectionChanged);
     refreshDisplayMenuList();
     // Screen images always show the grabber's rectangle: there the choice would have no effect.
     if (_sourcePopUp) _sourcePopUp->setEnabled(BroadcastCaptureSource().readsChosenDisplay());
@@ -69,8 +68,4 @@ void GrabBroadcastControl::addMenuItemForDisplayID_displayID(unsigned index, uin
     std::snprintf(title, sizeof title, "Display #%d (%08lX)", int(index),
                   static_cast<unsigned long>(displayID));
     _sourcePopUp->addItemWithTitle(title);
-}
-
-void GrabBroadcastControl::displaySelectionChanged(NSObject*) {
-    // The grab timer reads the selection on every tick.
 }

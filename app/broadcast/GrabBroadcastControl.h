@@ -25,7 +25,6 @@ public:
     // Lists these displays (at most eight) after the fixed items.
     void setDisplayMenuList(const uint32_t* displays, uint32_t count);
     void addMenuItemForDisplayID_displayID(unsigned index, uint32_t displayID);
-    void displaySelectionChanged(NSObject* sender);
 
     // Outlets.
     NSPopUpButton* _sourcePopUp = nullptr;

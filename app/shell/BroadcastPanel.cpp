@@ -51,7 +51,7 @@ BroadcastPanel BuildBroadcastPanel(NSRect frame, CameraComponentCalls& component
     c._sourcePopUp = Add<NSPopUpButton>(c, NSMakeRect(110, top - 100, 234, 26));
     for (const char* title : kFixedSources)
         c._sourcePopUp->addItemWithTitle(title);
-    Connect(*c._sourcePopUp, c, "displaySelectionChanged:");
+    // No action: the grab timer reads the selection on every tick.
 
     Label(c, NSMakeRect(16, top - 136, 90, 24), "Frame Rate:");
     c._frameRateSlider = Add<NSSlider>(c, NSMakeRect(110, top - 136, 160, 24), 0.0, 3.0);

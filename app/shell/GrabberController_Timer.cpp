@@ -22,21 +22,13 @@ class CameraFrame final : public GrabFrameTarget {
 public:
     explicit CameraFrame(GrabBroadcastControl& control) : control(control) {}
 
-    void drawImage(CGImageRef image) override {
-        if (!control.beginSwitchContextsClear(false)) return;
-        if (CGContextRef context = control.currentCGContext())
-            CGContextDrawImage(context,
-                               CGRectMake(0, 0, NSUICamBroadcastControl_CameraWidth,
-                                          NSUICamBroadcastControl_CameraHeight),
-                               image);
-        control.endSwitchContexts();
-    }
+    void drawImage(CGImageRef image) override { control.broadcastImage(image); }
 
     void readPixels(CGSize size, const Reader& read) override {
         if (size.width == NSUICamBroadcastControl_CameraWidth &&
             size.height == NSUICamBroadcastControl_CameraHeight) {
             // Straight into the write buffer, under its lock like the other ways in.
-            control.publishFrame([&](const tagSHARED_CAMERA_BUFFER& camera_buffer) {
+            control.frameWriter().Write([&](int, const tagSHARED_CAMERA_BUFFER& camera_buffer) {
                 read(camera_buffer.frameBufferPtr, size_t(camera_buffer.frameBufferRowBytes),
                      size_t(camera_buffer.frameHeight), size);
             });

@@ -51,11 +51,11 @@ struct FakeCamera final : CameraComponentCalls {
     }
     // Waiting for a reader stalls the program: only when it holds both.
     bool LockFrameBuffer(void* a) override {
-        EXPECT_TRUE(held[0] && held[1]) << "a wait while a buffer is free";
+        EXPECT_TRUE(failBuffers || (held[0] && held[1])) << "a wait while a buffer is free";
         waitedOn = Index(a);
-        return !held[Index(a)];
+        return !failBuffers && !held[Index(a)];
     }
-    bool TryLockFrameBuffer(void* a) override { return !held[Index(a)]; }
+    bool TryLockFrameBuffer(void* a) override { return !failBuffers && !held[Index(a)]; }
     bool UnLockFrameBuffer(void*) override { return true; }
 };
 
@@ -146,25 +146,28 @@ TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReade
                  {false, false, false, 0, 1}, {true, false, false, -1, 1},
                  {false, true, true, -1, 1},  {false, false, true, 0, 1},
                  {false, false, false, 1, 0}};
-    for (bool viaContexts : {false, true}) {
+    for (const int way : {0, 1, 2}) { // a bitmap copied, an image drawn, the older calls
         FakeCamera fresh;
         BroadcastPanel panel = BuildBroadcastPanel(NSMakeRect(0, 0, 360, 178), fresh);
         GrabBroadcastControl& c = *panel.control;
         c.setBroadcastEnabled(true);
         for (const auto& s : steps) {
             const uint32_t colour = 0xff000010 + uint32_t(&s - steps);
-            SCOPED_TRACE(testing::Message() << viaContexts << " " << colour);
+            SCOPED_TRACE(testing::Message() << way << " " << colour);
             fresh.failBuffers = s.failBuffers, fresh.held[0] = s.held0, fresh.held[1] = s.held1;
             const int published = fresh.published;
-            auto bitmap = Bitmap(viaContexts ? 1 : kW, viaContexts ? 1 : kH,
-                                 [&](int, int) { return colour; });
-            if (!viaContexts) {
+            auto bitmap = Bitmap(way ? 1 : kW, way ? 1 : kH, [&](int, int) { return colour; });
+            if (way == 0) {
                 c.broadcastFrame(bitmap.get());
+            } else if (way == 1) {
+                CGImageRef image = bitmap->ConstructCGImage();
+                c.broadcastImage(image);
+                CGImageRelease(image);
             } else if (c.beginSwitchContextsClear(false)) {
                 bitmap->Draw(c.currentCGContext(), CGRectMake(0, 0, kW, kH));
                 c.endSwitchContexts();
             }
-            EXPECT_EQ(c._SharedCameraBufferNumber, s.indexAfter);
+            EXPECT_EQ(c.frameWriter().NextBuffer(), s.indexAfter);
             EXPECT_EQ(fresh.published - published, s.written >= 0);
             if (s.written < 0) continue;
             EXPECT_EQ(fresh.current, s.written);

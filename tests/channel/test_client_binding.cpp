@@ -2,6 +2,7 @@
 // the wrappers. This program is a bundle of the staged install tree, so its resources hold the
 // component bundles, as the application's do.
 #include "channel/SharedCameraBundle.h"
+#include "channel/SharedCameraFrameWriter.h"
 #include "tests/support/ComponentBinding.h"
 
 #include <gtest/gtest.h>
@@ -64,15 +65,16 @@ TEST_F(ClientBinding, WrappersReachTheComponentAndReloadItAfterRemoval) {
     tagSHARED_CAMERA_BUFFER buffer[2] = {Record(), Record()};
     for (int n : {0, 1})
         ASSERT_TRUE(camera.GetWriteableFrameBuffer_N(n, &buffer[n]));
-    const auto fill = [](const tagSHARED_CAMERA_BUFFER& record) {
+    const auto fill = [](int, const tagSHARED_CAMERA_BUFFER& record) {
         std::memset(record.frameBufferPtr, 0x3C, record.frameBufferSizeBytes);
     };
-    int next = 0;
+    SharedCameraFrameWriter writer(camera);
+    ASSERT_TRUE(writer.Open());
     ASSERT_TRUE(camera.TryLockFrameBuffer(buffer[0].frameBufferPtr));
-    EXPECT_EQ(camera.PublishFrame(next, fill), SharedCameraBundle::FrameResult::kWritten);
-    EXPECT_EQ(next, 0);
+    EXPECT_EQ(writer.Write(fill), SharedCameraFrameWriter::Result::kWritten);
+    EXPECT_EQ(writer.NextBuffer(), 0);
     ASSERT_TRUE(camera.TryLockFrameBuffer(buffer[1].frameBufferPtr));
-    EXPECT_EQ(camera.PublishFrame(next, fill), SharedCameraBundle::FrameResult::kSkipped);
+    EXPECT_EQ(writer.Write(fill), SharedCameraFrameWriter::Result::kSkipped);
     for (int n : {0, 1})
         ASSERT_TRUE(camera.UnLockFrameBuffer(buffer[n].frameBufferPtr));
 
@@ -80,6 +82,7 @@ TEST_F(ClientBinding, WrappersReachTheComponentAndReloadItAfterRemoval) {
     // written and made current before.
     ASSERT_TRUE(camera.InstallLocation(false, kUser));
     EXPECT_FALSE(camera.IsComponentLoaded());
+    EXPECT_EQ(writer.Write(fill), SharedCameraFrameWriter::Result::kFailed) << "gone, not skipped";
     tagSHARED_CAMERA_BUFFER current = Record();
     EXPECT_FALSE(camera.GetCurrentReadBuffer(&current));
     EXPECT_FALSE(camera.IsComponentLoaded());

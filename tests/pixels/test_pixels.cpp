@@ -1,7 +1,6 @@
 // The pixel library: bitmap contexts; 2vuy pictures, their buffers, row conversions and copies
-// into bitmaps; the read-back converters' bytes and the frames they turn over. The rows underneath
-// are the kernel table's, tested in tests/kernels. (The offscreen-world bitmap of pixels_app is
-// linked by no program.)
+// into bitmaps; the read-back converters' bytes and the frames they turn over. The rows
+// underneath are the kernel table's, tested in tests/kernels.
 #include "pixels/CoreGraphicsBitmapContext.h"
 #include "pixels/OpenGL_ReadPixels.h"
 #include "pixels/Q_2vuy_format.h"

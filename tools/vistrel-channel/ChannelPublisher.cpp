@@ -2,6 +2,7 @@
 
 #include "channel/SharedCameraBundle.h"
 #include "channel/SharedCameraFormat.h"
+#include "channel/SharedCameraFrameWriter.h"
 #include "tools/vistrel-channel/StopRequest.h"
 #include "tools/vistrel-channel/TestPattern.h"
 
@@ -40,9 +41,11 @@ int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& s
     const auto period = std::chrono::duration<double>(1.0 / options.framesPerSecond);
     const auto start = Clock::now();
     uint64_t published = 0, ticks = 0;
-    int n = 0;
     int result = 0;
-    const auto draw = [&](const tagSHARED_CAMERA_BUFFER& record) {
+    SharedCameraFrameWriter writer(camera);
+    // A channel refused at the start fails the first frame.
+    const bool open = writer.Open();
+    const auto draw = [&](int, const tagSHARED_CAMERA_BUFFER& record) {
         TestPattern::Draw(static_cast<uint8_t*>(record.frameBufferPtr), record.frameWidth,
                           record.frameHeight, record.frameBufferRowBytes, uint32_t(published));
     };
@@ -52,15 +55,16 @@ int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& s
             Clock::now() - start >= std::chrono::duration<double>(options.seconds))
             break;
         // Readers holding both buffers cost this tick's frame, never the broadcast.
-        const SharedCameraBundle::FrameResult frame = camera.PublishFrame(n, draw);
-        if (frame == SharedCameraBundle::FrameResult::kFailed) {
+        const SharedCameraFrameWriter::Result frame =
+            open ? writer.Write(draw) : SharedCameraFrameWriter::Result::kFailed;
+        if (frame == SharedCameraFrameWriter::Result::kFailed) {
             if (published == 0) ReportRefusedChannel();
             std::fprintf(stderr, "vistrel-channel: frame %llu could not be published\n",
                          (unsigned long long)published);
             result = 1;
             break;
         }
-        published += frame == SharedCameraBundle::FrameResult::kWritten;
+        published += frame == SharedCameraFrameWriter::Result::kWritten;
         ++ticks;
         stop_request::SleepUntil(
             start + std::chrono::duration_cast<Clock::duration>(period * double(ticks)), stop);
@@ -71,6 +75,7 @@ int PublishTestPattern(const PublishOptions& options, const std::atomic<bool>& s
                 (unsigned long long)published, elapsed, camera.FileName().c_str(),
                 options.allowConnections ? "allowed" : "refused",
                 (unsigned long long)(ticks - published));
+    writer.Close();
     camera.RemoveOwnLink(CFBaseDLL::kUserQuickTime);
     return result;
 }

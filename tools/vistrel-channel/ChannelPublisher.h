@@ -3,8 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-// Publishes the test pattern through the writer's wrappers, as a broadcast does: take buffer n,
-// lock it, draw the whole frame, unlock it, make it current, alternate n.
+// Publishes the test pattern through the application's frame writer, as a broadcast does.
 struct PublishOptions {
     double framesPerSecond = 30;
     double seconds = 0;  // 0: until frames or a stop request
