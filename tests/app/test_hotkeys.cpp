@@ -128,19 +128,6 @@ TEST_F(HotKeys, AHeldCombinationFailsAndNoGrabOutlivesItsHotKey) {
     EXPECT_EQ(Register(5, cmdKey | alphaLock, "none"), paramErr);
 }
 
-TEST_F(HotKeys, APressIsReleasedOnce) {
-    const EventTypeSpec released{kEventClassKeyboard, kEventHotKeyReleased};
-    std::vector<OSType> releases;
-    EventHandlerRef handler = nullptr;
-    ASSERT_EQ(
-        InstallEventHandler(GetApplicationEventTarget(), Record, 1, &released, &releases, &handler),
-        noErr);
-    ASSERT_EQ(Register(5, cmdKey | optionKey | controlKey, "CmdG"), noErr);
-    EXPECT_EQ(Press(kSuperAltControlG, {XK_Caps_Lock}), std::vector<OSType>{FourCharCode("CmdG")});
-    EXPECT_EQ(releases, std::vector<OSType>{FourCharCode("CmdG")});
-    RemoveEventHandler(handler);
-}
-
 TEST_F(HotKeys, TheApplicationsHotKeysPerformTheirActionsOnceWhateverLockIsOn) {
     constexpr auto kCOC = CoreGlobalHotKey::kCommandOptionControlModifier,
                    kCSO = CoreGlobalHotKey::kCtrlShiftOptionModifier;
