@@ -129,17 +129,16 @@ TEST(BitmapContext, SubclassesSupplyThePixelMemory) {
     EXPECT_EQ(own.deleted, 1);
 }
 
-TEST(Pixels2vuyFormat, BuffersHoldWholePairsAndRowsConvertBothWays) {
+TEST(Pixels2vuyFormat, BuffersHoldWholePairsAndRowsDecode) {
     const Q_2vuy_buffer odd(5, 3);
     EXPECT_EQ(odd._RowBytes, 12);
     EXPECT_EQ(odd._PixelDataSize, 36);
     EXPECT_EQ(Q_2vuy_buffer(0, 3)._PixelData, nullptr);
 
-    Bytes argb(8), pairs(4);
+    // (Encoding rows is the kernel table's alone: nothing of ours encodes through this type.)
+    Bytes argb(8);
     Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(Bytes{128, 235, 128, 16}.data(), argb.data(), 2);
     EXPECT_EQ(argb, (Bytes{255, 255, 255, 255, 255, 0, 0, 0}));
-    Q_2vuy_data::ConvertScanline_ARGB_to_2vuy(argb.data(), pairs.data(), 2);
-    EXPECT_EQ(pairs, (Bytes{128, 234, 128, 16}));
 }
 
 // A picture lands in the bitmap's bottom rows, cut to the bitmap's width and to the rows its own
