@@ -90,55 +90,38 @@ TEST(BitmapContext, ImagesShareThePixelsAndDrawingNeedsATargetAndPixels) {
     EXPECT_EQ(std::memcmp(target.GetImageDataBytes(), pixels, 16), 0);
 }
 
-// Pixel memory from elsewhere, or none at all.
-class OwnMemory : public BitmapContext {
+// Pixel memory that cannot be had. (No class of ours supplies its own: the memory handed out and
+// given back is the other tests', under the address sanitizer.)
+class NoMemory : public BitmapContext {
 public:
-    bool give = true;
     int deleted = 0;
-    Bytes store;
-    ~OwnMemory() override { Destruct(); }
+    ~NoMemory() override { Destruct(); }
 
 protected:
-    uint8_t* CreateImageData(size_t size) override {
-        if (!give) return nullptr;
-        store.assign(size, 0x5C);
-        return store.data();
-    }
-    void DeleteImageData(uint8_t* bytes) override {
-        EXPECT_EQ(bytes, store.data());
-        ++deleted;
-    }
+    uint8_t* CreateImageData(size_t) override { return nullptr; }
+    void DeleteImageData(uint8_t*) override { ++deleted; }
 };
 
-TEST(BitmapContext, SubclassesSupplyThePixelMemory) {
-    OwnMemory own;
-    own.give = false;
+TEST(BitmapContext, MemoryThatCannotBeHadFailsTheConstructionWithAReport) {
+    NoMemory none;
     const std::string reports = testsupport::VerifyReports(
-        [&] { EXPECT_FALSE(own.Construct(3, 2, BitmapContext::BitmapType_Device_XRGB)); });
+        [&] { EXPECT_FALSE(none.Construct(3, 2, BitmapContext::BitmapType_Device_XRGB)); });
     EXPECT_NE(reports.find("CreateImageData"), std::string::npos) << reports;
-    EXPECT_FALSE(own.IsConstructed());
-    own.Destruct();
-    EXPECT_EQ(own.deleted, 0); // nothing was handed out
-
-    own.give = true;
-    ASSERT_TRUE(own.Construct(3, 2, BitmapContext::BitmapType_Device_Gray));
-    EXPECT_EQ(own.GetImageDataBytes(), own.store.data());
-    EXPECT_EQ(own.store.size(), 6u);
-    own.Destruct();
-    EXPECT_EQ(own.deleted, 1);
+    EXPECT_FALSE(none.IsConstructed());
+    none.Destruct();
+    EXPECT_EQ(none.deleted, 0); // nothing was handed out
 }
 
-TEST(Pixels2vuyFormat, BuffersHoldWholePairsAndRowsConvertBothWays) {
+TEST(Pixels2vuyFormat, BuffersHoldWholePairsAndRowsDecode) {
     const Q_2vuy_buffer odd(5, 3);
     EXPECT_EQ(odd._RowBytes, 12);
     EXPECT_EQ(odd._PixelDataSize, 36);
     EXPECT_EQ(Q_2vuy_buffer(0, 3)._PixelData, nullptr);
 
-    Bytes argb(8), pairs(4);
+    // (Encoding rows is the kernel table's alone: nothing of ours encodes through this type.)
+    Bytes argb(8);
     Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(Bytes{128, 235, 128, 16}.data(), argb.data(), 2);
     EXPECT_EQ(argb, (Bytes{255, 255, 255, 255, 255, 0, 0, 0}));
-    Q_2vuy_data::ConvertScanline_ARGB_to_2vuy(argb.data(), pairs.data(), 2);
-    EXPECT_EQ(pairs, (Bytes{128, 234, 128, 16}));
 }
 
 // A picture lands in the bitmap's bottom rows, cut to the bitmap's width and to the rows its own

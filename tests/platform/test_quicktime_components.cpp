@@ -137,9 +137,7 @@ TEST(ComponentBundles, RegisteredByTheirInfoAndLoadedWhileTheyHaveInstances) {
     const std::string object = MakeBundle("Probe", "ComponentType=tstB\n"
                                                    "ComponentSubType=raw \n"
                                                    "ComponentManufacturer=0x41424344\n"
-                                                   "ComponentEntryPoint=TestComponentDispatch\n"
-                                                   "STR#200.1=first\n"
-                                                   "STR#200.2=second\n");
+                                                   "ComponentEntryPoint=TestComponentDispatch\n");
     ComponentDescription looking{FourCC("tstB"), 0, 0, 0, 0};
     const Component component = FindNextComponent(nullptr, &looking);
     ASSERT_TRUE(component);
@@ -148,10 +146,9 @@ TEST(ComponentBundles, RegisteredByTheirInfoAndLoadedWhileTheyHaveInstances) {
     EXPECT_TRUE(FindNextComponent(nullptr, &byInfo) == component);
     EXPECT_EQ(GetComponentRefcon(component), 0);
     EXPECT_EQ(GetComponentBundlePath(component), Folder() + "/Probe.component");
+    // (A string the bundle has is read in the digitizer's tests; one it lacks is refused.)
     Str255 text;
-    ASSERT_EQ(GetComponentIndString(component, text, 200, 2), noErr);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(text + 1), text[0]), "second");
-    EXPECT_EQ(GetComponentIndString(component, text, 200, 3), resNotFound);
+    EXPECT_EQ(GetComponentIndString(component, text, 200, 1), resNotFound);
 
     EXPECT_FALSE(IsLoaded(object));
     ComponentInstance ci = OpenComponent(component);
