@@ -430,10 +430,21 @@ TEST_F(Hosts, RunningClientsFollowAChannelCutShortOrRecreated) {
 }
 
 // gst-device-monitor-1.0 lists the camera, as a vistrelsrc, while a broadcast is on: not before
-// one, and not once it ended (its channel stays).
+// one, and not once it ended (its channel stays). One that follows the devices sees it come and go.
 TEST_F(Hosts, DeviceMonitorListsTheCameraWhileABroadcastIsOn) {
     ASSERT_TOOL(GST_DEVICE_MONITOR, "gst-device-monitor-1.0");
     binding::LinkComponent("VistrelXXX");
+    testsupport::Child following([] {
+        for (const std::string& assignment : HostEnvironment())
+            ::putenv(::strdup(assignment.c_str()));
+        return testsupport::Exec({GST_DEVICE_MONITOR, "--follow", "Video/Source"});
+    });
+    // True once the following monitor said it, within ten seconds.
+    const auto followed = [&](const char* text) {
+        for (int i = 0; i < 1000 && following.OutSoFar().find(text) == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return following.OutSoFar().find(text) != std::string::npos;
+    };
     std::unique_ptr<testsupport::Child> publisher;
     for (const char* phase : {"before", "during", "after"}) {
         SCOPED_TRACE(phase);
@@ -453,7 +464,10 @@ TEST_F(Hosts, DeviceMonitorListsTheCameraWhileABroadcastIsOn) {
         for (const char* text : {"name  : Vistrel", "class : Video/Source",
                                  "format=ARGB, width=640", "gst-launch-1.0 vistrelsrc"})
             EXPECT_EQ(listed.out.find(text) != std::string::npos, on) << text << "\n" << listed.out;
+        EXPECT_TRUE(!publisher || followed(on ? "Device found:" : "Device removed:"));
     }
+    EXPECT_EQ(following.OutSoFar().find("Device removed:"), following.OutSoFar().rfind("Device"))
+        << following.OutSoFar();
 }
 
 // vistrel-rtsp serves the broadcast at its one path, to its user only when it has one, and will
@@ -470,16 +484,16 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
         << run.err;
 
     binding::LinkComponent("VistrelXXX");
-    testsupport::Child publisher([] {
-        return testsupport::Exec(broadcast::PublishCommand({"--seconds", "120"}));
-    });
+    std::unique_ptr<testsupport::Child> publisher;
     constexpr int kFrames = 10;
     const struct {
         bool withUser;
         const char* credentials; // of the client, before the host in its URL
         const char* path;
-        const char* refusal; // in ffmpeg's words; frames when null
+        const char* refusal;       // in ffmpeg's words; frames when null
+        const char* why = nullptr; // the server's words, when no broadcast is on yet
     } cases[] = {
+        {false, "", "/vistrel", "503 Service Unavailable", "stream failed: No Vistrel broadcast"},
         {false, "", "/vistrel", nullptr},
         {false, "", "/other", "404 Not Found"},
         {true, "", "/vistrel", "401 Unauthorized"},
@@ -488,6 +502,10 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.credentials) + c.path + (c.withUser ? " with a user" : ""));
+        if (!c.why && !publisher)
+            publisher = std::make_unique<testsupport::Child>([] {
+                return testsupport::Exec(broadcast::PublishCommand({"--seconds", "120"}));
+            });
         std::vector<std::string> argv = {server, "--port", "0"};
         if (c.withUser) argv.insert(argv.end(), guarded.begin(), guarded.end());
         testsupport::Child serving([argv] {
@@ -511,6 +529,7 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
         if (c.refusal) {
             EXPECT_NE(run.exitCode, 0);
             EXPECT_NE(run.err.find(c.refusal), std::string::npos) << run.err;
+            EXPECT_TRUE(!c.why || serving.err.find(c.why) != std::string::npos) << serving.err;
             continue;
         }
         ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -519,7 +538,7 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
         EXPECT_NE(gray.compare(0, 640 * 480, gray, gray.size() - 640 * 480, 640 * 480), 0)
             << "the moving pattern stood still";
     }
-    EXPECT_TRUE(publisher.Stop());
+    EXPECT_TRUE(publisher->Stop());
 }
 
 } // namespace

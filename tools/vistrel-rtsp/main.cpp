@@ -66,6 +66,27 @@ gboolean CleanSessions(gpointer server) {
     return G_SOURCE_CONTINUE;
 }
 
+// A pipeline that fails (no broadcast yet, connections switched off) costs the client the
+// library's 503; the person running the server reads why.
+void SayWhy(GstBus*, GstMessage* message, gpointer) {
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    std::fprintf(stderr, "vistrel-rtsp: the camera stream failed: %s\n", error->message);
+    g_error_free(error);
+}
+
+void WatchForErrors(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer) {
+    GstElement* element = gst_rtsp_media_get_element(media);
+    GstObject* pipeline = gst_object_get_parent(GST_OBJECT(element));
+    gst_object_unref(element);
+    if (!pipeline) return;
+    GstBus* bus = gst_pipeline_get_bus(GST_PIPELINE(pipeline));
+    gst_bus_enable_sync_message_emission(bus);
+    g_signal_connect(bus, "sync-message::error", G_CALLBACK(SayWhy), nullptr);
+    gst_object_unref(bus);
+    gst_object_unref(pipeline);
+}
+
 // Only the one user may see the stream: digest authentication, so that the password never
 // crosses the network.
 void RequireCredentials(GstRTSPServer* server, GstRTSPMediaFactory* factory,
@@ -116,6 +137,7 @@ int main(int argc, char** argv) {
         encoding->tail + " )";
     gst_rtsp_media_factory_set_launch(factory, launch.c_str());
     gst_rtsp_media_factory_set_shared(factory, TRUE);
+    g_signal_connect(factory, "media-constructed", G_CALLBACK(WatchForErrors), nullptr);
     if (!options.user.empty()) RequireCredentials(server, factory, options);
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(server);
     gst_rtsp_mount_points_add_factory(mounts, kMountPath, factory);
