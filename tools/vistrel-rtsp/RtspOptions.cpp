@@ -19,7 +19,8 @@ ParsedRtspOptions Fail(int status, const std::string& why) {
 std::optional<std::string> ReadPassword(const std::string& file) {
     std::ifstream in(file);
     std::string line;
-    if (!in || !std::getline(in, line)) return std::nullopt;
+    if (!in) return std::nullopt;
+    std::getline(in, line);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
@@ -35,8 +36,8 @@ ParsedRtspOptions ParseRtspOptions(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             std::fputs("\nServes the Vistrel broadcast as rtsp://ADDR:PORT/vistrel (H.264, or VP8 "
-                       "where no H.264 encoder is installed), on 127.0.0.1:8554 unless told "
-                       "otherwise. Another address needs a user and password (RTSP digest "
+                       "where no H.264\nencoder is installed), on 127.0.0.1:8554 unless told "
+                       "otherwise. Another address needs\na user and password (RTSP digest "
                        "authentication); --port 0 takes any free port.\n",
                        stdout);
             return {std::nullopt, 0};
