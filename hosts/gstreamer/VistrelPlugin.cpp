@@ -1,5 +1,6 @@
-// The GStreamer plug-in "vistrel": registers vistrelsrc.
+// The GStreamer plug-in "vistrel": registers vistrelsrc and its device provider.
 #include "hosts/gstreamer/GstVistrelSrc.h"
+#include "hosts/gstreamer/VistrelDeviceProvider.h"
 
 #include <gst/gst.h>
 
@@ -8,7 +9,12 @@
 namespace {
 
 gboolean PluginInit(GstPlugin* plugin) {
-    return gst_element_register(plugin, "vistrelsrc", GST_RANK_NONE, GST_TYPE_VISTREL_SRC);
+    // No rank for the element, so that no automatic choice of a video source takes the broadcast
+    // for the machine's camera; the lowest rank that device monitors list for the provider, so
+    // that applications offer it by name among the cameras.
+    return gst_element_register(plugin, "vistrelsrc", GST_RANK_NONE, GST_TYPE_VISTREL_SRC) &&
+           gst_device_provider_register(plugin, "vistreldeviceprovider", GST_RANK_MARGINAL,
+                                        GST_TYPE_VISTREL_DEVICE_PROVIDER);
 }
 
 } // namespace

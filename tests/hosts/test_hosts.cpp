@@ -429,4 +429,116 @@ TEST_F(Hosts, RunningClientsFollowAChannelCutShortOrRecreated) {
     }
 }
 
+// gst-device-monitor-1.0 lists the camera, as a vistrelsrc, while a broadcast is on: not before
+// one, and not once it ended (its channel stays). One that follows the devices sees it come and go.
+TEST_F(Hosts, DeviceMonitorListsTheCameraWhileABroadcastIsOn) {
+    ASSERT_TOOL(GST_DEVICE_MONITOR, "gst-device-monitor-1.0");
+    binding::LinkComponent("VistrelXXX");
+    testsupport::Child following([] {
+        for (const std::string& assignment : HostEnvironment())
+            ::putenv(::strdup(assignment.c_str()));
+        return testsupport::Exec({GST_DEVICE_MONITOR, "--follow", "Video/Source"});
+    });
+    // True once the following monitor said it, within ten seconds.
+    const auto followed = [&](const char* text) {
+        for (int i = 0; i < 1000 && following.OutSoFar().find(text) == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return following.OutSoFar().find(text) != std::string::npos;
+    };
+    std::unique_ptr<testsupport::Child> publisher;
+    for (const char* phase : {"before", "during", "after"}) {
+        SCOPED_TRACE(phase);
+        const bool on = phase == std::string("during");
+        if (on) {
+            publisher = std::make_unique<testsupport::Child>([] {
+                return testsupport::Exec(broadcast::PublishCommand({"--seconds", "60"}));
+            });
+            const std::string tool = testsupport::StagePath("bin/vistrel-channel");
+            ASSERT_EQ(testsupport::RunProcess({tool, "read", "--wait", "10"}).exitCode, 0);
+        } else if (publisher) {
+            EXPECT_TRUE(publisher->Stop());
+        }
+        const ProcessResult listed =
+            testsupport::RunProcess({GST_DEVICE_MONITOR, "Video/Source"}, HostEnvironment());
+        EXPECT_EQ(listed.exitCode, 0) << listed.err;
+        for (const char* text : {"name  : Vistrel", "class : Video/Source",
+                                 "format=ARGB, width=640", "gst-launch-1.0 vistrelsrc"})
+            EXPECT_EQ(listed.out.find(text) != std::string::npos, on) << text << "\n" << listed.out;
+        EXPECT_TRUE(!publisher || followed(on ? "Device found:" : "Device removed:"));
+    }
+    EXPECT_EQ(following.OutSoFar().find("Device removed:"), following.OutSoFar().rfind("Device"))
+        << following.OutSoFar();
+}
+
+// vistrel-rtsp serves the broadcast at its one path, to its user only when it has one, and will
+// not listen beyond loopback without one. ffmpeg is the client.
+TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
+    const std::string server = testsupport::StagePath("bin/vistrel-rtsp");
+    const std::string password = folder / "password";
+    testsupport::WriteFile(password, "secret\n");
+    const std::vector<std::string> guarded = {"--listen", "127.0.0.1",       "--user",
+                                              "viewer",   "--password-file", password};
+    ProcessResult run = testsupport::RunProcess({server, "--listen", "127.0.0.1"});
+    EXPECT_EQ(run.exitCode, 64);
+    EXPECT_NE(run.err.find("it needs --user NAME and --password-file FILE"), std::string::npos)
+        << run.err;
+
+    binding::LinkComponent("VistrelXXX");
+    std::unique_ptr<testsupport::Child> publisher;
+    constexpr int kFrames = 10;
+    const struct {
+        bool withUser;
+        const char* credentials; // of the client, before the host in its URL
+        const char* path;
+        const char* refusal;       // in ffmpeg's words; frames when null
+        const char* why = nullptr; // the server's words, when no broadcast is on yet
+    } cases[] = {
+        {false, "", "/vistrel", "503 Service Unavailable", "stream failed: No Vistrel broadcast"},
+        {false, "", "/vistrel", nullptr},
+        {false, "", "/other", "404 Not Found"},
+        {true, "", "/vistrel", "401 Unauthorized"},
+        {true, "viewer:wrong@", "/vistrel", "401 Unauthorized"},
+        {true, "viewer:secret@", "/vistrel", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.credentials) + c.path + (c.withUser ? " with a user" : ""));
+        if (!c.why && !publisher)
+            publisher = std::make_unique<testsupport::Child>([] {
+                return testsupport::Exec(broadcast::PublishCommand({"--seconds", "120"}));
+            });
+        std::vector<std::string> argv = {server, "--port", "0"};
+        if (c.withUser) argv.insert(argv.end(), guarded.begin(), guarded.end());
+        testsupport::Child serving([argv] {
+            for (const std::string& assignment : HostEnvironment(""))
+                ::putenv(::strdup(assignment.c_str()));
+            return testsupport::Exec(argv);
+        });
+        int port = 0;
+        for (int i = 0; i < 1000 && !port; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::sscanf(serving.OutSoFar().c_str(), "vistrel-rtsp: serving rtsp://127.0.0.1:%d",
+                        &port);
+        }
+        ASSERT_NE(port, 0) << serving.ErrSoFar();
+        const std::string frames = folder / "frames.gray";
+        run = testsupport::RunProcess(
+            {FFMPEG, "-v", "error", "-y", "-timeout", "10000000", "-rtsp_transport", "tcp", "-i",
+             "rtsp://" + std::string(c.credentials) + "127.0.0.1:" + std::to_string(port) + c.path,
+             "-frames:v", std::to_string(kFrames), "-f", "rawvideo", "-pix_fmt", "gray", frames});
+        EXPECT_TRUE(serving.Stop()) << serving.err;
+        if (c.refusal) {
+            EXPECT_NE(run.exitCode, 0);
+            EXPECT_NE(run.err.find(c.refusal), std::string::npos) << run.err;
+            EXPECT_TRUE(!c.why || serving.err.find(c.why) != std::string::npos) << serving.err;
+            continue;
+        }
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string gray = ReadFile(frames);
+        ASSERT_EQ(gray.size(), size_t(kFrames) * 640 * 480);
+        EXPECT_NE(gray.compare(0, 640 * 480, gray, gray.size() - 640 * 480, 640 * 480), 0)
+            << "the moving pattern stood still";
+    }
+    EXPECT_TRUE(publisher->Stop());
+}
+
 } // namespace
