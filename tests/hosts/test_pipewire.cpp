@@ -3,66 +3,34 @@
 // receives what vistrel-channel publishes.
 #include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
+#include "tests/support/PipeWireSession.h"
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
 #include <thread>
 
 using broadcast::Counter;
 using broadcast::Pattern;
 using testsupport::Child;
 using testsupport::ReadFile;
-using testsupport::RunProcess;
 
 namespace {
 
-std::unique_ptr<Child> Start(const std::vector<std::string>& argv) {
-    return std::make_unique<Child>([argv] { return testsupport::Exec(argv); });
-}
+using testsupport::PipeWireSession;
+using testsupport::Start;
 
 class PipeWire : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* tool : {DBUS_DAEMON, PIPEWIRE, WIREPLUMBER, PW_DUMP, GST_LAUNCH})
+        for (const char* tool : PipeWireSession::kTools)
             ASSERT_EQ(::access(tool, X_OK), 0) << tool << ": scripts/install-deps.sh installs it";
-        ::chmod(runtime.Path().c_str(), 0700);
+        ASSERT_EQ(::access(GST_LAUNCH, X_OK), 0) << "gst-launch-1.0: scripts/install-deps.sh";
         binding::RemoveChannel();
         binding::LinkComponent("VistrelXXX");
-        bus = Start({DBUS_DAEMON, "--session", "--nofork", "--address=" + busAddress});
-        StartDaemons();
-    }
-
-    void StartDaemons() {
-        pipewire = Start({PIPEWIRE});
-        for (int i = 0; i < 500 && !testsupport::Exists(runtime / "pipewire-0"); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        wireplumber = Start({WIREPLUMBER});
-    }
-
-    void StopDaemons() {
-        wireplumber.reset();
-        pipewire.reset();
-        ::unlink((runtime / "pipewire-0").c_str());
-    }
-
-    // The properties of the camera node, or "" while there is none.
-    static std::string NodeProperties() {
-        const std::string dump = RunProcess({PW_DUMP}).out;
-        const size_t name = dump.find("\"node.name\": \"vistrel-camera\"");
-        if (name == std::string::npos) return "";
-        const size_t from = dump.rfind("\"props\": {", name);
-        return dump.substr(from, dump.find('}', name) - from);
-    }
-
-    static bool NodeShows(bool shown, int seconds) {
-        for (int i = 0; i < seconds * 10;
-             ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
-            if (NodeProperties().empty() != shown) return true;
-        return false;
+        session = std::make_unique<PipeWireSession>();
     }
 
     // gst-launch-1.0 taking frames from the node in a format, converted to A, R, G, B bytes.
@@ -83,12 +51,9 @@ protected:
         return counters;
     }
 
-    testsupport::TempFolder folder, runtime;
-    const std::string busAddress = "unix:path=" + runtime / "bus";
-    testsupport::ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.Path().c_str()},
-        sessionBus{"DBUS_SESSION_BUS_ADDRESS", busAddress.c_str()},
-        registry{"GST_REGISTRY", (folder / "registry.bin").c_str()}; // copied at once
-    std::unique_ptr<Child> bus, pipewire, wireplumber;
+    testsupport::TempFolder folder;
+    testsupport::ScopedEnv registry{"GST_REGISTRY", (folder / "registry.bin").c_str()};
+    std::unique_ptr<PipeWireSession> session;
 };
 
 // Every format the node offers carries the published frames: the RGB ones exactly (without the
@@ -96,8 +61,8 @@ protected:
 TEST_F(PipeWire, ConsumersGetThePublishedFramesInEachFormat) {
     auto publisher = Start(broadcast::PublishCommand({"--fps", "30", "--seconds", "60"}));
     auto camera = Start({VISTREL_PIPEWIRE});
-    ASSERT_TRUE(NodeShows(true, 10)) << camera->ErrSoFar();
-    const std::string node = NodeProperties();
+    ASSERT_TRUE(PipeWireSession::NodeShows(10)) << camera->ErrSoFar();
+    const std::string node = PipeWireSession::NodeProperties();
     for (const char* property : {"\"media.class\": \"Video/Source\"", "\"media.role\": \"Camera\"",
                                  "\"node.description\": \"Vistrel\""})
         EXPECT_NE(node.find(property), std::string::npos) << property << "\n" << node;
@@ -137,7 +102,7 @@ TEST_F(PipeWire, ConsumersGetThePublishedFramesInEachFormat) {
 TEST_F(PipeWire, APausedConsumerHoldsBackNeitherTheOtherNorTheBroadcast) {
     auto publisher = Start(broadcast::PublishCommand({"--fps", "30", "--seconds", "8"}));
     auto camera = Start({VISTREL_PIPEWIRE});
-    ASSERT_TRUE(NodeShows(true, 10)) << camera->ErrSoFar();
+    ASSERT_TRUE(PipeWireSession::NodeShows(10)) << camera->ErrSoFar();
     auto paused = Consumer("ARGB", 60, "paused");
     for (int i = 0; i < 1000 && Counters("paused").empty(); ++i) // until it delivers
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -176,8 +141,9 @@ TEST_F(PipeWire, TheNodeComesBackAfterEachAbsenceSaidOnce) {
              publisher.reset();
              publisher = Start(broadcast::PublishCommand({"--seconds", "60"}));
          }},
-        {[&] { StopDaemons(); }, "vistrel-pipewire: no PipeWire daemon to offer the camera to",
-         [&] { StartDaemons(); }},
+        {[&] { session->StopDaemons(); },
+         "vistrel-pipewire: no PipeWire daemon to offer the camera to",
+         [&] { session->StartDaemons(); }},
     };
     for (const auto& absence : absences) {
         SCOPED_TRACE(absence.said);
@@ -187,9 +153,9 @@ TEST_F(PipeWire, TheNodeComesBackAfterEachAbsenceSaidOnce) {
         const std::string said = camera->ErrSoFar().substr(before);
         EXPECT_NE(said.find(absence.said), std::string::npos) << said;
         EXPECT_EQ(said.find(absence.said), said.rfind(absence.said)) << "said more than once";
-        EXPECT_TRUE(NodeProperties().empty());
+        EXPECT_TRUE(PipeWireSession::NodeProperties().empty());
         absence.end();
-        ASSERT_TRUE(NodeShows(true, 10)) << camera->ErrSoFar();
+        ASSERT_TRUE(PipeWireSession::NodeShows(10)) << camera->ErrSoFar();
         auto consumer = Consumer("BGRx", 2, "frames");
         ASSERT_TRUE(consumer->Wait(20) && consumer->exitCode == 0) << consumer->err;
         EXPECT_EQ(Counters("frames").size(), 2u);
