@@ -61,11 +61,17 @@ struct CameraNode::Events {
         pw_stream_update_params(node->mStream, params, 2);
     }
 
+    static void RemoveBuffer(void* data, pw_buffer* buffer) {
+        auto* node = static_cast<CameraNode*>(data);
+        if (node->mLast == buffer) node->mLast = nullptr;
+    }
+
     static pw_stream_events Stream() {
         pw_stream_events events{};
         events.version = PW_VERSION_STREAM_EVENTS;
         events.state_changed = StateChanged;
         events.param_changed = ParamChanged;
+        events.remove_buffer = RemoveBuffer;
         return events;
     }
     static inline const pw_stream_events kStream = Stream();
@@ -132,6 +138,7 @@ void CameraNode::Disconnect() {
     mCore = nullptr;
     mContext = nullptr;
     mFormat = nullptr;
+    mLast = nullptr;
     mStreaming = false;
 }
 
@@ -150,17 +157,18 @@ bool CameraNode::WaitForConsumer(std::chrono::milliseconds wait) {
     return mStreaming && mFormat;
 }
 
-void CameraNode::Offer(const uint8_t* argb) {
-    Locked locked(mLoop);
+template <typename Fill> void CameraNode::Send(const Fill& fill) {
     if (!mStreaming || !mFormat) return;
     pw_buffer* buffer = pw_stream_dequeue_buffer(mStream);
     if (!buffer) return; // every buffer is still with a consumer
     spa_data& data = buffer->buffer->datas[0];
+    data.chunk->size = 0;
     if (data.data && data.maxsize >= mFormat->size) {
-        mFormat->convert(argb, static_cast<uint8_t*>(data.data));
+        fill(static_cast<uint8_t*>(data.data));
         data.chunk->offset = 0;
         data.chunk->size = mFormat->size;
         data.chunk->stride = mFormat->stride;
+        mLast = buffer;
         if (auto* header = static_cast<spa_meta_header*>(spa_buffer_find_meta_data(
                 buffer->buffer, SPA_META_Header, sizeof(spa_meta_header)))) {
             timespec now{};
@@ -170,11 +178,25 @@ void CameraNode::Offer(const uint8_t* argb) {
             header->seq = mSequence++;
             header->dts_offset = 0;
         }
-    } else {
-        data.chunk->size = 0;
     }
     pw_stream_queue_buffer(mStream, buffer);
     pw_stream_trigger_process(mStream);
+}
+
+void CameraNode::Offer(const uint8_t* argb) {
+    Locked locked(mLoop);
+    Send([&](uint8_t* into) { mFormat->convert(argb, into); });
+}
+
+// Consumers only read what they are sent, so the last buffer holds the last frame even while one
+// of them has it. With buffers new since, there is nothing to send again.
+void CameraNode::Repeat() {
+    Locked locked(mLoop);
+    if (!mLast) return;
+    const void* last = mLast->buffer->datas[0].data;
+    Send([&](uint8_t* into) {
+        if (into != last) std::memcpy(into, last, mFormat->size);
+    });
 }
 
 } // namespace vistrel_pipewire

@@ -28,12 +28,18 @@ public:
     bool Lost() const;
     // Whether a consumer takes frames; waits up to the time for one while none does.
     bool WaitForConsumer(std::chrono::milliseconds wait);
-    // Sends a 640x480 frame of A, R, G, B bytes in the format the consumers agreed on.
+    // Sends a 640x480 frame of A, R, G, B bytes in the format the consumers agreed on: one pass
+    // from the host's source into a buffer of the node.
     void Offer(const uint8_t* argb);
+    // Sends the last frame again.
+    void Repeat();
 
 private:
     struct Events;
     class Locked;
+
+    // Fills a free buffer and sends it; a frame with none free is dropped.
+    template <typename Fill> void Send(const Fill& fill);
 
     pw_thread_loop* mLoop;
     pw_context* mContext = nullptr;
@@ -41,6 +47,7 @@ private:
     pw_stream* mStream = nullptr;
     spa_hook mStreamListener{};
     const NodeFormat* mFormat = nullptr; // set by the loop when a format is agreed on
+    pw_buffer* mLast = nullptr;          // the buffer that holds the last frame sent
     bool mStreaming = false;
     bool mLost = false;
     uint64_t mSequence = 0;

@@ -16,7 +16,6 @@
 #include <sys/prctl.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 using vistrel_pipewire::CameraNode;
 
@@ -78,7 +77,8 @@ int Run() {
     {
         CameraNode node(loop);
         Notes notes;
-        std::vector<uint8_t> frame(VistrelCamera::kFrameBytes); // the last frame read
+        // Straight from the channel into a buffer of the node.
+        const VistrelCamera::Take take = [&](const uint8_t* frame) { node.Offer(frame); };
         VistrelCamera* camera = nullptr;
         bool connected = false;
         const auto cancelled = [&] { return Stopping() || node.Lost(); };
@@ -119,11 +119,11 @@ int Run() {
             if (!node.WaitForConsumer(kConsumerWait)) continue;
             VistrelCamera::Clock::duration late{};
             std::string detail;
-            switch (camera->NextFrame(cancelled, frame.data(), late, detail)) {
-            case VistrelCamera::Next::kFrame:
+            switch (camera->NextFrame(cancelled, take, late, detail)) {
             case VistrelCamera::Next::kRepeat:
-                node.Offer(frame.data());
+                node.Repeat();
                 break;
+            case VistrelCamera::Next::kFrame:
             case VistrelCamera::Next::kCancelled:
                 break;
             case VistrelCamera::Next::kFailed:

@@ -97,6 +97,28 @@ TEST_F(PipeWire, ConsumersGetThePublishedFramesInEachFormat) {
     EXPECT_TRUE(publisher->Stop());
 }
 
+// While two readers hold both frame buffers for two seconds, the writer stands still and the
+// consumer is sent the last frame again at the broadcast's rate.
+TEST_F(PipeWire, TheLastFrameIsSentAgainWhileTheWriterStalls) {
+    auto publisher = Start(broadcast::PublishCommand({"--fps", "30", "--seconds", "60"}));
+    auto camera = Start({VISTREL_PIPEWIRE});
+    ASSERT_TRUE(PipeWireSession::NodeShows(10)) << camera->ErrSoFar();
+    auto consumer = Consumer("ARGB", 120, "frames");
+    for (int i = 0; i < 1000 && Counters("frames").size() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::vector<std::string> hold = {testsupport::StagePath("bin/vistrel-channel"), "read",
+                                           "--hold", "2"};
+    auto first = Start(hold);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto second = Start(hold);
+    ASSERT_TRUE(first->Wait(10) && second->Wait(10) && consumer->Wait(20));
+    const std::vector<uint32_t> counters = Counters("frames");
+    long most = 0; // copies of one frame
+    for (const uint32_t counter : counters)
+        most = std::max(most, long(std::count(counters.begin(), counters.end(), counter)));
+    EXPECT_GE(most, 40) << "two seconds without frames";
+}
+
 // Two consumers at once, one of them stopped for two seconds: the other gets the broadcast's
 // frames meanwhile, and the broadcast keeps its rate.
 TEST_F(PipeWire, APausedConsumerHoldsBackNeitherTheOtherNorTheBroadcast) {

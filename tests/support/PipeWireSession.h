@@ -39,6 +39,8 @@ public:
         ::unlink((mRuntime / "pipewire-0").c_str());
     }
 
+    pid_t DaemonPid() const { return mPipeWire->Pid(); }
+
     // The properties of the camera node, or "" while there is none.
     static std::string NodeProperties() {
         const std::string dump = RunProcess({PW_DUMP}).out;
