@@ -2,6 +2,7 @@
 // takes per frame while a consumer drops what it gets (pipewiresrc ! fakesink, in the format the
 // case asks for; vistrelsrc ! fakesink), read from /proc over a steady window at the broadcast's
 // 30 frames a second. The node's consumer and PipeWire's daemon are shown beside it.
+#include "bench/ProcessCpu.h"
 #include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
 #include "tests/support/PipeWireSession.h"
@@ -24,12 +25,11 @@ void Measure(benchmark::State& state, const std::vector<std::pair<const char*, p
     for (auto _ : state) {
         std::vector<double> before;
         for (const auto& process : processes)
-            before.push_back(testsupport::ProcessCpuSeconds(process.second));
+            before.push_back(ProcessCpu(process.second));
         std::this_thread::sleep_for(std::chrono::duration<double>(kWindowSeconds));
         for (size_t i = 0; i < processes.size(); ++i)
-            state.counters[processes[i].first] =
-                (testsupport::ProcessCpuSeconds(processes[i].second) - before[i]) * 1e6 /
-                (kWindowSeconds * kFramesPerSecond);
+            state.counters[processes[i].first] = (ProcessCpu(processes[i].second) - before[i]) *
+                                                 1e6 / (kWindowSeconds * kFramesPerSecond);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,23 +14,6 @@
 #include <unistd.h>
 
 namespace testsupport {
-
-double ProcessCpuSeconds(pid_t pid) {
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* folder = ::opendir(tasks.c_str());
-    if (!folder) return -1;
-    double total = 0;
-    while (const dirent* entry = ::readdir(folder)) {
-        if (entry->d_name[0] == '.') continue;
-        // The first figure is the time spent on a processor, in nanoseconds.
-        FILE* file = std::fopen((tasks + "/" + entry->d_name + "/schedstat").c_str(), "r");
-        unsigned long long ns = 0;
-        if (file && std::fscanf(file, "%llu", &ns) == 1) total += double(ns) * 1e-9;
-        if (file) std::fclose(file);
-    }
-    ::closedir(folder);
-    return total;
-}
 
 TempFolder::TempFolder() {
     const char* base = std::getenv("TMPDIR");

@@ -65,9 +65,6 @@ std::string CaptureStandardError(const std::function<void()>& call);
 // a newline (file paths and line numbers in reports).
 bool MatchesLines(const std::string& text, const std::string& pattern);
 
-// A process's CPU so far, over all its threads, in seconds; negative when it is gone.
-double ProcessCpuSeconds(pid_t pid);
-
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool Exists(const std::string& path);
