@@ -7,6 +7,7 @@
 // count the process's allocations and page faults.
 //
 // Run through run_bench.sh (the channel's names are fixed): run_broadcast_bench.
+#include "bench/ProcessCpu.h"
 #include "channel/CFBaseDLL.h"
 #include "channel/SharedCameraBundle.h"
 #include "channel/SharedCameraDrawingWriter.h"
@@ -240,24 +241,6 @@ void BM_TimerOnly(benchmark::State& state) {
 }
 
 // ---- the other programs, as processes ----
-
-// A process's CPU so far, over all its threads, in seconds; negative when it is gone.
-double ProcessCpu(pid_t pid) {
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* folder = ::opendir(tasks.c_str());
-    if (!folder) return -1;
-    double total = 0;
-    while (const dirent* entry = ::readdir(folder)) {
-        if (entry->d_name[0] == '.') continue;
-        // The first figure is the time spent on a processor, in nanoseconds.
-        FILE* file = std::fopen((tasks + "/" + entry->d_name + "/schedstat").c_str(), "r");
-        unsigned long long ns = 0;
-        if (file && std::fscanf(file, "%llu", &ns) == 1) total += double(ns) * 1e-9;
-        if (file) std::fclose(file);
-    }
-    ::closedir(folder);
-    return total;
-}
 
 bool Alive(pid_t pid) {
     int status = 0;

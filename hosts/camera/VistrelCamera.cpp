@@ -246,7 +246,7 @@ VistrelCamera::Clock::duration VistrelCamera::Schedule(bool repeat) {
     return late;
 }
 
-VistrelCamera::Next VistrelCamera::AskForFrame(uint8_t* into, std::string& detail) {
+VistrelCamera::Next VistrelCamera::AskForFrame(const Take& take, std::string& detail) {
     UInt8 queued = 0;
     Ptr data = nullptr;
     long size = 0;
@@ -263,7 +263,7 @@ VistrelCamera::Next VistrelCamera::AskForFrame(uint8_t* into, std::string& detai
         return Next::kFailed;
     }
     if (queued == 0 || !data) return Next::kRepeat;
-    if (size >= kFrameSizeBytes) std::memcpy(into, data, kFrameSizeBytes);
+    if (size >= kFrameSizeBytes) take(reinterpret_cast<const uint8_t*>(data));
     VDReleaseCompressBuffer(mInstance, data);
     if (size < kFrameSizeBytes) {
         detail = "the digitizer delivered " + std::to_string(size) + " bytes instead of " +
@@ -276,10 +276,18 @@ VistrelCamera::Next VistrelCamera::AskForFrame(uint8_t* into, std::string& detai
 
 VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled, uint8_t* into,
                                              Clock::duration& late, std::string& detail) {
+    return NextFrame(
+        cancelled, [into](const uint8_t* frame) { std::memcpy(into, frame, kFrameSizeBytes); }, late,
+        detail);
+}
+
+VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled,
+                                             const Take& take, Clock::duration& late,
+                                             std::string& detail) {
     for (;;) {
         if (cancelled()) return Next::kCancelled;
         if (Clock::now() >= mNextAsk) {
-            const Next next = AskForFrame(into, detail);
+            const Next next = AskForFrame(take, detail);
             if (next == Next::kFailed) return next;
             if (next == Next::kFrame) {
                 late = Schedule(false);

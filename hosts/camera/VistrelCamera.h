@@ -45,11 +45,18 @@ public:
 
     using Clock = std::chrono::steady_clock;
 
-    // Waits for the next paced frame and copies its kFrameSizeBytes into `into`; polls `cancelled`
-    // every few milliseconds. `late`: how long after its moment in the schedule the frame came.
-    // kRepeat, with `into` untouched: no new frame came by half a period past its moment (the
+    // Given a frame's kFrameSizeBytes while the digitizer holds the buffer they are in: one copy or
+    // conversion out, and nothing that waits.
+    using Take = std::function<void(const uint8_t* frame)>;
+
+    // Waits for the next paced frame and gives it to `take`; polls `cancelled` every few
+    // milliseconds. `late`: how long after its moment in the schedule the frame came.
+    // kRepeat, with `take` not called: no new frame came by half a period past its moment (the
     // writer stalled, or a paused process holds the current buffer), so the host shows the last
     // frame again and keeps the broadcast's rate.
+    Next NextFrame(const std::function<bool()>& cancelled, const Take& take, Clock::duration& late,
+                   std::string& detail);
+    // The same, the frame copied into `into`.
     Next NextFrame(const std::function<bool()>& cancelled, uint8_t* into, Clock::duration& late,
                    std::string& detail);
 
@@ -62,7 +69,7 @@ private:
 
     bool StartCapture(OpenResult& result);
     // Asks the digitizer once; kFrame with the frame copied, kRepeat when none was ready.
-    Next AskForFrame(uint8_t* into, std::string& detail);
+    Next AskForFrame(const Take& take, std::string& detail);
     // The frame's moment in the schedule, and how late it came.
     Clock::duration Schedule(bool repeat);
     Clock::time_point NextLook() const;

@@ -44,6 +44,7 @@ public:
     // What the child has written to its standard output or error so far.
     std::string OutSoFar() const;
     std::string ErrSoFar() const;
+    pid_t Pid() const { return mPid; }
 
 private:
     pid_t mPid = -1;

@@ -1,0 +1,69 @@
+#pragma once
+
+// A PipeWire session of a test's or benchmark's own: its runtime folder, a session bus, pipewire
+// and wireplumber, set in this process's environment for the programs it starts; and what
+// pw-dump shows of the camera node. The daemons come from scripts/install-deps.sh.
+#include "tests/support/TestSupport.h"
+
+#include <chrono>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+
+namespace testsupport {
+
+inline std::unique_ptr<Child> Start(const std::vector<std::string>& argv) {
+    return std::make_unique<Child>([argv] { return Exec(argv); });
+}
+
+class PipeWireSession {
+public:
+    static constexpr const char* kTools[] = {DBUS_DAEMON, PIPEWIRE, WIREPLUMBER, PW_DUMP};
+
+    PipeWireSession() {
+        ::chmod(mRuntime.Path().c_str(), 0700);
+        mBus = Start({DBUS_DAEMON, "--session", "--nofork", "--address=" + mBusAddress});
+        StartDaemons();
+    }
+
+    void StartDaemons() {
+        mPipeWire = Start({PIPEWIRE});
+        for (int i = 0; i < 500 && !Exists(mRuntime / "pipewire-0"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        mWirePlumber = Start({WIREPLUMBER});
+    }
+
+    void StopDaemons() {
+        mWirePlumber.reset();
+        mPipeWire.reset();
+        ::unlink((mRuntime / "pipewire-0").c_str());
+    }
+
+    pid_t DaemonPid() const { return mPipeWire->Pid(); }
+
+    // The properties of the camera node, or "" while there is none.
+    static std::string NodeProperties() {
+        const std::string dump = RunProcess({PW_DUMP}).out;
+        const size_t name = dump.find("\"node.name\": \"vistrel-camera\"");
+        if (name == std::string::npos) return "";
+        const size_t from = dump.rfind("\"props\": {", name);
+        return dump.substr(from, dump.find('}', name) - from);
+    }
+
+    static bool NodeShows(int seconds) {
+        for (int i = 0; i < seconds * 10; ++i) {
+            if (!NodeProperties().empty()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+
+private:
+    TempFolder mRuntime;
+    const std::string mBusAddress = "unix:path=" + mRuntime / "bus";
+    ScopedEnv mRuntimeDir{"XDG_RUNTIME_DIR", mRuntime.Path().c_str()},
+        mSessionBus{"DBUS_SESSION_BUS_ADDRESS", mBusAddress.c_str()};
+    std::unique_ptr<Child> mBus, mPipeWire, mWirePlumber;
+};
+
+} // namespace testsupport
