@@ -5,8 +5,10 @@
 #include "channel/SharedCameraFormat.h"
 #include "channel/SharedCameraWriteBuffer.h"
 #include "core/CoreVerify.h"
+#include "platform/foundation/NSLog.h"
 
 #include <cstring>
+#include <unistd.h>
 
 using namespace platform::coregraphics;
 
@@ -81,11 +83,13 @@ void NSUICamBroadcastControl::startBroadcasting() {
     }
     mPublishing = true;
     stopWaiting();
+    startCompanion();
     if (_allowCameraButton) _allowCameraButton->setHidden(false);
 }
 
 void NSUICamBroadcastControl::stopBroadcasting() {
     stopWaiting();
+    mCompanion.terminate();
     // The buffers go with the component.
     mWriter.Close();
     if (isBroadcasting())
@@ -93,6 +97,14 @@ void NSUICamBroadcastControl::stopBroadcasting() {
                     "CAMERAX_InstallLocalLibraryQuickTime(SharedCameraBundle::UnInstall)");
     mPublishing = false;
     if (_allowCameraButton) _allowCameraButton->setHidden(true);
+}
+
+void NSUICamBroadcastControl::startCompanion() {
+    if (mCompanionPath.empty() || mCompanion.isRunning()) return;
+    std::string why;
+    // Its own process: a stuck or crashing camera service never reaches the window.
+    if (!mCompanion.launch(mCompanionPath, {"--parent-pid", std::to_string(::getpid())}, why))
+        platform::foundation::NSLog("The PipeWire camera does not start: %s", why.c_str());
 }
 
 void NSUICamBroadcastControl::waitToBroadcast() {

@@ -8,8 +8,10 @@
 #include "channel/SharedCameraDrawingWriter.h"
 #include "pixels/CoreGraphicsBitmapContext.h"
 #include "platform/appkit/AppKit.h"
+#include "platform/foundation/NSTask.h"
 
 #include <memory>
+#include <string>
 
 using namespace platform::appkit;
 
@@ -46,6 +48,10 @@ public:
     void broadcastFrame(CoreGraphics::BitmapContext* bitmap);
     void broadcastFrame_WWWWxHHH(CoreGraphics::BitmapContext* bitmap);
     void broadcastFrame_XXXxYYY(CoreGraphics::BitmapContext* bitmap);
+    // A program started with each broadcast and ended with it (the PipeWire camera node), told
+    // this process's id so that it never outlives it; none when empty.
+    void setCompanionProgram(std::string path) { mCompanionPath = std::move(path); }
+    bool isCompanionRunning() { return mCompanion.isRunning(); }
     // Open while broadcasting; every way a frame goes out.
     SharedCameraDrawingWriter& frameWriter() { return mWriter; }
 
@@ -65,10 +71,13 @@ protected:
 private:
     void waitToBroadcast();
     void stopWaiting();
+    void startCompanion();
 
     bool mPublishing = false;
     std::unique_ptr<NSTimer> mRetryTimer;
     SharedCameraDrawingWriter mWriter{mComponent};
+    std::string mCompanionPath;
+    platform::foundation::NSTask mCompanion;
     // Made on the first stretched frame and kept: frames allocate nothing.
     CoreGraphics::BitmapContext mStaging;
 };

@@ -66,6 +66,8 @@ std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
 
     ui->panels = BuildCustomSizePanels();
     ui->broadcast = BuildBroadcastPanel(TopLeftFrame(kBroadcastPanelSize));
+    ui->broadcast.control->setCompanionProgram(platform::foundation::NSTaskProgramFolder() +
+                                               "/vistrel-pipewire");
     GrabberController& c = *ui->controller;
     c._broadcastControl = ui->broadcast.control;
     c.mBroadcastPanel = ui->broadcast.panel.get();

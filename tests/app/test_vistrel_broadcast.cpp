@@ -29,6 +29,22 @@ std::vector<std::string> ClientEnvironment() {
     };
 }
 
+// The children of the process that run the program, by their command lines' words.
+std::vector<std::vector<std::string>> Children(pid_t parent, const std::string& program) {
+    std::vector<std::vector<std::string>> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string stat = ReadFile(entry.path() / "stat");
+        const size_t close = stat.rfind(')');
+        if (close == std::string::npos || std::atoi(stat.c_str() + close + 4) != parent) continue;
+        std::vector<std::string> words;
+        const std::string line = ReadFile(entry.path() / "cmdline");
+        for (size_t at = 0; at < line.size(); at = line.find('\0', at) + 1)
+            words.emplace_back(line.c_str() + at);
+        if (!words.empty() && words[0].ends_with("/" + program)) found.push_back(words);
+    }
+    return found;
+}
+
 class VistrelBroadcast : public ::testing::Test, public VistrelOnX {
 protected:
     void SetUp() override {
@@ -113,6 +129,16 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
     ASSERT_TRUE(Click(panel, kBroadcastBox));
     EXPECT_TRUE(CameraShows()) << "vistrelsrc";
     EXPECT_TRUE(CameraShows(true)) << "the frei0r source";
+    // The PipeWire camera runs beside the broadcast, told whose it is, and ends with it.
+    const pid_t pid = program->Pid();
+    EXPECT_EQ(Children(pid, "vistrel-pipewire"),
+              (std::vector<std::vector<std::string>>{
+                  {StagePath("bin/vistrel-pipewire"), "--parent-pid", std::to_string(pid)}}));
+    ASSERT_TRUE(Click(panel, kBroadcastBox));
+    EXPECT_TRUE(Eventually([&] { return Children(pid, "vistrel-pipewire").empty(); }))
+        << "the camera outlives the broadcast";
+    ASSERT_TRUE(Click(panel, kBroadcastBox));
+    EXPECT_TRUE(Eventually([&] { return Children(pid, "vistrel-pipewire").size() == 1; }));
     Quit();
     EXPECT_FALSE(Exists(binding::UserLink())) << "quitting removes the camera's link";
 
