@@ -149,6 +149,7 @@ TEST_F(Install, TheDesktopEntriesMetadataAndManualPagesValidate) {
         {"man", "--warnings", "-l", "-Tutf8", "-Z", share + "man/man1/vistrel.1"},
         {"man", "--warnings", "-l", "-Tutf8", "-Z", share + "man/man1/vistrel-channel.1"},
         {"man", "--warnings", "-l", "-Tutf8", "-Z", share + "man/man1/vistrel-rtsp.1"},
+        {"man", "--warnings", "-l", "-Tutf8", "-Z", share + "man/man1/vistrel-pipewire.1"},
     };
     for (std::vector<std::string> check : checks) {
         ASSERT_TRUE(XServer::Installed(check[0]))
