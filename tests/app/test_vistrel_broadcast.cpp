@@ -4,6 +4,7 @@
 #include "tests/app/VistrelOnX.h"
 #include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
+#include "tests/support/PipeWireSession.h"
 
 #include <atomic>
 #include <filesystem>
@@ -200,6 +201,34 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
     EXPECT_TRUE(CameraShows());
     ASSERT_TRUE(MovesBy(-64, 40));
     EXPECT_TRUE(CameraShows()) << "after the drag";
+}
+
+// Browsers and meeting applications take the broadcast from PipeWire: the camera node the program
+// starts with its broadcast shows the grab view exactly, and goes when the broadcast stops.
+TEST_F(VistrelBroadcast, ThePipeWireCameraShowsTheGrabViewWhileBroadcasting) {
+    for (const char* tool : PipeWireSession::kTools)
+        ASSERT_TRUE(Exists(tool)) << tool << " is missing: scripts/install-deps.sh";
+    PipeWireSession session; // its runtime folder and bus, for the program and the consumer
+    Launch({std::string("XDG_RUNTIME_DIR=") + std::getenv("XDG_RUNTIME_DIR"),
+            std::string("DBUS_SESSION_BUS_ADDRESS=") + std::getenv("DBUS_SESSION_BUS_ADDRESS")});
+    Menu({"Up", "Up", "Return"});
+    uint32_t panel = 0;
+    ASSERT_TRUE(Eventually([&] { return (panel = Window("Broadcast")) != 0; }));
+    ASSERT_TRUE(Click(panel, kBroadcastBox));
+    ASSERT_TRUE(PipeWireSession::NodeShows(10)) << program->ErrSoFar();
+    const std::string raw = folder / "pipewire.raw", expected = Expected();
+    bool same = false;
+    for (int i = 0; i < 10 && !same; ++i)
+        same = RunProcess({GST_LAUNCH, "-q", "pipewiresrc", "target-object=vistrel-camera",
+                           "num-buffers=1", "!", "video/x-raw,format=ARGB", "!", "filesink",
+                           "location=" + raw},
+                          ClientEnvironment())
+                       .exitCode == 0 &&
+               ReadFile(raw) == expected;
+    EXPECT_TRUE(same) << "the node's frame is not the grab view";
+    ASSERT_TRUE(Click(panel, kBroadcastBox));
+    EXPECT_TRUE(Eventually([] { return PipeWireSession::NodeProperties().empty(); }, 50))
+        << "the node outlives the broadcast";
 }
 
 // A grab view on two monitors, 420 of its columns on one and 220 on the other, a corner below the
