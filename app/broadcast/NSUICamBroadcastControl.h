@@ -51,7 +51,6 @@ public:
     // A program started with each broadcast and ended with it (the PipeWire camera node), told
     // this process's id so that it never outlives it; none when empty.
     void setCompanionProgram(std::string path) { mCompanionPath = std::move(path); }
-    bool isCompanionRunning() { return mCompanion.isRunning(); }
     // Open while broadcasting; every way a frame goes out.
     SharedCameraDrawingWriter& frameWriter() { return mWriter; }
 

@@ -8,6 +8,7 @@
 #include "app/windows/GrabRegionWindowLayout.h"
 #include "app/windows/PDFSkinAboutBox.h"
 #include "channel/SharedCameraFormat.h"
+#include "platform/bundles/PlatformMainBundle.h"
 
 #include <algorithm>
 #include <string>
@@ -66,8 +67,8 @@ std::unique_ptr<NSObject> LoadMainInterface(NSApplication& app) {
 
     ui->panels = BuildCustomSizePanels();
     ui->broadcast = BuildBroadcastPanel(TopLeftFrame(kBroadcastPanelSize));
-    ui->broadcast.control->setCompanionProgram(platform::foundation::NSTaskProgramFolder() +
-                                               "/vistrel-pipewire");
+    ui->broadcast.control->setCompanionProgram(
+        platform::bundles::MainBundle::Get().ExecutableFolder() + "/vistrel-pipewire");
     GrabberController& c = *ui->controller;
     c._broadcastControl = ui->broadcast.control;
     c.mBroadcastPanel = ui->broadcast.panel.get();

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -60,11 +59,6 @@ void NSTask::terminate() {
     int status = 0;
     ::waitpid(mPid, &status, 0);
     mPid = -1;
-}
-
-std::string NSTaskProgramFolder() {
-    std::error_code error;
-    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
 }
 
 } // namespace platform::foundation

@@ -25,13 +25,9 @@ public:
     bool isRunning();
     // Asks the child to end, and kills it when it has not ended within about half a second.
     void terminate();
-    pid_t processIdentifier() const { return mPid; }
 
 private:
     pid_t mPid = -1;
 };
-
-// The folder of this process's program: companion programs are installed beside it.
-std::string NSTaskProgramFolder();
 
 } // namespace platform::foundation
