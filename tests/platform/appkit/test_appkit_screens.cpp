@@ -55,44 +55,4 @@ TEST_F(AppKitScreens, AMatrixSelectsOnlyTheTagsItHas) {
     EXPECT_EQ(matrix.selectedTag(), 1);
 }
 
-struct RedView : NSView {
-    using NSView::NSView;
-    bool drawsContent() const override { return true; }
-    void drawRect(NSRect) override {
-        NSColor::colorWithCalibratedRed_green_blue_alpha(1, 0, 0, 1).set();
-        NSRectFill(bounds());
-    }
-};
-
-// A clear window's shape is its painting views: the screen shows through elsewhere; with none
-// showing, one pixel is kept (an empty shape would be no shape); an opaque window is whole.
-TEST_F(AppKitScreens, AClearWindowIsShapedToItsPaintingViews) {
-    NSWindow window(NSMakeRect(50, 50, 200, 100), NSBorderlessWindowMask, NSBackingStoreBuffered,
-                    false);
-    window.setBackgroundColor(NSColor::clearColor());
-    window.setOpaque(false);
-    window.setContentView(std::make_unique<NSView>(NSMakeRect(0, 0, 200, 100)));
-    NSView* red =
-        window.contentView()->addSubview(std::make_unique<RedView>(NSMakeRect(0, 0, 50, 100)));
-    window.orderFront(nullptr);
-    ASSERT_TRUE(NSRunLoopRunUntil(5, [&] { return window.isVisible(); }));
-    // Stacked below every window there is, so made once the window is there.
-    PatternWindow below(Display(), {0, 0, 1400, 900}, 4);
-    ASSERT_TRUE(below.Shown());
-    // What the screen shows at (x, y) of the window, wherever the manager put it: 'r'ed,
-    // 'b'elow, or 'o'ther.
-    const auto at = [&](int x, int y) {
-        const std::optional<RootBox> box = RootGeometry(Display(), uint32_t(window.windowNumber()));
-        const uint32_t pixel = box ? RootPixel(Display(), box->x + x, box->y + y) : 0;
-        return pixel == 0xFF0000                                  ? 'r'
-               : box && pixel == below.At(box->x + x, box->y + y) ? 'b'
-                                                                  : 'o';
-    };
-    EXPECT_TRUE(NSRunLoopRunUntil(5, [&] { return at(10, 50) == 'r' && at(150, 50) == 'b'; }));
-    red->setHidden(true);
-    EXPECT_TRUE(NSRunLoopRunUntil(5, [&] { return at(10, 50) == 'b' && at(0, 0) != 'b'; }));
-    window.setOpaque(true);
-    EXPECT_TRUE(NSRunLoopRunUntil(5, [&] { return at(150, 50) != 'b'; }));
-}
-
 } // namespace
