@@ -128,7 +128,7 @@ protected:
 TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay) {
     binding::LinkComponent("VistrelXXX");
     testsupport::Child publisher([] {
-        return testsupport::Exec(broadcast::PublishCommand({"--fps", "30", "--seconds", "5"}));
+        return testsupport::Exec(broadcast::PublishCommand({"--fps", "60", "--seconds", "5"}));
     });
     // Clients start once it wrote buffer 0 (the tags alternate from the first frame on).
     for (int i = 0;
@@ -144,8 +144,9 @@ TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay
         // Among them the latency warning of a source whose latency leaves sinks no room.
         EXPECT_EQ(clients[i]->out.find("WARNING"), std::string::npos) << clients[i]->out;
         const std::vector<uint32_t> counters = Counters(folder / std::to_string(i), kFrames);
-        // Client and writer tick apart at the same rate: a frame now and then comes twice, more
-        // often on a loaded machine; a client held back by the others gets half or fewer.
+        // The writer ticks twice per client tick, so that they never tick in step (where any
+        // jitter repeats a frame): 79 to 90 distinct on a quiet machine, 56 at the least beside
+        // four busy loops; a client held back by the others gets half or fewer.
         EXPECT_GE(std::set<uint32_t>(counters.begin(), counters.end()).size(),
                   size_t(kFrames) * 2 / 3)
             << "client " << i;
@@ -156,7 +157,7 @@ TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay
                           &published, &seconds),
               2)
         << publisher.out;
-    EXPECT_GE(published / seconds, 27) << "the broadcast slowed down";
+    EXPECT_GE(published / seconds, 54) << "the broadcast slowed down";
 
     const std::string raw = folder / "frames.raw", rgba = folder / "rgba.raw";
     const ProcessResult run =
