@@ -4,6 +4,8 @@
 #include "tests/support/XClient.h"
 #include "tests/support/XServer.h"
 
+#include <xcb/shape.h>
+
 #include <algorithm>
 #include <chrono>
 #include <unistd.h>
@@ -19,6 +21,21 @@ std::optional<RootBox> RootGeometry(const std::string& display, uint32_t window)
         x.c, xcb_translate_coordinates(x.c, window, x.Root(), 0, 0), nullptr));
     if (!g || !at) return std::nullopt;
     return RootBox{at->dst_x, at->dst_y, g->width, g->height};
+}
+
+std::optional<std::vector<RootBox>> BoundingShape(const std::string& display, uint32_t window) {
+    XClient x(display);
+    Reply<xcb_shape_query_extents_reply_t> extents(
+        xcb_shape_query_extents_reply(x.c, xcb_shape_query_extents(x.c, window), nullptr));
+    if (!extents || !extents->bounding_shaped) return std::nullopt;
+    Reply<xcb_shape_get_rectangles_reply_t> shape(xcb_shape_get_rectangles_reply(
+        x.c, xcb_shape_get_rectangles(x.c, window, XCB_SHAPE_SK_BOUNDING), nullptr));
+    if (!shape) return std::nullopt;
+    std::vector<RootBox> boxes;
+    const xcb_rectangle_t* r = xcb_shape_get_rectangles_rectangles(shape.get());
+    for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(shape.get()); ++i)
+        boxes.push_back({r[i].x, r[i].y, r[i].width, r[i].height});
+    return boxes;
 }
 
 bool KeptAbove(const std::string& display, uint32_t window) {

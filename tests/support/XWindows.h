@@ -23,6 +23,9 @@ std::optional<RootBox> RootGeometry(const std::string& display, uint32_t window)
 bool KeptAbove(const std::string& display, uint32_t window);
 // Whether a lies above b in the window manager's stacking of its client windows.
 bool StackedAbove(const std::string& display, uint32_t a, uint32_t b);
+// The window's bounding shape as the server has it now, in window coordinates: none when the
+// window is not shaped (or cannot be read).
+std::optional<std::vector<RootBox>> BoundingShape(const std::string& display, uint32_t window);
 // The screen's pixel at (x, y) as 0x00RRGGBB (0xFFFFFFFF when it cannot be read).
 uint32_t RootPixel(const std::string& display, int x, int y);
 

@@ -55,4 +55,43 @@ TEST_F(AppKitScreens, AMatrixSelectsOnlyTheTagsItHas) {
     EXPECT_EQ(matrix.selectedTag(), 1);
 }
 
+struct RedView : NSView {
+    using NSView::NSView;
+    bool drawsContent() const override { return true; }
+    void drawRect(NSRect) override {
+        NSColor::colorWithCalibratedRed_green_blue_alpha(1, 0, 0, 1).set();
+        NSRectFill(bounds());
+    }
+};
+
+// A clear window's shape, as the server has it, is its painting views (so the screen shows
+// through and clicks pass elsewhere); with none showing, one pixel is kept (an empty shape would
+// be no shape); an opaque window is whole. The server's shape is read, not the screen, so the
+// window manager's timing plays no part.
+TEST_F(AppKitScreens, AClearWindowIsShapedToItsPaintingViews) {
+    NSWindow window(NSMakeRect(50, 50, 200, 100), NSBorderlessWindowMask, NSBackingStoreBuffered,
+                    false);
+    window.setBackgroundColor(NSColor::clearColor());
+    window.setOpaque(false);
+    window.setContentView(std::make_unique<NSView>(NSMakeRect(0, 0, 200, 100)));
+    NSView* red =
+        window.contentView()->addSubview(std::make_unique<RedView>(NSMakeRect(0, 20, 50, 80)));
+    window.orderFront(nullptr);
+    using Shape = std::optional<std::vector<RootBox>>;
+    const auto shapeIs = [&](const Shape& expected) {
+        return NSRunLoopRunUntil(10, [&] {
+            return BoundingShape(Display(), uint32_t(window.windowNumber())) == expected;
+        });
+    };
+    // The view's bottom-left origin becomes the server's top-left one.
+    EXPECT_TRUE(shapeIs(std::vector<RootBox>{{0, 0, 50, 80}}));
+    red->setHidden(true);
+    EXPECT_TRUE(NSRunLoopRunUntil(10, [&] {
+        const Shape now = BoundingShape(Display(), uint32_t(window.windowNumber()));
+        return now && now->size() == 1 && (*now)[0].width == 1 && (*now)[0].height == 1;
+    }));
+    window.setOpaque(true);
+    EXPECT_TRUE(shapeIs(std::nullopt));
+}
+
 } // namespace
