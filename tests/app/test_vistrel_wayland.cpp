@@ -1,0 +1,133 @@
+// The program under XWayland on a headless wlroots desktop (sway, software rendering) over a
+// native Wayland window, which XWayland's own screen never holds: its copies, saves and camera
+// frames must equal what grim, another screen-copy client, reads of the grab view.
+#include "tests/app/VistrelOnX.h"
+#include "tests/support/Broadcast.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Opaque RGB samples of a decoded image, so that pictures of 3 and 4 channels compare.
+std::vector<uint8_t> Rgb(const DecodedImage& image) {
+    std::vector<uint8_t> rgb;
+    for (size_t i = 0; image.channels >= 3 && i < image.samples.size(); i += image.channels)
+        rgb.insert(rgb.end(), image.samples.begin() + i, image.samples.begin() + i + 3);
+    return rgb;
+}
+
+class VistrelOnWayland : public ::testing::Test, public VistrelOnX {
+protected:
+    // sway refuses to run as root: the desktop is an unprivileged user's, in a runtime folder of
+    // its own under the test's folder.
+    const std::vector<std::string> kAsNobody = {XServer::ProgramPath("setpriv"), "--reuid=nobody",
+                                                "--regid=nogroup", "--clear-groups"};
+
+    void SetUp() override {
+        for (const char* tool : {"sway", "swaymsg", "Xwayland", "grim", "weston-image", "xdotool",
+                                 "xclip", "xhost", "setpriv", "dbus-run-session", "ffmpeg"})
+            ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
+        std::vector<std::string> probe = kAsNobody;
+        probe.push_back(XServer::ProgramPath("true"));
+        if (const ProcessResult as = RunProcess(probe); as.exitCode != 0)
+            GTEST_SKIP() << "no unprivileged user can be taken on here: " << as.err;
+        fs::permissions(desktop.Path(),
+                        fs::perms::all & ~fs::perms::group_write & ~fs::perms::others_write);
+        fs::create_directories(run);
+        ASSERT_EQ(::chown(run.c_str(), 65534, 65534), 0);
+        fs::create_directories("/tmp/.X11-unix"); // the test's own /tmp
+        fs::permissions("/tmp/.X11-unix", fs::perms::all | fs::perms::sticky_bit);
+        // X11 windows float where they ask to be; the test (root) may use XWayland.
+        WriteFile(desktop / "config",
+                  "xwayland enable\ndefault_border none\nfor_window [shell=xwayland] floating "
+                  "enable\nexec sh -c 'xhost +si:localuser:root && echo $DISPLAY >" +
+                      run + "/display'\n");
+        sway = std::make_unique<Child>([this] {
+            std::vector<std::string> argv = kAsNobody;
+            argv.insert(argv.end(),
+                        {XServer::ProgramPath("env"), "-i", "PATH=/usr/bin:/bin", "HOME=" + run,
+                         "XDG_RUNTIME_DIR=" + run, "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
+                         "WLR_LIBINPUT_NO_DEVICES=1", XServer::ProgramPath("dbus-run-session"),
+                         XServer::ProgramPath("sway"), "-c", desktop / "config"});
+            return Exec(argv);
+        });
+        ASSERT_TRUE(Eventually([&] { return ReadFile(run + "/display").size() > 1; }))
+            << sway->ErrSoFar();
+        display = ReadFile(run + "/display");
+        display.pop_back();
+        for (const auto& entry : fs::directory_iterator(run))
+            if (entry.path().filename().string().starts_with("sway-ipc."))
+                swaySocket = entry.path();
+        // A known picture, shown natively at the layout's origin.
+        ASSERT_EQ(RunProcess({XServer::ProgramPath("ffmpeg"), "-loglevel", "error", "-f", "lavfi",
+                              "-i", "testsrc=size=640x480", "-frames:v", "1", desktop / "p.png"})
+                      .exitCode,
+                  0);
+        picture = std::make_unique<Child>([this] {
+            for (const std::string& setting : Wayland())
+                ::putenv(::strdup(setting.c_str()));
+            return Exec({XServer::ProgramPath("weston-image"), desktop / "p.png"});
+        });
+        ASSERT_TRUE(Eventually([&] {
+            return Sway({"[app_id=.] floating enable, resize set 1280 720, move position 0 0"});
+        }));
+    }
+    void TearDown() override {
+        if (program) Quit();
+    }
+    std::vector<std::string> Wayland() const {
+        return {"XDG_RUNTIME_DIR=" + run, "WAYLAND_DISPLAY=" + run + "/wayland-1"};
+    }
+    bool Sway(const std::vector<std::string>& command) const {
+        std::vector<std::string> argv = {XServer::ProgramPath("swaymsg"), "-s", swaySocket};
+        argv.insert(argv.end(), command.begin(), command.end());
+        return RunProcess(argv).exitCode == 0;
+    }
+    // What grim reads of the grab view now.
+    DecodedImage Shown() const {
+        const RootBox f = Frame();
+        const std::string path = scratch / "grim.png",
+                          area = std::to_string(f.x + kGrabberBar) + "," +
+                                 std::to_string(f.y + kGrabberBar) + " 640x480";
+        RunProcess({XServer::ProgramPath("grim"), "-g", area, path}, Wayland());
+        return DecodePNG(path);
+    }
+
+    TempFolder desktop;
+    const std::string run = desktop / "run";
+    std::string swaySocket;
+    std::unique_ptr<Child> sway, picture;
+};
+
+TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber) {
+    fs::create_directories(home / ".config");
+    WriteFile(home / ".config/com.tarnwick.Vistrel.conf",
+              "[Strings]\nDefaultFileTypeSelectorGroup=selectDefault_SaveTIFF:\n");
+    ASSERT_NO_FATAL_FAILURE(Launch(Wayland()));
+    const DecodedImage shown = Shown();
+    ASSERT_TRUE(shown.ok && shown.width == 640);
+    const std::vector<uint8_t> expected = Rgb(shown);
+    // The picture lies under the grab view: XWayland's screen would give one flat black.
+    ASSERT_NE(std::count(expected.begin(), expected.end(), 0), ptrdiff_t(expected.size()));
+
+    EXPECT_EQ(LaunchAgain({"--grab-copy"}, Wayland()).exitCode, 0);
+    DecodedImage copied;
+    EXPECT_TRUE(Eventually([&] {
+        copied = Clipboard("image/png", DecodePNG);
+        return copied.ok && copied.width == 640;
+    }));
+    EXPECT_TRUE(Rgb(copied) == expected) << "the copy is not the picture under the grab view";
+    EXPECT_EQ(LaunchAgain({"--grab-save"}, Wayland()).exitCode, 0);
+    const std::string saved = home / "Pictures/Vistrel/Vistrel 0000.tiff";
+    EXPECT_TRUE(Eventually([&] { return Exists(saved); }));
+    EXPECT_TRUE(Eventually([&] { return Rgb(DecodeTIFF(saved)) == expected; }))
+        << "the quick save is not the picture under the grab view";
+    EXPECT_EQ(errors.find("native Wayland windows"), std::string::npos);
+}
+
+} // namespace
