@@ -3,6 +3,7 @@
 // frames must equal what grim, another screen-copy client, reads of the grab view.
 #include "tests/app/VistrelOnX.h"
 #include "tests/support/Broadcast.h"
+#include "tests/support/ComponentBinding.h"
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -73,6 +74,7 @@ protected:
                 ::putenv(::strdup(setting.c_str()));
             return Exec({XServer::ProgramPath("weston-image"), desktop / "p.png"});
         });
+        binding::LinkComponent("VistrelXXX"); // the camera, installed
         ASSERT_TRUE(Eventually([&] {
             return Sway({"[app_id=.] floating enable, resize set 1280 720, move position 0 0"});
         }));
@@ -80,9 +82,8 @@ protected:
     void TearDown() override {
         if (program) Quit();
     }
-    std::vector<std::string> Wayland() const {
-        return {"XDG_RUNTIME_DIR=" + run, "WAYLAND_DISPLAY=" + run + "/wayland-1"};
-    }
+    // The compositor's socket: the program keeps its own runtime folder.
+    std::vector<std::string> Wayland() const { return {"WAYLAND_DISPLAY=" + run + "/wayland-1"}; }
     bool Sway(const std::vector<std::string>& command) const {
         std::vector<std::string> argv = {XServer::ProgramPath("swaymsg"), "-s", swaySocket};
         argv.insert(argv.end(), command.begin(), command.end());
@@ -96,6 +97,22 @@ protected:
                                  std::to_string(f.y + kGrabberBar) + " 640x480";
         RunProcess({XServer::ProgramPath("grim"), "-g", area, path}, Wayland());
         return DecodePNG(path);
+    }
+
+    // Whether a camera client (vistrelsrc) comes to read the picture as A, R, G, B bytes.
+    bool CameraShows(const std::vector<uint8_t>& rgb) const {
+        std::string expected;
+        for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+            expected += {char(0xff), char(rgb[i]), char(rgb[i + 1]), char(rgb[i + 2])};
+        const std::string raw = scratch / "frame.raw";
+        return Eventually(
+            [&] {
+                RunProcess({XServer::ProgramPath("timeout"), "15", GST_LAUNCH, "-q", "vistrelsrc",
+                            "num-buffers=1", "!", "filesink", "location=" + raw},
+                           broadcast::ClientEnvironment());
+                return Exists(raw) && ReadFile(raw) == expected;
+            },
+            20);
     }
 
     TempFolder desktop;
@@ -127,7 +144,16 @@ TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber)
     EXPECT_TRUE(Eventually([&] { return Exists(saved); }));
     EXPECT_TRUE(Eventually([&] { return Rgb(DecodeTIFF(saved)) == expected; }))
         << "the quick save is not the picture under the grab view";
-    EXPECT_EQ(errors.find("native Wayland windows"), std::string::npos);
+
+    // The camera shows the picture under the grab view, and again once the grabber has moved.
+    EXPECT_EQ(LaunchAgain({"--broadcast", "on"}, Wayland()).exitCode, 0);
+    for (const auto& [x, y] : {std::pair{302, 102}, std::pair{500, 40}}) {
+        ASSERT_TRUE(Sway(
+            {"[title=^Vistrel$] move position " + std::to_string(x) + " " + std::to_string(y)}));
+        ASSERT_TRUE(Eventually([&] { return Frame().x == x && Frame().y == y; }));
+        EXPECT_TRUE(CameraShows(Rgb(Shown()))) << "the camera frame with the grabber at " << x;
+    }
+    EXPECT_EQ(program->ErrSoFar().find("native Wayland windows"), std::string::npos);
 }
 
 } // namespace
