@@ -132,11 +132,14 @@ bool Await(Connection& c, const Frame& frame, bool Frame::*event) {
 void Pack(const Slot& slot, bool upsideDown, int width, int height) {
     auto* pixels = static_cast<uint32_t*>(slot.memory);
     const size_t words = slot.stride / 4;
+    // An unscaled copy, the usual one, needs no division per pixel.
+    const bool scaled = slot.width != uint32_t(width);
     for (int row = 0; row < height; ++row) {
         const size_t from = size_t(row) * slot.height / size_t(height) * words;
-        for (int column = 0; column < width; ++column)
-            pixels[size_t(row) * size_t(width) + size_t(column)] =
-                pixels[from + size_t(column) * slot.width / size_t(width)] | 0xFF000000u;
+        uint32_t* to = pixels + size_t(row) * size_t(width);
+        for (size_t column = 0; column < size_t(width); ++column)
+            to[column] = pixels[from + (scaled ? column * slot.width / size_t(width) : column)] |
+                         0xFF000000u;
     }
     if (upsideDown)
         for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
