@@ -239,6 +239,12 @@ private:
         if (copied && !frame.offered) {
             Refuse("the Wayland compositor offers no 32-bit shared-memory screen copy");
             copied = false;
+        } else if (copied &&
+                   (frame.stride / 4 < frame.width || frame.width < uint32_t(part.width) ||
+                    frame.height < uint32_t(part.height))) {
+            // Pack() reads every pixel at or after where it writes it.
+            Refuse("a Wayland output scaled below 1 cannot be captured");
+            copied = false;
         }
         const size_t imageBytes = size_t(image.width) * size_t(image.height) * 4;
         wl_buffer* buffer = copied ? slot.Buffer(mC.shm, frame.format, frame.width, frame.height,
