@@ -44,4 +44,6 @@ export XDG_CONFIG_HOME="$home/.config"
 mkdir -p -m 700 "$home/run"
 export XDG_RUNTIME_DIR="$home/run"
 unset VISTREL_SYSTEM_VERSION
+# Tests of an X11 desktop stay on it when run from a Wayland session; the Wayland ones say so.
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE
 exec "$@"

@@ -1,5 +1,6 @@
 // The window requests the toolkit does not make for the layer, on the toolkit's own X connection.
 #include "platform/appkit/WindowSystemBackend.h"
+#include "platform/quartzdisplay/DisplayBackend.h"
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -106,7 +107,13 @@ public:
 
     // The toolkit's xcb platform makes a widget's mask the X window's bounding shape, which is
     // also where clicks land.
+    // Under Wayland the compositor draws a window's whole rectangle, shape or not: what the shape
+    // leaves out is shown through only where the window is transparent there, and this must be
+    // chosen before the window is made.
     void SetShape(QWidget* window, const QRegion& shown) override {
+        if (!shown.isEmpty() && !window->testAttribute(Qt::WA_WState_Created) &&
+            coregraphics::WaylandSession())
+            window->setAttribute(Qt::WA_TranslucentBackground);
         if (shown.isEmpty()) {
             if (!window->mask().isEmpty()) window->clearMask();
         } else if (shown != window->mask()) {

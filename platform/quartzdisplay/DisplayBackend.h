@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 
 namespace platform::coregraphics {
 
@@ -57,10 +58,16 @@ public:
     virtual CGImageRef CreateImage(const ScreenCapture& capture) const = 0;
 };
 
+// Whether the desktop is a Wayland compositor's (with XWayland for the X11 windows).
+bool WaylandSession();
+
 // The process's backend, chosen on first use and kept to the end of the process.
 const DisplayBackend& TheDisplayBackend();
 
 // The X server named by $DISPLAY.
 const DisplayBackend& X11DisplayBackend();
+
+// The Wayland compositor's screen copy; null, with why, where the compositor offers none.
+const DisplayBackend* WaylandDisplayBackend(std::string& why);
 
 } // namespace platform::coregraphics

@@ -4,12 +4,12 @@
 // out as rows of width 32-bit words, each made opaque. False when the server gave none.
 // Both need a capturable connection.
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/ScreenPixels.h"
 #include "platform/quartzdisplay/XConnection.h"
 #include "platform/quartzdisplay/XDisplayList.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace platform::coregraphics::x11 {
 
@@ -21,28 +21,11 @@ bool ReadBySharedMemory(const Connection& x, int left, int top, int width, int h
 using Area = ScreenArea;
 using Capture = ScreenCapture;
 
-// Turns the part's pixels, read as packed rows into the first words of pixels (which hold the
-// whole image), into the image: every row moved to its place, the uncovered pixels cleared.
-void Compose(const Capture& capture, uint32_t* pixels);
-
 // A display image straight over a segment's pixels, which stay as read for as long as anyone
 // holds the image: the segment is read into again only once its image is free. Null when every
 // segment's image is still held, or as above.
 CGImageRef CreateImageBySharedMemory(const Connection& x, const Capture& capture);
 // Through plain image requests, in bands that keep every reply within the request limit.
 bool ReadByGetImage(const Connection& x, int left, int top, int width, int height, uint32_t* out);
-
-// Display images hold 32-bit little-endian words 0x??RRGGBB, the padding byte ignored: the root
-// window's own layout, so that the server's bytes are the image's.
-constexpr CGBitmapInfo kDisplayImageInfo = kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little;
-
-// The padding byte of a 24-bit pixel is undefined: readers get a solid alpha instead.
-inline void CopyOpaque(const uint8_t* from, uint32_t* to, size_t pixels) {
-    for (size_t i = 0; i < pixels; ++i) {
-        uint32_t word;
-        std::memcpy(&word, from + 4 * i, 4);
-        to[i] = word | 0xFF000000u;
-    }
-}
 
 } // namespace platform::coregraphics::x11

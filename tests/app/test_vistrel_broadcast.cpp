@@ -19,17 +19,6 @@ constexpr size_t kFrameBytes = 640 * 480 * 4;
 // Places in the panel from its top-left: the broadcast box, the slider's knob.
 constexpr RootBox kBroadcastBox{24, 24, 0, 0}, kKnob{262, 124, 0, 0};
 
-// The clients load our plug-ins from the build tree (in sanitizer builds after the runtime).
-std::vector<std::string> ClientEnvironment() {
-    static const TempFolder registry;
-    return {"GST_PLUGIN_PATH=" + StageLibPath("gstreamer-1.0"),
-            "GST_REGISTRY=" + registry / "registry.bin", "FREI0R_PATH=" + StagePath("lib/frei0r-1"),
-#ifdef VISTREL_PRELOAD_ASAN
-            "LD_PRELOAD=" VISTREL_PRELOAD_ASAN, "ASAN_OPTIONS=detect_leaks=0"
-#endif
-    };
-}
-
 // The children of the process that run the program, by their command lines' words.
 std::vector<std::vector<std::string>> Children(pid_t parent, const std::string& program) {
     std::vector<std::vector<std::string>> found;
@@ -102,7 +91,7 @@ protected:
             argv.insert(argv.end(),
                         {GST_LAUNCH, "-q", "vistrelsrc", "num-buffers=" + std::to_string(frames),
                          "!", "filesink", "location=" + raw});
-        const ProcessResult run = RunProcess(argv, ClientEnvironment());
+        const ProcessResult run = RunProcess(argv, broadcast::ClientEnvironment());
         bytes = Exists(raw) ? ReadFile(raw) : "";
         return run;
     }
@@ -152,7 +141,7 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
     // A pipeline stuck on a frame holds its buffer: the grabber still follows the mouse, and
     // another client sees where it went.
     Child stuck([] {
-        for (const std::string& setting : ClientEnvironment())
+        for (const std::string& setting : broadcast::ClientEnvironment())
             ::putenv(::strdup(setting.c_str()));
         return Exec(
             {GST_LAUNCH, "vistrelsrc", "!", "identity", "sleep-time=20000000", "!", "fakesink"});
@@ -222,7 +211,7 @@ TEST_F(VistrelBroadcast, ThePipeWireCameraShowsTheGrabViewWhileBroadcasting) {
         same = RunProcess({GST_LAUNCH, "-q", "pipewiresrc", "target-object=vistrel-camera",
                            "num-buffers=1", "!", "video/x-raw,format=ARGB", "!", "filesink",
                            "location=" + raw},
-                          ClientEnvironment())
+                          broadcast::ClientEnvironment())
                        .exitCode == 0 &&
                ReadFile(raw) == expected;
     EXPECT_TRUE(same) << "the node's frame is not the grab view";

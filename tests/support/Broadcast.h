@@ -37,6 +37,19 @@ inline void Publish(const std::vector<std::string>& options) {
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
 }
 
+// The clients load our plug-ins from the build tree (in sanitizer builds after the runtime, whose
+// path the test's target defines).
+inline std::vector<std::string> ClientEnvironment() {
+    static const testsupport::TempFolder registry;
+    return {"GST_PLUGIN_PATH=" + testsupport::StageLibPath("gstreamer-1.0"),
+            "GST_REGISTRY=" + registry / "registry.bin",
+            "FREI0R_PATH=" + testsupport::StagePath("lib/frei0r-1"),
+#ifdef VISTREL_PRELOAD_ASAN
+            "LD_PRELOAD=" VISTREL_PRELOAD_ASAN, "ASAN_OPTIONS=detect_leaks=0"
+#endif
+    };
+}
+
 // A program the test runs that scripts/install-deps.sh installs: its absence is a failure.
 #define ASSERT_TOOL(path, name)                                                                    \
     ASSERT_EQ(::access(path, X_OK), 0) << name " is missing: scripts/install-deps.sh installs it"

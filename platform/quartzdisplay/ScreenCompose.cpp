@@ -1,12 +1,12 @@
-// Images of rectangles that reach past the root window or between displays: the server gives
-// only the part on the root window, and nothing it gives shows what lies on no display.
-#include "platform/quartzdisplay/XCapture.h"
+// Images of rectangles that reach past the screen or between displays: a backend reads only the
+// part on the screen, and nothing it reads shows what lies on no display.
+#include "platform/quartzdisplay/ScreenPixels.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-namespace platform::coregraphics::x11 {
+namespace platform::coregraphics {
 
 namespace {
 
@@ -17,12 +17,12 @@ struct Span {
     int from, to;
 };
 
-// The columns of image row y (root coordinates) that displays show within the part, in order.
-size_t ShownSpans(const Capture& capture, int y, std::array<Span, kCGMaxDisplays>& spans) {
-    const Area& part = capture.part;
+// The columns of image row y (screen coordinates) that displays show within the part, in order.
+size_t ShownSpans(const ScreenCapture& capture, int y, std::array<Span, kCGMaxDisplays>& spans) {
+    const ScreenArea& part = capture.part;
     if (y < part.top || y >= part.top + part.height) return 0;
     size_t count = 0;
-    for (const Display& d : *capture.displays) {
+    for (const ScreenDisplay& d : *capture.displays) {
         const int from = std::max(d.x, part.left) - capture.image.left;
         const int to = std::min(d.x + d.width, part.left + part.width) - capture.image.left;
         if (y < d.y || y >= d.y + d.height || from >= to || count == spans.size()) continue;
@@ -36,8 +36,8 @@ size_t ShownSpans(const Capture& capture, int y, std::array<Span, kCGMaxDisplays
 
 } // namespace
 
-void Compose(const Capture& capture, uint32_t* pixels) {
-    const Area &image = capture.image, &part = capture.part;
+void Compose(const ScreenCapture& capture, uint32_t* pixels) {
+    const ScreenArea &image = capture.image, &part = capture.part;
     const size_t stride = size_t(image.width);
     // Every row moves to a place at or after its own: the last one first.
     const size_t dx = size_t(part.left - image.left), dy = size_t(part.top - image.top);
@@ -59,4 +59,4 @@ void Compose(const Capture& capture, uint32_t* pixels) {
     }
 }
 
-} // namespace platform::coregraphics::x11
+} // namespace platform::coregraphics

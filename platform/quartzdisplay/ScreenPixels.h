@@ -1,0 +1,30 @@
+#pragma once
+
+// The pixels every display backend gives: the layout of display images and the steps from the
+// pixels a backend read to the image.
+#include "platform/quartzdisplay/DisplayBackend.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace platform::coregraphics {
+
+// Display images hold 32-bit little-endian words 0x??RRGGBB, the padding byte ignored: the X root
+// window's and the Wayland compositors' own layout, so that the screen's bytes are the image's.
+constexpr CGBitmapInfo kDisplayImageInfo = kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little;
+
+// The padding byte of a 24-bit pixel is undefined: readers get a solid alpha instead.
+inline void CopyOpaque(const uint8_t* from, uint32_t* to, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i) {
+        uint32_t word;
+        std::memcpy(&word, from + 4 * i, 4);
+        to[i] = word | 0xFF000000u;
+    }
+}
+
+// Turns the part's pixels, read as packed rows into the first words of pixels (which hold the
+// whole image), into the image: every row moved to its place, the uncovered pixels cleared.
+void Compose(const ScreenCapture& capture, uint32_t* pixels);
+
+} // namespace platform::coregraphics

@@ -1,0 +1,171 @@
+// The program under XWayland on a headless wlroots desktop (sway, software rendering) over a
+// native Wayland window, which XWayland's own screen never holds: its copies, saves and camera
+// frames must equal what grim, another screen-copy client, reads of the grab view.
+#include "tests/app/VistrelOnX.h"
+#include "tests/support/Broadcast.h"
+#include "tests/support/ComponentBinding.h"
+
+#include <filesystem>
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Opaque RGB samples of a decoded image, so that pictures of 3 and 4 channels compare.
+std::vector<uint8_t> Rgb(const DecodedImage& image) {
+    std::vector<uint8_t> rgb;
+    for (size_t i = 0; image.channels >= 3 && i < image.samples.size(); i += image.channels)
+        rgb.insert(rgb.end(), image.samples.begin() + i, image.samples.begin() + i + 3);
+    return rgb;
+}
+
+class VistrelOnWayland : public ::testing::Test, public VistrelOnX {
+protected:
+    // sway refuses to run as root: it runs as nobody in a user namespace where the test's user
+    // is nobody, so that what it starts (a key binding's command) still reaches the test's files.
+    const std::vector<std::string> kAsNobody = {XServer::ProgramPath("unshare"), "--user",
+                                                "--map-user=65534", "--map-group=65534"};
+
+    void SetUp() override {
+        for (const char* tool : {"sway", "swaymsg", "Xwayland", "grim", "weston-image", "wtype",
+                                 "xdotool", "xclip", "dbus-run-session", "ffmpeg"})
+            ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
+        std::vector<std::string> probe = kAsNobody;
+        probe.push_back(XServer::ProgramPath("true"));
+        if (const ProcessResult as = RunProcess(probe); as.exitCode != 0)
+            GTEST_SKIP() << "no user namespace can be made here: " << as.err;
+        fs::create_directories(run);
+        // X11 windows float where they ask to be.
+        WriteFile(desktop / "config", "xwayland enable\ndefault_border none\n"
+                                      "for_window [shell=xwayland] floating enable\n"
+                                      "exec sh -c 'echo $DISPLAY >" +
+                                          run + "/display'\n");
+        sway = std::make_unique<Child>([this] {
+            std::vector<std::string> argv = kAsNobody;
+            argv.insert(argv.end(),
+                        {XServer::ProgramPath("env"), "-i", "PATH=/usr/bin:/bin", "HOME=" + run,
+                         "XDG_RUNTIME_DIR=" + run, "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
+                         "WLR_LIBINPUT_NO_DEVICES=1", XServer::ProgramPath("dbus-run-session"),
+                         XServer::ProgramPath("sway"), "-c", desktop / "config"});
+            return Exec(argv);
+        });
+        ASSERT_TRUE(Eventually([&] { return ReadFile(run + "/display").size() > 1; }))
+            << sway->ErrSoFar();
+        display = ReadFile(run + "/display");
+        display.pop_back();
+        for (const auto& entry : fs::directory_iterator(run))
+            if (entry.path().filename().string().starts_with("sway-ipc."))
+                swaySocket = entry.path();
+        // A known picture, shown natively at the layout's origin.
+        ASSERT_EQ(RunProcess({XServer::ProgramPath("ffmpeg"), "-loglevel", "error", "-f", "lavfi",
+                              "-i", "testsrc=size=640x480", "-frames:v", "1", desktop / "p.png"})
+                      .exitCode,
+                  0);
+        picture = std::make_unique<Child>([this] {
+            for (const std::string& setting : Wayland())
+                ::putenv(::strdup(setting.c_str()));
+            return Exec({XServer::ProgramPath("weston-image"), desktop / "p.png"});
+        });
+        binding::LinkComponent("VistrelXXX"); // the camera, installed
+        ASSERT_TRUE(Eventually([&] {
+            return Sway({"[app_id=.] floating enable, resize set 1280 720, move position 0 0"});
+        }));
+    }
+    void TearDown() override {
+        if (program) Quit();
+    }
+    // The compositor's socket: the program keeps its own runtime folder.
+    std::vector<std::string> Wayland() const { return {"WAYLAND_DISPLAY=" + run + "/wayland-1"}; }
+    bool Sway(const std::vector<std::string>& command) const {
+        std::vector<std::string> argv = {XServer::ProgramPath("swaymsg"), "-s", swaySocket};
+        argv.insert(argv.end(), command.begin(), command.end());
+        return RunProcess(argv).exitCode == 0;
+    }
+    // What grim reads of the grab view now.
+    DecodedImage Shown() const {
+        const RootBox f = Frame();
+        const std::string path = scratch / "grim.png",
+                          area = std::to_string(f.x + kGrabberBar) + "," +
+                                 std::to_string(f.y + kGrabberBar) + " 640x480";
+        RunProcess({XServer::ProgramPath("grim"), "-g", area, path}, Wayland());
+        return DecodePNG(path);
+    }
+
+    // Whether a camera client (vistrelsrc) comes to read the picture as A, R, G, B bytes.
+    bool CameraShows(const std::vector<uint8_t>& rgb) const {
+        std::string expected;
+        for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+            expected += {char(0xff), char(rgb[i]), char(rgb[i + 1]), char(rgb[i + 2])};
+        const std::string raw = scratch / "frame.raw";
+        return Eventually(
+            [&] {
+                RunProcess({XServer::ProgramPath("timeout"), "15", GST_LAUNCH, "-q", "vistrelsrc",
+                            "num-buffers=1", "!", "filesink", "location=" + raw},
+                           broadcast::ClientEnvironment());
+                return Exists(raw) && ReadFile(raw) == expected;
+            },
+            20);
+    }
+
+    TempFolder desktop;
+    const std::string run = desktop / "run";
+    std::string swaySocket;
+    std::unique_ptr<Child> sway, picture;
+};
+
+TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber) {
+    fs::create_directories(home / ".config");
+    WriteFile(home / ".config/com.tarnwick.Vistrel.conf",
+              "[Strings]\nDefaultFileTypeSelectorGroup=selectDefault_SaveTIFF:\n");
+    ASSERT_NO_FATAL_FAILURE(Launch(Wayland()));
+    const DecodedImage shown = Shown();
+    ASSERT_TRUE(shown.ok && shown.width == 640);
+    const std::vector<uint8_t> expected = Rgb(shown);
+    // The picture shows through the grab view: were the grabber not transparent there, the
+    // compositor would show it flat black.
+    ASSERT_NE(std::count(expected.begin(), expected.end(), 0), ptrdiff_t(expected.size()));
+
+    EXPECT_EQ(LaunchAgain({"--grab-copy"}, Wayland()).exitCode, 0);
+    EXPECT_TRUE(Eventually([&] { return Rgb(Clipboard("image/png", DecodePNG)) == expected; }))
+        << "the copy is not the picture under the grab view";
+    EXPECT_EQ(LaunchAgain({"--grab-save"}, Wayland()).exitCode, 0);
+    const std::string saved = home / "Pictures/Vistrel/Vistrel 0000.tiff";
+    EXPECT_TRUE(Eventually([&] { return Exists(saved) && Rgb(DecodeTIFF(saved)) == expected; }))
+        << "the quick save is not the picture under the grab view";
+
+    // The camera shows the picture under the grab view, and again once the grabber has moved.
+    EXPECT_EQ(LaunchAgain({"--broadcast", "on"}, Wayland()).exitCode, 0);
+    for (const auto& [x, y] : {std::pair{302, 102}, std::pair{500, 40}}) {
+        ASSERT_TRUE(Sway(
+            {"[title=^Vistrel$] move position " + std::to_string(x) + " " + std::to_string(y)}));
+        ASSERT_TRUE(Eventually([&] { return Frame().x == x && Frame().y == y; }));
+        EXPECT_TRUE(CameraShows(Rgb(Shown()))) << "the camera frame with the grabber at " << x;
+    }
+
+    // A key binding of the compositor, pressed through its input (a virtual keyboard), runs the
+    // quick save's remote action, which the running copy does.
+    std::string action;
+    for (const std::string& setting : Environment())
+        if (!setting.ends_with("=")) action += setting + " ";
+    ASSERT_TRUE(Sway(
+        {"bindsym Mod4+Mod1+g exec env " + action + StagePath("bin/vistrel") + " --grab-save"}));
+    const std::string wtype = XServer::ProgramPath("wtype");
+    ASSERT_EQ(
+        RunProcess({wtype, "-M", "logo", "-M", "alt", "g", "-m", "alt", "-m", "logo"}, Wayland())
+            .exitCode,
+        0);
+    EXPECT_TRUE(Eventually([&] { return Exists(home / "Pictures/Vistrel/Vistrel 0001.tiff"); }));
+    Quit();
+
+    // A compositor without screen copy (here: none at all) leaves the X11 capture, said once.
+    ASSERT_NO_FATAL_FAILURE(Launch({"WAYLAND_DISPLAY=" + run + "/none"}));
+    Quit();
+    const std::string warning = "\nvistrel: no Wayland compositor answers; capturing through "
+                                "XWayland, where native Wayland windows do not show\n";
+    const size_t said = errors.find(warning);
+    EXPECT_TRUE(said != std::string::npos && errors.find(warning, said + 1) == std::string::npos)
+        << errors;
+}
+
+} // namespace
