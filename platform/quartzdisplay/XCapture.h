@@ -29,12 +29,23 @@ void Compose(const Capture& capture, uint32_t* pixels);
 // holds the image: the segment is read into again only once its image is free. Null when every
 // segment's image is still held, or as above.
 CGImageRef CreateImageBySharedMemory(const Connection& x, const Capture& capture);
+// The capture's image, rows packed, written by the server straight into pixels: memory of this
+// process that is a shared mapping of a file, which is attached as a segment of its own and kept
+// while it stays the file mapped there. False where the memory is no such mapping, the file has
+// been replaced since it was mapped, or the server will not attach it (from then on this is not
+// tried again).
+bool ReadIntoMappedFile(const Connection& x, const Capture& capture, uint8_t* pixels);
 // Through plain image requests, in bands that keep every reply within the request limit.
 bool ReadByGetImage(const Connection& x, int left, int top, int width, int height, uint32_t* out);
 
 // Display images hold 32-bit little-endian words 0x??RRGGBB, the padding byte ignored: the root
 // window's own layout, so that the server's bytes are the image's.
 constexpr CGBitmapInfo kDisplayImageInfo = kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little;
+
+// A display image over width x height pixels, rows packed; release frees them (none: the
+// caller keeps them).
+CGImageRef DisplayImageOver(void* pixels, int width, int height,
+                            CGDataProviderReleaseDataCallback release);
 
 // The padding byte of a 24-bit pixel is undefined: readers get a solid alpha instead.
 inline void CopyOpaque(const uint8_t* from, uint32_t* to, size_t pixels) {
