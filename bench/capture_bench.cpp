@@ -47,11 +47,12 @@ struct CameraFrame {
     uint8_t* file = nullptr;
     CGContextRef context = nullptr;
 
+    // Kept at its path while mapped: the server attaches only a file it can open there.
+    char path[32] = "/tmp/capture-bench-XXXXXX";
+
     CameraFrame() {
-        char path[] = "/tmp/capture-bench-XXXXXX";
         const int fd = ::mkstemp(path);
         if (fd < 0) return;
-        ::unlink(path);
         void* mapped = MAP_FAILED;
         if (::ftruncate(fd, 2460672) == 0)
             mapped = ::mmap(nullptr, 2460672, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
@@ -67,6 +68,7 @@ struct CameraFrame {
     ~CameraFrame() {
         CGContextRelease(context);
         if (file) ::munmap(file, 2460672);
+        ::unlink(path);
     }
 };
 
