@@ -97,6 +97,16 @@ BENCHMARK_CAPTURE(BM_BoxRows, chosen, false)->Unit(benchmark::kMillisecond);
 constexpr CGBitmapInfo kFrame = kCGImageAlphaPremultipliedFirst;
 constexpr CGBitmapInfo kNative = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
 
+// A 320 x 240 grab stretched up into the frame: each grab row serves two frame rows.
+void BM_StretchSmallGrab(benchmark::State& state) {
+    Frame f(kFrame, 320, 240);
+    for (auto _ : state) {
+        CGContextDrawImage(f.context, kWhole, f.image);
+        benchmark::ClobberMemory();
+    }
+}
+
+BENCHMARK(BM_StretchSmallGrab)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Stretch, argb_drawing, kFrame, DrawRoute::NativeOrder)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Stretch, argb_pixman_native_then_swizzle, kFrame,

@@ -23,6 +23,10 @@ public:
     void Erase(int n);
     // The image stretched over the whole frame; what it does not cover keeps the older frame.
     Result WriteImage(platform::coregraphics::CGImageRef image);
+    // draw(context) fills the frame through the locked buffer's context, as Write's draw does.
+    template <class Draw> Result WriteInContext(Draw&& draw) {
+        return Write([&](int n, const tagSHARED_CAMERA_BUFFER&) { return draw(mContexts[n]); });
+    }
 
 private:
     platform::coregraphics::CGContextRef mContexts[2]{};

@@ -17,8 +17,7 @@ bool SharedCameraFrameWriter::Open() {
 }
 
 void SharedCameraFrameWriter::Close() {
-    if (mLocked >= 0) mComponent.UnLockFrameBuffer(mBuffers[mLocked].frameBufferPtr);
-    mLocked = -1;
+    Abandon();
     mOpen = false;
     mBuffers[0] = mBuffers[1] = {};
 }
@@ -57,4 +56,10 @@ SharedCameraFrameWriter::Result SharedCameraFrameWriter::End() {
         return Result::kFailed;
     mNext = n ^ 1;
     return Result::kWritten;
+}
+
+void SharedCameraFrameWriter::Abandon() {
+    if (mLocked < 0) return;
+    mComponent.UnLockFrameBuffer(mBuffers[mLocked].frameBufferPtr);
+    mLocked = -1;
 }

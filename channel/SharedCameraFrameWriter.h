@@ -2,6 +2,8 @@
 
 #include "channel/SharedCameraWriteCalls.h"
 
+#include <type_traits>
+
 // The one way a frame goes into the channel: the buffer SharedCamera::LockWriteBuffer chooses is
 // locked, drawn or copied into, unlocked and made current, and the next frame goes to the other
 // one. Both buffers are asked for once, when the writer opens: the component keeps them at their
@@ -27,12 +29,20 @@ public:
     int NextBuffer() const { return mNext; }
 
     // draw(n, record) fills the locked buffer n. Skipped while readers hold both buffers; failed
-    // when the writer is closed or the component refuses, and then the next buffer stays.
+    // when the writer is closed or the component refuses, and then the next buffer stays. A draw
+    // that answers false filled nothing worth showing: the buffer is let go unpublished (failed).
     template <class Draw> Result Write(Draw&& draw) {
         Result whyNot;
         const int n = Begin(&whyNot);
         if (n < 0) return whyNot;
-        draw(n, mBuffers[n]);
+        if constexpr (std::is_same_v<decltype(draw(n, mBuffers[n])), bool>) {
+            if (!draw(n, mBuffers[n])) {
+                Abandon();
+                return Result::kFailed;
+            }
+        } else {
+            draw(n, mBuffers[n]);
+        }
         return End();
     }
 
@@ -40,6 +50,8 @@ public:
     // buffer (its number; -1 for none, and why), End unlocks and publishes it.
     int Begin(Result* whyNot);
     Result End();
+    // Unlocks the buffer without publishing it; the next frame goes to it again.
+    void Abandon();
     // The buffer between Begin and End, -1 outside.
     int Locked() const { return mLocked; }
 

@@ -55,6 +55,36 @@ inline void BilinearHalfPixels(const uint8_t* top, const uint8_t* bottom, int wt
     }
 }
 
+// The same rows in two steps, for stretches that read each source row for several destination
+// rows (upscales): a source row's column pairs blended once into 16-bit channels (left * wl +
+// right * wr, at most 255 * 128; four a column, the padding's included), then two such rows
+// blended per destination row: (top * wt + bottom * wb) >> 14 is the same exact sum truncated.
+using BilinearColumnsFn = void (*)(const BilinearColumns& columns, const uint8_t* row,
+                                   uint16_t* sums);
+using BilinearBlendFn = void (*)(const uint16_t* top, const uint16_t* bottom, int wt, int wb,
+                                 uint8_t* out, int width);
+
+// Columns [from, width) and pixels [from, width), one by one.
+inline void BilinearColumnSums(const BilinearColumns& columns, const uint8_t* row, uint16_t* sums,
+                               int from) {
+    for (int i = from; i < columns.width; ++i) {
+        const uint8_t* p = row + columns.offsets[i];
+        const uint32_t wl = columns.weights[i] & 0xFFFF, wr = columns.weights[i] >> 16;
+        for (int c = 0; c < 4; ++c)
+            sums[4 * i + c] = uint16_t(p[c] * wl + p[c + 4] * wr);
+    }
+}
+inline void BilinearBlendPixels(const uint16_t* top, const uint16_t* bottom, int wt, int wb,
+                                uint8_t* out, int width, int from) {
+    for (int i = from; i < width; ++i) {
+        for (int c = 0; c < 3; ++c)
+            out[4 * i + c] = uint8_t((uint32_t(top[4 * i + c]) * uint32_t(wt) +
+                                      uint32_t(bottom[4 * i + c]) * uint32_t(wb)) >>
+                                     14);
+        out[4 * i + 3] = 0xFF;
+    }
+}
+
 // The plain rows, which the vector forms must match.
 void BilinearRowReference(const BilinearColumns& columns, const uint8_t* top, const uint8_t* bottom,
                           int wt, int wb, uint8_t* out);
@@ -62,6 +92,12 @@ void BilinearRowAVX2(const BilinearColumns& columns, const uint8_t* top, const u
                      int wt, int wb, uint8_t* out);
 void BilinearHalfRowReference(const uint8_t* top, const uint8_t* bottom, int wt, int wb,
                               uint8_t* out, int width);
+void BilinearColumnsReference(const BilinearColumns& columns, const uint8_t* row, uint16_t* sums);
+void BilinearColumnsAVX2(const BilinearColumns& columns, const uint8_t* row, uint16_t* sums);
+void BilinearBlendReference(const uint16_t* top, const uint16_t* bottom, int wt, int wb,
+                            uint8_t* out, int width);
+void BilinearBlendAVX2(const uint16_t* top, const uint16_t* bottom, int wt, int wb, uint8_t* out,
+                       int width);
 void BilinearHalfRowAVX2(const uint8_t* top, const uint8_t* bottom, int wt, int wb, uint8_t* out,
                          int width);
 

@@ -20,8 +20,10 @@ struct Table {
     // Null where pixman's own rows are the faster way, and at the reference level, whose draws
     // are pixman's direct composites.
     BilinearRowFn bilinear;
-    BilinearHalfRowFn bilinearHalf; // null exactly where bilinear is
-    BoxRowFn box;                   // 4 bytes a pixel
+    BilinearHalfRowFn bilinearHalf;    // null exactly where bilinear is
+    BilinearColumnsFn bilinearColumns; // and these two
+    BilinearBlendFn bilinearBlend;
+    BoxRowFn box; // 4 bytes a pixel
 };
 
 // The forms of a level; callable only where CoreVectorUnit::Runs(level). A level without a form

@@ -11,6 +11,11 @@ public:
     // The image stretched over the whole frame, while broadcasting; what it leaves transparent
     // shows the frame two publications back.
     void broadcastImage(platform::coregraphics::CGImageRef image);
+    // draw fills the frame through the locked buffer's context and answers whether it did; a
+    // frame it did not fill is not published.
+    template <class Draw> void broadcastInFrame(Draw&& draw) {
+        if (isBroadcasting()) frameWriter().WriteInContext(draw);
+    }
 
     // Older calls (NSUICamBroadcastControlCompat.cpp): lock the write buffer (cleared on
     // request), draw into currentCGContext, publish with endSwitchContexts.

@@ -12,17 +12,28 @@ class DisplayImageSource final : public GrabCaptureSource {
 public:
     bool readsChosenDisplay() const override { return false; }
 
+    // The server writes a frame of the frame's own size straight into it; any other size, or a
+    // server that cannot, gives an image stretched over the frame.
     void captureFrame(NSRect rect, GrabFrameTarget& target) const override {
-        CGImageRef image = CreateImageOfRect(rect);
-        if (!image) return;
-        target.drawImage(image);
-        CGImageRelease(image);
+        const CGRect bounds = GlobalBounds(rect);
+        target.drawInFrame([&bounds](CGContextRef frame) {
+            if (CGWindowListDrawImageInPlace(bounds, frame)) return true;
+            CGImageRef image = CreateImageOfBounds(bounds);
+            if (!image) return false;
+            CGContextDrawImage(frame,
+                               CGRectMake(0, 0, CGFloat(CGBitmapContextGetWidth(frame)),
+                                          CGFloat(CGBitmapContextGetHeight(frame))),
+                               image);
+            CGImageRelease(image);
+            return true;
+        });
     }
 
     GrabCaptureResult captureGrab(uint32_t display, const NSRect* rect,
                                   GrabAside& aside) const override {
         aside.stepAside();
-        CGImageRef image = rect ? CreateImageOfRect(*rect) : CGDisplayCreateImage(display);
+        CGImageRef image =
+            rect ? CreateImageOfBounds(GlobalBounds(*rect)) : CGDisplayCreateImage(display);
         GrabCaptureResult result{NSBitmapImageRep::initWithCGImage(image), {}};
         CGImageRelease(image);
         aside.stepBack();
@@ -37,10 +48,13 @@ public:
 private:
     // Screen coordinates are y-up from the main display's bottom-left; global display
     // coordinates, which the image is asked in, are y-down from its top-left.
-    static CGImageRef CreateImageOfRect(NSRect r) {
+    static CGRect GlobalBounds(NSRect r) {
         const CGRect main = CGDisplayBounds(CGMainDisplayID());
         r.origin.y = main.size.height - r.size.height - r.origin.y;
-        return CGWindowListCreateImage(r, kCGWindowListOptionOnScreenOnly, kCGNullWindowID,
+        return r;
+    }
+    static CGImageRef CreateImageOfBounds(CGRect bounds) {
+        return CGWindowListCreateImage(bounds, kCGWindowListOptionOnScreenOnly, kCGNullWindowID,
                                        kCGWindowImageDefault);
     }
 };

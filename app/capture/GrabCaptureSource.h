@@ -19,8 +19,10 @@ public:
     // Fills packed ARGB rows, top row first, of the given size.
     using Reader = std::function<void(void* pixels, size_t rowBytes, size_t height,
                                       platform::coregraphics::CGSize size)>;
-    // An image of the screen, stretched over the whole frame.
-    virtual void drawImage(platform::coregraphics::CGImageRef image) = 0;
+    // Draws into a bitmap context over the frame's own pixels, under the frame's lock: draw
+    // answers whether it filled the frame, and a frame it did not fill is not published.
+    using ContextDraw = std::function<bool(platform::coregraphics::CGContextRef frame)>;
+    virtual void drawInFrame(const ContextDraw& draw) = 0;
     // Pixels of the given size, read into rows the target provides.
     virtual void readPixels(platform::coregraphics::CGSize size, const Reader& read) = 0;
 

@@ -22,7 +22,7 @@ class CameraFrame final : public GrabFrameTarget {
 public:
     explicit CameraFrame(GrabBroadcastControl& control) : control(control) {}
 
-    void drawImage(CGImageRef image) override { control.broadcastImage(image); }
+    void drawInFrame(const ContextDraw& draw) override { control.broadcastInFrame(draw); }
 
     void readPixels(CGSize size, const Reader& read) override {
         if (size.width == NSUICamBroadcastControl_CameraWidth &&

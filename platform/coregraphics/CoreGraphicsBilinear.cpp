@@ -68,11 +68,23 @@ bool BilinearPlan::Prepare(const BilinearSource& source, const pixman_transform_
     mHalf = true;
     for (int i = 0; i < width && mHalf; ++i)
         mHalf = mWeights[size_t(i)] == kEven && mOffsets[size_t(i)] == mOffsets[0] + 8 * i;
+    mTaller = m[1][1] < pixman_fixed_1;
+    // The image's pixels may have changed since the last draw.
+    mSumsRow[0] = mSumsRow[1] = -1;
     return true;
 }
 
-void BilinearPlan::Row(int y, uint8_t* out, kernels::BilinearRowFn form,
-                       kernels::BilinearHalfRowFn half) const {
+const uint16_t* BilinearPlan::Sums(int row, int keep, kernels::BilinearColumnsFn columns) {
+    for (const int k : {0, 1})
+        if (mSumsRow[k] == row) return mSums[k].data();
+    const int k = mSumsRow[0] == keep ? 1 : 0;
+    mSums[k].resize(4 * size_t(mWidth));
+    columns({mOffsets.data(), mWeights.data(), mWidth}, mPixels + row * mStride, mSums[k].data());
+    mSumsRow[k] = row;
+    return mSums[k].data();
+}
+
+void BilinearPlan::Row(int y, uint8_t* out, const kernels::Table& t) {
     int64_t sx, sy;
     if (!Start(mTransform, mLeft, y, sx, sy)) return;
     const int wy = WeightOf(sy);
@@ -85,10 +97,15 @@ void BilinearPlan::Row(int y, uint8_t* out, kernels::BilinearRowFn form,
         bottom = top;
         wt = wb = kWeightOne / 2;
     }
-    if (mHalf && half)
-        half(top + mOffsets[0], bottom + mOffsets[0], wt, wb, out, mWidth);
-    else
-        form({mOffsets.data(), mWeights.data(), mWidth}, top, bottom, wt, wb, out);
+    if (mHalf && t.bilinearHalf) {
+        t.bilinearHalf(top + mOffsets[0], bottom + mOffsets[0], wt, wb, out, mWidth);
+    } else if (mTaller && t.bilinearBlend) {
+        const uint16_t* upper = Sums(y1, y2, t.bilinearColumns);
+        t.bilinearBlend(upper, bottom == top ? upper : Sums(y2, y1, t.bilinearColumns), wt, wb, out,
+                        mWidth);
+    } else {
+        t.bilinear({mOffsets.data(), mWeights.data(), mWidth}, top, bottom, wt, wb, out);
+    }
 }
 
 } // namespace platform::coregraphics

@@ -140,15 +140,15 @@ bool StretchInNativeOrder(const BilinearSource& image, const pixman_transform_t&
                           int height) {
     if (CopyInNativeOrder(image, transform, order, bytes, bytesPerRow, left, top, width, height))
         return true;
-    const kernels::BilinearRowFn form = kernels::Chosen().bilinear;
-    const kernels::BilinearHalfRowFn half = kernels::Chosen().bilinearHalf;
-    if (!form || !scratch.plan.Prepare(image, transform, bilinear, left, top, width, height))
+    const kernels::Table& table = kernels::Chosen();
+    if (!table.bilinear ||
+        !scratch.plan.Prepare(image, transform, bilinear, left, top, width, height))
         return false;
     uint8_t* native = scratch.Row(width);
     if (!native) return false;
     const kernels::SwizzleFn swizzle = kernels::Chosen().swizzle;
     for (int y = 0; y < height; ++y) {
-        scratch.plan.Row(top + y, native, form, half);
+        scratch.plan.Row(top + y, native, table);
         swizzle(native, bytes + size_t(top + y) * bytesPerRow + size_t(left) * 4, size_t(width),
                 order.out);
     }

@@ -60,6 +60,27 @@ CGImageRef CGDisplayCreateImageForRect(CGDirectDisplayID display, CGRect rect) {
     return CreateImage(display, &rect);
 }
 
+namespace {
+
+// The capture of a rectangle in global display coordinates over these displays; none when no
+// display shows any of it or a side is longer than a request can carry.
+std::optional<ScreenCapture> CaptureOfBounds(const CGRect& screenBounds,
+                                             const ScreenDisplayList& displays,
+                                             const DisplayBackend& backend) {
+    if (displays.empty()) return std::nullopt;
+    const std::optional<ScreenArea> area =
+        Covered(screenBounds, displays.front().x, displays.front().y);
+    if (!area || area->width > kLimit || area->height > kLimit) return std::nullopt;
+    const ScreenArea part = Intersection(*area, backend.Screen());
+    const bool shown = std::any_of(displays.begin(), displays.end(), [&](const ScreenDisplay& d) {
+        return !Empty(Intersection(part, {d.x, d.y, d.width, d.height}));
+    });
+    if (!shown) return std::nullopt;
+    return ScreenCapture{*area, part, &displays};
+}
+
+} // namespace
+
 CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listOption,
                                    CGWindowID windowID, CGWindowImageOption imageOption) {
     if (listOption != kCGWindowListOptionOnScreenOnly || windowID != kCGNullWindowID ||
@@ -67,16 +88,21 @@ CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listO
         return nullptr;
     const DisplayBackend& backend = TheDisplayBackend();
     const ScreenDisplayList displays = backend.Displays();
-    if (displays.empty()) return nullptr;
-    const std::optional<ScreenArea> area =
-        Covered(screenBounds, displays.front().x, displays.front().y);
-    if (!area || area->width > kLimit || area->height > kLimit) return nullptr;
-    const ScreenArea part = Intersection(*area, backend.Screen());
-    const bool shown = std::any_of(displays.begin(), displays.end(), [&](const ScreenDisplay& d) {
-        return !Empty(Intersection(part, {d.x, d.y, d.width, d.height}));
-    });
-    if (!shown) return nullptr;
-    return backend.CreateImage({*area, part, &displays});
+    const std::optional<ScreenCapture> capture = CaptureOfBounds(screenBounds, displays, backend);
+    return capture ? backend.CreateImage(*capture) : nullptr;
+}
+
+bool CGWindowListDrawImageInPlace(CGRect screenBounds, CGContextRef context) {
+    // The covered size does not depend on where the main display lies: another size is refused
+    // before the displays are asked for.
+    const std::optional<ScreenArea> size = Covered(screenBounds, 0, 0);
+    if (!size || size_t(size->width) != CGBitmapContextGetWidth(context) ||
+        size_t(size->height) != CGBitmapContextGetHeight(context))
+        return false;
+    const DisplayBackend& backend = TheDisplayBackend();
+    const ScreenDisplayList displays = backend.Displays();
+    const std::optional<ScreenCapture> capture = CaptureOfBounds(screenBounds, displays, backend);
+    return capture && backend.DrawInPlace(*capture, context);
 }
 
 } // namespace platform::coregraphics

@@ -63,6 +63,12 @@ constexpr CGWindowListOption kCGWindowListOptionOnScreenOnly = 1u << 0;
 constexpr CGWindowImageOption kCGWindowImageDefault = 0;
 CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listOption,
                                    CGWindowID windowID, CGWindowImageOption imageOption);
+// The same composite drawn over the whole of a bitmap context of exactly its size, the same
+// pixels CGContextDrawImage of that image gives, with the server writing them straight into the
+// context's memory and the conversion to the context's layout done there. True only where that
+// memory is a shared mapping of a file the X server can attach as well (a local server with
+// MIT-SHM 1.2); false otherwise, or for another size, and the context's pixels are then undefined.
+bool CGWindowListDrawImageInPlace(CGRect screenBounds, CGContextRef context);
 
 // Window levels: the platform's keys and the levels they stand for.
 using CGWindowLevel = int32_t;

@@ -56,6 +56,10 @@ public:
     // A display image (see CGDisplayCreateImage) of the capture's rectangle; null when the
     // screen's pixels cannot be read.
     virtual CGImageRef CreateImage(const ScreenCapture& capture) const = 0;
+    // That image drawn over the whole of a bitmap context of its size, its pixels written by the
+    // desktop straight into the context's memory; false where that memory cannot be shared with
+    // it, and then the context's pixels are undefined.
+    virtual bool DrawInPlace(const ScreenCapture& capture, CGContextRef context) const = 0;
 };
 
 // Whether the desktop is a Wayland compositor's (with XWayland for the X11 windows).

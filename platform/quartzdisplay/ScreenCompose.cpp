@@ -59,4 +59,20 @@ void Compose(const ScreenCapture& capture, uint32_t* pixels) {
     }
 }
 
+// Display images are smoothed when drawn scaled: they are pictures of the screen on their way into
+// frames of other sizes, never pixel art that must stay blocky.
+CGImageRef DisplayImageOver(void* pixels, int width, int height,
+                            CGDataProviderReleaseDataCallback release) {
+    const size_t rowBytes = size_t(width) * 4;
+    CGDataProviderRef provider =
+        CGDataProviderCreateWithData(nullptr, pixels, rowBytes * size_t(height), release);
+    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+    CGImageRef image =
+        CGImageCreate(size_t(width), size_t(height), 8, 32, rowBytes, space, kDisplayImageInfo,
+                      provider, nullptr, true, kCGRenderingIntentDefault);
+    CGColorSpaceRelease(space);
+    CGDataProviderRelease(provider);
+    return image;
+}
+
 } // namespace platform::coregraphics

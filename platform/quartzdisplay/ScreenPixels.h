@@ -23,6 +23,11 @@ inline void CopyOpaque(const uint8_t* from, uint32_t* to, size_t pixels) {
     }
 }
 
+// A display image over width x height pixels, rows packed; release frees them (none: the
+// caller keeps them).
+CGImageRef DisplayImageOver(void* pixels, int width, int height,
+                            CGDataProviderReleaseDataCallback release);
+
 // Turns the part's pixels, read as packed rows into the first words of pixels (which hold the
 // whole image), into the image: every row moved to its place, the uncovered pixels cleared.
 void Compose(const ScreenCapture& capture, uint32_t* pixels);

@@ -200,18 +200,14 @@ public:
         shown.displays[0] = {best->name, best->x, best->y, best->width, best->height};
         shown.count = 1;
         Compose({capture.image, part, &shown}, static_cast<uint32_t*>(slot->memory));
-        if (!slot->image) {
-            const size_t width = size_t(capture.image.width), height = size_t(capture.image.height);
-            CGDataProviderRef provider =
-                CGDataProviderCreateWithData(nullptr, slot->memory, width * height * 4, nullptr);
-            CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-            slot->image = CGImageCreate(width, height, 8, 32, width * 4, space, kDisplayImageInfo,
-                                        provider, nullptr, true, kCGRenderingIntentDefault);
-            CGColorSpaceRelease(space);
-            CGDataProviderRelease(provider);
-        }
+        if (!slot->image)
+            slot->image =
+                DisplayImageOver(slot->memory, capture.image.width, capture.image.height, nullptr);
         return CGImageRetain(slot->image);
     }
+
+    // The compositor's buffers are its own: frames are copied out of them.
+    bool DrawInPlace(const ScreenCapture&, CGContextRef) const override { return false; }
 
 private:
     // A free slot, best one already holding an image of this size; null when every slot's image

@@ -1,5 +1,6 @@
 // The displays and pixels of the X server. A local server writes the pixels into a shared
-// segment the image is drawn from directly; otherwise they are copied out of image replies.
+// segment the image is drawn from directly, or straight into a context's memory that is a shared
+// file mapping; otherwise they are copied out of image replies.
 #include "platform/quartzdisplay/DisplayBackend.h"
 #include "platform/quartzdisplay/XCapture.h"
 #include "platform/quartzdisplay/XDisplayList.h"
@@ -21,9 +22,7 @@ void FreePixels(void*, const void* data, size_t) {
     std::free(const_cast<void*>(data));
 }
 
-// An opaque image that owns a copy of the captured pixels. Display images are smoothed when drawn
-// scaled: they are pictures of the screen on their way into frames of other sizes, never pixel
-// art that must stay blocky.
+// An opaque image that owns a copy of the captured pixels.
 CGImageRef CopyImage(const Connection& x, const Capture& capture) {
     const Area &area = capture.image, &part = capture.part;
     const size_t rowBytes = size_t(area.width) * 4, bytes = rowBytes * size_t(area.height);
@@ -38,14 +37,7 @@ CGImageRef CopyImage(const Connection& x, const Capture& capture) {
         return nullptr;
     }
     Compose(capture, pixels);
-    CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, pixels, bytes, FreePixels);
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGImageRef image =
-        CGImageCreate(size_t(area.width), size_t(area.height), 8, 32, rowBytes, space,
-                      kDisplayImageInfo, provider, nullptr, true, kCGRenderingIntentDefault);
-    CGColorSpaceRelease(space);
-    CGDataProviderRelease(provider);
-    return image;
+    return DisplayImageOver(pixels, area.width, area.height, FreePixels);
 }
 
 class X11Displays final : public DisplayBackend {
@@ -66,6 +58,25 @@ public:
         if (SharedMemoryWanted(*x))
             if (CGImageRef image = CreateImageBySharedMemory(*x, capture)) return image;
         return CopyImage(*x, capture);
+    }
+
+    bool DrawInPlace(const ScreenCapture& capture, CGContextRef context) const override {
+        const Connection* x = TheConnection();
+        auto* pixels = static_cast<uint8_t*>(CGBitmapContextGetData(context));
+        const int width = capture.image.width, height = capture.image.height;
+        if (!x || !x->capturable || !SharedMemoryWanted(*x) || !pixels ||
+            CGBitmapContextGetBitsPerPixel(context) != 32 ||
+            CGBitmapContextGetBytesPerRow(context) != size_t(width) * 4 ||
+            !ReadIntoMappedFile(*x, capture, pixels))
+            return false;
+        Compose(capture, reinterpret_cast<uint32_t*>(pixels));
+        // The image over the server's bytes drawn onto them: the draw the copied image gets, and
+        // an unscaled draw reads each row before it writes it, so it converts where they lie.
+        CGImageRef image = DisplayImageOver(pixels, width, height, nullptr);
+        if (!image) return false;
+        CGContextDrawImage(context, CGRectMake(0, 0, width, height), image);
+        CGImageRelease(image);
+        return true;
     }
 };
 

@@ -25,6 +25,12 @@ using Capture = ScreenCapture;
 // holds the image: the segment is read into again only once its image is free. Null when every
 // segment's image is still held, or as above.
 CGImageRef CreateImageBySharedMemory(const Connection& x, const Capture& capture);
+// The capture's image, rows packed, written by the server straight into pixels: memory of this
+// process that is a shared mapping of a file, which is attached as a segment of its own and kept
+// while it stays the file mapped there. False where the memory is no such mapping, the file has
+// been replaced since it was mapped, or the server will not attach it (from then on this is not
+// tried again).
+bool ReadIntoMappedFile(const Connection& x, const Capture& capture, uint8_t* pixels);
 // Through plain image requests, in bands that keep every reply within the request limit.
 bool ReadByGetImage(const Connection& x, int left, int top, int width, int height, uint32_t* out);
 

@@ -144,17 +144,7 @@ CGImageRef CreateImageBySharedMemory(const Connection& x, const Capture& capture
                     size_t(width) * size_t(height) * 4, pool.refused))
         return nullptr;
     Compose(capture, static_cast<uint32_t*>(slot->memory));
-    if (!slot->image) {
-        const size_t rowBytes = size_t(width) * 4;
-        CGDataProviderRef provider =
-            CGDataProviderCreateWithData(nullptr, slot->memory, rowBytes * size_t(height), nullptr);
-        CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-        slot->image =
-            CGImageCreate(size_t(width), size_t(height), 8, 32, rowBytes, space, kDisplayImageInfo,
-                          provider, nullptr, true, kCGRenderingIntentDefault);
-        CGColorSpaceRelease(space);
-        CGDataProviderRelease(provider);
-    }
+    if (!slot->image) slot->image = DisplayImageOver(slot->memory, width, height, nullptr);
     return CGImageRetain(slot->image);
 }
 

@@ -70,6 +70,10 @@ TEST_F(ClientBinding, WrappersReachTheComponentAndReloadItAfterRemoval) {
     };
     SharedCameraFrameWriter writer(camera);
     ASSERT_TRUE(writer.Open());
+    // A draw that filled nothing lets its buffer go unpublished: the next frame goes there.
+    EXPECT_EQ(writer.Write([](int, const tagSHARED_CAMERA_BUFFER&) { return false; }),
+              SharedCameraFrameWriter::Result::kFailed);
+    EXPECT_EQ(writer.NextBuffer(), 0);
     ASSERT_TRUE(camera.TryLockFrameBuffer(buffer[0].frameBufferPtr));
     EXPECT_EQ(writer.Write(fill), SharedCameraFrameWriter::Result::kWritten);
     EXPECT_EQ(writer.NextBuffer(), 0);

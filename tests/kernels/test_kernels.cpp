@@ -172,6 +172,17 @@ void ExpectBilinearRowsMatch(const kernels::Table& t, std::mt19937& random) {
                                       expected.data());
         t.bilinear(columns, top.data(), bottom.data(), 128 - wb, wb, got.data());
         EXPECT_TRUE(got == expected);
+        // Column sums kept per source row and blended, the plain forms and the table's.
+        using Steps = std::pair<kernels::BilinearColumnsFn, kernels::BilinearBlendFn>;
+        for (const auto& [sums, blend] :
+             {Steps{kernels::BilinearColumnsReference, kernels::BilinearBlendReference},
+              Steps{t.bilinearColumns, t.bilinearBlend}}) {
+            std::vector<uint16_t> upper(4 * size_t(width)), lower(4 * size_t(width));
+            sums(columns, top.data(), upper.data());
+            sums(columns, bottom.data(), lower.data());
+            blend(upper.data(), lower.data(), 128 - wb, wb, got.data(), width);
+            EXPECT_TRUE(got == expected) << "two steps";
+        }
         // The half-width form against the plain row over the columns it stands for.
         if (2 * width > kSourceWidth) continue;
         for (int i = 0; i < width; ++i) {

@@ -8,10 +8,14 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/mman.h>
 #include <thread>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 using namespace platform::coregraphics;
@@ -116,6 +120,90 @@ TEST_F(DisplayImages, ReturnExactlyTheDrawnPixelsThroughEitherPathOnManyThreadsA
     }
 }
 
+// Frames in a file mapped shared, as the camera channel's are, at its offsets (not page aligned).
+constexpr size_t kFrameOffsets[] = {1024, 1230848}, kFileBytes = 2460672;
+constexpr CGBitmapInfo kARGB = kCGImageAlphaPremultipliedFirst;
+constexpr CGBitmapInfo kBGRA = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
+
+struct MappedFrames {
+    testsupport::TempFolder folder;
+    uint8_t* base = nullptr;
+
+    MappedFrames() { Map(nullptr); }
+    ~MappedFrames() { ::munmap(base, kFileBytes); }
+    // A new file at the same path mapped at at (or anywhere), as a writer replaces the channel.
+    void Map(void* at) {
+        const int fd = ::open((folder / "new").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_TRUE(fd >= 0 && ::ftruncate(fd, kFileBytes) == 0);
+        ASSERT_EQ(::rename((folder / "new").c_str(), (folder / "frames").c_str()), 0);
+        base = static_cast<uint8_t*>(::mmap(at, kFileBytes, PROT_READ | PROT_WRITE,
+                                            MAP_SHARED | (at ? MAP_FIXED : 0), fd, 0));
+        ::close(fd);
+    }
+};
+
+// Whether the server wrote a 640 x 480 frame over pixels in place, and then that its bytes are
+// those of the rectangle's image drawn into a context of the same layout. Both start from bytes
+// the screen does not give.
+bool DrawnInPlaceAsCopied(void* pixels, CGRect rect, CGBitmapInfo layout) {
+    std::vector<uint8_t> copied(640 * 480 * 4, 0x5A);
+    std::memset(pixels, 0x5A, copied.size());
+    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+    CGContextRef frame = CGBitmapContextCreate(pixels, 640, 480, 8, 2560, space, layout);
+    CGContextRef copy = CGBitmapContextCreate(copied.data(), 640, 480, 8, 2560, space, layout);
+    const bool inPlace = CGWindowListDrawImageInPlace(rect, frame);
+    CGImageRef image = CGWindowListCreateImage(rect, kCGWindowListOptionOnScreenOnly,
+                                               kCGNullWindowID, kCGWindowImageDefault);
+    CGContextDrawImage(copy, CGRectMake(0, 0, 640, 480), image);
+    for (CGContextRef context : {frame, copy})
+        CGContextRelease(context);
+    CGImageRelease(image);
+    CGColorSpaceRelease(space);
+    if (inPlace) {
+        EXPECT_TRUE(std::memcmp(pixels, copied.data(), copied.size()) == 0);
+    }
+    return inPlace;
+}
+
+const struct InPlaceCase {
+    const char* name;
+    CGRect rect;
+    int frame; // -1: private memory
+    CGBitmapInfo layout;
+    const char* noShm;
+    bool inPlace;
+} kInPlaceCases[] = {
+    {"first frame, A R G B", CGRectMake(100, 50, 640, 480), 0, kARGB, "0", true},
+    {"second frame, B G R A", CGRectMake(7, 3, 640, 480), 1, kBGRA, "0", true},
+    {"partly off the bottom right", CGRectMake(2200, 1400, 640, 480), 1, kARGB, "0", true},
+    {"fractional edges: 641 wide", CGRectMake(0.5, 0, 640, 480), 0, kARGB, "0", false},
+    {"private memory", CGRectMake(0, 0, 640, 480), -1, kARGB, "0", false},
+    {"shared memory switched off", CGRectMake(0, 0, 640, 480), 0, kARGB, "1", false},
+};
+
+// The server writes a frame straight into a mapped file, the same bytes as the image drawn into
+// it, with the vector rows and with the plain ones; where it cannot, the caller is told so.
+TEST_F(DisplayImages, DrawnInPlaceGivesTheCopiedBytes) {
+    for (const char* reference : {"0", "1"})
+        InDisplayChild(Display(), [&] {
+            SCOPED_TRACE(std::string("VISTREL_PIXELS_REFERENCE=") + reference);
+            testsupport::ScopedEnv level("VISTREL_PIXELS_REFERENCE", reference);
+            MappedFrames file;
+            std::vector<uint8_t> memory(640 * 480 * 4);
+            for (const InPlaceCase& c : kInPlaceCases) {
+                SCOPED_TRACE(c.name);
+                testsupport::ScopedEnv path("VISTREL_X11_NO_SHM", c.noShm);
+                void* pixels = c.frame < 0 ? memory.data() : file.base + kFrameOffsets[c.frame];
+                EXPECT_EQ(DrawnInPlaceAsCopied(pixels, c.rect, c.layout), c.inPlace);
+            }
+            // The file replaced and mapped again at the same address: the server writes into
+            // the new one.
+            file.Map(file.base);
+            EXPECT_TRUE(DrawnInPlaceAsCopied(file.base + kFrameOffsets[0],
+                                             CGRectMake(30, 40, 640, 480), kARGB));
+        });
+}
+
 // Images are drawn from the memory the server wrote; one still held keeps its pixels while later
 // grabs of the same rectangle see the screen change, also with more images held than there are
 // segments to go round. Drawn scaled, a display image is filtered: columns alternately black and
@@ -174,6 +262,9 @@ TEST(DisplayImagesWithoutSharedMemory, ComeThroughImageRequests) {
             const x11::Connection* x = x11::TheConnection();
             ASSERT_NE(x, nullptr);
             EXPECT_FALSE(x->sharedMemory);
+            MappedFrames file;
+            EXPECT_FALSE(DrawnInPlaceAsCopied(file.base + kFrameOffsets[0],
+                                              CGRectMake(0, 0, 640, 480), kARGB));
             ExpectImage(CGDisplayCreateImageForRect(CGMainDisplayID(), CGRectMake(5, 6, 300, 190)),
                         screen.pattern, 320, Box{5, 6, 300, 190});
         });
