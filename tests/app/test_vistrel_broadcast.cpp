@@ -130,6 +130,13 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
     ASSERT_TRUE(Click(panel, kBroadcastBox));
     EXPECT_TRUE(CameraShows()) << "vistrelsrc";
     EXPECT_TRUE(CameraShows(true)) << "the frei0r source";
+    // The channel cut short under the broadcast: the program lives on, says so once and
+    // recreates it; its link and choices are still kept at quit (below).
+    ASSERT_EQ(::truncate(binding::RegionPath().c_str(), 0), 0);
+    EXPECT_TRUE(CameraShows()) << "after the channel was cut short";
+    const std::string told = "shrank under this process's mapping", said = program->ErrSoFar();
+    EXPECT_TRUE(said.find(told) != std::string::npos && said.find(told) == said.rfind(told))
+        << said;
     // The PipeWire camera runs beside the broadcast, told whose it is, and ends with it.
     const pid_t pid = program->Pid();
     EXPECT_EQ(Children(pid, "vistrel-pipewire"),
