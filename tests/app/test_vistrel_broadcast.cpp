@@ -261,6 +261,14 @@ TEST_F(VistrelBroadcast, AGrabViewAcrossMonitorsIsTakenWhole) {
         frame += {char(0xff), char(copy.samples[i]), char(copy.samples[i + 1]),
                   char(copy.samples[i + 2])};
     EXPECT_TRUE(frame == Expected(shown));
+    // A whole-display grab keeps to the display that holds most of the grabber.
+    ASSERT_TRUE(Input({"key", "ctrl+shift+alt+c"}));
+    DecodedImage screen;
+    EXPECT_TRUE(Eventually([&] {
+        screen = Clipboard("image/png", DecodePNG);
+        return screen.ok && screen.width != 640;
+    }));
+    EXPECT_EQ(std::make_pair(screen.width, screen.height), std::make_pair(700, 1200));
 }
 
 } // namespace
