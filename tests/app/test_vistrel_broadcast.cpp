@@ -119,6 +119,13 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
     ASSERT_TRUE(Click(panel, kBroadcastBox));
     EXPECT_TRUE(CameraShows()) << "vistrelsrc";
     EXPECT_TRUE(CameraShows(true)) << "the frei0r source";
+    // The channel cut short under the broadcast: the program lives on, says so once and
+    // recreates it; its link and choices are still kept at quit (below).
+    ASSERT_EQ(::truncate(binding::RegionPath().c_str(), 0), 0);
+    EXPECT_TRUE(CameraShows()) << "after the channel was cut short";
+    const std::string told = "shrank under this process's mapping", said = program->ErrSoFar();
+    EXPECT_TRUE(said.find(told) != std::string::npos && said.find(told) == said.rfind(told))
+        << said;
     // The PipeWire camera runs beside the broadcast, told whose it is, and ends with it.
     const pid_t pid = program->Pid();
     EXPECT_EQ(Children(pid, "vistrel-pipewire"),
@@ -243,6 +250,14 @@ TEST_F(VistrelBroadcast, AGrabViewAcrossMonitorsIsTakenWhole) {
         frame += {char(0xff), char(copy.samples[i]), char(copy.samples[i + 1]),
                   char(copy.samples[i + 2])};
     EXPECT_TRUE(frame == Expected(shown));
+    // A whole-display grab keeps to the display that holds most of the grabber.
+    ASSERT_TRUE(Input({"key", "ctrl+shift+alt+c"}));
+    DecodedImage screen;
+    EXPECT_TRUE(Eventually([&] {
+        screen = Clipboard("image/png", DecodePNG);
+        return screen.ok && screen.width != 640;
+    }));
+    EXPECT_EQ(std::make_pair(screen.width, screen.height), std::make_pair(700, 1200));
 }
 
 } // namespace

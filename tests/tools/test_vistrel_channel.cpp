@@ -202,18 +202,20 @@ TEST_F(VistrelChannel, ExitCodes) {
     }
 }
 
-// Every wait of the tool has a bound and ends on SIGTERM: between a publisher's ticks, while
-// holding a frame, and for a frame a stopped process holds (that one ends by itself).
+// Every wait of the tool has a bound and ends on SIGTERM or SIGINT: between a publisher's ticks,
+// while holding a frame, and for a frame a stopped process holds (that one ends by itself).
 TEST_F(VistrelChannel, EveryWaitEndsOnSigtermOrByItself) {
     const struct {
         std::vector<std::string> arguments;
         bool held;
-        int exitCode;
+        int exitCode, signal = SIGTERM;
     } cases[] = {{{kTool, "publish", "--fps", "1", "--seconds", "60"}, false, 0},
+                 {{kTool, "publish", "--fps", "1", "--seconds", "60"}, false, 0, SIGINT},
                  {{kTool, "read", "--hold", "86400"}, false, 0},
+                 {{kTool, "read", "--hold", "86400"}, false, 0, SIGINT},
                  {{kTool, "read"}, true, 1}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments[1]);
+        SCOPED_TRACE(c.arguments[1] + " signal " + std::to_string(c.signal));
         LinkComponent();
         ASSERT_EQ(Tool({"publish", "--frames", "2"}).exitCode, 0); // buffer 1 is current
         std::unique_ptr<testsupport::Child> holder;
@@ -231,7 +233,7 @@ TEST_F(VistrelChannel, EveryWaitEndsOnSigtermOrByItself) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (!c.held) {
             ASSERT_TRUE(c.arguments[1] == "publish" || WaitUntilAReaderHolds());
-            tool.Kill(SIGTERM);
+            tool.Kill(c.signal);
         }
         // The publisher's bound lies well inside its one-second tick.
         ASSERT_TRUE(tool.Wait(c.held ? 10 : 0.8)) << "still waiting";
