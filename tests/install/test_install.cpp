@@ -8,6 +8,7 @@
 #include "tests/support/ComponentBinding.h"
 #include "tests/support/XServer.h"
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -161,6 +162,40 @@ TEST_F(Install, TheDesktopEntriesMetadataAndManualPagesValidate) {
     }
 }
 
+// Every installed program, with no display and nothing from the build tree: help and version on
+// standard output with status 0 (the version the package's), an unknown option in one line on
+// standard error with status 2.
+TEST_F(Install, EveryProgramHasHelpVersionAndRefusesUnknownOptions) {
+    struct Case {
+        const char* option;
+        int status;
+        std::string out; // the whole of standard output, or with ... its start
+    };
+    size_t programs = 0;
+    for (const auto& entry : fs::directory_iterator(sPrefix + "/bin")) {
+        const std::string name = entry.path().filename();
+        ++programs;
+        for (const Case& c : {Case{"--help", 0, "usage: " + name + "..."},
+                              Case{"--version", 0, name + " " VISTREL_VERSION "\n"},
+                              Case{"--no-such-option", 2, ""}}) {
+            const ProcessResult run = RunProcess(Clean(*sTemp / "home", {entry.path(), c.option}));
+            const std::string what = name + " " + c.option + "\n" + run.out + run.err;
+            EXPECT_EQ(run.exitCode, c.status) << what;
+            std::string out = run.out;
+            if (c.out.ends_with("...")) out = out.substr(0, c.out.size() - 3) + "...";
+            if (!out.empty()) out[0] = char(std::tolower(out[0]));
+            EXPECT_EQ(out, c.out) << what;
+            if (c.status == 0)
+                EXPECT_EQ(run.err, "") << what;
+            else
+                EXPECT_TRUE(run.err.starts_with(name + ": ") &&
+                            run.err.find('\n') == run.err.size() - 1)
+                    << what;
+        }
+    }
+    EXPECT_GE(programs, 4u) << "vistrel, vistrel-channel, vistrel-rtsp, vistrel-pipewire";
+}
+
 // The tree runs wherever it is put, found by nothing but its own run paths and main bundle; then
 // the uninstall target takes away every file and folder the install made.
 TEST_F(Install, TheInstalledTreeRunsWhereverItIsCopiedAndUninstallsWithoutATrace) {
@@ -211,6 +246,13 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
     ASSERT_EQ(apt("install", deb), "");
     const std::string files = RunProcess({"/usr/bin/dpkg", "-L", "vistrel"}).out;
 
+    // The program says the version the package has.
+    const ProcessResult version = RunProcess(Clean(home, {"vistrel", "--version"}));
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    EXPECT_EQ(version.out,
+              "vistrel " +
+                  RunProcess({"/usr/bin/dpkg-query", "-W", "-f", "${Version}", "vistrel"}).out +
+                  "\n");
     ExpectChannelRuns("/usr/bin", home);
     const ProcessResult inspect = RunProcess(Clean(home, {"gst-inspect-1.0", "vistrelsrc"}));
     EXPECT_EQ(inspect.exitCode, 0) << inspect.out << inspect.err;
