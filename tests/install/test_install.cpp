@@ -217,6 +217,16 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
         GTEST_SKIP() << "installing a package needs root and apt-get";
     TempFolder temp;
     const std::string home = temp / "home";
+    // The overlay comes first: what the package's script may install for its build goes there too.
+    for (const std::string folder : {"/usr", "/etc", "/var"}) {
+        const std::string upper = temp / ("system" + folder);
+        fs::create_directories(upper + "/upper");
+        fs::create_directories(upper + "/work");
+        const std::string options =
+            "lowerdir=" + folder + ",upperdir=" + upper + "/upper,workdir=" + upper + "/work";
+        ASSERT_EQ(::mount("overlay", folder.c_str(), "overlay", 0, options.c_str()), 0)
+            << folder << ": " << std::strerror(errno);
+    }
     std::vector<std::string> build = {VISTREL_SOURCE_DIR "/scripts/package.sh",
                                       VISTREL_BUILD_DIR "/package"};
     for (const char* option : {VISTREL_PACKAGE_OPTIONS})
@@ -227,16 +237,6 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
     // The script's last line names the package.
     const std::string out = built.out.substr(0, built.out.find_last_not_of('\n') + 1);
     const std::string deb = out.substr(out.find_last_of('\n') + 1);
-
-    for (const std::string folder : {"/usr", "/etc", "/var"}) {
-        const std::string upper = temp / ("system" + folder);
-        fs::create_directories(upper + "/upper");
-        fs::create_directories(upper + "/work");
-        const std::string options =
-            "lowerdir=" + folder + ",upperdir=" + upper + "/upper,workdir=" + upper + "/work";
-        ASSERT_EQ(::mount("overlay", folder.c_str(), "overlay", 0, options.c_str()), 0)
-            << folder << ": " << std::strerror(errno);
-    }
     const auto apt = [](const std::string& action, const std::string& package) {
         const ProcessResult run =
             RunProcess({"/usr/bin/apt-get", "-y", "-q", "--no-install-recommends", action, package},
@@ -253,6 +253,13 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
               "vistrel " +
                   RunProcess({"/usr/bin/dpkg-query", "-W", "-f", "${Version}", "vistrel"}).out +
                   "\n");
+    // Every object is stripped, the half the second configuration builds too.
+    std::istringstream objects(files);
+    for (std::string path; std::getline(objects, path);)
+        if (fs::is_regular_file(path) && ReadFile(path).starts_with("\177ELF"))
+            EXPECT_EQ(RunProcess({"/usr/bin/readelf", "-S", path}).out.find(".debug_"),
+                      std::string::npos)
+                << path;
     ExpectChannelRuns("/usr/bin", home);
     const ProcessResult inspect = RunProcess(Clean(home, {"gst-inspect-1.0", "vistrelsrc"}));
     EXPECT_EQ(inspect.exitCode, 0) << inspect.out << inspect.err;
