@@ -255,11 +255,13 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
                   "\n");
     // Every object is stripped, the half the second configuration builds too.
     std::istringstream objects(files);
-    for (std::string path; std::getline(objects, path);)
-        if (fs::is_regular_file(path) && ReadFile(path).starts_with("\177ELF"))
+    for (std::string path; std::getline(objects, path);) {
+        if (fs::is_regular_file(path) && ReadFile(path).starts_with("\177ELF")) {
             EXPECT_EQ(RunProcess({"/usr/bin/readelf", "-S", path}).out.find(".debug_"),
                       std::string::npos)
                 << path;
+        }
+    }
     ExpectChannelRuns("/usr/bin", home);
     const ProcessResult inspect = RunProcess(Clean(home, {"gst-inspect-1.0", "vistrelsrc"}));
     EXPECT_EQ(inspect.exitCode, 0) << inspect.out << inspect.err;
