@@ -33,4 +33,9 @@ if(VISTREL_BUILD_ARCH32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(VISTREL_ARCH32_TOOL ${VISTREL_STAGE_PRIVATE}/i386/vistrel-channel)
   install(FILES ${VISTREL_STAGE_RESOURCES}/VistrelX64.component/Contents/Linux/i386/VistrelX64.so
     DESTINATION ${VISTREL_PRIVATE_DIR}/VistrelX64.component/Contents/Linux/i386)
+  # Not a target here, so an install that strips its targets (the package's) strips it by hand.
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VISTREL_PRIVATE_DIR}/VistrelX64.component/Contents/Linux/i386/VistrelX64.so\"
+      COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
 endif()

@@ -19,5 +19,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
   ${CMAKE_INSTALL_PREFIX}/${VISTREL_PRIVATE_DIR})
 # Qt draws through its xcb platform plug-in, which no library links.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gstreamer1.0-plugins-base, ffmpeg")
+# What the programs find at run time: the GStreamer elements vistrel-rtsp encodes and sends with
+# (VP8 from plugins-good; H.264 from plugins-ugly where it is installed), the PipeWire daemon
+# vistrel-pipewire joins, the opener of the Open Folder action, and the frei0r host.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+  "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, pipewire, xdg-utils, ffmpeg")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gstreamer1.0-plugins-ugly")
 include(CPack)

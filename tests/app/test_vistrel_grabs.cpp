@@ -386,6 +386,7 @@ TEST_F(VistrelGrabs, CommandLineAndSessionRefusals) {
     };
     const Case cases[] = {
         {{"--help"}, {}, 0, "Usage: vistrel [options]\n", ""},
+        {{"-h"}, {}, 0, "Usage: vistrel [options]\n", ""},
         {{"--version"}, {}, 0, "vistrel 1.705\n", ""},
         {{"--grab-sav"}, {}, 2, "", "vistrel: Unknown option 'grab-sav'. (see --help)\n"},
         {{"--broadcast", "maybe"}, {}, 2, "", "vistrel: --broadcast takes on or off, not *\n"},

@@ -8,6 +8,7 @@
 #include "tests/support/ComponentBinding.h"
 #include "tests/support/XServer.h"
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -161,6 +162,40 @@ TEST_F(Install, TheDesktopEntriesMetadataAndManualPagesValidate) {
     }
 }
 
+// Every installed program, with no display and nothing from the build tree: help and version on
+// standard output with status 0 (the version the package's), an unknown option in one line on
+// standard error with status 2.
+TEST_F(Install, EveryProgramHasHelpVersionAndRefusesUnknownOptions) {
+    struct Case {
+        const char* option;
+        int status;
+        std::string out; // the whole of standard output, or with ... its start
+    };
+    size_t programs = 0;
+    for (const auto& entry : fs::directory_iterator(sPrefix + "/bin")) {
+        const std::string name = entry.path().filename();
+        ++programs;
+        for (const Case& c : {Case{"--help", 0, "usage: " + name + "..."},
+                              Case{"--version", 0, name + " " VISTREL_VERSION "\n"},
+                              Case{"--no-such-option", 2, ""}}) {
+            const ProcessResult run = RunProcess(Clean(*sTemp / "home", {entry.path(), c.option}));
+            const std::string what = name + " " + c.option + "\n" + run.out + run.err;
+            EXPECT_EQ(run.exitCode, c.status) << what;
+            std::string out = run.out;
+            if (c.out.ends_with("...")) out = out.substr(0, c.out.size() - 3) + "...";
+            if (!out.empty()) out[0] = char(std::tolower(out[0]));
+            EXPECT_EQ(out, c.out) << what;
+            if (c.status == 0)
+                EXPECT_EQ(run.err, "") << what;
+            else
+                EXPECT_TRUE(run.err.starts_with(name + ": ") &&
+                            run.err.find('\n') == run.err.size() - 1)
+                    << what;
+        }
+    }
+    EXPECT_GE(programs, 4u) << "vistrel, vistrel-channel, vistrel-rtsp, vistrel-pipewire";
+}
+
 // The tree runs wherever it is put, found by nothing but its own run paths and main bundle; then
 // the uninstall target takes away every file and folder the install made.
 TEST_F(Install, TheInstalledTreeRunsWhereverItIsCopiedAndUninstallsWithoutATrace) {
@@ -182,6 +217,16 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
         GTEST_SKIP() << "installing a package needs root and apt-get";
     TempFolder temp;
     const std::string home = temp / "home";
+    // The overlay comes first: what the package's script may install for its build goes there too.
+    for (const std::string folder : {"/usr", "/etc", "/var"}) {
+        const std::string upper = temp / ("system" + folder);
+        fs::create_directories(upper + "/upper");
+        fs::create_directories(upper + "/work");
+        const std::string options =
+            "lowerdir=" + folder + ",upperdir=" + upper + "/upper,workdir=" + upper + "/work";
+        ASSERT_EQ(::mount("overlay", folder.c_str(), "overlay", 0, options.c_str()), 0)
+            << folder << ": " << std::strerror(errno);
+    }
     std::vector<std::string> build = {VISTREL_SOURCE_DIR "/scripts/package.sh",
                                       VISTREL_BUILD_DIR "/package"};
     for (const char* option : {VISTREL_PACKAGE_OPTIONS})
@@ -192,16 +237,6 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
     // The script's last line names the package.
     const std::string out = built.out.substr(0, built.out.find_last_not_of('\n') + 1);
     const std::string deb = out.substr(out.find_last_of('\n') + 1);
-
-    for (const std::string folder : {"/usr", "/etc", "/var"}) {
-        const std::string upper = temp / ("system" + folder);
-        fs::create_directories(upper + "/upper");
-        fs::create_directories(upper + "/work");
-        const std::string options =
-            "lowerdir=" + folder + ",upperdir=" + upper + "/upper,workdir=" + upper + "/work";
-        ASSERT_EQ(::mount("overlay", folder.c_str(), "overlay", 0, options.c_str()), 0)
-            << folder << ": " << std::strerror(errno);
-    }
     const auto apt = [](const std::string& action, const std::string& package) {
         const ProcessResult run =
             RunProcess({"/usr/bin/apt-get", "-y", "-q", "--no-install-recommends", action, package},
@@ -211,6 +246,22 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
     ASSERT_EQ(apt("install", deb), "");
     const std::string files = RunProcess({"/usr/bin/dpkg", "-L", "vistrel"}).out;
 
+    // The program says the version the package has.
+    const ProcessResult version = RunProcess(Clean(home, {"vistrel", "--version"}));
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    EXPECT_EQ(version.out,
+              "vistrel " +
+                  RunProcess({"/usr/bin/dpkg-query", "-W", "-f", "${Version}", "vistrel"}).out +
+                  "\n");
+    // Every object is stripped, the half the second configuration builds too.
+    std::istringstream objects(files);
+    for (std::string path; std::getline(objects, path);) {
+        if (fs::is_regular_file(path) && ReadFile(path).starts_with("\177ELF")) {
+            EXPECT_EQ(RunProcess({"/usr/bin/readelf", "-S", path}).out.find(".debug_"),
+                      std::string::npos)
+                << path;
+        }
+    }
     ExpectChannelRuns("/usr/bin", home);
     const ProcessResult inspect = RunProcess(Clean(home, {"gst-inspect-1.0", "vistrelsrc"}));
     EXPECT_EQ(inspect.exitCode, 0) << inspect.out << inspect.err;
