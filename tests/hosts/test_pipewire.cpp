@@ -28,9 +28,11 @@ protected:
     }
 
     // A broadcast, and the node once it shows.
-    void Broadcast(const std::vector<std::string>& options = {"--seconds", "60"}) {
-        publisher = Start(broadcast::PublishCommand(options));
-        camera = Start({VISTREL_PIPEWIRE});
+    void Broadcast(const std::vector<std::string>& node = {}) {
+        publisher = Start(broadcast::PublishCommand({"--seconds", "60"}));
+        std::vector<std::string> argv = {VISTREL_PIPEWIRE};
+        argv.insert(argv.end(), node.begin(), node.end());
+        camera = Start(argv);
         ASSERT_TRUE(PipeWireSession::NodeShows(10)) << camera->ErrSoFar();
     }
 
@@ -65,9 +67,12 @@ protected:
 };
 
 // Every format the node offers carries the published (opaque) frames: the RGB ones exactly, the
-// subsampled ones within rounding over the picture (an edge may be off by much).
+// subsampled ones within rounding over the picture (an edge may be off by much). The node offers
+// them at the rate of the broadcast, here one of factor 2.
 TEST_F(PipeWire, ConsumersGetThePublishedFramesInEachFormat) {
-    Broadcast();
+    Broadcast({"--factor", "2"});
+    const std::string dump = testsupport::RunProcess({PW_DUMP}).out;
+    EXPECT_NE(dump.find("\"framerate\": { \"num\": 30, \"denom\": 2 }"), std::string::npos) << dump;
     const std::string node = PipeWireSession::NodeProperties();
     for (const char* property : {"\"media.class\": \"Video/Source\"", "\"media.role\": \"Camera\"",
                                  "\"node.description\": \"Vistrel\""})
