@@ -80,18 +80,14 @@ int Run() {
     {
         CameraNode node(loop, sFactor);
         Notes notes;
-        // Straight from the channel into a buffer of the node.
-        VistrelCamera::Clock::time_point sent{};
+        // Straight from the channel into a buffer of the node. The reader looks for a frame 30
+        // times a second: between two frames of a slower broadcast it finds none, so the last
+        // frame is sent again only after as many looks without one as the broadcast's factor.
+        int looksWithoutFrame = 0;
         const VistrelCamera::Take take = [&](const uint8_t* frame) {
             node.Offer(frame);
-            sent = VistrelCamera::Clock::now();
+            looksWithoutFrame = 0;
         };
-        // The reader looks for a frame 30 times a second: between two frames of a slower
-        // broadcast it finds none, and the last one is sent again only at the node's rate (within
-        // a quarter of the reader's period, its jitter).
-        const auto readerPeriod =
-            std::chrono::nanoseconds(1000000000 / VistrelCamera::kFramesPerSecond);
-        const auto repeatAfter = readerPeriod * sFactor - readerPeriod / 4;
         VistrelCamera* camera = nullptr;
         bool connected = false;
         const auto cancelled = [&] { return Stopping() || node.Lost(); };
@@ -134,9 +130,9 @@ int Run() {
             std::string detail;
             switch (camera->NextFrame(cancelled, take, late, detail)) {
             case VistrelCamera::Next::kRepeat:
-                if (VistrelCamera::Clock::now() - sent < repeatAfter) break;
+                if (++looksWithoutFrame < sFactor) break;
                 node.Repeat();
-                sent = VistrelCamera::Clock::now();
+                looksWithoutFrame = 0;
                 break;
             case VistrelCamera::Next::kFrame:
             case VistrelCamera::Next::kCancelled:
