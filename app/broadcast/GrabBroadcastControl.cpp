@@ -14,6 +14,10 @@ std::string FrameRateLabel(float factor) {
     return text;
 }
 
+int FrameRateDivisor(float factor) {
+    return std::max(1, int(factor));
+}
+
 void GrabBroadcastControl::awakeFromNib() {
     addAction("frameRateChanged:", &GrabBroadcastControl::frameRateChanged);
     refreshDisplayMenuList();
@@ -41,8 +45,13 @@ float GrabBroadcastControl::frameRateFactor() const {
     return 4.0f - (_frameRateSlider ? _frameRateSlider->floatValue() : 3.0f);
 }
 
+int GrabBroadcastControl::frameRateDivisor() const {
+    return FrameRateDivisor(frameRateFactor());
+}
+
 void GrabBroadcastControl::frameRateChanged(NSObject*) {
     if (_frameRateDisplay) _frameRateDisplay->setStringValue(FrameRateLabel(frameRateFactor()));
+    frameRateDivisorChanged();
 }
 
 void GrabBroadcastControl::refreshDisplayMenuList() {

@@ -19,6 +19,7 @@ public:
     bool sourceGrabber() const;
     uint32_t sourceScreenID() const;
     float frameRateFactor() const;
+    int frameRateDivisor() const override;
     void frameRateChanged(NSObject* sender);
     // The online displays from the platform, listed after the fixed items.
     void refreshDisplayMenuList();
@@ -36,3 +37,5 @@ public:
 
 // "%1.f fps" of 30 / factor.
 std::string FrameRateLabel(float factor);
+// The grab timer's ticks per broadcast frame at a factor: its whole part.
+int FrameRateDivisor(float factor);

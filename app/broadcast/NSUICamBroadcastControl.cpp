@@ -103,8 +103,19 @@ void NSUICamBroadcastControl::startCompanion() {
     if (mCompanionPath.empty() || mCompanion.isRunning()) return;
     std::string why;
     // Its own process: a stuck or crashing camera service never reaches the window.
-    if (!mCompanion.launch(mCompanionPath, {"--parent-pid", std::to_string(::getpid())}, why))
+    mCompanionDivisor = frameRateDivisor();
+    if (!mCompanion.launch(mCompanionPath,
+                           {"--parent-pid", std::to_string(::getpid()), "--factor",
+                            std::to_string(mCompanionDivisor)},
+                           why))
         platform::foundation::NSLog("The PipeWire camera does not start: %s", why.c_str());
+}
+
+// Consumers see the camera go and come back: only for a rate that really changed.
+void NSUICamBroadcastControl::frameRateDivisorChanged() {
+    if (!mCompanion.isRunning() || frameRateDivisor() == mCompanionDivisor) return;
+    mCompanion.terminate();
+    startCompanion();
 }
 
 void NSUICamBroadcastControl::waitToBroadcast() {

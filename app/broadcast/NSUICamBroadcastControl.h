@@ -49,8 +49,12 @@ public:
     void broadcastFrame_WWWWxHHH(CoreGraphics::BitmapContext* bitmap);
     void broadcastFrame_XXXxYYY(CoreGraphics::BitmapContext* bitmap);
     // A program started with each broadcast and ended with it (the PipeWire camera node), told
-    // this process's id so that it never outlives it; none when empty.
+    // this process's id so that it never outlives it, and the broadcast's rate as the divisor
+    // of 30 frames a second; none when empty.
     void setCompanionProgram(std::string path) { mCompanionPath = std::move(path); }
+    virtual int frameRateDivisor() const { return 1; }
+    // Starts the program again when it runs at another rate.
+    void frameRateDivisorChanged();
     // Open while broadcasting; every way a frame goes out.
     SharedCameraDrawingWriter& frameWriter() { return mWriter; }
 
@@ -77,6 +81,7 @@ private:
     SharedCameraDrawingWriter mWriter{mComponent};
     std::string mCompanionPath;
     platform::foundation::NSTask mCompanion;
+    int mCompanionDivisor = 0;
     // Made on the first stretched frame and kept: frames allocate nothing.
     CoreGraphics::BitmapContext mStaging;
 };

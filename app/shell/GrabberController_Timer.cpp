@@ -52,8 +52,7 @@ private:
 
 bool GrabClockTick(int32_t& counter, float factor) {
     counter = int32_t(uint32_t(counter) + 1u);
-    const int n = std::max(1, int(factor));
-    return counter % n == 0;
+    return counter % FrameRateDivisor(factor) == 0;
 }
 
 GrabberController::~GrabberController() {

@@ -80,9 +80,9 @@ struct CameraNode::Events {
 namespace {
 
 // One EnumFormat per format, in the order of preference, all 640x480 at the broadcast's rate.
-std::vector<const spa_pod*> EnumFormats(spa_pod_builder& builder) {
+std::vector<const spa_pod*> EnumFormats(spa_pod_builder& builder, int factor) {
     spa_rectangle size{vistrel_digitizer::kFrameWidth, vistrel_digitizer::kFrameHeight};
-    spa_fraction rate{VistrelCamera::kFramesPerSecond, 1};
+    spa_fraction rate{VistrelCamera::kFramesPerSecond, uint32_t(factor)};
     std::vector<const spa_pod*> formats;
     for (const NodeFormat& format : NodeFormats())
         formats.push_back(static_cast<const spa_pod*>(spa_pod_builder_add_object(
@@ -120,7 +120,7 @@ bool CameraNode::Connect(std::string& why) {
     pw_stream_add_listener(mStream, &mStreamListener, &Events::kStream, this);
     uint8_t storage[2048];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(storage, sizeof storage);
-    std::vector<const spa_pod*> formats = EnumFormats(builder);
+    std::vector<const spa_pod*> formats = EnumFormats(builder, mFactor);
     const int result =
         pw_stream_connect(mStream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
                           pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS),

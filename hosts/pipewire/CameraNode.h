@@ -2,8 +2,9 @@
 
 // The camera as a PipeWire video source node (Video/Source, role Camera, "vistrel-camera"), on a
 // thread loop of PipeWire's. It drives its own graph: each frame the host offers goes out at once,
-// so the broadcast's pace is the node's. A frame for which every buffer is still with a consumer
-// is dropped, never waited for.
+// so the broadcast's pace is the node's; it advertises that pace, 30 frames a second divided by
+// the broadcast's factor. A frame for which every buffer is still with a consumer is dropped,
+// never waited for.
 #include "hosts/pipewire/NodeFormats.h"
 
 #include <pipewire/pipewire.h>
@@ -16,7 +17,7 @@ namespace vistrel_pipewire {
 
 class CameraNode {
 public:
-    explicit CameraNode(pw_thread_loop* loop) : mLoop(loop) {}
+    CameraNode(pw_thread_loop* loop, int factor) : mLoop(loop), mFactor(factor) {}
     ~CameraNode() { Disconnect(); }
     CameraNode(const CameraNode&) = delete;
     CameraNode& operator=(const CameraNode&) = delete;
@@ -42,6 +43,7 @@ private:
     template <typename Fill> void Send(const Fill& fill);
 
     pw_thread_loop* mLoop;
+    const int mFactor;
     pw_context* mContext = nullptr;
     pw_core* mCore = nullptr;
     pw_stream* mStream = nullptr;

@@ -23,11 +23,14 @@ namespace {
 
 std::atomic<bool> sStop{false};
 pid_t sParent = 0;
+// The broadcast's rate: 30 frames a second divided by this.
+int sFactor = 1;
+constexpr int kMostFactor = VistrelCamera::kFramesPerSecond;
 
 constexpr auto kRetryInterval = std::chrono::seconds(1);
 constexpr auto kConsumerWait = std::chrono::milliseconds(100);
 
-constexpr const char* kUsage = "usage: vistrel-pipewire [--parent-pid PID]\n"
+constexpr const char* kUsage = "usage: vistrel-pipewire [--parent-pid PID] [--factor N]\n"
                                "       vistrel-pipewire --help | --version\n";
 
 void RequestStop(int) {
@@ -75,10 +78,16 @@ int Run() {
     }
     int status = 0;
     {
-        CameraNode node(loop);
+        CameraNode node(loop, sFactor);
         Notes notes;
-        // Straight from the channel into a buffer of the node.
-        const VistrelCamera::Take take = [&](const uint8_t* frame) { node.Offer(frame); };
+        // Straight from the channel into a buffer of the node. The reader looks for a frame 30
+        // times a second: between two frames of a slower broadcast it finds none, so the last
+        // frame is sent again only after as many looks without one as the broadcast's factor.
+        int looksWithoutFrame = 0;
+        const VistrelCamera::Take take = [&](const uint8_t* frame) {
+            node.Offer(frame);
+            looksWithoutFrame = 0;
+        };
         VistrelCamera* camera = nullptr;
         bool connected = false;
         const auto cancelled = [&] { return Stopping() || node.Lost(); };
@@ -121,7 +130,9 @@ int Run() {
             std::string detail;
             switch (camera->NextFrame(cancelled, take, late, detail)) {
             case VistrelCamera::Next::kRepeat:
+                if (++looksWithoutFrame < sFactor) break;
                 node.Repeat();
+                looksWithoutFrame = 0;
                 break;
             case VistrelCamera::Next::kFrame:
             case VistrelCamera::Next::kCancelled:
@@ -162,6 +173,18 @@ int main(int argc, char** argv) {
             }
             std::fprintf(stderr, "vistrel-pipewire: --parent-pid takes a process id, not '%s'\n",
                          argv[i]);
+            return 64;
+        }
+        if (arg == "--factor" && i + 1 < argc) {
+            char* end = nullptr;
+            const long factor = std::strtol(argv[++i], &end, 10);
+            if (*end == '\0' && factor >= 1 && factor <= kMostFactor) {
+                sFactor = int(factor);
+                continue;
+            }
+            std::fprintf(stderr,
+                         "vistrel-pipewire: --factor takes a whole number from 1 to %d, not '%s'\n",
+                         kMostFactor, argv[i]);
             return 64;
         }
         std::fprintf(stderr, "vistrel-pipewire: unknown option %s (see --help)\n", argv[i]);

@@ -128,9 +128,10 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
         << said;
     // The PipeWire camera runs beside the broadcast, told whose it is, and ends with it.
     const pid_t pid = program->Pid();
-    EXPECT_EQ(Children(pid, "vistrel-pipewire"),
-              (std::vector<std::vector<std::string>>{
-                  {StagePath("bin/vistrel-pipewire"), "--parent-pid", std::to_string(pid)}}));
+    EXPECT_EQ(
+        Children(pid, "vistrel-pipewire"),
+        (std::vector<std::vector<std::string>>{{StagePath("bin/vistrel-pipewire"), "--parent-pid",
+                                                std::to_string(pid), "--factor", "1"}}));
     ASSERT_TRUE(Click(panel, kBroadcastBox));
     EXPECT_TRUE(Eventually([&] { return Children(pid, "vistrel-pipewire").empty(); }))
         << "the camera outlives the broadcast";

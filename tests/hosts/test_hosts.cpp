@@ -5,6 +5,7 @@
 #include "tests/support/PlugInHost.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -13,7 +14,9 @@
 #include <set>
 #include <sstream>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace plugintest;
 using broadcast::Counter;
@@ -46,6 +49,45 @@ HostEnvironment(const std::string& gstPlugins = testsupport::StageLibPath("gstre
 #endif
     };
 }
+
+// An RTSP client that starts the stream over its connection and never reads it: its receive
+// buffer is as small as the system allows, so the server's side of it fills within a second.
+// The connection (-1 when the server refused), open until the end of the scope.
+struct StalledRtspClient {
+    explicit StalledRtspClient(int port) : fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+        const int smallest = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
+        sockaddr_in server{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
+        const std::string url = "rtsp://127.0.0.1:" + std::to_string(port) + "/vistrel";
+        std::string answer;
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0 ||
+            !Ask("DESCRIBE " + url + " RTSP/1.0\r\nCSeq: 1\r\n", "a=control:stream=", answer) ||
+            !Ask("SETUP " + url + "/stream=" + answer.substr(0, answer.find_first_of("\r\n")) +
+                     " RTSP/1.0\r\nCSeq: 2\r\nTransport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n",
+                 "Session: ", answer) ||
+            !Ask("PLAY " + url + " RTSP/1.0\r\nCSeq: 3\r\nSession: " +
+                     answer.substr(0, answer.find_first_of(";\r\n")) + "\r\n",
+                 "RTSP/1.0 200 OK", answer))
+            ::close(fd), fd = -1;
+    }
+    ~StalledRtspClient() { ::close(fd); }
+
+    // Sends a request and reads the answer until it holds a word; what follows it, in `after`.
+    bool Ask(const std::string& request, const std::string& word, std::string& after) const {
+        const std::string whole = request + "\r\n";
+        if (::write(fd, whole.data(), whole.size()) != ssize_t(whole.size())) return false;
+        std::string answer;
+        char chunk[512];
+        for (ssize_t n; answer.find(word) == std::string::npos || !answer.ends_with("\n");) {
+            if ((n = ::read(fd, chunk, sizeof chunk)) <= 0) return false;
+            answer.append(chunk, size_t(n));
+        }
+        after = answer.substr(answer.find(word) + word.size());
+        return true;
+    }
+
+    int fd;
+};
 
 // gst-launch-1.0 and a pipeline in words without spaces of their own (this program's paths).
 std::vector<std::string> GstLaunch(const std::string& pipeline) {
@@ -497,18 +539,21 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
         bool withUser;
         const char* credentials; // of the client, before the host in its URL
         const char* path;
-        const char* refusal;       // in ffmpeg's words; frames when null
-        const char* why = nullptr; // the server's words, when no broadcast is on yet
+        const char* refusal;              // in ffmpeg's words; frames when null
+        const char* why = nullptr;        // the server's words, when no broadcast is on yet
+        bool besideStalledClient = false; // another client stopped while the stream flows
     } cases[] = {
         {false, "", "/vistrel", "503 Service Unavailable", "stream failed: No Vistrel broadcast"},
         {false, "", "/vistrel", nullptr},
+        {false, "", "/vistrel", nullptr, nullptr, true},
         {false, "", "/other", "404 Not Found"},
         {true, "", "/vistrel", "401 Unauthorized"},
         {true, "viewer:wrong@", "/vistrel", "401 Unauthorized"},
         {true, "viewer:secret@", "/vistrel", nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.credentials) + c.path + (c.withUser ? " with a user" : ""));
+        SCOPED_TRACE(std::string(c.credentials) + c.path + (c.withUser ? " with a user" : "") +
+                     (c.besideStalledClient ? " beside a stalled client" : ""));
         if (!c.why && !publisher)
             publisher = std::make_unique<testsupport::Child>([] {
                 return testsupport::Exec(broadcast::PublishCommand({"--seconds", "120"}));
@@ -527,11 +572,35 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
                         &port);
         }
         ASSERT_NE(port, 0) << serving.ErrSoFar();
+        const auto client = [&](int count, const std::string& frames) {
+            return std::vector<std::string>{FFMPEG,
+                                            "-v",
+                                            "error",
+                                            "-y",
+                                            "-timeout",
+                                            "10000000",
+                                            "-rtsp_transport",
+                                            "tcp",
+                                            "-i",
+                                            "rtsp://" + std::string(c.credentials) +
+                                                "127.0.0.1:" + std::to_string(port) + c.path,
+                                            "-frames:v",
+                                            std::to_string(count),
+                                            "-f",
+                                            "rawvideo",
+                                            "-pix_fmt",
+                                            "gray",
+                                            frames};
+        };
+        std::unique_ptr<StalledRtspClient> stalled;
+        if (c.besideStalledClient) {
+            stalled = std::make_unique<StalledRtspClient>(port);
+            ASSERT_NE(stalled->fd, -1) << "the server refused the stalled client";
+        }
         const std::string frames = folder / "frames.gray";
-        run = testsupport::RunProcess(
-            {FFMPEG, "-v", "error", "-y", "-timeout", "10000000", "-rtsp_transport", "tcp", "-i",
-             "rtsp://" + std::string(c.credentials) + "127.0.0.1:" + std::to_string(port) + c.path,
-             "-frames:v", std::to_string(kFrames), "-f", "rawvideo", "-pix_fmt", "gray", frames});
+        const int count = c.besideStalledClient ? 3 * kFrames : kFrames;
+        run = testsupport::RunProcess(client(count, frames));
+        stalled.reset();
         EXPECT_TRUE(serving.Stop()) << serving.err;
         if (c.refusal) {
             EXPECT_NE(run.exitCode, 0);
@@ -541,7 +610,7 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
         }
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::string gray = ReadFile(frames);
-        ASSERT_EQ(gray.size(), size_t(kFrames) * 640 * 480);
+        ASSERT_EQ(gray.size(), size_t(count) * 640 * 480);
         EXPECT_NE(gray.compare(0, 640 * 480, gray, gray.size() - 640 * 480, 640 * 480), 0)
             << "the moving pattern stood still";
     }

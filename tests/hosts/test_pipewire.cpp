@@ -1,9 +1,11 @@
 // vistrel-pipewire in a PipeWire session of the test's own (its runtime folder, session bus,
 // pipewire and wireplumber): pw-dump shows the camera node, and pipewiresrc in gst-launch-1.0
-// receives what vistrel-channel publishes.
+// receives what vistrel-channel publishes; a headless browser picks the camera through the desktop
+// portal.
 #include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
 #include "tests/support/PipeWireSession.h"
+#include "tests/support/XServer.h"
 
 #include <algorithm>
 #include <csignal>
@@ -26,9 +28,11 @@ protected:
     }
 
     // A broadcast, and the node once it shows.
-    void Broadcast(const std::vector<std::string>& options = {"--seconds", "60"}) {
-        publisher = Start(broadcast::PublishCommand(options));
-        camera = Start({VISTREL_PIPEWIRE});
+    void Broadcast(const std::vector<std::string>& node = {}) {
+        publisher = Start(broadcast::PublishCommand({"--seconds", "60"}));
+        std::vector<std::string> argv = {VISTREL_PIPEWIRE};
+        argv.insert(argv.end(), node.begin(), node.end());
+        camera = Start(argv);
         ASSERT_TRUE(PipeWireSession::NodeShows(10)) << camera->ErrSoFar();
     }
 
@@ -63,9 +67,12 @@ protected:
 };
 
 // Every format the node offers carries the published (opaque) frames: the RGB ones exactly, the
-// subsampled ones within rounding over the picture (an edge may be off by much).
+// subsampled ones within rounding over the picture (an edge may be off by much). The node offers
+// them at the rate of the broadcast, here one of factor 2.
 TEST_F(PipeWire, ConsumersGetThePublishedFramesInEachFormat) {
-    Broadcast();
+    Broadcast({"--factor", "2"});
+    const std::string dump = testsupport::RunProcess({PW_DUMP}).out;
+    EXPECT_NE(dump.find("\"framerate\": { \"num\": 30, \"denom\": 2 }"), std::string::npos) << dump;
     const std::string node = PipeWireSession::NodeProperties();
     for (const char* property : {"\"media.class\": \"Video/Source\"", "\"media.role\": \"Camera\"",
                                  "\"node.description\": \"Vistrel\""})
@@ -150,6 +157,131 @@ TEST_F(PipeWire, TheNodeComesBackAfterEachAbsenceSaidOnce) {
     parent.reset();
     ASSERT_TRUE(camera->Wait(2)) << "outlived its parent";
     EXPECT_EQ(camera->exitCode, 0) << camera->err;
+}
+
+// The page a browser opens: it asks for the camera, then writes what it lists, the chosen
+// camera's name and one frame drawn into a canvas (a row of R, G, B hex triples a line) to its
+// console.
+constexpr const char* kCameraPage = R"(<script>
+(async () => {
+  try {
+    // The browser lists the portal's cameras a while after it starts.
+    let stream;
+    for (let tries = 1; !stream; ++tries) {
+      stream = await navigator.mediaDevices.getUserMedia({video: {width: 640, height: 480}})
+        .catch(e => { if (e.name != 'NotFoundError' || tries == 60) throw e; });
+      if (!stream) await new Promise(later => setTimeout(later, 500));
+    }
+    const devices = await navigator.mediaDevices.enumerateDevices();
+    console.log('CAMERAS ' + JSON.stringify(devices.filter(d => d.kind == 'videoinput')
+        .map(d => d.label)) + ' CHOSEN ' + stream.getVideoTracks()[0].label);
+    const video = document.createElement('video');
+    video.srcObject = stream;
+    video.muted = true;
+    await video.play();
+    await new Promise(shown => video.requestVideoFrameCallback(shown));
+    const canvas = document.createElement('canvas');
+    canvas.width = video.videoWidth;
+    canvas.height = video.videoHeight;
+    const context = canvas.getContext('2d');
+    context.drawImage(video, 0, 0);
+    const pixels = context.getImageData(0, 0, canvas.width, canvas.height).data;
+    for (let y = 0; y < canvas.height; ++y) {
+      let row = '';
+      for (let i = y * canvas.width * 4; i < (y + 1) * canvas.width * 4; i += 4)
+        row += ((pixels[i] << 16) | (pixels[i + 1] << 8) | pixels[i + 2]).toString(16).padStart(6, '0');
+      console.log('ROW ' + row);
+    }
+  } catch (e) { console.log('FAILED ' + e.name + ' ' + e.message); }
+  console.log('END');
+})();
+</script>)";
+
+// What the page wrote after a word, up to the end of that console line.
+std::vector<std::string> PageLines(const std::string& log, const std::string& word) {
+    std::vector<std::string> lines;
+    const std::string start = "\"" + word;
+    for (size_t at = log.find(start); at != std::string::npos; at = log.find(start, at)) {
+        at += start.size() + (log[at + start.size()] == ' ');
+        lines.push_back(log.substr(at, log.find("\", source:", at) - at));
+    }
+    return lines;
+}
+
+// A browser finds the camera by its name through the desktop portal (the user's answer already in
+// the portal's permission store, its backend on an X server of the test's own) and draws the
+// published frame: within rounding of the pattern, whichever format it took.
+TEST_F(PipeWire, ABrowserListsTheCameraAndDrawsItsFrame) {
+    for (const char* tool : {CHROMIUM, GDBUS, DESKTOP_PORTAL})
+        ASSERT_EQ(::access(tool, X_OK), 0) << tool << ": scripts/install-deps.sh installs it";
+    const auto server = testsupport::XServer::Xvfb({640, 480});
+    ASSERT_TRUE(server->Running()) << server->Log();
+    // The portal's backend is started by the session bus, which must know the screen.
+    const testsupport::ScopedEnv display("DISPLAY", server->Display().c_str()),
+        desktop("XDG_CURRENT_DESKTOP", "GNOME");
+    const auto gdbus = [](const std::string& destination, const std::string& object,
+                          const std::string& method, const std::vector<std::string>& arguments) {
+        std::vector<std::string> argv = {GDBUS,    "call",      "--session",
+                                         "--dest", destination, "--object-path",
+                                         object,   "--method",  method};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return testsupport::RunProcess(argv);
+    };
+    const testsupport::ProcessResult environment =
+        gdbus("org.freedesktop.DBus", "/org/freedesktop/DBus",
+              "org.freedesktop.DBus.UpdateActivationEnvironment",
+              {"{'DISPLAY': '" + server->Display() + "', 'XDG_CURRENT_DESKTOP': 'GNOME'}"});
+    ASSERT_EQ(environment.exitCode, 0) << environment.err;
+    const testsupport::ProcessResult allowed =
+        gdbus("org.freedesktop.impl.portal.PermissionStore",
+              "/org/freedesktop/impl/portal/PermissionStore",
+              "org.freedesktop.impl.portal.PermissionStore.SetPermission",
+              {"devices", "true", "camera", "", "['yes']"});
+    ASSERT_EQ(allowed.exitCode, 0) << allowed.err;
+    Broadcast();
+    auto portal = Start({DESKTOP_PORTAL});
+    const testsupport::ProcessResult portalUp = testsupport::RunProcess(
+        {GDBUS, "wait", "--session", "--timeout", "30", "org.freedesktop.portal.Desktop"});
+    ASSERT_EQ(portalUp.exitCode, 0) << portal->ErrSoFar();
+    // The portal hands out only the cameras it has seen by then.
+    std::string present;
+    for (int i = 0; i < 300 && present.find("true") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        present = gdbus("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                        "org.freedesktop.DBus.Properties.Get",
+                        {"org.freedesktop.portal.Camera", "IsCameraPresent"})
+                      .out;
+    }
+    ASSERT_NE(present.find("true"), std::string::npos) << present << portal->ErrSoFar();
+    testsupport::WriteFile(folder / "camera.html", kCameraPage);
+    auto browser =
+        Start({CHROMIUM, "--headless=new", "--no-sandbox", "--disable-gpu",
+               "--user-data-dir=" + folder / "profile", "--enable-features=WebRtcPipeWireCamera",
+               "--use-fake-ui-for-media-stream", "--enable-logging=stderr",
+               "file://" + folder / "camera.html"});
+    for (int i = 0; i < 600 && PageLines(browser->ErrSoFar(), "END").empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    browser->Stop();
+    const std::string log = browser->ErrSoFar();
+    ASSERT_FALSE(PageLines(log, "END").empty()) << "the page did not end\n" << log;
+    const std::vector<std::string> cameras = PageLines(log, "CAMERAS"),
+                                   rows = PageLines(log, "ROW");
+    ASSERT_EQ(cameras.size(), 1u) << log;
+    EXPECT_EQ(cameras[0], R"(["Vistrel"] CHOSEN Vistrel)");
+    ASSERT_EQ(rows.size(), size_t(SharedCamera::kFrameHeight)) << log;
+    std::vector<uint8_t> frame(kFrameBytes);
+    for (size_t y = 0; y < rows.size(); ++y) {
+        ASSERT_EQ(rows[y].size(), size_t(SharedCamera::kFrameWidth) * 6) << "row " << y;
+        for (size_t x = 0; x < size_t(SharedCamera::kFrameWidth); ++x)
+            for (size_t c = 0; c < 3; ++c)
+                frame[y * SharedCamera::kFrameRowBytes + x * 4 + 1 + c] =
+                    uint8_t(std::stoi(rows[y].substr(x * 6 + c * 2, 2), nullptr, 16));
+    }
+    const std::vector<uint8_t> expected = broadcast::Pattern(broadcast::Counter(frame.data()));
+    long total = 0;
+    for (size_t i = 0; i < kFrameBytes; ++i)
+        if (i % 4) total += std::abs(frame[i] - expected[i]);
+    EXPECT_LE(total / long(kFrameBytes / 4 * 3), 4);
 }
 
 } // namespace
