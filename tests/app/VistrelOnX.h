@@ -134,15 +134,18 @@ struct VistrelOnX {
         return Drag(from.width / 2, kGrabberBar / 2, dx, dy) && Eventually(moved, 30);
     }
 
-    // The clipboard's data of a type, decoded.
-    DecodedImage Clipboard(const std::string& type,
-                           DecodedImage (*decode)(const std::string&)) const {
-        const ProcessResult read =
-            RunProcess({XServer::ProgramPath("xclip"), "-selection", "clipboard", "-t", type, "-o"},
-                       {"DISPLAY=" + display});
-        const std::string path = scratch / "clipboard";
-        WriteFile(path, read.out);
-        return decode(path);
+    // The clipboard's data of a type, decoded, once it is an image that wide (else as last read).
+    DecodedImage Clipboard(int width, const std::string& type = "image/png",
+                           DecodedImage (*decode)(const std::string&) = DecodePNG) const {
+        DecodedImage image;
+        Eventually([&] {
+            const ProcessResult read = RunProcess(
+                {XServer::ProgramPath("xclip"), "-selection", "clipboard", "-t", type, "-o"},
+                {"DISPLAY=" + display});
+            WriteFile(scratch / "clipboard", read.out);
+            return (image = decode(scratch / "clipboard")).width == width;
+        });
+        return image;
     }
 
     std::string display; // the X server's

@@ -1,6 +1,6 @@
-// Full-screen CGL contexts, reads with the default pack state, and the read-back calls refused,
-// against a private X server. (The pixel formats of present and missing displays, and reads with
-// the pack state the grabs set, are the capture tests'.)
+// Full-screen CGL contexts and the read-back calls refused, against a private X server. (The
+// pixel formats of present and missing displays, and reads with the pack state the grabs set, are
+// the capture tests'; a read with the default pack state, the program's read-back grab.)
 #include "platform/cgl/CGL.h"
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/PatternScreen.h"
@@ -60,26 +60,6 @@ TEST_F(CGLScreen, AFullScreenContextIsCurrentOnThisThreadOnly) {
 
         EXPECT_EQ(CGLDestroyContext(ctx), kCGLNoError);
         EXPECT_EQ(CGLGetCurrentContext(), nullptr);
-    });
-}
-
-// The whole-viewport grab reads with the default pack state (rows of the read's own width), which
-// the capture tests' reads never use; rows come bottom first, bytes B, G, R, A.
-TEST_F(CGLScreen, ADefaultPackReadHasRowsOfItsOwnWidthBottomFirst) {
-    testsupport::InDisplayChild(Display(), [] {
-        CGLContextObj ctx = Attached();
-        glReadBuffer(GL_FRONT);
-        Bytes buffer(4 * 5 * 6 + 4, 0xCD), expected = buffer;
-        glReadPixels(17, 9, 5, 6, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, buffer.data());
-        EXPECT_EQ(glGetError(), GL_NO_ERROR);
-        for (int row = 0; row < 6; ++row)
-            for (int x = 0; x < 5; ++x) {
-                const uint32_t rgb = sScreen->At(17 + x, kScreen.height - 1 - (9 + row));
-                const uint8_t bgra[4] = {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16), 255};
-                std::copy(bgra, bgra + 4, &expected[size_t(4 * (row * 5 + x))]);
-            }
-        EXPECT_EQ(buffer, expected);
-        CGLDestroyContext(ctx);
     });
 }
 
