@@ -119,7 +119,15 @@ Connection* Open(std::string& why) {
     } else {
         return c;
     }
-    // The connection goes with everything bound on it.
+    // Proxies are the client's memory: the connection does not take them with it.
+    for (Output& output : c->outputs) {
+        if (output.logical) zxdg_output_v1_destroy(output.logical);
+        if (output.output) wl_output_destroy(output.output);
+    }
+    if (c->screenCopy) zwlr_screencopy_manager_v1_destroy(c->screenCopy);
+    if (c->outputManager) zxdg_output_manager_v1_destroy(c->outputManager);
+    if (c->shm) wl_shm_destroy(c->shm);
+    wl_registry_destroy(c->registry);
     wl_display_disconnect(display);
     delete c;
     return nullptr;
