@@ -29,6 +29,9 @@ constexpr auto kRepeatAfter = kFramePeriod / 2;
 // How early a frame may come before its moment: a writer's tick a little ahead of the schedule
 // is taken at once rather than a period later.
 constexpr auto kEarly = kFramePeriod / 4;
+// How much sooner the next frame is looked for when the writer's frame was there already: the
+// schedule closes in on a writer ahead of it, and a faster writer gains a reader little rate.
+constexpr auto kCatchUp = kFramePeriod / 16;
 
 std::string ComponentFolders() {
     std::string folders;
@@ -235,16 +238,17 @@ bool VistrelCamera::StartCapture(OpenResult& result) {
 // Frames keep their schedule when the host takes a while with each (a sink that waits for the
 // frame's time plus the pipeline's latency), so that it gets them at the broadcast's rate. A
 // frame that woke the camera moves the schedule to the writer's, so that the next wait ends at
-// the writer's next frame. A frame a whole period behind it (a stall of the host or of the
-// writer) or ahead of it starts it again from now: a schedule left behind would date every later
-// frame too early, one left ahead would have the source sleep through the frames.
-VistrelCamera::Clock::duration VistrelCamera::Schedule(bool repeat, bool followed) {
+// the writer's next frame; one that was there already moves it a little sooner. A frame a whole
+// period behind it (a stall of the host or of the writer) or ahead of it starts it again from now:
+// a schedule left behind would date every later frame too early, one left ahead would have the
+// source sleep through the frames.
+VistrelCamera::Clock::duration VistrelCamera::Schedule(bool repeat, Came came) {
     const auto now = Clock::now();
-    if (!repeat && (!mDelivered || followed || now - mNextDue >= kFramePeriod ||
+    if (!repeat && (!mDelivered || came == Came::kWoken || now - mNextDue >= kFramePeriod ||
                     mNextDue - now > kFramePeriod))
         mNextDue = now;
     const auto late = std::max(Clock::duration::zero(), now - mNextDue);
-    mNextDue += kFramePeriod;
+    mNextDue += came == Came::kWaiting ? kFramePeriod - kCatchUp : kFramePeriod;
     mDelivered = true;
     return late;
 }
@@ -319,12 +323,17 @@ VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancel
             const Next next = AskForFrame(take, detail);
             if (next == Next::kFailed) return next;
             if (next == Next::kFrame) {
-                late = Schedule(false, woke == kSharedCameraFramePublished && called <= mNextDue);
+                // Only a camera that came in time tells where the writer's frames fall.
+                const Came came = called > mNextDue                     ? Came::kLate
+                                  : woke == kSharedCameraFramePublished ? Came::kWoken
+                                  : woke == kSharedCameraFrameWaiting   ? Came::kWaiting
+                                                                        : Came::kLate;
+                late = Schedule(false, came);
                 return next;
             }
         }
         if (mDelivered && now >= repeatAt) {
-            late = Schedule(true, false);
+            late = Schedule(true, Came::kLate);
             return Next::kRepeat;
         }
         if (!mDelivered || now < mNextAsk) {

@@ -77,9 +77,11 @@ private:
     bool StartCapture(OpenResult& result);
     // Asks the digitizer once; kFrame with the frame copied, kRepeat when none was ready.
     Next AskForFrame(const Take& take, std::string& detail);
-    // The frame's moment in the schedule, and how late it came; a frame that woke the camera
-    // moves the schedule to the writer's.
-    Clock::duration Schedule(bool repeat, bool followed);
+    // How a frame came to a camera that waited for it from its moment on: it woke the camera,
+    // or was there already; else the host came late, or it is a repeat.
+    enum class Came { kWoken, kWaiting, kLate };
+    // The frame's moment in the schedule, and how late it came.
+    Clock::duration Schedule(bool repeat, Came came);
     // Until `until`, WakeUp, or with `watch` the writer's next frame (at once when a frame other
     // than `shown` is current; `shown` null: the next frame made current).
     SharedCameraWaitOutcome Await(const void* shown, bool watch, Clock::time_point until,
