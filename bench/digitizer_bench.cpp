@@ -14,6 +14,8 @@
 #include <benchmark/benchmark.h>
 #include <gst/gst.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -24,6 +26,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <linux/futex.h>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -31,8 +34,10 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 using namespace platform::quicktime;
@@ -82,6 +87,8 @@ public:
     ~RegionView() {
         if (mRegion) ::munmap(const_cast<SharedCamera::Region*>(mRegion), sizeof *mRegion);
     }
+
+    const uint32_t* TagWord() const { return mRegion ? &mRegion->currentBufferTag : nullptr; }
 
     // 0 when there is no current frame (yet).
     std::pair<uint32_t, uint32_t> Current() {
@@ -355,6 +362,55 @@ struct Delivery {
     int64_t fresh = 0;   // a counter other than the previous frame's
     int64_t skipped = 0; // published frames that never reached the sink
     uint32_t previous = 0;
+    // When each new picture reached the sink, by its counter.
+    bool timeArrivals = false;
+    std::vector<std::pair<uint32_t, Clock::time_point>> arrivals;
+};
+
+// When each frame was made current, by its counter: a thread woken by the writer's wake on the
+// region's tag, which notes the moment (a reader woken by the same wake may come a few
+// microseconds before it: the smallest latencies can be below zero).
+class PublicationLog {
+public:
+    PublicationLog()
+        : mThread([this] {
+              RegionView region;
+              uint32_t seen = 0;
+              while (!mStop.load()) {
+                  const auto [tag, counter] = region.Current();
+                  if (tag != 0 && counter != seen) {
+                      const std::lock_guard<std::mutex> hold(mLock);
+                      mMoments.emplace(counter, Clock::now());
+                      seen = counter;
+                  }
+                  const timespec bound{0, 50'000'000};
+                  if (const uint32_t* word = region.TagWord())
+                      ::syscall(SYS_futex, word, FUTEX_WAIT, tag, &bound, nullptr, 0);
+                  else
+                      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          }) {}
+    ~PublicationLog() {
+        mStop = true;
+        mThread.join();
+    }
+    size_t Logged() const {
+        const std::lock_guard<std::mutex> hold(mLock);
+        return mMoments.size();
+    }
+    bool Moment(uint32_t counter, Clock::time_point& at) const {
+        const std::lock_guard<std::mutex> hold(mLock);
+        const auto found = mMoments.find(counter);
+        if (found == mMoments.end()) return false;
+        at = found->second;
+        return true;
+    }
+
+private:
+    std::atomic<bool> mStop{false};
+    mutable std::mutex mLock;
+    std::unordered_map<uint32_t, Clock::time_point> mMoments;
+    std::thread mThread;
 };
 
 double ProcessCpuSeconds() {
@@ -380,6 +436,7 @@ GstPadProbeReturn CountFrame(GstPad*, GstPadProbeInfo* info, gpointer data) {
             ++delivery->fresh;
         } else if (counter != delivery->previous) {
             ++delivery->fresh;
+            if (delivery->timeArrivals) delivery->arrivals.emplace_back(counter, delivery->last);
             if (counter > delivery->previous) delivery->skipped += counter - delivery->previous - 1;
         }
         delivery->previous = counter;
@@ -497,6 +554,55 @@ void BM_VistrelsrcToFakesink(benchmark::State& state) {
     }
 }
 
+// Milliseconds from a frame's publication to vistrelsrc's buffer of it, over the new pictures of
+// one run (the first frame of the run left out: it waits for nothing).
+void BM_VistrelsrcLatency(benchmark::State& state) {
+    std::string error;
+    if (!InitGStreamer(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    std::unique_ptr<testsupport::Child> writer = StartBroadcast(error);
+    if (!writer) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    const PublicationLog publications;
+    std::vector<double> latencies;
+    int64_t repeated = 0, skipped = 0;
+    for (auto _ : state) {
+        Delivery delivery;
+        delivery.timeArrivals = true;
+        double wallSeconds = 0, cpuSeconds = 0;
+        error = RunPipeline(state.range(0), delivery, wallSeconds, cpuSeconds);
+        if (!error.empty()) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        state.SetIterationTime(wallSeconds);
+        // Looked up afterwards: a reader woken by the same publication may be first.
+        for (const auto& [counter, at] : delivery.arrivals) {
+            Clock::time_point published;
+            if (publications.Moment(counter, published))
+                latencies.push_back(
+                    std::chrono::duration<double, std::milli>(at - published).count());
+        }
+        repeated += delivery.frames - delivery.fresh;
+        skipped += delivery.skipped;
+    }
+    writer->Stop();
+    if (latencies.empty()) return;
+    std::sort(latencies.begin(), latencies.end());
+    state.counters["latency_min_ms"] = latencies.front();
+    state.counters["latency_median_ms"] = latencies[latencies.size() / 2];
+    state.counters["latency_max_ms"] = latencies.back();
+    state.counters["timed_frames"] = double(latencies.size());
+    state.counters["logged"] = double(publications.Logged());
+    // Buffers that showed the last picture again, and published pictures no buffer showed.
+    state.counters["repeated"] = double(repeated);
+    state.counters["skipped"] = double(skipped);
+}
+
 BENCHMARK(BM_VirtualCallAnchor);
 BENCHMARK(BM_FunctionPointerAnchor);
 BENCHMARK_TEMPLATE(BM_DispatcherRoundTrip, PreferredTimeScale);
@@ -510,6 +616,11 @@ BENCHMARK(BM_VistrelsrcToFakesink)
     ->Iterations(1)
     ->UseManualTime()
     ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VistrelsrcLatency)
+    ->Arg(300)
+    ->Iterations(1)
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -23,6 +23,7 @@ bool SharedCameraBundle::Call(EntryPoint entryPoint, Args... args) {
         if (!mLibrary.LoadQuickTimeComponentBundle(nullptr)) return false;
         for (size_t i = 0; i < std::size(kEntryPointNames); ++i)
             mEntryPoints[i] = mLibrary.FunctionPointerForName(kEntryPointNames[i]);
+        mAwaitPublish = mLibrary.FunctionPointerForName(kSharedCameraAwaitPublish);
     }
     auto function = reinterpret_cast<Function>(mEntryPoints[entryPoint]);
     return function && function(args...);
@@ -54,4 +55,11 @@ bool SharedCameraBundle::TryLockFrameBuffer(void* address) {
 
 bool SharedCameraBundle::UnLockFrameBuffer(void* address) {
     return Call<SharedCameraAddressFn>(kUnLock, address);
+}
+
+bool SharedCameraBundle::AwaitPublish(double seconds) {
+    if (!mLibrary.IsLoaded() || !mAwaitPublish) return false;
+    const auto await = reinterpret_cast<SharedCameraAwaitPublishFn>(mAwaitPublish);
+    await(nullptr, 1, int64_t(seconds * 1e9), nullptr, 0);
+    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "channel/CoreResourceBundle.h"
+#include "channel/SharedCameraWait.h"
 #include "channel/SharedCameraWriteCalls.h"
 
 #include <iterator>
@@ -33,6 +34,10 @@ public:
     bool TryLockFrameBuffer(void* address) override;
     bool UnLockFrameBuffer(void* address) override;
 
+    // Waits at most `seconds` for the writer's next frame (SharedCameraWait.h, `shown` null);
+    // false at once when the component has no such wait or cannot be loaded.
+    bool AwaitPublish(double seconds);
+
     bool IsComponentLoaded() const { return mLibrary.IsLoaded(); }
 
     static constexpr const char* kCameraComponentFunction = "__public_fn_";
@@ -62,4 +67,5 @@ private:
 
     // Filled when this binding loads the component, the only way it gets loaded.
     void* mEntryPoints[std::size(kEntryPointNames)] = {};
+    void* mAwaitPublish = nullptr;
 };

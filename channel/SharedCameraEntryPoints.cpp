@@ -1,5 +1,6 @@
 #include "channel/SharedCameraEntryPoints.h"
 
+#include "channel/PublishWait.h"
 #include "channel/SharedGWorldMemory.h"
 #include "core/CoreVerify.h"
 
@@ -88,4 +89,14 @@ SHARED_CAMERA_EXPORT bool __public_fn4(void* address) {
 
 SHARED_CAMERA_EXPORT bool __public_fn5(void* address) {
     return address && Memory().OpenReadWriteView() && Memory().UnLockFrameBufferPtr(address);
+}
+
+SHARED_CAMERA_EXPORT int SharedCameraAwaitPublish(const void* shown, int watch, int64_t nanoseconds,
+                                                  const uint32_t* interrupt, uint32_t seen) {
+    const bool open = watch != 0 && Memory().OpenReadWriteView();
+    return Memory().AwaitPublish(shown, open, nanoseconds, interrupt, seen);
+}
+
+SHARED_CAMERA_EXPORT void SharedCameraInterruptWait(uint32_t* interrupt) {
+    if (interrupt) publish_wait::Interrupt(interrupt);
 }

@@ -2,6 +2,7 @@
 
 #include "channel/ChannelPlace.h"
 #include "channel/ChannelReport.h"
+#include "channel/PublishWait.h"
 #include "core/CoreVerify.h"
 
 #include <atomic>
@@ -239,7 +240,24 @@ bool SharedGWorldMemory::SetCurrentWriteBuffer(const void* pointer) const {
     else
         return false;
     StoreWord(Region()->currentBufferTag, tag);
+    // Readers sleep on the tag until a frame is made current; a frame of the same buffer again
+    // leaves the word as it was, so the wake is unconditional.
+    publish_wait::WakeAll(&Region()->currentBufferTag);
     return true;
+}
+
+SharedCameraWaitOutcome SharedGWorldMemory::AwaitPublish(const void* shown, bool watch,
+                                                         int64_t nanoseconds,
+                                                         const uint32_t* interrupt,
+                                                         uint32_t seen) const {
+    if (!watch || !IsHeaderValid())
+        return publish_wait::Wait(nullptr, 0, interrupt, seen, nanoseconds);
+    const uint32_t* word = &Region()->currentBufferTag;
+    const uint32_t expected = shown == Region()->frameBuffer0   ? kBufferTag0
+                              : shown == Region()->frameBuffer1 ? kBufferTag1
+                              : shown == nullptr ? LoadWord(Region()->currentBufferTag)
+                                                 : kNoBufferTag;
+    return publish_wait::Wait(word, expected, interrupt, seen, nanoseconds);
 }
 
 uint8_t* SharedGWorldMemory::GetCurrentReadBuffer() const {

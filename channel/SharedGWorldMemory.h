@@ -4,6 +4,7 @@
 #include "channel/CoreUnixSemaphore.h"
 #include "channel/CoreUserFileName.h"
 #include "channel/SharedCameraFormat.h"
+#include "channel/SharedCameraWait.h"
 
 #include <atomic>
 #include <cstdint>
@@ -64,6 +65,11 @@ public:
     uint8_t* GetWriteBuffer_N(unsigned n) const;
     bool SetCurrentWriteBuffer(const void* pointer) const;
     uint8_t* GetCurrentReadBuffer() const;
+    // A reader's wait for the writer's next frame (SharedCameraWait.h); only the time and the
+    // interrupt without a sound region. A region replaced during the wait is not followed: the
+    // wait ends at its time.
+    SharedCameraWaitOutcome AwaitPublish(const void* shown, bool watch, int64_t nanoseconds,
+                                         const uint32_t* interrupt, uint32_t seen) const;
     void SetAllowCameraConnections(uint32_t value) const;
     bool AllowCameraConnection(uint32_t count) const;
 

@@ -10,7 +10,10 @@
 //   VistrelDigitizerChannelFile: this user's channel file where the digitizer looks for it, so that
 //   a host's message names the file a refusal was about without knowing where channels live.
 // - The frames it delivers are the channel's: the constants below.
+// - The digitizer's object also exports the wait for the writer's next frame and its interrupt
+//   (SharedCameraWait.h, looked up by name): `shown` is the address a frame request handed out.
 #include "channel/SharedCameraFormat.h"
+#include "channel/SharedCameraWait.h"
 #include "platform/quicktime/QuickTimeVideoDigitizer.h"
 
 #include <cstddef>

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <unistd.h>
 
@@ -14,28 +15,23 @@ using namespace vistrel_digitizer;
 
 namespace {
 
-constexpr auto kPollInterval = std::chrono::milliseconds(2);
-// How late a stop request may be noticed while the source sleeps.
-constexpr auto kCancelCheckInterval = std::chrono::milliseconds(10);
 // paramErr from a frame request passes: no frame was published yet, or the digitizer gave up on
-// a buffer that another process holds. Ask again, but not at once: each refusal is logged.
+// a buffer that another process holds. Ask again at the next frame made current, or later: each
+// refusal is logged.
 constexpr auto kRetryInterval = std::chrono::milliseconds(100);
 constexpr auto kLongestRetryInterval = std::chrono::milliseconds(1000);
+// The longest wait: a host that never calls WakeUp has `cancelled` asked at least this often.
+constexpr auto kLongestWait = std::chrono::milliseconds(100);
 constexpr auto kFramePeriod =
     std::chrono::nanoseconds(1000000000 / VistrelCamera::kFramesPerSecond);
 // A frame not come by then is given as the last one again.
 constexpr auto kRepeatAfter = kFramePeriod / 2;
-
-bool Pause(std::chrono::steady_clock::duration length, const std::function<bool()>& cancelled) {
-    const auto until = std::chrono::steady_clock::now() + length;
-    for (auto now = std::chrono::steady_clock::now(); now < until;
-         now = std::chrono::steady_clock::now()) {
-        if (cancelled()) return false;
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(kCancelCheckInterval, until - now));
-    }
-    return !cancelled();
-}
+// How early a frame may come before its moment: a writer's tick a little ahead of the schedule
+// is taken at once rather than a period later.
+constexpr auto kEarly = kFramePeriod / 4;
+// How much sooner the next frame is looked for when the writer's frame was there already: the
+// schedule closes in on a writer ahead of it, and a faster writer gains a reader little rate.
+constexpr auto kCatchUp = kFramePeriod / 16;
 
 std::string ComponentFolders() {
     std::string folders;
@@ -94,11 +90,18 @@ constexpr RefusalWords kRefusals[] = {
 
 // The channel file as the digitizer places it, asked of the digitizer's own object; empty when
 // that cannot be loaded (it just refused an open, so it could a moment ago).
+// The digitizer's own object, loaded once more (it stays while this is kept).
+std::unique_ptr<platform::bundles::Bundle> DigitizerObject(Component component) {
+    auto bundle = platform::bundles::Bundle::Create(GetComponentBundlePath(component));
+    return bundle && bundle->LoadExecutable() ? std::move(bundle) : nullptr;
+}
+
+// The channel file as the digitizer places it, asked of the digitizer's own object; empty when
+// that cannot be loaded (it just refused an open, so it could a moment ago).
 std::string ChannelPath(Component component) {
-    const auto bundle = platform::bundles::Bundle::Create(GetComponentBundlePath(component));
-    if (!bundle || !bundle->LoadExecutable()) return "";
-    const auto answer =
-        reinterpret_cast<ChannelFileFunction>(bundle->FunctionPointerForName(kChannelFileExport));
+    const auto object = DigitizerObject(component);
+    const auto answer = reinterpret_cast<ChannelFileFunction>(
+        object ? object->FunctionPointerForName(kChannelFileExport) : nullptr);
     if (!answer) return "";
     std::string path(answer(nullptr, 0), '\0');
     answer(path.data(), path.size() + 1);
@@ -172,6 +175,13 @@ VistrelCamera::OpenResult VistrelCamera::Open() {
         return result;
     }
     auto* camera = new VistrelCamera(instance);
+    // The open instance keeps the object loaded for the camera's life.
+    if (const auto object = DigitizerObject(component)) {
+        camera->mAwait = reinterpret_cast<SharedCameraAwaitPublishFn>(
+            object->FunctionPointerForName(kSharedCameraAwaitPublish));
+        camera->mInterruptWait = reinterpret_cast<SharedCameraInterruptWaitFn>(
+            object->FunctionPointerForName(kSharedCameraInterruptWait));
+    }
     if (!camera->StartCapture(result)) {
         camera->Stop();
         return result;
@@ -218,32 +228,45 @@ bool VistrelCamera::StartCapture(OpenResult& result) {
     if ((err = VDSetTimeBase(mInstance, mTimeBase))) return failed("VDSetTimeBase", err);
     if ((err = VDSetFrameRate(mInstance, Long2Fix(kFramesPerSecond))))
         return failed("VDSetFrameRate", err);
-    if ((err = VDCaptureStateChanging(mInstance, vdFlagCaptureStarting)))
+    // A preview hands out the current frame whenever asked: the schedule is ours.
+    if ((err =
+             VDCaptureStateChanging(mInstance, vdFlagCaptureStarting | vdFlagCaptureIsForPreview)))
         return failed("VDCaptureStateChanging", err);
     return true;
 }
 
-// Frames come one period apart: sleep through most of it instead of asking all the time, but
-// wake for a repeat, and after a refusal not before the next ask.
-VistrelCamera::Clock::time_point VistrelCamera::NextLook() const {
-    auto at = std::max(mNextAsk, mNextDue - kPollInterval);
-    if (mDelivered) at = std::min(at, mNextDue + kRepeatAfter);
-    return std::max(at, Clock::now() + kPollInterval);
-}
-
 // Frames keep their schedule when the host takes a while with each (a sink that waits for the
 // frame's time plus the pipeline's latency), so that it gets them at the broadcast's rate. A
-// frame a whole period behind it (a stall of the host or of the writer) or ahead of it starts
-// it again from now: a schedule left behind would date every later frame too early, one left
-// ahead would have the source sleep through the frames.
-VistrelCamera::Clock::duration VistrelCamera::Schedule(bool repeat) {
+// frame that woke the camera moves the schedule to the writer's, so that the next wait ends at
+// the writer's next frame; one that was there already moves it a little sooner. A frame a whole
+// period behind it (a stall of the host or of the writer) or ahead of it starts it again from now:
+// a schedule left behind would date every later frame too early, one left ahead would have the
+// source sleep through the frames.
+VistrelCamera::Clock::duration VistrelCamera::Schedule(bool repeat, Came came) {
     const auto now = Clock::now();
-    if (!repeat && (!mDelivered || now - mNextDue >= kFramePeriod || mNextDue - now > kFramePeriod))
+    if (!repeat && (!mDelivered || came == Came::kWoken || now - mNextDue >= kFramePeriod ||
+                    mNextDue - now > kFramePeriod))
         mNextDue = now;
     const auto late = std::max(Clock::duration::zero(), now - mNextDue);
-    mNextDue += kFramePeriod;
+    mNextDue += came == Came::kWaiting ? kFramePeriod - kCatchUp : kFramePeriod;
     mDelivered = true;
     return late;
+}
+
+SharedCameraWaitOutcome VistrelCamera::Await(const void* shown, bool watch, Clock::time_point until,
+                                             uint32_t seen) {
+    const auto length = std::min<Clock::duration>(until - Clock::now(), kLongestWait);
+    if (!mAwait) { // a component without the wait: look again in a moment
+        std::this_thread::sleep_for(std::min<Clock::duration>(length, kLongestWait / 50));
+        return watch ? kSharedCameraFrameWaiting : kSharedCameraWaitTimedOut;
+    }
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(length).count();
+    return SharedCameraWaitOutcome(
+        mAwait(shown, watch ? 1 : 0, std::max<int64_t>(0, nanoseconds), &mInterrupt, seen));
+}
+
+void VistrelCamera::WakeUp() {
+    if (mInterruptWait) mInterruptWait(&mInterrupt);
 }
 
 VistrelCamera::Next VistrelCamera::AskForFrame(const Take& take, std::string& detail) {
@@ -263,6 +286,7 @@ VistrelCamera::Next VistrelCamera::AskForFrame(const Take& take, std::string& de
         return Next::kFailed;
     }
     if (queued == 0 || !data) return Next::kRepeat;
+    mShown = data;
     if (size >= kFrameSizeBytes) take(reinterpret_cast<const uint8_t*>(data));
     VDReleaseCompressBuffer(mInstance, data);
     if (size < kFrameSizeBytes) {
@@ -277,28 +301,51 @@ VistrelCamera::Next VistrelCamera::AskForFrame(const Take& take, std::string& de
 VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled, uint8_t* into,
                                              Clock::duration& late, std::string& detail) {
     return NextFrame(
-        cancelled, [into](const uint8_t* frame) { std::memcpy(into, frame, kFrameSizeBytes); }, late,
-        detail);
+        cancelled, [into](const uint8_t* frame) { std::memcpy(into, frame, kFrameSizeBytes); },
+        late, detail);
 }
 
 VistrelCamera::Next VistrelCamera::NextFrame(const std::function<bool()>& cancelled,
                                              const Take& take, Clock::duration& late,
                                              std::string& detail) {
+    // A host that comes after the frame's moment (one that syncs to a clock) gives the writer
+    // half a period from then, and keeps the schedule.
+    const auto called = Clock::now();
+    const auto repeatAt = std::max(mNextDue, called) + kRepeatAfter;
+    SharedCameraWaitOutcome woke = kSharedCameraWaitTimedOut;
     for (;;) {
+        // Read before `cancelled`, so that a WakeUp after it ends the wait below at once.
+        const uint32_t seen = __atomic_load_n(&mInterrupt, __ATOMIC_ACQUIRE);
         if (cancelled()) return Next::kCancelled;
-        if (Clock::now() >= mNextAsk) {
+        const auto now = Clock::now();
+        if (woke == kSharedCameraFramePublished || woke == kSharedCameraFrameWaiting ||
+            (!mDelivered && now >= mNextAsk)) {
             const Next next = AskForFrame(take, detail);
             if (next == Next::kFailed) return next;
             if (next == Next::kFrame) {
-                late = Schedule(false);
+                // Only a camera that came in time tells where the writer's frames fall.
+                const Came came = called > mNextDue                     ? Came::kLate
+                                  : woke == kSharedCameraFramePublished ? Came::kWoken
+                                  : woke == kSharedCameraFrameWaiting   ? Came::kWaiting
+                                                                        : Came::kLate;
+                late = Schedule(false, came);
                 return next;
             }
         }
-        if (mDelivered && Clock::now() >= mNextDue + kRepeatAfter) {
-            late = Schedule(true);
+        if (mDelivered && now >= repeatAt) {
+            late = Schedule(true, Came::kLate);
             return Next::kRepeat;
         }
-        if (!Pause(NextLook() - Clock::now(), cancelled)) return Next::kCancelled;
+        if (!mDelivered || now < mNextAsk) {
+            // No frame to follow: the writer's next one, or the time to ask again.
+            auto until = now < mNextAsk ? mNextAsk : now + kRetryInterval;
+            if (mDelivered) until = std::min(until, repeatAt);
+            woke = Await(nullptr, true, until, seen);
+        } else if (now < mNextDue - kEarly) {
+            woke = Await(nullptr, false, mNextDue - kEarly, seen);
+        } else {
+            woke = Await(mShown, true, repeatAt, seen);
+        }
     }
 }
 

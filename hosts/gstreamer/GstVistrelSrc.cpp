@@ -84,7 +84,9 @@ gboolean Start(GstBaseSrc* base) {
 }
 
 gboolean Unlock(GstBaseSrc* base) {
-    g_atomic_int_set(&GST_VISTREL_SRC(base)->flushing, 1);
+    GstVistrelSrc* self = GST_VISTREL_SRC(base);
+    g_atomic_int_set(&self->flushing, 1);
+    if (self->camera) self->camera->WakeUp();
     return TRUE;
 }
 

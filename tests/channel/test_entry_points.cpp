@@ -1,11 +1,15 @@
 // The seven entry points of the built camera components, reached only through dlopen of the
 // staged bundle objects, as every client reaches them.
+#include "channel/SharedCameraWait.h"
 #include "tests/support/ComponentBinding.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <sstream>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace binding;
@@ -36,10 +40,18 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& object) {
     return names;
 }
 
+// The seven, and beside them the wait for the writer's next frame (looked up by name, so that
+// clients of either kind load every component).
 TEST(ComponentExports, ExactlyTheSevenEntryPoints) {
-    const std::set<std::string> seven = {"__public_fn_", "__public_fn0", "__public_fn1",
-                                         "__public_fn2", "__public_fn3", "__public_fn4",
-                                         "__public_fn5"};
+    const std::set<std::string> seven = {"__public_fn_",
+                                         "__public_fn0",
+                                         "__public_fn1",
+                                         "__public_fn2",
+                                         "__public_fn3",
+                                         "__public_fn4",
+                                         "__public_fn5",
+                                         "SharedCameraAwaitPublish",
+                                         "SharedCameraInterruptWait"};
     // VistrelXXX is also a video digitizer: the component manager calls its dispatcher, and hosts
     // ask it for the channel file their messages name.
     std::set<std::string> digitizer = seven;
@@ -123,6 +135,58 @@ TEST_F(EntryPoints, ControlRecordSetsTheAllowanceAndReadersCreateNothing) {
         control = {8, allow, 0};
         ASSERT_TRUE(c.fn_(&control));
         EXPECT_EQ(RegionWord(kAllowanceOffset), allow ? 0u : 0xFFFFFFFFu) << allow;
+    }
+}
+
+// A reader's wait for the writer's next frame. The writer is another process that makes buffer 0
+// current again and again, so that the tag never changes under the waiter and only the wake
+// (shared between processes) can end the wait; the interrupt comes from another thread.
+TEST_F(EntryPoints, AWaitEndsAtTheWritersNextFrameItsInterruptOrItsTime) {
+    const auto await =
+        reinterpret_cast<SharedCameraAwaitPublishFn>(::dlsym(c.handle, kSharedCameraAwaitPublish));
+    const auto interrupt = reinterpret_cast<SharedCameraInterruptWaitFn>(
+        ::dlsym(c.handle, kSharedCameraInterruptWait));
+    ASSERT_TRUE(await && interrupt);
+    tagSHARED_CAMERA_BUFFER records[2] = {Record(), Record()};
+    ASSERT_TRUE(c.fn0(0, &records[0]) && c.fn0(1, &records[1]) && c.fn1(records[0].frameBufferPtr));
+    enum Act { kNothing, kRepublish, kInterrupt };
+    constexpr int64_t kLong = 20'000'000'000, kShort = 50'000'000;
+    const struct {
+        const char* what;
+        int shown; // the buffer, -1 for none
+        int watch;
+        Act act;
+        int64_t nanoseconds;
+        int expected;
+    } cases[] = {
+        {"another frame is current", 1, 1, kNothing, kLong, kSharedCameraFrameWaiting},
+        {"the shown buffer made current again", 0, 1, kRepublish, kLong,
+         kSharedCameraFramePublished},
+        {"none shown: the next frame", -1, 1, kRepublish, kLong, kSharedCameraFramePublished},
+        {"frames unwatched", 0, 0, kRepublish, kShort, kSharedCameraWaitTimedOut},
+        {"the interrupt", 0, 1, kInterrupt, kLong, kSharedCameraWaitInterrupted},
+        {"nothing comes", 0, 1, kNothing, kShort, kSharedCameraWaitTimedOut},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        void* const buffer0 = records[0].frameBufferPtr;
+        std::unique_ptr<testsupport::Child> writer;
+        if (each.act == kRepublish)
+            writer = std::make_unique<testsupport::Child>([&] {
+                for (;;) {
+                    if (!c.fn1(buffer0)) return 1;
+                    ::usleep(2000);
+                }
+            });
+        uint32_t word = 0;
+        std::thread other([&] {
+            if (each.act != kInterrupt) return;
+            ::usleep(20000);
+            interrupt(&word);
+        });
+        const void* shown = each.shown < 0 ? nullptr : records[each.shown].frameBufferPtr;
+        EXPECT_EQ(await(shown, each.watch, each.nanoseconds, &word, 0), each.expected);
+        other.join();
     }
 }
 

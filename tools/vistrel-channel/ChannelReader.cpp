@@ -37,9 +37,17 @@ uint32_t TagOfAddress(const void* address) {
 bool WaitForFrame(SharedCameraBundle& camera, tagSHARED_CAMERA_BUFFER& record, double seconds,
                   const std::atomic<bool>& stop) {
     const auto deadline = stop_request::After(seconds);
+    // The writer's first frame ends a wait at once; a component without the wait is asked again
+    // every 20 ms.
     while (!camera.GetCurrentReadBuffer(&record)) {
-        const auto next = stop_request::Clock::now() + std::chrono::milliseconds(20);
-        if (next > deadline || !stop_request::SleepUntil(next, stop)) return false;
+        const auto now = stop_request::Clock::now();
+        if (stop.load() || now >= deadline) return false;
+        const auto slice =
+            std::min<stop_request::Clock::duration>(deadline - now, stop_request::kStopCheck);
+        if (!camera.AwaitPublish(std::chrono::duration<double>(slice).count()) &&
+            !stop_request::SleepUntil(std::min(deadline, now + std::chrono::milliseconds(20)),
+                                      stop))
+            return false;
     }
     return true;
 }
