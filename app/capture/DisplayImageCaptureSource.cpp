@@ -35,17 +35,19 @@ public:
     }
 
 private:
-    // Screen coordinates are y-up from the main display's bottom-left; global display
-    // coordinates, which the image is asked in, are y-down from its top-left.
     static CGImageRef CreateImageOfRect(NSRect r) {
-        const CGRect main = CGDisplayBounds(CGMainDisplayID());
-        r.origin.y = main.size.height - r.size.height - r.origin.y;
-        return CGWindowListCreateImage(r, kCGWindowListOptionOnScreenOnly, kCGNullWindowID,
-                                       kCGWindowImageDefault);
+        return CGWindowListCreateImage(GlobalDisplayRect(r), kCGWindowListOptionOnScreenOnly,
+                                       kCGNullWindowID, kCGWindowImageDefault);
     }
 };
 
 } // namespace
+
+CGRect GlobalDisplayRect(NSRect r) {
+    const CGRect main = CGDisplayBounds(CGMainDisplayID());
+    r.origin.y = main.size.height - r.size.height - r.origin.y;
+    return r;
+}
 
 const GrabCaptureSource& DisplayImageCaptureSource() {
     static const DisplayImageSource source;

@@ -55,6 +55,10 @@ public:
     // A display image (see CGDisplayCreateImage) of the capture's rectangle; null when the
     // screen's pixels cannot be read.
     virtual CGImageRef CreateImage(const ScreenCapture& capture) const = 0;
+    // Whether anything may have been drawn over the area since the last call: true the first
+    // time and wherever the backend cannot follow the screen's drawing. One follower a process,
+    // since each call takes the drawing it reports.
+    virtual bool Drawn(const ScreenArea& area) const = 0;
 };
 
 // The process's backend, chosen on first use and kept to the end of the process.

@@ -3,6 +3,7 @@
 #include "platform/quartzdisplay/DisplayBackend.h"
 #include "platform/quartzdisplay/XCapture.h"
 #include "platform/quartzdisplay/XDisplayList.h"
+#include "platform/quartzdisplay/XEvents.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -66,6 +67,11 @@ public:
         if (SharedMemoryWanted(*x))
             if (CGImageRef image = CreateImageBySharedMemory(*x, capture)) return image;
         return CopyImage(*x, capture);
+    }
+
+    bool Drawn(const ScreenArea& area) const override {
+        const Connection* x = TheConnection();
+        return !x || TakeDrawingOver(*x, area);
     }
 };
 

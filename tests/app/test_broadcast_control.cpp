@@ -79,8 +79,18 @@ template <typename F> std::unique_ptr<CoreGraphics::BitmapContext> Bitmap(int w,
     return bitmap;
 }
 
-class BroadcastControl : public testsupport::AppKitServerSuite<testsupport::ScreenSize{1024, 768}> {
+constexpr int kScreenHeight = 768;
+
+class BroadcastControl
+    : public testsupport::AppKitServerSuite<testsupport::ScreenSize{1024, kScreenHeight}> {
 protected:
+    // Fills a rectangle in screen coordinates with one colour, as another program would.
+    static void Fill(NSRect r, uint32_t colour) {
+        const int w = int(r.size.width), h = int(r.size.height);
+        ASSERT_TRUE(testsupport::PutRootPixels(Display(), int(r.origin.x),
+                                               kScreenHeight - int(r.origin.y) - h, w, h,
+                                               std::vector<uint32_t>(size_t(w) * h, colour)));
+    }
     void SetUp() override {
         AppKitServerSuite::SetUp();
         NSUserDefaults::standardUserDefaults().setStore({});
@@ -262,6 +272,7 @@ TEST_F(BroadcastControl, TheSliderSetsTheRateAndTicksComposeFramesOnlyWhileBroad
     std::string frames;
     for (int tick = 1; tick <= 9; ++tick) {
         if (tick == 4) c.setBroadcastEnabled(true);
+        Fill(controller.grabberRectangleInScreenCoordinates(), 0x102030u * uint32_t(tick));
         const int before = camera.published;
         controller.grabTimer(nullptr);
         frames += camera.published > before ? 'x' : '.';
@@ -271,6 +282,92 @@ TEST_F(BroadcastControl, TheSliderSetsTheRateAndTicksComposeFramesOnlyWhileBroad
     int32_t counter = INT32_MAX;
     EXPECT_TRUE(GrabClockTick(counter, 4)) << "past the largest count it wraps and goes on";
     EXPECT_EQ(counter, INT32_MIN);
+}
+
+// A repeat publishes the last frame again through the next buffer: copied there unless it holds
+// that frame already, never an older one.
+TEST_F(BroadcastControl, ARepeatPublishesTheLastFrameAgain) {
+    GrabBroadcastControl& c = *built.control;
+    c.setBroadcastEnabled(true);
+    using Result = SharedCameraFrameWriter::Result;
+    EXPECT_EQ(c.frameWriter().Repeat(), Result::kSkipped) << "no frame yet";
+    const uint32_t rows[] = {0xff00ff00u, 0, 0, 0xff0000ffu, 0, 0xffff0000u, 0}; // 0: a repeat
+    uint32_t last = 0;
+    for (const uint32_t colour : rows) {
+        const int published = camera.published;
+        if (colour) {
+            auto frame = Bitmap(kW, kH, [&](int, int) { return colour; });
+            c.broadcastFrame(frame.get());
+            last = colour;
+        } else {
+            EXPECT_EQ(c.frameWriter().Repeat(), Result::kWritten);
+        }
+        EXPECT_EQ(camera.published, published + 1);
+        EXPECT_EQ(Pixel(camera.buffers[camera.current], 320, 240), last) << (&colour - rows);
+    }
+}
+
+// A tick grabs the screen for the first frame, and then only when something was drawn under the
+// grab view or the view moved: a still screen's frame goes out again (now and then) ungrabbed.
+// A grab replaces the mark left in the frame; a repeat keeps it. Without a broadcast the timer
+// stops, and a start starts it again.
+TEST_F(BroadcastControl, TicksGrabTheFirstFrameEveryChangeAndNothingOfAStillScreen) {
+    GrabBroadcastControl& c = *built.control;
+    c._frameRateSlider->setDoubleValue(3); // every tick
+    c.frameRateChanged(c._frameRateSlider);
+    GrabberController controller;
+    auto grabber = BuildGrabRegionWindow(NSMakeRect(100, 100, 360, 280));
+    grabber->makeKeyAndOrderFront(nullptr);
+    controller.mGrabWindow = grabber.get();
+    controller._broadcastControl = built.control;
+    controller.constructGrabberTimer();
+    constexpr uint32_t kMark = 0xff0000ffu, kBeside = 0xffff00ffu;
+    const NSRect beside = NSMakeRect(700, 100, 100, 100);
+    enum Step { kStart, kStill, kDrawUnder, kDrawBeside, kMove, kStopStart, kStop };
+    const struct {
+        Step step;
+        bool grabs;
+    } rows[] = {{kStart, true},       {kStill, false}, {kDrawUnder, true}, {kStill, false},
+                {kDrawBeside, false}, {kMove, true},   {kStill, false},    {kDrawUnder, true},
+                {kStopStart, true},   {kStill, false}, {kStop, false},     {kStart, true}};
+    uint32_t under = 0xff204060u;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int(&row - rows));
+        NSRunLoopRunUntil(0.2, [] { return false; }); // the grabber's own drawing settles
+        controller.grabTimer(nullptr);
+        for (std::vector<uint8_t>& buffer : camera.buffers)
+            std::memcpy(buffer.data(), &kMark, 4);
+        const NSRect view = controller.grabberRectangleInScreenCoordinates();
+        if (row.step == kStart) {
+            Fill(view, under);
+            c.setBroadcastEnabled(true);
+            EXPECT_TRUE(controller.grabTimerRuns());
+        } else if (row.step == kDrawUnder) {
+            Fill(view, under += 0x00102030u);
+        } else if (row.step == kDrawBeside) {
+            Fill(beside, kBeside);
+        } else if (row.step == kMove) {
+            const NSRect f = grabber->frame();
+            grabber->setFrame_display(
+                NSMakeRect(f.origin.x + 30, f.origin.y, f.size.width, f.size.height), true);
+        } else if (row.step == kStopStart) { // between two ticks
+            c.setBroadcastEnabled(false);
+            c.setBroadcastEnabled(true);
+        } else if (row.step == kStop) {
+            c.setBroadcastEnabled(false);
+            EXPECT_TRUE(NSRunLoopRunUntil(1, [&] { return !controller.grabTimerRuns(); }));
+        }
+        // Another program's drawing reaches this one's connection a moment later.
+        const auto frame = [&] {
+            return camera.current < 0 ? 0 : Pixel(camera.buffers[camera.current], 0, 0);
+        };
+        const uint32_t expected = row.grabs ? under : kMark;
+        NSRunLoopRunUntil(row.grabs ? 2 : 0.2, [&] {
+            controller.grabTimer(nullptr);
+            return row.grabs && frame() == expected;
+        });
+        EXPECT_EQ(frame(), expected);
+    }
 }
 
 } // namespace
