@@ -6,8 +6,9 @@
 // - gstreamer: `ximagesrc use-damage=false` (no pointer) converted to ARGB (`videoscale` first
 //   for the stretched sizes) into `shmsink`, read by `shmsrc` in another process.
 // Both readers hand every frame to this program through a pipe (`fdsink`), so their work is the
-// same. Columns: CPU per frame (at 30 frames a second) of the writing process(es), the reader
-// and the X server from /proc; the latency from a change on the screen to the reader's frame;
+// same. Columns: CPU per frame (at 30 frames a second) of the writing process(es), the
+// application's companion (the PipeWire camera, idle without a consumer), the reader and the X
+// server from /proc; the latency from a change on the screen to the reader's frame;
 // the frames the reader got a second; the CPU of each while the screen stands still (% of a
 // core); the application's CPU with the broadcast off is the idle row.
 //
@@ -258,12 +259,15 @@ double Cpu(const std::vector<pid_t>& pids) {
 }
 
 struct Sample {
-    double writer, reader, server, wall;
+    double writer, companion, reader, server, wall;
 };
 
+// The companion: what the writer starts beside it (our PipeWire camera).
 struct Roles {
-    std::vector<pid_t> writer, reader;
-    Sample Take() const { return {Cpu(writer), Cpu(reader), Cpu({sServer}), Now()}; }
+    std::vector<pid_t> writer, companion, reader;
+    Sample Take() const {
+        return {Cpu(writer), Cpu(companion), Cpu(reader), Cpu({sServer}), Now()};
+    }
 };
 
 void Fail(benchmark::State& state, const std::string& why) {
@@ -301,6 +305,7 @@ void Measure(benchmark::State& state, Animator& animator, FrameSink& sink, const
     };
     state.SetIterationTime(b.wall - a.wall);
     state.counters["writer_ms"] = perFrame(a.writer, b.writer);
+    state.counters["comp_ms"] = perFrame(a.companion, b.companion);
     state.counters["reader_ms"] = perFrame(a.reader, b.reader);
     state.counters["xserver_ms"] = perFrame(a.server, b.server);
     state.counters["fps"] = benchmark::Counter(double(sink.Frames()) / (b.wall - a.wall));
@@ -312,6 +317,7 @@ void Measure(benchmark::State& state, Animator& animator, FrameSink& sink, const
     state.counters["lat_max_ms"] = latencies.back() * 1e3;
     const double still = d.wall - c.wall;
     state.counters["still_w_pct"] = (d.writer - c.writer) / still * 100;
+    state.counters["still_c_pct"] = (d.companion - c.companion) / still * 100;
     state.counters["still_r_pct"] = (d.reader - c.reader) / still * 100;
     state.counters["still_x_pct"] = (d.server - c.server) / still * 100;
 }
@@ -343,7 +349,13 @@ struct Application {
                       " " + std::to_string(width + 2 * kGrabberBar) + " " +
                       std::to_string(frameHeight) + "\n");
         program = Start({Stage(StagePath("bin/vistrel"))}, Environment());
-        return Until([&] { return Request({"--broadcast", "off"}); }, 20);
+        // A request before it listens would start a copy of its own.
+        const auto listening = [&] {
+            for (const auto& entry : std::filesystem::directory_iterator(home.Path()))
+                if (entry.is_socket()) return true;
+            return false;
+        };
+        return Until(listening, 20) && Request({"--broadcast", "off"});
     }
     bool Request(const std::vector<std::string>& arguments) const {
         std::vector<std::string> argv = {Stage(StagePath("bin/vistrel"))};
@@ -377,7 +389,9 @@ void BM_Ours(benchmark::State& state, int width, int height) {
         auto reader = Start({GstLaunch(), "-q", "vistrelsrc", "!", "fdsink", "fd=1", "sync=false"},
                             ClientEnvironment(application), sink.WriteEnd());
         sink.Start();
-        Measure(state, animator, sink, {Family(application.program->Pid()), {reader->Pid()}},
+        std::vector<pid_t> companion = Family(application.program->Pid());
+        companion.erase(companion.begin());
+        Measure(state, animator, sink, {{application.program->Pid()}, companion, {reader->Pid()}},
                 *reader);
         if (animator.Failed()) Fail(state, "the screen did not change");
     }
@@ -416,7 +430,7 @@ void BM_Gstreamer(benchmark::State& state, int width, int height) {
                              "!", "fdsink", "fd=1", "sync=false"},
                             ClientEnvironment(none), sink.WriteEnd());
         sink.Start();
-        Measure(state, animator, sink, {{capture->Pid()}, {reader->Pid()}}, *reader);
+        Measure(state, animator, sink, {{capture->Pid()}, {}, {reader->Pid()}}, *reader);
         if (animator.Failed()) Fail(state, "the screen did not change");
     }
 }

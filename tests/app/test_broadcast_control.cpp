@@ -8,6 +8,7 @@
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/AppKitServer.h"
 
+#include <cctype>
 #include <cstring>
 #include <map>
 
@@ -79,16 +80,12 @@ template <typename F> std::unique_ptr<CoreGraphics::BitmapContext> Bitmap(int w,
     return bitmap;
 }
 
-constexpr int kScreenHeight = 768;
-
-class BroadcastControl
-    : public testsupport::AppKitServerSuite<testsupport::ScreenSize{1024, kScreenHeight}> {
+class BroadcastControl : public testsupport::AppKitServerSuite<testsupport::ScreenSize{1024, 768}> {
 protected:
     // Fills a rectangle in screen coordinates with one colour, as another program would.
     static void Fill(NSRect r, uint32_t colour) {
-        const int w = int(r.size.width), h = int(r.size.height);
-        ASSERT_TRUE(testsupport::PutRootPixels(Display(), int(r.origin.x),
-                                               kScreenHeight - int(r.origin.y) - h, w, h,
+        const int w = int(r.size.width), h = int(r.size.height), top = 768 - int(r.origin.y) - h;
+        ASSERT_TRUE(testsupport::PutRootPixels(Display(), int(r.origin.x), top, w, h,
                                                std::vector<uint32_t>(size_t(w) * h, colour)));
     }
     void SetUp() override {
@@ -289,21 +286,17 @@ TEST_F(BroadcastControl, TheSliderSetsTheRateAndTicksComposeFramesOnlyWhileBroad
 TEST_F(BroadcastControl, ARepeatPublishesTheLastFrameAgain) {
     GrabBroadcastControl& c = *built.control;
     c.setBroadcastEnabled(true);
-    using Result = SharedCameraFrameWriter::Result;
-    EXPECT_EQ(c.frameWriter().Repeat(), Result::kSkipped) << "no frame yet";
-    const uint32_t rows[] = {0xff00ff00u, 0, 0, 0xff0000ffu, 0, 0xffff0000u, 0}; // 0: a repeat
+    EXPECT_EQ(c.frameWriter().Repeat(), SharedCameraFrameWriter::Result::kSkipped) << "no frame";
     uint32_t last = 0;
-    for (const uint32_t colour : rows) {
-        const int published = camera.published;
-        if (colour) {
+    for (const uint32_t colour : {0xff00ff00u, 0u, 0u, 0xff0000ffu, 0u, 0xffff0000u, 0u}) {
+        if (colour) { // a frame, else a repeat
             auto frame = Bitmap(kW, kH, [&](int, int) { return colour; });
             c.broadcastFrame(frame.get());
             last = colour;
-        } else {
-            EXPECT_EQ(c.frameWriter().Repeat(), Result::kWritten);
+            continue;
         }
-        EXPECT_EQ(camera.published, published + 1);
-        EXPECT_EQ(Pixel(camera.buffers[camera.current], 320, 240), last) << (&colour - rows);
+        EXPECT_EQ(c.frameWriter().Repeat(), SharedCameraFrameWriter::Result::kWritten);
+        EXPECT_EQ(Pixel(camera.buffers[camera.current], 320, 240), last) << last;
     }
 }
 
@@ -321,50 +314,35 @@ TEST_F(BroadcastControl, TicksGrabTheFirstFrameEveryChangeAndNothingOfAStillScre
     controller.mGrabWindow = grabber.get();
     controller._broadcastControl = built.control;
     controller.constructGrabberTimer();
-    constexpr uint32_t kMark = 0xff0000ffu, kBeside = 0xffff00ffu;
-    const NSRect beside = NSMakeRect(700, 100, 100, 100);
-    enum Step { kStart, kStill, kDrawUnder, kDrawBeside, kMove, kStopStart, kStop };
-    const struct {
-        Step step;
-        bool grabs;
-    } rows[] = {{kStart, true},       {kStill, false}, {kDrawUnder, true}, {kStill, false},
-                {kDrawBeside, false}, {kMove, true},   {kStill, false},    {kDrawUnder, true},
-                {kStopStart, true},   {kStill, false}, {kStop, false},     {kStart, true}};
+    constexpr uint32_t kMark = 0xff0000ffu;
     uint32_t under = 0xff204060u;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(int(&row - rows));
+    // The steps: Start, a still tick (.), draw Under the view or beside it (b), Move the view,
+    // stop and staRt between two ticks, stop (x). Upper case: the tick grabs.
+    for (const char step : std::string("S.U.bM.UR.xS")) {
+        SCOPED_TRACE(step);
         NSRunLoopRunUntil(0.2, [] { return false; }); // the grabber's own drawing settles
         controller.grabTimer(nullptr);
         for (std::vector<uint8_t>& buffer : camera.buffers)
             std::memcpy(buffer.data(), &kMark, 4);
-        const NSRect view = controller.grabberRectangleInScreenCoordinates();
-        if (row.step == kStart) {
-            Fill(view, under);
-            c.setBroadcastEnabled(true);
-            EXPECT_TRUE(controller.grabTimerRuns());
-        } else if (row.step == kDrawUnder) {
-            Fill(view, under += 0x00102030u);
-        } else if (row.step == kDrawBeside) {
-            Fill(beside, kBeside);
-        } else if (row.step == kMove) {
-            const NSRect f = grabber->frame();
+        const NSRect view = controller.grabberRectangleInScreenCoordinates(), f = grabber->frame();
+        if (step == 'S') Fill(view, under);
+        if (step == 'U') Fill(view, under += 0x00102030u);
+        if (step == 'b') Fill(NSMakeRect(700, 100, 100, 100), 0xffff00ffu);
+        if (step == 'M')
             grabber->setFrame_display(
                 NSMakeRect(f.origin.x + 30, f.origin.y, f.size.width, f.size.height), true);
-        } else if (row.step == kStopStart) { // between two ticks
-            c.setBroadcastEnabled(false);
-            c.setBroadcastEnabled(true);
-        } else if (row.step == kStop) {
-            c.setBroadcastEnabled(false);
-            EXPECT_TRUE(NSRunLoopRunUntil(1, [&] { return !controller.grabTimerRuns(); }));
-        }
+        if (step == 'R' || step == 'x') c.setBroadcastEnabled(false);
+        if (step == 'S' || step == 'R') c.setBroadcastEnabled(true);
+        // The timer runs while broadcasting, and only then.
+        const bool runs =
+            NSRunLoopRunUntil(1, [&] { return controller.grabTimerRuns() == (step != 'x'); });
+        EXPECT_TRUE(runs);
         // Another program's drawing reaches this one's connection a moment later.
-        const auto frame = [&] {
-            return camera.current < 0 ? 0 : Pixel(camera.buffers[camera.current], 0, 0);
-        };
-        const uint32_t expected = row.grabs ? under : kMark;
-        NSRunLoopRunUntil(row.grabs ? 2 : 0.2, [&] {
+        const uint32_t expected = std::isupper(step) ? under : kMark;
+        const auto frame = [&] { return Pixel(camera.buffers[std::max(camera.current, 0)], 0, 0); };
+        NSRunLoopRunUntil(std::isupper(step) ? 2 : 0.2, [&] {
             controller.grabTimer(nullptr);
-            return row.grabs && frame() == expected;
+            return std::isupper(step) && frame() == expected;
         });
         EXPECT_EQ(frame(), expected);
     }
