@@ -2,11 +2,14 @@
 
 #include "channel/SharedCameraWriteBuffer.h"
 
+#include <cstring>
 #include <initializer_list>
 
 bool SharedCameraFrameWriter::Open() {
     mOpen = true;
     mNext = 0;
+    mCurrent = -1;
+    mHolds[0] = mHolds[1] = false;
     for (const int n : {0, 1}) {
         mBuffers[n] = {};
         mBuffers[n].sizeofSHARED_CAMERA_BUFFER = sizeof mBuffers[n];
@@ -20,6 +23,8 @@ void SharedCameraFrameWriter::Close() {
     Abandon();
     mOpen = false;
     mBuffers[0] = mBuffers[1] = {};
+    mCurrent = -1;
+    mHolds[0] = mHolds[1] = false;
 }
 
 int SharedCameraFrameWriter::Begin(Result* whyNot) {
@@ -51,15 +56,35 @@ SharedCameraFrameWriter::Result SharedCameraFrameWriter::End() {
     const int n = mLocked;
     if (n < 0) return Result::kFailed;
     mLocked = -1;
+    mHolds[n] = false; // drawn into
     void* const address = mBuffers[n].frameBufferPtr;
     if (!mComponent.UnLockFrameBuffer(address) || !mComponent.SetCurrentReadBuffer(address))
         return Result::kFailed;
     mNext = n ^ 1;
+    mCurrent = n;
+    mHolds[n] = true;
+    mHolds[n ^ 1] = false;
     return Result::kWritten;
 }
 
 void SharedCameraFrameWriter::Abandon() {
     if (mLocked < 0) return;
+    mHolds[mLocked] = false; // a draw that gave up may have written part of it
     mComponent.UnLockFrameBuffer(mBuffers[mLocked].frameBufferPtr);
     mLocked = -1;
+}
+
+SharedCameraFrameWriter::Result SharedCameraFrameWriter::Repeat() {
+    if (mCurrent < 0) return Result::kSkipped;
+    const int from = mCurrent;
+    const bool held[2] = {mHolds[0], mHolds[1]};
+    int to = -1;
+    const Result result = Write([&](int n, const tagSHARED_CAMERA_BUFFER& buffer) {
+        to = n;
+        if (!held[n])
+            std::memcpy(buffer.frameBufferPtr, mBuffers[from].frameBufferPtr,
+                        size_t(buffer.frameBufferRowBytes) * size_t(buffer.frameHeight));
+    });
+    if (result == Result::kWritten) mHolds[to ^ 1] = held[to ^ 1];
+    return result;
 }

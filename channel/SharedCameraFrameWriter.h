@@ -55,6 +55,11 @@ public:
     // The buffer between Begin and End, -1 outside.
     int Locked() const { return mLocked; }
 
+    // Publishes the current frame again while there is nothing new, so that readers that watch
+    // the buffers turn over see a live writer: copied only into a buffer that does not hold it
+    // already. Skipped before the first frame.
+    Result Repeat();
+
 private:
     Result WhyNotLocked();
 
@@ -63,4 +68,7 @@ private:
     bool mOpen = false;
     int mNext = 0;
     int mLocked = -1;
+    // The buffer last published, and which buffers hold its frame.
+    int mCurrent = -1;
+    bool mHolds[2]{};
 };

@@ -7,7 +7,7 @@ libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreame
 gstreamer1.0-plugins-good gstreamer1.0-x
 libgstrtspserver-1.0-dev gstreamer1.0-rtsp gstreamer1.0-plugins-ugly gstreamer1.0-plugins-base-apps
 libwayland-dev libwayland-bin wayland-protocols sway xwayland grim wtype
-libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-shape0-dev libxcb-xinerama0-dev xvfb xserver-xephyr
+libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-shape0-dev libxcb-xinerama0-dev libxcb-damage0-dev libxcb-xfixes0-dev xvfb xserver-xephyr
 frei0r-plugins-dev ffmpeg libswscale-dev
 qt6-base-dev qt6-qpa-plugins fonts-dejavu-core openbox xdotool xclip dbus-daemon weston qt6-wayland
 libtiff-dev libjpeg62-turbo-dev libxcb-xtest0-dev libxcb-keysyms1-dev x11proto-dev

@@ -43,6 +43,8 @@ NSUICamBroadcastControl::NSUICamBroadcastControl(NSRect frame, CameraComponentCa
 
 NSUICamBroadcastControl::~NSUICamBroadcastControl() = default;
 
+const char* const NSUICamBroadcastDidStartNotification = "NSUICamBroadcastDidStartNotification";
+
 bool NSUICamBroadcastControl::isBroadcasting() const {
     return mPublishing && mComponent.IsComponentLoaded();
 }
@@ -85,6 +87,8 @@ void NSUICamBroadcastControl::startBroadcasting() {
     stopWaiting();
     startCompanion();
     if (_allowCameraButton) _allowCameraButton->setHidden(false);
+    NSNotificationCenter::defaultCenter().postNotificationName(NSUICamBroadcastDidStartNotification,
+                                                               this);
 }
 
 void NSUICamBroadcastControl::stopBroadcasting() {

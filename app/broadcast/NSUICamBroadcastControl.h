@@ -19,6 +19,10 @@ using namespace platform::appkit;
 extern int NSUICamBroadcastControl_CameraWidth;
 extern int NSUICamBroadcastControl_CameraHeight;
 
+// Posted by the control when a broadcast has started: the grab timer, stopped while nothing is
+// broadcast, starts again.
+extern const char* const NSUICamBroadcastDidStartNotification;
+
 class NSUICamBroadcastControl : public NSView {
 public:
     explicit NSUICamBroadcastControl(

@@ -15,7 +15,7 @@ public:
     // The server writes a frame of the frame's own size straight into it; any other size, or a
     // server that cannot, gives an image stretched over the frame.
     void captureFrame(NSRect rect, GrabFrameTarget& target) const override {
-        const CGRect bounds = GlobalBounds(rect);
+        const CGRect bounds = GlobalDisplayRect(rect);
         target.drawInFrame([&bounds](CGContextRef frame) {
             if (CGWindowListDrawImageInPlace(bounds, frame)) return true;
             CGImageRef image = CreateImageOfBounds(bounds);
@@ -33,7 +33,7 @@ public:
                                   GrabAside& aside) const override {
         aside.stepAside();
         CGImageRef image =
-            rect ? CreateImageOfBounds(GlobalBounds(*rect)) : CGDisplayCreateImage(display);
+            rect ? CreateImageOfBounds(GlobalDisplayRect(*rect)) : CGDisplayCreateImage(display);
         GrabCaptureResult result{NSBitmapImageRep::initWithCGImage(image), {}};
         CGImageRelease(image);
         aside.stepBack();
@@ -46,13 +46,6 @@ public:
     }
 
 private:
-    // Screen coordinates are y-up from the main display's bottom-left; global display
-    // coordinates, which the image is asked in, are y-down from its top-left.
-    static CGRect GlobalBounds(NSRect r) {
-        const CGRect main = CGDisplayBounds(CGMainDisplayID());
-        r.origin.y = main.size.height - r.size.height - r.origin.y;
-        return r;
-    }
     static CGImageRef CreateImageOfBounds(CGRect bounds) {
         return CGWindowListCreateImage(bounds, kCGWindowListOptionOnScreenOnly, kCGNullWindowID,
                                        kCGWindowImageDefault);
@@ -60,6 +53,12 @@ private:
 };
 
 } // namespace
+
+CGRect GlobalDisplayRect(NSRect r) {
+    const CGRect main = CGDisplayBounds(CGMainDisplayID());
+    r.origin.y = main.size.height - r.size.height - r.origin.y;
+    return r;
+}
 
 const GrabCaptureSource& DisplayImageCaptureSource() {
     static const DisplayImageSource source;

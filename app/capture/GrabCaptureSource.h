@@ -71,6 +71,10 @@ const GrabCaptureSource& DisplayImageCaptureSource();
 const GrabCaptureSource& ReadBackCaptureSource();
 const GrabCaptureSource& CaptureSourceOfKind(GrabCaptureKind kind);
 
+// A rectangle in screen coordinates (y up from the main display's bottom-left) in global display
+// coordinates (y down from its top-left), which display images are asked in.
+platform::coregraphics::CGRect GlobalDisplayRect(platform::appkit::NSRect rect);
+
 // Chosen on first use from the running system's version, then kept for the process.
 const GrabCaptureSource& BroadcastCaptureSource();
 const GrabCaptureSource& UserGrabCaptureSource();

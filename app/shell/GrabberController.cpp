@@ -23,6 +23,7 @@ void GrabberController::addGrabberActions() {
     addAction("orderFrontStandardAboutPanel:", &GrabberController::orderFrontStandardAboutPanel);
     addAction("showBroadcastPanel:", &GrabberController::showBroadcastPanel);
     addAction("grabTimer:", &GrabberController::grabTimer);
+    addAction("broadcastDidStart:", &GrabberController::broadcastDidStart);
     addAction("grabberWillClose:", &GrabberController::grabberWillClose);
     addAction("selectGrabberSizeResizeable:", &GrabberController::menuGrabberSizeAny);
     addAction("menuGrabberSizeAny:", &GrabberController::menuGrabberSizeAny);

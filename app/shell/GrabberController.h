@@ -6,6 +6,7 @@
 // when the application ends.
 #include "app/shell/GrabWindowController.h"
 #include "platform/appkit/NSTimer.h"
+#include "platform/quartzdisplay/ScreenChangeWatch.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,10 +33,13 @@ public:
     // application ends as by its Quit item.
     void grabberWillClose(NSObject* notification);
 
-    // The grab timer: 30 ticks a second for the controller's life; every n-th tick, n the
-    // broadcast's frame-rate factor, composes a camera frame while broadcasting
+    // The grab timer: 30 ticks a second while broadcasting (stopped at the first tick without a
+    // broadcast, started again when one starts); every n-th tick, n the broadcast's frame-rate
+    // factor, composes a camera frame when the screen under its rectangle changed
     // (GrabberController_Timer.cpp).
     void constructGrabberTimer();
+    void broadcastDidStart(NSObject* notification);
+    bool grabTimerRuns() const { return _grabTimer && _grabTimer->isValid(); }
     void grabTimer(NSObject* timer);
     void grabTimerFactor(NSObject* timer);
     int32_t grabCounter() const { return _grabCounter; }
@@ -61,8 +65,12 @@ private:
     void menuGrabberFloatAboveMenus(NSObject* sender);
     void menuSaveSizeFromSenderText(NSObject* sender);
 
+    void startGrabberTimer();
+
     std::unique_ptr<NSTimer> _grabTimer;
     int32_t _grabCounter = 0;
+    platform::coregraphics::ScreenChangeWatch _screenWatch;
+    double _framePublished = 0; // when, on the steady clock
 };
 
 // One tick of the grab clock: counts it (wrapping past the largest count) and tells whether it

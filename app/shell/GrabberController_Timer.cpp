@@ -2,7 +2,9 @@
 // every mode (menus open, the grabber dragged, a panel running modally), and every n-th tick
 // grabs the broadcast's source through the broadcast's capture source and hands the pixels to
 // the broadcast control: a screen image is drawn straight into the locked frame buffer, read-back
-// pixels are read into it.
+// pixels are read into it. A tick whose rectangle has not changed on the screen grabs nothing:
+// the clients show the last frame, and it is published again now and then so that those that
+// look for a live broadcast find one. With no broadcast, the timer stops.
 #include "app/broadcast/GrabBroadcastControl.h"
 #include "app/capture/GrabCaptureSource.h"
 #include "app/shell/GrabberController.h"
@@ -10,21 +12,33 @@
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 #include <algorithm>
+#include <chrono>
 
 using namespace platform::coregraphics;
 
 namespace {
 
 constexpr double kGrabTimerInterval = 1.0 / 30.0;
+// A still screen's frame is published again this often: a look for a live broadcast lasts a
+// quarter of a second.
+constexpr double kRepeatSeconds = 0.15;
+
+double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // The camera frame of the broadcast control as the capture sources' target.
 class CameraFrame final : public GrabFrameTarget {
 public:
     explicit CameraFrame(GrabBroadcastControl& control) : control(control) {}
 
-    void drawInFrame(const ContextDraw& draw) override { control.broadcastInFrame(draw); }
+    void drawInFrame(const ContextDraw& draw) override {
+        control.broadcastInFrame([&](CGContextRef into) { return drawn = draw(into); });
+    }
 
     void readPixels(CGSize size, const Reader& read) override {
+        drawn = true;
         if (size.width == NSUICamBroadcastControl_CameraWidth &&
             size.height == NSUICamBroadcastControl_CameraHeight) {
             // Straight into the write buffer, under its lock like the other ways in.
@@ -43,6 +57,8 @@ public:
             control.broadcastFrame(&context);
         }
     }
+
+    bool drawn = false;
 
 private:
     GrabBroadcastControl& control;
@@ -63,12 +79,29 @@ GrabberController::~GrabberController() {
 
 void GrabberController::constructGrabberTimer() {
     _grabCounter = 0;
+    startGrabberTimer();
+    NSNotificationCenter::defaultCenter().addObserver(
+        this, NSSelectorFromString("broadcastDidStart:"), NSUICamBroadcastDidStartNotification,
+        nullptr);
+}
+
+void GrabberController::startGrabberTimer() {
+    if (_grabTimer && _grabTimer->isValid()) return;
     // The layer's timers fire in the default, modal-panel and event-tracking modes alike.
     _grabTimer = NSTimer::scheduledTimerWithTimeInterval(kGrabTimerInterval, this,
                                                          NSSelectorFromString("grabTimer:"), true);
 }
 
+void GrabberController::broadcastDidStart(NSObject*) {
+    // A broadcast starts with a frame, even of a screen that has not changed.
+    _screenWatch.Forget();
+    if (_grabTimer) startGrabberTimer();
+}
+
 void GrabberController::grabTimer(NSObject* timer) {
+    // Stopped (not destroyed: this is its own call) until a broadcast starts.
+    if (_grabTimer && (!_broadcastControl || !_broadcastControl->isBroadcasting()))
+        _grabTimer->invalidate();
     const float factor = _broadcastControl ? _broadcastControl->frameRateFactor() : 1.0f;
     if (GrabClockTick(_grabCounter, factor)) grabTimerFactor(timer);
 }
@@ -81,6 +114,17 @@ void GrabberController::grabTimerFactor(NSObject*) {
     const NSRect rect = !source.readsChosenDisplay() ? grabberRectangleInScreenCoordinates()
                         : control.sourceGrabber()    ? grabRectScreenCoordinates()
                                                      : CGDisplayBounds(control.sourceScreenID());
+    const double now = Now();
+    if (!_screenWatch.Changed(GlobalDisplayRect(rect))) {
+        if (now - _framePublished >= kRepeatSeconds &&
+            control.frameWriter().Repeat() == SharedCameraFrameWriter::Result::kWritten)
+            _framePublished = now;
+        return;
+    }
     CameraFrame frame(control);
     source.captureFrame(rect, frame);
+    if (frame.drawn)
+        _framePublished = now;
+    else
+        _screenWatch.Forget(); // tried again at the next tick
 }

@@ -2,6 +2,7 @@
 // them.
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/DisplayBackend.h"
+#include "platform/quartzdisplay/ScreenChangeWatch.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,6 +51,27 @@ CGImageRef CreateImage(CGDirectDisplayID display, const CGRect* rect) {
     return backend.CreateImage({area, area});
 }
 
+// The screen pixels of a rectangle in global display coordinates; nothing when it is not finite
+// or too large for the screen's coordinates.
+std::optional<ScreenArea> GlobalArea(const CGRect& rect, const ScreenDisplayList& displays) {
+    if (displays.empty()) return std::nullopt;
+    const std::optional<ScreenArea> area = Covered(rect, displays.front().x, displays.front().y);
+    if (!area || area->width > kLimit || area->height > kLimit) return std::nullopt;
+    return area;
+}
+
+bool Same(const ScreenArea& a, const ScreenArea& b) {
+    return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
+}
+
+bool Same(const ScreenDisplayList& a, const ScreenDisplayList& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const ScreenDisplay& d, const ScreenDisplay& e) {
+                          return d.id == e.id && d.x == e.x && d.y == e.y && d.width == e.width &&
+                                 d.height == e.height;
+                      });
+}
+
 } // namespace
 
 CGImageRef CGDisplayCreateImage(CGDirectDisplayID display) {
@@ -67,10 +89,8 @@ namespace {
 std::optional<ScreenCapture> CaptureOfBounds(const CGRect& screenBounds,
                                              const ScreenDisplayList& displays,
                                              const DisplayBackend& backend) {
-    if (displays.empty()) return std::nullopt;
-    const std::optional<ScreenArea> area =
-        Covered(screenBounds, displays.front().x, displays.front().y);
-    if (!area || area->width > kLimit || area->height > kLimit) return std::nullopt;
+    const std::optional<ScreenArea> area = GlobalArea(screenBounds, displays);
+    if (!area) return std::nullopt;
     const ScreenArea part = Intersection(*area, backend.Screen());
     const bool shown = std::any_of(displays.begin(), displays.end(), [&](const ScreenDisplay& d) {
         return !Empty(Intersection(part, {d.x, d.y, d.width, d.height}));
@@ -103,6 +123,18 @@ bool CGWindowListDrawImageInPlace(CGRect screenBounds, CGContextRef context) {
     const ScreenDisplayList displays = backend.Displays();
     const std::optional<ScreenCapture> capture = CaptureOfBounds(screenBounds, displays, backend);
     return capture && backend.DrawInPlace(*capture, context);
+}
+
+bool ScreenChangeWatch::Changed(CGRect screenBounds) {
+    const DisplayBackend& backend = TheDisplayBackend();
+    const ScreenDisplayList displays = backend.Displays();
+    const std::optional<ScreenArea> area = GlobalArea(screenBounds, displays);
+    // The drawing is taken on every look, so that none counts again at a later one.
+    const bool drawn = !area || backend.Drawn(*area);
+    const bool same = area && mArea && Same(*area, *mArea) && Same(displays, mDisplays);
+    mArea = area;
+    mDisplays = displays;
+    return drawn || !same;
 }
 
 } // namespace platform::coregraphics

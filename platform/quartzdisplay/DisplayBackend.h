@@ -60,6 +60,10 @@ public:
     // desktop straight into the context's memory; false where that memory cannot be shared with
     // it, and then the context's pixels are undefined.
     virtual bool DrawInPlace(const ScreenCapture& capture, CGContextRef context) const = 0;
+    // Whether anything may have been drawn over the area since the last call: true the first
+    // time and wherever the backend cannot follow the screen's drawing. One follower a process,
+    // since each call takes the drawing it reports.
+    virtual bool Drawn(const ScreenArea& area) const = 0;
 };
 
 // Whether the desktop is a Wayland compositor's (with XWayland for the X11 windows).

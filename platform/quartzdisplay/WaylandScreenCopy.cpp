@@ -209,6 +209,9 @@ public:
     // The compositor's buffers are its own: frames are copied out of them.
     bool DrawInPlace(const ScreenCapture&, CGContextRef) const override { return false; }
 
+    // Screen copies are asked for whole: every look may find something new.
+    bool Drawn(const ScreenArea&) const override { return true; }
+
 private:
     // A free slot, best one already holding an image of this size; null when every slot's image
     // is held elsewhere (a user grab being saved while the broadcast runs takes another slot).

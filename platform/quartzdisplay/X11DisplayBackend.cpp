@@ -4,6 +4,7 @@
 #include "platform/quartzdisplay/DisplayBackend.h"
 #include "platform/quartzdisplay/XCapture.h"
 #include "platform/quartzdisplay/XDisplayList.h"
+#include "platform/quartzdisplay/XEvents.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -77,6 +78,11 @@ public:
         CGContextDrawImage(context, CGRectMake(0, 0, width, height), image);
         CGImageRelease(image);
         return true;
+    }
+
+    bool Drawn(const ScreenArea& area) const override {
+        const Connection* x = TheConnection();
+        return !x || TakeDrawingOver(*x, area);
     }
 };
 

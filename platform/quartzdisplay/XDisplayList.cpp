@@ -1,4 +1,5 @@
 #include "platform/quartzdisplay/XDisplayList.h"
+#include "platform/quartzdisplay/XEvents.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -109,20 +110,6 @@ void Watch(const Connection& x) {
     xcb_flush(x.connection);
 }
 
-// Reads the events that have arrived without waiting for any; true when one was a RandR change.
-// Nothing else is asked for on this connection, so anything else (errors of requests whose
-// answers were not awaited) is dropped.
-bool Changed(const Connection& x) {
-    bool changed = false;
-    while (xcb_generic_event_t* event = xcb_poll_for_event(x.connection)) {
-        const uint8_t type = event->response_type & 0x7F;
-        changed |= x.randr && (type == x.randrFirstEvent + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
-                               type == x.randrFirstEvent + XCB_RANDR_NOTIFY);
-        std::free(event);
-    }
-    return changed;
-}
-
 } // namespace
 
 DisplayList OnlineDisplayList(const Connection& x) {
@@ -134,7 +121,7 @@ DisplayList OnlineDisplayList(const Connection& x) {
         cache.watching = true;
     }
     const int64_t now = Now();
-    if (Changed(x) || !cache.current || now - cache.asked > kLongestUnannouncedChangeNs) {
+    if (TakeDisplayChange(x) || !cache.current || now - cache.asked > kLongestUnannouncedChangeNs) {
         cache.displays = Ask(x);
         cache.current = !xcb_connection_has_error(x.connection);
         cache.asked = now;

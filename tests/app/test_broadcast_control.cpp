@@ -8,6 +8,7 @@
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/AppKitServer.h"
 
+#include <cctype>
 #include <cstring>
 #include <map>
 
@@ -81,6 +82,12 @@ template <typename F> std::unique_ptr<CoreGraphics::BitmapContext> Bitmap(int w,
 
 class BroadcastControl : public testsupport::AppKitServerSuite<testsupport::ScreenSize{1024, 768}> {
 protected:
+    // Fills a rectangle in screen coordinates with one colour, as another program would.
+    static void Fill(NSRect r, uint32_t colour) {
+        const int w = int(r.size.width), h = int(r.size.height), top = 768 - int(r.origin.y) - h;
+        ASSERT_TRUE(testsupport::PutRootPixels(Display(), int(r.origin.x), top, w, h,
+                                               std::vector<uint32_t>(size_t(w) * h, colour)));
+    }
     void SetUp() override {
         AppKitServerSuite::SetUp();
         NSUserDefaults::standardUserDefaults().setStore({});
@@ -262,6 +269,7 @@ TEST_F(BroadcastControl, TheSliderSetsTheRateAndTicksComposeFramesOnlyWhileBroad
     std::string frames;
     for (int tick = 1; tick <= 9; ++tick) {
         if (tick == 4) c.setBroadcastEnabled(true);
+        Fill(controller.grabberRectangleInScreenCoordinates(), 0x102030u * uint32_t(tick));
         const int before = camera.published;
         controller.grabTimer(nullptr);
         frames += camera.published > before ? 'x' : '.';
@@ -271,6 +279,73 @@ TEST_F(BroadcastControl, TheSliderSetsTheRateAndTicksComposeFramesOnlyWhileBroad
     int32_t counter = INT32_MAX;
     EXPECT_TRUE(GrabClockTick(counter, 4)) << "past the largest count it wraps and goes on";
     EXPECT_EQ(counter, INT32_MIN);
+}
+
+// A repeat publishes the last frame again through the next buffer: copied there unless it holds
+// that frame already, never an older one.
+TEST_F(BroadcastControl, ARepeatPublishesTheLastFrameAgain) {
+    GrabBroadcastControl& c = *built.control;
+    c.setBroadcastEnabled(true);
+    EXPECT_EQ(c.frameWriter().Repeat(), SharedCameraFrameWriter::Result::kSkipped) << "no frame";
+    uint32_t last = 0;
+    for (const uint32_t colour : {0xff00ff00u, 0u, 0u, 0xff0000ffu, 0u, 0xffff0000u, 0u}) {
+        if (colour) { // a frame, else a repeat
+            auto frame = Bitmap(kW, kH, [&](int, int) { return colour; });
+            c.broadcastFrame(frame.get());
+            last = colour;
+            continue;
+        }
+        EXPECT_EQ(c.frameWriter().Repeat(), SharedCameraFrameWriter::Result::kWritten);
+        EXPECT_EQ(Pixel(camera.buffers[camera.current], 320, 240), last) << last;
+    }
+}
+
+// A tick grabs the screen for the first frame, and then only when something was drawn under the
+// grab view or the view moved: a still screen's frame goes out again (now and then) ungrabbed.
+// A grab replaces the mark left in the frame; a repeat keeps it. Without a broadcast the timer
+// stops, and a start starts it again.
+TEST_F(BroadcastControl, TicksGrabTheFirstFrameEveryChangeAndNothingOfAStillScreen) {
+    GrabBroadcastControl& c = *built.control;
+    c._frameRateSlider->setDoubleValue(3); // every tick
+    c.frameRateChanged(c._frameRateSlider);
+    GrabberController controller;
+    auto grabber = BuildGrabRegionWindow(NSMakeRect(100, 100, 360, 280));
+    grabber->makeKeyAndOrderFront(nullptr);
+    controller.mGrabWindow = grabber.get();
+    controller._broadcastControl = built.control;
+    controller.constructGrabberTimer();
+    constexpr uint32_t kMark = 0xff0000ffu;
+    uint32_t under = 0xff204060u;
+    // The steps: Start, a still tick (.), draw Under the view or beside it (b), Move the view,
+    // stop and staRt between two ticks, stop (x). Upper case: the tick grabs.
+    for (const char step : std::string("S.U.bM.UR.xS")) {
+        SCOPED_TRACE(step);
+        NSRunLoopRunUntil(0.2, [] { return false; }); // the grabber's own drawing settles
+        controller.grabTimer(nullptr);
+        for (std::vector<uint8_t>& buffer : camera.buffers)
+            std::memcpy(buffer.data(), &kMark, 4);
+        const NSRect view = controller.grabberRectangleInScreenCoordinates(), f = grabber->frame();
+        if (step == 'S') Fill(view, under);
+        if (step == 'U') Fill(view, under += 0x00102030u);
+        if (step == 'b') Fill(NSMakeRect(700, 100, 100, 100), 0xffff00ffu);
+        if (step == 'M')
+            grabber->setFrame_display(
+                NSMakeRect(f.origin.x + 30, f.origin.y, f.size.width, f.size.height), true);
+        if (step == 'R' || step == 'x') c.setBroadcastEnabled(false);
+        if (step == 'S' || step == 'R') c.setBroadcastEnabled(true);
+        // The timer runs while broadcasting, and only then.
+        const bool runs =
+            NSRunLoopRunUntil(1, [&] { return controller.grabTimerRuns() == (step != 'x'); });
+        EXPECT_TRUE(runs);
+        // Another program's drawing reaches this one's connection a moment later.
+        const uint32_t expected = std::isupper(step) ? under : kMark;
+        const auto frame = [&] { return Pixel(camera.buffers[std::max(camera.current, 0)], 0, 0); };
+        NSRunLoopRunUntil(std::isupper(step) ? 2 : 0.2, [&] {
+            controller.grabTimer(nullptr);
+            return std::isupper(step) && frame() == expected;
+        });
+        EXPECT_EQ(frame(), expected);
+    }
 }
 
 } // namespace

@@ -39,6 +39,10 @@ XServer::~XServer() {
     if (mServer) mServer->Stop();
 }
 
+pid_t XServer::Pid() const {
+    return mServer ? mServer->Pid() : -1;
+}
+
 std::string XServer::Log() const {
     return mServer ? mServer->ErrSoFar() : "";
 }

@@ -3,6 +3,7 @@
 // Private X servers for tests, and the few client requests tests need to set up a screen.
 #include <memory>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace testsupport {
@@ -42,6 +43,8 @@ public:
     const std::string& Display() const { return mDisplay; }
     // What the server has written to its standard error so far.
     std::string Log() const;
+    // The server's process, for what it costs.
+    pid_t Pid() const;
 
 private:
     XServer(std::vector<std::string> argv, const std::string& hostDisplay);
