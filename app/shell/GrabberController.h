@@ -70,7 +70,7 @@ private:
     std::unique_ptr<NSTimer> _grabTimer;
     int32_t _grabCounter = 0;
     platform::coregraphics::ScreenChangeWatch _screenWatch;
-    double _framePublished = 0; // when, on the steady clock
+    double _framePublished = 0, _frameGrabbed = 0; // when, on the steady clock
 };
 
 // One tick of the grab clock: counts it (wrapping past the largest count) and tells whether it

@@ -4,7 +4,7 @@
 // the broadcast control: a screen image is drawn straight into the locked frame buffer, read-back
 // pixels are read into it. A tick whose rectangle has not changed on the screen grabs nothing:
 // the clients show the last frame, and it is published again now and then so that those that
-// look for a live broadcast find one. With no broadcast, the timer stops.
+// look for a live broadcast find one, and grabbed again once a second. With no broadcast, the timer stops.
 #include "app/broadcast/GrabBroadcastControl.h"
 #include "app/capture/GrabCaptureSource.h"
 #include "app/shell/GrabberController.h"
@@ -22,6 +22,9 @@ constexpr double kGrabTimerInterval = 1.0 / 30.0;
 // A still screen's frame is published again this often: a look for a live broadcast lasts a
 // quarter of a second.
 constexpr double kRepeatSeconds = 0.15;
+// And grabbed again this often: a channel made anew under the broadcast, or drawing the server
+// does not report, shows within a second.
+constexpr double kRefreshSeconds = 1.0;
 
 double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -115,7 +118,7 @@ void GrabberController::grabTimerFactor(NSObject*) {
                         : control.sourceGrabber()    ? grabRectScreenCoordinates()
                                                      : CGDisplayBounds(control.sourceScreenID());
     const double now = Now();
-    if (!_screenWatch.Changed(GlobalDisplayRect(rect))) {
+    if (!_screenWatch.Changed(GlobalDisplayRect(rect)) && now - _frameGrabbed < kRefreshSeconds) {
         if (now - _framePublished >= kRepeatSeconds &&
             control.frameWriter().Repeat() == SharedCameraFrameWriter::Result::kWritten)
             _framePublished = now;
@@ -124,7 +127,7 @@ void GrabberController::grabTimerFactor(NSObject*) {
     CameraFrame frame(control);
     source.captureFrame(rect, frame);
     if (frame.drawn)
-        _framePublished = now;
+        _framePublished = _frameGrabbed = now;
     else
         _screenWatch.Forget(); // tried again at the next tick
 }
