@@ -4,7 +4,8 @@
 // the broadcast control: a screen image is drawn straight into the locked frame buffer, read-back
 // pixels are read into it. A tick whose rectangle has not changed on the screen grabs nothing:
 // the clients show the last frame, and it is published again now and then so that those that
-// look for a live broadcast find one, and grabbed again once a second. With no broadcast, the timer stops.
+// look for a live broadcast find one, and grabbed again once a second. With no broadcast, the timer
+// stops.
 #include "app/broadcast/GrabBroadcastControl.h"
 #include "app/capture/GrabCaptureSource.h"
 #include "app/shell/GrabberController.h"
