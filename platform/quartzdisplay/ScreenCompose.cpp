@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace platform::coregraphics {
 
@@ -73,6 +75,20 @@ CGImageRef DisplayImageOver(void* pixels, int width, int height,
     CGColorSpaceRelease(space);
     CGDataProviderRelease(provider);
     return image;
+}
+
+SharedPixelFile MakeSharedPixelFile(const char* name, size_t needed) {
+    const size_t grown = (needed + 0xFFFF) & ~size_t(0xFFFF);
+    const int fd = ::memfd_create(name, MFD_CLOEXEC);
+    if (fd < 0) return {};
+    void* mapped = MAP_FAILED;
+    if (::ftruncate(fd, off_t(grown)) == 0)
+        mapped = ::mmap(nullptr, grown, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED) {
+        ::close(fd);
+        return {};
+    }
+    return {fd, mapped, grown};
 }
 
 } // namespace platform::coregraphics

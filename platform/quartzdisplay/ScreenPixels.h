@@ -23,6 +23,16 @@ inline void CopyOpaque(const uint8_t* from, uint32_t* to, size_t pixels) {
     }
 }
 
+// Memory shared with the desktop's server: a file of its own of at least needed bytes (grown in
+// 64 KB steps), mapped for reading and writing. fd is the open file, for the server to map too;
+// none of it (fd -1) when the file cannot be made or mapped.
+struct SharedPixelFile {
+    int fd = -1;
+    void* memory = nullptr;
+    size_t size = 0;
+};
+SharedPixelFile MakeSharedPixelFile(const char* name, size_t needed);
+
 // A display image over width x height pixels, rows packed; release frees them (none: the
 // caller keeps them).
 CGImageRef DisplayImageOver(void* pixels, int width, int height,

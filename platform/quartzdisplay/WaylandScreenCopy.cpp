@@ -55,17 +55,12 @@ struct Slot {
         pool = nullptr;
         memory = nullptr;
         size = 0;
-        const size_t grown = (needed + 0xFFFF) & ~size_t(0xFFFF);
-        const int fd = ::memfd_create("vistrel-wayland-capture", MFD_CLOEXEC);
-        if (fd < 0) return false;
-        void* mapped = MAP_FAILED;
-        if (::ftruncate(fd, off_t(grown)) == 0)
-            mapped = ::mmap(nullptr, grown, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (mapped != MAP_FAILED) pool = wl_shm_create_pool(shm, fd, int32_t(grown));
-        ::close(fd);
-        if (mapped == MAP_FAILED) return false;
-        memory = mapped;
-        size = grown;
+        const SharedPixelFile file = MakeSharedPixelFile("vistrel-wayland-capture", needed);
+        if (file.fd < 0) return false;
+        pool = wl_shm_create_pool(shm, file.fd, int32_t(file.size));
+        ::close(file.fd);
+        memory = file.memory;
+        size = file.size;
         return true;
     }
 

@@ -46,29 +46,21 @@ struct Slot {
     bool Reserve(xcb_connection_t* c, size_t needed, bool& refused) {
         if (needed <= size) return true;
         Drop(c);
-        const size_t grown = (needed + 0xFFFF) & ~size_t(0xFFFF);
-        const int fd = ::memfd_create("vistrel-display-capture", MFD_CLOEXEC);
-        if (fd < 0) return false;
-        void* mapped = MAP_FAILED;
-        if (::ftruncate(fd, off_t(grown)) == 0)
-            mapped = ::mmap(nullptr, grown, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        if (mapped == MAP_FAILED) {
-            ::close(fd);
-            return false;
-        }
+        const SharedPixelFile file = MakeSharedPixelFile("vistrel-display-capture", needed);
+        if (file.fd < 0) return false;
         const xcb_shm_seg_t segment = xcb_generate_id(c);
         // The request takes the descriptor and closes it once sent.
         xcb_generic_error_t* error =
-            xcb_request_check(c, xcb_shm_attach_fd_checked(c, segment, fd, 0));
+            xcb_request_check(c, xcb_shm_attach_fd_checked(c, segment, file.fd, 0));
         if (error) {
             std::free(error);
-            ::munmap(mapped, grown);
+            ::munmap(file.memory, file.size);
             refused = true;
             return false;
         }
         id = segment;
-        memory = mapped;
-        size = grown;
+        memory = file.memory;
+        size = file.size;
         return true;
     }
 
