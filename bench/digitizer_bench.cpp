@@ -497,18 +497,19 @@ std::string RunPipeline(int64_t frames, Delivery& delivery, double& wallSeconds,
     return error;
 }
 
+// GStreamer set up and a broadcast running for a vistrelsrc run; none, the run skipped with why.
+std::unique_ptr<testsupport::Child> GStreamerAndBroadcast(benchmark::State& state) {
+    std::string error;
+    std::unique_ptr<testsupport::Child> writer;
+    if (InitGStreamer(error)) writer = StartBroadcast(error);
+    if (!writer) state.SkipWithError(error.c_str());
+    return writer;
+}
+
 void BM_VistrelsrcToFakesink(benchmark::State& state) {
     const int64_t frames = state.range(0);
-    std::string error;
-    if (!InitGStreamer(error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    std::unique_ptr<testsupport::Child> writer = StartBroadcast(error);
-    if (!writer) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    std::unique_ptr<testsupport::Child> writer = GStreamerAndBroadcast(state);
+    if (!writer) return;
     Delivery total;
     double wall = 0;
     double cpu = 0;
@@ -519,7 +520,7 @@ void BM_VistrelsrcToFakesink(benchmark::State& state) {
         Delivery delivery;
         double wallSeconds = 0;
         double cpuSeconds = 0;
-        error = RunPipeline(frames, delivery, wallSeconds, cpuSeconds);
+        std::string error = RunPipeline(frames, delivery, wallSeconds, cpuSeconds);
         if (!error.empty() || delivery.frames != frames) {
             if (error.empty())
                 error = "the sink saw " + std::to_string(delivery.frames) + " frames";
@@ -557,16 +558,8 @@ void BM_VistrelsrcToFakesink(benchmark::State& state) {
 // Milliseconds from a frame's publication to vistrelsrc's buffer of it, over the new pictures of
 // one run (the first frame of the run left out: it waits for nothing).
 void BM_VistrelsrcLatency(benchmark::State& state) {
-    std::string error;
-    if (!InitGStreamer(error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    std::unique_ptr<testsupport::Child> writer = StartBroadcast(error);
-    if (!writer) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+    std::unique_ptr<testsupport::Child> writer = GStreamerAndBroadcast(state);
+    if (!writer) return;
     const PublicationLog publications;
     std::vector<double> latencies;
     int64_t repeated = 0, skipped = 0;
@@ -574,7 +567,7 @@ void BM_VistrelsrcLatency(benchmark::State& state) {
         Delivery delivery;
         delivery.timeArrivals = true;
         double wallSeconds = 0, cpuSeconds = 0;
-        error = RunPipeline(state.range(0), delivery, wallSeconds, cpuSeconds);
+        std::string error = RunPipeline(state.range(0), delivery, wallSeconds, cpuSeconds);
         if (!error.empty()) {
             state.SkipWithError(error.c_str());
             break;
