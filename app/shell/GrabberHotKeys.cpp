@@ -1,6 +1,7 @@
 #include "app/shell/GrabberHotKeys.h"
 
 #include "app/hotkeys/NSUIGlobalHotKey.h"
+#include "app/shell/Product.h"
 #include "core/CoreVerify.h"
 #include "platform/appkit/NSRunLoopSources.h"
 #include "platform/carbon/CarbonEvents.h"
@@ -22,21 +23,22 @@ struct HotKeyEntry {
     UInt32 keyCode;
     CoreGlobalHotKey::Modifier modifiers;
     const char* action;
+    const char* title; // where the desktop lists its global shortcuts
     const char* report;
 };
 // clang-format off
 const HotKeyEntry kHotKeys[] = {
     {&sGrabWindowSave_HotKey, FourCharCode("CmdG"), carbon_G_Command,
-     CoreGlobalHotKey::kCommandOptionControlModifier, "grabQuickSave:",
+     CoreGlobalHotKey::kCommandOptionControlModifier, "grabQuickSave:", "Grab and Save",
      " code : sGrabWindowSave_HotKey.Construct('CmdG',carbon_G_Command, CoreGlobalHotKey::kCommandOptionControlModifier)"},
     {&sGrabScreenSave_HotKey, FourCharCode("ctlG"), carbon_G_Command,
-     CoreGlobalHotKey::kCtrlShiftOptionModifier, "grabScreenQuickSave:",
+     CoreGlobalHotKey::kCtrlShiftOptionModifier, "grabScreenQuickSave:", "Grab Screen and Save",
      " code : sGrabScreenSave_HotKey.Construct('ctlG',carbon_G_Command, CoreGlobalHotKey::kCtrlShiftOptionModifier)"},
     {&sGrabWindowCopy_HotKey, FourCharCode("CmdC"), carbon_C_Command,
-     CoreGlobalHotKey::kCommandOptionControlModifier, "grabAndCopy:",
+     CoreGlobalHotKey::kCommandOptionControlModifier, "grabAndCopy:", "Grab and Copy",
      " code : sGrabWindowCopy_HotKey.Construct('CmdC',carbon_C_Command, CoreGlobalHotKey::kCommandOptionControlModifier)"},
     {&sGrabScreenCopy_HotKey, FourCharCode("ctlC"), carbon_C_Command,
-     CoreGlobalHotKey::kCtrlShiftOptionModifier, "grabScreenAndCopy:", nullptr},
+     CoreGlobalHotKey::kCtrlShiftOptionModifier, "grabScreenAndCopy:", "Grab Screen and Copy", nullptr},
 };
 // clang-format on
 
@@ -77,7 +79,9 @@ void ConstructGrabberHotKeys(platform::appkit::NSObject& controller) {
     target = new HotKeyTarget(controller);
     void* sender = &controller;
 
+    SetEventHotKeyApplication(kProductIdentifier, kProductName);
     for (const HotKeyEntry& entry : kHotKeys) {
+        SetEventHotKeyTitle(entry.signature, entry.title);
         const bool constructed =
             entry.hotKey->Construct(entry.signature, entry.keyCode, entry.modifiers);
         // Each failure is reported and the next hot key still set up; the fourth reports through

@@ -2,12 +2,14 @@
 
 // The event manager's hot keys and handler chains, with their documented names, values and
 // calling rules, over X11. A hot key is a passive grab of its key on the root window, made under
-// every combination of the lock modifiers so that it works whatever lock is on; a press becomes a
-// hot-key-pressed event sent to the application's event target, whose handlers run newest first,
-// each passing the event on with CallNextEventHandler.
+// every combination of the lock modifiers so that it works whatever lock is on, or, where the
+// desktop's global shortcut service runs on the session bus, an action registered there; a press
+// becomes a hot-key-pressed event sent to the application's event target, whose handlers run
+// newest first, each passing the event on with CallNextEventHandler.
 //
-// Delivery, main thread only. The layer owns no event loop. It keeps an X connection of its own
-// (opened from $DISPLAY on first use); the application's event loop hooks it in by:
+// Delivery, main thread only. The layer owns no event loop. It keeps an X connection (opened from
+// $DISPLAY on first use) or a session bus connection of its own; the application's event loop
+// hooks it in by:
 //   - watching HotKeyEventsDescriptor() for reading and calling DispatchPendingHotKeyEvents()
 //     when it becomes readable, and
 //   - calling DispatchPendingHotKeyEvents() once more before it blocks, because events read off
@@ -122,7 +124,14 @@ OSStatus RegisterEventHotKey(UInt32 inHotKeyCode, UInt32 inHotKeyModifiers,
                              OptionBits inOptions, EventHotKeyRef* outRef);
 OSStatus UnregisterEventHotKey(EventHotKeyRef inHotKey);
 
-// The event-loop hook described above. The descriptor is -1 when there is no X server.
+// Where the desktop keeps global shortcuts itself (its settings list them, and the user may change
+// their keys there), the names it shows: the application's, under a lasting identifier, and the
+// title of the hot keys of each signature, by which they are kept. Set them before registering.
+void SetEventHotKeyApplication(const char* identifier, const char* name);
+void SetEventHotKeyTitle(OSType signature, const char* title);
+
+// The event-loop hook described above. The descriptor is -1 when the keys cannot be reached (no
+// X server, or a shortcut service that stopped answering).
 int HotKeyEventsDescriptor();
 void DispatchPendingHotKeyEvents();
 

@@ -65,7 +65,8 @@ OSStatus RegisterEventHotKey(UInt32 inHotKeyCode, UInt32 inHotKeyModifiers,
     if (!key) return paramErr;
     // The server lets a client grab what it already holds, so this process checks its own.
     if (Find(PressMatches, {true, key->code, key->modifiers})) return eventHotKeyExistsErr;
-    if (const OSStatus status = backend.Grab(*key); status != noErr) return status;
+    if (const OSStatus status = backend.Grab(*key, inHotKeyID.signature); status != noErr)
+        return status;
     HotKeys().push_back(
         std::make_unique<OpaqueEventHotKeyRef>(OpaqueEventHotKeyRef{*key, inHotKeyID, inTarget}));
     *outRef = HotKeys().back().get();
@@ -80,6 +81,14 @@ OSStatus UnregisterEventHotKey(EventHotKeyRef inHotKey) {
     TheHotKeyBackend().Ungrab(inHotKey->key);
     hotKeys.erase(found);
     return noErr;
+}
+
+void SetEventHotKeyApplication(const char* identifier, const char* name) {
+    TheHotKeyBackend().SetApplication(identifier, name);
+}
+
+void SetEventHotKeyTitle(OSType signature, const char* title) {
+    TheHotKeyBackend().SetTitle(signature, title);
 }
 
 int HotKeyEventsDescriptor() {

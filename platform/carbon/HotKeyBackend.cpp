@@ -3,8 +3,12 @@
 namespace platform::carbon {
 
 HotKeyBackend& TheHotKeyBackend() {
-    // X11 is the one desktop served; another one's backend is picked here, from the session.
-    static HotKeyBackend& sBackend = X11HotKeyBackend();
+    // A desktop that keeps global shortcuts itself gets the keys, under X11 too: there its service
+    // grabs the keys already, and the user sees and may change them in the desktop's settings.
+    static HotKeyBackend& sBackend = [&]() -> HotKeyBackend& {
+        HotKeyBackend* service = ShortcutServiceHotKeyBackend();
+        return service ? *service : X11HotKeyBackend();
+    }();
     return sBackend;
 }
 

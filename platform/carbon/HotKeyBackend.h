@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace platform::carbon {
 
@@ -31,14 +32,17 @@ public:
     // The key a virtual key code and hot-key modifier bits stand for in the current keymap;
     // nothing for a key the keymap cannot type or modifiers no hot key has.
     virtual std::optional<Key> KeyFor(UInt32 virtualKey, UInt32 hotKeyModifiers) = 0;
-    // noErr, eventHotKeyExistsErr when another client holds the key (nothing is left grabbed),
-    // or eventInternalErr.
-    virtual OSStatus Grab(const Key& key) = 0;
+    // Grabs the key for the hot keys of that signature: noErr, eventHotKeyExistsErr when another
+    // client holds the key (nothing is left grabbed), or eventInternalErr.
+    virtual OSStatus Grab(const Key& key, OSType signature) = 0;
     virtual void Ungrab(const Key& key) = 0;
     // Readable when events wait; -1 when not reachable.
     virtual int EventsDescriptor() = 0;
     // The next press or release already received, without waiting; key repeats are left out.
     virtual std::optional<KeyEvent> NextEvent() = 0;
+    // The names a desktop that keeps the keys itself shows for them; other backends ignore them.
+    virtual void SetApplication(const std::string& /*identifier*/, const std::string& /*name*/) {}
+    virtual void SetTitle(OSType /*signature*/, const std::string& /*title*/) {}
 };
 
 // The process's backend, chosen on first use and kept to the end of the process.
@@ -46,5 +50,8 @@ HotKeyBackend& TheHotKeyBackend();
 
 // Passive grabs on the root window of the X server named by $DISPLAY.
 HotKeyBackend& X11HotKeyBackend();
+
+// The desktop's global shortcut service on the session bus (KDE's), or null when none runs there.
+HotKeyBackend* ShortcutServiceHotKeyBackend();
 
 } // namespace platform::carbon

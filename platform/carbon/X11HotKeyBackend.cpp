@@ -29,7 +29,7 @@ public:
         return Key{*keycode, *modifiers, connection->Roles().locks};
     }
 
-    OSStatus Grab(const Key& key) override {
+    OSStatus Grab(const Key& key, OSType) override {
         HotKeyConnection* connection = HotKeyConnection::Get();
         return connection ? connection->Grab(xcb_keycode_t(key.code), key.modifiers, key.locks)
                           : eventInternalErr;

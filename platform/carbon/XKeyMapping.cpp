@@ -1,36 +1,10 @@
 #include "platform/carbon/XKeyMapping.h"
+#include "platform/carbon/VirtualKeys.h"
 
 #include <X11/keysym.h>
 
 namespace platform::carbon::x11 {
 namespace {
-
-struct VirtualKey {
-    UInt32 code;
-    uint32_t keysym;
-};
-
-// The virtual key codes of the US keyboard layout.
-constexpr VirtualKey kVirtualKeys[] = {
-    {0x00, XK_a},      {0x01, XK_s},         {0x02, XK_d},
-    {0x03, XK_f},      {0x04, XK_h},         {0x05, XK_g},
-    {0x06, XK_z},      {0x07, XK_x},         {0x08, XK_c},
-    {0x09, XK_v},      {0x0B, XK_b},         {0x0C, XK_q},
-    {0x0D, XK_w},      {0x0E, XK_e},         {0x0F, XK_r},
-    {0x10, XK_y},      {0x11, XK_t},         {0x12, XK_1},
-    {0x13, XK_2},      {0x14, XK_3},         {0x15, XK_4},
-    {0x16, XK_6},      {0x17, XK_5},         {0x18, XK_equal},
-    {0x19, XK_9},      {0x1A, XK_7},         {0x1B, XK_minus},
-    {0x1C, XK_8},      {0x1D, XK_0},         {0x1E, XK_bracketright},
-    {0x1F, XK_o},      {0x20, XK_u},         {0x21, XK_bracketleft},
-    {0x22, XK_i},      {0x23, XK_p},         {0x24, XK_Return},
-    {0x25, XK_l},      {0x26, XK_j},         {0x27, XK_apostrophe},
-    {0x28, XK_k},      {0x29, XK_semicolon}, {0x2A, XK_backslash},
-    {0x2B, XK_comma},  {0x2C, XK_slash},     {0x2D, XK_n},
-    {0x2E, XK_m},      {0x2F, XK_period},    {0x30, XK_Tab},
-    {0x31, XK_space},  {0x32, XK_grave},     {0x33, XK_BackSpace},
-    {0x35, XK_Escape},
-};
 
 bool RowHolds(const std::vector<uint32_t>& row, uint32_t a, uint32_t b) {
     for (uint32_t keysym : row)
@@ -41,9 +15,10 @@ bool RowHolds(const std::vector<uint32_t>& row, uint32_t a, uint32_t b) {
 } // namespace
 
 uint32_t KeysymForVirtualKey(UInt32 code) {
-    for (const VirtualKey& key : kVirtualKeys)
-        if (key.code == code) return key.keysym;
-    return 0;
+    // Printable Latin-1 characters are their own key symbols; the named keys sit at 0xFF00 plus
+    // their control character (XK_BackSpace, XK_Tab, XK_Return, XK_Escape).
+    const char32_t c = CharacterForVirtualKey(code);
+    return c >= 0x20 || !c ? uint32_t(c) : 0xFF00 | c;
 }
 
 ModifierRoles RolesFromModifierKeysyms(const std::array<std::vector<uint32_t>, 8>& rows) {

@@ -60,7 +60,8 @@ protected:
         VistrelOnX::Launch(environment);
     }
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip", "dbus-daemon", "weston"})
+        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip", "dbus-daemon", "weston",
+                                 "kglobalaccel5", "gdbus"})
             ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
         ASSERT_TRUE(sServer && sServer->Running() && sPattern && sPattern->Shown());
         display = sServer->Display();
@@ -301,6 +302,50 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     ASSERT_TRUE(Input({"windowkill", std::to_string(Grabber())}));
     Quit(false, false);
     ExpectSettings({"GrabberConstrainGroup=selectGrabberConstrain4x3:"});
+}
+
+TEST_F(VistrelGrabs, KDEsShortcutServiceGetsTheKeysAndKeepsTheUsersOwn) {
+    // The user gave Grab and Copy Super+Alt+Ctrl+V in the desktop's settings; another component
+    // holds Ctrl+Shift+Alt+G.
+    fs::create_directories(home / ".config");
+    WriteFile(home / ".config/kglobalshortcutsrc",
+              "[com.tarnwick.Vistrel]\nCmdC=Meta+Ctrl+Alt+V,Meta+Ctrl+Alt+C,Grab and Copy\n"
+              "[other]\nx=Ctrl+Shift+Alt+G,Ctrl+Shift+Alt+G,X\n");
+    const std::vector<std::string> environment = Environment({sNotifications->Environment()});
+    Child service([&] {
+        for (const std::string& setting : environment)
+            ::putenv(::strdup(setting.c_str()));
+        return Exec({XServer::ProgramPath("kglobalaccel5")});
+    });
+    const auto infos = [&] {
+        return RunProcess({XServer::ProgramPath("gdbus"), "call", "--session", "-d",
+                           "org.kde.kglobalaccel", "-o", "/component/com_tarnwick_Vistrel", "-m",
+                           "org.kde.kglobalaccel.Component.allShortcutInfos"},
+                          environment)
+            .out;
+    };
+    ASSERT_TRUE(Eventually([&] { return !infos().empty(); })) << service.ErrSoFar();
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    // Meta+Alt+Ctrl (0x1C000000) or Ctrl+Shift+Alt (0x0E000000) with the key.
+    for (const char* action : {"('CmdG', 'Grab and Save', 'com.tarnwick.Vistrel', 'Vistrel', "
+                               "'default', 'Default Context', [469762119]",
+                               "('CmdC', 'Grab and Copy', 'com.tarnwick.Vistrel', 'Vistrel', "
+                               "'default', 'Default Context', [469762134]",
+                               "'ctlC', 'Grab Screen and Copy', 'com.tarnwick.Vistrel', 'Vistrel', "
+                               "'default', 'Default Context', [234881091]"})
+        EXPECT_NE(infos().find(action), std::string::npos) << action << " in " << infos();
+    // The service grabs the keys on the X server and reports their presses.
+    ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
+    EXPECT_TRUE(Holds(Pictures(), {"Vistrel 0000.jpg"}));
+    ASSERT_TRUE(keyboard->Chord({XK_Super_L, XK_Alt_L, XK_Control_L, XK_v}));
+    EXPECT_TRUE(IsGrab(Clipboard(640), Frame()));
+    Quit();
+    EXPECT_NE(errors.find("sGrabScreenSave_HotKey.Construct('ctlG'"), std::string::npos) << errors;
+    // A service that stops answering costs the start one bounded wait; the keys are reported.
+    service.Kill(SIGSTOP);
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    Quit();
+    EXPECT_NE(errors.find("sGrabWindowCopy_HotKey.Construct('CmdC'"), std::string::npos) << errors;
 }
 
 TEST_F(VistrelGrabs, FailuresSettingsProblemsAndUnfinishedSavesAreTold) {

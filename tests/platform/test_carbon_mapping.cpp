@@ -1,4 +1,5 @@
 #include "platform/carbon/CarbonEvents.h"
+#include "platform/carbon/VirtualKeys.h"
 #include "platform/carbon/XKeyMapping.h"
 #include "tests/support/TestSupport.h"
 
@@ -13,9 +14,9 @@ using namespace platform::carbon::x11;
 namespace {
 
 TEST(HotKeyMapping, VirtualKeysOfTheUSLayout) {
-    const std::pair<UInt32, uint32_t> cases[] = {{5, XK_g},         {8, XK_c},    {0x00, XK_a},
-                                                 {0x10, XK_y},      {0x17, XK_5}, {0x31, XK_space},
-                                                 {0x35, XK_Escape}, {0x34, 0}};
+    const std::pair<UInt32, uint32_t> cases[] = {
+        {5, XK_g},        {8, XK_c},         {0x00, XK_a}, {0x10, XK_y},      {0x17, XK_5},
+        {0x31, XK_space}, {0x35, XK_Escape}, {0x34, 0},    {0x24, XK_Return}, {0x33, XK_BackSpace}};
     for (auto [code, keysym] : cases)
         EXPECT_EQ(KeysymForVirtualKey(code), keysym) << code;
     std::set<uint32_t> lettersAndDigits; // each reached by exactly one code
@@ -24,6 +25,21 @@ TEST(HotKeyMapping, VirtualKeysOfTheUSLayout) {
             (k >= XK_a && k <= XK_z) || (k >= XK_0 && k <= XK_9))
             lettersAndDigits.insert(k);
     EXPECT_EQ(lettersAndDigits.size(), 36u);
+}
+
+TEST(HotKeyMapping, CombinationsAsDesktopShortcutServicesKeepThem) {
+    // clang-format off
+    const struct {
+        UInt32 code, modifiers;
+        std::optional<uint32_t> combination;
+    } cases[] = {{5, cmdKey | optionKey | controlKey, 0x1C000047}, // Meta+Alt+Ctrl+G
+                 {8, controlKey | shiftKey | optionKey, 0x0E000043}, {0x12, shiftKey, 0x02000031},
+                 {0x2A, 0, '\\'}, {0x35, 0, 0x01000000}, {0x30, 0, 0x01000001},
+                 {0x33, 0, 0x01000003}, {0x24, cmdKey, 0x11000004}, {0x34, 0, std::nullopt},
+                 {5, cmdKey | alphaLock, std::nullopt}};
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_EQ(ShortcutKeyCode(c.code, c.modifiers), c.combination) << c.code;
 }
 
 TEST(HotKeyMapping, ModifiersRolesAndLocks) {
