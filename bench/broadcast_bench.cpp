@@ -13,7 +13,8 @@
 // core); the application's CPU with the broadcast off is the idle row.
 //
 // Run through run_bench.sh: `ninja -C build run_broadcast_bench`. VISTREL_BENCH_STAGE=<folder>
-// runs the application and plug-in of another staged tree (a copy of an earlier build).
+// runs the application and plug-in of another staged tree (a copy of an earlier build, kept
+// outside /tmp: the run gets a /tmp of its own).
 #include "bench/ProcessCpu.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/XServer.h"

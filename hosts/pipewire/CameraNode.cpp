@@ -99,12 +99,12 @@ std::vector<const spa_pod*> EnumFormats(spa_pod_builder& builder, int factor) {
 bool CameraNode::Connect(std::string& why) {
     Locked locked(mLoop);
     mLost = false;
-    mContext = pw_context_new(pw_thread_loop_get_loop(mLoop), nullptr, 0);
+    // The context (its modules loaded and configuration read) outlives the connections: made
+    // anew for each retry, it cost a process without a daemon far more than the retry itself.
+    if (!mContext) mContext = pw_context_new(pw_thread_loop_get_loop(mLoop), nullptr, 0);
     mCore = mContext ? pw_context_connect(mContext, nullptr, 0) : nullptr;
     if (!mCore) {
         why = std::strerror(errno);
-        if (mContext) pw_context_destroy(mContext);
-        mContext = nullptr;
         return false;
     }
     mStream = pw_stream_new(mCore, "vistrel-camera",
@@ -133,13 +133,17 @@ void CameraNode::Disconnect() {
     Locked locked(mLoop);
     if (mStream) pw_stream_destroy(mStream);
     if (mCore) pw_core_disconnect(mCore);
-    if (mContext) pw_context_destroy(mContext);
     mStream = nullptr;
     mCore = nullptr;
-    mContext = nullptr;
     mFormat = nullptr;
     mLast = nullptr;
     mStreaming = false;
+}
+
+CameraNode::~CameraNode() {
+    Disconnect();
+    Locked locked(mLoop);
+    if (mContext) pw_context_destroy(mContext);
 }
 
 bool CameraNode::Lost() const {

@@ -18,7 +18,7 @@ namespace vistrel_pipewire {
 class CameraNode {
 public:
     CameraNode(pw_thread_loop* loop, int factor) : mLoop(loop), mFactor(factor) {}
-    ~CameraNode() { Disconnect(); }
+    ~CameraNode();
     CameraNode(const CameraNode&) = delete;
     CameraNode& operator=(const CameraNode&) = delete;
 

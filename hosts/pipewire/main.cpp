@@ -6,15 +6,18 @@
 #include "hosts/camera/VistrelCamera.h"
 #include "hosts/pipewire/CameraNode.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <sys/prctl.h>
-#include <thread>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using vistrel_pipewire::CameraNode;
@@ -23,6 +26,11 @@ namespace {
 
 std::atomic<bool> sStop{false};
 pid_t sParent = 0;
+// Readable once the parent has ended, a zombie included; -1 where the kernel has no process
+// descriptors, and the parent is then looked for by its id.
+int sParentEnd = -1;
+// A byte in it once a stop is asked, so that a rest ends at once instead of polling the flag.
+int sStopNote[2] = {-1, -1};
 // The broadcast's rate: 30 frames a second divided by this.
 int sFactor = 1;
 constexpr int kMostFactor = VistrelCamera::kFramesPerSecond;
@@ -35,19 +43,33 @@ constexpr const char* kUsage = "usage: vistrel-pipewire [--parent-pid PID] [--fa
 
 void RequestStop(int) {
     sStop = true;
+    const char note = 0;
+    if (sStopNote[1] >= 0) (void)!::write(sStopNote[1], &note, 1);
 }
 
 bool Stopping() {
     if (sStop) return true;
     // The application that started it is gone: so is its broadcast.
-    if (sParent && ::kill(sParent, 0) != 0 && errno == ESRCH) sStop = true;
+    pollfd end{sParentEnd, POLLIN, 0};
+    if (sParentEnd >= 0 ? ::poll(&end, 1, 0) > 0
+                        : sParent && ::kill(sParent, 0) != 0 && errno == ESRCH)
+        sStop = true;
     return sStop;
 }
 
+// Sleeps through the retry interval, woken by a stop or the parent's end: a loop of short sleeps
+// cost the idle companion of every broadcast without a daemon a wake-up each 10 ms.
 void Rest() {
-    const auto until = std::chrono::steady_clock::now() + kRetryInterval;
-    while (!Stopping() && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    using namespace std::chrono;
+    const auto until = steady_clock::now() + kRetryInterval;
+    pollfd events[2] = {{sStopNote[0], POLLIN, 0}, {sParentEnd, POLLIN, 0}};
+    while (!Stopping()) {
+        const auto left = duration_cast<milliseconds>(until - steady_clock::now()).count() + 1;
+        if (left <= 1) return;
+        // Without a descriptor for it, the parent is looked for ten times a second.
+        const bool parentWatched = sParentEnd >= 0 || !sParent;
+        ::poll(events, sParentEnd >= 0 ? 2 : 1, int(parentWatched ? left : std::min(left, 100L)));
+    }
 }
 
 // A situation is told once, until another one comes.
@@ -190,12 +212,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vistrel-pipewire: unknown option %s (see --help)\n", argv[i]);
         return 2;
     }
+    if (::pipe2(sStopNote, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "vistrel-pipewire: %s\n", std::strerror(errno));
+        return 1;
+    }
+    if (sParent) sParentEnd = int(::syscall(SYS_pidfd_open, sParent, 0));
     struct sigaction action {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    // Its own parent's end is told at once; another process's is seen within a few milliseconds.
+    // Its own parent's end is told by a signal; another process's is seen through its descriptor.
     if (sParent && sParent == ::getppid()) ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (Stopping()) return 0;
     pw_init(&argc, &argv);
