@@ -13,7 +13,7 @@ qt6-base-dev qt6-qpa-plugins fonts-dejavu-core openbox xdotool xclip dbus-daemon
 libtiff-dev libjpeg62-turbo-dev libxcb-xtest0-dev libxcb-keysyms1-dev x11proto-dev
 desktop-file-utils appstream man-db dpkg-dev
 libpipewire-0.3-dev pipewire pipewire-bin wireplumber gstreamer1.0-pipewire
-chromium xdg-desktop-portal xdg-desktop-portal-gtk libglib2.0-bin"
+chromium xdg-desktop-portal xdg-desktop-portal-gtk libglib2.0-bin libglib2.0-dev"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
