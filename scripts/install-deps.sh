@@ -12,8 +12,8 @@ frei0r-plugins-dev ffmpeg libswscale-dev
 qt6-base-dev qt6-qpa-plugins fonts-dejavu-core openbox xdotool xclip dbus-daemon weston qt6-wayland
 libtiff-dev libjpeg62-turbo-dev libxcb-xtest0-dev libxcb-keysyms1-dev x11proto-dev
 desktop-file-utils appstream man-db dpkg-dev
-libpipewire-0.3-dev pipewire pipewire-bin wireplumber gstreamer1.0-pipewire
-chromium xdg-desktop-portal xdg-desktop-portal-gtk libglib2.0-bin libglib2.0-dev"
+libpipewire-0.3-dev pipewire pipewire-bin wireplumber gstreamer1.0-pipewire libglib2.0-dev
+chromium xdg-desktop-portal xdg-desktop-portal-gtk libglib2.0-bin"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
