@@ -112,6 +112,7 @@ private:
         std::string why;
         if (!mFrames->Read(display.id - 1, display, on, pixels, why)) {
             Say(why);
+            SetDisplayImageProblem(why);
             return false;
         }
         ScreenDisplayList shown;

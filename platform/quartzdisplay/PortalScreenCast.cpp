@@ -315,10 +315,11 @@ bool StartScreenCast(ScreenCast& cast, std::string& why) {
             "Start", &options,
             [&](GVariant* o) { return g_variant_new("(os@a{sv})", session, "", o); }, kUserMs, why);
     }
-    // A token is good for one start: the one given back replaces it, and a refusal takes it.
+    // Whatever token the start gives back (or none) replaces the one kept; without a start the
+    // portal has not said whether the kept one is still good.
     const gchar* kept = nullptr;
     if (started) g_variant_lookup(started, "restore_token", "&s", &kept);
-    if (hooks.keepSetting) hooks.keepSetting(kTokenKey, kept ? kept : "");
+    if (started && hooks.keepSetting) hooks.keepSetting(kTokenKey, kept ? kept : "");
 
     if (started) {
         GVariant* streams = g_variant_lookup_value(started, "streams", G_VARIANT_TYPE("a(ua{sv})"));

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace platform::coregraphics {
 
@@ -52,6 +53,9 @@ uint8_t* InPlacePixels(CGContextRef context, int width);
 
 // Converts the display image written into such a context's memory to the context's own layout.
 bool ConvertInPlace(CGContextRef context, int width, int height);
+
+// What CGDisplayImageProblem() says on this thread until the next image is asked for.
+void SetDisplayImageProblem(const std::string& why);
 
 // Turns the part's pixels, read as packed rows into the first words of pixels (which hold the
 // whole image), into the image: every row moved to its place, the uncovered pixels cleared.
