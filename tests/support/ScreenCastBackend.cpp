@@ -50,7 +50,7 @@ struct Backend {
     pw_stream* stream = nullptr;
     spa_hook listener{};
     uint32_t node = SPA_ID_INVALID;
-    bool streaming = false;
+    bool streaming = false, failed = false;
     GDBusNodeInfo* info = nullptr;
     std::map<std::string, guint> sessions; // object path -> registration
 };
@@ -59,6 +59,7 @@ Backend backend;
 // The stream: a driver at ten frames a second, each frame the picture.
 void StateChanged(void*, pw_stream_state, pw_stream_state state, const char* error) {
     if (state == PW_STREAM_STATE_ERROR) std::fprintf(stderr, "stream: %s\n", error);
+    backend.failed = state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED;
     if (state == PW_STREAM_STATE_PAUSED || state == PW_STREAM_STATE_STREAMING)
         backend.node = pw_stream_get_node_id(backend.stream);
     backend.streaming = state == PW_STREAM_STATE_STREAMING;
@@ -127,10 +128,10 @@ bool StartStream() {
     spa_source* timer = pw_loop_add_timer(pw_thread_loop_get_loop(backend.loop), Tick, nullptr);
     timespec period{0, 100'000'000};
     pw_loop_update_timer(pw_thread_loop_get_loop(backend.loop), timer, &period, &period, false);
-    while (backend.node == SPA_ID_INVALID)
+    while (backend.node == SPA_ID_INVALID && !backend.failed)
         pw_thread_loop_wait(backend.loop);
     pw_thread_loop_unlock(backend.loop);
-    return true;
+    return !backend.failed;
 }
 
 void Record(const std::string& line) {

@@ -36,7 +36,7 @@ public:
                                             mFolder / "record"};
         if (refuse) backend.push_back("--refuse");
         mBackend = Start(backend);
-        for (int i = 0; i < 500 && mBackend->OutSoFar().empty(); ++i)
+        for (int i = 0; i < 1000 && mBackend->OutSoFar().empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         mReady = mBackend->OutSoFar() == "ready\n" &&
                  Owned("org.freedesktop.impl.portal.PermissionStore");
