@@ -5,7 +5,7 @@ packages="build-essential cmake ninja-build pkg-config g++-multilib libgtest-dev
 libbenchmark-dev libyuv-dev libpng-dev libpixman-1-dev util-linux binutils
 libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
 gstreamer1.0-plugins-good gstreamer1.0-x
-libgstrtspserver-1.0-dev gstreamer1.0-rtsp gstreamer1.0-plugins-ugly gstreamer1.0-plugins-base-apps
+libgstrtspserver-1.0-dev libglib2.0-dev gstreamer1.0-rtsp gstreamer1.0-plugins-ugly gstreamer1.0-plugins-base-apps
 libwayland-dev libwayland-bin wayland-protocols sway xwayland grim wtype
 libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-shape0-dev libxcb-xinerama0-dev libxcb-damage0-dev libxcb-xfixes0-dev xvfb xserver-xephyr
 frei0r-plugins-dev ffmpeg libswscale-dev

@@ -38,7 +38,10 @@ public:
         CGImageRelease(image);
         aside.stepBack();
         // A rectangle off every display, or a display that gives no image, keeps the last grab.
-        if (!result.bitmap)
+        const std::string problem = result.bitmap ? "" : CGDisplayImageProblem();
+        if (!problem.empty())
+            result.failure = problem + "; the grab before stays";
+        else if (!result.bitmap)
             result.failure = rect ? "the grabber lies off every display; the grab before stays"
                                   : "display " + std::to_string(display) +
                                         " gave no picture; the grab before stays";

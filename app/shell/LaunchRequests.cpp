@@ -3,6 +3,7 @@
 #include "app/broadcast/GrabBroadcastControl.h"
 #include "app/shell/GrabberController.h"
 #include "app/shell/Product.h"
+#include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 
 #include <string_view>
 
@@ -48,8 +49,11 @@ std::string Perform(const NSLaunchRequest& request) {
         const NSBitmapImageRep* before = c->grabbedBitmapImageRep();
         c->performSelector(NSSelectorFromString(grab.selector), c);
         // A grab that gave no image keeps the previous one and saves or copies nothing new.
-        if (!c->hasGrabbedImage() || c->grabbedBitmapImageRep() == before)
-            return "nothing was grabbed: the grabber lies off every display";
+        if (!c->hasGrabbedImage() || c->grabbedBitmapImageRep() == before) {
+            const std::string problem = platform::coregraphics::CGDisplayImageProblem();
+            return "nothing was grabbed: " +
+                   (problem.empty() ? "the grabber lies off every display" : problem);
+        }
         return {};
     }
     return "unknown request " + request.name;

@@ -4,10 +4,12 @@
 #include "platform/appkit/NSMenu.h"
 #include "platform/appkit/NSNotificationCenter.h"
 #include "platform/appkit/NSUserDefaults.h"
+#include "platform/appkit/NSUserNotificationCenter.h"
 #include "platform/appkit/NSWindow.h"
 #include "platform/appkit/QtHost.h"
 #include "platform/appkit/SettingsStore.h"
 #include "platform/bundles/PlatformMainBundle.h"
+#include "platform/quartzdisplay/DisplayBackend.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -34,6 +36,29 @@ int sSignalPipe[2] = {-1, -1};
 void OnSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(sSignalPipe[1], &byte, 1);
+}
+
+// The display services keep their settings among the user defaults and tell the user through
+// desktop notifications.
+void InstallDisplayServicesHooks() {
+    coregraphics::SetDisplayServicesHooks(
+        {[](const std::string& key) {
+             return NSUserDefaults::standardUserDefaults().stringForKey(key).value_or("");
+         },
+         [](const std::string& key, const std::string& value) {
+             NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
+             if (value.empty())
+                 defaults.removeObjectForKey(key);
+             else
+                 defaults.setObject_forKey(value, key);
+             // Written at once: the value may be good for one run only, and this one may not end
+             // in an orderly quit.
+             defaults.synchronize();
+         },
+         [](const std::string& title, const std::string& text) {
+             NSUserNotificationCenter::defaultUserNotificationCenter().deliverNotification(
+                 {title, text, "", nullptr});
+         }});
 }
 
 void AtExit() {
@@ -231,6 +256,7 @@ NSApplicationHost::NSApplicationHost(int& argc, char** argv, std::unique_ptr<NSA
     QApplication::setQuitOnLastWindowClosed(false);
     NSUserDefaults::standardUserDefaults().setStore(
         SettingsFileStore(platform::bundles::MainBundle::Get().Identifier()));
+    InstallDisplayServicesHooks();
     mParts->app = std::move(app);
     deferred::SetWaker([] {
         QMetaObject::invokeMethod(

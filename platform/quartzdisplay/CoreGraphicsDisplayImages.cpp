@@ -3,6 +3,7 @@
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/DisplayBackend.h"
 #include "platform/quartzdisplay/ScreenChangeWatch.h"
+#include "platform/quartzdisplay/ScreenPixels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +14,8 @@ namespace {
 
 // The largest coordinate an X request carries, which bounds every screen's.
 constexpr int kLimit = 32767;
+
+thread_local std::string tProblem;
 
 bool Empty(const ScreenArea& a) {
     return a.width <= 0 || a.height <= 0;
@@ -40,6 +43,7 @@ std::optional<ScreenArea> Covered(const CGRect& rect, int x0, int y0) {
 }
 
 CGImageRef CreateImage(CGDirectDisplayID display, const CGRect* rect) {
+    tProblem.clear();
     const DisplayBackend& backend = TheDisplayBackend();
     const std::optional<ScreenDisplay> found = FindDisplay(backend.Displays(), display);
     if (!found) return nullptr;
@@ -103,6 +107,7 @@ std::optional<ScreenCapture> CaptureOfBounds(const CGRect& screenBounds,
 
 CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listOption,
                                    CGWindowID windowID, CGWindowImageOption imageOption) {
+    tProblem.clear();
     if (listOption != kCGWindowListOptionOnScreenOnly || windowID != kCGNullWindowID ||
         imageOption != kCGWindowImageDefault)
         return nullptr;
@@ -119,10 +124,19 @@ bool CGWindowListDrawImageInPlace(CGRect screenBounds, CGContextRef context) {
     if (!size || size_t(size->width) != CGBitmapContextGetWidth(context) ||
         size_t(size->height) != CGBitmapContextGetHeight(context))
         return false;
+    tProblem.clear();
     const DisplayBackend& backend = TheDisplayBackend();
     const ScreenDisplayList displays = backend.Displays();
     const std::optional<ScreenCapture> capture = CaptureOfBounds(screenBounds, displays, backend);
     return capture && backend.DrawInPlace(*capture, context);
+}
+
+std::string CGDisplayImageProblem() {
+    return tProblem;
+}
+
+void SetDisplayImageProblem(const std::string& why) {
+    tProblem = why;
 }
 
 bool ScreenChangeWatch::Changed(CGRect screenBounds) {

@@ -13,6 +13,7 @@
 #include "platform/coregraphics/CoreGraphicsDrawing.h"
 
 #include <cstdint>
+#include <string>
 
 namespace platform::coregraphics {
 
@@ -65,10 +66,15 @@ CGImageRef CGWindowListCreateImage(CGRect screenBounds, CGWindowListOption listO
                                    CGWindowID windowID, CGWindowImageOption imageOption);
 // The same composite drawn over the whole of a bitmap context of exactly its size, the same
 // pixels CGContextDrawImage of that image gives, with the server writing them straight into the
-// context's memory and the conversion to the context's layout done there. True only where that
-// memory is a shared mapping of a file the X server can attach as well (a local server with
-// MIT-SHM 1.2); false otherwise, or for another size, and the context's pixels are then undefined.
+// context's memory and the conversion to the context's layout done there. True only where the
+// server can write there (an X server: a shared mapping of a file it can attach as well, on a
+// local server with MIT-SHM 1.2; a screen cast: packed 32-bit rows); false otherwise, or for
+// another size, and the context's pixels are then undefined.
 bool CGWindowListDrawImageInPlace(CGRect screenBounds, CGContextRef context);
+
+// Why the last display image or draw this thread asked for failed, in plain words, where the
+// desktop said why (a monitor's screen cast that ended); empty otherwise.
+std::string CGDisplayImageProblem();
 
 // Window levels: the platform's keys and the levels they stand for.
 using CGWindowLevel = int32_t;

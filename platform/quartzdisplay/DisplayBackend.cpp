@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace platform::coregraphics {
 
@@ -15,20 +16,40 @@ bool WaylandSession() {
 
 namespace {
 
+DisplayServicesHooks& Hooks() {
+    static DisplayServicesHooks sHooks;
+    return sHooks;
+}
+
 // Under Wayland the grabber is an X11 window all the same, but XWayland's screen holds only the
-// X11 windows: the pixels come from the compositor where it can give them.
+// X11 windows: the pixels come from the compositor where it can give them, else through the
+// desktop portal.
 const DisplayBackend& Choose() {
     if (!WaylandSession()) return X11DisplayBackend();
-    std::string why;
+    std::string why, portalWhy;
     if (const DisplayBackend* backend = WaylandDisplayBackend(why)) return *backend;
+    if (const DisplayBackend* backend = PortalDisplayBackend(portalWhy)) return *backend;
+    if (!portalWhy.empty()) why += " and " + portalWhy;
     std::fprintf(stderr,
                  "vistrel: %s; capturing through XWayland, where native Wayland windows do not "
                  "show\n",
                  why.c_str());
+    if (Hooks().tellUser)
+        Hooks().tellUser("Native Wayland windows will not show",
+                         "Vistrel captures through XWayland, which holds only X11 windows: " + why +
+                             ".");
     return X11DisplayBackend();
 }
 
 } // namespace
+
+void SetDisplayServicesHooks(DisplayServicesHooks hooks) {
+    Hooks() = std::move(hooks);
+}
+
+const DisplayServicesHooks& TheDisplayServicesHooks() {
+    return Hooks();
+}
 
 const DisplayBackend& TheDisplayBackend() {
     static const DisplayBackend& sBackend = Choose();

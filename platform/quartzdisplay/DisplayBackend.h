@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -69,6 +70,18 @@ public:
 // Whether the desktop is a Wayland compositor's (with XWayland for the X11 windows).
 bool WaylandSession();
 
+// What the display services need of the application, which installs it at start, before the
+// displays are first used (they are chosen on that thread): a place for what they keep between
+// runs (the desktop portal's permission to capture), and a way to tell the user what they lack.
+// Without it nothing is kept and what is said goes to standard error only.
+struct DisplayServicesHooks {
+    std::function<std::string(const std::string& key)> setting; // empty when there is none
+    std::function<void(const std::string& key, const std::string& value)> keepSetting;
+    std::function<void(const std::string& title, const std::string& text)> tellUser;
+};
+void SetDisplayServicesHooks(DisplayServicesHooks hooks);
+const DisplayServicesHooks& TheDisplayServicesHooks();
+
 // The process's backend, chosen on first use and kept to the end of the process.
 const DisplayBackend& TheDisplayBackend();
 
@@ -77,5 +90,9 @@ const DisplayBackend& X11DisplayBackend();
 
 // The Wayland compositor's screen copy; null, with why, where the compositor offers none.
 const DisplayBackend* WaylandDisplayBackend(std::string& why);
+
+// The desktop portal's screen cast, which may ask the user first; null, with why, where it is
+// missing, refused or broken (why is empty where there is no session bus to ask on).
+const DisplayBackend* PortalDisplayBackend(std::string& why);
 
 } // namespace platform::coregraphics

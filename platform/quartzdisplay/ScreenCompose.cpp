@@ -61,6 +61,52 @@ void Compose(const ScreenCapture& capture, uint32_t* pixels) {
     }
 }
 
+const ScreenDisplay* MostlyOn(const ScreenDisplayList& displays, const ScreenArea& part,
+                              ScreenArea& on) {
+    const ScreenDisplay* best = nullptr;
+    int64_t most = 0;
+    for (const ScreenDisplay& d : displays) {
+        const int left = std::max(part.left, d.x), top = std::max(part.top, d.y);
+        const int width = std::min(part.left + part.width, d.x + d.width) - left;
+        const int height = std::min(part.top + part.height, d.y + d.height) - top;
+        if (width <= 0 || height <= 0 || int64_t(width) * height <= most) continue;
+        most = int64_t(width) * height;
+        best = &d;
+        on = {left, top, width, height};
+    }
+    return best;
+}
+
+ScreenArea Bounds(const ScreenDisplayList& displays) {
+    if (displays.empty()) return {0, 0, 0, 0};
+    int left = displays[0].x, top = displays[0].y, right = left, bottom = top;
+    for (const ScreenDisplay& d : displays) {
+        left = std::min(left, d.x);
+        top = std::min(top, d.y);
+        right = std::max(right, d.x + d.width);
+        bottom = std::max(bottom, d.y + d.height);
+    }
+    return {left, top, right - left, bottom - top};
+}
+
+uint8_t* InPlacePixels(CGContextRef context, int width) {
+    auto* pixels = static_cast<uint8_t*>(CGBitmapContextGetData(context));
+    if (!pixels || CGBitmapContextGetBitsPerPixel(context) != 32 ||
+        CGBitmapContextGetBytesPerRow(context) != size_t(width) * 4)
+        return nullptr;
+    return pixels;
+}
+
+// The image over the context's own bytes drawn onto them: the draw a copied image gets, and an
+// unscaled draw reads each row before it writes it, so it converts where they lie.
+bool ConvertInPlace(CGContextRef context, int width, int height) {
+    CGImageRef image = DisplayImageOver(CGBitmapContextGetData(context), width, height, nullptr);
+    if (!image) return false;
+    CGContextDrawImage(context, CGRectMake(0, 0, width, height), image);
+    CGImageRelease(image);
+    return true;
+}
+
 // Display images are smoothed when drawn scaled: they are pictures of the screen on their way into
 // frames of other sizes, never pixel art that must stay blocky.
 CGImageRef DisplayImageOver(void* pixels, int width, int height,

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace platform::coregraphics {
 
@@ -37,6 +38,24 @@ SharedPixelFile MakeSharedPixelFile(const char* name, size_t needed);
 // caller keeps them).
 CGImageRef DisplayImageOver(void* pixels, int width, int height,
                             CGDataProviderReleaseDataCallback release);
+
+// The display the part mostly lies on, and the piece of the part on it; null where it lies on none.
+// A backend that reads one display at a time reads that one.
+const ScreenDisplay* MostlyOn(const ScreenDisplayList& displays, const ScreenArea& part,
+                              ScreenArea& on);
+
+// The smallest rectangle that holds every display.
+ScreenArea Bounds(const ScreenDisplayList& displays);
+
+// The memory of a context a backend can write a width-pixel-wide display image into, row for
+// row; null where the context's rows are not packed 32-bit pixels.
+uint8_t* InPlacePixels(CGContextRef context, int width);
+
+// Converts the display image written into such a context's memory to the context's own layout.
+bool ConvertInPlace(CGContextRef context, int width, int height);
+
+// What CGDisplayImageProblem() says on this thread until the next image is asked for.
+void SetDisplayImageProblem(const std::string& why);
 
 // Turns the part's pixels, read as packed rows into the first words of pixels (which hold the
 // whole image), into the image: every row moved to its place, the uncovered pixels cleared.

@@ -63,21 +63,13 @@ public:
 
     bool DrawInPlace(const ScreenCapture& capture, CGContextRef context) const override {
         const Connection* x = TheConnection();
-        auto* pixels = static_cast<uint8_t*>(CGBitmapContextGetData(context));
         const int width = capture.image.width, height = capture.image.height;
+        uint8_t* pixels = InPlacePixels(context, width);
         if (!x || !x->capturable || !SharedMemoryWanted(*x) || !pixels ||
-            CGBitmapContextGetBitsPerPixel(context) != 32 ||
-            CGBitmapContextGetBytesPerRow(context) != size_t(width) * 4 ||
             !ReadIntoMappedFile(*x, capture, pixels))
             return false;
         Compose(capture, reinterpret_cast<uint32_t*>(pixels));
-        // The image over the server's bytes drawn onto them: the draw the copied image gets, and
-        // an unscaled draw reads each row before it writes it, so it converts where they lie.
-        CGImageRef image = DisplayImageOver(pixels, width, height, nullptr);
-        if (!image) return false;
-        CGContextDrawImage(context, CGRectMake(0, 0, width, height), image);
-        CGImageRelease(image);
-        return true;
+        return ConvertInPlace(context, width, height);
     }
 
     bool Drawn(const ScreenArea& area) const override {

@@ -20,9 +20,11 @@ class PipeWireSession {
 public:
     static constexpr const char* kTools[] = {DBUS_DAEMON, PIPEWIRE, WIREPLUMBER, PW_DUMP};
 
-    PipeWireSession() {
+    // A bus of the configuration given, else of the standard session's.
+    explicit PipeWireSession(const std::string& busConfig = "") {
         ::chmod(mRuntime.Path().c_str(), 0700);
-        mBus = Start({DBUS_DAEMON, "--session", "--nofork", "--address=" + mBusAddress});
+        mBus = Start({DBUS_DAEMON, busConfig.empty() ? "--session" : "--config-file=" + busConfig,
+                      "--nofork", "--address=" + mBusAddress});
         StartDaemons();
     }
 
@@ -40,6 +42,7 @@ public:
     }
 
     pid_t DaemonPid() const { return mPipeWire->Pid(); }
+    const std::string& BusAddress() const { return mBusAddress; }
 
     // The properties of the camera node, or "" while there is none.
     static std::string NodeProperties() {

@@ -2,6 +2,7 @@
 // own, because the services keep one connection per process, opened on first use.
 #include "platform/coregraphics/CoreGraphics.h"
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
+#include "platform/quartzdisplay/PortalScreenCast.h"
 #include "platform/quartzdisplay/XCapture.h"
 #include "platform/quartzdisplay/XConnection.h"
 #include "tests/support/PatternScreen.h"
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/mman.h>
@@ -418,6 +420,39 @@ TEST(DisplayList, NoXServerGivesFailureAndNothing) {
                                               kCGWindowImageDefault),
                       nullptr);
         });
+    }
+}
+
+// The displays of a screen cast, from the portal's words about its streams (GVariant text): the
+// one at the origin first, ids the monitor streams' places + 1, what is ill-typed left out.
+TEST(PortalDisplayList, FollowsTheStreamsPlacesAndSizes) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"[(uint32 40, {'position': <(1920, 0)>, 'size': <(1280, 1024)>}),"
+         " (41, {'position': <(0, 0)>, 'size': <(1920, 1080)>})]",
+         "2 0,0 1920x1080; 1 1920,0 1280x1024; "},
+        // Streams without a place lie side by side right of the placed ones.
+        {"[(uint32 7, {'size': <(800, 600)>}), (8, {'position': <(0, 0)>, 'size': <(1024, 768)>}),"
+         " (9, {'position': <(uint32 5, uint32 5)>, 'size': <(640, 480)>})]",
+         "2 0,0 1024x768; 1 1024,0 800x600; 3 1824,0 640x480; "},
+        // A window's stream is no monitor; streams without a size of the portal's type show
+        // nothing; with none at the origin the first is the main display.
+        {"[(uint32 5, {'source_type': <uint32 2>, 'size': <(300, 200)>}),"
+         " (6, {'position': <(0, 0)>}), (7, {'size': <(int64 5, int64 5)>}),"
+         " (8, {'position': <(-640, 0)>, 'size': <(640, 480)>, 'source_type': <uint32 1>}),"
+         " (9, {'position': <(0, 480)>, 'size': <(640, 480)>})]",
+         "3 -640,0 640x480; 4 0,480 640x480; "},
+        {"[(uint32 1, 2)]", ""},
+    };
+    for (const auto& [streams, expected] : cases) {
+        GVariant* parsed = g_variant_parse(nullptr, streams, nullptr, nullptr, nullptr);
+        ASSERT_NE(parsed, nullptr) << streams;
+        std::string displays;
+        for (const ScreenDisplay& d : portal::PlaceStreams(portal::MonitorStreams(parsed)))
+            displays += std::to_string(d.id) + " " + std::to_string(d.x) + "," +
+                        std::to_string(d.y) + " " + std::to_string(d.width) + "x" +
+                        std::to_string(d.height) + "; ";
+        g_variant_unref(parsed);
+        EXPECT_EQ(displays, expected) << streams;
     }
 }
 
