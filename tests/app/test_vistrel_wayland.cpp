@@ -1,11 +1,13 @@
 // The program under XWayland on a headless wlroots desktop (sway, software rendering) over a
 // native Wayland window, which XWayland's own screen never holds: its copies, saves and camera
 // frames must equal what grim, another screen-copy client, reads of the grab view.
+#include "bench/ProcessCpu.h"
 #include "tests/app/VistrelOnX.h"
 #include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
 
 #include <filesystem>
+#include <thread>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -142,6 +144,30 @@ TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber)
         ASSERT_TRUE(Eventually([&] { return Frame().x == x && Frame().y == y; }));
         EXPECT_TRUE(CameraShows(Rgb(Shown()))) << "the camera frame with the grabber at " << x;
     }
+    // And a change of the native window under the grab view.
+    ASSERT_TRUE(Sway({"[app_id=wayland-image] move position 40 30"}));
+    EXPECT_TRUE(CameraShows(Rgb(Shown()))) << "the camera frame after the picture moved";
+
+    // A still screen costs the broadcast next to nothing of what a native client animating under
+    // the grab view costs (each of its frames copied and published).
+    const auto cpuOver = [&] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const double before = ProcessCpu(program->Pid());
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        return ProcessCpu(program->Pid()) - before;
+    };
+    const double still = cpuOver();
+    const Child animation([this] {
+        for (const std::string& setting : Wayland())
+            ::putenv(::strdup(setting.c_str()));
+        return Exec({StagePath("bin/test_wayland_animation"), "200", "200", "10"});
+    });
+    ASSERT_TRUE(Eventually([&] {
+        return Sway({"[app_id=vistrel-animation] floating enable, move position 600 100"});
+    })) << animation.ErrSoFar();
+    const double changing = cpuOver();
+    EXPECT_GT(changing, 3 * still)
+        << "CPU seconds of a still screen " << still << ", of a changing one " << changing;
 
     // A key binding of the compositor, pressed through its input (a virtual keyboard), runs the
     // quick save's remote action, which the running copy does.
