@@ -5,6 +5,7 @@
 #include "tests/app/VistrelOnX.h"
 #include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
+#include "tests/support/SwayDesktop.h"
 
 #include <filesystem>
 #include <thread>
@@ -24,50 +25,23 @@ std::vector<uint8_t> Rgb(const DecodedImage& image) {
 
 class VistrelOnWayland : public ::testing::Test, public VistrelOnX {
 protected:
-    // sway refuses to run as root: it runs as nobody in a user namespace where the test's user
-    // is nobody, so that what it starts (a key binding's command) still reaches the test's files.
-    const std::vector<std::string> kAsNobody = {XServer::ProgramPath("unshare"), "--user",
-                                                "--map-user=65534", "--map-group=65534"};
-
     void SetUp() override {
         for (const char* tool : {"sway", "swaymsg", "Xwayland", "grim", "weston-image", "wtype",
                                  "xdotool", "xclip", "dbus-run-session", "ffmpeg"})
             ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
-        std::vector<std::string> probe = kAsNobody;
-        probe.push_back(XServer::ProgramPath("true"));
-        if (const ProcessResult as = RunProcess(probe); as.exitCode != 0)
-            GTEST_SKIP() << "no user namespace can be made here: " << as.err;
-        fs::create_directories(run);
-        // X11 windows float where they ask to be.
-        WriteFile(desktop / "config", "xwayland enable\ndefault_border none\n"
-                                      "for_window [shell=xwayland] floating enable\n"
-                                      "exec sh -c 'echo $DISPLAY >" +
-                                          run + "/display'\n");
-        sway = std::make_unique<Child>([this] {
-            std::vector<std::string> argv = kAsNobody;
-            argv.insert(argv.end(),
-                        {XServer::ProgramPath("env"), "-i", "PATH=/usr/bin:/bin", "HOME=" + run,
-                         "XDG_RUNTIME_DIR=" + run, "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
-                         "WLR_LIBINPUT_NO_DEVICES=1", XServer::ProgramPath("dbus-run-session"),
-                         XServer::ProgramPath("sway"), "-c", desktop / "config"});
-            return Exec(argv);
-        });
-        ASSERT_TRUE(Eventually([&] { return ReadFile(run + "/display").size() > 1; }))
-            << sway->ErrSoFar();
-        display = ReadFile(run + "/display");
-        display.pop_back();
-        for (const auto& entry : fs::directory_iterator(run))
-            if (entry.path().filename().string().starts_with("sway-ipc."))
-                swaySocket = entry.path();
+        if (const std::string why = SwayDesktop::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+        ASSERT_TRUE(desktop.Start()) << desktop.Errors();
+        display = desktop.Display();
         // A known picture, shown natively at the layout's origin.
-        ASSERT_EQ(RunProcess({XServer::ProgramPath("ffmpeg"), "-loglevel", "error", "-f", "lavfi",
-                              "-i", "testsrc=size=640x480", "-frames:v", "1", desktop / "p.png"})
-                      .exitCode,
-                  0);
+        ASSERT_EQ(
+            RunProcess({XServer::ProgramPath("ffmpeg"), "-loglevel", "error", "-f", "lavfi", "-i",
+                        "testsrc=size=640x480", "-frames:v", "1", desktop.Folder() / "p.png"})
+                .exitCode,
+            0);
         picture = std::make_unique<Child>([this] {
             for (const std::string& setting : Wayland())
                 ::putenv(::strdup(setting.c_str()));
-            return Exec({XServer::ProgramPath("weston-image"), desktop / "p.png"});
+            return Exec({XServer::ProgramPath("weston-image"), desktop.Folder() / "p.png"});
         });
         binding::LinkComponent("VistrelXXX"); // the camera, installed
         ASSERT_TRUE(Eventually([&] {
@@ -77,13 +51,8 @@ protected:
     void TearDown() override {
         if (program) Quit();
     }
-    // The compositor's socket: the program keeps its own runtime folder.
-    std::vector<std::string> Wayland() const { return {"WAYLAND_DISPLAY=" + run + "/wayland-1"}; }
-    bool Sway(const std::vector<std::string>& command) const {
-        std::vector<std::string> argv = {XServer::ProgramPath("swaymsg"), "-s", swaySocket};
-        argv.insert(argv.end(), command.begin(), command.end());
-        return RunProcess(argv).exitCode == 0;
-    }
+    std::vector<std::string> Wayland() const { return desktop.Wayland(); }
+    bool Sway(const std::vector<std::string>& command) const { return desktop.Sway(command); }
     // What grim reads of the grab view now.
     DecodedImage Shown() const {
         const RootBox f = Frame();
@@ -110,10 +79,8 @@ protected:
             20);
     }
 
-    TempFolder desktop;
-    const std::string run = desktop / "run";
-    std::string swaySocket;
-    std::unique_ptr<Child> sway, picture;
+    SwayDesktop desktop;
+    std::unique_ptr<Child> picture;
 };
 
 TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber) {
@@ -185,7 +152,7 @@ TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber)
     Quit();
 
     // A compositor without screen copy (here: none at all) leaves the X11 capture, said once.
-    ASSERT_NO_FATAL_FAILURE(Launch({"WAYLAND_DISPLAY=" + run + "/none"}));
+    ASSERT_NO_FATAL_FAILURE(Launch({"WAYLAND_DISPLAY=" + desktop.Folder() / "none"}));
     Quit();
     const std::string warning = "\nvistrel: no Wayland compositor answers; capturing through "
                                 "XWayland, where native Wayland windows do not show\n";
