@@ -4,8 +4,8 @@
 // by `vistrelsrc` into this program through a pipe, over a screen whose changes number
 // themselves with the probe colours; CPU of every process from /proc, the latency from a change's
 // drawing to the reader's frame, and the still screen's cost.
+#include "bench/ProbeColour.h"
 #include "bench/ProcessCpu.h"
-#include "tests/support/ProbeColour.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/XServer.h"
 

@@ -1,20 +1,25 @@
-// The broadcast on a Wayland desktop (headless sway, software rendering) with the application
-// under its XWayland over a native window whose colour changes every 20 ms (the tests' own
-// client), read by `vistrelsrc`: the columns of broadcast_bench, the desktop's processes (sway,
-// XWayland) in place of the X server; the latency runs from the compositor having taken a change
-// to the reader's frame.
+// The broadcast on the sway desktop the benchmark runs in (SWAYSOCK, WAYLAND_DISPLAY and its
+// XWayland's DISPLAY set), the application under XWayland over a native window whose colour
+// changes every 20 ms (wayland_animation), read by `vistrelsrc`: the columns of broadcast_bench,
+// the desktop's processes (sway and what it started: XWayland) in place of the X server; the
+// latency runs from the compositor having taken a change to the reader's frame.
 //
-// Run through run_bench.sh: `ninja -C build run_wayland_broadcast_bench`.
+// Run through run_bench.sh, whose private /tmp must not hide the desktop's sockets and which
+// clears WAYLAND_DISPLAY: it is given as VISTREL_BENCH_WAYLAND_DISPLAY.
 #include "bench/BroadcastBench.h"
-#include "tests/support/SwayDesktop.h"
 
 #include <csignal>
+#include <xcb/xcb.h>
 
 using namespace broadcastbench;
 
 namespace {
 
-SwayDesktop* sDesktop = nullptr;
+std::string sSwayMsg;
+
+bool Sway(const std::string& command) {
+    return RunProcess({sSwayMsg, command}).exitCode == 0;
+}
 
 // The native window's changes as it reports them ("step seconds" lines); paused, it is stopped.
 class WaylandAnimation final : public Changes {
@@ -22,9 +27,9 @@ public:
     WaylandAnimation() {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-        mChild = Start({StagePath("bin/test_wayland_animation"), std::to_string(kFrameWidth),
+        mChild = Start({StagePath("bin/wayland_animation"), std::to_string(kFrameWidth),
                         std::to_string(kFrameHeight), std::to_string(kStepMilliseconds)},
-                       sDesktop->Wayland(), out[1]);
+                       {}, out[1]);
         ::close(out[1]);
         mThread = std::thread([this, in = out[0]] { Run(in); });
     }
@@ -40,9 +45,8 @@ public:
     bool Placed() const {
         return Until(
             [] {
-                return sDesktop->Sway({"[app_id=vistrel-animation] floating enable, "
-                                       "move position " +
-                                       std::to_string(kLeft) + " " + std::to_string(kTop)});
+                return Sway("[app_id=vistrel-animation] floating enable, move position " +
+                            std::to_string(kLeft) + " " + std::to_string(kTop));
             },
             10);
     }
@@ -89,31 +93,43 @@ BENCHMARK(BM_OursOnWayland)->UseManualTime()->Iterations(1)->Unit(benchmark::kSe
 
 } // namespace
 
+// The height of the X server's screen, XWayland's layout: 0 when there is none.
+int ScreenHeight() {
+    xcb_connection_t* c = xcb_connect(sDisplay.c_str(), nullptr);
+    const int height = xcb_connection_has_error(c)
+                           ? 0
+                           : xcb_setup_roots_iterator(xcb_get_setup(c)).data->height_in_pixels;
+    xcb_disconnect(c);
+    return height;
+}
+
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 64;
-    for (const char* program :
-         {"sway", "swaymsg", "Xwayland", "dbus-run-session", "gst-launch-1.0"})
-        if (!XServer::Installed(program)) {
-            std::fprintf(stderr, "wayland_broadcast_bench: %s is not installed\n", program);
-            return 1;
-        }
-    if (const std::string why = SwayDesktop::Unavailable(); !why.empty()) {
-        std::fprintf(stderr, "wayland_broadcast_bench: %s\n", why.c_str());
+    if (const char* wayland = std::getenv("VISTREL_BENCH_WAYLAND_DISPLAY"))
+        ::setenv("WAYLAND_DISPLAY", wayland, 1);
+    const char* sway = std::getenv("SWAYSOCK");
+    const char* display = std::getenv("DISPLAY");
+    sSwayMsg = XServer::ProgramPath("swaymsg");
+    if (!sway || !std::getenv("WAYLAND_DISPLAY") || !display || sSwayMsg.empty() ||
+        !XServer::Installed("gst-launch-1.0")) {
+        std::fprintf(
+            stderr,
+            "wayland_broadcast_bench: runs in a sway session with XWayland "
+            "(SWAYSOCK, VISTREL_BENCH_WAYLAND_DISPLAY, DISPLAY), swaymsg and gst-launch-1.0\n");
         return 1;
     }
-    SwayDesktop desktop;
-    if (!desktop.Start()) {
-        std::fprintf(stderr, "wayland_broadcast_bench: no desktop\n%s", desktop.Errors().c_str());
-        return 1;
-    }
-    sDesktop = &desktop;
-    sDisplay = desktop.Display();
-    sSession = desktop.Wayland();
-    sScreenHeight = 720; // the headless output's
-    sServers = Family(desktop.Pid());
-    if (!InstallDigitizer()) {
-        std::fprintf(stderr, "wayland_broadcast_bench: cannot install the digitizer component\n");
+    sDisplay = display;
+    sScreenHeight = ScreenHeight();
+    // The socket is named sway-ipc.<user>.<process>.sock.
+    const std::string socket = std::filesystem::path(sway).filename();
+    const size_t process = socket.find('.', socket.find('.') + 1) + 1;
+    sServers = Family(std::atoi(socket.c_str() + process));
+    if (sScreenHeight <= 0 || !InstallDigitizer()) {
+        std::fprintf(stderr,
+                     "wayland_broadcast_bench: no XWayland at %s, or the digitizer "
+                     "component cannot be installed\n",
+                     display);
         return 1;
     }
     benchmark::RunSpecifiedBenchmarks();

@@ -249,9 +249,9 @@ public:
     // The compositor's buffers are its own: frames are copied out of them.
     bool DrawInPlace(const ScreenCapture&, CGContextRef) const override { return false; }
 
-    // Told by the damage-aware copy of the area, which never waits for the compositor: until it
-    // is ready nothing was drawn. Without it (a compositor before version 2), every look may find
-    // something new.
+    // Told by the damage-aware copy of the area, never waited for: until the compositor has made
+    // it nothing was drawn, and once made, what its damage reaches was. The first look at an area
+    // asks for it; without it (a compositor before version 2) every look may find something new.
     bool Drawn(const ScreenArea& area) const override {
         const std::lock_guard<std::mutex> hold(mC.lock);
         if (Slot* left = std::exchange(mWatch.handOver, nullptr)) left->busy = false;

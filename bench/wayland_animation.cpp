@@ -1,8 +1,9 @@
-// A native Wayland window of the tests' own, its surface one probe colour that changes every
-// period, so that a screen reader's frames can tell each change apart. Each change is written to
+// A native Wayland window whose surface shows one probe colour that changes every period, so
+// that a screen reader's frames can tell each change apart. Each change is written to
 // standard output as "step seconds" once the compositor has taken it (monotonic clock).
-// Usage: test_wayland_animation <width> <height> <period-ms>; ends with the compositor.
-#include "tests/support/ProbeColour.h"
+// Usage: wayland_animation <width> <height> <period-ms>; ends with the compositor. Its app_id is
+// "vistrel-animation".
+#include "bench/ProbeColour.h"
 
 #include "xdg-shell-client-protocol.h"
 
@@ -113,7 +114,7 @@ int main(int argc, char** argv) {
             if (wl_display_dispatch(display) < 0) return 0;
         const int i = int(free - w.busy);
         std::fill(memory + size_t(i) * bytes / 4, memory + size_t(i + 1) * bytes / 4,
-                  testsupport::ProbeColour(step));
+                  broadcastbench::ProbeColour(step));
         wl_surface_attach(surface, buffers[i], 0, 0);
         wl_surface_damage_buffer(surface, 0, 0, width, height);
         wl_surface_commit(surface);

@@ -4,7 +4,7 @@
 // a number of steps, each a solid colour that survives stretching and the frame's conversions.
 #include <cstdint>
 
-namespace testsupport {
+namespace broadcastbench {
 
 constexpr int kProbeSteps = 64;
 
@@ -19,4 +19,4 @@ inline int ProbeStep(const uint8_t* argb) {
     return (argb[1] / 64) << 4 | (argb[2] / 64) << 2 | argb[3] / 64;
 }
 
-} // namespace testsupport
+} // namespace broadcastbench
