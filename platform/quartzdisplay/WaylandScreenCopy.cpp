@@ -1,6 +1,8 @@
 // The pixels of a Wayland compositor through its screen copy: the rectangle's part on the output
 // it mostly lies on, copied by the compositor into shared memory kept between frames, which the
-// display image is drawn from directly.
+// display image is drawn from directly. The broadcast's rectangle is followed by a damage-aware
+// copy, which the compositor makes only once the output has changed: a still screen costs no
+// copy, and a changed one has its pixels there by the next look.
 #include "platform/quartzdisplay/DisplayBackend.h"
 #include "platform/quartzdisplay/ScreenPixels.h"
 #include "platform/quartzdisplay/WaylandConnection.h"
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <sys/mman.h>
+#include <tuple>
 #include <unistd.h>
 #include <utility>
 #include <wayland-client.h>
@@ -31,8 +34,10 @@ struct Slot {
     wl_buffer* buffer = nullptr;
     uint32_t format = 0, width = 0, height = 0, stride = 0; // the buffer's
     CGImageRef image = nullptr;
+    // Written by the compositor, or holding pixels not yet handed out.
+    bool busy = false;
 
-    bool Free() const { return !image || CGImageGetRetainCount(image) == 1; }
+    bool Free() const { return !busy && (!image || CGImageGetRetainCount(image) == 1); }
     bool Holds(int w, int h) const {
         return image && CGImageGetWidth(image) == size_t(w) && CGImageGetHeight(image) == size_t(h);
     }
@@ -81,6 +86,8 @@ struct Frame {
     uint32_t format = 0, width = 0, height = 0, stride = 0, flags = 0;
     bool offered = false, described = false, ready = false, failed = false;
     uint32_t version = 1;
+    // A box around the damage reported, in the output's buffer pixels; empty without any.
+    uint32_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
 bool Opaque32(uint32_t format) {
@@ -107,7 +114,16 @@ void Ready(void* data, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) 
 void Failed(void* data, zwlr_screencopy_frame_v1*) {
     static_cast<Frame*>(data)->failed = true;
 }
-void Damage(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void Damage(void* data, zwlr_screencopy_frame_v1*, uint32_t x, uint32_t y, uint32_t width,
+            uint32_t height) {
+    auto& frame = *static_cast<Frame*>(data);
+    if (width == 0 || height == 0) return;
+    const bool first = frame.right == frame.left;
+    frame.left = first ? x : std::min(frame.left, x);
+    frame.top = first ? y : std::min(frame.top, y);
+    frame.right = std::max(first ? 0u : frame.right, x + width);
+    frame.bottom = std::max(first ? 0u : frame.bottom, y + height);
+}
 void DmaBuf(void*, zwlr_screencopy_frame_v1*, uint32_t, uint32_t, uint32_t) {}
 void Described(void* data, zwlr_screencopy_frame_v1*) {
     static_cast<Frame*>(data)->described = true;
@@ -149,6 +165,39 @@ ScreenArea Intersection(const ScreenArea& a, const ScreenArea& b) {
             std::max(0, std::min(a.top + a.height, b.top + b.height) - top)};
 }
 
+bool Same(const ScreenArea& a, const ScreenArea& b) {
+    return std::tie(a.left, a.top, a.width, a.height) == std::tie(b.left, b.top, b.width, b.height);
+}
+
+// The output a rectangle mostly lies on and its part there; no output when it lies on none.
+struct Placement {
+    const Output* output = nullptr;
+    ScreenArea on{0, 0, 0, 0};
+};
+
+Placement Place(const Connection& c, const ScreenArea& part) {
+    Placement at;
+    for (const Output& o : c.outputs) {
+        const ScreenArea on = Intersection(part, {o.x, o.y, o.width, o.height});
+        if (o.name && int64_t(on.width) * on.height > int64_t(at.on.width) * at.on.height)
+            at = {&o, on};
+    }
+    return at;
+}
+
+// Whether the damage a copy reports (in the output's buffer pixels, which may be scaled) reaches
+// the part it copied; a copy that reports none may show anything new.
+bool DamageReaches(const Frame& frame, const Output& output, const ScreenArea& on) {
+    if (frame.right == frame.left) return true;
+    const auto buffer = [](int layout, int length, uint32_t pixels) {
+        return int64_t(layout) * pixels / std::max(length, 1);
+    };
+    const int64_t left = buffer(on.left - output.x, on.width, frame.width);
+    const int64_t top = buffer(on.top - output.y, on.height, frame.height);
+    return frame.left < left + frame.width && left < frame.right &&
+           frame.top < top + frame.height && top < frame.bottom;
+}
+
 class WaylandDisplays final : public DisplayBackend {
 public:
     explicit WaylandDisplays(Connection& c) : mC(c) {}
@@ -177,24 +226,20 @@ public:
         const std::lock_guard<std::mutex> hold(mC.lock);
         if (!Dispatch(mC, 0)) return nullptr;
         // The output the rectangle mostly lies on; what lies beyond it is cleared.
-        const Output* best = nullptr;
-        ScreenArea part{0, 0, 0, 0};
-        for (const Output& o : mC.outputs) {
-            const ScreenArea on = Intersection(capture.part, {o.x, o.y, o.width, o.height});
-            if (o.name && int64_t(on.width) * on.height > int64_t(part.width) * part.height)
-                best = &o, part = on;
-        }
-        if (!best) return nullptr;
-        if (best->transform != WL_OUTPUT_TRANSFORM_NORMAL) {
+        const Placement at = Place(mC, capture.part);
+        if (!at.output) return nullptr;
+        if (at.output->transform != WL_OUTPUT_TRANSFORM_NORMAL) {
             Refuse("a rotated or flipped Wayland output cannot be captured");
             return nullptr;
         }
-        Slot* slot = Choose(capture.image.width, capture.image.height);
-        if (!slot || !Copy(*best, part, capture.image, *slot)) return nullptr;
-        ScreenDisplayList shown;
-        shown.displays[0] = {best->name, best->x, best->y, best->width, best->height};
-        shown.count = 1;
-        Compose({capture.image, part, &shown}, static_cast<uint32_t*>(slot->memory));
+        // The follower's look found the rectangle changed and its pixels copied already.
+        Slot* slot = std::exchange(mWatch.handOver, nullptr);
+        if (slot) slot->busy = false;
+        if (!slot || !mWatch.Follows(at, capture.image)) {
+            slot = Choose(capture.image.width, capture.image.height);
+            if (!slot || !Copy(*at.output, at.on, capture.image, *slot)) return nullptr;
+            Finish(*slot, at, capture.image);
+        }
         if (!slot->image)
             slot->image =
                 DisplayImageOver(slot->memory, capture.image.width, capture.image.height, nullptr);
@@ -204,10 +249,57 @@ public:
     // The compositor's buffers are its own: frames are copied out of them.
     bool DrawInPlace(const ScreenCapture&, CGContextRef) const override { return false; }
 
-    // Screen copies are asked for whole: every look may find something new.
-    bool Drawn(const ScreenArea&) const override { return true; }
+    // Told by the damage-aware copy of the area, never waited for: until the compositor has made
+    // it nothing was drawn, and once made, what its damage reaches was. The first look at an area
+    // asks for it; without it (a compositor before version 2) every look may find something new.
+    bool Drawn(const ScreenArea& area) const override {
+        const std::lock_guard<std::mutex> hold(mC.lock);
+        if (Slot* left = std::exchange(mWatch.handOver, nullptr)) left->busy = false;
+        if (mC.screenCopyVersion < 2 || !Dispatch(mC, 0)) return true;
+        const Placement at = Place(mC, area);
+        if (!at.output || at.output->transform != WL_OUTPUT_TRANSFORM_NORMAL) {
+            Stop();
+            return true;
+        }
+        if (!mWatch.Follows(at, area) || !mWatch.request || mWatch.frame.failed) {
+            Stop();
+            mWatch.output = at.output->name;
+            mWatch.image = area;
+            mWatch.on = at.on;
+            Arm(*at.output);
+            return true;
+        }
+        if (!mWatch.frame.ready) return false;
+        Slot& copied = *mWatch.slot;
+        const bool drawn = DamageReaches(mWatch.frame, *at.output, at.on);
+        if (drawn) {
+            PackCopy(copied, mWatch.frame, at.on);
+            Finish(copied, at, area);
+            mWatch.handOver = &copied;
+        }
+        copied.busy = drawn;
+        zwlr_screencopy_frame_v1_destroy(std::exchange(mWatch.request, nullptr));
+        mWatch.slot = nullptr;
+        Arm(*at.output);
+        return drawn;
+    }
 
 private:
+    // The damage-aware copy: the rectangle it follows, the copy asked for and the slot it writes,
+    // and a slot whose pixels the next image of the rectangle takes.
+    struct Watch {
+        uint32_t output = 0; // the registry's name; 0 while nothing is followed
+        ScreenArea image{0, 0, 0, 0}, on{0, 0, 0, 0};
+        zwlr_screencopy_frame_v1* request = nullptr;
+        Frame frame;
+        Slot* slot = nullptr;
+        Slot* handOver = nullptr;
+
+        bool Follows(const Placement& at, const ScreenArea& area) const {
+            return output == at.output->name && Same(image, area) && Same(on, at.on);
+        }
+    };
+
     // A free slot, best one already holding an image of this size; null when every slot's image
     // is held elsewhere (a user grab being saved while the broadcast runs takes another slot).
     Slot* Choose(int width, int height) const {
@@ -220,39 +312,83 @@ private:
         return best;
     }
 
+    // Asks the compositor for a copy of the part (on the output) and, once it has described the
+    // buffer it wants, gives it the slot's: null when it cannot be given.
+    wl_buffer* Ask(const Output& output, const ScreenArea& part, const ScreenArea& image,
+                   Slot& slot, Frame& frame, zwlr_screencopy_frame_v1*& request) const {
+        frame = Frame{};
+        frame.version = mC.screenCopyVersion;
+        request = zwlr_screencopy_manager_v1_capture_output_region(
+            mC.screenCopy, 0, output.output, part.left - output.x, part.top - output.y, part.width,
+            part.height);
+        zwlr_screencopy_frame_v1_add_listener(request, &kFrameListener, &frame);
+        if (!Await(mC, frame, &Frame::described)) return nullptr;
+        if (!frame.offered) {
+            Refuse("the Wayland compositor offers no 32-bit shared-memory screen copy");
+            return nullptr;
+        }
+        if (frame.stride / 4 < frame.width || frame.width < uint32_t(part.width) ||
+            frame.height < uint32_t(part.height)) {
+            // Pack() reads every pixel at or after where it writes it.
+            Refuse("a Wayland output scaled below 1 cannot be captured");
+            return nullptr;
+        }
+        const size_t imageBytes = size_t(image.width) * size_t(image.height) * 4;
+        return slot.Buffer(mC.shm, frame.format, frame.width, frame.height, frame.stride,
+                           imageBytes);
+    }
+
     // The compositor copies the part (on the output) into the slot, packed at its start.
     bool Copy(const Output& output, const ScreenArea& part, const ScreenArea& image,
               Slot& slot) const {
         Frame frame;
-        frame.version = mC.screenCopyVersion;
-        zwlr_screencopy_frame_v1* request = zwlr_screencopy_manager_v1_capture_output_region(
-            mC.screenCopy, 0, output.output, part.left - output.x, part.top - output.y, part.width,
-            part.height);
-        zwlr_screencopy_frame_v1_add_listener(request, &kFrameListener, &frame);
-        bool copied = Await(mC, frame, &Frame::described);
-        if (copied && !frame.offered) {
-            Refuse("the Wayland compositor offers no 32-bit shared-memory screen copy");
-            copied = false;
-        } else if (copied &&
-                   (frame.stride / 4 < frame.width || frame.width < uint32_t(part.width) ||
-                    frame.height < uint32_t(part.height))) {
-            // Pack() reads every pixel at or after where it writes it.
-            Refuse("a Wayland output scaled below 1 cannot be captured");
-            copied = false;
-        }
-        const size_t imageBytes = size_t(image.width) * size_t(image.height) * 4;
-        wl_buffer* buffer = copied ? slot.Buffer(mC.shm, frame.format, frame.width, frame.height,
-                                                 frame.stride, imageBytes)
-                                   : nullptr;
+        zwlr_screencopy_frame_v1* request = nullptr;
+        wl_buffer* buffer = Ask(output, part, image, slot, frame, request);
         if (buffer) zwlr_screencopy_frame_v1_copy(request, buffer);
-        copied = buffer && Await(mC, frame, &Frame::ready);
+        const bool copied = buffer && Await(mC, frame, &Frame::ready);
         // A copy given up on may still be written: the image over this memory starts again.
         if (!copied) slot.Forget();
         zwlr_screencopy_frame_v1_destroy(request);
-        if (copied)
-            Pack(slot, frame.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT, part.width,
-                 part.height);
+        if (copied) PackCopy(slot, frame, part);
         return copied;
+    }
+
+    static void PackCopy(const Slot& slot, const Frame& frame, const ScreenArea& part) {
+        Pack(slot, frame.flags & ZWLR_SCREENCOPY_FRAME_V1_FLAGS_Y_INVERT, part.width, part.height);
+    }
+
+    // The packed part made the image: what lies beyond its output cleared.
+    static void Finish(const Slot& slot, const Placement& at, const ScreenArea& image) {
+        ScreenDisplayList shown;
+        const Output& o = *at.output;
+        shown.displays[0] = {o.name, o.x, o.y, o.width, o.height};
+        shown.count = 1;
+        Compose({image, at.on, &shown}, static_cast<uint32_t*>(slot.memory));
+    }
+
+    // The damage-aware copy of the followed rectangle into a free slot; none when no slot is free
+    // or the compositor will not copy, and then the next look says drawn.
+    void Arm(const Output& output) const {
+        Slot* slot = Choose(mWatch.image.width, mWatch.image.height);
+        if (!slot) return;
+        wl_buffer* buffer =
+            Ask(output, mWatch.on, mWatch.image, *slot, mWatch.frame, mWatch.request);
+        if (!buffer) {
+            zwlr_screencopy_frame_v1_destroy(std::exchange(mWatch.request, nullptr));
+            return;
+        }
+        zwlr_screencopy_frame_v1_copy_with_damage(mWatch.request, buffer);
+        wl_display_flush(mC.display);
+        slot->busy = true;
+        mWatch.slot = slot;
+    }
+
+    // Nothing followed: the copy asked for is withdrawn (the compositor writes nothing of it once
+    // it has read that, before any later request into the slot).
+    void Stop() const {
+        if (mWatch.request) zwlr_screencopy_frame_v1_destroy(mWatch.request);
+        if (mWatch.slot) mWatch.slot->busy = false;
+        mWatch = Watch{};
     }
 
     // Said once per process: each frame would say it again.
@@ -263,6 +399,7 @@ private:
 
     Connection& mC;
     mutable Slot mSlots[4];
+    mutable Watch mWatch;
 };
 
 } // namespace

@@ -1,11 +1,14 @@
 // The program under XWayland on a headless wlroots desktop (sway, software rendering) over a
 // native Wayland window, which XWayland's own screen never holds: its copies, saves and camera
 // frames must equal what grim, another screen-copy client, reads of the grab view.
+#include "bench/ProcessCpu.h"
 #include "tests/app/VistrelOnX.h"
 #include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
 
 #include <filesystem>
+#include <functional>
+#include <thread>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -74,6 +77,11 @@ protected:
     }
     void TearDown() override {
         if (program) Quit();
+        // Asked to quit, sway ends its XWayland and session bus too; killed, it would leave them.
+        if (sway && !swaySocket.empty()) {
+            Sway({"exit"});
+            sway->Wait(10);
+        }
     }
     // The compositor's socket: the program keeps its own runtime folder.
     std::vector<std::string> Wayland() const { return {"WAYLAND_DISPLAY=" + run + "/wayland-1"}; }
@@ -142,6 +150,27 @@ TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber)
         ASSERT_TRUE(Eventually([&] { return Frame().x == x && Frame().y == y; }));
         EXPECT_TRUE(CameraShows(Rgb(Shown()))) << "the camera frame with the grabber at " << x;
     }
+    // And a change of the native window under the grab view.
+    ASSERT_TRUE(Sway({"[app_id=wayland-image] move position 40 30"}));
+    EXPECT_TRUE(CameraShows(Rgb(Shown()))) << "the camera frame after the picture moved";
+
+    // A still screen costs the broadcast next to nothing of what one changing under the grab view
+    // costs (the native window moved to and fro, each move copied and published).
+    const auto cpuOver = [&](const std::function<void(int)>& change) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const double before = ProcessCpu(program->Pid());
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        for (int i = 0; std::chrono::steady_clock::now() < end; ++i)
+            change(i);
+        return ProcessCpu(program->Pid()) - before;
+    };
+    const double still =
+        cpuOver([](int) { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
+    const double changing = cpuOver([&](int i) {
+        Sway({"[app_id=wayland-image] move position " + std::to_string(40 + i % 2 * 8) + " 30"});
+    });
+    EXPECT_GT(changing, 3 * still)
+        << "CPU seconds of a still screen " << still << ", of a changing one " << changing;
 
     // A key binding of the compositor, pressed through its input (a virtual keyboard), runs the
     // quick save's remote action, which the running copy does.
