@@ -23,28 +23,24 @@ namespace {
 const std::string kTool64 = testsupport::StagePath("bin/vistrel-channel");
 const std::string kTool32 = VISTREL_ARCH32_TOOL;
 
-// Decided by trying: a kernel without 32-bit emulation refuses the program itself (ENOEXEC), while
-// a missing or broken 32-bit build is a failure, not a skip.
-bool KernelRuns32BitPrograms() {
-    static const bool runs = [] {
-        const pid_t child = ::vfork();
-        if (child == 0) {
-            char* const argv[] = {const_cast<char*>(VISTREL_ARCH32_PROBE), nullptr};
-            ::execv(argv[0], argv);
-            ::_exit(errno == ENOEXEC ? 126 : 127);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return !(WIFEXITED(status) && WEXITSTATUS(status) == 126);
-    }();
-    return runs;
-}
-
 // Both tools find the component through the user's link; publishers leave it in place.
 class CrossAbi : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!KernelRuns32BitPrograms())
+        // Decided by trying: a kernel without 32-bit emulation refuses the program itself
+        // (ENOEXEC), while a missing or broken 32-bit build is a failure, not a skip.
+        static const bool runs = [] {
+            const pid_t child = ::vfork();
+            if (child == 0) {
+                char* const argv[] = {const_cast<char*>(VISTREL_ARCH32_PROBE), nullptr};
+                ::execv(argv[0], argv);
+                ::_exit(errno == ENOEXEC ? 126 : 127);
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            return !(WIFEXITED(status) && WEXITSTATUS(status) == 126);
+        }();
+        if (!runs)
             GTEST_SKIP() << "this machine's kernel runs no 32-bit programs (ia32 emulation off)";
         RemoveChannel();
         LinkComponent();

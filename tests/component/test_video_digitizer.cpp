@@ -116,9 +116,7 @@ TEST_F(Digitizer, AnswersExactlyTheSupportedSelectors) {
     for (int selector : selectors) {
         const bool supported = kSupported.count(selector);
         EXPECT_EQ(CallComponentCanDo(ci, short(selector)), supported ? 1 : 0) << selector;
-        if (!supported) {
-            EXPECT_EQ(CallComponent(ci, int16_t(selector)), badComponentSelector);
-        }
+        EXPECT_TRUE(supported || CallComponent(ci, int16_t(selector)) == badComponentSelector);
     }
 }
 
@@ -340,9 +338,7 @@ TEST_F(Digitizer, AFrameIsTheLockedBufferItself) {
 // A delivered frame is given back at once, as a capture application does.
 Frame Deliver(ComponentInstance ci) {
     const Frame frame = CompressDone(ci);
-    if (frame.queued) {
-        EXPECT_EQ(VDReleaseCompressBuffer(ci, frame.data), noErr);
-    }
+    EXPECT_TRUE(!frame.queued || VDReleaseCompressBuffer(ci, frame.data) == noErr);
     return frame;
 }
 
@@ -374,14 +370,11 @@ TEST_F(Digitizer, PacedFramesAreDueEveryFrameDurationAndCountedInTimeCode) {
     } cases[] = {
         {0x0F0000, 2, 15, tc24HourMax, {{4, "01:00:00;02"}, {30, "01:00:01;00"}}},
         // 29.97: two frame numbers are dropped each minute but every tenth
-        {0x1DF852,
-         1,
-         30,
-         tcDropFrame | tc24HourMax,
-         {{1799, "01:00:59;29"},
-          {1800, "01:01:00;02"},
-          {17981, "01:09:59;29"},
-          {17982, "01:10:00;00"}}},
+        // clang-format off
+        {0x1DF852, 1, 30, tcDropFrame | tc24HourMax,
+         {{1799, "01:00:59;29"}, {1800, "01:01:00;02"},
+          {17981, "01:09:59;29"}, {17982, "01:10:00;00"}}},
+        // clang-format on
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.rate);

@@ -175,20 +175,17 @@ constexpr const char* kCameraPage = R"(<script>
     const devices = await navigator.mediaDevices.enumerateDevices();
     console.log('CAMERAS ' + JSON.stringify(devices.filter(d => d.kind == 'videoinput')
         .map(d => d.label)) + ' CHOSEN ' + stream.getVideoTracks()[0].label);
-    const video = document.createElement('video');
-    video.srcObject = stream;
-    video.muted = true;
+    const video = Object.assign(document.createElement('video'), {srcObject: stream, muted: true});
     await video.play();
     await new Promise(shown => video.requestVideoFrameCallback(shown));
-    const canvas = document.createElement('canvas');
-    canvas.width = video.videoWidth;
-    canvas.height = video.videoHeight;
-    const context = canvas.getContext('2d');
+    const [width, height] = [video.videoWidth, video.videoHeight];
+    const context =
+      Object.assign(document.createElement('canvas'), {width, height}).getContext('2d');
     context.drawImage(video, 0, 0);
-    const pixels = context.getImageData(0, 0, canvas.width, canvas.height).data;
-    for (let y = 0; y < canvas.height; ++y) {
+    const pixels = context.getImageData(0, 0, width, height).data;
+    for (let y = 0; y < height; ++y) {
       let row = '';
-      for (let i = y * canvas.width * 4; i < (y + 1) * canvas.width * 4; i += 4)
+      for (let i = y * width * 4; i < (y + 1) * width * 4; i += 4)
         row += ((pixels[i] << 16) | (pixels[i + 1] << 8) | pixels[i + 2]).toString(16).padStart(6, '0');
       console.log('ROW ' + row);
     }

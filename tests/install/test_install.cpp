@@ -65,36 +65,6 @@ std::vector<std::string> Clean(const std::string& home, std::vector<std::string>
     return argv;
 }
 
-// The application of bin broadcasting from its start on a private Xvfb: the first frame it
-// publishes, read back by the channel tool of the same tree.
-void ExpectFirstBroadcastFrame(const std::string& bin, const std::string& home) {
-    ASSERT_TRUE(XServer::Installed("Xvfb")) << "Xvfb is missing: scripts/install-deps.sh";
-    const std::unique_ptr<XServer> server = XServer::Xvfb({1024, 768});
-    ASSERT_TRUE(server->Running()) << server->Log();
-    binding::RemoveChannel();
-    fs::create_directories(home + "/config");
-    WriteFile(home + "/config/com.tarnwick.Vistrel.conf", "[Integers]\n_rebroadcastButton=1\n");
-    const std::vector<std::string> app =
-        Clean(home, {"DISPLAY=" + server->Display(), "QT_QPA_PLATFORM=xcb", bin + "/vistrel"});
-    Child vistrel([&] { return Exec(app); });
-    const ProcessResult read =
-        RunProcess(Clean(home, {bin + "/vistrel-channel", "read", "--wait", "20"}));
-    EXPECT_EQ(read.exitCode, 0) << read.out << read.err << vistrel.ErrSoFar();
-    EXPECT_TRUE(vistrel.Stop(20)) << vistrel.ErrSoFar();
-}
-
-// The channel tool of bin publishing while its reader reads.
-void ExpectChannelRuns(const std::string& bin, const std::string& home) {
-    binding::RemoveChannel();
-    Child publisher([&] {
-        return Exec(Clean(home, {bin + "/vistrel-channel", "publish", "--seconds", "30"}));
-    });
-    const ProcessResult read =
-        RunProcess(Clean(home, {bin + "/vistrel-channel", "read", "--wait", "10"}));
-    EXPECT_EQ(read.exitCode, 0) << read.out << read.err << publisher.ErrSoFar();
-    EXPECT_TRUE(publisher.Stop(10)) << publisher.ErrSoFar();
-}
-
 class Install : public ::testing::Test {
 protected:
     // The build tree's manifest stays the user's: this program's mount namespace sees a copy.
@@ -142,16 +112,14 @@ TEST_F(Install, NoObjectOfTheStageOrTheInstallHasARunPathOutsideItsTree) {
 
 TEST_F(Install, TheDesktopEntriesMetadataAndManualPagesValidate) {
     const std::string share = sPrefix + "/share/";
-    const std::vector<std::vector<std::string>> checks = {
+    std::vector<std::vector<std::string>> checks = {
         {"desktop-file-validate", share + "applications/com.tarnwick.Vistrel.desktop"},
         {"desktop-file-validate", share + "vistrel/autostart/com.tarnwick.Vistrel.desktop"},
         {"appstreamcli", "validate", "--no-net",
-         share + "metainfo/com.tarnwick.Vistrel.metainfo.xml"},
-        {"man", "--warnings", "-l", "-Tutf8", "-Z", share + "man/man1/vistrel.1"},
-        {"man", "--warnings", "-l", "-Tutf8", "-Z", share + "man/man1/vistrel-channel.1"},
-        {"man", "--warnings", "-l", "-Tutf8", "-Z", share + "man/man1/vistrel-rtsp.1"},
-        {"man", "--warnings", "-l", "-Tutf8", "-Z", share + "man/man1/vistrel-pipewire.1"},
-    };
+         share + "metainfo/com.tarnwick.Vistrel.metainfo.xml"}};
+    for (const char* page : {"vistrel", "vistrel-channel", "vistrel-rtsp", "vistrel-pipewire"})
+        checks.push_back(
+            {"man", "--warnings", "-l", "-Tutf8", "-Z", share + "man/man1/" + page + ".1"});
     for (std::vector<std::string> check : checks) {
         ASSERT_TRUE(XServer::Installed(check[0]))
             << check[0] << " is missing: scripts/install-deps.sh";
@@ -166,26 +134,23 @@ TEST_F(Install, TheDesktopEntriesMetadataAndManualPagesValidate) {
 // standard output with status 0 (the version the package's), an unknown option in one line on
 // standard error with status 2.
 TEST_F(Install, EveryProgramHasHelpVersionAndRefusesUnknownOptions) {
-    struct Case {
-        const char* option;
-        int status;
-        std::string out; // the whole of standard output, or with ... its start
-    };
     size_t programs = 0;
     for (const auto& entry : fs::directory_iterator(sPrefix + "/bin")) {
         const std::string name = entry.path().filename();
         ++programs;
-        for (const Case& c : {Case{"--help", 0, "usage: " + name + "..."},
-                              Case{"--version", 0, name + " " VISTREL_VERSION "\n"},
-                              Case{"--no-such-option", 2, ""}}) {
-            const ProcessResult run = RunProcess(Clean(*sTemp / "home", {entry.path(), c.option}));
-            const std::string what = name + " " + c.option + "\n" + run.out + run.err;
-            EXPECT_EQ(run.exitCode, c.status) << what;
+        // The option, its status and the whole of standard output, or with ... its start.
+        for (const auto& [option, status, expected] :
+             {std::tuple<std::string, int, std::string>{"--help", 0, "usage: " + name + "..."},
+              {"--version", 0, name + " " VISTREL_VERSION "\n"},
+              {"--no-such-option", 2, ""}}) {
+            const ProcessResult run = RunProcess(Clean(*sTemp / "home", {entry.path(), option}));
+            const std::string what = name + " " + option + "\n" + run.out + run.err;
+            EXPECT_EQ(run.exitCode, status) << what;
             std::string out = run.out;
-            if (c.out.ends_with("...")) out = out.substr(0, c.out.size() - 3) + "...";
+            if (expected.ends_with("...")) out = out.substr(0, expected.size() - 3) + "...";
             if (!out.empty()) out[0] = char(std::tolower(out[0]));
-            EXPECT_EQ(out, c.out) << what;
-            if (c.status == 0)
+            EXPECT_EQ(out, expected) << what;
+            if (status == 0)
                 EXPECT_EQ(run.err, "") << what;
             else
                 EXPECT_TRUE(run.err.starts_with(name + ": ") &&
@@ -201,8 +166,26 @@ TEST_F(Install, EveryProgramHasHelpVersionAndRefusesUnknownOptions) {
 TEST_F(Install, TheInstalledTreeRunsWhereverItIsCopiedAndUninstallsWithoutATrace) {
     const std::string copy = *sTemp / "copy", home = *sTemp / "home";
     fs::copy(sPrefix, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-    ExpectChannelRuns(copy + "/bin", home);
-    ExpectFirstBroadcastFrame(copy + "/bin", home);
+    const std::string tool = copy + "/bin/vistrel-channel";
+    // Its channel tool publishing while its reader reads.
+    binding::RemoveChannel();
+    Child publisher([&] { return Exec(Clean(home, {tool, "publish", "--seconds", "30"})); });
+    ProcessResult read = RunProcess(Clean(home, {tool, "read", "--wait", "10"}));
+    EXPECT_EQ(read.exitCode, 0) << read.out << read.err << publisher.ErrSoFar();
+    EXPECT_TRUE(publisher.Stop(10)) << publisher.ErrSoFar();
+    // Its application broadcasting from its start on a private Xvfb: the first frame it publishes.
+    ASSERT_TRUE(XServer::Installed("Xvfb")) << "Xvfb is missing: scripts/install-deps.sh";
+    const std::unique_ptr<XServer> server = XServer::Xvfb({1024, 768});
+    ASSERT_TRUE(server->Running()) << server->Log();
+    binding::RemoveChannel();
+    fs::create_directories(home + "/config");
+    WriteFile(home + "/config/com.tarnwick.Vistrel.conf", "[Integers]\n_rebroadcastButton=1\n");
+    const std::vector<std::string> app =
+        Clean(home, {"DISPLAY=" + server->Display(), "QT_QPA_PLATFORM=xcb", copy + "/bin/vistrel"});
+    Child vistrel([&] { return Exec(app); });
+    read = RunProcess(Clean(home, {tool, "read", "--wait", "20"}));
+    EXPECT_EQ(read.exitCode, 0) << read.out << read.err << vistrel.ErrSoFar();
+    EXPECT_TRUE(vistrel.Stop(20)) << vistrel.ErrSoFar();
 
     const ProcessResult uninstall =
         RunProcess({VISTREL_CMAKE, "--build", VISTREL_BUILD_DIR, "--target", "uninstall"});
@@ -247,9 +230,7 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
     const std::string files = RunProcess({"/usr/bin/dpkg", "-L", "vistrel"}).out;
 
     // The program says the version the package has.
-    const ProcessResult version = RunProcess(Clean(home, {"vistrel", "--version"}));
-    EXPECT_EQ(version.exitCode, 0) << version.err;
-    EXPECT_EQ(version.out,
+    EXPECT_EQ(RunProcess(Clean(home, {"vistrel", "--version"})).out,
               "vistrel " +
                   RunProcess({"/usr/bin/dpkg-query", "-W", "-f", "${Version}", "vistrel"}).out +
                   "\n");
@@ -262,7 +243,8 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
                 << path;
         }
     }
-    ExpectChannelRuns("/usr/bin", home);
+    // (That the installed tree runs as a whole, the channel tool and the application, the install
+    // test shows of any prefix; here what only the system's own folders decide.)
     const ProcessResult inspect = RunProcess(Clean(home, {"gst-inspect-1.0", "vistrelsrc"}));
     EXPECT_EQ(inspect.exitCode, 0) << inspect.out << inspect.err;
     // The filter reads the installed VistrelX64 a user linked: the last of four published frames.
@@ -279,7 +261,6 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
     const std::string argb = ReadFile(temp / "frame.raw");
     ASSERT_EQ(argb.size(), 640u * 480 * 4);
     EXPECT_EQ(broadcast::Counter(reinterpret_cast<const uint8_t*>(argb.data())), 3u);
-    ExpectFirstBroadcastFrame("/usr/bin", home);
 
     ASSERT_EQ(apt("purge", "vistrel"), "");
     std::istringstream list(files);

@@ -30,16 +30,10 @@ TEST(CoreVectorUnit, TheSwitchSelectsThePlainFormsElseTheWidestLevel) {
     Level widest = CoreVectorUnit::kSSE2;
     for (Level level : CoreVectorUnit::kLevels)
         if (CoreVectorUnit::Runs(level)) widest = level;
-    const struct {
-        const char* value;
-        Level expected;
-    } cases[] = {{nullptr, widest},
-                 {"", widest},
-                 {"0", widest},
-                 {"1", CoreVectorUnit::kReference},
-                 {"yes", CoreVectorUnit::kReference}};
-    for (const auto& c : cases)
-        EXPECT_EQ(CoreVectorUnit::Choose(c.value), c.expected) << (c.value ? c.value : "unset");
+    const Level plain = CoreVectorUnit::kReference;
+    for (const auto& [value, expected] : std::initializer_list<std::pair<const char*, Level>>{
+             {nullptr, widest}, {"", widest}, {"0", widest}, {"1", plain}, {"yes", plain}})
+        EXPECT_EQ(CoreVectorUnit::Choose(value), expected) << (value ? value : "unset");
     EXPECT_EQ(kernels::Chosen().level, CoreVectorUnit::Chosen());
 }
 

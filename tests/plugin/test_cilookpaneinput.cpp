@@ -88,20 +88,15 @@ TEST_F(CILookpaneInputTest, ThePlaceholderThenTheNewestFrameWhichStaysAfterTheBr
 TEST_F(CILookpaneInputTest, EachKindOfRecordGivesItsImageWithTheLocksItNeeds) {
     std::vector<uint8_t> argb(kWidth * kHeight * 4);
     DrawARGB(argb.data(), 0);
-    const struct {
-        const char* mode;
-        std::vector<uint8_t> expected;
-        uint64_t locks;
-    } cases[] = {{"null", PlaceholderARGB(), 0},
-                 {"oversize", PlaceholderARGB(), 0},
-                 {"2vuy", Decoded2vuy(), 0},
-                 {"argb-other", argb, 1}};
     std::shared_ptr<CIImage> image;
-    for (const auto& c : cases) {
-        image = Request(c.mode);
-        ASSERT_NE(image, nullptr) << c.mode;
-        EXPECT_TRUE(RenderARGB(*image) == c.expected) << c.mode;
-        EXPECT_TRUE(locks == c.locks && unlocks == c.locks) << c.mode << ": " << locks;
+    for (const auto& [mode, expected, taken] : {std::tuple{"null", PlaceholderARGB(), 0ull},
+                                                {"oversize", PlaceholderARGB(), 0ull},
+                                                {"2vuy", Decoded2vuy(), 0ull},
+                                                {"argb-other", argb, 1ull}}) {
+        image = Request(mode);
+        ASSERT_NE(image, nullptr) << mode;
+        EXPECT_TRUE(RenderARGB(*image) == expected) << mode;
+        EXPECT_TRUE(locks == taken && unlocks == taken) << mode << ": " << locks;
     }
     // A copy: what the component writes afterwards does not show, and without a frame afterwards
     // the filter keeps that image.

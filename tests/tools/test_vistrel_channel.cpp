@@ -117,7 +117,8 @@ TEST_F(VistrelChannel, AReadOfAHeldFrameReadsTheNextOne) {
 }
 
 // What is planted at the channel's names: refused once, in the component's own name, naming the
-// entry and why, and left as it was; another user's entry moves the channel instead.
+// entry and why, and left as it was; another user's entry moves the channel instead. (Each
+// refusal of the region file and its words: the channel's tests.)
 TEST_F(VistrelChannel, PlantedEntriesAreNamedOnceWithTheReasonOrMovedAway) {
     const std::string path = RegionPath(), elsewhere = path + ".elsewhere";
     const std::string lock0 = ChannelNames()[1], runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -130,8 +131,6 @@ TEST_F(VistrelChannel, PlantedEntriesAreNamedOnceWithTheReasonOrMovedAway) {
         int exitCode;
         std::string line;
     } cases[] = {
-        {[&] { ::link(elsewhere.c_str(), path.c_str()); }, 2,
-         "CoreMappedFile: refused " + path + ": it has more than one hard link"},
         {[&] { testsupport::WriteFile(path, otherVersion); }, 1,
          "SharedGWorldMemory: refused " + path + ": not a channel of this version"},
         {[&] { ::mkdir(lock0.c_str(), 0700); }, 2,
@@ -164,7 +163,8 @@ TEST_F(VistrelChannel, PlantedEntriesAreNamedOnceWithTheReasonOrMovedAway) {
 TEST_F(VistrelChannel, ExitCodes) {
     // 2: no component to publish through, or an option the tool does not have; 3: no frame to
     // read; 64: a bad command line, said in one line when it is an option's value (rates from 1
-    // to 240 a second, waits within a day); 0: --help and --version on standard output.
+    // to 240 a second, waits within a day). (--help and --version: the install test, for every
+    // program.)
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"publish", "--no-install", "--frames", "1"}, 2},
         {{"read"}, 3},
@@ -177,29 +177,22 @@ TEST_F(VistrelChannel, ExitCodes) {
         {{"read", "--wait", "86401"}, 64},
         {{"read", "--png"}, 64},
         {{"read", "x"}, 64},
-        {{"read", "--fps", "3"}, 2},
-        {{"--help"}, 0},
-        {{"--version"}, 0}};
+        {{"read", "--fps", "3"}, 2}};
     for (const auto& [arguments, code] : cases) {
         const ProcessResult run = Tool(arguments);
         EXPECT_EQ(run.exitCode, code) << testing::PrintToString(arguments);
-        if (code == 64 && !arguments.empty()) {
-            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-        }
+        EXPECT_TRUE(code != 64 || arguments.empty() ||
+                    std::count(run.err.begin(), run.err.end(), '\n') == 1)
+            << run.err;
     }
     EXPECT_TRUE(Tool({"-h"}).out.starts_with("usage: vistrel-channel publish"));
-    EXPECT_EQ(Tool({"--version"}).out, "vistrel-channel 1.705\n");
     EXPECT_EQ(Tool({"--frames"}).err, "vistrel-channel: unknown option --frames (see --help)\n");
-    // A read without a frame says why.
+    // A read without a frame says why (the reasons, which the plug-in words alike, its tests).
     LinkComponent();
-    for (const auto& [connections, reason] :
-         {std::pair{"", "no broadcast has created the camera channel " + RegionPath()},
-          std::pair{"--deny-connections", std::string("camera connections are switched off")}}) {
-        if (*connections) Tool({"publish", connections, "--frames", "1"});
-        const ProcessResult read = Tool({"read"});
-        EXPECT_EQ(read.exitCode, 3);
-        EXPECT_EQ(read.out.find("no frame (" + reason), 0u) << read.out;
-    }
+    const ProcessResult read = Tool({"read"});
+    EXPECT_EQ(read.exitCode, 3);
+    const std::string reason = "no frame (no broadcast has created the camera channel ";
+    EXPECT_EQ(read.out.find(reason + RegionPath()), 0u) << read.out;
 }
 
 // Every wait of the tool has a bound and ends on SIGTERM or SIGINT: between a publisher's ticks,
