@@ -170,15 +170,4 @@ TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
     EXPECT_FALSE(testsupport::Exists(mFolder + "/Vistrel 0001.png"));
 }
 
-TEST_F(Saving, TheFolderIsSetUpLazilyInPictures) {
-    // The class-wide folder is empty only once per process: look from a fresh child. (A chosen
-    // location is the program's test, through its Save Defaults menu.)
-    for (const char* folder : {"", "/Pictures"})
-        ::mkdir((mHome + folder).c_str(), 0700);
-    testsupport::Child child(
-        [&] { return QuickSaveFile::quickSaveFolderUnixPath() == mHome + "/Pictures" ? 0 : 1; });
-    ASSERT_TRUE(child.Wait());
-    EXPECT_EQ(child.exitCode, 0) << child.err;
-}
-
 } // namespace
