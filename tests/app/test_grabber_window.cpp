@@ -94,8 +94,11 @@ TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
         {"top bar", 200, 9, 37, -23, 0, false, {x + 37, y - 23, w, h}},
         {"top-left", 5, 5, 30, 20, 0, false, {x + 30, y + 20, w - 30, h - 20}},
         {"bottom-right", w - 5, h - 5, 30, 20, 0, false, {x, y, w + 30, h + 20}},
+        {"top-right", w - 5, 5, 30, -20, 0, false, {x, y - 20, w + 30, h + 20}},
+        {"bottom-left", 5, h - 5, 30, 20, 0, false, {x + 30, y, w - 30, h + 20}},
         {"too large", w - 5, h - 5, 300, 200, 1, false, {x + w - 200, y + h - 200, 500, 400}},
         {"too small", 5, 5, 400, 300, 1, false, {x + 400, y + 300, 200, 150}},
+        {"too narrow, too high", w - 5, 5, -400, -200, 1, false, {x + w - 600, y - 200, 200, 400}},
         {"shifted corner", w - 5, h - 5, 60, 40, 0, true, start},
         {"fixed size", w - 5, h - 5, 40, 30, 2, false, {x + 40, y + 30, w, h}},
     };

@@ -1,22 +1,16 @@
 // The move and size engine's arithmetic: corner hit tests, moves with and without the screen-top
-// clamp, and corner resizes within limits and a 16:9 grab view.
+// clamp, and a 16:9 grab view.
 #include "app/windows/MouseMoveSizeMath.h"
 
 #include <gtest/gtest.h>
-
-#include <tuple>
 
 using namespace mousemovesize;
 using platform::appkit::NSMakeRect;
 
 namespace {
 
-auto Fields(NSRect r) {
-    return std::tuple(r.origin.x, r.origin.y, r.size.width, r.size.height);
-}
-
-// The corner squares and the drag each region starts. (The top-left and bottom-right corners, the
-// plain move and those corners' resizes within and at the limits are the grabber window's test.)
+// The corner squares and the drag each region starts. (The plain move and each corner's resizes
+// within and at the limits are the grabber window's test.)
 TEST(MoveSizeMath, CornerHitTestAndSizeModes) {
     const NSRect r = NSMakeRect(0, 0, 100, 80), tiny = NSMakeRect(0, 0, 15, 15);
     const struct {
@@ -58,29 +52,6 @@ TEST(MoveSizeMath, MoveWithAndWithoutScreenTopClamp) {
         const NSPoint origin = MovedOrigin(c.location, {100, 50}, {300, 200}, c.noClamp, screen);
         EXPECT_EQ(origin.x, c.origin.x);
         EXPECT_EQ(origin.y, c.origin.y) << c.location.y << " clamp " << !c.noClamp;
-    }
-}
-
-// Each corner follows the pointer's travel; at a limit the window follows the dragged corner.
-TEST(MoveSizeMath, CornerResizesFollowThePointerWithinTheLimits) {
-    const NSRect start = NSMakeRect(100, 100, 400, 300);
-    const auto limits = [](NSSize s) {
-        return ConstrainedSize(s, {200, 150}, {450, 320}, nullptr);
-    };
-    const struct {
-        SizeMode mode;
-        NSPoint to;
-        NSRect frame;
-    } cases[] = {
-        {kSizeModeTopRight, {30, -20}, NSMakeRect(100, 100, 430, 280)},
-        {kSizeModeBottomLeft, {30, -20}, NSMakeRect(130, 80, 370, 320)},
-        // Past the limits the window follows the dragged corner.
-        {kSizeModeTopRight, {-350, 50}, NSMakeRect(-50, 130, 200, 320)},
-        {kSizeModeBottomLeft, {0, 0}, NSMakeRect(100, 100, 400, 300)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.mode << " by " << c.to.x << "," << c.to.y);
-        EXPECT_EQ(Fields(CornerResizedFrame(c.mode, start, {0, 0}, c.to, limits)), Fields(c.frame));
     }
 }
 
