@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace sizes;
 
@@ -17,11 +18,8 @@ std::string Text(CGSize s) {
 
 TEST(SizeText, TitlesParseAndAreWrittenBack) {
     const char* const custom = kCustomPrefix;
-    struct {
-        const char* title;
-        const char* prefix;
-        CGSize size;
-    } parsed[] = {
+    // A title, the prefix it is read with, the size read.
+    const std::tuple<const char*, const char*, CGSize> parsed[] = {
         {"Custom: 1024x768", custom, {1024, 768}},
         {"Custom:  150.00%", custom, {-1.5, -1.5}},
         {"999%", nullptr, {-4, -4}},
@@ -31,8 +29,8 @@ TEST(SizeText, TitlesParseAndAreWrittenBack) {
         {"640 x 480", custom, {640, 480}},
         {nullptr, custom, {640, 480}},
     };
-    for (const auto& c : parsed)
-        EXPECT_EQ(Text(sizeFromMenuTextWithPrefix(c.title, c.prefix)), Text(c.size)) << c.title;
+    for (const auto& [title, prefix, size] : parsed)
+        EXPECT_EQ(Text(sizeFromMenuTextWithPrefix(title, prefix)), Text(size)) << title;
     EXPECT_TRUE(sizeFromMenuTextWithCustomPrefixIsDefault("Custom..."));
     EXPECT_FALSE(sizeFromMenuTextWithCustomPrefixIsDefault("Custom: 800x600..."));
     // Either component below 1 writes a percentage of the width.
@@ -43,15 +41,14 @@ TEST(SizeText, TitlesParseAndAreWrittenBack) {
 }
 
 TEST(SaveSize, EachComponentIsAScaleBelowOneAndPointsFromOne) {
-    struct {
-        CGSize save, saved;
-    } cases[] = {
+    // The save size, the size saved of a 640 x 480 grab.
+    const std::pair<CGSize, CGSize> cases[] = {
         {{0, 0}, {640, 480}},      {{-0.5, -0.5}, {320, 240}}, {{800, 0.5}, {800, 240}},
         {{-2, 0.25}, {1280, 120}}, {{0, 480}, {0, 480}},       {{-1, -1}, {640, 480}},
         {{0.25, 120}, {160, 120}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Text(SaveImageSizeForGrab({640, 480}, c.save)), Text(c.saved)) << Text(c.save);
+    for (const auto& [save, saved] : cases)
+        EXPECT_EQ(Text(SaveImageSizeForGrab({640, 480}, save)), Text(saved)) << Text(save);
     // The save panel: 100 in the percent field is (-1, -1), the grabbed size.
     EXPECT_EQ(Text(percentSizeForValue(1.0)), Text({-1, -1}));
     EXPECT_EQ(Text(percentSizeForValue(0.5)), Text({0.5, 0.5}));

@@ -164,14 +164,9 @@ bool DrawnInPlaceAsCopied(void* pixels, CGRect rect, CGBitmapInfo layout) {
     return inPlace;
 }
 
-const struct InPlaceCase {
-    const char* name;
-    CGRect rect;
-    int frame; // -1: private memory
-    CGBitmapInfo layout;
-    const char* noShm;
-    bool inPlace;
-} kInPlaceCases[] = {
+// The case, the rectangle, the frame (-1: private memory), its layout, VISTREL_X11_NO_SHM, whether
+// the server draws in place.
+const std::tuple<const char*, CGRect, int, CGBitmapInfo, const char*, bool> kInPlaceCases[] = {
     {"first frame, A R G B", CGRectMake(100, 50, 640, 480), 0, kARGB, "0", true},
     {"second frame, B G R A", CGRectMake(7, 3, 640, 480), 1, kBGRA, "0", true},
     {"partly off the bottom right", CGRectMake(2200, 1400, 640, 480), 1, kARGB, "0", true},
@@ -189,11 +184,11 @@ TEST_F(DisplayImages, DrawnInPlaceGivesTheCopiedBytes) {
             testsupport::ScopedEnv level("VISTREL_PIXELS_REFERENCE", reference);
             MappedFrames file;
             std::vector<uint8_t> memory(640 * 480 * 4);
-            for (const InPlaceCase& c : kInPlaceCases) {
-                SCOPED_TRACE(c.name);
-                testsupport::ScopedEnv path("VISTREL_X11_NO_SHM", c.noShm);
-                void* pixels = c.frame < 0 ? memory.data() : file.base + kFrameOffsets[c.frame];
-                EXPECT_EQ(DrawnInPlaceAsCopied(pixels, c.rect, c.layout), c.inPlace);
+            for (const auto& [name, rect, frame, layout, noShm, inPlace] : kInPlaceCases) {
+                SCOPED_TRACE(name);
+                testsupport::ScopedEnv path("VISTREL_X11_NO_SHM", noShm);
+                void* pixels = frame < 0 ? memory.data() : file.base + kFrameOffsets[frame];
+                EXPECT_EQ(DrawnInPlaceAsCopied(pixels, rect, layout), inPlace);
             }
             // The file replaced and mapped again at the same address: the server writes into
             // the new one.
