@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -72,36 +71,28 @@ Graph IncludeGraph() {
 }
 
 // Each unit's CMakeLists.txt files: the units of the tree's targets they link
-// (target_link_libraries, a bundle's LIBRARIES). Other names (system libraries, words) are not
-// targets of the tree and are left out.
+// (target_link_libraries, a bundle's LIBRARIES). Other names (system libraries, keywords) are not
+// targets of the tree and are left out, and so are comments.
 Graph LinkGraph() {
-    std::vector<std::pair<std::string, std::vector<std::string>>> linked; // unit, names
-    std::map<std::string, std::string> definedIn;                         // target, unit
-    static const std::regex word(R"("[^"]*"|[()]|#.*|[^\s()]+)"); // comments are words to drop
-    ForEachFile([&](const fs::path& path, const std::string& text) {
+    static const std::regex comment("#.*"), name(R"([\w.:-]+)"),
+        define(R"((?:add_library|add_executable|vistrel_add_bundle)\(\s*([\w.-]+))"),
+        link(R"(target_link_libraries\(([^)]*)\)|\bLIBRARIES\b([^)]*)\))");
+    std::map<std::string, std::string> definedIn;            // target, unit
+    std::vector<std::pair<std::string, std::string>> linked; // unit, a name it links
+    ForEachFile([&](const fs::path& path, const std::string& file) {
         if (path.filename() != "CMakeLists.txt") return;
-        std::vector<std::string> words;
-        for (std::sregex_iterator i(text.begin(), text.end(), word), end; i != end; ++i)
-            if (i->str()[0] != '#') words.push_back(i->str());
-        for (size_t open = 1; open < words.size(); ++open) {
-            if (words[open] != "(") continue;
-            const std::string& command = words[open - 1];
-            const auto close = std::find(words.begin() + long(open), words.end(), ")");
-            const std::vector<std::string> args(words.begin() + long(open) + 1, close);
-            if (args.empty()) continue;
-            if (command == "add_library" || command == "add_executable" ||
-                command == "vistrel_add_bundle")
-                definedIn[args[0]] = UnitOf(path.string());
-            const auto from = command == "target_link_libraries"
-                                  ? args.begin()
-                                  : std::find(args.begin(), args.end(), "LIBRARIES");
-            linked.emplace_back(UnitOf(path.string()), std::vector<std::string>(from, args.end()));
+        const std::string text = std::regex_replace(file, comment, "");
+        for (std::sregex_iterator m(text.begin(), text.end(), define), end; m != end; ++m)
+            definedIn[(*m)[1]] = UnitOf(path.string());
+        for (std::sregex_iterator m(text.begin(), text.end(), link), end; m != end; ++m) {
+            const std::string names = (*m)[1].str() + (*m)[2].str();
+            for (std::sregex_iterator n(names.begin(), names.end(), name); n != end; ++n)
+                linked.emplace_back(UnitOf(path.string()), n->str());
         }
     });
     Graph graph;
-    for (const auto& [unit, names] : linked)
-        for (const std::string& name : names)
-            if (definedIn.count(name)) graph[unit].insert(definedIn[name]);
+    for (const auto& [unit, target] : linked)
+        if (definedIn.count(target)) graph[unit].insert(definedIn[target]);
     return graph;
 }
 
