@@ -379,7 +379,10 @@ TEST(DisplayList, KeptBoundsFollowRandRMonitorsWithTheMainOneOnTheRight) {
 TEST(DisplayList, NestedXineramaHeadsSideBySide) {
     auto host = XServer::Xvfb({1600, 800});
     ASSERT_TRUE(host->Running()) << host->Log();
-    auto nested = XServer::XephyrXinerama(*host, {{640, 480}, {800, 600}});
+    // Xephyr shown on the host, its two screens joined side by side by Xinerama.
+    auto nested = XServer::Start(
+        {XServer::ProgramPath("Xephyr"), "+xinerama", "-screen", "640x480", "-screen", "800x600"},
+        host->Display());
     ASSERT_TRUE(nested->Running()) << nested->Log();
     const auto pattern = testsupport::TestPattern(1440, 600, 5);
     ASSERT_TRUE(testsupport::PutRootPixels(nested->Display(), 0, 0, 1440, 600, pattern));
