@@ -177,12 +177,10 @@ TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
     }));
     // Another window becomes key: the grabber drops to the normal level, below it.
     Click(otherBox, 5, otherBox.height - 5);
-    EXPECT_TRUE(NSRunLoopRunUntil(5,
-                                  [&] {
-                                      return !window->isKeyWindow() && !above() &&
-                                             StackedAbove(Display(), otherId, grabber);
-                                  }))
-        << "key " << window->isKeyWindow() << " above " << above();
+    const auto dropped = [&] {
+        return !window->isKeyWindow() && !above() && StackedAbove(Display(), otherId, grabber);
+    };
+    EXPECT_TRUE(NSRunLoopRunUntil(5, dropped)) << window->isKeyWindow() << " " << above();
     // Without the flag, being key does not lift it (its right bar is clear of the other window).
     window->setFloatAboveMenus(false);
     Click(start, start.width - 9, 150);
