@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace platform::cgl;
@@ -95,20 +96,18 @@ TEST_F(CaptureScreen, GrabReadsTheViewportIntoTopDownARGBAndReportsBadBuffers) {
         Bytes untouched(4 * 16 * 16, 0xCD);
         // Rows too short for the width would make the read run past the buffer; longer ones
         // would shear the picture.
-        const struct {
-            void* data;
-            size_t rowBytes;
-            const char* report;
-        } bad[] = {{nullptr, 64, "bufferData"},
-                   {untouched.data(), 0, "bufferRowBytes"},
-                   {untouched.data(), 60, "bufferRowBytes == 4 * size_t(width)"},
-                   {untouched.data(), 68, "bufferRowBytes == 4 * size_t(width)"}};
-        for (const auto& b : bad) {
+        // The buffer, its row bytes, the check reported.
+        const std::tuple<void*, size_t, const char*> bad[] = {
+            {nullptr, 64, "bufferData"},
+            {untouched.data(), 0, "bufferRowBytes"},
+            {untouched.data(), 60, "bufferRowBytes == 4 * size_t(width)"},
+            {untouched.data(), 68, "bufferRowBytes == 4 * size_t(width)"}};
+        for (const auto& [data, rowBytes, report] : bad) {
             const std::string reports = testsupport::VerifyReports([&] {
                 grabOpenGLViewportContentsTo_ARGB_BufferSize_sizePixels_bufferData_bufferRowBytes_flipHorizontal(
-                    {0, 0}, {16, 16}, b.data, b.rowBytes, false);
+                    {0, 0}, {16, 16}, data, rowBytes, false);
             });
-            EXPECT_TRUE(testsupport::VerifyReported(reports, b.report)) << reports;
+            EXPECT_TRUE(testsupport::VerifyReported(reports, report)) << reports;
         }
         EXPECT_EQ(untouched, Bytes(4 * 16 * 16, 0xCD));
         ASSERT_TRUE(context.MakeCurrent(false));
@@ -121,17 +120,16 @@ TEST_F(CaptureScreen, GrabReadsTheViewportIntoTopDownARGBAndReportsBadBuffers) {
 TEST(CaptureSources, EachUseTakesItsSourceFromTheSystemVersion) {
     constexpr GrabCaptureKind kImage = GrabCaptureKind::kDisplayImage;
     constexpr GrabCaptureKind kRead = GrabCaptureKind::kReadBack;
-    const struct {
-        uint32_t version;
-        GrabCaptureKind broadcast, grab;
-    } rows[] = {{0x1040, kRead, kRead},  {0x1050, kRead, kRead},   {0x1060, kImage, kRead},
-                {0x1068, kImage, kRead}, {0x1070, kImage, kImage}, {0x1095, kImage, kImage}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(testing::Message() << std::hex << r.version);
-        const GrabCaptureKinds kinds = GrabCaptureKindsForVersion(r.version);
-        EXPECT_EQ(kinds.broadcast, r.broadcast);
-        EXPECT_EQ(kinds.grab, r.grab);
-        EXPECT_EQ(CaptureSourceOfKind(kinds.broadcast).readsChosenDisplay(), r.broadcast == kRead);
+    // The version, the broadcast's source, the grabs'.
+    const std::tuple<uint32_t, GrabCaptureKind, GrabCaptureKind> rows[] = {
+        {0x1040, kRead, kRead},  {0x1050, kRead, kRead},   {0x1060, kImage, kRead},
+        {0x1068, kImage, kRead}, {0x1070, kImage, kImage}, {0x1095, kImage, kImage}};
+    for (const auto& [version, broadcast, grab] : rows) {
+        SCOPED_TRACE(testing::Message() << std::hex << version);
+        const GrabCaptureKinds kinds = GrabCaptureKindsForVersion(version);
+        EXPECT_EQ(kinds.broadcast, broadcast);
+        EXPECT_EQ(kinds.grab, grab);
+        EXPECT_EQ(CaptureSourceOfKind(kinds.broadcast).readsChosenDisplay(), broadcast == kRead);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace platform::appkit;
@@ -38,29 +39,25 @@ TEST(GrabImages, ShrinkingAveragesRatherThanPicksPixels) {
 }
 
 TEST(GrabImages, CropsAreInYUpCoordinatesClippedAndRoundedOutwards) {
-    const struct {
-        NSRect rect;
-        bool some;
-        int x, y, width, height; // expected, top-left origin
-    } cases[] = {
-        {{{2, 1}, {3, 2}}, true, 2, 5, 3, 2},     // inside: y-up rows 1..2 are rows 5..6
-        {{{-4, -4}, {6, 6}}, true, 0, 6, 2, 2},   // over the bottom-left corner
-        {{{8.5, 6.5}, {9, 9}}, true, 8, 0, 2, 2}, // over the top-right, rounded outwards
-        {{{10, 0}, {4, 4}}, false, 0, 0, 0, 0},   // right of the bitmap
-        {{{1, 1}, {0, 0}}, false, 0, 0, 0, 0},    // empty
+    // The rectangle, y up; the part expected, top-left origin (none when 0 wide).
+    const std::tuple<NSRect, int, int, int, int> cases[] = {
+        {{{2, 1}, {3, 2}}, 2, 5, 3, 2},     // inside: y-up rows 1..2 are rows 5..6
+        {{{-4, -4}, {6, 6}}, 0, 6, 2, 2},   // over the bottom-left corner
+        {{{8.5, 6.5}, {9, 9}}, 8, 0, 2, 2}, // over the top-right, rounded outwards
+        {{{10, 0}, {4, 4}}, 0, 0, 0, 0},    // right of the bitmap
+        {{{1, 1}, {0, 0}}, 0, 0, 0, 0},     // empty
     };
     const auto bitmap = Numbered(10, 8);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.rect.origin.x << "," << c.rect.origin.y);
-        const auto part = bitmapCroppedWithRect_withRect(*bitmap, c.rect);
-        ASSERT_EQ(part != nullptr, c.some);
+    for (const auto& [rect, x, y, width, height] : cases) {
+        SCOPED_TRACE(testing::Message() << rect.origin.x << "," << rect.origin.y);
+        const auto part = bitmapCroppedWithRect_withRect(*bitmap, rect);
+        ASSERT_EQ(part != nullptr, width > 0);
         if (!part) continue;
         ASSERT_EQ(std::make_pair(part->pixelsWide(), part->pixelsHigh()),
-                  std::make_pair(c.width, c.height));
-        for (int y = 0; y < c.height; ++y)
-            for (int x = 0; x < c.width; ++x)
-                EXPECT_EQ(part->bitmapData()[y * c.width + x],
-                          bitmap->bitmapData()[(c.y + y) * 10 + c.x + x]);
+                  std::make_pair(width, height));
+        for (int i = 0; i < width * height; ++i)
+            EXPECT_EQ(part->bitmapData()[i],
+                      bitmap->bitmapData()[(y + i / width) * 10 + x + i % width]);
     }
 }
 

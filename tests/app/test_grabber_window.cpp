@@ -85,27 +85,26 @@ TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
     // Limits: the suite's, 200 x 150 to 500 x 400, or the window's size.
     const std::pair<NSSize, NSSize> limits[] = {
         {wide, GrabRegionWindowFrameSize({2048, 2048})}, {{200, 150}, {500, 400}}, {fixed, fixed}};
-    const struct {
-        const char* name;
-        int x, y, dx, dy, limits;
-        bool shift;
-        RootBox expected;
-    } drags[] = {
+    // The drag: where it starts, by how much, under which limits, with Shift; the frame after it.
+    const std::tuple<const char*, int, int, int, int, int, bool, RootBox> drags[] = {
         {"top bar", 200, 9, 37, -23, 0, false, {x + 37, y - 23, w, h}},
         {"top-left", 5, 5, 30, 20, 0, false, {x + 30, y + 20, w - 30, h - 20}},
         {"bottom-right", w - 5, h - 5, 30, 20, 0, false, {x, y, w + 30, h + 20}},
+        {"top-right", w - 5, 5, 30, -20, 0, false, {x, y - 20, w + 30, h + 20}},
+        {"bottom-left", 5, h - 5, 30, 20, 0, false, {x + 30, y, w - 30, h + 20}},
         {"too large", w - 5, h - 5, 300, 200, 1, false, {x + w - 200, y + h - 200, 500, 400}},
         {"too small", 5, 5, 400, 300, 1, false, {x + 400, y + 300, 200, 150}},
+        {"too narrow, too high", w - 5, 5, -400, -200, 1, false, {x + w - 600, y - 200, 200, 400}},
         {"shifted corner", w - 5, h - 5, 60, 40, 0, true, start},
         {"fixed size", w - 5, h - 5, 40, 30, 2, false, {x + 40, y + 30, w, h}},
     };
-    for (const auto& d : drags) {
-        window->setMinSize(limits[d.limits].first);
-        window->setMaxSize(limits[d.limits].second);
+    for (const auto& [name, px, py, dx, dy, limit, shift, expected] : drags) {
+        window->setMinSize(limits[limit].first);
+        window->setMaxSize(limits[limit].second);
         window->setFrame_display(NSMakeRect(200, 200, w, h), true);
-        ASSERT_TRUE(SettlesAt(start)) << d.name;
-        Drag(d.x, d.y, d.dx, d.dy, d.shift);
-        EXPECT_TRUE(SettlesAt(d.expected)) << d.name << ": " << Describe(Frame());
+        ASSERT_TRUE(SettlesAt(start)) << name;
+        Drag(px, py, dx, dy, shift);
+        EXPECT_TRUE(SettlesAt(expected)) << name << ": " << Describe(Frame());
     }
 }
 
@@ -178,12 +177,10 @@ TEST_F(GrabberWindow, FloatsAboveAnotherWindowOnlyWhileKey) {
     }));
     // Another window becomes key: the grabber drops to the normal level, below it.
     Click(otherBox, 5, otherBox.height - 5);
-    EXPECT_TRUE(NSRunLoopRunUntil(5,
-                                  [&] {
-                                      return !window->isKeyWindow() && !above() &&
-                                             StackedAbove(Display(), otherId, grabber);
-                                  }))
-        << "key " << window->isKeyWindow() << " above " << above();
+    const auto dropped = [&] {
+        return !window->isKeyWindow() && !above() && StackedAbove(Display(), otherId, grabber);
+    };
+    EXPECT_TRUE(NSRunLoopRunUntil(5, dropped)) << window->isKeyWindow() << " " << above();
     // Without the flag, being key does not lift it (its right bar is clear of the other window).
     window->setFloatAboveMenus(false);
     Click(start, start.width - 9, 150);

@@ -55,28 +55,25 @@ TEST_F(Saving, NumberedNamesFillTheFirstGapPerExtensionUpToTheLimits) {
         "IsConstructed()"));
     ASSERT_TRUE(numbered.Construct(mFolder.c_str()));
     const std::string longest(NAME_MAX - 8, 'n');
-    const struct {
-        std::string format;
-        const char* extension;
-        int number; // -1: none, -2: refused with a report
-    } cases[] = {
+    // A format, an extension, the number found (-1: none, -2: refused with a report).
+    const std::tuple<std::string, const char*, int> cases[] = {
         {"Vistrel %04d", "jpg", 1}, {"Vistrel %04d", "png", 2},   {"Vistrel %04d", "tiff", 1},
         {"Vistrel %04d", "bmp", 0}, {"Vistrel %04d", "gif", -1},  {"100%% %03d", "png", 0},
         {"%s", "png", -2},          {"%d-%d", "png", -2},         {"%*d", "png", -2},
         {"%04d", "a/b", -2},        {longest + "%04d", "png", 0}, {longest + "n%04d", "png", -2},
     };
-    for (const auto& c : cases) {
+    for (const auto& [format, extension, expected] : cases) {
         int number = 7;
         const std::string reports = VerifyReports([&] {
-            EXPECT_EQ(numbered.FindFirstAvailableNamedPathNumber(path, c.format.c_str(),
-                                                                 c.extension, &number),
-                      c.number >= 0);
+            EXPECT_EQ(numbered.FindFirstAvailableNamedPathNumber(path, format.c_str(), extension,
+                                                                 &number),
+                      expected >= 0);
         });
-        EXPECT_EQ(reports.empty(), c.number != -2) << c.format << reports;
-        EXPECT_EQ(number, std::max(c.number, 0)) << c.format << " " << c.extension;
+        EXPECT_EQ(reports.empty(), expected != -2) << format << reports;
+        EXPECT_EQ(number, std::max(expected, 0)) << format << " " << extension;
         char name[NAME_MAX + 1] = "";
-        if (c.number >= 0) std::snprintf(name, sizeof name, c.format.c_str(), c.number);
-        EXPECT_EQ(path, c.number >= 0 ? mFolder + "/" + name + "." + c.extension : "");
+        if (expected >= 0) std::snprintf(name, sizeof name, format.c_str(), expected);
+        EXPECT_EQ(path, expected >= 0 ? mFolder + "/" + name + "." + extension : "");
     }
     // A folder deep enough that its numbered paths pass 1024 bytes: short names still fit.
     std::string deep = mFolder;
@@ -141,23 +138,19 @@ TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
     // A TIFF saved through the panel takes its number from the quick saves too.
     for (const char* name : {"/Vistrel 0000.jpg", "/Vistrel 0000.tif"})
         WriteFile(mFolder + name, "");
-    const struct {
-        void (*creator)();
-        int32_t defaultType;
-        const char* written;
-        const char* codes;
-    } cases[] = {
+    // The creator chosen, the default type, the file written and its type and creator codes.
+    const std::tuple<void (*)(), int32_t, const char*, const char*> cases[] = {
         {QuickSaveFile::setQuikCreatorPhotoshopApp, 0, "Vistrel 0001.jpg", "JPEG/8BIM"},
         {QuickSaveFile::setQuikCreatorQuickTimeApp, 1, "Vistrel 0000.png", "PNGf/TVOD"},
         {QuickSaveFile::setQuikCreatoriPhotoApp, 2, "Vistrel 0001.tiff", "TIFF/iPho"},
         {QuickSaveFile::setQuikCreatoriPhotoApp, 7, "Vistrel 0002.jpg", "JPEG/iPho"},
     };
-    for (const auto& c : cases) {
-        c.creator();
-        QuickSaveFile::setQuikSaveImageType(c.defaultType);
+    for (const auto& [creator, defaultType, written, codes] : cases) {
+        creator();
+        QuickSaveFile::setQuikSaveImageType(defaultType);
         EXPECT_EQ(kImage.saveToNextNumberedFileName("Vistrel %04d").value_or("none"),
-                  mFolder + "/" + c.written);
-        EXPECT_EQ(Codes(mFolder + "/" + c.written), c.codes) << c.written;
+                  mFolder + "/" + written);
+        EXPECT_EQ(Codes(mFolder + "/" + written), codes) << written;
     }
     const std::vector<uint8_t> rgba{1, 2, 3, 255, 4, 5, 6, 128, 7, 8, 9, 255, 10, 11, 12, 255};
     EXPECT_EQ(testsupport::DecodePNG(mFolder + "/Vistrel 0000.png").samples, rgba);
@@ -168,17 +161,6 @@ TEST_F(Saving, QuickSavesWriteNumberedFilesWithTheirCodes) {
     const QuickSaveFile broken({2, 2, 7, platform::imageio::PixelLayout::kARGB, true, kPixels});
     EXPECT_FALSE(broken.saveToNextNumberedFileName_withQuikSaveImageType("Vistrel %04d", 1));
     EXPECT_FALSE(testsupport::Exists(mFolder + "/Vistrel 0001.png"));
-}
-
-TEST_F(Saving, TheFolderIsSetUpLazilyInPictures) {
-    // The class-wide folder is empty only once per process: look from a fresh child. (A chosen
-    // location is the program's test, through its Save Defaults menu.)
-    for (const char* folder : {"", "/Pictures"})
-        ::mkdir((mHome + folder).c_str(), 0700);
-    testsupport::Child child(
-        [&] { return QuickSaveFile::quickSaveFolderUnixPath() == mHome + "/Pictures" ? 0 : 1; });
-    ASSERT_TRUE(child.Wait());
-    EXPECT_EQ(child.exitCode, 0) << child.err;
 }
 
 } // namespace

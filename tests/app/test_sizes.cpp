@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace sizes;
 
@@ -17,11 +18,8 @@ std::string Text(CGSize s) {
 
 TEST(SizeText, TitlesParseAndAreWrittenBack) {
     const char* const custom = kCustomPrefix;
-    struct {
-        const char* title;
-        const char* prefix;
-        CGSize size;
-    } parsed[] = {
+    // A title, the prefix it is read with, the size read.
+    const std::tuple<const char*, const char*, CGSize> parsed[] = {
         {"Custom: 1024x768", custom, {1024, 768}},
         {"Custom:  150.00%", custom, {-1.5, -1.5}},
         {"999%", nullptr, {-4, -4}},
@@ -31,8 +29,8 @@ TEST(SizeText, TitlesParseAndAreWrittenBack) {
         {"640 x 480", custom, {640, 480}},
         {nullptr, custom, {640, 480}},
     };
-    for (const auto& c : parsed)
-        EXPECT_EQ(Text(sizeFromMenuTextWithPrefix(c.title, c.prefix)), Text(c.size)) << c.title;
+    for (const auto& [title, prefix, size] : parsed)
+        EXPECT_EQ(Text(sizeFromMenuTextWithPrefix(title, prefix)), Text(size)) << title;
     EXPECT_TRUE(sizeFromMenuTextWithCustomPrefixIsDefault("Custom..."));
     EXPECT_FALSE(sizeFromMenuTextWithCustomPrefixIsDefault("Custom: 800x600..."));
     // Either component below 1 writes a percentage of the width.
@@ -43,40 +41,27 @@ TEST(SizeText, TitlesParseAndAreWrittenBack) {
 }
 
 TEST(SaveSize, EachComponentIsAScaleBelowOneAndPointsFromOne) {
-    struct {
-        CGSize save, saved;
-    } cases[] = {
+    // The save size, the size saved of a 640 x 480 grab.
+    const std::pair<CGSize, CGSize> cases[] = {
         {{0, 0}, {640, 480}},      {{-0.5, -0.5}, {320, 240}}, {{800, 0.5}, {800, 240}},
         {{-2, 0.25}, {1280, 120}}, {{0, 480}, {0, 480}},       {{-1, -1}, {640, 480}},
         {{0.25, 120}, {160, 120}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Text(SaveImageSizeForGrab({640, 480}, c.save)), Text(c.saved)) << Text(c.save);
+    for (const auto& [save, saved] : cases)
+        EXPECT_EQ(Text(SaveImageSizeForGrab({640, 480}, save)), Text(saved)) << Text(save);
     // The save panel: 100 in the percent field is (-1, -1), the grabbed size.
     EXPECT_EQ(Text(percentSizeForValue(1.0)), Text({-1, -1}));
     EXPECT_EQ(Text(percentSizeForValue(0.5)), Text({0.5, 0.5}));
     EXPECT_EQ(sizeFieldText(0.5) + " " + sizeFieldText(640.5), "0.50 640.5");
 }
 
+// (Right moving and Shift+Right widening, and Space saving, are the program's test.)
 TEST(Grabber, KeysNudgeTheFrame) {
-    struct {
-        uint16_t character;
-        uint32_t flags;
-        GrabberKey key;
-        CGRect frame; // after the key, from (100, 200) 640 x 480
-    } keys[] = {
-        // (Right moving and Shift+Right widening, and Space saving, are the program's test.)
-        {0xF701, kShiftKeyMask, GrabberKey::kNudge, {{100, 200}, {640, 479}}},
-        {'a', 0, GrabberKey::kIgnored, {{100, 200}, {640, 480}}},
-    };
-    for (const auto& k : keys) {
-        const GrabberKeyAction a = KeyActionForCharacter(k.character, k.flags);
-        const CGRect r = NudgedFrame({{100, 200}, {640, 480}}, a.d, a.shift);
-        EXPECT_EQ(a.key, k.key) << k.character;
-        EXPECT_EQ(Text(r.origin.x == k.frame.origin.x ? r.size : CGSize{-1, -1}),
-                  Text(k.frame.size));
-        EXPECT_EQ(r.origin.y, k.frame.origin.y);
-    }
+    const GrabberKeyAction down = KeyActionForCharacter(0xF701, kShiftKeyMask);
+    EXPECT_EQ(down.key, GrabberKey::kNudge);
+    const CGRect r = NudgedFrame({{100, 200}, {640, 480}}, down.d, down.shift);
+    EXPECT_EQ(Text({r.origin.x, r.origin.y}) + " " + Text(r.size), "100 x 200 640 x 479");
+    EXPECT_EQ(KeyActionForCharacter('a', 0).key, GrabberKey::kIgnored);
 }
 
 } // namespace

@@ -1,18 +1,17 @@
 // The tree's folders depend on each other one way only: an include or a link that reaches up a
 // layer, an include loop between folders of one layer, or a use a rule below forbids fails here
 // before it becomes a link-order surprise.
+#include "tests/support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -26,14 +25,10 @@ const std::map<std::string, int> kLayers = {
 
 // platform/x, app/x and hosts/x are units of their own; the other layers are one folder each.
 std::string UnitOf(const std::string& path) {
-    const auto slash = path.find('/');
-    const std::string top = path.substr(0, slash);
-    if (slash == std::string::npos || kLayers.count(top) == 0) return top;
-    if (top == "platform" || top == "app" || top == "hosts") {
-        const auto next = path.find('/', slash + 1);
-        if (next != std::string::npos) return path.substr(0, next);
-    }
-    return top;
+    static const std::regex unit(R"(^(platform|app|hosts)/[^/]+(?=/)|^[^/]*)");
+    std::smatch m;
+    std::regex_search(path, m, unit);
+    return m.str();
 }
 
 int LayerOf(const std::string& unit) {
@@ -41,129 +36,84 @@ int LayerOf(const std::string& unit) {
     return found == kLayers.end() ? -1 : found->second;
 }
 
-// Uses the layers allow but the design does not: a host reaches the camera only through the
-// components and the digitizer's header.
-const std::pair<std::string, std::string> kNever[] = {{"hosts", "channel"}};
-
-bool Forbidden(const std::string& from, const std::string& to) {
-    return std::any_of(std::begin(kNever), std::end(kNever), [&](const auto& rule) {
-        return from.starts_with(rule.first) && to.starts_with(rule.second);
-    });
-}
-
 using Graph = std::map<std::string, std::set<std::string>>;
 
-// The name of an #include line, quoted or angled (a tree path in angles counts too), or ""
-// (spaces may follow the # and precede the name).
+// The name of an #include line, quoted or angled (a tree path in angles counts too), or "".
 std::string IncludedName(const std::string& line) {
-    size_t at = line.find_first_not_of(" \t");
-    if (at == std::string::npos || line[at] != '#') return "";
-    at = line.find_first_not_of(" \t", at + 1);
-    if (at == std::string::npos || line.compare(at, 7, "include") != 0) return "";
-    at = line.find_first_not_of(" \t", at + 7);
-    if (at == std::string::npos || (line[at] != '"' && line[at] != '<')) return "";
-    const size_t end = line.find(line[at] == '"' ? '"' : '>', at + 1);
-    return end == std::string::npos ? "" : line.substr(at + 1, end - at - 1);
+    static const std::regex include(R"(^\s*#\s*include\s*(?:"([^"]*)\"|<([^>]*)>))");
+    std::smatch m;
+    return std::regex_search(line, m, include) ? m[1].str() + m[2].str() : "";
 }
 
-// Every C and C++ source of the layers' folders.
-void ForEachSource(const fs::path& root, const std::function<void(const fs::path&)>& use) {
-    for (const auto& [layer, rank] : kLayers) {
-        if (!fs::exists(root / layer)) continue;
-        for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
-            const std::string ext = entry.path().extension();
-            if (entry.is_regular_file() && (ext == ".cpp" || ext == ".h" || ext == ".c"))
-                use(entry.path());
-        }
-    }
+// Every file of the layers' folders, with its path below the tree and its text.
+void ForEachFile(const std::function<void(const fs::path&, const std::string&)>& use) {
+    const fs::path root = VISTREL_SOURCE_DIR;
+    for (const auto& [layer, rank] : kLayers)
+        for (const auto& entry : fs::recursive_directory_iterator(root / layer))
+            if (entry.is_regular_file())
+                use(fs::relative(entry.path(), root), testsupport::ReadFile(entry.path()));
 }
 
-Graph IncludeGraph(const fs::path& root) {
+bool IsSource(const fs::path& path) {
+    return std::set<std::string>{".cpp", ".h", ".c"}.count(path.extension().string());
+}
+
+Graph IncludeGraph() {
     Graph graph;
-    ForEachSource(root, [&](const fs::path& path) {
-        const std::string from = UnitOf(fs::relative(path, root).string());
-        std::ifstream file(path);
-        for (std::string line; std::getline(file, line);) {
-            const std::string to = UnitOf(IncludedName(line));
-            if (LayerOf(to) >= 0 && to != from) graph[from].insert(to);
-        }
+    ForEachFile([&](const fs::path& path, const std::string& text) {
+        std::istringstream lines(IsSource(path) ? text : "");
+        for (std::string line; std::getline(lines, line);)
+            if (const std::string to = UnitOf(IncludedName(line));
+                LayerOf(to) >= 0 && to != UnitOf(path.string()))
+                graph[UnitOf(path.string())].insert(to);
     });
     return graph;
-}
-
-// A CMake file's words: names, quoted strings, "(" and ")"; comments left out.
-std::vector<std::string> CMakeWords(std::istream& in) {
-    std::vector<std::string> words;
-    for (std::string line; std::getline(in, line);) {
-        std::string word;
-        bool quoted = false;
-        for (size_t i = 0; i <= line.size(); ++i) {
-            const char c = i < line.size() ? line[i] : ' ';
-            if (c == '"') quoted = !quoted;
-            if (c == '#' && !quoted && word.empty()) break;
-            const bool paren = c == '(' || c == ')';
-            if (quoted || !(std::isspace(uint8_t(c)) || paren)) {
-                word += c;
-                continue;
-            }
-            if (!word.empty()) words.push_back(std::move(word));
-            word.clear();
-            if (paren) words.emplace_back(1, c);
-        }
-    }
-    return words;
 }
 
 // Each unit's CMakeLists.txt files: the units of the tree's targets they link
-// (target_link_libraries, a bundle's LIBRARIES). Other names (system libraries, words) are not
-// targets of the tree and are left out.
-Graph LinkGraph(const fs::path& root) {
-    std::vector<std::pair<std::string, std::vector<std::string>>> linked; // unit, names
-    std::map<std::string, std::string> definedIn;                         // target, unit
-    for (const auto& [layer, rank] : kLayers)
-        for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
-            if (entry.path().filename() != "CMakeLists.txt") continue;
-            const std::string unit = UnitOf(fs::relative(entry.path(), root).string());
-            std::ifstream file(entry.path());
-            const std::vector<std::string> words = CMakeWords(file);
-            for (size_t open = 1; open < words.size(); ++open) {
-                if (words[open] != "(") continue;
-                const std::string& command = words[open - 1];
-                const auto close = std::find(words.begin() + long(open), words.end(), ")");
-                const std::vector<std::string> args(words.begin() + long(open) + 1, close);
-                if (args.empty()) continue;
-                if (command == "add_library" || command == "add_executable" ||
-                    command == "vistrel_add_bundle")
-                    definedIn[args[0]] = unit;
-                const auto from = command == "target_link_libraries"
-                                      ? args.begin()
-                                      : std::find(args.begin(), args.end(), "LIBRARIES");
-                linked.emplace_back(unit, std::vector<std::string>(from, args.end()));
-            }
+// (target_link_libraries, a bundle's LIBRARIES). Other names (system libraries, keywords) are not
+// targets of the tree and are left out, and so are comments.
+Graph LinkGraph() {
+    static const std::regex comment("#.*"), name(R"([\w.:-]+)"),
+        define(R"((?:add_library|add_executable|vistrel_add_bundle)\(\s*([\w.-]+))"),
+        link(R"(target_link_libraries\(([^)]*)\)|\bLIBRARIES\b([^)]*)\))");
+    std::map<std::string, std::string> definedIn;            // target, unit
+    std::vector<std::pair<std::string, std::string>> linked; // unit, a name it links
+    ForEachFile([&](const fs::path& path, const std::string& file) {
+        if (path.filename() != "CMakeLists.txt") return;
+        const std::string text = std::regex_replace(file, comment, "");
+        for (std::sregex_iterator m(text.begin(), text.end(), define), end; m != end; ++m)
+            definedIn[(*m)[1]] = UnitOf(path.string());
+        for (std::sregex_iterator m(text.begin(), text.end(), link), end; m != end; ++m) {
+            const std::string names = (*m)[1].str() + (*m)[2].str();
+            for (std::sregex_iterator n(names.begin(), names.end(), name); n != end; ++n)
+                linked.emplace_back(UnitOf(path.string()), n->str());
         }
+    });
     Graph graph;
-    for (const auto& [unit, names] : linked)
-        for (const std::string& name : names)
-            if (definedIn.count(name)) graph[unit].insert(definedIn[name]);
+    for (const auto& [unit, target] : linked)
+        if (definedIn.count(target)) graph[unit].insert(definedIn[target]);
     return graph;
 }
 
-// Every use points down the layers or stays in one, and no rule forbids it.
+// Every use points down the layers or stays in one; a host reaches the camera only through the
+// components and the digitizer's header, never the channel.
 void ExpectDownward(const Graph& graph, const std::string& uses) {
     ASSERT_GT(graph.size(), 10u) << "the source tree was not found";
     for (const auto& [from, targets] : graph)
         for (const std::string& to : targets) {
             EXPECT_LE(LayerOf(to), LayerOf(from)) << from << uses << " the higher " << to;
-            EXPECT_FALSE(Forbidden(from, to)) << from << uses << " " << to;
+            EXPECT_FALSE(from.starts_with("hosts") && to.starts_with("channel"))
+                << from << uses << " " << to;
         }
 }
 
 TEST(Layering, LinksPointDown) {
-    ExpectDownward(LinkGraph(VISTREL_SOURCE_DIR), " links");
+    ExpectDownward(LinkGraph(), " links");
 }
 
 TEST(Layering, IncludesPointDownAndNeverLoop) {
-    const Graph graph = IncludeGraph(VISTREL_SOURCE_DIR);
+    const Graph graph = IncludeGraph();
     ExpectDownward(graph, " includes");
 
     // Depth-first search; a unit met again while it is still open closes a loop.
@@ -186,32 +136,25 @@ TEST(Layering, IncludesPointDownAndNeverLoop) {
 // X11 lives only in the X11 backends' files, named X<Capital>... (X11Window.cpp, XConnection.h),
 // so that a second desktop's backend is one more file behind the same interfaces.
 bool IsX11File(const fs::path& path) {
-    const std::string name = path.filename();
-    return name.size() > 1 && name[0] == 'X' && (std::isupper(name[1]) || std::isdigit(name[1]));
-}
-
-// An include of X11's headers or of an X11 file (quoted or angled), or an X11 identifier.
-bool MentionsX11(const std::string& line) {
-    const std::string name = IncludedName(line);
-    if (name.starts_with("xcb/") || name.starts_with("X11/") || (!name.empty() && IsX11File(name)))
-        return true;
-    for (const char* word : {"x11::", "xcb_", "XCB_"})
-        for (size_t at = line.find(word); at != std::string::npos; at = line.find(word, at + 1))
-            if (at == 0 || !(std::isalnum(uint8_t(line[at - 1])) || line[at - 1] == '_'))
-                return true;
-    return false;
+    static const std::regex name("X[A-Z0-9].*");
+    return std::regex_match(path.filename().string(), name);
 }
 
 TEST(Layering, NoX11OutsideTheX11Files) {
+    // An include of X11's headers or of an X11 file, or an X11 identifier.
+    static const std::regex x11(R"((^|[^\w])(x11::|xcb_|XCB_))");
     size_t read = 0;
-    ForEachSource(VISTREL_SOURCE_DIR, [&](const fs::path& path) {
-        if (IsX11File(path)) return;
+    ForEachFile([&](const fs::path& path, const std::string& text) {
+        if (!IsSource(path) || IsX11File(path)) return;
         ++read;
-        std::ifstream file(path);
+        std::istringstream lines(text);
         int number = 0;
-        for (std::string line; std::getline(file, line);)
-            if (++number, MentionsX11(line))
+        for (std::string line; std::getline(lines, line);) {
+            const std::string name = IncludedName(line);
+            if (++number, name.starts_with("xcb/") || name.starts_with("X11/") ||
+                              (!name.empty() && IsX11File(name)) || std::regex_search(line, x11))
                 ADD_FAILURE() << path.string() << ":" << number << ": " << line;
+        }
     });
     EXPECT_GT(read, 100u) << "the source tree was not found";
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace platform::bundles;
@@ -33,23 +34,21 @@ TEST(BundleFolders, EveryBundleOnceInFolderAndNameOrderWithItsInfoWhenThatIsAReg
     fs::create_directory_symlink(b + "/Real.component", a + "/Link.component");
     fs::create_directory_symlink(root + "/nowhere", a + "/Dangling.component");
 
-    const struct {
-        const char* extension;
-        std::vector<std::string> expected; // path below the root, then the identifier or "-"
-    } cases[] = {
+    // An extension, the bundles found: path below the root, then the identifier or "-".
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
         {"",
          {"a/Dir.component -", "a/Fifo.component -", "b/Real.component real", "a/One.component one",
           "a/Other.plugin -", "a/Two.component -", "b/Zed.component -"}},
         {"plugin", {"a/Other.plugin -"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [extension, expected] : cases) {
         ::alarm(10); // a FIFO opened for reading would wait here for good
         std::vector<std::string> found;
-        for (const FoundBundle& bundle : EnumerateBundles({a, root + "/missing", b}, c.extension))
+        for (const FoundBundle& bundle : EnumerateBundles({a, root + "/missing", b}, extension))
             found.push_back(bundle.path.substr(root.size() + 1) + " " +
                             (bundle.hasInfo ? bundle.info.Value("CFBundleIdentifier") : "-"));
         ::alarm(0);
-        EXPECT_EQ(found, c.expected) << c.extension;
+        EXPECT_EQ(found, expected) << extension;
     }
 }
 
@@ -59,34 +58,31 @@ TEST(Bundle, OnlyRegularFilesOfBoundedSizeAreReadOrLoaded) {
     testsupport::TempFolder temp;
     const std::string root = fs::canonical(temp.Path()), info = root + "/B/Contents/Info.ini",
                       object = root + "/B/Contents/Linux/" + ArchitectureFolder() + "/B.so";
-    const struct {
-        const std::string& file;
-        off_t size; // -1: a FIFO
-        std::string refusal;
-    } cases[] = {
+    // The file made wrong, its size (-1: a FIFO), the refusal.
+    const std::tuple<const std::string&, off_t, std::string> cases[] = {
         {info, -1, info + " is not a regular file"},
         {info, BundleInfo::kMaxBytes + 1, info + " is larger than 65536 bytes"},
         {info, BundleInfo::kMaxBytes, object + ": No such file or directory"},
         {object, -1, object + " is not a regular file"},
         {object, Bundle::kMaxExecutableBytes + 1, object + " is larger than 536870912 bytes"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [file, size, refusal] : cases) {
         fs::remove_all(root + "/B");
         fs::create_directories(fs::path(object).parent_path());
         WriteFile(info, "CFBundleExecutable=B\n");
-        if (c.file == object) WriteFile(object, "");
-        if (c.size < 0) {
-            fs::remove(c.file);
-            ASSERT_EQ(::mkfifo(c.file.c_str(), 0600), 0);
+        if (file == object) WriteFile(object, "");
+        if (size < 0) {
+            fs::remove(file);
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
         } else {
-            ASSERT_EQ(::truncate(c.file.c_str(), c.size), 0);
+            ASSERT_EQ(::truncate(file.c_str(), size), 0);
         }
         ::alarm(10);
         const auto bundle = Bundle::Create(root + "/B");
         ASSERT_TRUE(bundle);
         EXPECT_FALSE(bundle->LoadExecutable());
         ::alarm(0);
-        EXPECT_EQ(bundle->LoadError(), c.refusal);
+        EXPECT_EQ(bundle->LoadError(), refusal);
     }
 }
 

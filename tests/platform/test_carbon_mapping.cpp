@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <tuple>
 
 using namespace platform::carbon;
 using namespace platform::carbon::x11;
@@ -44,10 +45,9 @@ TEST(HotKeyMapping, CombinationsAsDesktopShortcutServicesKeepThem) {
 
 TEST(HotKeyMapping, ModifiersRolesAndLocks) {
     using Rows = std::array<std::vector<uint32_t>, 8>; // Shift, Lock, Control, Mod1 .. Mod5
-    const struct {
-        Rows rows;
-        int commandOptionControl, controlShiftOption, locks;
-    } cases[] = {
+    // A modifier map; the X modifiers of Command+Option+Control and of Control+Shift+Option, and
+    // its locks.
+    const std::tuple<Rows, int, int, int> cases[] = {
         {{{{XK_Shift_L},
            {XK_Caps_Lock},
            {XK_Control_L},
@@ -64,17 +64,17 @@ TEST(HotKeyMapping, ModifiersRolesAndLocks) {
          kControlMask | kShiftMask | kMod2Mask,
          kLockMask | kMod1Mask | kMod5Mask},
     };
-    for (const auto& c : cases) {
-        const ModifierRoles roles = RolesFromModifierKeysyms(c.rows);
-        EXPECT_EQ(XModifiers(0x1900, roles), c.commandOptionControl);
-        EXPECT_EQ(XModifiers(0x1A00, roles), c.controlShiftOption);
-        EXPECT_EQ(roles.locks, c.locks);
+    for (const auto& [rows, commandOptionControl, controlShiftOption, locks] : cases) {
+        const ModifierRoles roles = RolesFromModifierKeysyms(rows);
+        EXPECT_EQ(XModifiers(0x1900, roles), commandOptionControl);
+        EXPECT_EQ(XModifiers(0x1A00, roles), controlShiftOption);
+        EXPECT_EQ(roles.locks, locks);
         EXPECT_FALSE(XModifiers(cmdKey | alphaLock, roles));
         const std::vector<uint16_t> all = LockCombinations(roles.locks);
         std::set<uint16_t> distinct;
         for (uint16_t combination : all)
             if ((combination & ~roles.locks) == 0) distinct.insert(combination);
-        EXPECT_EQ(distinct.size(), size_t(1) << __builtin_popcount(c.locks));
+        EXPECT_EQ(distinct.size(), size_t(1) << __builtin_popcount(locks));
         EXPECT_EQ(all.size(), distinct.size());
     }
 }

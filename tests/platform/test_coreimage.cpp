@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 using namespace platform::coregraphics;
@@ -19,12 +20,8 @@ namespace {
 
 TEST(CoreVideoTest, PixelBuffersWrapOnlyTheTwoFrameLayoutsOverEnoughMemory) {
     uint8_t memory[64 * 4 * 2];
-    const struct {
-        OSType format;
-        size_t width, rowBytes;
-        void* base;
-        CVReturn expected;
-    } cases[] = {
+    // The format, width, row bytes and memory of a buffer two rows high; what the wrap returns.
+    const std::tuple<OSType, size_t, size_t, void*, CVReturn> cases[] = {
         {kCVPixelFormatType_32ARGB, 64, 256, memory, kCVReturnSuccess},
         {kCVPixelFormatType_422YpCbCr8, 64, 128, memory, kCVReturnSuccess},
         {kCVPixelFormatType_422YpCbCr8, 63, 128, memory, kCVReturnSuccess},
@@ -33,13 +30,13 @@ TEST(CoreVideoTest, PixelBuffersWrapOnlyTheTwoFrameLayoutsOverEnoughMemory) {
         {kCVPixelFormatType_422YpCbCr8, 64, 127, memory, kCVReturnInvalidSize},
         {kCVPixelFormatType_32ARGB, 64, 256, nullptr, kCVReturnInvalidArgument},
     };
-    for (const auto& c : cases) {
+    for (const auto& [format, width, rowBytes, base, expected] : cases) {
         CVPixelBufferRef buffer = reinterpret_cast<CVPixelBufferRef>(1);
-        EXPECT_EQ(CVPixelBufferCreateWithBytes(nullptr, c.width, 2, c.format, c.base, c.rowBytes,
-                                               nullptr, nullptr, nullptr, &buffer),
-                  c.expected)
-            << std::hex << c.format << " width " << std::dec << c.width;
-        EXPECT_EQ(buffer != nullptr, c.expected == kCVReturnSuccess);
+        EXPECT_EQ(CVPixelBufferCreateWithBytes(nullptr, width, 2, format, base, rowBytes, nullptr,
+                                               nullptr, nullptr, &buffer),
+                  expected)
+            << std::hex << format << " width " << std::dec << width;
+        EXPECT_EQ(buffer != nullptr, expected == kCVReturnSuccess);
         CVPixelBufferRelease(buffer);
     }
 }

@@ -69,20 +69,13 @@ TEST(ImageDescriptions, EncodedSizeIsKeptPerHandleAndGoesWithIt) {
 constexpr int64_t kSecond = 1000000000;
 std::atomic<int64_t> sNow{0};
 
-// Each step sets a value and scale (when the scale is not 0), then a rate, lets the clock run,
-// and reads the time at a scale.
+// Each step sets a value and scale (when the scale is not 0), then a rate, lets the clock run
+// (nanoseconds), and reads the time at a scale: the time expected.
 TEST(TimeBases, TheTimeGoesOnAtTheRateFromWhereItIsRoundingDown) {
     sNow = 1000 * kSecond;
     const TimeBaseClockProc previous = InstallTimeBaseClock([] { return sNow.load(); });
     const TimeBase tb = NewTimeBase();
-    const struct {
-        TimeValue value;
-        TimeScale scale;
-        Fixed rate;
-        int64_t run;
-        TimeScale readScale;
-        TimeValue expected;
-    } steps[] = {
+    const std::tuple<TimeValue, TimeScale, Fixed, int64_t, TimeScale, TimeValue> steps[] = {
         {0, 0, 0, 5 * kSecond, 600, 0}, // a new time base is stopped
         {0, 0, 0x10000, 1500000000, 30, 45},
         {0, 0, 0x20000, kSecond / 2, 1000, 2500},
@@ -93,11 +86,11 @@ TEST(TimeBases, TheTimeGoesOnAtTheRateFromWhereItIsRoundingDown) {
         {0, 0, 0x10000, 1, 30, 11},
         {-1, 1000, 0, 0, 30, -1},
     };
-    for (const auto& step : steps) {
-        if (step.scale) SetTimeBaseValue(tb, step.value, step.scale);
-        SetTimeBaseRate(tb, step.rate);
-        sNow += step.run;
-        EXPECT_EQ(GetTimeBaseTime(tb, step.readScale, nullptr), step.expected) << step.expected;
+    for (const auto& [value, scale, rate, run, readScale, expected] : steps) {
+        if (scale) SetTimeBaseValue(tb, value, scale);
+        SetTimeBaseRate(tb, rate);
+        sNow += run;
+        EXPECT_EQ(GetTimeBaseTime(tb, readScale, nullptr), expected) << expected;
     }
     // Past 32 bits the record keeps the whole value, its scale and its base.
     SetTimeBaseValue(tb, 0x7FFFFFFF, 1);

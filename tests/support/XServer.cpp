@@ -16,9 +16,11 @@ namespace testsupport {
 constexpr double kStartSeconds = 15;
 
 // The server writes its display number to its standard output once it listens.
-XServer::XServer(std::vector<std::string> argv, const std::string& hostDisplay) {
+std::unique_ptr<XServer> XServer::Start(std::vector<std::string> argv,
+                                        const std::string& hostDisplay) {
+    std::unique_ptr<XServer> server(new XServer);
     argv.insert(argv.begin() + 1, {"-displayfd", "1", "-noreset", "-nolisten", "tcp"});
-    mServer = std::make_unique<Child>([&] {
+    server->mServer = std::make_unique<Child>([&] {
         ::setpgid(0, 0);
         hostDisplay.empty() ? ::unsetenv("DISPLAY") : ::setenv("DISPLAY", hostDisplay.c_str(), 1);
         return Exec(argv);
@@ -26,11 +28,12 @@ XServer::XServer(std::vector<std::string> argv, const std::string& hostDisplay) 
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration<double>(kStartSeconds);
     std::string text;
-    while ((text = mServer->OutSoFar()).find('\n') == std::string::npos) {
-        if (mServer->Wait(0) || std::chrono::steady_clock::now() >= deadline) return;
+    while ((text = server->mServer->OutSoFar()).find('\n') == std::string::npos) {
+        if (server->mServer->Wait(0) || std::chrono::steady_clock::now() >= deadline) return server;
         ::usleep(10000);
     }
-    mDisplay = ":" + text.substr(0, text.find('\n'));
+    server->mDisplay = ":" + text.substr(0, text.find('\n'));
+    return server;
 }
 
 // The window manager ends before the server, each asked first and killed when it lingers.
@@ -89,16 +92,7 @@ std::unique_ptr<XServer> XServer::Xvfb(ScreenSize screen, int depth,
                              "x" + std::to_string(depth);
     std::vector<std::string> argv{ProgramPath("Xvfb"), "-screen", "0", size};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    return std::unique_ptr<XServer>(new XServer(argv, ""));
-}
-
-std::unique_ptr<XServer> XServer::XephyrXinerama(const XServer& host,
-                                                 const std::vector<ScreenSize>& screens) {
-    std::vector<std::string> argv{ProgramPath("Xephyr"), "+xinerama"};
-    for (const ScreenSize& s : screens)
-        argv.insert(argv.end(),
-                    {"-screen", std::to_string(s.width) + "x" + std::to_string(s.height)});
-    return std::unique_ptr<XServer>(new XServer(argv, host.Display()));
+    return Start(argv);
 }
 
 std::vector<uint32_t> TestPattern(int width, int height, uint32_t seed) {

@@ -23,9 +23,9 @@ public:
     // otherwise ("-listen", "tcp").
     static std::unique_ptr<XServer> Xvfb(ScreenSize screen, int depth = 24,
                                          const std::vector<std::string>& extra = {});
-    // Xephyr shown on host, one screen per size, joined side by side by Xinerama.
-    static std::unique_ptr<XServer> XephyrXinerama(const XServer& host,
-                                                   const std::vector<ScreenSize>& screens);
+    // Any server program (argv[0] its path), shown on the display of another when one is given.
+    static std::unique_ptr<XServer> Start(std::vector<std::string> argv,
+                                          const std::string& hostDisplay = "");
     // The program's path on $PATH, or empty.
     static std::string ProgramPath(const std::string& program);
     static bool Installed(const std::string& program) { return !ProgramPath(program).empty(); }
@@ -47,7 +47,7 @@ public:
     pid_t Pid() const;
 
 private:
-    XServer(std::vector<std::string> argv, const std::string& hostDisplay);
+    XServer() = default;
     std::unique_ptr<Child> mServer, mWindowManager;
     std::string mDisplay;
 };

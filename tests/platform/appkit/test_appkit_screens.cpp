@@ -3,6 +3,8 @@
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "tests/support/AppKitServer.h"
 
+#include <tuple>
+
 using namespace testsupport;
 using namespace platform::appkit;
 
@@ -23,26 +25,23 @@ TEST_F(AppKitScreens, FramesCountFromTheMainDisplaysBottomLeft) {
     ASSERT_EQ(all.size(), 2u);
     EXPECT_TRUE(NSEqualRects(all[1].frame(), NSMakeRect(800, -200, 400, 900)));
 
-    const struct {
-        NSRect frame;
-        RootBox root;
-        size_t screen; // holding the greater part
-    } cases[] = {
+    // A window's frame, its place on the root, the screen holding the greater part of it.
+    const std::tuple<NSRect, RootBox, size_t> cases[] = {
         {NSMakeRect(10, 20, 100, 50), {210, 630, 100, 50}, 0},
         {NSMakeRect(700, 500, 300, 200), {900, 0, 300, 200}, 1},
     };
-    for (const auto& c : cases) {
-        NSWindow window(c.frame, NSBorderlessWindowMask, NSBackingStoreBuffered, false);
+    for (const auto& [frame, root, index] : cases) {
+        NSWindow window(frame, NSBorderlessWindowMask, NSBackingStoreBuffered, false);
         window.orderFront(nullptr);
         EXPECT_TRUE(NSRunLoopRunUntil(
-            5, [&] { return RootGeometry(Display(), uint32_t(window.windowNumber())) == c.root; }));
+            5, [&] { return RootGeometry(Display(), uint32_t(window.windowNumber())) == root; }));
         const std::optional<NSScreen> screen = window.screen();
         ASSERT_TRUE(screen);
-        EXPECT_TRUE(NSEqualRects(screen->frame(), all[c.screen].frame()));
+        EXPECT_TRUE(NSEqualRects(screen->frame(), all[index].frame()));
         // A point in the window converts to the screen by the frame's origin.
         const NSPoint p = window.convertBaseToScreen(NSMakePoint(3, 4));
-        EXPECT_EQ(p.x, c.frame.origin.x + 3);
-        EXPECT_EQ(p.y, c.frame.origin.y + 4);
+        EXPECT_EQ(p.x, frame.origin.x + 3);
+        EXPECT_EQ(p.y, frame.origin.y + 4);
     }
 }
 

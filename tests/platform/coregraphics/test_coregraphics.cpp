@@ -2,6 +2,7 @@
 #include "tests/platform/coregraphics/DrawingFixtures.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace drawingtest;
 
@@ -21,12 +22,9 @@ void ExpectRegion(const Bitmap& target, Inside inside, const Bytes& in, const By
 TEST(CoreGraphicsDrawing, LayoutsKeepTheirDocumentedByteOrders) {
     // One opaque pixel, red 0x10, green 0x20, blue 0x30, in each layout an image may have.
     const Bytes argb{0xFF, 0x10, 0x20, 0x30};
-    // The skipped byte (index 'skip', or none when 4) is read as opaque and written as anything.
-    struct Case {
-        CGBitmapInfo info;
-        Bytes bytes;
-        size_t skip;
-    } cases[] = {
+    // A layout, the pixel's bytes in it, and its skipped byte (index, or none when 4), which is
+    // read as opaque and written as anything.
+    const std::tuple<CGBitmapInfo, Bytes, size_t> cases[] = {
         {kCGImageAlphaPremultipliedFirst, {0xFF, 0x10, 0x20, 0x30}, 4},
         {kCGImageAlphaNoneSkipFirst, {0x00, 0x10, 0x20, 0x30}, 0},
         {kCGImageAlphaNoneSkipLast, {0x10, 0x20, 0x30, 0x00}, 3},
@@ -34,20 +32,20 @@ TEST(CoreGraphicsDrawing, LayoutsKeepTheirDocumentedByteOrders) {
         {kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little, {0x30, 0x20, 0x10, 0xFF}, 4},
         {kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little, {0x30, 0x20, 0x10, 0x00}, 3},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.info);
-        Image image(1, 1, c.info, c.bytes);
+    for (const auto& [info, bytes, skip] : cases) {
+        SCOPED_TRACE(info);
+        Image image(1, 1, info, bytes);
         ASSERT_NE(image.image, nullptr);
         Bitmap target(1, 1, kARGB);
         ASSERT_NE(target.context, nullptr);
         CGContextDrawImage(target.context, CGRectMake(0, 0, 1, 1), image.image);
         EXPECT_EQ(target.All(), argb);
         // And back out into the same layout.
-        Bitmap same(1, 1, c.info);
+        Bitmap same(1, 1, info);
         CGContextDrawImage(same.context, CGRectMake(0, 0, 1, 1), image.image);
         Bytes written = same.Pixel(0, 0);
-        if (c.skip < 4) written[c.skip] = c.bytes[c.skip];
-        EXPECT_EQ(written, c.bytes);
+        if (skip < 4) written[skip] = bytes[skip];
+        EXPECT_EQ(written, bytes);
     }
     // Gray reads as an opaque gray and is written back as its level; its rows of three bytes are
     // not whole 32-bit words.
@@ -96,21 +94,19 @@ TEST(CoreGraphicsDrawing, ScaledDrawsFillOnlyTheirRectangleMeasuredFromTheBottom
 TEST(CoreGraphicsDrawing, TheContextsInterpolationQualityOverridesTheImages) {
     // Black then white, stretched to eight pixels: a filter blends the middle, picking does not.
     const Bytes two{0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
-    const struct {
-        CGInterpolationQuality quality;
-        bool imageInterpolates, blends;
-    } cases[] = {
+    // The context's quality, whether the image interpolates, whether the draw blends.
+    const std::tuple<CGInterpolationQuality, bool, bool> cases[] = {
         {kCGInterpolationDefault, true, true}, {kCGInterpolationDefault, false, false},
         {kCGInterpolationNone, true, false},   {kCGInterpolationLow, false, true},
         {kCGInterpolationHigh, false, true},
     };
-    for (const auto& c : cases) {
-        Image image(2, 1, kARGB, two, 0, c.imageInterpolates);
+    for (const auto& [quality, imageInterpolates, blends] : cases) {
+        Image image(2, 1, kARGB, two, 0, imageInterpolates);
         Bitmap target(8, 1, kARGB);
-        CGContextSetInterpolationQuality(target.context, c.quality);
+        CGContextSetInterpolationQuality(target.context, quality);
         CGContextDrawImage(target.context, CGRectMake(0, 0, 8, 1), image.image);
         const uint8_t middle = target.Pixel(3, 0)[1];
-        EXPECT_EQ(middle != 0 && middle != 0xFF, c.blends) << c.quality << " " << int(middle);
+        EXPECT_EQ(middle != 0 && middle != 0xFF, blends) << quality << " " << int(middle);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <random>
+#include <tuple>
 
 using namespace drawingtest;
 
@@ -129,40 +130,33 @@ TEST(CoreGraphicsStretch, NativeOrderRoutesGiveTheDirectCompositesBytes) {
 // the camera frame's layout: bilinear when enlarging or shrinking by up to half, blocks averaged
 // first when shrinking further, nearest only for an image that asks for it.
 TEST(CoreGraphicsStretch, KnownStretchesGiveTheirValues) {
-    const struct {
-        const char* name;
-        size_t srcWidth, srcHeight;
-        std::vector<uint8_t> src;
-        size_t dstWidth, dstHeight;
-        std::vector<uint8_t> expected;
-        bool interpolate = true;
-    } cases[] = {
-        {"doubled, blended", 2, 1, {0, 200}, 4, 1, {0, 50, 150, 200}},
+    // The case, the source's size and values, the target's size and values, whether the image
+    // interpolates.
+    const std::tuple<const char*, size_t, size_t, Bytes, size_t, size_t, Bytes, bool> cases[] = {
+        {"doubled, blended", 2, 1, {0, 200}, 4, 1, {0, 50, 150, 200}, true},
         {"doubled, nearest when asked", 2, 1, {0, 200}, 4, 1, {0, 0, 200, 200}, false},
-        {"halved: pairs averaged", 4, 1, {10, 50, 200, 100}, 2, 1, {30, 150}},
-        {"quartered: fours averaged", 8, 1, {200, 0, 0, 0, 0, 0, 0, 40}, 2, 1, {50, 10}},
-        {"a third: no pixel skipped", 6, 1, {128, 0, 0, 0, 0, 0}, 2, 1, {48, 0}},
-        {"quartered in height", 1, 4, {0, 0, 0, 240}, 1, 1, {60}},
-        {"checkerboard to one pixel", 4, 2, {0, 255, 0, 255, 255, 0, 255, 0}, 1, 1, {128}},
+        {"halved: pairs averaged", 4, 1, {10, 50, 200, 100}, 2, 1, {30, 150}, true},
+        {"quartered: fours averaged", 8, 1, {200, 0, 0, 0, 0, 0, 0, 40}, 2, 1, {50, 10}, true},
+        {"a third: no pixel skipped", 6, 1, {128, 0, 0, 0, 0, 0}, 2, 1, {48, 0}, true},
+        {"quartered in height", 1, 4, {0, 0, 0, 240}, 1, 1, {60}, true},
+        {"checkerboard to one pixel", 4, 2, {0, 255, 0, 255, 255, 0, 255, 0}, 1, 1, {128}, true},
         {"an eighth, nearest: one pixel", 8, 1, {0, 0, 0, 0, 90, 90, 90, 90}, 1, 1, {0}, false},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, srcWidth, srcHeight, src, width, height, expected, smooth] : cases) {
         Bytes bytes;
-        for (uint8_t v : c.src)
+        for (uint8_t v : src)
             bytes.insert(bytes.end(), {v, v, v, uint8_t(v ^ 0x5A)}); // the padding byte is ignored
-        const Image source(c.srcWidth, c.srcHeight, kScreen, bytes, 0, c.interpolate);
+        const Image source(srcWidth, srcHeight, kScreen, bytes, 0, smooth);
         for (CGBitmapInfo info : {kNativeARGB, kBytesARGB}) {
-            SCOPED_TRACE(testing::Message()
-                         << c.name << ", destination info 0x" << std::hex << info);
-            Bitmap target(c.dstWidth, c.dstHeight, info, 0x11);
-            CGContextDrawImage(target.context,
-                               CGRectMake(0, 0, CGFloat(c.dstWidth), CGFloat(c.dstHeight)),
+            SCOPED_TRACE(testing::Message() << name << ", destination info 0x" << std::hex << info);
+            Bitmap target(width, height, info, 0x11);
+            CGContextDrawImage(target.context, CGRectMake(0, 0, CGFloat(width), CGFloat(height)),
                                source.image);
-            for (size_t i = 0; i < c.expected.size(); ++i) {
-                const uint8_t v = c.expected[i];
+            for (size_t i = 0; i < expected.size(); ++i) {
+                const uint8_t v = expected[i];
                 const Bytes pixel =
                     info == kNativeARGB ? Bytes{v, v, v, 0xFF} : Bytes{0xFF, v, v, v};
-                EXPECT_EQ(target.Pixel(i % c.dstWidth, i / c.dstWidth), pixel) << "pixel " << i;
+                EXPECT_EQ(target.Pixel(i % width, i / width), pixel) << "pixel " << i;
             }
         }
     }
