@@ -64,6 +64,11 @@ public:
     // time and wherever the backend cannot follow the screen's drawing. One follower a process,
     // since each call takes the drawing it reports.
     virtual bool Drawn(const ScreenArea& area) const = 0;
+    // What the next Drawn would answer, without taking the drawing. Waits for the screen's next
+    // change use it with the descriptor below, which becomes readable when the desktop reports
+    // drawing; negative (the default) where the backend cannot wait, and then Drawn is looked at.
+    virtual bool DrawnSinceLast(const ScreenArea&) const { return true; }
+    virtual int DrawingDescriptor() const { return -1; }
 };
 
 // Whether the desktop is a Wayland compositor's (with XWayland for the X11 windows).

@@ -16,4 +16,11 @@ bool TakeDisplayChange(const Connection& x);
 // DAMAGE.
 bool TakeDrawingOver(const Connection& x, const ScreenArea& area);
 
+// Whether TakeDrawingOver would say so now, reading what has arrived and keeping it for the take.
+// Drawing elsewhere reports nothing new until the take, however often it is drawn again.
+bool DrawingOverSinceTake(const Connection& x, const ScreenArea& area);
+
+// The connection's descriptor while DAMAGE reports the drawing, else -1.
+int DrawingDescriptor(const Connection& x);
+
 } // namespace platform::coregraphics::x11
