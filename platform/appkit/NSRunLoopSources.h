@@ -16,13 +16,12 @@ void NSRunLoopAddBeforeWaitCall(std::function<void()> call);
 
 // A descriptor whose reader queues what it reads: while enabled, call() runs whenever fd can be
 // read and every time the loop is about to wait (what another read took off fd waits in the
-// reader's queue without making it readable). Ends with the object.
+// reader's queue without making it readable). fd is not negative; the watch ends with the object.
 class NSRunLoopDescriptorSource {
 public:
     NSRunLoopDescriptorSource(int fd, std::function<void()> call);
     ~NSRunLoopDescriptorSource();
     void setEnabled(bool enabled);
-    bool isEnabled() const { return mEnabled; }
 
 private:
     struct Watch;
