@@ -153,11 +153,13 @@ double GrabberController::frameInterval() const {
 }
 
 void GrabberController::wakeGrabTimerOnChange() {
-    // Woken or not, what has arrived is read, so that the descriptor is readable no more.
+    const bool waiting = _grabTimerAsleep && !_grabTimerWoken && _broadcastControl;
+    // The rectangle first: finding its display may read the connection's events, which the look
+    // at the drawing then takes in. That look reads what has arrived even when not waiting, so
+    // that the descriptor is readable no more.
+    const bool moved = waiting && !NSEqualRects(broadcastRectangle(), _grabSleepsOver);
     const bool drawn = _screenWatch.MayHaveChanged();
-    if (!_grabTimerAsleep || _grabTimerWoken || !_broadcastControl) return;
-    if (drawn || !NSEqualRects(broadcastRectangle(), _grabSleepsOver))
-        wakeGrabTimer(_grabTicked + frameInterval() - Now());
+    if (waiting && (moved || drawn)) wakeGrabTimer(_grabTicked + frameInterval() - Now());
 }
 
 void GrabberController::wakeGrabTimer(double seconds) {
