@@ -8,9 +8,10 @@
 // Both readers hand every frame to this program through a pipe (`fdsink`), so their work is the
 // same. Columns: CPU per frame (at 30 frames a second) of the writing process(es), the
 // application's companion (the PipeWire camera, idle without a consumer), the reader and the X
-// server from /proc; the latency from a change on the screen to the reader's frame;
-// the frames the reader got a second; the CPU of each while the screen stands still (% of a
-// core); the application's CPU with the broadcast off is the idle row.
+// server from /proc; the latency from a change on the screen to the reader's frame, and that of
+// the first change after a still spell (wake_); the frames the reader got a second; the CPU of
+// each while the screen stands still (% of a core); the application's CPU with the broadcast off
+// is the idle row.
 //
 // Run through run_bench.sh: `ninja -C build run_broadcast_bench`. VISTREL_BENCH_STAGE=<folder>
 // runs the application and plug-in of another staged tree (a copy of an earlier build, kept

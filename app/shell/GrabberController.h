@@ -5,6 +5,7 @@
 // size, aspect, float and save-size choices, nudges the grabber by keys, and saves the choices
 // when the application ends.
 #include "app/shell/GrabWindowController.h"
+#include "platform/appkit/NSRunLoopSources.h"
 #include "platform/appkit/NSTimer.h"
 #include "platform/quartzdisplay/ScreenChangeWatch.h"
 
@@ -35,11 +36,13 @@ public:
 
     // The grab timer: 30 ticks a second while broadcasting (stopped at the first tick without a
     // broadcast, started again when one starts); every n-th tick, n the broadcast's frame-rate
-    // factor, composes a camera frame when the screen under its rectangle changed
-    // (GrabberController_Timer.cpp).
+    // factor, composes a camera frame when the screen under its rectangle changed. After a tick
+    // that found no change it sleeps, where the screen tells when it is drawn on, until then or
+    // until the last frame is due again (GrabberController_Timer.cpp).
     void constructGrabberTimer();
     void broadcastDidStart(NSObject* notification);
     bool grabTimerRuns() const { return _grabTimer && _grabTimer->isValid(); }
+    bool grabTimerSleeps() const { return _grabTimerAsleep; }
     void grabTimer(NSObject* timer);
     void grabTimerFactor(NSObject* timer);
     int32_t grabCounter() const { return _grabCounter; }
@@ -66,11 +69,22 @@ private:
     void menuSaveSizeFromSenderText(NSObject* sender);
 
     void startGrabberTimer();
+    NSRect broadcastRectangle() const;
+    void sleepGrabTimer(NSRect rect, double now);
+    double frameInterval() const;
+    void wakeGrabTimerOnChange();
+    void wakeGrabTimer(double seconds);
 
     std::unique_ptr<NSTimer> _grabTimer;
     int32_t _grabCounter = 0;
     platform::coregraphics::ScreenChangeWatch _screenWatch;
     double _framePublished = 0, _frameGrabbed = 0; // when, on the steady clock
+    // Asleep, the timer's next firing grabs at once; the drawing wakes it (brings that firing
+    // forward), as does a move of the rectangle it last looked at.
+    bool _grabTimerAsleep = false, _grabTimerWoken = false;
+    double _grabTicked = 0;
+    NSRect _grabSleepsOver{};
+    std::unique_ptr<platform::appkit::NSRunLoopDescriptorSource> _drawingWatch;
 };
 
 // One tick of the grab clock: counts it (wrapping past the largest count) and tells whether it

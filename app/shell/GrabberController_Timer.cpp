@@ -4,8 +4,10 @@
 // the broadcast control: a screen image is drawn straight into the locked frame buffer, read-back
 // pixels are read into it. A tick whose rectangle has not changed on the screen grabs nothing:
 // the clients show the last frame, and it is published again now and then so that those that
-// look for a live broadcast find one, and grabbed again once a second. With no broadcast, the timer
-// stops.
+// look for a live broadcast find one, and grabbed again once a second. Between those the timer
+// sleeps where the screen tells when it is drawn on: what is drawn over the rectangle, or the
+// rectangle moved, wakes it for a tick at once (but not before the frame rate allows one). With no
+// broadcast, the timer stops.
 #include "app/broadcast/GrabBroadcastControl.h"
 #include "app/capture/GrabCaptureSource.h"
 #include "app/shell/GrabberController.h"
@@ -100,6 +102,7 @@ void GrabberController::broadcastDidStart(NSObject*) {
     // A broadcast starts with a frame, even of a screen that has not changed.
     _screenWatch.Forget();
     if (_grabTimer) startGrabberTimer();
+    if (_grabTimerAsleep) wakeGrabTimer(0);
 }
 
 void GrabberController::grabTimer(NSObject* timer) {
@@ -107,22 +110,74 @@ void GrabberController::grabTimer(NSObject* timer) {
     if (_grabTimer && (!_broadcastControl || !_broadcastControl->isBroadcasting()))
         _grabTimer->invalidate();
     const float factor = _broadcastControl ? _broadcastControl->frameRateFactor() : 1.0f;
+    if (_grabTimerAsleep) {
+        // Woken: this tick grabs, and the frame rate counts from it. The watch stays on while
+        // the timer sleeps again at once, as it does on a still screen.
+        _grabTimerAsleep = _grabTimerWoken = false;
+        if (_grabTimer) _grabTimer->setFireDate(kGrabTimerInterval);
+        _grabCounter = 0;
+        grabTimerFactor(timer);
+        if (_drawingWatch && !_grabTimerAsleep) _drawingWatch->setEnabled(false);
+        return;
+    }
     if (GrabClockTick(_grabCounter, factor)) grabTimerFactor(timer);
+}
+
+NSRect GrabberController::broadcastRectangle() const {
+    // Only a read-back follows the source pop-up.
+    return !BroadcastCaptureSource().readsChosenDisplay() ? grabberRectangleInScreenCoordinates()
+           : _broadcastControl->sourceGrabber()
+               ? grabRectScreenCoordinates()
+               : CGDisplayBounds(_broadcastControl->sourceScreenID());
+}
+
+void GrabberController::sleepGrabTimer(NSRect rect, double now) {
+    const int fd = _screenWatch.DrawingDescriptor();
+    if (!grabTimerRuns() || fd < 0) return;
+    if (!_drawingWatch)
+        _drawingWatch = std::make_unique<platform::appkit::NSRunLoopDescriptorSource>(
+            fd, [this] { wakeGrabTimerOnChange(); });
+    _grabTimerAsleep = true;
+    _grabTimerWoken = false;
+    _grabTicked = now;
+    _grabSleepsOver = rect;
+    _drawingWatch->setEnabled(true);
+    // A repeat the channel refused is tried again at the next frame, as a ticking timer would.
+    const double due = std::min(_framePublished + kRepeatSeconds, _frameGrabbed + kRefreshSeconds);
+    _grabTimer->setFireDate(std::max(due - now, frameInterval()));
+}
+
+double GrabberController::frameInterval() const {
+    const float factor = _broadcastControl ? _broadcastControl->frameRateFactor() : 1.0f;
+    return FrameRateDivisor(factor) * kGrabTimerInterval;
+}
+
+void GrabberController::wakeGrabTimerOnChange() {
+    const bool waiting = _grabTimerAsleep && !_grabTimerWoken && _broadcastControl;
+    // The rectangle first: finding its display may read the connection's events, which the look
+    // at the drawing then takes in. That look reads what has arrived even when not waiting, so
+    // that the descriptor is readable no more.
+    const bool moved = waiting && !NSEqualRects(broadcastRectangle(), _grabSleepsOver);
+    const bool drawn = _screenWatch.MayHaveChanged();
+    if (waiting && (moved || drawn)) wakeGrabTimer(_grabTicked + frameInterval() - Now());
+}
+
+void GrabberController::wakeGrabTimer(double seconds) {
+    _grabTimerWoken = true;
+    if (_grabTimer) _grabTimer->setFireDate(seconds);
 }
 
 void GrabberController::grabTimerFactor(NSObject*) {
     if (!_broadcastControl || !_broadcastControl->isBroadcasting()) return;
     GrabBroadcastControl& control = *_broadcastControl;
     const GrabCaptureSource& source = BroadcastCaptureSource();
-    // Only a read-back follows the source pop-up.
-    const NSRect rect = !source.readsChosenDisplay() ? grabberRectangleInScreenCoordinates()
-                        : control.sourceGrabber()    ? grabRectScreenCoordinates()
-                                                     : CGDisplayBounds(control.sourceScreenID());
+    const NSRect rect = broadcastRectangle();
     const double now = Now();
     if (!_screenWatch.Changed(GlobalDisplayRect(rect)) && now - _frameGrabbed < kRefreshSeconds) {
         if (now - _framePublished >= kRepeatSeconds &&
             control.frameWriter().Repeat() == SharedCameraFrameWriter::Result::kWritten)
             _framePublished = now;
+        sleepGrabTimer(rect, now);
         return;
     }
     CameraFrame frame(control);

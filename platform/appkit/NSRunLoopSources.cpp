@@ -25,4 +25,30 @@ void NSRunLoopAddBeforeWaitCall(std::function<void()> call) {
                      std::move(call));
 }
 
+struct NSRunLoopDescriptorSource::Watch {
+    QSocketNotifier notifier;
+    QMetaObject::Connection beforeWait;
+    explicit Watch(int fd) : notifier(fd, QSocketNotifier::Read) {}
+};
+
+NSRunLoopDescriptorSource::NSRunLoopDescriptorSource(int fd, std::function<void()> call)
+    : mWatch(std::make_unique<Watch>(fd)) {
+    mWatch->notifier.setEnabled(false);
+    QObject::connect(&mWatch->notifier, &QSocketNotifier::activated, call);
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        mWatch->beforeWait = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
+                                              [this, call = std::move(call)] {
+                                                  if (mEnabled) call();
+                                              });
+}
+
+NSRunLoopDescriptorSource::~NSRunLoopDescriptorSource() {
+    QObject::disconnect(mWatch->beforeWait);
+}
+
+void NSRunLoopDescriptorSource::setEnabled(bool enabled) {
+    mEnabled = enabled;
+    mWatch->notifier.setEnabled(enabled);
+}
+
 } // namespace platform::appkit

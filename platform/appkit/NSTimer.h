@@ -18,6 +18,9 @@ public:
     ~NSTimer() override;
     void invalidate();
     bool isValid() const;
+    // A valid timer's next firing, that many seconds from now (never before); a repeating timer
+    // then goes on at its interval from there.
+    void setFireDate(double secondsFromNow);
     double timeInterval() const { return mInterval; }
 
 private:

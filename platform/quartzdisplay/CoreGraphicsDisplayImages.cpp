@@ -151,4 +151,12 @@ bool ScreenChangeWatch::Changed(CGRect screenBounds) {
     return drawn || !same;
 }
 
+bool ScreenChangeWatch::MayHaveChanged() const {
+    return !mArea || TheDisplayBackend().DrawnSinceLast(*mArea);
+}
+
+int ScreenChangeWatch::DrawingDescriptor() const {
+    return TheDisplayBackend().DrawingDescriptor();
+}
+
 } // namespace platform::coregraphics

@@ -65,6 +65,12 @@ public:
     // time and wherever the backend cannot follow the screen's drawing. One follower a process,
     // since each call takes the drawing it reports.
     virtual bool Drawn(const ScreenArea& area) const = 0;
+    // What the next Drawn would answer, without taking the drawing: asked when the descriptor
+    // below becomes readable, which it does when the desktop reports drawing, by a wait for the
+    // screen's next change. No descriptor (the default) where the backend cannot tell; then only
+    // Drawn tells, at every look.
+    virtual bool DrawnSinceLast(const ScreenArea&) const { return true; }
+    virtual int DrawingDescriptor() const { return -1; }
 };
 
 // Whether the desktop is a Wayland compositor's (with XWayland for the X11 windows).

@@ -17,6 +17,11 @@ public:
     bool Changed(CGRect screenBounds);
     // The next look says changed.
     void Forget() { mArea.reset(); }
+    // Whether the next look at the same rectangle may say changed, leaving what it takes: for a
+    // wait until then, with the descriptor that becomes readable when something is drawn on the
+    // screen (negative where the backend cannot tell, and then only a look tells).
+    bool MayHaveChanged() const;
+    int DrawingDescriptor() const;
 
 private:
     std::optional<ScreenArea> mArea;

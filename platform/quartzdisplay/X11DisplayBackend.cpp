@@ -76,6 +76,16 @@ public:
         const Connection* x = TheConnection();
         return !x || TakeDrawingOver(*x, area);
     }
+
+    bool DrawnSinceLast(const ScreenArea& area) const override {
+        const Connection* x = TheConnection();
+        return !x || DrawingOverSinceTake(*x, area);
+    }
+
+    int DrawingDescriptor() const override {
+        const Connection* x = TheConnection();
+        return x ? x11::DrawingDescriptor(*x) : -1;
+    }
 };
 
 } // namespace

@@ -88,6 +88,11 @@ void Follow(const Connection& x, Pending& p) {
     p.damageFirstEvent = extension->first_event;
 }
 
+bool AnyOver(const Pending& p, const ScreenArea& area) {
+    return std::any_of(p.drawn.begin(), p.drawn.end(),
+                       [&](const ScreenArea& d) { return Overlap(d, area); });
+}
+
 } // namespace
 
 bool TakeDisplayChange(const Connection& x) {
@@ -109,14 +114,27 @@ bool TakeDrawingOver(const Connection& x, const ScreenArea& area) {
     if (!p.damage) return true;
     Read(x, p);
     if (p.drawn.empty()) return false;
-    const bool over = std::any_of(p.drawn.begin(), p.drawn.end(),
-                                  [&](const ScreenArea& d) { return Overlap(d, area); });
+    const bool over = AnyOver(p, area);
     p.drawn.clear();
     // Emptied, the damage reports again on the next drawing; whatever was drawn before this
     // reaches the server was reported already.
     xcb_damage_subtract(x.connection, p.damage, XCB_NONE, XCB_NONE);
     xcb_flush(x.connection);
     return over;
+}
+
+bool DrawingOverSinceTake(const Connection& x, const ScreenArea& area) {
+    Pending& p = ThePending();
+    const std::lock_guard<std::mutex> hold(p.lock);
+    if (!p.damage) return true;
+    Read(x, p);
+    return AnyOver(p, area);
+}
+
+int DrawingDescriptor(const Connection& x) {
+    Pending& p = ThePending();
+    const std::lock_guard<std::mutex> hold(p.lock);
+    return p.damage ? xcb_get_file_descriptor(x.connection) : -1;
 }
 
 } // namespace platform::coregraphics::x11

@@ -16,4 +16,12 @@ bool TakeDisplayChange(const Connection& x);
 // DAMAGE.
 bool TakeDrawingOver(const Connection& x, const ScreenArea& area);
 
+// Whether TakeDrawingOver would say so now, reading what has arrived and keeping it for the take.
+// Nothing is subtracted: drawing again where it drew before sends no events until the take, so
+// that a picture changing elsewhere on the screen wakes a wait once, not at its every frame.
+bool DrawingOverSinceTake(const Connection& x, const ScreenArea& area);
+
+// The connection's descriptor while DAMAGE reports the drawing, else -1.
+int DrawingDescriptor(const Connection& x);
+
 } // namespace platform::coregraphics::x11

@@ -3,6 +3,7 @@
 #include "platform/coregraphics/CoreGraphics.h"
 #include "platform/quartzdisplay/CoreGraphicsDisplays.h"
 #include "platform/quartzdisplay/PortalScreenCast.h"
+#include "platform/quartzdisplay/ScreenChangeWatch.h"
 #include "platform/quartzdisplay/XCapture.h"
 #include "platform/quartzdisplay/XConnection.h"
 #include "tests/support/PatternScreen.h"
@@ -15,6 +16,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <optional>
+#include <poll.h>
 #include <sys/mman.h>
 #include <thread>
 #include <tuple>
@@ -233,6 +235,28 @@ TEST(DisplayImagesOverTime, AHeldImageKeepsItsPixelsAndScaledImagesAreFiltered) 
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(PixelsOf(image, 4, 4), std::vector<uint32_t>(16, 0xFF404040u));
         CGImageRelease(image);
+    });
+}
+
+// Drawing over a looked-at rectangle makes the watch's descriptor readable and is reported by
+// a peek, which leaves it to the next look; drawing beside the rectangle is not reported.
+TEST_F(DisplayImages, APeekAtTheScreenWatchTakesNothing) {
+    InDisplayChild(Display(), [&] {
+        ScreenChangeWatch watch;
+        const CGRect rect = CGRectMake(100, 50, 64, 48);
+        // Following starts with the whole screen drawn.
+        EXPECT_TRUE(watch.Changed(rect) && watch.Changed(rect));
+        const int fd = watch.DrawingDescriptor();
+        ASSERT_GE(fd, 0);
+        for (const auto& [left, over] : {std::pair{300, false}, {120, true}}) {
+            const std::vector<uint32_t> dots(16, 0xFF00FFu);
+            ASSERT_TRUE(testsupport::PutRootPixels(Display(), left, 60, 4, 4, dots));
+            pollfd readable{fd, POLLIN, 0};
+            EXPECT_EQ(::poll(&readable, 1, 10000), 1) << left;
+            EXPECT_EQ(watch.MayHaveChanged(), over) << left;
+            EXPECT_EQ(watch.MayHaveChanged(), over) << left;
+            EXPECT_EQ(watch.Changed(rect), over) << left;
+        }
     });
 }
 
