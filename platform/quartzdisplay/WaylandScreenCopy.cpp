@@ -284,6 +284,23 @@ public:
         return drawn;
     }
 
+    // A peek at the damage-aware copy, which takes nothing: a failed or abandoned one may show
+    // anything new.
+    bool DrawnSinceLast(const ScreenArea& area) const override {
+        const std::lock_guard<std::mutex> hold(mC.lock);
+        if (mC.screenCopyVersion < 2 || !Dispatch(mC, 0) || !mWatch.request || mWatch.frame.failed)
+            return true;
+        const Placement at = Place(mC, area);
+        if (!at.output || !mWatch.Follows(at, area)) return true;
+        return mWatch.frame.ready && DamageReaches(mWatch.frame, *at.output, at.on);
+    }
+
+    // The compositor's answer to the damage-aware copy makes the connection readable.
+    int DrawingDescriptor() const override {
+        const std::lock_guard<std::mutex> hold(mC.lock);
+        return mC.screenCopyVersion < 2 || mC.lost ? -1 : wl_display_get_fd(mC.display);
+    }
+
 private:
     // The damage-aware copy: the rectangle it follows, the copy asked for and the slot it writes,
     // and a slot whose pixels the next image of the rectangle takes.
