@@ -56,7 +56,7 @@ public:
         const std::lock_guard<std::mutex> hold(mSlotsLock);
         ScreenArea on;
         const ScreenDisplay* display = MostlyOn(mDisplays, capture.part, on);
-        Slot* slot = Choose(capture.image.width, capture.image.height);
+        Slot* slot = FreeSlot(mSlots, capture.image.width, capture.image.height);
         if (!display || !slot) return nullptr;
         slot->Prepare(capture.image.width, capture.image.height);
         if (!Read(*display, on, capture.image, slot->pixels.get())) {
@@ -95,17 +95,6 @@ public:
     }
 
 private:
-    // A free slot, best one already holding an image of this size; null when every slot's image
-    // is held elsewhere.
-    Slot* Choose(int width, int height) const {
-        Slot* best = nullptr;
-        for (Slot& slot : mSlots)
-            if (slot.Free() &&
-                (!best || (slot.Holds(width, height) && !best->Holds(width, height))))
-                best = &slot;
-        return best;
-    }
-
     // The piece on the display read into the image's pixels, the rest of the image cleared.
     bool Read(const ScreenDisplay& display, const ScreenArea& on, const ScreenArea& image,
               uint32_t* pixels) const {

@@ -47,6 +47,16 @@ const ScreenDisplay* MostlyOn(const ScreenDisplayList& displays, const ScreenAre
 // The smallest rectangle that holds every display.
 ScreenArea Bounds(const ScreenDisplayList& displays);
 
+// Of the slots a backend keeps images in, a free one, best one already holding an image of this
+// size; null when every slot's image is held elsewhere.
+template <typename Slots> auto* FreeSlot(Slots& slots, int width, int height) {
+    decltype(&slots[0]) best = nullptr;
+    for (auto& slot : slots)
+        if (slot.Free() && (!best || (slot.Holds(width, height) && !best->Holds(width, height))))
+            best = &slot;
+    return best;
+}
+
 // The memory of a context a backend can write a width-pixel-wide display image into, row for
 // row; null where the context's rows are not packed 32-bit pixels.
 uint8_t* InPlacePixels(CGContextRef context, int width);

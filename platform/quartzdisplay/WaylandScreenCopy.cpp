@@ -209,18 +209,7 @@ public:
         return OutputList(mC);
     }
 
-    ScreenArea Screen() const override {
-        const ScreenDisplayList displays = Displays();
-        if (displays.empty()) return {0, 0, 0, 0};
-        int left = displays[0].x, top = displays[0].y, right = left, bottom = top;
-        for (const ScreenDisplay& d : displays) {
-            left = std::min(left, d.x);
-            top = std::min(top, d.y);
-            right = std::max(right, d.x + d.width);
-            bottom = std::max(bottom, d.y + d.height);
-        }
-        return {left, top, right - left, bottom - top};
-    }
+    ScreenArea Screen() const override { return Bounds(Displays()); }
 
     CGImageRef CreateImage(const ScreenCapture& capture) const override {
         const std::lock_guard<std::mutex> hold(mC.lock);
@@ -317,16 +306,12 @@ private:
         }
     };
 
-    // A free slot, best one already holding an image of this size; null when every slot's image
-    // is held elsewhere (a user grab being saved while the broadcast runs takes another slot).
+    // A free slot ready for an image of this size (a user grab being saved while the broadcast
+    // runs takes another one).
     Slot* Choose(int width, int height) const {
-        Slot* best = nullptr;
-        for (Slot& slot : mSlots)
-            if (slot.Free() &&
-                (!best || (slot.Holds(width, height) && !best->Holds(width, height))))
-                best = &slot;
-        if (best && !best->Holds(width, height)) best->Forget();
-        return best;
+        Slot* slot = FreeSlot(mSlots, width, height);
+        if (slot && !slot->Holds(width, height)) slot->Forget();
+        return slot;
     }
 
     // Asks the compositor for a copy of the part (on the output) and, once it has described the

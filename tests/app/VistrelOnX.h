@@ -3,6 +3,7 @@
 // The staged program on a private X server, launched again and again with one user's home, and
 // driven as a user would through xdotool: its windows found by title, its grabber's context menu
 // opened on the top bar, the grabber dragged.
+#include "tests/support/Broadcast.h"
 #include "tests/support/ImageDecoders.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/XServer.h"
@@ -25,6 +26,20 @@ inline bool Eventually(const std::function<bool()>& done, int tenths = 100) {
     for (int i = 0; i < tenths; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
         if (done()) return true;
     return false;
+}
+
+// Whether a camera client (vistrelsrc, through gst-launch) comes to read these A, R, G, B bytes
+// within a few tries; its frame goes to raw.
+inline bool CameraReads(const std::string& gstLaunch, const std::string& raw,
+                        const std::string& expected) {
+    return Eventually(
+        [&] {
+            RunProcess({XServer::ProgramPath("timeout"), "15", gstLaunch, "-q", "vistrelsrc",
+                        "num-buffers=1", "!", "filesink", "location=" + raw},
+                       broadcast::ClientEnvironment());
+            return Exists(raw) && ReadFile(raw) == expected;
+        },
+        20);
 }
 
 // A private session bus with a desktop notification server of the test's own, which takes each

@@ -88,15 +88,7 @@ protected:
                 const uint32_t p = Under(picture, f, x, y);
                 expected += {char(0xff), char(p >> 16), char(p >> 8), char(p)};
             }
-        const std::string raw = scratch / "frame.raw";
-        return Eventually(
-            [&] {
-                RunProcess({XServer::ProgramPath("timeout"), "15", GST_LAUNCH, "-q", "vistrelsrc",
-                            "num-buffers=1", "!", "filesink", "location=" + raw},
-                           broadcast::ClientEnvironment());
-                return Exists(raw) && ReadFile(raw) == expected;
-            },
-            20);
+        return CameraReads(GST_LAUNCH, scratch / "frame.raw", expected);
     }
     // Whether the standard error of the launches so far says once that the capture falls back to
     // the X screen, and why.

@@ -105,15 +105,7 @@ protected:
         std::string expected;
         for (size_t i = 0; i + 2 < rgb.size(); i += 3)
             expected += {char(0xff), char(rgb[i]), char(rgb[i + 1]), char(rgb[i + 2])};
-        const std::string raw = scratch / "frame.raw";
-        return Eventually(
-            [&] {
-                RunProcess({XServer::ProgramPath("timeout"), "15", GST_LAUNCH, "-q", "vistrelsrc",
-                            "num-buffers=1", "!", "filesink", "location=" + raw},
-                           broadcast::ClientEnvironment());
-                return Exists(raw) && ReadFile(raw) == expected;
-            },
-            20);
+        return CameraReads(GST_LAUNCH, scratch / "frame.raw", expected);
     }
 
     TempFolder desktop;
