@@ -71,12 +71,10 @@ template <typename F> std::unique_ptr<CoreGraphics::BitmapContext> Bitmap(int w,
     auto bitmap = std::make_unique<CoreGraphics::BitmapContext>();
     EXPECT_TRUE(bitmap->Construct(w, h, CoreGraphics::BitmapContext::BitmapType_Device_ARGB));
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const uint32_t v = f(x, y);
-            uint8_t* p = bitmap->GetImageDataBytes() + y * bitmap->GetImageRowBytes() + x * 4;
+        for (int x = 0; x < w; ++x)
             for (int i = 0; i < 4; ++i)
-                p[i] = uint8_t(v >> (24 - 8 * i));
-        }
+                bitmap->GetImageDataBytes()[y * bitmap->GetImageRowBytes() + x * 4 + i] =
+                    uint8_t(f(x, y) >> (24 - 8 * i));
     return bitmap;
 }
 
@@ -185,9 +183,15 @@ TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReade
     }
 }
 
-TEST_F(BroadcastControl, ACameraSizedBitmapIsCopiedOthersAreStretchedWithFiltering) {
+// A start erases the frames. A camera-sized bitmap is copied, others are stretched with filtering.
+// Drawing clears the frame first or leaves the older frame under it. A repeat publishes the last
+// frame again through the next buffer: copied there unless it holds that frame already, never an
+// older one.
+TEST_F(BroadcastControl, FramesAreCopiedStretchedDrawnAndRepeated) {
     GrabBroadcastControl& c = *built.control;
     c.setBroadcastEnabled(true);
+    EXPECT_EQ(Pixel(camera.buffers[1], 600, 400), 0u) << "a start erases the frames";
+    EXPECT_EQ(c.frameWriter().Repeat(), SharedCameraFrameWriter::Result::kSkipped) << "no frame";
     auto exact = Bitmap(kW, kH, [](int x, int y) {
         return 0xff000000u | uint32_t(x * 7919 + y * 104729) % 0xffffffu;
     });
@@ -209,23 +213,28 @@ TEST_F(BroadcastControl, ACameraSizedBitmapIsCopiedOthersAreStretchedWithFilteri
         }
         EXPECT_TRUE(blended) << inX;
     }
-}
-
-TEST_F(BroadcastControl, ClearingEmptiesTheFrameAndWithoutItTheOlderFrameStays) {
-    GrabBroadcastControl& c = *built.control;
-    c.setBroadcastEnabled(true);
-    EXPECT_EQ(Pixel(camera.buffers[1], 600, 400), 0u) << "a start erases the frames";
     auto green = Bitmap(kW, kH, [](int, int) { return 0xff00ff00u; });
     c.broadcastFrame(green.get());
     c.broadcastFrame(green.get());
-    for (const bool clear : {false, true}) { // buffer 0, then 1
+    for (const bool clear : {false, true}) {
         ASSERT_TRUE(c.beginSwitchContextsClear(clear));
         Bitmap(1, 1, [](int, int) {
             return 0xffff0000u;
         })->Draw(c.currentCGContext(), CGRectMake(0, 0, kW / 2, kH));
         c.endSwitchContexts();
-        EXPECT_EQ(Pixel(camera.buffers[clear], 10, 10), 0xffff0000u);
-        EXPECT_EQ(Pixel(camera.buffers[clear], 600, 10), clear ? 0u : 0xff00ff00u);
+        EXPECT_EQ(Pixel(camera.buffers[camera.current], 10, 10), 0xffff0000u);
+        EXPECT_EQ(Pixel(camera.buffers[camera.current], 600, 10), clear ? 0u : 0xff00ff00u);
+    }
+    uint32_t last = 0;
+    for (const uint32_t colour : {0xff00ff00u, 0u, 0u, 0xff0000ffu, 0u, 0xffff0000u, 0u}) {
+        if (colour) { // a frame, else a repeat
+            auto frame = Bitmap(kW, kH, [&](int, int) { return colour; });
+            c.broadcastFrame(frame.get());
+            last = colour;
+            continue;
+        }
+        EXPECT_EQ(c.frameWriter().Repeat(), SharedCameraFrameWriter::Result::kWritten);
+        EXPECT_EQ(Pixel(camera.buffers[camera.current], 320, 240), last) << last;
     }
 }
 
@@ -279,25 +288,6 @@ TEST_F(BroadcastControl, TheSliderSetsTheRateAndTicksComposeFramesOnlyWhileBroad
     int32_t counter = INT32_MAX;
     EXPECT_TRUE(GrabClockTick(counter, 4)) << "past the largest count it wraps and goes on";
     EXPECT_EQ(counter, INT32_MIN);
-}
-
-// A repeat publishes the last frame again through the next buffer: copied there unless it holds
-// that frame already, never an older one.
-TEST_F(BroadcastControl, ARepeatPublishesTheLastFrameAgain) {
-    GrabBroadcastControl& c = *built.control;
-    c.setBroadcastEnabled(true);
-    EXPECT_EQ(c.frameWriter().Repeat(), SharedCameraFrameWriter::Result::kSkipped) << "no frame";
-    uint32_t last = 0;
-    for (const uint32_t colour : {0xff00ff00u, 0u, 0u, 0xff0000ffu, 0u, 0xffff0000u, 0u}) {
-        if (colour) { // a frame, else a repeat
-            auto frame = Bitmap(kW, kH, [&](int, int) { return colour; });
-            c.broadcastFrame(frame.get());
-            last = colour;
-            continue;
-        }
-        EXPECT_EQ(c.frameWriter().Repeat(), SharedCameraFrameWriter::Result::kWritten);
-        EXPECT_EQ(Pixel(camera.buffers[camera.current], 320, 240), last) << last;
-    }
 }
 
 // A tick grabs the screen for the first frame, and then only when something was drawn under the
