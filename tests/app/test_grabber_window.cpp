@@ -40,8 +40,7 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
         return RootGeometry(Display(), uint32_t(window->windowNumber())).value_or(RootBox{});
     }
     static std::string Describe(RootBox b) {
-        return std::to_string(b.x) + "," + std::to_string(b.y) + " " + std::to_string(b.width) +
-               "x" + std::to_string(b.height);
+        return testing::PrintToString(std::tuple(b.x, b.y, b.width, b.height));
     }
     // Clicks at (x, y) of the box.
     void Click(const RootBox& box, int x, int y) const {
@@ -51,15 +50,6 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
     // Waits until no drag runs and the server shows the window there.
     bool SettlesAt(RootBox expected) const {
         return NSRunLoopRunUntil(5, [&] { return !NSApp()->isCapturing() && Frame() == expected; });
-    }
-    // Presses at (x, y) of the window, moves by (dx, dy) in two steps and releases.
-    void Drag(int x, int y, int dx, int dy, bool shift = false) const {
-        std::vector<std::string> args = DragSteps(Frame().x + x, Frame().y + y, dx, dy);
-        if (shift) args.insert(args.begin(), {"keydown", "shift"});
-        if (shift) args.insert(args.end(), {"keyup", "shift"});
-        ASSERT_TRUE(Xdotool(Display(), args));
-        NSRunLoopRunUntil(0.3, [] { return false; });
-        NSRunLoopRunUntil(5, [] { return !NSApp()->isCapturing(); });
     }
     // Runs xdotool's steps beside the event loop, which turns until they and any drag have ended.
     bool Beside(std::vector<std::string> steps) const {
@@ -103,7 +93,10 @@ TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
         window->setMaxSize(limits[limit].second);
         window->setFrame_display(NSMakeRect(200, 200, w, h), true);
         ASSERT_TRUE(SettlesAt(start)) << name;
-        Drag(px, py, dx, dy, shift);
+        std::vector<std::string> steps = DragSteps(x + px, y + py, dx, dy);
+        if (shift) steps.insert(steps.begin(), {"keydown", "shift"});
+        if (shift) steps.insert(steps.end(), {"keyup", "shift"});
+        ASSERT_TRUE(Beside(steps)) << name;
         EXPECT_TRUE(SettlesAt(expected)) << name << ": " << Describe(Frame());
     }
 }
@@ -222,10 +215,10 @@ TEST_F(GrabberWindow, TimersFireDuringADragAndAModalPanel) {
     TickCounter counter;
     auto timer = NSTimer::scheduledTimerWithTimeInterval(0.02, &counter,
                                                          NSSelectorFromString("tick:"), true);
-    // The pointer is held for half a second while xdotool runs beside the event loop.
-    const std::string x = std::to_string(start.x + 200), y = std::to_string(start.y + 9);
-    EXPECT_TRUE(Beside({"mousemove", x, y, "mousedown", "1", "sleep", "0.5", "mousemove",
-                        std::to_string(start.x + 230), y, "sleep", "0.3", "mouseup", "1"}));
+    // The pointer is held for most of a second while xdotool runs beside the event loop.
+    std::vector<std::string> held = DragSteps(start.x + 200, start.y + 9, 30, 0);
+    held.insert(held.end() - 2, {"sleep", "0.8"});
+    EXPECT_TRUE(Beside(held));
     EXPECT_TRUE(SettlesAt({start.x + 30, start.y, start.width, start.height})) << Describe(Frame());
     EXPECT_GE(counter.capturing, 10) << counter.ticks << " ticks";
 
