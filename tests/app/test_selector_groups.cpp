@@ -137,10 +137,9 @@ TEST_F(SelectorGroups, PerformNeedsATargetAndAMemberAndIndicesTheirGroup) {
         performMenuItemAction_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberSaveGroup);
         isOneSelectorPerMenuItem(menu, GrabberConstrainGroup); // four entries have no item
     });
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "menuItemTarget")) << reports;
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorGroup.IsMember(menuItem->action())"));
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "itemCountForThisSelector"));
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorIndex<selectorCount"));
+    for (const char* check : {"menuItemTarget", "selectorGroup.IsMember(menuItem->action())",
+                              "itemCountForThisSelector", "selectorIndex<selectorCount"})
+        EXPECT_TRUE(testsupport::VerifyReported(reports, check)) << check << reports;
     EXPECT_EQ(deferred::RunDeferredCalls(), 0);
 }
 
