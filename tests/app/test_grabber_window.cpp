@@ -101,10 +101,23 @@ TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
     }
 }
 
+// Counts its ticks, and those that came while a drag's capture loop ran.
+struct TickCounter : NSObject {
+    TickCounter() {
+        addAction("tick:", [this](NSObject*) {
+            ++ticks;
+            capturing += NSApp()->isCapturing();
+            if (stopModalAt && ticks == stopModalAt) NSApp()->stopModal();
+        });
+    }
+    int ticks = 0, capturing = 0, stopModalAt = 0;
+};
+
 // The window manager keeps the window on the screen, refusing or changing moves asked for by the
 // program and by drags: the frame, the origin display and the grab view's place on the screen
-// follow where the server has the window.
-TEST_F(GrabberWindow, FollowsTheServerWhenTheManagerRefusesAMove) {
+// follow where the server has the window. Timers fire while a drag's capture loop runs and while a
+// modal panel is up.
+TEST_F(GrabberWindow, FollowsTheServerWhenTheManagerRefusesAMoveAndTimersFireThroughout) {
     const int w = start.width, h = start.height;
     const auto follows = [&] {
         const RootBox real = Frame();
@@ -119,14 +132,26 @@ TEST_F(GrabberWindow, FollowsTheServerWhenTheManagerRefusesAMove) {
     window->setFrame_display(NSMakeRect(2000, 200, w, h), true);
     EXPECT_TRUE(NSRunLoopRunUntil(5, follows)) << "moved far off the right: " << Describe(Frame());
 
-    // Dragged against the manager's limit and held there: its refusals come while the drag runs.
+    // Dragged against the manager's limit and held there, with xdotool beside the event loop: its
+    // refusals come while the drag runs, and so do the timer's ticks.
+    TickCounter counter;
+    auto timer = NSTimer::scheduledTimerWithTimeInterval(0.02, &counter,
+                                                         NSSelectorFromString("tick:"), true);
     window->setFrame_display(NSMakeRect(700, 200, w, h), true);
     ASSERT_TRUE(NSRunLoopRunUntil(5, follows));
     std::vector<std::string> held = DragSteps(Frame().x + 30, Frame().y + 9, 300, 0);
-    held.insert(held.end() - 2, {"sleep", "0.5"});
+    held.insert(held.end() - 2, {"sleep", "0.8"});
     EXPECT_TRUE(Beside(held));
     // As soon as the drag has ended.
     EXPECT_TRUE(follows()) << "dragged off the right: " << Describe(Frame());
+    EXPECT_GE(counter.capturing, 10) << counter.ticks << " ticks";
+
+    NSPanel panel(NSMakeRect(100, 100, 200, 100), NSTitledWindowMask, NSBackingStoreBuffered,
+                  false);
+    counter.stopModalAt = counter.ticks + 5;
+    NSApp()->runModalForWindow(&panel);
+    EXPECT_EQ(counter.ticks, counter.stopModalAt);
+    timer->invalidate();
 }
 
 // The overlay views: a display shows only while the grab view is wider than 1 / 0.35 times it
@@ -197,37 +222,6 @@ TEST_F(GrabberWindow, GrabViewPassesClicksToTheWindowBelow) {
     EXPECT_EQ(presses, 1);
     NSRunLoopRunUntil(0.3, [] { return false; });
     EXPECT_EQ(Frame(), start);
-}
-
-// Counts its ticks, and those that came while a drag's capture loop ran.
-struct TickCounter : NSObject {
-    TickCounter() {
-        addAction("tick:", [this](NSObject*) {
-            ++ticks;
-            capturing += NSApp()->isCapturing();
-            if (stopModalAt && ticks == stopModalAt) NSApp()->stopModal();
-        });
-    }
-    int ticks = 0, capturing = 0, stopModalAt = 0;
-};
-
-TEST_F(GrabberWindow, TimersFireDuringADragAndAModalPanel) {
-    TickCounter counter;
-    auto timer = NSTimer::scheduledTimerWithTimeInterval(0.02, &counter,
-                                                         NSSelectorFromString("tick:"), true);
-    // The pointer is held for most of a second while xdotool runs beside the event loop.
-    std::vector<std::string> held = DragSteps(start.x + 200, start.y + 9, 30, 0);
-    held.insert(held.end() - 2, {"sleep", "0.8"});
-    EXPECT_TRUE(Beside(held));
-    EXPECT_TRUE(SettlesAt({start.x + 30, start.y, start.width, start.height})) << Describe(Frame());
-    EXPECT_GE(counter.capturing, 10) << counter.ticks << " ticks";
-
-    NSPanel panel(NSMakeRect(100, 100, 200, 100), NSTitledWindowMask, NSBackingStoreBuffered,
-                  false);
-    counter.stopModalAt = counter.ticks + 5;
-    NSApp()->runModalForWindow(&panel);
-    EXPECT_EQ(counter.ticks, counter.stopModalAt);
-    timer->invalidate();
 }
 
 } // namespace
