@@ -24,8 +24,7 @@ struct FakeCamera final : CameraComponentCalls {
     std::vector<uint8_t> buffers[2] = {std::vector<uint8_t>(kRow * kH, 0x55),
                                        std::vector<uint8_t>(kRow* kH, 0x55)};
     bool loaded = false, failBuffers = false, held[2] = {false, false};
-    int waitedOn = -1;
-    int current = -1, published = 0, allow = -1, installs = 0;
+    int waitedOn = -1, current = -1, published = 0, allow = -1, installs = 0;
 
     int Index(void* a) const {
         return a == buffers[0].data() ? 0 : a == buffers[1].data() ? 1 : -1;
