@@ -50,20 +50,14 @@ struct GrabCase {
 // The ARGB frame a grab should leave, top row first: the screen under the rectangle where it is
 // on the screen, 0 elsewhere.
 Bytes Expected(const testsupport::PatternScreen& screen, const GrabCase& c, Bytes buffer) {
-    if (!c.touched) return buffer;
     const int width = int(c.size.width), height = int(c.size.height);
-    for (int row = 0; row < height; ++row) {
-        for (int column = 0; column < width; ++column) {
-            const int wx = int(c.origin.x) + (c.mirror ? width - 1 - column : column);
-            const int wy = int(c.origin.y) + height - 1 - row;
-            uint8_t* p = &buffer[4 * size_t(row * width + column)];
-            if (wx < 0 || wy < 0 || wx >= screen.size.width || wy >= screen.size.height) {
-                p[0] = p[1] = p[2] = p[3] = 0;
-                continue;
-            }
-            const uint32_t rgb = screen.At(wx, screen.size.height - 1 - wy);
-            p[0] = 255, p[1] = uint8_t(rgb >> 16), p[2] = uint8_t(rgb >> 8), p[3] = uint8_t(rgb);
-        }
+    for (int i = 0; c.touched && i < width * height; ++i) {
+        const int wx = int(c.origin.x) + (c.mirror ? width - 1 - i % width : i % width);
+        const int wy = screen.size.height - int(c.origin.y) - height + i / width; // y down
+        const bool on = wx >= 0 && wy >= 0 && wx < screen.size.width && wy < screen.size.height;
+        const uint32_t argb = on ? 0xff000000u | screen.At(wx, wy) : 0;
+        for (int byte = 0; byte < 4; ++byte)
+            buffer[4 * size_t(i) + size_t(byte)] = uint8_t(argb >> (24 - 8 * byte));
     }
     return buffer;
 }

@@ -32,10 +32,8 @@ TEST(GrabImages, ShrinkingAveragesRatherThanPicksPixels) {
         stripes->bitmapData()[i] = (i % 2) ? 0xffffffffu : 0xff000000u;
     const auto half = stripes->scaledToSize(32, 8);
     ASSERT_TRUE(half);
-    for (int x = 1; x < 31; ++x) {
-        const uint32_t green = (half->bitmapData()[3 * 32 + x] >> 8) & 0xff;
-        EXPECT_NEAR(int(green), 128, 8) << x;
-    }
+    for (int x = 1; x < 31; ++x)
+        EXPECT_NEAR(int(half->bitmapData()[3 * 32 + x] >> 8 & 0xff), 128, 8) << "green at " << x;
 }
 
 TEST(GrabImages, CropsAreInYUpCoordinatesClippedAndRoundedOutwards) {

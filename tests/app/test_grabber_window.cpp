@@ -40,8 +40,7 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
         return RootGeometry(Display(), uint32_t(window->windowNumber())).value_or(RootBox{});
     }
     static std::string Describe(RootBox b) {
-        return std::to_string(b.x) + "," + std::to_string(b.y) + " " + std::to_string(b.width) +
-               "x" + std::to_string(b.height);
+        return testing::PrintToString(std::tuple(b.x, b.y, b.width, b.height));
     }
     // Clicks at (x, y) of the box.
     void Click(const RootBox& box, int x, int y) const {
@@ -51,15 +50,6 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
     // Waits until no drag runs and the server shows the window there.
     bool SettlesAt(RootBox expected) const {
         return NSRunLoopRunUntil(5, [&] { return !NSApp()->isCapturing() && Frame() == expected; });
-    }
-    // Presses at (x, y) of the window, moves by (dx, dy) in two steps and releases.
-    void Drag(int x, int y, int dx, int dy, bool shift = false) const {
-        std::vector<std::string> args = DragSteps(Frame().x + x, Frame().y + y, dx, dy);
-        if (shift) args.insert(args.begin(), {"keydown", "shift"});
-        if (shift) args.insert(args.end(), {"keyup", "shift"});
-        ASSERT_TRUE(Xdotool(Display(), args));
-        NSRunLoopRunUntil(0.3, [] { return false; });
-        NSRunLoopRunUntil(5, [] { return !NSApp()->isCapturing(); });
     }
     // Runs xdotool's steps beside the event loop, which turns until they and any drag have ended.
     bool Beside(std::vector<std::string> steps) const {
@@ -103,15 +93,31 @@ TEST_F(GrabberWindow, DragsMoveAndResizeByThePointersTravel) {
         window->setMaxSize(limits[limit].second);
         window->setFrame_display(NSMakeRect(200, 200, w, h), true);
         ASSERT_TRUE(SettlesAt(start)) << name;
-        Drag(px, py, dx, dy, shift);
+        std::vector<std::string> steps = DragSteps(x + px, y + py, dx, dy);
+        if (shift) steps.insert(steps.begin(), {"keydown", "shift"});
+        if (shift) steps.insert(steps.end(), {"keyup", "shift"});
+        ASSERT_TRUE(Beside(steps)) << name;
         EXPECT_TRUE(SettlesAt(expected)) << name << ": " << Describe(Frame());
     }
 }
 
+// Counts its ticks, and those that came while a drag's capture loop ran.
+struct TickCounter : NSObject {
+    TickCounter() {
+        addAction("tick:", [this](NSObject*) {
+            ++ticks;
+            capturing += NSApp()->isCapturing();
+            if (stopModalAt && ticks == stopModalAt) NSApp()->stopModal();
+        });
+    }
+    int ticks = 0, capturing = 0, stopModalAt = 0;
+};
+
 // The window manager keeps the window on the screen, refusing or changing moves asked for by the
 // program and by drags: the frame, the origin display and the grab view's place on the screen
-// follow where the server has the window.
-TEST_F(GrabberWindow, FollowsTheServerWhenTheManagerRefusesAMove) {
+// follow where the server has the window. Timers fire while a drag's capture loop runs and while a
+// modal panel is up.
+TEST_F(GrabberWindow, FollowsTheServerWhenTheManagerRefusesAMoveAndTimersFireThroughout) {
     const int w = start.width, h = start.height;
     const auto follows = [&] {
         const RootBox real = Frame();
@@ -126,14 +132,26 @@ TEST_F(GrabberWindow, FollowsTheServerWhenTheManagerRefusesAMove) {
     window->setFrame_display(NSMakeRect(2000, 200, w, h), true);
     EXPECT_TRUE(NSRunLoopRunUntil(5, follows)) << "moved far off the right: " << Describe(Frame());
 
-    // Dragged against the manager's limit and held there: its refusals come while the drag runs.
+    // Dragged against the manager's limit and held there, with xdotool beside the event loop: its
+    // refusals come while the drag runs, and so do the timer's ticks.
+    TickCounter counter;
+    auto timer = NSTimer::scheduledTimerWithTimeInterval(0.02, &counter,
+                                                         NSSelectorFromString("tick:"), true);
     window->setFrame_display(NSMakeRect(700, 200, w, h), true);
     ASSERT_TRUE(NSRunLoopRunUntil(5, follows));
     std::vector<std::string> held = DragSteps(Frame().x + 30, Frame().y + 9, 300, 0);
-    held.insert(held.end() - 2, {"sleep", "0.5"});
+    held.insert(held.end() - 2, {"sleep", "0.8"});
     EXPECT_TRUE(Beside(held));
     // As soon as the drag has ended.
     EXPECT_TRUE(follows()) << "dragged off the right: " << Describe(Frame());
+    EXPECT_GE(counter.capturing, 10) << counter.ticks << " ticks";
+
+    NSPanel panel(NSMakeRect(100, 100, 200, 100), NSTitledWindowMask, NSBackingStoreBuffered,
+                  false);
+    counter.stopModalAt = counter.ticks + 5;
+    NSApp()->runModalForWindow(&panel);
+    EXPECT_EQ(counter.ticks, counter.stopModalAt);
+    timer->invalidate();
 }
 
 // The overlay views: a display shows only while the grab view is wider than 1 / 0.35 times it
@@ -204,37 +222,6 @@ TEST_F(GrabberWindow, GrabViewPassesClicksToTheWindowBelow) {
     EXPECT_EQ(presses, 1);
     NSRunLoopRunUntil(0.3, [] { return false; });
     EXPECT_EQ(Frame(), start);
-}
-
-// Counts its ticks, and those that came while a drag's capture loop ran.
-struct TickCounter : NSObject {
-    TickCounter() {
-        addAction("tick:", [this](NSObject*) {
-            ++ticks;
-            capturing += NSApp()->isCapturing();
-            if (stopModalAt && ticks == stopModalAt) NSApp()->stopModal();
-        });
-    }
-    int ticks = 0, capturing = 0, stopModalAt = 0;
-};
-
-TEST_F(GrabberWindow, TimersFireDuringADragAndAModalPanel) {
-    TickCounter counter;
-    auto timer = NSTimer::scheduledTimerWithTimeInterval(0.02, &counter,
-                                                         NSSelectorFromString("tick:"), true);
-    // The pointer is held for half a second while xdotool runs beside the event loop.
-    const std::string x = std::to_string(start.x + 200), y = std::to_string(start.y + 9);
-    EXPECT_TRUE(Beside({"mousemove", x, y, "mousedown", "1", "sleep", "0.5", "mousemove",
-                        std::to_string(start.x + 230), y, "sleep", "0.3", "mouseup", "1"}));
-    EXPECT_TRUE(SettlesAt({start.x + 30, start.y, start.width, start.height})) << Describe(Frame());
-    EXPECT_GE(counter.capturing, 10) << counter.ticks << " ticks";
-
-    NSPanel panel(NSMakeRect(100, 100, 200, 100), NSTitledWindowMask, NSBackingStoreBuffered,
-                  false);
-    counter.stopModalAt = counter.ticks + 5;
-    NSApp()->runModalForWindow(&panel);
-    EXPECT_EQ(counter.ticks, counter.stopModalAt);
-    timer->invalidate();
 }
 
 } // namespace

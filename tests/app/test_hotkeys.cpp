@@ -2,8 +2,8 @@
 // and the application's four hot keys. The hot keys' connection is opened once per process, so
 // the server is too.
 #include "app/hotkeys/NSUIGlobalHotKey.h"
+#include "tests/support/PatternScreen.h"
 #include "tests/support/XKeyboard.h"
-#include "tests/support/XServer.h"
 
 #include <X11/keysym.h>
 #include <chrono>
@@ -23,19 +23,17 @@ const std::vector<uint32_t> kSuperAltControlG{XK_Super_L, XK_Alt_L, XK_Control_L
     kSuperAltControlC{XK_Super_L, XK_Alt_L, XK_Control_L, XK_c},
     kControlShiftAltC{XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c};
 
-class HotKeys : public ::testing::Test, public NSUIHotKeyTarget {
+// The suite's server shows a pattern that no test looks at.
+class HotKeys : public testsupport::PatternScreenSuite<{320, 240}>, public NSUIHotKeyTarget {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_TRUE(testsupport::XServer::Installed("Xvfb"))
-            << "scripts/install-deps.sh installs Xvfb";
-        sServer = testsupport::XServer::Xvfb({320, 240});
-        ASSERT_TRUE(sServer->Running()) << sServer->Log();
-        ::setenv("DISPLAY", sServer->Display().c_str(), 1);
+        PatternScreenSuite::SetUpTestSuite();
+        ::setenv("DISPLAY", Display().c_str(), 1);
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS"); // X grabs, not a desktop's shortcut service
     }
-    static void TearDownTestSuite() { sServer.reset(); }
     void SetUp() override {
-        ASSERT_TRUE(sServer && sServer->Running() && mKeyboard.Ok());
+        PatternScreenSuite::SetUp();
+        ASSERT_TRUE(!HasFatalFailure() && mKeyboard.Ok());
         const EventTypeSpec pressed{kEventClassKeyboard, kEventHotKeyPressed};
         ASSERT_EQ(InstallEventHandler(GetApplicationEventTarget(), Record, 1, &pressed, &mPresses,
                                       &mHandler),
@@ -93,8 +91,7 @@ protected:
         return mPresses;
     }
 
-    static inline std::unique_ptr<testsupport::XServer> sServer;
-    XKeyboard mKeyboard{sServer ? sServer->Display() : ""};
+    XKeyboard mKeyboard{Display()};
     std::vector<OSType> mPresses;
     std::vector<std::string> mPerformed;
     std::vector<std::function<void()>> mQueue;
@@ -103,7 +100,7 @@ protected:
 };
 
 TEST_F(HotKeys, AHeldCombinationFailsAndNoGrabOutlivesItsHotKey) {
-    XKeyboard other(sServer->Display()), third(sServer->Display());
+    XKeyboard other(Display()), third(Display());
     const uint8_t g = mKeyboard.Keycode(XK_g), c = mKeyboard.Keycode(XK_c);
     const int superAltControl = kSuper | kAlt | kControl;
     ASSERT_TRUE(other.Grab(g, superAltControl | kNumLock)); // held only with Num Lock on

@@ -29,22 +29,18 @@ struct Target : NSObject {
     std::vector<std::string> performed;
 };
 
-struct Item {
-    const char* title;
-    const char* action;
-    NSInteger state = NSOffState;
-};
-
 struct SelectorGroups : ::testing::Test {
     void SetUp() override { NSUserDefaults::standardUserDefaults().setStore({}); }
     void TearDown() override { deferred::RunDeferredCalls(); }
 
-    NSMenu& Build(std::initializer_list<Item> items, NSObject* target) {
+    // A menu of the items (title, action) in the states given as States() gives them.
+    NSMenu& Build(const std::vector<std::pair<const char*, const char*>>& items,
+                  const std::string& states, NSObject* target) {
         menus.push_back(std::make_unique<NSMenu>("menu"));
-        for (const Item& i : items) {
-            NSMenuItem* item =
-                menus.back()->addItemWithTitle(i.title, NSSelectorFromString(i.action), "");
-            item->setState(i.state);
+        for (size_t i = 0; i < items.size(); ++i) {
+            NSMenuItem* item = menus.back()->addItemWithTitle(
+                items[i].first, NSSelectorFromString(items[i].second), "");
+            item->setState(states[i] - '0');
             item->setTarget(target);
         }
         return *menus.back();
@@ -61,13 +57,13 @@ struct SelectorGroups : ::testing::Test {
 
 // A size menu where several fixed sizes share one action, plus an item of another group.
 NSMenu& SizeMenu(SelectorGroups& t, NSObject* target) {
-    return t.Build({{"Any Size", "selectGrabberSizeResizeable:", NSOnState},
+    return t.Build({{"Any Size", "selectGrabberSizeResizeable:"},
                     {"320 x 240", "menuSelectGrabberSizeFromSenderText:"},
                     {"640 x 480", "selectGrabberSizeWidthHeight:"},
                     {"800 x 600", "menuSelectGrabberSizeFromSenderText:"},
                     {"Custom...", "selectGrabberSizeCustom:"},
-                    {"Float Above Menus", "menuGrabberFloatAboveMenus:", NSOnState}},
-                   target);
+                    {"Float Above Menus", "menuGrabberFloatAboveMenus:"}},
+                   "100001", target);
 }
 
 TEST_F(SelectorGroups, MarkingByTheGroupsRules) {
@@ -80,9 +76,9 @@ TEST_F(SelectorGroups, MarkingByTheGroupsRules) {
     NSMenu::sendAction(menu.itemAtIndex(1));
     EXPECT_EQ(States(menu), "010001");
     // One item per action: marked by selector.
-    NSMenu& constrain = Build({{"None", "selectGrabberConstrainNone:", NSOnState},
-                               {"16:9", "selectGrabberConstrain16x9:"}},
-                              nullptr);
+    NSMenu& constrain =
+        Build({{"None", "selectGrabberConstrainNone:"}, {"16:9", "selectGrabberConstrain16x9:"}},
+              "10", nullptr);
     selectSelfFromSelectorGroup(constrain.itemAtIndex(1), GrabberConstrainGroup);
     EXPECT_EQ(States(constrain), "01");
     // A toggle flips, and only in a toggle group.
@@ -134,17 +130,16 @@ TEST_F(SelectorGroups, SaveAndRestoreByNameOrTitle) {
 }
 
 TEST_F(SelectorGroups, PerformNeedsATargetAndAMemberAndIndicesTheirGroup) {
-    NSMenu& menu = Build({{"None", "selectGrabberConstrainNone:"}}, nullptr);
+    NSMenu& menu = Build({{"None", "selectGrabberConstrainNone:"}}, "0", nullptr);
     const std::string reports = testsupport::VerifyReports([&] {
         EXPECT_FALSE(GrabberSizeGroup[4]);
         performMenuItemAction_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberConstrainGroup);
         performMenuItemAction_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberSaveGroup);
         isOneSelectorPerMenuItem(menu, GrabberConstrainGroup); // four entries have no item
     });
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "menuItemTarget")) << reports;
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorGroup.IsMember(menuItem->action())"));
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "itemCountForThisSelector"));
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorIndex<selectorCount"));
+    for (const char* check : {"menuItemTarget", "selectorGroup.IsMember(menuItem->action())",
+                              "itemCountForThisSelector", "selectorIndex<selectorCount"})
+        EXPECT_TRUE(testsupport::VerifyReported(reports, check)) << check << reports;
     EXPECT_EQ(deferred::RunDeferredCalls(), 0);
 }
 
