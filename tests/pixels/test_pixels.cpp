@@ -73,7 +73,6 @@ TEST(BitmapContext, ImagesShareThePixelsAndDrawingNeedsATargetAndPixels) {
     ASSERT_TRUE(bitmap.Construct(2, 2, BitmapContext::BitmapType_Device_ARGB));
     ASSERT_TRUE(target.Construct(2, 2, BitmapContext::BitmapType_Device_ARGB));
     CGImageRef image = bitmap.ConstructCGImage();
-    ASSERT_NE(image, nullptr);
     const uint8_t pixels[16] = {0xFF, 1, 2, 3, 0xFF, 4, 5, 6, 0xFF, 7, 8, 9, 0xFF, 10, 11, 12};
     std::memcpy(bitmap.GetImageDataBytes(), pixels, sizeof pixels);
     CGContextDrawImage(target.GetContext(), CGRectMake(0, 0, 2, 2), image);

@@ -219,9 +219,8 @@ TEST(DisplayImagesOverTime, AHeldImageKeepsItsPixelsAndScaledImagesAreFiltered) 
         for (uint32_t seed = 1; seed <= 6; ++seed) {
             const auto pattern = testsupport::TestPattern(200, 100, seed);
             ASSERT_TRUE(put(pattern));
-            const std::vector<uint32_t> expected = Expected(pattern, 200, Box{10, 20, 30, 40});
-            ExpectImage(CGDisplayCreateImageForRect(main, rect), pattern, 200, Box{10, 20, 30, 40});
-            held.emplace_back(CGDisplayCreateImageForRect(main, rect), expected);
+            held.emplace_back(CGDisplayCreateImageForRect(main, rect),
+                              Expected(pattern, 200, Box{10, 20, 30, 40}));
         }
         for (const auto& [image, expected] : held) {
             EXPECT_TRUE(PixelsOf(image) == expected);
