@@ -1,6 +1,7 @@
 // The pixel library: bitmap contexts; 2vuy pictures, their buffers, row conversions and copies
 // into bitmaps; the read-back converters' bytes and the frames they turn over. The rows
 // underneath are the kernel table's, tested in tests/kernels.
+#include "kernels/KernelTable.h"
 #include "pixels/CoreGraphicsBitmapContext.h"
 #include "pixels/OpenGL_ReadPixels.h"
 #include "pixels/Q_2vuy_format.h"
@@ -72,7 +73,6 @@ TEST(BitmapContext, ImagesShareThePixelsAndDrawingNeedsATargetAndPixels) {
     ASSERT_TRUE(bitmap.Construct(2, 2, BitmapContext::BitmapType_Device_ARGB));
     ASSERT_TRUE(target.Construct(2, 2, BitmapContext::BitmapType_Device_ARGB));
     CGImageRef image = bitmap.ConstructCGImage();
-    ASSERT_NE(image, nullptr);
     const uint8_t pixels[16] = {0xFF, 1, 2, 3, 0xFF, 4, 5, 6, 0xFF, 7, 8, 9, 0xFF, 10, 11, 12};
     std::memcpy(bitmap.GetImageDataBytes(), pixels, sizeof pixels);
     CGContextDrawImage(target.GetContext(), CGRectMake(0, 0, 2, 2), image);
@@ -112,20 +112,16 @@ TEST(BitmapContext, MemoryThatCannotBeHadFailsTheConstructionWithAReport) {
     EXPECT_EQ(none.deleted, 0); // nothing was handed out
 }
 
-TEST(Pixels2vuyFormat, BuffersHoldWholePairsAndRowsDecode) {
+TEST(Pixels2vuyFormat, BuffersHoldWholePairs) {
     const Q_2vuy_buffer odd(5, 3);
     EXPECT_EQ(odd._RowBytes, 12);
     EXPECT_EQ(odd._PixelDataSize, 36);
     EXPECT_EQ(Q_2vuy_buffer(0, 3)._PixelData, nullptr);
-
-    // (Encoding rows is the kernel table's alone: nothing of ours encodes through this type.)
-    Bytes argb(8);
-    Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(Bytes{128, 235, 128, 16}.data(), argb.data(), 2);
-    EXPECT_EQ(argb, (Bytes{255, 255, 255, 255, 255, 0, 0, 0}));
 }
 
-// A picture lands in the bitmap's bottom rows, cut to the bitmap's width and to the rows its own
-// memory holds; every other byte stays as it was. A bitmap it cannot fill is reported and keeps
+// A picture lands in the bitmap's bottom rows, decoded as the plain rows decode (whose bytes the
+// kernel tests pin), cut to the bitmap's width and to the rows its own memory holds; every other
+// byte stays as it was. A bitmap it cannot fill is reported and keeps
 // every byte.
 TEST(Pixels2vuyCopy, PicturesFillTheBottomRowsCutToTheBitmapAndTheirMemory) {
     const struct {
@@ -164,8 +160,8 @@ TEST(Pixels2vuyCopy, PicturesFillTheBottomRowsCutToTheBitmapAndTheirMemory) {
             Bytes expected(size_t(4 * c.bitmapWidth), 0x5A);
             if (!c.report && row >= 0 && row < c.memoryRows) {
                 expected.resize(size_t(4 * c.width));
-                Q_2vuy_data::ConvertScanline_2vuy_to_ARGB(picture._PixelData + row * 2 * c.width,
-                                                          expected.data(), c.width);
+                kernels::ForLevel(CoreVectorUnit::kReference)
+                    .decode2vuy(picture._PixelData + row * 2 * c.width, expected.data(), c.width);
                 expected.resize(size_t(4 * c.bitmapWidth));
             }
             const uint8_t* got = bitmap.GetImageDataBytes() + y * bitmap.GetImageRowBytes();

@@ -28,42 +28,9 @@ CGLError Choose(std::vector<CGLPixelFormatAttribute> attributes, CGLPixelFormatO
     return error;
 }
 
-// A context on the main display, current and attached full screen.
-CGLContextObj Attached() {
-    CGLPixelFormatObj pix = nullptr;
-    EXPECT_EQ(Choose({kCGLPFAFullScreen, kCGLPFADisplayMask,
-                      CGLPixelFormatAttribute(CGDisplayIDToOpenGLDisplayMask(CGMainDisplayID()))},
-                     &pix),
-              kCGLNoError);
-    CGLContextObj ctx = nullptr;
-    EXPECT_EQ(CGLCreateContext(pix, nullptr, &ctx), kCGLNoError);
-    CGLDestroyPixelFormat(pix);
-    EXPECT_EQ(CGLSetCurrentContext(ctx), kCGLNoError);
-    EXPECT_EQ(CGLSetFullScreen(ctx), kCGLNoError);
-    return ctx;
-}
-
-TEST_F(CGLScreen, AFullScreenContextIsCurrentOnThisThreadOnly) {
-    testsupport::InDisplayChild(Display(), [] {
-        CGLContextObj ctx = Attached();
-        std::thread([] { EXPECT_EQ(CGLGetCurrentContext(), nullptr); }).join();
-        EXPECT_EQ(CGLGetCurrentContext(), ctx);
-
-        // A windowed pixel format cannot go full screen.
-        CGLPixelFormatObj pix = nullptr;
-        ASSERT_EQ(Choose({kCGLPFADisplayMask, 1}, &pix), kCGLNoError);
-        CGLContextObj windowed = nullptr;
-        ASSERT_EQ(CGLCreateContext(pix, ctx, &windowed), kCGLNoError);
-        EXPECT_EQ(CGLSetFullScreen(windowed), kCGLBadFullScreen);
-        CGLDestroyContext(windowed);
-        CGLDestroyPixelFormat(pix);
-
-        EXPECT_EQ(CGLDestroyContext(ctx), kCGLNoError);
-        EXPECT_EQ(CGLGetCurrentContext(), nullptr);
-    });
-}
-
-TEST_F(CGLScreen, RefusedCallsSetTheErrorAndWriteNothing) {
+// A full-screen context is current on its thread only, and a windowed one cannot go full screen;
+// refused calls set the error and write nothing.
+TEST_F(CGLScreen, AFullScreenContextIsCurrentOnItsThreadAndRefusedCallsWriteNothing) {
     testsupport::InDisplayChild(Display(), [] {
         Bytes buffer(64, 0xCD);
         const auto read = [&](GLenum format, GLenum type) {
@@ -73,7 +40,27 @@ TEST_F(CGLScreen, RefusedCallsSetTheErrorAndWriteNothing) {
         EXPECT_EQ(glGetError(), GL_INVALID_OPERATION);
         EXPECT_EQ(glGetError(), GL_NO_ERROR);
 
-        CGLContextObj ctx = Attached();
+        CGLPixelFormatObj pix = nullptr;
+        ASSERT_EQ(
+            Choose({kCGLPFAFullScreen, kCGLPFADisplayMask,
+                    CGLPixelFormatAttribute(CGDisplayIDToOpenGLDisplayMask(CGMainDisplayID()))},
+                   &pix),
+            kCGLNoError);
+        CGLContextObj ctx = nullptr;
+        ASSERT_EQ(CGLCreateContext(pix, nullptr, &ctx), kCGLNoError);
+        CGLDestroyPixelFormat(pix);
+        EXPECT_EQ(CGLSetCurrentContext(ctx), kCGLNoError);
+        EXPECT_EQ(CGLSetFullScreen(ctx), kCGLNoError);
+        std::thread([] { EXPECT_EQ(CGLGetCurrentContext(), nullptr); }).join();
+        EXPECT_EQ(CGLGetCurrentContext(), ctx);
+
+        ASSERT_EQ(Choose({kCGLPFADisplayMask, 1}, &pix), kCGLNoError);
+        CGLContextObj windowed = nullptr;
+        ASSERT_EQ(CGLCreateContext(pix, ctx, &windowed), kCGLNoError);
+        EXPECT_EQ(CGLSetFullScreen(windowed), kCGLBadFullScreen);
+        CGLDestroyContext(windowed);
+        CGLDestroyPixelFormat(pix);
+
         read(0x1908 /* GL_RGBA */, GL_UNSIGNED_INT_8_8_8_8_REV);
         EXPECT_EQ(glGetError(), GL_INVALID_ENUM);
         read(GL_BGRA, 0x1401 /* GL_UNSIGNED_BYTE */);
@@ -89,7 +76,8 @@ TEST_F(CGLScreen, RefusedCallsSetTheErrorAndWriteNothing) {
         read(GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV);
         EXPECT_EQ(glGetError(), GL_INVALID_FRAMEBUFFER_OPERATION);
         EXPECT_EQ(buffer, Bytes(64, 0xCD));
-        CGLDestroyContext(ctx);
+        EXPECT_EQ(CGLDestroyContext(ctx), kCGLNoError);
+        EXPECT_EQ(CGLGetCurrentContext(), nullptr);
     });
 }
 

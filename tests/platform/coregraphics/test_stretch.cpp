@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <random>
-#include <tuple>
 
 using namespace drawingtest;
 
@@ -126,53 +125,63 @@ TEST(CoreGraphicsStretch, NativeOrderRoutesGiveTheDirectCompositesBytes) {
     EXPECT_TRUE(kept.pixels == direct.pixels);
 }
 
-// Stretches whose result is known, of gray screen images (one value a pixel), into the native and
-// the camera frame's layout: bilinear when enlarging or shrinking by up to half, blocks averaged
-// first when shrinking further, nearest only for an image that asks for it.
+// Draws whose result is known, of gray screen images (one value a pixel), into the native and the
+// camera frame's layout: bilinear when enlarging or shrinking by up to half, blocks averaged first
+// when shrinking further, nearest only where the image asks for it and the context leaves it the
+// choice, or where the context asks; only the rectangle's pixels, counted from the bottom left; a
+// scale beyond 16.16 fixed point draws nothing rather than pixels from an undefined mapping.
 TEST(CoreGraphicsStretch, KnownStretchesGiveTheirValues) {
-    // The case, the source's size and values, the target's size and values, whether the image
-    // interpolates.
-    const std::tuple<const char*, size_t, size_t, Bytes, size_t, size_t, Bytes, bool> cases[] = {
-        {"doubled, blended", 2, 1, {0, 200}, 4, 1, {0, 50, 150, 200}, true},
-        {"doubled, nearest when asked", 2, 1, {0, 200}, 4, 1, {0, 0, 200, 200}, false},
-        {"halved: pairs averaged", 4, 1, {10, 50, 200, 100}, 2, 1, {30, 150}, true},
-        {"quartered: fours averaged", 8, 1, {200, 0, 0, 0, 0, 0, 0, 40}, 2, 1, {50, 10}, true},
-        {"a third: no pixel skipped", 6, 1, {128, 0, 0, 0, 0, 0}, 2, 1, {48, 0}, true},
-        {"quartered in height", 1, 4, {0, 0, 0, 240}, 1, 1, {60}, true},
-        {"checkerboard to one pixel", 4, 2, {0, 255, 0, 255, 255, 0, 255, 0}, 1, 1, {128}, true},
-        {"an eighth, nearest: one pixel", 8, 1, {0, 0, 0, 0, 90, 90, 90, 90}, 1, 1, {0}, false},
+    struct Case {
+        const char* name;
+        size_t srcWidth, srcHeight;
+        Bytes src;
+        size_t width, height;
+        Bytes expected; // top row first; the target starts white
+        bool smooth = true;
+        CGRect rect = {}; // empty: the whole target
+        CGInterpolationQuality quality = kCGInterpolationDefault;
     };
-    for (const auto& [name, srcWidth, srcHeight, src, width, height, expected, smooth] : cases) {
+    const Bytes two{0, 200}, blended{0, 50, 150, 200}, picked{0, 0, 200, 200};
+    // Nearest, into the bottom two rows and columns 1 to 4 of six.
+    const Bytes placed{255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
+                       255, 10,  10,  20,  20,  255, 255, 30,  30,  40,  40,  255};
+    const Case cases[] = {
+        {"doubled, blended", 2, 1, two, 4, 1, blended},
+        {"doubled, nearest when asked", 2, 1, two, 4, 1, picked, false},
+        {"doubled, context None: nearest", 2, 1, two, 4, 1, picked, true, {}, kCGInterpolationNone},
+        {"doubled, context Low: blend", 2, 1, two, 4, 1, blended, false, {}, kCGInterpolationLow},
+        {"doubled, context High: blend", 2, 1, two, 4, 1, blended, false, {}, kCGInterpolationHigh},
+        {"halved: pairs averaged", 4, 1, {10, 50, 200, 100}, 2, 1, {30, 150}},
+        {"quartered: fours averaged", 8, 1, {200, 0, 0, 0, 0, 0, 0, 40}, 2, 1, {50, 10}},
+        {"a third: no pixel skipped", 6, 1, {128, 0, 0, 0, 0, 0}, 2, 1, {48, 0}},
+        {"quartered in height", 1, 4, {0, 0, 0, 240}, 1, 1, {60}},
+        {"checkerboard to one pixel", 4, 2, {0, 255, 0, 255, 255, 0, 255, 0}, 1, 1, {128}},
+        {"an eighth, nearest: one pixel", 8, 1, {0, 0, 0, 0, 90, 90, 90, 90}, 1, 1, {0}, false},
+        {"to the bottom left", 2, 2, {10, 20, 30, 40}, 6, 4, placed, false, {{1, 0}, {4, 2}}},
+        {"too thin to map", 2, 2, {1, 2, 3, 4}, 4, 4, Bytes(16, 255), true, {{0, 0}, {1e-6, 4}}},
+    };
+    for (const auto& c : cases) {
         Bytes bytes;
-        for (uint8_t v : src)
+        for (uint8_t v : c.src)
             bytes.insert(bytes.end(), {v, v, v, uint8_t(v ^ 0x5A)}); // the padding byte is ignored
-        const Image source(srcWidth, srcHeight, kScreen, bytes, 0, smooth);
+        const Image source(c.srcWidth, c.srcHeight, kScreen, bytes, 0, c.smooth);
         for (CGBitmapInfo info : {kNativeARGB, kBytesARGB}) {
-            SCOPED_TRACE(testing::Message() << name << ", destination info 0x" << std::hex << info);
-            Bitmap target(width, height, info, 0x11);
-            CGContextDrawImage(target.context, CGRectMake(0, 0, CGFloat(width), CGFloat(height)),
+            SCOPED_TRACE(testing::Message()
+                         << c.name << ", destination info 0x" << std::hex << info);
+            Bitmap target(c.width, c.height, info, 0xFF);
+            CGContextSetInterpolationQuality(target.context, c.quality);
+            CGContextDrawImage(target.context,
+                               c.rect.size.width == 0
+                                   ? CGRectMake(0, 0, CGFloat(c.width), CGFloat(c.height))
+                                   : c.rect,
                                source.image);
-            for (size_t i = 0; i < expected.size(); ++i) {
-                const uint8_t v = expected[i];
+            for (size_t i = 0; i < c.expected.size(); ++i) {
+                const uint8_t v = c.expected[i];
                 const Bytes pixel =
                     info == kNativeARGB ? Bytes{v, v, v, 0xFF} : Bytes{0xFF, v, v, v};
-                EXPECT_EQ(target.Pixel(i % width, i / width), pixel) << "pixel " << i;
+                EXPECT_EQ(target.Pixel(i % c.width, i / c.width), pixel) << "pixel " << i;
             }
         }
-    }
-}
-
-// A rectangle so thin that the image's scale leaves 16.16 fixed point draws nothing, whichever
-// route, rather than pixels from an undefined mapping.
-TEST(CoreGraphicsStretch, UnrepresentableScalesDrawNothing) {
-    std::mt19937 random(13);
-    const Case c{"thin", 2, 2, 0, kScreen, Fill::Any, 4, 4, 0, {{0, 0}, {1e-6, 4}}};
-    const Image source = SourceOf(c, random);
-    for (DrawRoute route :
-         {DrawRoute::Direct, DrawRoute::NativeOrderComposite, DrawRoute::NativeOrder}) {
-        Bitmap target(4, 4, kBytesARGB, 0x11);
-        CGContextDrawImageThrough(target.context, c.rect, source.image, route);
-        EXPECT_EQ(target.All(), Bytes(64, 0x11)) << "route " << int(route);
     }
 }
 
