@@ -7,10 +7,9 @@
 
 #include <cerrno>
 #include <cinttypes>
+#include <cstring>
 #include <sstream>
-#include <sys/wait.h>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
 
 using namespace binding;
@@ -29,17 +28,9 @@ protected:
     void SetUp() override {
         // Decided by trying: a kernel without 32-bit emulation refuses the program itself
         // (ENOEXEC), while a missing or broken 32-bit build is a failure, not a skip.
-        static const bool runs = [] {
-            const pid_t child = ::vfork();
-            if (child == 0) {
-                char* const argv[] = {const_cast<char*>(VISTREL_ARCH32_PROBE), nullptr};
-                ::execv(argv[0], argv);
-                ::_exit(errno == ENOEXEC ? 126 : 127);
-            }
-            int status = 0;
-            ::waitpid(child, &status, 0);
-            return !(WIFEXITED(status) && WEXITSTATUS(status) == 126);
-        }();
+        static const bool runs =
+            RunProcess({VISTREL_ARCH32_PROBE}).err.find(std::strerror(ENOEXEC)) ==
+            std::string::npos;
         if (!runs)
             GTEST_SKIP() << "this machine's kernel runs no 32-bit programs (ia32 emulation off)";
         RemoveChannel();
