@@ -34,9 +34,7 @@ protected:
 
 TEST_F(ClientBinding, InstallingLinksTheResourceBundleOnceAndKeepsARealFolder) {
     // The user's location counts only once its folder exists; asking never creates it.
-    auto url = [](const char* name, int location) {
-        return CFBaseDLL::URLOfNameInLocation(name, location);
-    };
+    const auto url = &CFBaseDLL::URLOfNameInLocation;
     EXPECT_EQ(url("VistrelX64.component", CFBaseDLL::kResources), StagedBundle());
     EXPECT_EQ(url("VistrelX64.component", kUser), std::nullopt);
     EXPECT_EQ(url("VistrelX64.component", 11), std::nullopt);

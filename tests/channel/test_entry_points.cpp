@@ -156,10 +156,9 @@ TEST_F(EntryPoints, AWaitEndsAtTheWritersNextFrameItsInterruptOrItsTime) {
         std::unique_ptr<testsupport::Child> writer;
         if (each.act == kRepublish)
             writer = std::make_unique<testsupport::Child>([&] {
-                for (;;) {
-                    if (!c.fn1(buffer0)) return 1;
+                while (c.fn1(buffer0))
                     ::usleep(2000);
-                }
+                return 1;
             });
         uint32_t word = 0;
         std::thread other([&] {

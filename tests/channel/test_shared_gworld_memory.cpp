@@ -31,7 +31,7 @@ TEST(CoreUserFileName, APathThatCannotBeBuiltKeepsTheOldOne) {
 
 // The region's layout, written out here so that a change of the shared format fails the tests
 // (buffer 0 sits 1229824 bytes before buffer 1: the entry points' records check that).
-constexpr size_t kBuffer1 = 1230848, kTag = 2460160, kAllowance = 2460164;
+constexpr size_t kBuffer1 = 1230848, kTag = 2460160;
 constexpr uint32_t kSignature = 0x56737472, kVersion = 0x312E3030; // 'Vstr', '1.00'
 
 uint32_t WordAt(const std::string& bytes, size_t offset) {

@@ -24,20 +24,13 @@ ProcessResult InChild(const std::string& logs, const std::function<void()>& body
     return child;
 }
 
-class CoreLogTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(::mkdir(mLogs.c_str(), 0700), 0); }
-    std::string LogFile() const { return mLogs + "/" + g_CoreMachDebug_LogFileName; }
-
-    TempFolder mTemp;
-    const std::string mLogs = mTemp / "state";
-};
-
 // Each output writes texts unchanged. (The reports of VERIFY and VERIFY_ERR, which go through the
 // same outputs, are checked below and by every test that reads a report.)
-TEST_F(CoreLogTest, OutputsWriteTextsUnchanged) {
-    WriteFile(LogFile(), "earlier\n");
-    const ProcessResult child = InChild(mLogs, [&] {
+TEST(CoreLogTest, OutputsWriteTextsUnchanged) {
+    TempFolder logs;
+    const std::string file = logs / g_CoreMachDebug_LogFileName;
+    WriteFile(file, "earlier\n");
+    const ProcessResult child = InChild(logs.Path(), [&] {
         EXPECT_EQ(CoreMachDebugLogGetUseLogger(), kCoreLogToFile);
         CoreMachDebugLogString("100%s done %d%%\n");
         CoreMachDebugLog("%d-%s\n", 7, "x");
@@ -49,15 +42,16 @@ TEST_F(CoreLogTest, OutputsWriteTextsUnchanged) {
         CoreMachDebugLogSetUseLogger(kCoreLogToASL);
         CoreMachDebugLogString("system 100%s");
     });
-    EXPECT_EQ(ReadFile(LogFile()), "earlier\n100%s done %d%%\n7-x\nthree\nno newline50%\n");
+    EXPECT_EQ(ReadFile(file), "earlier\n100%s done %d%%\n7-x\nthree\nno newline50%\n");
     const std::string prefix = g_CoreMachDebug_LogPrefix;
     EXPECT_EQ(child.out, prefix + ":no newline" + prefix + ":50%\n");
     EXPECT_NE(child.err.find(prefix + ": system 100%s\n"), std::string::npos) << child.err;
 }
 
 // An empty file name means CoreConsole.log; texts longer than a line are cut.
-TEST_F(CoreLogTest, MissingLogsFolderIsReportedPerTextNeverCreatedAndRetried) {
-    const std::string missing = mTemp / "missing", exact(1023, 'a'), over(5000, 'b');
+TEST(CoreLogTest, MissingLogsFolderIsReportedPerTextNeverCreatedAndRetried) {
+    TempFolder temp;
+    const std::string missing = temp / "missing", exact(1023, 'a'), over(5000, 'b');
     const ProcessResult child = InChild(missing, [&] {
         static char empty[] = "";
         g_CoreMachDebug_LogFileName = empty;
