@@ -1,7 +1,7 @@
 // The 32-bit and the 64-bit halves of the universal component share one channel: frames written by
 // one build are read, byte for byte, by the other, and each build takes only its own record size.
+#include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
-#include "tools/vistrel-channel/TestPattern.h"
 
 #include <gtest/gtest.h>
 
@@ -56,8 +56,7 @@ TEST_F(CrossAbi, EachBuildReadsTheFramesOfTheOther) {
         ASSERT_EQ(Publish(writer, std::to_string(frames)), 0);
         for (const std::string& name : ChannelNames(true))
             EXPECT_EQ(Exists(name), taken >= 0) << name;
-        std::vector<uint8_t> frame(SharedCamera::kFrameSizeBytes);
-        TestPattern::Draw(frame.data(), 640, 480, 2560, frames - 1);
+        const std::vector<uint8_t> frame = broadcast::Pattern(frames - 1);
         char expected[160];
         std::snprintf(expected, sizeof expected,
                       "tag=0x%08x frame=%u checksum=0x%016" PRIx64
