@@ -48,6 +48,8 @@ struct Frame {
     bool None(VideoDigitizerError expected) const {
         return result == expected && queued == 0 && data == nullptr && size == 0;
     }
+    // A call that handed out that buffer as the frame.
+    bool Is(Ptr buffer) const { return result == noErr && queued == 1 && data == buffer; }
 };
 
 Frame CompressDone(ComponentInstance ci) {
@@ -188,6 +190,18 @@ bool HasDescription(ComponentInstance ci, const ImageDescription& expected) {
     return same;
 }
 
+// The time code of the frame last handed out, from a call expected to give that result.
+std::string TimeCode(ComponentInstance ci, TimeCodeDef* def = nullptr, OSErr result = noErr) {
+    TimeRecord at{};
+    TimeCodeDef format{};
+    TimeCodeRecord r{};
+    EXPECT_EQ(VDGetTimeCode(ci, &at, def ? def : &format, &r), result);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d;%02d", r.t.hours, r.t.minutes, r.t.seconds,
+                  r.t.frames);
+    return text;
+}
+
 TEST_F(Digitizer, TheDigitizerRectangleSizesTheCompressedDescription) {
     Broadcast();
     const ComponentInstance ci = Open();
@@ -206,12 +220,9 @@ TEST_F(Digitizer, TheDigitizerRectangleSizesTheCompressedDescription) {
     Rect inside{10, 10, 100, 100};
     ASSERT_EQ(VDSetDigitizerRect(ci, &inside), noErr);
     // With compression off there are no frames nor time codes.
-    TimeRecord at{};
-    TimeCodeDef def{};
-    TimeCodeRecord code{};
     EXPECT_EQ(VDSetCompression(ci, 0, 0, nullptr, 0, 0, 0), badCallOrderErr);
     EXPECT_EQ(VDCompressOneFrameAsync(ci), badCallOrderErr);
-    EXPECT_EQ(VDGetTimeCode(ci, &at, &def, &code), badCallOrderErr);
+    TimeCode(ci, nullptr, badCallOrderErr);
     EXPECT_EQ(VDReleaseCompressBuffer(ci, Buffer(writer, 0)), badCallOrderErr);
     EXPECT_TRUE(CompressDone(ci).None(badCallOrderErr));
     ASSERT_EQ(VDSetCompressionOnOff(ci, 1), noErr);
@@ -305,21 +316,17 @@ TEST_F(Digitizer, AFrameIsTheLockedBufferItself) {
     ASSERT_TRUE(writer.fn4(Buffer(writer, 1)));
     EXPECT_TRUE(CompressDone(first).None(noErr));
     writer.fn5(Buffer(writer, 1));
-    const Frame held = CompressDone(first);
-    ASSERT_EQ(held.result, noErr);
-    ASSERT_EQ(held.data, Buffer(writer, 1));
+    const Ptr held = Buffer(writer, 1);
+    ASSERT_TRUE(CompressDone(first).Is(held));
 
     EXPECT_TRUE(CompressDone(second).None(noErr));
-    EXPECT_EQ(VDReleaseCompressBuffer(first, held.data), noErr);
-    const Frame next = CompressDone(second);
-    EXPECT_TRUE(next.result == noErr && next.data == held.data);
-    EXPECT_EQ(VDReleaseCompressBuffer(second, next.data), noErr);
+    EXPECT_EQ(VDReleaseCompressBuffer(first, held), noErr);
+    EXPECT_TRUE(CompressDone(second).Is(held));
+    EXPECT_EQ(VDReleaseCompressBuffer(second, held), noErr);
     // The writer's next frame goes to the other buffer, which is free.
     ASSERT_TRUE(Publish(writer, 0));
-    const Frame frame = CompressDone(first);
-    ASSERT_EQ(frame.result, noErr);
-    EXPECT_EQ(frame.data, Buffer(writer, 0));
-    EXPECT_EQ(VDReleaseCompressBuffer(first, frame.data), noErr);
+    EXPECT_TRUE(CompressDone(first).Is(Buffer(writer, 0)));
+    EXPECT_EQ(VDReleaseCompressBuffer(first, Buffer(writer, 0)), noErr);
 }
 
 // A delivered frame is given back at once, as a capture application does.
@@ -327,17 +334,6 @@ Frame Deliver(ComponentInstance ci) {
     const Frame frame = CompressDone(ci);
     EXPECT_TRUE(!frame.queued || VDReleaseCompressBuffer(ci, frame.data) == noErr);
     return frame;
-}
-
-std::string TimeCode(ComponentInstance ci, TimeCodeDef* def = nullptr) {
-    TimeRecord at{};
-    TimeCodeDef format{};
-    TimeCodeRecord r{};
-    EXPECT_EQ(VDGetTimeCode(ci, &at, def ? def : &format, &r), noErr);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d;%02d", r.t.hours, r.t.minutes, r.t.seconds,
-                  r.t.frames);
-    return text;
 }
 
 // Nanoseconds of the clock that the test moves.
