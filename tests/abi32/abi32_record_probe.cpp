@@ -20,15 +20,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     for (int call = 0; call < 4; ++call) {
-        union {
-            tagSHARED_CAMERA_BUFFER record;
-            unsigned char bytes[32];
-        } record;
-        std::memset(record.bytes, 0xA5, sizeof record.bytes);
-        record.record.sizeofSHARED_CAMERA_BUFFER = call % 2 ? 24 : 32;
-        std::printf("%d:", call < 2 ? fn0(0, &record.record) : fn2(&record.record));
-        for (unsigned char byte : record.bytes)
-            std::printf("%02x", byte);
+        tagSHARED_CAMERA_BUFFER record[2]; // at least 32 bytes in either build
+        std::memset(record, 0xA5, 32);
+        record[0].sizeofSHARED_CAMERA_BUFFER = call % 2 ? 24 : 32;
+        std::printf("%d:", call < 2 ? fn0(0, record) : fn2(record));
+        for (int i = 0; i < 32; ++i)
+            std::printf("%02x", reinterpret_cast<const unsigned char*>(record)[i]);
         std::printf("\n");
     }
     return 0;

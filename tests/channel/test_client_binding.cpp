@@ -32,11 +32,9 @@ protected:
     }
 };
 
-TEST_F(ClientBinding, InstallingLinksTheResourceBundleOnce) {
+TEST_F(ClientBinding, InstallingLinksTheResourceBundleOnceAndKeepsARealFolder) {
     // The user's location counts only once its folder exists; asking never creates it.
-    auto url = [](const char* name, int location) {
-        return CFBaseDLL::URLOfNameInLocation(name, location);
-    };
+    const auto url = &CFBaseDLL::URLOfNameInLocation;
     EXPECT_EQ(url("VistrelX64.component", CFBaseDLL::kResources), StagedBundle());
     EXPECT_EQ(url("VistrelX64.component", kUser), std::nullopt);
     EXPECT_EQ(url("VistrelX64.component", 11), std::nullopt);
@@ -52,6 +50,15 @@ TEST_F(ClientBinding, InstallingLinksTheResourceBundleOnce) {
     ASSERT_TRUE(camera.InstallLocation(false, kUser));
     EXPECT_FALSE(Exists(UserLink()));
     EXPECT_FALSE(camera.InstallLocation(false, kUser)) << "nothing left to remove";
+
+    // A real bundle folder there is used but never removed.
+    fs::create_directories(UserLink());
+    fs::copy(StagedBundle(), UserLink(), fs::copy_options::recursive);
+    EXPECT_TRUE(camera.InstallLocation(true, kUser));
+    tagSHARED_CAMERA_BUFFER record = Record();
+    EXPECT_TRUE(camera.GetWriteableFrameBuffer_N(0, &record));
+    EXPECT_FALSE(camera.InstallLocation(false, kUser));
+    EXPECT_TRUE(fs::is_directory(UserLink()));
 }
 
 TEST_F(ClientBinding, WrappersReachTheComponentAndReloadItAfterRemoval) {
@@ -94,16 +101,6 @@ TEST_F(ClientBinding, WrappersReachTheComponentAndReloadItAfterRemoval) {
     LinkComponent();
     ASSERT_TRUE(camera.GetCurrentReadBuffer(&current)); // reloaded
     EXPECT_EQ(static_cast<uint8_t*>(current.frameBufferPtr)[0], 0x3C);
-}
-
-TEST_F(ClientBinding, RealBundleFolderIsUsedButNeverRemoved) {
-    fs::create_directories(UserLink());
-    fs::copy(StagedBundle(), UserLink(), fs::copy_options::recursive);
-    EXPECT_TRUE(camera.InstallLocation(true, kUser));
-    tagSHARED_CAMERA_BUFFER record = Record();
-    EXPECT_TRUE(camera.GetWriteableFrameBuffer_N(0, &record));
-    EXPECT_FALSE(camera.InstallLocation(false, kUser));
-    EXPECT_TRUE(fs::is_directory(UserLink()));
 }
 
 } // namespace

@@ -1,16 +1,14 @@
 // The 32-bit and the 64-bit halves of the universal component share one channel: frames written by
 // one build are read, byte for byte, by the other, and each build takes only its own record size.
+#include "tests/support/Broadcast.h"
 #include "tests/support/ComponentBinding.h"
-#include "tools/vistrel-channel/TestPattern.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cinttypes>
-#include <sstream>
-#include <sys/wait.h>
+#include <cstring>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
 
 using namespace binding;
@@ -29,17 +27,9 @@ protected:
     void SetUp() override {
         // Decided by trying: a kernel without 32-bit emulation refuses the program itself
         // (ENOEXEC), while a missing or broken 32-bit build is a failure, not a skip.
-        static const bool runs = [] {
-            const pid_t child = ::vfork();
-            if (child == 0) {
-                char* const argv[] = {const_cast<char*>(VISTREL_ARCH32_PROBE), nullptr};
-                ::execv(argv[0], argv);
-                ::_exit(errno == ENOEXEC ? 126 : 127);
-            }
-            int status = 0;
-            ::waitpid(child, &status, 0);
-            return !(WIFEXITED(status) && WEXITSTATUS(status) == 126);
-        }();
+        static const bool runs =
+            RunProcess({VISTREL_ARCH32_PROBE}).err.find(std::strerror(ENOEXEC)) ==
+            std::string::npos;
         if (!runs)
             GTEST_SKIP() << "this machine's kernel runs no 32-bit programs (ia32 emulation off)";
         RemoveChannel();
@@ -66,8 +56,7 @@ TEST_F(CrossAbi, EachBuildReadsTheFramesOfTheOther) {
         ASSERT_EQ(Publish(writer, std::to_string(frames)), 0);
         for (const std::string& name : ChannelNames(true))
             EXPECT_EQ(Exists(name), taken >= 0) << name;
-        std::vector<uint8_t> frame(SharedCamera::kFrameSizeBytes);
-        TestPattern::Draw(frame.data(), 640, 480, 2560, frames - 1);
+        const std::vector<uint8_t> frame = broadcast::Pattern(frames - 1);
         char expected[160];
         std::snprintf(expected, sizeof expected,
                       "tag=0x%08x frame=%u checksum=0x%016" PRIx64
@@ -88,23 +77,18 @@ TEST_F(CrossAbi, The32BitBuildTakesOnlyItsOwnRecordSize) {
     const ProcessResult probe =
         RunProcess({VISTREL_ARCH32_PROBE, BundleObject("VistrelX64", "i386")});
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
-    std::istringstream lines(probe.out);
-    std::string fn0_32, fn0_24, fn2_32, fn2_24;
-    lines >> fn0_32 >> fn0_24 >> fn2_32 >> fn2_24;
-
-    // Result, then the 32 record bytes, filled with 0xA5 before the call.
+    // Per call (the writer's, the writer's, the reader's, the reader's) the result, then the 32
+    // record bytes, filled with 0xA5 before the call. A record of the 64-bit size stays untouched.
     std::string untouched = "0:20000000";
     while (untouched.size() < 66)
         untouched += "a5";
-    EXPECT_EQ(fn0_32, untouched);
-    EXPECT_EQ(fn2_32, untouched);
     // The 24-byte layout: size, 4-byte pointer, row bytes, frame bytes, width, height, format;
-    // the 8 bytes beyond it stay as they were.
-    ASSERT_EQ(fn0_24.size(), 66u) << fn0_24;
-    const std::string pointer = fn0_24.substr(10, 8);
+    // the 8 bytes beyond it stay as they were. Buffer 0 is current: the reader gets the same.
+    const std::string pointer = probe.out.substr(untouched.size() + 11, 8);
     EXPECT_NE(pointer, "00000000");
-    EXPECT_EQ(fn0_24, "1:18000000" + pointer + "000a000000c012008002e00120776172a5a5a5a5a5a5a5a5");
-    EXPECT_EQ(fn2_24, fn0_24) << "buffer 0 is current: the reader gets the same";
+    const std::string own =
+        "1:18000000" + pointer + "000a000000c012008002e00120776172a5a5a5a5a5a5a5a5";
+    EXPECT_EQ(probe.out, untouched + "\n" + own + "\n" + untouched + "\n" + own + "\n");
 }
 
 } // namespace

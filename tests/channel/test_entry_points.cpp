@@ -69,7 +69,7 @@ protected:
     Component c;
 };
 
-TEST_F(EntryPoints, WriterRecordsDescribeTheBuffersThatReadersGetAndLock) {
+TEST_F(EntryPoints, RecordsDescribeTheBuffersThatReadersGetAndLockAndBadOnesAreRefused) {
     tagSHARED_CAMERA_BUFFER first = Record(32, 0xA5), second = Record(32, 0xA5);
     ASSERT_TRUE(c.fn0(0, &first));
     ASSERT_TRUE(c.fn0(1, &second));
@@ -86,6 +86,16 @@ TEST_F(EntryPoints, WriterRecordsDescribeTheBuffersThatReadersGetAndLock) {
     ASSERT_TRUE(c.fn1(buffer1));
     ASSERT_TRUE(c.fn2(&record));
     EXPECT_TRUE(Same(record, Describing(buffer1)));
+    // A buffer index out of range clears the record; a record of another size is refused
+    // untouched, also by the reader's call, which would otherwise succeed on the current frame.
+    for (auto [n, size] : {std::pair{2, 32u}, {-1, 32u}, {0, 24u}, {0, 0u}, {0, 33u}}) {
+        SCOPED_TRACE(testing::Message() << n << " size " << size);
+        const tagSHARED_CAMERA_BUFFER before = Record(size, 0xA5);
+        tagSHARED_CAMERA_BUFFER bad = before;
+        EXPECT_EQ(c.fn2(&bad), size == 32);
+        EXPECT_FALSE(c.fn0(n, &bad));
+        EXPECT_TRUE(Same(bad, size == 32 ? Record(0, 0) : before));
+    }
     ASSERT_TRUE(c.fn1(nullptr)); // withdraws the frame
     EXPECT_EQ(RegionWord(kTagOffset), 0u);
 
@@ -95,21 +105,6 @@ TEST_F(EntryPoints, WriterRecordsDescribeTheBuffersThatReadersGetAndLock) {
     ASSERT_TRUE(c.fn5(buffer0));
     ASSERT_TRUE(c.fn4(buffer0));
     EXPECT_TRUE(c.fn5(buffer0));
-}
-
-// A buffer index out of range clears the record; a record of another size is refused untouched,
-// also by the reader's call, which would otherwise succeed on the current frame.
-TEST_F(EntryPoints, RecordsOfABadIndexAreClearedAndOfAnotherSizeUntouched) {
-    tagSHARED_CAMERA_BUFFER current = Record();
-    ASSERT_TRUE(c.fn0(0, &current) && c.fn1(current.frameBufferPtr));
-    for (auto [n, size] : {std::pair{2, 32u}, {-1, 32u}, {0, 24u}, {0, 0u}, {0, 33u}}) {
-        SCOPED_TRACE(testing::Message() << n << " size " << size);
-        const tagSHARED_CAMERA_BUFFER before = Record(size, 0xA5);
-        tagSHARED_CAMERA_BUFFER record = before;
-        EXPECT_EQ(c.fn2(&record), size == 32);
-        EXPECT_FALSE(c.fn0(n, &record));
-        EXPECT_TRUE(Same(record, size == 32 ? Record(0, 0) : before));
-    }
 }
 
 // Nothing but the writer's entry points brings the region into being.
@@ -161,10 +156,9 @@ TEST_F(EntryPoints, AWaitEndsAtTheWritersNextFrameItsInterruptOrItsTime) {
         std::unique_ptr<testsupport::Child> writer;
         if (each.act == kRepublish)
             writer = std::make_unique<testsupport::Child>([&] {
-                for (;;) {
-                    if (!c.fn1(buffer0)) return 1;
+                while (c.fn1(buffer0))
                     ::usleep(2000);
-                }
+                return 1;
             });
         uint32_t word = 0;
         std::thread other([&] {

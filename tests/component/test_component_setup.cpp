@@ -12,15 +12,13 @@ namespace {
 
 const std::string kHostLogName = "VistrelXXX.com.example.CaptureHost.log";
 
-TEST(ComponentSetupTest, LoadNamesTheLogAfterTheHostAndTheFileAfterTheConsoleUser) {
+TEST(ComponentSetupTest, LoadNamesTheLogAfterAUsableHostAndTheFileAfterTheConsoleUser) {
     EXPECT_EQ(std::string(CoreDebugBundleLogFileName::sPathName), kHostLogName);
     EXPECT_EQ(CoreMachDebugLogGetUseLogger(), kCoreLogToASL);
     EXPECT_EQ(std::string(SharedGWorldMemory::sFileMappingPath.c_str()),
               "/tmp/com-tarnwick-" + platform::session::ConsoleUserName().value_or("?") +
                   "-Vstrl-1.705-640x480-ARGB.tmp");
-}
-
-TEST(ComponentSetupTest, UnusableIdentifiersKeepThePreviousName) {
+    // Unusable host identifiers keep the previous name.
     const std::string tooLong(CoreDebugBundleLogFileName::kCapacity, 'x');
     for (const char* identifier : {"", "a/b", static_cast<const char*>(nullptr), tooLong.c_str()}) {
         CoreDebugBundleLogFileName::NameForHost(identifier);

@@ -8,10 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fcntl.h>
 #include <map>
 #include <set>
-#include <unistd.h>
 
 using namespace platform::quicktime;
 
@@ -46,6 +44,12 @@ struct Frame {
     Ptr data = reinterpret_cast<Ptr>(1);
     long size = -1;
     TimeRecord time{};
+    // A call that handed out no frame, with that result.
+    bool None(VideoDigitizerError expected) const {
+        return result == expected && queued == 0 && data == nullptr && size == 0;
+    }
+    // A call that handed out that buffer as the frame.
+    bool Is(Ptr buffer) const { return result == noErr && queued == 1 && data == buffer; }
 };
 
 Frame CompressDone(ComponentInstance ci) {
@@ -91,12 +95,11 @@ protected:
         EXPECT_EQ(CloseComponent(ci), noErr);
         std::erase(mOpened, ci);
     }
-    // Compression on, previewing: every CompressDone hands out a frame.
-    ComponentInstance OpenPreviewing() {
+    // Compression on and a capture starting; a preview's every CompressDone hands out a frame.
+    ComponentInstance OpenCapturing(UInt32 preview) {
         const ComponentInstance ci = Open();
         EXPECT_EQ(VDSetCompressionOnOff(ci, 1), noErr);
-        EXPECT_EQ(VDCaptureStateChanging(ci, vdFlagCaptureStarting | vdFlagCaptureIsForPreview),
-                  noErr);
+        EXPECT_EQ(VDCaptureStateChanging(ci, vdFlagCaptureStarting | preview), noErr);
         return ci;
     }
 
@@ -106,28 +109,6 @@ private:
     std::vector<ComponentInstance> mOpened;
 };
 
-TEST_F(Digitizer, AnswersExactlyTheSupportedSelectors) {
-    Broadcast();
-    const ComponentInstance ci = Open();
-    EXPECT_EQ(GetComponentVersion(ci), 0x20001);
-    std::vector<int> selectors = {0x4446, int16_t(0x8046), -100};
-    for (int selector = -16; selector < 0x200; ++selector)
-        selectors.push_back(selector);
-    for (int selector : selectors) {
-        const bool supported = kSupported.count(selector);
-        EXPECT_EQ(CallComponentCanDo(ci, short(selector)), supported ? 1 : 0) << selector;
-        EXPECT_TRUE(supported || CallComponent(ci, int16_t(selector)) == badComponentSelector);
-    }
-}
-
-// The allowance word of the region, written as another process would write it.
-bool SetAllowance(uint32_t value) {
-    const int fd = ::open(binding::RegionPath().c_str(), O_WRONLY);
-    const bool ok = fd >= 0 && ::pwrite(fd, &value, 4, binding::kAllowanceOffset) == 4;
-    if (fd >= 0) ::close(fd);
-    return ok;
-}
-
 // Each open leaves its reason as the component's refcon: 0 opened, 3 no region, 4 a region that
 // does not open, 5 no connection allowed, 6 no more connections allowed.
 TEST_F(Digitizer, OpensOnlyOnARegionThatAllowsTheConnectionAndSaysWhyNot) {
@@ -136,21 +117,25 @@ TEST_F(Digitizer, OpensOnlyOnARegionThatAllowsTheConnectionAndSaysWhyNot) {
     const auto refcon = [&] { return GetComponentRefcon(FindNextComponent(nullptr, &looking)); };
     // An open refused for that reason.
     const auto refused = [&](long why) { return TryOpen(ci) == paramErr && refcon() == why; };
+    // The allowance word, written as another process would write it.
+    const auto allow = [](uint32_t value) {
+        return binding::PutAt(binding::RegionPath(), binding::kAllowanceOffset, value);
+    };
     EXPECT_TRUE(refused(3));
     std::filesystem::create_directory(binding::RegionPath());
     EXPECT_TRUE(refused(4));
     std::filesystem::remove(binding::RegionPath());
 
     Broadcast();
-    ASSERT_TRUE(SetAllowance(0xFFFFFFFF));
+    ASSERT_TRUE(allow(0xFFFFFFFF));
     EXPECT_TRUE(refused(5));
-    ASSERT_TRUE(SetAllowance(0));
+    ASSERT_TRUE(allow(0));
     ComponentInstance first = nullptr, second = nullptr, third = nullptr;
     ASSERT_EQ(TryOpen(first) + TryOpen(second) + TryOpen(third), noErr);
     EXPECT_EQ(refcon(), 0);
     Close(third);
 
-    ASSERT_TRUE(SetAllowance(2));
+    ASSERT_TRUE(allow(2));
     EXPECT_TRUE(refused(6));
     Close(first);
     EXPECT_EQ(TryOpen(ci), noErr);
@@ -205,6 +190,18 @@ bool HasDescription(ComponentInstance ci, const ImageDescription& expected) {
     return same;
 }
 
+// The time code of the frame last handed out, from a call expected to give that result.
+std::string TimeCode(ComponentInstance ci, TimeCodeDef* def = nullptr, OSErr result = noErr) {
+    TimeRecord at{};
+    TimeCodeDef format{};
+    TimeCodeRecord r{};
+    EXPECT_EQ(VDGetTimeCode(ci, &at, def ? def : &format, &r), result);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d;%02d", r.t.hours, r.t.minutes, r.t.seconds,
+                  r.t.frames);
+    return text;
+}
+
 TEST_F(Digitizer, TheDigitizerRectangleSizesTheCompressedDescription) {
     Broadcast();
     const ComponentInstance ci = Open();
@@ -223,16 +220,11 @@ TEST_F(Digitizer, TheDigitizerRectangleSizesTheCompressedDescription) {
     Rect inside{10, 10, 100, 100};
     ASSERT_EQ(VDSetDigitizerRect(ci, &inside), noErr);
     // With compression off there are no frames nor time codes.
-    TimeRecord at{};
-    TimeCodeDef def{};
-    TimeCodeRecord code{};
     EXPECT_EQ(VDSetCompression(ci, 0, 0, nullptr, 0, 0, 0), badCallOrderErr);
     EXPECT_EQ(VDCompressOneFrameAsync(ci), badCallOrderErr);
-    EXPECT_EQ(VDGetTimeCode(ci, &at, &def, &code), badCallOrderErr);
+    TimeCode(ci, nullptr, badCallOrderErr);
     EXPECT_EQ(VDReleaseCompressBuffer(ci, Buffer(writer, 0)), badCallOrderErr);
-    const Frame none = CompressDone(ci);
-    EXPECT_TRUE(none.result == badCallOrderErr && none.queued == 0 && none.data == nullptr &&
-                none.size == 0);
+    EXPECT_TRUE(CompressDone(ci).None(badCallOrderErr));
     ASSERT_EQ(VDSetCompressionOnOff(ci, 1), noErr);
     EXPECT_EQ(VDCompressOneFrameAsync(ci), noErr);
     EXPECT_EQ(VDSetCompression(ci, FourCC("yuv2"), 32, nullptr, 0, 0, 0), noCodecErr);
@@ -260,9 +252,19 @@ TEST_F(Digitizer, FrameRateAndDataRate) {
     }
 }
 
-TEST_F(Digitizer, CompressionListNamesAndInfo) {
+TEST_F(Digitizer, VersionSelectorsCompressionListNameAndInfo) {
     Broadcast();
     const ComponentInstance ci = Open();
+    EXPECT_EQ(GetComponentVersion(ci), 0x20001);
+    std::vector<int> selectors = {0x4446, int16_t(0x8046), -100};
+    for (int selector = -16; selector < 0x200; ++selector)
+        selectors.push_back(selector);
+    for (int selector : selectors) {
+        const bool supported = kSupported.count(selector);
+        EXPECT_EQ(CallComponentCanDo(ci, short(selector)), supported ? 1 : 0) << selector;
+        EXPECT_TRUE(supported || CallComponent(ci, int16_t(selector)) == badComponentSelector);
+    }
+
     VDCompressionList expected{nullptr, FourCC("raw "), {}, {}, 0x20, 0x20, 0};
     CopyCStringToPascal("Vistrel ARGB", expected.typeName);
     CopyCStringToPascal("Vistrel ARGB", expected.name);
@@ -306,33 +308,25 @@ TEST_F(Digitizer, CompressionListNamesAndInfo) {
 // current one (an error), nor while another holds the current one (none queued, at once).
 TEST_F(Digitizer, AFrameIsTheLockedBufferItself) {
     Broadcast();
-    const ComponentInstance first = OpenPreviewing();
-    const ComponentInstance second = OpenPreviewing();
-    Frame frame = CompressDone(first);
-    EXPECT_TRUE(frame.result == paramErr && frame.queued == 0 && frame.data == nullptr &&
-                frame.size == 0);
+    const ComponentInstance first = OpenCapturing(vdFlagCaptureIsForPreview);
+    const ComponentInstance second = OpenCapturing(vdFlagCaptureIsForPreview);
+    EXPECT_TRUE(CompressDone(first).None(paramErr));
     ASSERT_TRUE(Publish(writer, 1));
     // A holder that keeps the lock past the wait; once it lets go, the frame is had.
     ASSERT_TRUE(writer.fn4(Buffer(writer, 1)));
-    frame = CompressDone(first);
-    EXPECT_TRUE(frame.result == noErr && frame.queued == 0 && frame.data == nullptr);
+    EXPECT_TRUE(CompressDone(first).None(noErr));
     writer.fn5(Buffer(writer, 1));
-    const Frame held = CompressDone(first);
-    ASSERT_EQ(held.result, noErr);
-    ASSERT_EQ(held.data, Buffer(writer, 1));
+    const Ptr held = Buffer(writer, 1);
+    ASSERT_TRUE(CompressDone(first).Is(held));
 
-    frame = CompressDone(second);
-    EXPECT_TRUE(frame.result == noErr && frame.queued == 0 && frame.data == nullptr);
-    EXPECT_EQ(VDReleaseCompressBuffer(first, held.data), noErr);
-    const Frame next = CompressDone(second);
-    EXPECT_TRUE(next.result == noErr && next.data == held.data);
-    EXPECT_EQ(VDReleaseCompressBuffer(second, next.data), noErr);
+    EXPECT_TRUE(CompressDone(second).None(noErr));
+    EXPECT_EQ(VDReleaseCompressBuffer(first, held), noErr);
+    EXPECT_TRUE(CompressDone(second).Is(held));
+    EXPECT_EQ(VDReleaseCompressBuffer(second, held), noErr);
     // The writer's next frame goes to the other buffer, which is free.
     ASSERT_TRUE(Publish(writer, 0));
-    frame = CompressDone(first);
-    ASSERT_EQ(frame.result, noErr);
-    EXPECT_EQ(frame.data, Buffer(writer, 0));
-    EXPECT_EQ(VDReleaseCompressBuffer(first, frame.data), noErr);
+    EXPECT_TRUE(CompressDone(first).Is(Buffer(writer, 0)));
+    EXPECT_EQ(VDReleaseCompressBuffer(first, Buffer(writer, 0)), noErr);
 }
 
 // A delivered frame is given back at once, as a capture application does.
@@ -340,17 +334,6 @@ Frame Deliver(ComponentInstance ci) {
     const Frame frame = CompressDone(ci);
     EXPECT_TRUE(!frame.queued || VDReleaseCompressBuffer(ci, frame.data) == noErr);
     return frame;
-}
-
-std::string TimeCode(ComponentInstance ci, TimeCodeDef* def = nullptr) {
-    TimeRecord at{};
-    TimeCodeDef format{};
-    TimeCodeRecord r{};
-    EXPECT_EQ(VDGetTimeCode(ci, &at, def ? def : &format, &r), noErr);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d;%02d", r.t.hours, r.t.minutes, r.t.seconds,
-                  r.t.frames);
-    return text;
 }
 
 // Nanoseconds of the clock that the test moves.
@@ -378,9 +361,7 @@ TEST_F(Digitizer, PacedFramesAreDueEveryFrameDurationAndCountedInTimeCode) {
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.rate);
-        const ComponentInstance ci = Open(); // capturing, not previewing
-        EXPECT_EQ(VDSetCompressionOnOff(ci, 1), noErr);
-        EXPECT_EQ(VDCaptureStateChanging(ci, vdFlagCaptureStarting), noErr);
+        const ComponentInstance ci = OpenCapturing(0);
         EXPECT_EQ(VDSetFrameRate(ci, each.rate), noErr);
         EXPECT_EQ(Deliver(ci).queued, 0); // no time base
         EXPECT_EQ(VDSetTimeBase(ci, nullptr), qtParamErr);

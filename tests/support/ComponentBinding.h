@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -76,6 +77,15 @@ inline uint32_t RegionWord(size_t offset) {
     uint32_t word = 0xDEADBEEF;
     if (bytes.size() >= offset + 4) std::memcpy(&word, bytes.data() + offset, 4);
     return word;
+}
+
+// Puts a value into a file behind every mapping's back, as another process would.
+template <typename T> bool PutAt(const std::string& path, size_t offset, T value) {
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    const bool put =
+        fd >= 0 && ::pwrite(fd, &value, sizeof value, off_t(offset)) == ssize_t(sizeof value);
+    if (fd >= 0) ::close(fd);
+    return put;
 }
 
 constexpr size_t kTagOffset = offsetof(SharedCamera::Region, currentBufferTag);
