@@ -71,12 +71,8 @@ TEST(Bundle, OnlyRegularFilesOfBoundedSizeAreReadOrLoaded) {
         fs::create_directories(fs::path(object).parent_path());
         WriteFile(info, "CFBundleExecutable=B\n");
         if (file == object) WriteFile(object, "");
-        if (size < 0) {
-            fs::remove(file);
-            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-        } else {
-            ASSERT_EQ(::truncate(file.c_str(), size), 0);
-        }
+        if (size < 0) fs::remove(file);
+        ASSERT_EQ(size < 0 ? ::mkfifo(file.c_str(), 0600) : ::truncate(file.c_str(), size), 0);
         ::alarm(10);
         const auto bundle = Bundle::Create(root + "/B");
         ASSERT_TRUE(bundle);
