@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <regex>
 #include <sched.h>
 #include <sstream>
 #include <sys/mount.h>
@@ -27,13 +26,13 @@ namespace {
 // The run path entries of the objects under root that do not start at the object ($ORIGIN) or
 // lead out of root: an empty, relative, absolute or build-tree entry (readelf reads only objects).
 std::vector<std::string> BadRunPaths(const std::string& root) {
-    static const std::regex entry(R"(path: \[([^\]]*)\])");
     std::vector<std::string> bad;
     for (const auto& file : fs::recursive_directory_iterator(root)) {
         if (file.is_symlink() || !file.is_regular_file()) continue;
         const std::string dynamic = RunProcess({"/usr/bin/readelf", "-d", file.path()}).out;
-        for (std::sregex_iterator m(dynamic.begin(), dynamic.end(), entry), end; m != end; ++m) {
-            std::istringstream list((*m)[1].str() + ":");
+        for (size_t at = dynamic.find("path: ["); at != std::string::npos;
+             at = dynamic.find("path: [", at + 1)) {
+            std::istringstream list(dynamic.substr(at + 7, dynamic.find(']', at) - at - 7) + ":");
             for (std::string path; std::getline(list, path, ':');)
                 if (!path.starts_with("$ORIGIN") ||
                     fs::path(file.path().parent_path().string() + path.substr(7))
