@@ -27,30 +27,23 @@ namespace {
 // lead out of root: an empty, relative, absolute or build-tree entry (readelf reads only objects).
 std::vector<std::string> BadRunPaths(const std::string& root) {
     std::vector<std::string> bad;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (entry.is_symlink() || !entry.is_regular_file()) continue;
-        const std::string dynamic = RunProcess({"/usr/bin/readelf", "-d", entry.path()}).out;
+    for (const auto& file : fs::recursive_directory_iterator(root)) {
+        if (file.is_symlink() || !file.is_regular_file()) continue;
+        const std::string dynamic = RunProcess({"/usr/bin/readelf", "-d", file.path()}).out;
         for (size_t at = dynamic.find("path: ["); at != std::string::npos;
              at = dynamic.find("path: [", at + 1)) {
             std::istringstream list(dynamic.substr(at + 7, dynamic.find(']', at) - at - 7) + ":");
-            for (std::string path; std::getline(list, path, ':');) {
-                const bool fromOrigin = path.rfind("$ORIGIN", 0) == 0;
-                if (!fromOrigin || fs::path(entry.path().parent_path().string() + path.substr(7))
-                                           .lexically_normal()
-                                           .lexically_relative(root)
-                                           .string()
-                                           .rfind("..", 0) == 0)
-                    bad.push_back(entry.path().string() + ": \"" + path + "\"");
-            }
+            for (std::string path; std::getline(list, path, ':');)
+                if (!path.starts_with("$ORIGIN") ||
+                    fs::path(file.path().parent_path().string() + path.substr(7))
+                        .lexically_normal()
+                        .lexically_relative(root)
+                        .string()
+                        .starts_with(".."))
+                    bad.push_back(file.path().string() + ": \"" + path + "\"");
         }
     }
     return bad;
-}
-
-bool RealRoot() {
-    std::ifstream map("/proc/self/uid_map");
-    std::string inside, outside;
-    return ::geteuid() == 0 && map >> inside >> outside && outside == "0";
 }
 
 // A program started with nothing from this test's environment but what it names (and the
@@ -65,53 +58,40 @@ std::vector<std::string> Clean(const std::string& home, std::vector<std::string>
     return argv;
 }
 
-class Install : public ::testing::Test {
-protected:
+// An install as an ordinary user, then what it holds, checked in turn: the run paths, the desktop
+// files and manual pages, every program's options, the tree running from a copy, the uninstall.
+TEST(Install, AnInstallIsSelfContainedValidRunsWhereverItIsCopiedAndUninstallsWithoutATrace) {
+    TempFolder temp;
+    const std::string prefix = temp / "prefix", home = temp / "home";
     // The build tree's manifest stays the user's: this program's mount namespace sees a copy.
-    static void SetUpTestSuite() {
-        sTemp = new TempFolder;
-        const std::string manifest = VISTREL_BUILD_DIR "/install_manifest.txt";
-        if (!Exists(manifest)) WriteFile(manifest, "");
-        WriteFile(*sTemp / "manifest", "");
-        ASSERT_EQ(
-            ::mount((*sTemp / "manifest").c_str(), manifest.c_str(), nullptr, MS_BIND, nullptr), 0)
-            << std::strerror(errno);
-        sPrefix = *sTemp / "prefix";
-        Child install([] {
-            if (::unshare(CLONE_NEWNS) != 0 ||
-                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 || !ReadOnly())
-                return 125;
-            return Exec({VISTREL_CMAKE, "--install", VISTREL_BUILD_DIR, "--prefix", sPrefix});
-        });
-        ASSERT_TRUE(install.Wait(300));
-        ASSERT_EQ(install.exitCode, 0) << install.out << install.err;
-    }
-    static void TearDownTestSuite() { delete sTemp; }
-
+    const std::string manifest = VISTREL_BUILD_DIR "/install_manifest.txt";
+    if (!Exists(manifest)) WriteFile(manifest, "");
+    WriteFile(temp / "manifest", "");
+    ASSERT_EQ(::mount((temp / "manifest").c_str(), manifest.c_str(), nullptr, MS_BIND, nullptr), 0)
+        << std::strerror(errno);
     // The root file system read-only, as for an ordinary user, who may write to /tmp (a file
     // system of its own here) and nowhere else.
-    static bool ReadOnly() {
+    Child install([&] {
         struct statvfs st;
-        return ::statvfs("/", &st) == 0 &&
-               ::mount(nullptr, "/", nullptr,
-                       MS_REMOUNT | MS_BIND | MS_RDONLY | (st.f_flag & ST_NOSUID ? MS_NOSUID : 0) |
-                           (st.f_flag & ST_NODEV ? MS_NODEV : 0),
-                       nullptr) == 0;
-    }
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::statvfs("/", &st) != 0 ||
+            ::mount(nullptr, "/", nullptr,
+                    MS_REMOUNT | MS_BIND | MS_RDONLY | (st.f_flag & ST_NOSUID ? MS_NOSUID : 0) |
+                        (st.f_flag & ST_NODEV ? MS_NODEV : 0),
+                    nullptr) != 0)
+            return 125;
+        return Exec({VISTREL_CMAKE, "--install", VISTREL_BUILD_DIR, "--prefix", prefix});
+    });
+    ASSERT_TRUE(install.Wait(300));
+    ASSERT_EQ(install.exitCode, 0) << install.out << install.err;
 
-    static TempFolder* sTemp;
-    static std::string sPrefix;
-};
-TempFolder* Install::sTemp = nullptr;
-std::string Install::sPrefix;
-
-TEST_F(Install, NoObjectOfTheStageOrTheInstallHasARunPathOutsideItsTree) {
+    // No object of the stage or the install has a run path outside its tree.
     EXPECT_EQ(BadRunPaths(VISTREL_STAGE), std::vector<std::string>{});
-    EXPECT_EQ(BadRunPaths(sPrefix), std::vector<std::string>{});
-}
+    EXPECT_EQ(BadRunPaths(prefix), std::vector<std::string>{});
 
-TEST_F(Install, TheDesktopEntriesMetadataAndManualPagesValidate) {
-    const std::string share = sPrefix + "/share/";
+    // The desktop entries, the metadata and the manual pages validate.
+    const std::string share = prefix + "/share/";
     std::vector<std::vector<std::string>> checks = {
         {"desktop-file-validate", share + "applications/com.tarnwick.Vistrel.desktop"},
         {"desktop-file-validate", share + "vistrel/autostart/com.tarnwick.Vistrel.desktop"},
@@ -128,14 +108,12 @@ TEST_F(Install, TheDesktopEntriesMetadataAndManualPagesValidate) {
         EXPECT_EQ(run.exitCode, 0) << check.back() << run.out << run.err;
         EXPECT_EQ(run.err, "") << check.back();
     }
-}
 
-// Every installed program, with no display and nothing from the build tree: help and version on
-// standard output with status 0 (the version the package's), an unknown option in one line on
-// standard error with status 2.
-TEST_F(Install, EveryProgramHasHelpVersionAndRefusesUnknownOptions) {
+    // Every installed program, with no display and nothing from the build tree: help and version
+    // on standard output with status 0 (the version the package's), an unknown option in one line
+    // on standard error with status 2.
     size_t programs = 0;
-    for (const auto& entry : fs::directory_iterator(sPrefix + "/bin")) {
+    for (const auto& entry : fs::directory_iterator(prefix + "/bin")) {
         const std::string name = entry.path().filename();
         ++programs;
         // The option, its status and the whole of standard output, or with ... its start.
@@ -143,7 +121,7 @@ TEST_F(Install, EveryProgramHasHelpVersionAndRefusesUnknownOptions) {
              {std::tuple<std::string, int, std::string>{"--help", 0, "usage: " + name + "..."},
               {"--version", 0, name + " " VISTREL_VERSION "\n"},
               {"--no-such-option", 2, ""}}) {
-            const ProcessResult run = RunProcess(Clean(*sTemp / "home", {entry.path(), option}));
+            const ProcessResult run = RunProcess(Clean(home, {entry.path(), option}));
             const std::string what = name + " " + option + "\n" + run.out + run.err;
             EXPECT_EQ(run.exitCode, status) << what;
             std::string out = run.out;
@@ -159,13 +137,10 @@ TEST_F(Install, EveryProgramHasHelpVersionAndRefusesUnknownOptions) {
         }
     }
     EXPECT_GE(programs, 4u) << "vistrel, vistrel-channel, vistrel-rtsp, vistrel-pipewire";
-}
 
-// The tree runs wherever it is put, found by nothing but its own run paths and main bundle; then
-// the uninstall target takes away every file and folder the install made.
-TEST_F(Install, TheInstalledTreeRunsWhereverItIsCopiedAndUninstallsWithoutATrace) {
-    const std::string copy = *sTemp / "copy", home = *sTemp / "home";
-    fs::copy(sPrefix, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    // The tree runs wherever it is put, found by nothing but its own run paths and main bundle:
+    const std::string copy = temp / "copy";
+    fs::copy(prefix, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     const std::string tool = copy + "/bin/vistrel-channel";
     // Its channel tool publishing while its reader reads.
     binding::RemoveChannel();
@@ -187,16 +162,20 @@ TEST_F(Install, TheInstalledTreeRunsWhereverItIsCopiedAndUninstallsWithoutATrace
     EXPECT_EQ(read.exitCode, 0) << read.out << read.err << vistrel.ErrSoFar();
     EXPECT_TRUE(vistrel.Stop(20)) << vistrel.ErrSoFar();
 
+    // Then the uninstall target takes away every file and folder the install made.
     const ProcessResult uninstall =
         RunProcess({VISTREL_CMAKE, "--build", VISTREL_BUILD_DIR, "--target", "uninstall"});
     EXPECT_EQ(uninstall.exitCode, 0) << uninstall.out << uninstall.err;
-    EXPECT_FALSE(fs::exists(sPrefix)) << RunProcess({"/usr/bin/find", sPrefix}).out;
+    EXPECT_FALSE(fs::exists(prefix)) << RunProcess({"/usr/bin/find", prefix}).out;
 }
 
 // Builds and installs into this system, so it runs as root with apt-get only, alone, and in a
 // private overlay of /usr, /etc and /var that no other process sees.
 TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
-    if (!RealRoot() || !XServer::Installed("apt-get"))
+    std::ifstream map("/proc/self/uid_map");
+    std::string inside, outside;
+    if (::geteuid() != 0 || !(map >> inside >> outside) || outside != "0" ||
+        !XServer::Installed("apt-get"))
         GTEST_SKIP() << "installing a package needs root and apt-get";
     TempFolder temp;
     const std::string home = temp / "home";
@@ -265,11 +244,10 @@ TEST(Package, InstallsRunsWithoutTheBuildTreeAndPurgesWithoutATrace) {
     ASSERT_EQ(apt("purge", "vistrel"), "");
     std::istringstream list(files);
     for (std::string path; std::getline(list, path);)
-        if (fs::exists(fs::symlink_status(path))) {
-            EXPECT_TRUE(fs::is_directory(path) &&
-                        RunProcess({"/usr/bin/dpkg-query", "-S", path}).exitCode == 0)
-                << path << " is left";
-        }
+        EXPECT_TRUE(!fs::exists(fs::symlink_status(path)) ||
+                    (fs::is_directory(path) &&
+                     RunProcess({"/usr/bin/dpkg-query", "-S", path}).exitCode == 0))
+            << path << " is left";
     EXPECT_EQ(
         RunProcess({"/usr/bin/find", "/usr", "/etc", "/var", "-xdev", "-iname", "*vistrel*"}).out,
         "");

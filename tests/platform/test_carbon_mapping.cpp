@@ -4,6 +4,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <X11/keysym.h>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -14,12 +15,26 @@ using namespace platform::carbon::x11;
 
 namespace {
 
-TEST(HotKeyMapping, VirtualKeysOfTheUSLayout) {
-    const std::pair<UInt32, uint32_t> cases[] = {
-        {5, XK_g},        {8, XK_c},         {0x00, XK_a}, {0x10, XK_y},      {0x17, XK_5},
-        {0x31, XK_space}, {0x35, XK_Escape}, {0x34, 0},    {0x24, XK_Return}, {0x33, XK_BackSpace}};
-    for (auto [code, keysym] : cases)
-        EXPECT_EQ(KeysymForVirtualKey(code), keysym) << code;
+// A virtual key with modifiers: its key symbol on X, and the combination desktop shortcut
+// services keep for it.
+TEST(HotKeyMapping, VirtualKeysOfTheUSLayoutAsKeysymsAndShortcutCombinations) {
+    // clang-format off
+    const struct {
+        UInt32 code, modifiers;
+        uint32_t keysym;
+        std::optional<uint32_t> combination;
+    } cases[] = {{5, cmdKey | optionKey | controlKey, XK_g, 0x1C000047}, // Meta+Alt+Ctrl+G
+                 {8, controlKey | shiftKey | optionKey, XK_c, 0x0E000043},
+                 {0x12, shiftKey, XK_1, 0x02000031}, {0x00, 0, XK_a, 'A'}, {0x10, 0, XK_y, 'Y'},
+                 {0x17, 0, XK_5, '5'}, {0x2A, 0, XK_backslash, '\\'}, {0x31, 0, XK_space, ' '},
+                 {0x35, 0, XK_Escape, 0x01000000}, {0x30, 0, XK_Tab, 0x01000001},
+                 {0x33, 0, XK_BackSpace, 0x01000003}, {0x24, cmdKey, XK_Return, 0x11000004},
+                 {0x34, 0, 0, std::nullopt}, {5, cmdKey | alphaLock, XK_g, std::nullopt}};
+    // clang-format on
+    for (const auto& c : cases) {
+        EXPECT_EQ(KeysymForVirtualKey(c.code), c.keysym) << c.code;
+        EXPECT_EQ(ShortcutKeyCode(c.code, c.modifiers), c.combination) << c.code;
+    }
     std::set<uint32_t> lettersAndDigits; // each reached by exactly one code
     for (UInt32 code = 0; code < 0x80; ++code)
         if (uint32_t k = KeysymForVirtualKey(code);
@@ -28,54 +43,33 @@ TEST(HotKeyMapping, VirtualKeysOfTheUSLayout) {
     EXPECT_EQ(lettersAndDigits.size(), 36u);
 }
 
-TEST(HotKeyMapping, CombinationsAsDesktopShortcutServicesKeepThem) {
-    // clang-format off
-    const struct {
-        UInt32 code, modifiers;
-        std::optional<uint32_t> combination;
-    } cases[] = {{5, cmdKey | optionKey | controlKey, 0x1C000047}, // Meta+Alt+Ctrl+G
-                 {8, controlKey | shiftKey | optionKey, 0x0E000043}, {0x12, shiftKey, 0x02000031},
-                 {0x2A, 0, '\\'}, {0x35, 0, 0x01000000}, {0x30, 0, 0x01000001},
-                 {0x33, 0, 0x01000003}, {0x24, cmdKey, 0x11000004}, {0x34, 0, std::nullopt},
-                 {5, cmdKey | alphaLock, std::nullopt}};
-    // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(ShortcutKeyCode(c.code, c.modifiers), c.combination) << c.code;
-}
-
 TEST(HotKeyMapping, ModifiersRolesAndLocks) {
     using Rows = std::array<std::vector<uint32_t>, 8>; // Shift, Lock, Control, Mod1 .. Mod5
     // A modifier map; the X modifiers of Command+Option+Control and of Control+Shift+Option, and
     // its locks.
+    // clang-format off
     const std::tuple<Rows, int, int, int> cases[] = {
-        {{{{XK_Shift_L},
-           {XK_Caps_Lock},
-           {XK_Control_L},
-           {XK_Alt_L, XK_Meta_L},
-           {XK_Num_Lock},
-           {},
-           {XK_Super_L, XK_Hyper_L},
-           {XK_ISO_Level3_Shift}}},
-         kMod4Mask | kMod1Mask | kControlMask,
-         kControlMask | kShiftMask | kMod1Mask,
+        {{{{XK_Shift_L}, {XK_Caps_Lock}, {XK_Control_L}, {XK_Alt_L, XK_Meta_L}, {XK_Num_Lock}, {},
+           {XK_Super_L, XK_Hyper_L}, {XK_ISO_Level3_Shift}}},
+         kMod4Mask | kMod1Mask | kControlMask, kControlMask | kShiftMask | kMod1Mask,
          kLockMask | kMod2Mask | kMod5Mask},
         {{{{}, {XK_Caps_Lock}, {}, {XK_Num_Lock}, {XK_Alt_R}, {XK_Super_R}, {}, {XK_Scroll_Lock}}},
-         kMod3Mask | kMod2Mask | kControlMask,
-         kControlMask | kShiftMask | kMod2Mask,
+         kMod3Mask | kMod2Mask | kControlMask, kControlMask | kShiftMask | kMod2Mask,
          kLockMask | kMod1Mask | kMod5Mask},
     };
+    // clang-format on
     for (const auto& [rows, commandOptionControl, controlShiftOption, locks] : cases) {
         const ModifierRoles roles = RolesFromModifierKeysyms(rows);
         EXPECT_EQ(XModifiers(0x1900, roles), commandOptionControl);
         EXPECT_EQ(XModifiers(0x1A00, roles), controlShiftOption);
         EXPECT_EQ(roles.locks, locks);
         EXPECT_FALSE(XModifiers(cmdKey | alphaLock, roles));
+        // Every subset of the locks, each once.
         const std::vector<uint16_t> all = LockCombinations(roles.locks);
-        std::set<uint16_t> distinct;
-        for (uint16_t combination : all)
-            if ((combination & ~roles.locks) == 0) distinct.insert(combination);
-        EXPECT_EQ(distinct.size(), size_t(1) << __builtin_popcount(locks));
-        EXPECT_EQ(all.size(), distinct.size());
+        const std::set<uint16_t> distinct(all.begin(), all.end());
+        EXPECT_TRUE(all.size() == distinct.size() &&
+                    all.size() == size_t(1) << __builtin_popcount(locks) &&
+                    std::all_of(all.begin(), all.end(), [&](uint16_t c) { return !(c & ~locks); }));
     }
 }
 

@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <tuple>
 
 using namespace platform::files;
 using testsupport::Exists;
@@ -24,22 +26,6 @@ protected:
     ScopedEnv mHomeEnv{"HOME", mHome.c_str()};
 };
 
-TEST_F(FindFolderTest, RelativeOrEmptyXdgValuesFallBackUnderHome) {
-    ScopedEnv state("XDG_STATE_HOME", "relative/state");
-    ScopedEnv data("XDG_DATA_HOME", "");
-    // Taken as they are, relative values would land beside the working folder: make that ours.
-    const std::filesystem::path cwd = std::filesystem::current_path();
-    std::filesystem::current_path(mTemp.Path());
-    std::string logs, components;
-    EXPECT_EQ(FindFolder(kUserDomain, kLogsFolderType, kCreateFolder, logs), kNoErr);
-    EXPECT_EQ(FindFolder(kUserDomain, kQuickTimeComponentsFolderType, kCreateFolder, components),
-              kNoErr);
-    std::filesystem::current_path(cwd);
-    EXPECT_EQ(logs, mHome + "/.local/state");
-    EXPECT_EQ(components, mHome + "/.local/share/vistrel/components");
-    EXPECT_FALSE(Exists(mTemp / "relative"));
-}
-
 // Each folder is found only once it exists, made (the missing parents too, private) only when
 // asked, and a failed search leaves the path alone.
 TEST_F(FindFolderTest, UserFoldersFollowXdgAndUserDirsOrDefaultUnderHome) {
@@ -48,21 +34,29 @@ TEST_F(FindFolderTest, UserFoldersFollowXdgAndUserDirsOrDefaultUnderHome) {
     testsupport::WriteFile(mTemp / "config/user-dirs.dirs",
                            "# the last value of a key wins\n"
                            "XDG_PICTURES_DIR=\"$HOME/Old\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
+                           "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\nXDG_MUSIC_DIR=\"Music2\"\n"
                            "  XDG_DESKTOP_DIR=\"" +
-                               mTemp.Path() +
-                               "/desk top/\"\n"
-                               "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\n"
-                               "XDG_MUSIC_DIR=\"Music2\"\n");
-    const std::pair<uint32_t, std::string> cases[] = {
-        {kLogsFolderType, mState},
-        {kQuickTimeComponentsFolderType, mData + "/vistrel/components"},
-        {kPictureDocumentsFolderType, mHome + "/Bilder"},
-        {kDesktopFolderType, mTemp / "desk top"},
-        {kDocumentsFolderType, mHome + "/My \"Docs\""},
-        {kMusicDocumentsFolderType, mHome + "/Music"}, // neither $HOME/... nor absolute
-        {kDesktopPicturesFolderType, mData + "/backgrounds"},
+                               mTemp / "desk top/\"\n");
+    // A variable set for the case (else as the fixture set it), the folder type, the path. A
+    // relative or empty XDG value falls back under home.
+    const std::tuple<const char*, const char*, uint32_t, std::string> cases[] = {
+        {"", "", kLogsFolderType, mState},
+        {"XDG_STATE_HOME", "relative/state", kLogsFolderType, mHome + "/.local/state"},
+        {"", "", kQuickTimeComponentsFolderType, mData + "/vistrel/components"},
+        {"XDG_DATA_HOME", "", kQuickTimeComponentsFolderType,
+         mHome + "/.local/share/vistrel/components"},
+        {"", "", kPictureDocumentsFolderType, mHome + "/Bilder"},
+        {"", "", kDesktopFolderType, mTemp / "desk top"},
+        {"", "", kDocumentsFolderType, mHome + "/My \"Docs\""},
+        {"", "", kMusicDocumentsFolderType, mHome + "/Music"}, // neither $HOME/... nor absolute
+        {"", "", kDesktopPicturesFolderType, mData + "/backgrounds"},
     };
-    for (const auto& [type, expected] : cases) {
+    // Taken as they are, relative values would land beside the working folder: make that ours.
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(mTemp.Path());
+    for (const auto& [variable, value, type, expected] : cases) {
+        std::optional<ScopedEnv> env;
+        if (*variable) env.emplace(variable, value);
         std::string path = "untouched";
         EXPECT_EQ(FindFolder(kUserDomain, type, kDontCreateFolder, path), kFnfErr) << expected;
         EXPECT_TRUE(path == "untouched" && !Exists(expected));
@@ -73,6 +67,8 @@ TEST_F(FindFolderTest, UserFoldersFollowXdgAndUserDirsOrDefaultUnderHome) {
             EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms(0700))
                 << folder;
     }
+    std::filesystem::current_path(cwd);
+    EXPECT_FALSE(Exists(mTemp / "relative"));
     std::string path;
     EXPECT_EQ(FindFolder(kUserDomain, platform::FourCC("xxxx"), kCreateFolder, path), kParamErr);
     EXPECT_EQ(FindFolder(Domain(0), kLogsFolderType, kCreateFolder, path), kParamErr);

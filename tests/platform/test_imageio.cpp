@@ -10,22 +10,15 @@
 #include <sys/stat.h>
 
 using namespace platform::imageio;
-using platform::OSErr;
 using testsupport::DecodedImage;
 
 namespace {
 
-struct Format {
+const struct {
     const char* name;
     NSBitmapImageFileType type;
     DecodedImage (*decode)(const std::string&);
-    OSErr write(const std::string& path, const ImageDescription& image) const {
-        return WriteImage(path, image, type, 0.75);
-    }
-    std::vector<uint8_t> data(const ImageDescription& image) const {
-        return ImageData(image, type, 0.75);
-    }
-} const kFormats[] = {
+} kFormats[] = {
     {"png", NSPNGFileType, testsupport::DecodePNG},
     {"tiff", NSTIFFFileType, testsupport::DecodeTIFF},
     {"jpg", NSJPEGFileType, testsupport::DecodeJPEG},
@@ -47,8 +40,7 @@ struct TestImage {
 };
 
 size_t Entries(const std::string& folder) {
-    auto all = std::filesystem::directory_iterator(folder);
-    return size_t(std::distance(begin(all), end(all)));
+    return size_t(std::distance(std::filesystem::directory_iterator(folder), {}));
 }
 
 TEST(ImageWriters, FilesDecodeToThePixelsOfEveryLayout) {
@@ -69,9 +61,9 @@ TEST(ImageWriters, FilesDecodeToThePixelsOfEveryLayout) {
                 for (int c = 0; c < channels; ++c)
                     expected.push_back(image.memory[y * image.description.rowBytes +
                                                     x * BytesPerPixel(l.layout) + l.at[c]]);
-        for (const Format& format : {kFormats[0], kFormats[1]}) {
+        for (const auto& format : {kFormats[0], kFormats[1]}) {
             const std::string path = temp / format.name;
-            ASSERT_EQ(format.write(path, image.description), platform::kNoErr);
+            ASSERT_EQ(WriteImage(path, image.description, format.type, 0.75), platform::kNoErr);
             const DecodedImage decoded = format.decode(path);
             EXPECT_TRUE(decoded.ok && decoded.width == 37 && decoded.height == 23 &&
                         decoded.channels == channels && decoded.samples == expected &&
@@ -85,9 +77,10 @@ TEST(ImageWriters, FilesDecodeToThePixelsOfEveryLayout) {
 TEST(ImageWriters, JPEGAtItsCompressionFactorAndDataAsInFiles) {
     testsupport::TempFolder temp;
     const TestImage image(PixelLayout::kBGRX, 64, 48, true);
-    for (const Format& format : kFormats) {
-        ASSERT_EQ(format.write(temp / format.name, image.description), platform::kNoErr);
-        const std::vector<uint8_t> data = format.data(image.description);
+    for (const auto& format : kFormats) {
+        ASSERT_EQ(WriteImage(temp / format.name, image.description, format.type, 0.75),
+                  platform::kNoErr);
+        const std::vector<uint8_t> data = ImageData(image.description, format.type, 0.75);
         EXPECT_TRUE(std::string(data.begin(), data.end()) ==
                     testsupport::ReadFile(temp / format.name))
             << format.name;
@@ -114,14 +107,15 @@ TEST(ImageWriters, BadInputOrAFailedWriteLeavesNoFile) {
     ImageDescription shortRows = image.description, tooWide = image.description;
     shortRows.rowBytes = 300 * 4 - 1;
     tooWide.width = kMaxImageDimension + 1;
-    for (const Format& format : kFormats) {
-        EXPECT_EQ(format.write(kept, shortRows), platform::kParamErr) << format.name;
-        EXPECT_EQ(format.write(kept, tooWide), platform::kParamErr) << format.name;
-        EXPECT_TRUE(format.data(shortRows).empty()) << format.name;
-        EXPECT_EQ(format.write(temp / "missing/image", image.description), platform::kFnfErr);
-        EXPECT_EQ(platform::files::AtomicFile::LastError(), ENOENT) << format.name;
+    // Each format, and types the layer does not write.
+    for (const NSBitmapImageFileType type : {NSPNGFileType, NSTIFFFileType, NSJPEGFileType}) {
+        EXPECT_EQ(WriteImage(kept, shortRows, type, 0.75), platform::kParamErr) << type;
+        EXPECT_EQ(WriteImage(kept, tooWide, type, 0.75), platform::kParamErr) << type;
+        EXPECT_TRUE(ImageData(shortRows, type, 0.75).empty()) << type;
+        EXPECT_EQ(WriteImage(temp / "missing/image", image.description, type, 0.75),
+                  platform::kFnfErr);
+        EXPECT_EQ(platform::files::AtomicFile::LastError(), ENOENT) << type;
     }
-    // A type the layer does not write.
     EXPECT_EQ(WriteImage(kept, image.description, NSGIFFileType, 0.75), platform::kParamErr);
     EXPECT_TRUE(ImageData(image.description, NSBMPFileType, 0.75).empty());
     // A file-size limit makes every encoder's writes fail part-way.
@@ -129,8 +123,8 @@ TEST(ImageWriters, BadInputOrAFailedWriteLeavesNoFile) {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        for (const Format& format : kFormats)
-            if (format.write(kept, image.description) != platform::kIoErr ||
+        for (const auto& format : kFormats)
+            if (WriteImage(kept, image.description, format.type, 0.75) != platform::kIoErr ||
                 platform::files::AtomicFile::LastError() != EFBIG)
                 return 1;
         return 0;
@@ -141,7 +135,7 @@ TEST(ImageWriters, BadInputOrAFailedWriteLeavesNoFile) {
     EXPECT_EQ(Entries(temp.Path()), 1u);
     // A write that succeeds replaces the file, with the mode of a new file.
     const mode_t mask = ::umask(027);
-    ASSERT_EQ(kFormats[0].write(kept, image.description), platform::kNoErr);
+    ASSERT_EQ(WriteImage(kept, image.description, NSPNGFileType, 0.75), platform::kNoErr);
     ::umask(mask);
     EXPECT_EQ(std::filesystem::status(kept).permissions(), std::filesystem::perms(0640));
 }

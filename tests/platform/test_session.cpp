@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <string>
 #include <unistd.h>
 
 using namespace platform::session;
