@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -28,18 +29,23 @@ inline bool Eventually(const std::function<bool()>& done, int tenths = 100) {
     return false;
 }
 
-// Whether a camera client (vistrelsrc, through gst-launch) comes to read these A, R, G, B bytes
-// within a few tries; its frame goes to raw.
-inline bool CameraReads(const std::string& gstLaunch, const std::string& raw,
-                        const std::string& expected) {
-    return Eventually(
-        [&] {
-            RunProcess({XServer::ProgramPath("timeout"), "15", gstLaunch, "-q", "vistrelsrc",
-                        "num-buffers=1", "!", "filesink", "location=" + raw},
-                       broadcast::ClientEnvironment());
-            return Exists(raw) && ReadFile(raw) == expected;
-        },
-        20);
+// Opaque A, R, G, B bytes, top row first, as in a camera frame, of width x height pixels
+// 0x00RRGGBB given by pixel(x, y).
+inline std::string Argb(int width, int height, const std::function<uint32_t(int, int)>& pixel) {
+    std::string bytes;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = pixel(x, y);
+            bytes += {char(0xff), char(p >> 16), char(p >> 8), char(p)};
+        }
+    return bytes;
+}
+// The same of a decoded picture, whatever its channels; "" when it could not be decoded.
+inline std::string Argb(const DecodedImage& image) {
+    return Argb(image.width, image.height, [&](int x, int y) {
+        const uint8_t* s = &image.samples[size_t(y * image.width + x) * image.channels];
+        return uint32_t(s[0]) << 16 | s[1] << 8 | s[2];
+    });
 }
 
 // A private session bus with a desktop notification server of the test's own, which takes each
@@ -111,6 +117,28 @@ struct VistrelOnX {
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return RunProcess(argv, Environment(environment));
     }
+    // A client (vistrelsrc, through gst-launch) reading that many frames: their bytes, or "" when
+    // it failed (one that gets no frame waits for ever: a failure here, not a hung test).
+    std::string CameraFrames(const std::string& gstLaunch, int count) const {
+        const std::string raw = scratch / "frames.raw";
+        std::filesystem::remove(raw);
+        const ProcessResult run =
+            RunProcess({XServer::ProgramPath("timeout"), "15", gstLaunch, "-q", "vistrelsrc",
+                        "num-buffers=" + std::to_string(count), "!", "filesink", "location=" + raw},
+                       broadcast::ClientEnvironment());
+        return run.exitCode == 0 && Exists(raw) ? ReadFile(raw) : "";
+    }
+    // Whether such a client comes to read this frame within a few tries.
+    bool CameraShows(const std::string& gstLaunch, const std::string& frame) const {
+        return Eventually([&] { return CameraFrames(gstLaunch, 1) == frame; }, 20);
+    }
+    // The frame of what lies under the grab view of a grabber with that frame, given the screen's
+    // pixel at each point.
+    static std::string UnderGrabView(RootBox f, const std::function<uint32_t(int, int)>& screen) {
+        return Argb(f.width - 2 * kGrabberBar, f.height - 2 * kGrabberBar, [&](int x, int y) {
+            return screen(f.x + kGrabberBar + x, f.y + kGrabberBar + y);
+        });
+    }
     std::string Settings() const { return ReadFile(home / ".config/com.tarnwick.Vistrel.conf"); }
 
     // The shown window of that title (0: none).
@@ -128,6 +156,9 @@ struct VistrelOnX {
         steps.insert(steps.end(), keys.begin(), keys.end());
         steps.insert(steps.end(), {"sleep", "0.5"});
         ASSERT_TRUE(Input(steps));
+    }
+    void Keys(const std::vector<std::string>& keys) const {
+        Type({"windowactivate", "--sync", std::to_string(Grabber())}, keys);
     }
     // Opens the grabber's context menu on its top bar (right of where the custom panels open)
     // and types the keys into it.

@@ -77,30 +77,15 @@ protected:
         for (const std::string& line : lines)
             EXPECT_NE(Settings().find(line), std::string::npos) << line << " in\n" << Settings();
     }
-    // Keys typed into the grabber window.
-    void Keys(const std::vector<std::string>& keys) {
-        Type({"windowactivate", "--sync", std::to_string(Grabber())}, keys);
-    }
     // Waits until the folder holds exactly the names.
     static bool Holds(const std::string& folder, std::vector<std::string> names) {
         std::sort(names.begin(), names.end());
         return Eventually([&] { return Files(folder) == names; }, 50);
     }
-    // Whether the image is exactly the pattern from (x0, y0) on.
-    static bool IsPatternAt(const DecodedImage& image, int x0, int y0) {
-        bool all = image.ok;
-        for (int y = 0; y < image.height && all; ++y)
-            for (int x = 0; x < image.width && all; ++x) {
-                const uint8_t* s = &image.samples[size_t(y * image.width + x) * image.channels];
-                all = sPattern->At(x0 + x, y0 + y) == (uint32_t(s[0]) << 16 | s[1] << 8 | s[2]);
-            }
-        return all;
-    }
+    static uint32_t Pattern(int x, int y) { return sPattern->At(x, y); }
     // Whether the image is the whole grab view of a grabber with that frame.
     static bool IsGrab(const DecodedImage& image, RootBox frame) {
-        return image.width == frame.width - 2 * kGrabberBar &&
-               image.height == frame.height - 2 * kGrabberBar &&
-               IsPatternAt(image, frame.x + kGrabberBar, frame.y + kGrabberBar);
+        return Argb(image) == UnderGrabView(frame, Pattern);
     }
 
     static inline std::unique_ptr<XServer> sServer;
@@ -162,7 +147,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     ASSERT_TRUE(Input({"windowfocus", "--sync", pattern}) &&
                 keyboard->Chord({XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c}));
     const DecodedImage screen = Clipboard(kScreen.width);
-    EXPECT_TRUE(screen.width == kScreen.width && IsPatternAt(screen, 0, 0) && keepsFocus());
+    EXPECT_TRUE(Argb(screen) == Argb(kScreen.width, kScreen.height, Pattern) && keepsFocus());
     // The grabber is back where it was after the hidden and raised grabs, in its own window.
     EXPECT_EQ(Frame(), grabber);
     EXPECT_EQ(Grabber(), grabberWindow);
@@ -292,9 +277,10 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     // The read-back reads the grabbed display alone: the part of the grab view on it.
     const DecodedImage onDisplay = DecodePNG(Documents() + "/Vistrel 0000.png");
     const RootBox f = Frame();
-    EXPECT_TRUE(f.x < 0 && onDisplay.width == f.x + f.width - kGrabberBar &&
-                onDisplay.height == f.height - 2 * kGrabberBar &&
-                IsPatternAt(onDisplay, 0, f.y + kGrabberBar));
+    EXPECT_TRUE(f.x < 0 && Argb(onDisplay) == Argb(f.x + f.width - kGrabberBar,
+                                                   f.height - 2 * kGrabberBar, [&](int x, int y) {
+                                                       return Pattern(x, f.y + kGrabberBar + y);
+                                                   }));
     EXPECT_EQ(Files(Pictures()), std::vector<std::string>{"Vistrel 0000.jpg"});
 
     // Constrain > 4:3, then the X connection is lost, as when the session ends: saved all the same.
@@ -489,7 +475,7 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
     EXPECT_FALSE(program->Wait(2)) << "the menu's whole-screen grab ended the program";
 
     // Closed by the window manager with no tray, it quits as by its Quit item.
-    Type({"windowactivate", "--sync", std::to_string(Grabber())}, {"alt+F4"});
+    Keys({"alt+F4"});
     Quit(false);
     ExpectSettings({"GrabberConstrainGroup=selectGrabberConstrainNone:"});
 
@@ -520,7 +506,7 @@ TEST_F(VistrelGrabs, ATrayThatComesLaterTakesTheIconAndCanBringTheGrabberBack) {
     EXPECT_NE(tray.DockRequest(10), 0u) << "the icon did not ask the new tray to dock";
     // Now Ctrl+H and the window manager's close hide the grabber; a later launch shows it.
     for (const char* keys : {"ctrl+h", "alt+F4"}) {
-        Type({"windowactivate", "--sync", std::to_string(Grabber())}, {keys});
+        Keys({keys});
         EXPECT_TRUE(Eventually([&] { return Grabber() == 0; })) << keys;
         EXPECT_EQ(LaunchAgain({"--show"}).exitCode, 0);
         EXPECT_TRUE(Eventually([&] { return Grabber() != 0; })) << keys;

@@ -51,44 +51,22 @@ protected:
         VistrelOnX::Launch(
             {portal.Bus(), "XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=" + home / "none"});
     }
-    // The picture's pixel at (x, y) of the grab view of a grabber with that frame.
-    static uint32_t Under(const std::vector<uint32_t>& picture, RootBox f, int x, int y) {
-        return picture[size_t(f.y + kGrabberBar + y) * kScreen.width + f.x + kGrabberBar + x];
-    }
-    // Whether the image is exactly the picture's rectangle under the grab view.
-    bool Shows(const DecodedImage& image, const std::vector<uint32_t>& picture) const {
-        const RootBox f = Frame();
-        bool all = image.ok && image.width == f.width - 2 * kGrabberBar &&
-                   image.height == f.height - 2 * kGrabberBar;
-        for (int y = 0; y < image.height && all; ++y)
-            for (int x = 0; x < image.width && all; ++x) {
-                const uint8_t* s = &image.samples[size_t(y * image.width + x) * image.channels];
-                all = Under(picture, f, x, y) == (uint32_t(s[0]) << 16 | s[1] << 8 | s[2]);
-            }
-        return all;
+    // The picture under the grab view, as a camera frame.
+    std::string Under(const std::vector<uint32_t>& picture) const {
+        return UnderGrabView(Frame(),
+                             [&](int x, int y) { return picture[size_t(y) * kScreen.width + x]; });
     }
     // A copy and the numbered quick save, both of the picture under the grab view.
     void ExpectGrabs(const std::vector<uint32_t>& picture, int save) {
         EXPECT_EQ(LaunchAgain({"--grab-copy"}).exitCode, 0);
-        EXPECT_TRUE(Eventually([&] { return Shows(Clipboard(640), picture); }))
+        EXPECT_TRUE(Eventually([&] { return Argb(Clipboard(640)) == Under(picture); }))
             << "the copy is not the picture under the grab view";
         EXPECT_EQ(LaunchAgain({"--grab-save"}).exitCode, 0);
         const std::string saved =
             home / ("Pictures/Vistrel/Vistrel 000" + std::to_string(save) + ".tiff");
-        EXPECT_TRUE(Eventually([&] { return Exists(saved) && Shows(DecodeTIFF(saved), picture); }))
-            << "the quick save is not the picture under the grab view";
-    }
-    // Whether a camera client (vistrelsrc) comes to read the picture under the 640 x 480 grab
-    // view, as A, R, G, B bytes.
-    bool CameraShows(const std::vector<uint32_t>& picture) const {
-        const RootBox f = Frame();
-        std::string expected;
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x) {
-                const uint32_t p = Under(picture, f, x, y);
-                expected += {char(0xff), char(p >> 16), char(p >> 8), char(p)};
-            }
-        return CameraReads(GST_LAUNCH, scratch / "frame.raw", expected);
+        EXPECT_TRUE(Eventually([&] {
+            return Exists(saved) && Argb(DecodeTIFF(saved)) == Under(picture);
+        })) << "the quick save is not the picture under the grab view";
     }
     // Whether the standard error of the launches so far says once that the capture falls back to
     // the X screen, and why.
@@ -117,7 +95,8 @@ TEST_F(VistrelOnPortal, GrabsShowTheServedPictureAndTheTokenIsAskedOnce) {
     ExpectGrabs(served, 0);
     const ProcessResult on = LaunchAgain({"--broadcast", "on"});
     EXPECT_EQ(on.exitCode, 0) << on.err;
-    EXPECT_TRUE(CameraShows(served)) << "the camera frame is not the picture under the grab view";
+    EXPECT_TRUE(CameraShows(GST_LAUNCH, Under(served)))
+        << "the camera frame is not the picture under the grab view";
     Quit();
     const size_t first = portal.Record().find("SelectSources");
     ASSERT_NE(first, std::string::npos) << portal.Record();
