@@ -1,9 +1,10 @@
 // A screen-cast back end of the tests' own behind the desktop portal's front end. It grants every
 // request at once, as a user who always agrees (or with --refuse refuses each, as one who never
-// does), and serves one PipeWire stream of a known picture: BGRx bytes read from a file, the one
-// monitor at the layout's origin. Each call it gets is appended as a line, "Method options", to the
-// record file, where a test finds whether a restore token came back as restore data.
-//   test_screencast_backend --picture FILE --size WIDTHxHEIGHT --record FILE [--refuse]
+// does), and serves one PipeWire stream of a known picture: WIDTHxHEIGHT BGRx pixels read from a
+// file, the one monitor at the layout's origin. Each call it gets is appended as a line, "Method
+// options", to the record file, where a test finds whether a restore token came back as restore
+// data.
+//   test_screencast_backend PICTURE WIDTHxHEIGHT RECORD [--refuse]
 // It prints "ready" once its stream has a node and the bus name is its own.
 #include <gio/gio.h>
 #include <pipewire/pipewire.h>
@@ -199,27 +200,16 @@ void ScreenCastCall(GDBusConnection* bus, const char*, const char*, const char*,
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i], value = i + 1 < argc ? argv[i + 1] : "";
-        if (option == "--refuse")
-            backend.refuse = true;
-        else if (option == "--record")
-            backend.record = value, ++i;
-        else if (option == "--size")
-            std::sscanf(value.c_str(), "%dx%d", &backend.width, &backend.height), ++i;
-        else if (option == "--picture") {
-            std::ifstream file(value, std::ios::binary);
-            backend.picture.assign(std::istreambuf_iterator<char>(file), {});
-            ++i;
-        }
+    if (argc >= 4) {
+        std::ifstream file(argv[1], std::ios::binary);
+        backend.picture.assign(std::istreambuf_iterator<char>(file), {});
+        std::sscanf(argv[2], "%dx%d", &backend.width, &backend.height);
+        backend.record = argv[3];
+        backend.refuse = argc > 4 && std::string(argv[4]) == "--refuse";
     }
     if (backend.width <= 0 ||
-        backend.picture.size() != size_t(backend.width) * backend.height * 4 ||
-        backend.record.empty()) {
-        std::fprintf(stderr,
-                     "usage: %s --picture FILE --size WxH --record FILE [--refuse]\n"
-                     "(the picture holds WxH BGRx pixels)\n",
-                     argv[0]);
+        backend.picture.size() != size_t(backend.width) * backend.height * 4) {
+        std::fprintf(stderr, "usage: %s PICTURE WIDTHxHEIGHT RECORD [--refuse]\n", argv[0]);
         return 2;
     }
     pw_init(&argc, &argv);
