@@ -168,16 +168,12 @@ struct VistrelOnX {
               std::to_string(f.y + kGrabberBar / 2), "click", "3", "sleep", "0.5"},
              keys);
     }
-    // Presses at (x, y) of the grabber's frame, moves by (dx, dy) in two steps and releases.
-    bool Drag(int x, int y, int dx, int dy) const {
-        const RootBox f = Frame();
-        return Input(DragSteps(f.x + x, f.y + y, dx, dy));
-    }
     // Drags the grabber by its top bar and waits until the server has it moved.
     bool MovesBy(int dx, int dy) const {
         const RootBox from = Frame();
         const auto moved = [&] { return Frame().x == from.x + dx && Frame().y == from.y + dy; };
-        return Drag(from.width / 2, kGrabberBar / 2, dx, dy) && Eventually(moved, 30);
+        return Input(DragSteps(from.x + from.width / 2, from.y + kGrabberBar / 2, dx, dy)) &&
+               Eventually(moved, 30);
     }
 
     // The clipboard's data of a type, decoded, once it is an image that wide (else as last read).
@@ -198,6 +194,34 @@ struct VistrelOnX {
     TempFolder home, scratch;
     std::unique_ptr<Child> program;
     std::string errors; // the standard error of the launches that ended
+};
+
+// A suite on one private X server with openbox, whose screen a pattern window covers; each test
+// launches the program there, which is ended after it.
+template <ScreenSize Size, uint32_t Seed>
+class PatternDesktop : public ::testing::Test, public VistrelOnX {
+protected:
+    static constexpr ScreenSize kScreen = Size;
+    static void SetUpTestSuite() {
+        sServer = XServer::Xvfb(Size);
+        if (sServer->Running() && sServer->StartWindowManager("openbox"))
+            sPattern = std::make_unique<PatternWindow>(
+                sServer->Display(), RootBox{0, 0, Size.width, Size.height}, Seed);
+    }
+    static void TearDownTestSuite() { sPattern.reset(), sServer.reset(); }
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip"})
+            ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
+        ASSERT_TRUE(sPattern && sPattern->Shown()) << sServer->Log();
+        display = sServer->Display();
+    }
+    void TearDown() override {
+        if (program) Quit();
+    }
+    static uint32_t Pattern(int x, int y) { return sPattern->At(x, y); }
+
+    static inline std::unique_ptr<XServer> sServer;
+    static inline std::unique_ptr<PatternWindow> sPattern;
 };
 
 } // namespace testsupport

@@ -20,8 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr ScreenSize kScreen{1024, 768};
-constexpr uint32_t kSeed = 7;
 // The grabber's frame around its 640 x 480 grab view, centred on the screen.
 constexpr RootBox kFirstFrame{174, 126, 676, 516};
 
@@ -37,21 +35,19 @@ std::vector<std::string> Files(const std::string& folder) {
     return names;
 }
 
-// One server, window manager and pattern for the suite; the program is started by each group.
-class VistrelGrabs : public ::testing::Test, public VistrelOnX {
+class VistrelGrabs : public PatternDesktop<ScreenSize{1024, 768}, 7> {
 protected:
     static void SetUpTestSuite() {
-        if (!XServer::Installed("Xvfb") || !XServer::Installed("openbox")) return;
-        sServer = XServer::Xvfb(kScreen);
-        if (!sServer->Running() || !sServer->StartWindowManager("openbox")) return;
-        sPattern = std::make_unique<PatternWindow>(
-            sServer->Display(), RootBox{0, 0, kScreen.width, kScreen.height}, kSeed);
+        PatternDesktop::SetUpTestSuite();
         sNotifications = std::make_unique<Notifications>();
         // The desktop's opener, which the notifications' action starts.
         WriteFile(sTools / "xdg-open", "#!/bin/sh\necho \"$@\" >>" + sTools / "opened\n");
         fs::permissions(sTools / "xdg-open", fs::perms::owner_all);
     }
-    static void TearDownTestSuite() { sPattern.reset(), sServer.reset(), sNotifications.reset(); }
+    static void TearDownTestSuite() {
+        sNotifications.reset();
+        PatternDesktop::TearDownTestSuite();
+    }
     // On the test's session bus, with its own opener.
     void Launch(std::vector<std::string> environment = {}) {
         environment.insert(
@@ -60,16 +56,11 @@ protected:
         VistrelOnX::Launch(environment);
     }
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip", "dbus-daemon", "weston",
-                                 "kglobalaccel5", "gdbus"})
+        for (const char* tool : {"dbus-daemon", "weston", "kglobalaccel5", "gdbus"})
             ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
-        ASSERT_TRUE(sServer && sServer->Running() && sPattern && sPattern->Shown());
-        display = sServer->Display();
+        ASSERT_NO_FATAL_FAILURE(PatternDesktop::SetUp());
         keyboard = std::make_unique<XKeyboard>(display);
         ASSERT_TRUE(keyboard->Ok());
-    }
-    void TearDown() override {
-        if (program) Quit();
     }
     std::string Pictures() const { return home / "Pictures/Vistrel"; }
     std::string Documents() const { return home / "Documents"; }
@@ -82,14 +73,11 @@ protected:
         std::sort(names.begin(), names.end());
         return Eventually([&] { return Files(folder) == names; }, 50);
     }
-    static uint32_t Pattern(int x, int y) { return sPattern->At(x, y); }
     // Whether the image is the whole grab view of a grabber with that frame.
     static bool IsGrab(const DecodedImage& image, RootBox frame) {
         return Argb(image) == UnderGrabView(frame, Pattern);
     }
 
-    static inline std::unique_ptr<XServer> sServer;
-    static inline std::unique_ptr<PatternWindow> sPattern;
     static inline std::unique_ptr<Notifications> sNotifications;
     static inline TempFolder sTools;
     std::unique_ptr<XKeyboard> keyboard;
@@ -266,7 +254,8 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     EXPECT_TRUE(Eventually([&] { return KeptAbove(display, Grabber()); })) << "float is gone";
     EXPECT_TRUE(Eventually([&] { return Frame() == left; })) << "the grabber is not where it was";
     const RootBox before = Frame();
-    ASSERT_TRUE(Drag(before.width - 5, before.height - 5, 10, 60));
+    ASSERT_TRUE(
+        Input(DragSteps(before.x + before.width - 5, before.y + before.height - 5, 10, 60)));
     EXPECT_TRUE(Eventually([&] { return Frame().height == before.height + 60; }, 30));
     EXPECT_NEAR(Frame().width - 2 * kGrabberBar, 16.0 / 9.0 * (Frame().height - 2 * kGrabberBar),
                 1.0)
