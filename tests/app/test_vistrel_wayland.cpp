@@ -1,6 +1,6 @@
 // The program under XWayland on a headless wlroots desktop (sway, software rendering) over a
-// native Wayland window, which XWayland's own screen never holds: its copies, saves and camera
-// frames must equal what grim, another screen-copy client, reads of the grab view.
+// native Wayland window, which XWayland's own screen never holds: its copies and camera frames must
+// equal what grim, another screen-copy client, reads of the grab view.
 #include "bench/ProcessCpu.h"
 #include "tests/app/VistrelOnX.h"
 #include "tests/support/Broadcast.h"
@@ -99,9 +99,6 @@ protected:
 };
 
 TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber) {
-    fs::create_directories(home / ".config");
-    WriteFile(home / ".config/com.tarnwick.Vistrel.conf",
-              "[Strings]\nDefaultFileTypeSelectorGroup=selectDefault_SaveTIFF:\n");
     ASSERT_NO_FATAL_FAILURE(Launch(Wayland()));
     const DecodedImage shown = Shown();
     ASSERT_TRUE(shown.ok && shown.width == 640);
@@ -113,10 +110,6 @@ TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber)
     EXPECT_EQ(LaunchAgain({"--grab-copy"}, Wayland()).exitCode, 0);
     EXPECT_TRUE(Eventually([&] { return Argb(Clipboard(640)) == expected; }))
         << "the copy is not the picture under the grab view";
-    EXPECT_EQ(LaunchAgain({"--grab-save"}, Wayland()).exitCode, 0);
-    const std::string saved = home / "Pictures/Vistrel/Vistrel 0000.tiff";
-    EXPECT_TRUE(Eventually([&] { return Exists(saved) && Argb(DecodeTIFF(saved)) == expected; }))
-        << "the quick save is not the picture under the grab view";
 
     // The camera shows the picture under the grab view, and again once the grabber has moved.
     EXPECT_EQ(LaunchAgain({"--broadcast", "on"}, Wayland()).exitCode, 0);
@@ -162,17 +155,7 @@ TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber)
         RunProcess({wtype, "-M", "logo", "-M", "alt", "g", "-m", "alt", "-m", "logo"}, Wayland())
             .exitCode,
         0);
-    EXPECT_TRUE(Eventually([&] { return Exists(home / "Pictures/Vistrel/Vistrel 0001.tiff"); }));
-    Quit();
-
-    // A compositor without screen copy (here: none at all) leaves the X11 capture, said once.
-    ASSERT_NO_FATAL_FAILURE(Launch({"WAYLAND_DISPLAY=" + run + "/none"}));
-    Quit();
-    const std::string warning = "\nvistrel: no Wayland compositor answers; capturing through "
-                                "XWayland, where native Wayland windows do not show\n";
-    const size_t said = errors.find(warning);
-    EXPECT_TRUE(said != std::string::npos && errors.find(warning, said + 1) == std::string::npos)
-        << errors;
+    EXPECT_TRUE(Eventually([&] { return Exists(home / "Pictures/Vistrel/Vistrel 0000.jpg"); }));
 }
 
 } // namespace
