@@ -16,7 +16,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
 
 namespace {
@@ -37,10 +36,6 @@ constexpr const char* kInterfaces = R"(<node>
   <property name="AvailableCursorModes" type="u" access="read"/>
   <property name="version" type="u" access="read"/>
  </interface>
- <interface name="org.freedesktop.impl.portal.Session">
-  <method name="Close"/><signal name="Closed"/>
-  <property name="version" type="u" access="read"/>
- </interface>
 </node>)";
 
 struct Backend {
@@ -53,7 +48,6 @@ struct Backend {
     uint32_t node = SPA_ID_INVALID;
     bool streaming = false, failed = false;
     GDBusNodeInfo* info = nullptr;
-    std::map<std::string, guint> sessions; // object path -> registration
 };
 Backend backend;
 
@@ -147,14 +141,6 @@ GVariant* Dict(std::initializer_list<std::pair<const char*, GVariant*>> entries)
     return g_variant_builder_end(&builder);
 }
 
-void SessionCall(GDBusConnection* bus, const char*, const char* path, const char*, const char*,
-                 GVariant*, GDBusMethodInvocation* invocation, void*) {
-    Record("Close");
-    g_dbus_connection_unregister_object(bus, backend.sessions[path]);
-    backend.sessions.erase(path);
-    g_dbus_method_invocation_return_value(invocation, nullptr);
-}
-
 GVariant* Property(GDBusConnection*, const char*, const char*, const char*, const char* property,
                    GError**, void*) {
     if (!std::strcmp(property, "AvailableSourceTypes")) return g_variant_new_uint32(1); // monitor
@@ -163,8 +149,9 @@ GVariant* Property(GDBusConnection*, const char*, const char*, const char*, cons
 }
 
 // The requests are answered before their calls return, so no request object outlives its call;
-// a session stays until the front end closes it.
-void ScreenCastCall(GDBusConnection* bus, const char*, const char*, const char*, const char* method,
+// sessions get no object here (the front end's session is the program's; closing it finds none
+// behind it, which the program never sees).
+void ScreenCastCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                     GVariant* parameters, GDBusMethodInvocation* invocation, void*) {
     const char* session = nullptr;
     GVariant* options = g_variant_get_child_value(parameters, g_variant_n_children(parameters) - 1);
@@ -176,9 +163,6 @@ void ScreenCastCall(GDBusConnection* bus, const char*, const char*, const char*,
     guint response = 0;
     GVariant* results = nullptr;
     if (!std::strcmp(method, "CreateSession")) {
-        static const GDBusInterfaceVTable vtable{SessionCall, Property, nullptr, {}};
-        backend.sessions[session] = g_dbus_connection_register_object(
-            bus, session, backend.info->interfaces[1], &vtable, nullptr, nullptr, nullptr);
         results = Dict({{"session_id", g_variant_new_string(session)}});
     } else if (!std::strcmp(method, "Start") && backend.refuse) {
         response = 1;
