@@ -153,18 +153,14 @@ GVariant* Property(GDBusConnection*, const char*, const char*, const char*, cons
 // behind it, which the program never sees).
 void ScreenCastCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                     GVariant* parameters, GDBusMethodInvocation* invocation, void*) {
-    const char* session = nullptr;
     GVariant* options = g_variant_get_child_value(parameters, g_variant_n_children(parameters) - 1);
-    g_variant_get_child(parameters, 1, "&o", &session);
     gchar* printed = g_variant_print(options, false);
     Record(std::string(method) + " " + printed);
     g_free(printed);
     g_variant_unref(options);
     guint response = 0;
     GVariant* results = nullptr;
-    if (!std::strcmp(method, "CreateSession")) {
-        results = Dict({{"session_id", g_variant_new_string(session)}});
-    } else if (!std::strcmp(method, "Start") && backend.refuse) {
+    if (!std::strcmp(method, "Start") && backend.refuse) {
         response = 1;
     } else if (!std::strcmp(method, "Start")) {
         GVariantBuilder streams;
