@@ -129,10 +129,6 @@ bool StartStream() {
     return !backend.failed;
 }
 
-void Record(const std::string& line) {
-    std::ofstream(backend.record, std::ios::app) << line << std::endl;
-}
-
 GVariant* Dict(std::initializer_list<std::pair<const char*, GVariant*>> entries) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
@@ -155,7 +151,7 @@ void ScreenCastCall(GDBusConnection*, const char*, const char*, const char*, con
                     GVariant* parameters, GDBusMethodInvocation* invocation, void*) {
     GVariant* options = g_variant_get_child_value(parameters, g_variant_n_children(parameters) - 1);
     gchar* printed = g_variant_print(options, false);
-    Record(std::string(method) + " " + printed);
+    std::ofstream(backend.record, std::ios::app) << method << " " << printed << std::endl;
     g_free(printed);
     g_variant_unref(options);
     guint response = 0;
