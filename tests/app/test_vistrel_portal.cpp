@@ -57,20 +57,18 @@ TEST_F(VistrelOnPortal, GrabsShowTheServedPictureAndTheTokenIsAskedOnce) {
     EXPECT_TRUE(CameraShows(GST_LAUNCH, Under(served)))
         << "the camera frame is not the picture under the grab view";
     Quit();
-    const size_t first = portal.Record().find("SelectSources");
-    ASSERT_NE(first, std::string::npos) << portal.Record();
+    ASSERT_NE(portal.Record().find("SelectSources"), std::string::npos) << portal.Record();
     EXPECT_EQ(portal.Record().find("'restore_data'"), std::string::npos) << portal.Record();
     const size_t kept = Settings().find(kTokenKey);
     EXPECT_TRUE(kept != std::string::npos && Settings()[kept + strlen(kTokenKey)] != '\n')
         << Settings();
 
-    // The next start hands the kept token back: the back end gets the session it granted.
+    // The next start hands the kept token back (the first sent none): the back end gets the
+    // session it granted.
     ASSERT_NO_FATAL_FAILURE(Launch(portal.Bus()));
     EXPECT_TRUE(CopyShows(served));
     Quit();
-    const size_t second = portal.Record().find("SelectSources", first + 1);
-    ASSERT_NE(second, std::string::npos) << portal.Record();
-    EXPECT_NE(portal.Record().find("'restore_data'", second), std::string::npos) << portal.Record();
+    EXPECT_NE(portal.Record().find("'restore_data'"), std::string::npos) << portal.Record();
     EXPECT_EQ(errors.find(kFallback), std::string::npos) << errors;
 }
 
