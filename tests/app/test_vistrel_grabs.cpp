@@ -259,10 +259,9 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     // The read-back reads the grabbed display alone: the part of the grab view on it.
     const DecodedImage onDisplay = DecodePNG(Documents() + "/Vistrel 0000.png");
     const RootBox f = Frame();
+    const auto fromTheLeftEdge = [&](int x, int y) { return Pattern(x, f.y + kGrabberBar + y); };
     EXPECT_TRUE(f.x < 0 && Argb(onDisplay) == Argb(f.x + f.width - kGrabberBar,
-                                                   f.height - 2 * kGrabberBar, [&](int x, int y) {
-                                                       return Pattern(x, f.y + kGrabberBar + y);
-                                                   }));
+                                                   f.height - 2 * kGrabberBar, fromTheLeftEdge));
 
     // Constrain > 4:3, then the X connection is lost, as when the session ends: saved all the same.
     Menu({"Down", "Down", "Down", "Right", "Down", "Down", "Return"});
@@ -421,19 +420,19 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
     // Each action does what its hot key does, in the running copy: the next quick save or the
     // clipboard, of the grab view (640 x 480) or the whole screen (their pixels: the hot keys').
     std::vector<std::string> saved = {"Vistrel 0000.jpg"};
-    for (const auto& [action, whole, copies] :
-         {std::tuple{"--grab-save", false, false}, std::tuple{"--grab-screen-save", true, false},
-          std::tuple{"--grab-copy", false, true}, std::tuple{"--grab-screen-copy", true, true}}) {
-        const ProcessResult r = LaunchAgain({action});
-        EXPECT_EQ(r.exitCode, 0) << action << r.err;
-        const int width = whole ? kScreen.width : 640;
+    for (const auto& [action, width, copies] : {std::tuple{"--grab-save", 640, false},
+                                                {"--grab-screen-save", kScreen.width, false},
+                                                {"--grab-copy", 640, true},
+                                                {"--grab-screen-copy", kScreen.width, true}}) {
+        SCOPED_TRACE(action);
+        EXPECT_EQ(LaunchAgain({action}).exitCode, 0);
         if (copies) {
-            EXPECT_EQ(Clipboard(width).width, width) << action;
+            EXPECT_EQ(Clipboard(width).width, width);
             continue;
         }
         saved.push_back("Vistrel 000" + std::to_string(saved.size()) + ".jpg");
-        ASSERT_TRUE(Holds(Pictures(), saved)) << action;
-        EXPECT_EQ(DecodeJPEG(Pictures() + "/" + saved.back()).width, width) << action;
+        ASSERT_TRUE(Holds(Pictures(), saved));
+        EXPECT_EQ(DecodeJPEG(Pictures() + "/" + saved.back()).width, width);
     }
     // The broadcast box's state; the camera link is the running copy's and outlives launches.
     EXPECT_EQ(LaunchAgain({"--broadcast", "on"}).exitCode, 0);
