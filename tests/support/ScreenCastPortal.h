@@ -31,9 +31,7 @@ public:
             std::to_string(size.width) + "x" + std::to_string(size.height), mFolder / "record"};
         if (refuse) backend.push_back("--refuse");
         mBackend = Start(backend);
-        for (int i = 0; i < 1000 && mBackend->OutSoFar().empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        mReady = mBackend->OutSoFar() == "ready\n" &&
+        mReady = Owned("org.freedesktop.impl.portal.desktop.vistreltest") &&
                  Owned("org.freedesktop.impl.portal.PermissionStore");
         if (!frontEnd || !mReady) return;
         mFrontEnd = Start({XServer::ProgramPath("env"), "XDG_CURRENT_DESKTOP=vistreltest",
