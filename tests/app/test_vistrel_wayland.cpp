@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 using namespace testsupport;
@@ -34,7 +35,7 @@ protected:
         // X11 windows float where they ask to be.
         WriteFile(desktop / "config", "xwayland enable\ndefault_border none\n"
                                       "for_window [shell=xwayland] floating enable\n"
-                                      "exec sh -c 'echo $DISPLAY >" +
+                                      "exec sh -c 'echo $DISPLAY $SWAYSOCK >" +
                                           run + "/display'\n");
         sway = std::make_unique<Child>([this] {
             std::vector<std::string> argv = kAsNobody;
@@ -47,11 +48,7 @@ protected:
         });
         ASSERT_TRUE(Eventually([&] { return ReadFile(run + "/display").size() > 1; }))
             << sway->ErrSoFar();
-        display = ReadFile(run + "/display");
-        display.pop_back();
-        for (const auto& entry : fs::directory_iterator(run))
-            if (entry.path().filename().string().starts_with("sway-ipc."))
-                swaySocket = entry.path();
+        std::istringstream(ReadFile(run + "/display")) >> display >> swaySocket;
         // A known picture, shown natively at the layout's origin.
         ASSERT_EQ(RunProcess({XServer::ProgramPath("ffmpeg"), "-loglevel", "error", "-f", "lavfi",
                               "-i", "testsrc=size=640x480", "-frames:v", "1", desktop / "p.png"})
