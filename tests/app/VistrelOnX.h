@@ -48,16 +48,26 @@ inline std::string Argb(const DecodedImage& image) {
     });
 }
 
+// Starts the program with the settings "NAME=value" added to its environment.
+inline std::unique_ptr<Child> StartWith(const std::vector<std::string>& argv,
+                                        const std::vector<std::string>& settings) {
+    return std::make_unique<Child>([=] {
+        for (const std::string& setting : settings)
+            ::putenv(::strdup(setting.c_str()));
+        return Exec(argv);
+    });
+}
+
 // A private session bus with a desktop notification server of the test's own, which takes each
 // notification's action at once.
 class Notifications {
 public:
     // The program's environment on that bus.
-    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + FirstLine(mBus); }
+    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + FirstLine(*mBus); }
     // Whether the server got the notification "title\ttext\tactions".
     bool Got(const std::string& line) const {
         return Eventually(
-            [&] { return mServer.OutSoFar().find(line + "\n") != std::string::npos; });
+            [&] { return mServer->OutSoFar().find(line + "\n") != std::string::npos; });
     }
 
 private:
@@ -66,15 +76,11 @@ private:
         Eventually([&] { return (out = child.OutSoFar()).find('\n') != std::string::npos; });
         return out.substr(0, out.find('\n'));
     }
-    Child mBus{[] {
-        return Exec(
-            {XServer::ProgramPath("dbus-daemon"), "--session", "--nofork", "--print-address"});
-    }};
-    Child mServer{[this] {
-        ::putenv(::strdup(Environment().c_str()));
-        return Exec({StagePath("bin/test_notification_server")});
-    }};
-    const bool mReady = !FirstLine(mServer).empty();
+    const std::unique_ptr<Child> mBus = StartWith(
+        {XServer::ProgramPath("dbus-daemon"), "--session", "--nofork", "--print-address"}, {});
+    const std::unique_ptr<Child> mServer =
+        StartWith({StagePath("bin/test_notification_server")}, {Environment()});
+    const bool mReady = !FirstLine(*mServer).empty();
 };
 
 struct VistrelOnX {
@@ -92,11 +98,7 @@ struct VistrelOnX {
     }
     // Starts the program (with the extra environment) and waits for its grabber.
     void Launch(const std::vector<std::string>& environment = {}) {
-        program = std::make_unique<Child>([settings = Environment(environment)] {
-            for (const std::string& setting : settings)
-                ::putenv(::strdup(setting.c_str()));
-            return Exec({StagePath("bin/vistrel")});
-        });
+        program = StartWith({StagePath("bin/vistrel")}, Environment(environment));
         ASSERT_TRUE(Eventually([&] { return Grabber() != 0; })) << program->err;
         // The hot keys are registered before the grabber is shown; a moment for the loop.
         std::this_thread::sleep_for(std::chrono::milliseconds(500));

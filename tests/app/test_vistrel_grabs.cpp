@@ -278,11 +278,7 @@ TEST_F(VistrelGrabs, KDEsShortcutServiceGetsTheKeysAndKeepsTheUsersOwn) {
               "[com.tarnwick.Vistrel]\nCmdC=Meta+Ctrl+Alt+V,Meta+Ctrl+Alt+C,Grab and Copy\n"
               "[other]\nx=Ctrl+Shift+Alt+G,Ctrl+Shift+Alt+G,X\n");
     const std::vector<std::string> environment = Environment({sNotifications->Environment()});
-    Child service([&] {
-        for (const std::string& setting : environment)
-            ::putenv(::strdup(setting.c_str()));
-        return Exec({XServer::ProgramPath("kglobalaccel5")});
-    });
+    const auto service = StartWith({XServer::ProgramPath("kglobalaccel5")}, environment);
     const auto infos = [&] {
         return RunProcess({XServer::ProgramPath("gdbus"), "call", "--session", "-d",
                            "org.kde.kglobalaccel", "-o", "/component/com_tarnwick_Vistrel", "-m",
@@ -290,7 +286,7 @@ TEST_F(VistrelGrabs, KDEsShortcutServiceGetsTheKeysAndKeepsTheUsersOwn) {
                           environment)
             .out;
     };
-    ASSERT_TRUE(Eventually([&] { return !infos().empty(); })) << service.ErrSoFar();
+    ASSERT_TRUE(Eventually([&] { return !infos().empty(); })) << service->ErrSoFar();
     ASSERT_NO_FATAL_FAILURE(Launch());
     // Meta+Alt+Ctrl (0x1C000000) or Ctrl+Shift+Alt (0x0E000000) with the key.
     for (const char* action : {"('CmdG', 'Grab and Save', 'com.tarnwick.Vistrel', 'Vistrel', "
@@ -308,7 +304,7 @@ TEST_F(VistrelGrabs, KDEsShortcutServiceGetsTheKeysAndKeepsTheUsersOwn) {
     Quit();
     EXPECT_NE(errors.find("sGrabScreenSave_HotKey.Construct('ctlG'"), std::string::npos) << errors;
     // A service that stops answering costs the start one bounded wait; the keys are reported.
-    service.Kill(SIGSTOP);
+    service->Kill(SIGSTOP);
     ASSERT_NO_FATAL_FAILURE(Launch());
     Quit();
     EXPECT_NE(errors.find("sGrabWindowCopy_HotKey.Construct('CmdC'"), std::string::npos) << errors;
@@ -474,12 +470,12 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
 TEST_F(VistrelGrabs, ATrayThatComesLaterTakesTheIconAndCanBringTheGrabberBack) {
     // A Wayland session beside the X server (a headless compositor): the grabber is still a
     // window of the X server.
-    Child compositor([folder = home.Path()] {
-        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        return Exec({XServer::ProgramPath("weston"), "--backend=headless-backend.so",
-                     "--socket=wayland-test", "--use-pixman", "--idle-time=0"});
-    });
-    ASSERT_TRUE(Eventually([&] { return Exists(home / "wayland-test"); })) << compositor.ErrSoFar();
+    const auto compositor =
+        StartWith({XServer::ProgramPath("weston"), "--backend=headless-backend.so",
+                   "--socket=wayland-test", "--use-pixman", "--idle-time=0"},
+                  {"XDG_RUNTIME_DIR=" + home.Path()});
+    ASSERT_TRUE(Eventually([&] { return Exists(home / "wayland-test"); }))
+        << compositor->ErrSoFar();
     ASSERT_NO_FATAL_FAILURE(
         Launch({"QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=wayland-test", "XDG_SESSION_TYPE=wayland"}));
     XEmbedTray tray(display);

@@ -54,11 +54,7 @@ protected:
                               "-i", "testsrc=size=640x480", "-frames:v", "1", desktop / "p.png"})
                       .exitCode,
                   0);
-        picture = std::make_unique<Child>([this] {
-            for (const std::string& setting : Wayland())
-                ::putenv(::strdup(setting.c_str()));
-            return Exec({XServer::ProgramPath("weston-image"), desktop / "p.png"});
-        });
+        picture = StartWith({XServer::ProgramPath("weston-image"), desktop / "p.png"}, Wayland());
         binding::LinkComponent("VistrelXXX"); // the camera, installed
         ASSERT_TRUE(Eventually([&] {
             return Sway({"[app_id=.] floating enable, resize set 1280 720, move position 0 0"});
