@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -28,18 +29,33 @@ inline bool Eventually(const std::function<bool()>& done, int tenths = 100) {
     return false;
 }
 
-// Whether a camera client (vistrelsrc, through gst-launch) comes to read these A, R, G, B bytes
-// within a few tries; its frame goes to raw.
-inline bool CameraReads(const std::string& gstLaunch, const std::string& raw,
-                        const std::string& expected) {
-    return Eventually(
-        [&] {
-            RunProcess({XServer::ProgramPath("timeout"), "15", gstLaunch, "-q", "vistrelsrc",
-                        "num-buffers=1", "!", "filesink", "location=" + raw},
-                       broadcast::ClientEnvironment());
-            return Exists(raw) && ReadFile(raw) == expected;
-        },
-        20);
+// Opaque A, R, G, B bytes, top row first, as in a camera frame, of width x height pixels
+// 0x00RRGGBB given by pixel(x, y).
+inline std::string Argb(int width, int height, const std::function<uint32_t(int, int)>& pixel) {
+    std::string bytes;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = pixel(x, y);
+            bytes += {char(0xff), char(p >> 16), char(p >> 8), char(p)};
+        }
+    return bytes;
+}
+// The same of a decoded picture, whatever its channels; "" when it could not be decoded.
+inline std::string Argb(const DecodedImage& image) {
+    return Argb(image.width, image.height, [&](int x, int y) {
+        const uint8_t* s = &image.samples[size_t(y * image.width + x) * image.channels];
+        return uint32_t(s[0]) << 16 | s[1] << 8 | s[2];
+    });
+}
+
+// Starts the program with the settings "NAME=value" added to its environment.
+inline std::unique_ptr<Child> StartWith(const std::vector<std::string>& argv,
+                                        const std::vector<std::string>& settings) {
+    return std::make_unique<Child>([=] {
+        for (const std::string& setting : settings)
+            ::putenv(::strdup(setting.c_str()));
+        return Exec(argv);
+    });
 }
 
 // A private session bus with a desktop notification server of the test's own, which takes each
@@ -47,11 +63,11 @@ inline bool CameraReads(const std::string& gstLaunch, const std::string& raw,
 class Notifications {
 public:
     // The program's environment on that bus.
-    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + FirstLine(mBus); }
+    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + FirstLine(*mBus); }
     // Whether the server got the notification "title\ttext\tactions".
     bool Got(const std::string& line) const {
         return Eventually(
-            [&] { return mServer.OutSoFar().find(line + "\n") != std::string::npos; });
+            [&] { return mServer->OutSoFar().find(line + "\n") != std::string::npos; });
     }
 
 private:
@@ -60,15 +76,11 @@ private:
         Eventually([&] { return (out = child.OutSoFar()).find('\n') != std::string::npos; });
         return out.substr(0, out.find('\n'));
     }
-    Child mBus{[] {
-        return Exec(
-            {XServer::ProgramPath("dbus-daemon"), "--session", "--nofork", "--print-address"});
-    }};
-    Child mServer{[this] {
-        ::putenv(::strdup(Environment().c_str()));
-        return Exec({StagePath("bin/test_notification_server")});
-    }};
-    const bool mReady = !FirstLine(mServer).empty();
+    const std::unique_ptr<Child> mBus = StartWith(
+        {XServer::ProgramPath("dbus-daemon"), "--session", "--nofork", "--print-address"}, {});
+    const std::unique_ptr<Child> mServer =
+        StartWith({StagePath("bin/test_notification_server")}, {Environment()});
+    const bool mReady = !FirstLine(*mServer).empty();
 };
 
 struct VistrelOnX {
@@ -86,11 +98,7 @@ struct VistrelOnX {
     }
     // Starts the program (with the extra environment) and waits for its grabber.
     void Launch(const std::vector<std::string>& environment = {}) {
-        program = std::make_unique<Child>([settings = Environment(environment)] {
-            for (const std::string& setting : settings)
-                ::putenv(::strdup(setting.c_str()));
-            return Exec({StagePath("bin/vistrel")});
-        });
+        program = StartWith({StagePath("bin/vistrel")}, Environment(environment));
         ASSERT_TRUE(Eventually([&] { return Grabber() != 0; })) << program->err;
         // The hot keys are registered before the grabber is shown; a moment for the loop.
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -111,6 +119,28 @@ struct VistrelOnX {
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return RunProcess(argv, Environment(environment));
     }
+    // A client (vistrelsrc, through gst-launch) reading that many frames: their bytes, or "" when
+    // it failed (one that gets no frame waits for ever: a failure here, not a hung test).
+    std::string CameraFrames(const std::string& gstLaunch, int count) const {
+        const std::string raw = scratch / "frames.raw";
+        std::filesystem::remove(raw);
+        const ProcessResult run =
+            RunProcess({XServer::ProgramPath("timeout"), "15", gstLaunch, "-q", "vistrelsrc",
+                        "num-buffers=" + std::to_string(count), "!", "filesink", "location=" + raw},
+                       broadcast::ClientEnvironment());
+        return run.exitCode == 0 && Exists(raw) ? ReadFile(raw) : "";
+    }
+    // Whether such a client comes to read this frame within a few tries.
+    bool CameraShows(const std::string& gstLaunch, const std::string& frame) const {
+        return Eventually([&] { return CameraFrames(gstLaunch, 1) == frame; }, 20);
+    }
+    // The frame of what lies under the grab view of a grabber with that frame, given the screen's
+    // pixel at each point.
+    static std::string UnderGrabView(RootBox f, const std::function<uint32_t(int, int)>& screen) {
+        return Argb(f.width - 2 * kGrabberBar, f.height - 2 * kGrabberBar, [&](int x, int y) {
+            return screen(f.x + kGrabberBar + x, f.y + kGrabberBar + y);
+        });
+    }
     std::string Settings() const { return ReadFile(home / ".config/com.tarnwick.Vistrel.conf"); }
 
     // The shown window of that title (0: none).
@@ -129,6 +159,9 @@ struct VistrelOnX {
         steps.insert(steps.end(), {"sleep", "0.5"});
         ASSERT_TRUE(Input(steps));
     }
+    void Keys(const std::vector<std::string>& keys) const {
+        Type({"windowactivate", "--sync", std::to_string(Grabber())}, keys);
+    }
     // Opens the grabber's context menu on its top bar (right of where the custom panels open)
     // and types the keys into it.
     void Menu(const std::vector<std::string>& keys) const {
@@ -137,16 +170,12 @@ struct VistrelOnX {
               std::to_string(f.y + kGrabberBar / 2), "click", "3", "sleep", "0.5"},
              keys);
     }
-    // Presses at (x, y) of the grabber's frame, moves by (dx, dy) in two steps and releases.
-    bool Drag(int x, int y, int dx, int dy) const {
-        const RootBox f = Frame();
-        return Input(DragSteps(f.x + x, f.y + y, dx, dy));
-    }
     // Drags the grabber by its top bar and waits until the server has it moved.
     bool MovesBy(int dx, int dy) const {
         const RootBox from = Frame();
         const auto moved = [&] { return Frame().x == from.x + dx && Frame().y == from.y + dy; };
-        return Drag(from.width / 2, kGrabberBar / 2, dx, dy) && Eventually(moved, 30);
+        return Input(DragSteps(from.x + from.width / 2, from.y + kGrabberBar / 2, dx, dy)) &&
+               Eventually(moved, 30);
     }
 
     // The clipboard's data of a type, decoded, once it is an image that wide (else as last read).
@@ -167,6 +196,34 @@ struct VistrelOnX {
     TempFolder home, scratch;
     std::unique_ptr<Child> program;
     std::string errors; // the standard error of the launches that ended
+};
+
+// A suite on one private X server with openbox, whose screen a pattern window covers; each test
+// launches the program there, which is ended after it.
+template <ScreenSize Size, uint32_t Seed>
+class PatternDesktop : public ::testing::Test, public VistrelOnX {
+protected:
+    static constexpr ScreenSize kScreen = Size;
+    static void SetUpTestSuite() {
+        sServer = XServer::Xvfb(Size);
+        if (sServer->Running() && sServer->StartWindowManager("openbox"))
+            sPattern = std::make_unique<PatternWindow>(
+                sServer->Display(), RootBox{0, 0, Size.width, Size.height}, Seed);
+    }
+    static void TearDownTestSuite() { sPattern.reset(), sServer.reset(); }
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip"})
+            ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
+        ASSERT_TRUE(sPattern && sPattern->Shown()) << sServer->Log();
+        display = sServer->Display();
+    }
+    void TearDown() override {
+        if (program) Quit();
+    }
+    static uint32_t Pattern(int x, int y) { return sPattern->At(x, y); }
+
+    static inline std::unique_ptr<XServer> sServer;
+    static inline std::unique_ptr<PatternWindow> sPattern;
 };
 
 } // namespace testsupport

@@ -14,7 +14,6 @@ using namespace testsupport;
 
 namespace {
 
-constexpr ScreenSize kScreen{1600, 1200};
 constexpr size_t kFrameBytes = 640 * 480 * 4;
 // Places in the panel from its top-left: the broadcast box, the slider's knob.
 constexpr RootBox kBroadcastBox{24, 24, 0, 0}, kKnob{262, 124, 0, 0};
@@ -35,65 +34,30 @@ std::vector<std::vector<std::string>> Children(pid_t parent, const std::string& 
     return found;
 }
 
-class VistrelBroadcast : public ::testing::Test, public VistrelOnX {
+class VistrelBroadcast : public PatternDesktop<ScreenSize{1600, 1200}, 5> {
 protected:
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool"})
-            ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
         ASSERT_TOOL(GST_LAUNCH, "gst-launch-1.0");
         binding::RemoveChannel();
         binding::LinkComponent("VistrelXXX"); // installed: the digitizer
-        server = XServer::Xvfb(kScreen);
-        ASSERT_TRUE(server->Running() && server->StartWindowManager("openbox")) << server->Log();
-        display = server->Display();
-        pattern = std::make_unique<PatternWindow>(display,
-                                                  RootBox{0, 0, kScreen.width, kScreen.height}, 5);
-    }
-    void TearDown() override {
-        if (program) Quit();
+        PatternDesktop::SetUp();
     }
     bool Click(uint32_t window, RootBox place) {
         const RootBox w = At(window);
         return Input({"mousemove", std::to_string(w.x + place.x), std::to_string(w.y + place.y),
                       "click", "1"});
     }
-    // The pattern under the grab view as a camera frame: A, R, G, B bytes, top row first; black
-    // where no monitor shows the screen.
+    // The pattern under the grab view as a camera frame; black where no monitor shows the screen.
     std::string Expected(bool (*shown)(int x, int y) = nullptr) const {
-        const RootBox g = Frame();
-        std::string frame;
-        for (int y = g.y + kGrabberBar; y < g.y + kGrabberBar + 480; ++y)
-            for (int x = g.x + kGrabberBar; x < g.x + kGrabberBar + 640; ++x) {
-                const uint32_t p = !shown || shown(x, y) ? pattern->At(x, y) : 0;
-                frame += {char(0xff), char(p >> 16), char(p >> 8), char(p)};
-            }
-        return frame;
+        return UnderGrabView(
+            Frame(), [&](int x, int y) { return !shown || shown(x, y) ? Pattern(x, y) : 0; });
     }
-    // Frames vistrelsrc wrote to a file ("" when it failed).
-    std::string Client(int frames) {
-        const std::string raw = folder / "frames.raw";
-        std::filesystem::remove(raw);
-        // A client that gets no frame waits for ever: a failure here, not a hung test.
-        const ProcessResult run = RunProcess(
-            {XServer::ProgramPath("timeout"), "15", GST_LAUNCH, "-q", "vistrelsrc",
-             "num-buffers=" + std::to_string(frames), "!", "filesink", "location=" + raw},
-            broadcast::ClientEnvironment());
-        return run.exitCode == 0 && Exists(raw) ? ReadFile(raw) : "";
+    bool CameraShows(bool (*shown)(int x, int y) = nullptr) const {
+        return VistrelOnX::CameraShows(GST_LAUNCH, Expected(shown));
     }
-    // Whether the client comes to show the pattern under the grab view within a few tries.
-    bool CameraShows(bool (*shown)(int x, int y) = nullptr) {
-        const std::string expected = Expected(shown);
-        for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(150)))
-            if (Client(1) == expected) return true;
-        return false;
-    }
-
-    std::unique_ptr<XServer> server;
-    std::unique_ptr<PatternWindow> pattern;
-    TempFolder folder;
 };
 
-TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
+TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToLaterLaunches) {
     // First launch: no broadcast until the box in the panel (opened from the menu) is ticked.
     Launch();
     EXPECT_EQ(Window("Broadcast"), 0u) << "the panel shows at launch only when broadcasting";
@@ -124,15 +88,37 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
     Quit();
     EXPECT_FALSE(Exists(binding::UserLink())) << "quitting removes the camera's link";
 
-    // On again at the next launch, with the panel; the camera follows the grabber's moves.
+    // On again at the next launch, with the panel; before system 0x1060 the screen is read back
+    // through OpenGL: a 640 x 480 grab view goes straight into the frame buffer, wherever the
+    // grabber is.
+    Launch({"VISTREL_SYSTEM_VERSION=0x1050"});
+    ASSERT_TRUE(Eventually([&] { return Window("Broadcast") != 0; }));
+    ASSERT_TRUE(MovesBy(-64, 40));
+    EXPECT_TRUE(CameraShows()) << "after the drag";
+    Quit();
+
+    // A grab view on two monitors, 420 of its columns on one and 220 on the other, a corner below
+    // the second, goes whole into the camera and the copy: nothing cut or stretched, black where
+    // no monitor shows the screen.
+    ASSERT_TRUE(SetMonitor(display, "LEFT", 0, 0, 700, 1200, true, true));
+    ASSERT_TRUE(SetMonitor(display, "RIGHT", 700, 0, 900, 900, false, false));
+    const auto shown = [](int x, int y) { return x < 700 || y < 900; };
     Launch();
     ASSERT_TRUE(Eventually([&] { return (panel = Window("Broadcast")) != 0; }));
-    ASSERT_TRUE(MovesBy(48, 32));
-    EXPECT_TRUE(CameraShows()) << "after the drag";
+    ASSERT_TRUE(MovesBy(280 - kGrabberBar - Frame().x, 560 - kGrabberBar - Frame().y));
+    EXPECT_TRUE(CameraShows(shown));
+    Keys({"ctrl+c"});
+    EXPECT_TRUE(Argb(Clipboard(640)) == Expected(shown));
+    // A whole-display grab keeps to the display that holds most of the grabber.
+    ASSERT_TRUE(Input({"key", "ctrl+shift+alt+c"}));
+    const DecodedImage screen = Clipboard(700);
+    EXPECT_EQ(std::make_pair(screen.width, screen.height), std::make_pair(700, 1200));
 
-    // Distinct frames of 60 at the client's 30 a second while the screen changes all the time:
-    // about all of them, then half with the slider a stop down and a menu open.
-    pattern.reset();
+    // Distinct frames of 60 at the client's 30 a second while the screen changes all the time
+    // under a grab view on one monitor: about all of them, then half with the slider a stop down
+    // and a menu open.
+    ASSERT_TRUE(MovesBy(20 - Frame().x, 0));
+    sPattern.reset();
     const RootBox view = Frame();
     std::atomic<bool> animating{true};
     std::thread animation([&] {
@@ -147,7 +133,7 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
             EXPECT_TRUE(Click(panel, kKnob) && Input({"key", "Left"}));
             Menu({});
         }
-        const std::string bytes = Client(60);
+        const std::string bytes = CameraFrames(GST_LAUNCH, 60);
         for (size_t i = 1; (i + 1) * kFrameBytes <= bytes.size(); ++i)
             count += bytes.compare(i * kFrameBytes, kFrameBytes, bytes, (i - 1) * kFrameBytes,
                                    kFrameBytes) != 0;
@@ -157,45 +143,6 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToTheNextLaunch) {
     Input({"key", "Escape"});
     EXPECT_GT(distinct[0], 40) << "30 fps";
     EXPECT_TRUE(distinct[1] >= 22 && distinct[1] <= 36) << distinct[1] << " at 15 fps";
-    Quit();
-
-    // Before system 0x1060 the screen is read back through OpenGL: a 640 x 480 grab view goes
-    // straight into the frame buffer, wherever the grabber is.
-    pattern =
-        std::make_unique<PatternWindow>(display, RootBox{0, 0, kScreen.width, kScreen.height}, 5);
-    Launch({"VISTREL_SYSTEM_VERSION=0x1050"});
-    EXPECT_TRUE(CameraShows());
-    ASSERT_TRUE(MovesBy(-64, 40));
-    EXPECT_TRUE(CameraShows()) << "after the drag";
-}
-
-// A grab view on two monitors, 420 of its columns on one and 220 on the other, a corner below the
-// second, goes whole into the camera and the copy: nothing cut or stretched, black where no monitor
-// shows the screen.
-TEST_F(VistrelBroadcast, AGrabViewAcrossMonitorsIsTakenWhole) {
-    ASSERT_TRUE(XServer::Installed("xclip")) << "xclip is missing: scripts/install-deps.sh";
-    ASSERT_TRUE(SetMonitor(display, "LEFT", 0, 0, 700, 1200, true, true));
-    ASSERT_TRUE(SetMonitor(display, "RIGHT", 700, 0, 900, 900, false, false));
-    const auto shown = [](int x, int y) { return x < 700 || y < 900; };
-    Launch();
-    Menu({"Up", "Up", "Return"}); // past Quit
-    uint32_t panel = 0;
-    ASSERT_TRUE(Eventually([&] { return (panel = Window("Broadcast")) != 0; }));
-    ASSERT_TRUE(Click(panel, kBroadcastBox));
-    ASSERT_TRUE(MovesBy(280 - kGrabberBar - Frame().x, 560 - kGrabberBar - Frame().y));
-    EXPECT_TRUE(CameraShows(shown));
-    Type({"windowactivate", "--sync", std::to_string(Grabber())}, {"ctrl+c"});
-    const DecodedImage copy = Clipboard(640);
-    ASSERT_TRUE(copy.ok && copy.width == 640) << copy.width;
-    std::string frame; // the copy as a camera frame
-    for (size_t i = 0; i + 2 < copy.samples.size(); i += size_t(copy.channels))
-        frame += {char(0xff), char(copy.samples[i]), char(copy.samples[i + 1]),
-                  char(copy.samples[i + 2])};
-    EXPECT_TRUE(frame == Expected(shown));
-    // A whole-display grab keeps to the display that holds most of the grabber.
-    ASSERT_TRUE(Input({"key", "ctrl+shift+alt+c"}));
-    const DecodedImage screen = Clipboard(700);
-    EXPECT_EQ(std::make_pair(screen.width, screen.height), std::make_pair(700, 1200));
 }
 
 } // namespace

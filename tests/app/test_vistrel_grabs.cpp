@@ -20,13 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr ScreenSize kScreen{1024, 768};
-constexpr uint32_t kSeed = 7;
 // The grabber's frame around its 640 x 480 grab view, centred on the screen.
 constexpr RootBox kFirstFrame{174, 126, 676, 516};
-
-const std::vector<uint32_t> kSuperAltControlG{XK_Super_L, XK_Alt_L, XK_Control_L, XK_g},
-    kControlShiftAltG{XK_Control_L, XK_Shift_L, XK_Alt_L, XK_g};
 
 std::vector<std::string> Files(const std::string& folder) {
     std::vector<std::string> names;
@@ -37,21 +32,19 @@ std::vector<std::string> Files(const std::string& folder) {
     return names;
 }
 
-// One server, window manager and pattern for the suite; the program is started by each group.
-class VistrelGrabs : public ::testing::Test, public VistrelOnX {
+class VistrelGrabs : public PatternDesktop<ScreenSize{1024, 768}, 7> {
 protected:
     static void SetUpTestSuite() {
-        if (!XServer::Installed("Xvfb") || !XServer::Installed("openbox")) return;
-        sServer = XServer::Xvfb(kScreen);
-        if (!sServer->Running() || !sServer->StartWindowManager("openbox")) return;
-        sPattern = std::make_unique<PatternWindow>(
-            sServer->Display(), RootBox{0, 0, kScreen.width, kScreen.height}, kSeed);
+        PatternDesktop::SetUpTestSuite();
         sNotifications = std::make_unique<Notifications>();
         // The desktop's opener, which the notifications' action starts.
         WriteFile(sTools / "xdg-open", "#!/bin/sh\necho \"$@\" >>" + sTools / "opened\n");
         fs::permissions(sTools / "xdg-open", fs::perms::owner_all);
     }
-    static void TearDownTestSuite() { sPattern.reset(), sServer.reset(), sNotifications.reset(); }
+    static void TearDownTestSuite() {
+        sNotifications.reset();
+        PatternDesktop::TearDownTestSuite();
+    }
     // On the test's session bus, with its own opener.
     void Launch(std::vector<std::string> environment = {}) {
         environment.insert(
@@ -60,16 +53,9 @@ protected:
         VistrelOnX::Launch(environment);
     }
     void SetUp() override {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xclip", "dbus-daemon", "weston",
-                                 "kglobalaccel5", "gdbus"})
+        for (const char* tool : {"dbus-daemon", "weston", "kglobalaccel5", "gdbus"})
             ASSERT_TRUE(XServer::Installed(tool)) << tool << " is missing: scripts/install-deps.sh";
-        ASSERT_TRUE(sServer && sServer->Running() && sPattern && sPattern->Shown());
-        display = sServer->Display();
-        keyboard = std::make_unique<XKeyboard>(display);
-        ASSERT_TRUE(keyboard->Ok());
-    }
-    void TearDown() override {
-        if (program) Quit();
+        ASSERT_NO_FATAL_FAILURE(PatternDesktop::SetUp());
     }
     std::string Pictures() const { return home / "Pictures/Vistrel"; }
     std::string Documents() const { return home / "Documents"; }
@@ -77,37 +63,18 @@ protected:
         for (const std::string& line : lines)
             EXPECT_NE(Settings().find(line), std::string::npos) << line << " in\n" << Settings();
     }
-    // Keys typed into the grabber window.
-    void Keys(const std::vector<std::string>& keys) {
-        Type({"windowactivate", "--sync", std::to_string(Grabber())}, keys);
-    }
     // Waits until the folder holds exactly the names.
     static bool Holds(const std::string& folder, std::vector<std::string> names) {
         std::sort(names.begin(), names.end());
         return Eventually([&] { return Files(folder) == names; }, 50);
     }
-    // Whether the image is exactly the pattern from (x0, y0) on.
-    static bool IsPatternAt(const DecodedImage& image, int x0, int y0) {
-        bool all = image.ok;
-        for (int y = 0; y < image.height && all; ++y)
-            for (int x = 0; x < image.width && all; ++x) {
-                const uint8_t* s = &image.samples[size_t(y * image.width + x) * image.channels];
-                all = sPattern->At(x0 + x, y0 + y) == (uint32_t(s[0]) << 16 | s[1] << 8 | s[2]);
-            }
-        return all;
-    }
     // Whether the image is the whole grab view of a grabber with that frame.
     static bool IsGrab(const DecodedImage& image, RootBox frame) {
-        return image.width == frame.width - 2 * kGrabberBar &&
-               image.height == frame.height - 2 * kGrabberBar &&
-               IsPatternAt(image, frame.x + kGrabberBar, frame.y + kGrabberBar);
+        return Argb(image) == UnderGrabView(frame, Pattern);
     }
 
-    static inline std::unique_ptr<XServer> sServer;
-    static inline std::unique_ptr<PatternWindow> sPattern;
     static inline std::unique_ptr<Notifications> sNotifications;
     static inline TempFolder sTools;
-    std::unique_ptr<XKeyboard> keyboard;
 };
 
 TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
@@ -131,8 +98,8 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // Each hot key once (the locks' combinations are the hot keys' own test): quick saves get the
     // next numbers (JPEG by default), copies put the grab on the clipboard.
     std::vector<std::string> expected;
-    for (const auto* chord : {&kSuperAltControlG, &kControlShiftAltG}) {
-        ASSERT_TRUE(keyboard->Chord(*chord));
+    for (const char* chord : {"super+alt+ctrl+g", "ctrl+shift+alt+g"}) {
+        ASSERT_TRUE(Input({"key", chord}));
         expected.push_back("Vistrel 000" + std::to_string(expected.size()) + ".jpg");
         EXPECT_TRUE(Holds(Pictures(), expected) && keepsFocus());
         EXPECT_TRUE(sNotifications->Got("Saved " + expected.back() + "\tin " + Pictures() +
@@ -142,7 +109,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     EXPECT_TRUE(Eventually(
         [&] { return ReadFile(sTools / "opened").find(Pictures()) != std::string::npos; }));
 
-    ASSERT_TRUE(keyboard->Chord({XK_Super_L, XK_Alt_L, XK_Control_L, XK_c}));
+    ASSERT_TRUE(Input({"key", "super+alt+ctrl+c"}));
     const DecodedImage png = Clipboard(640), tiff = Clipboard(640, "image/tiff", DecodeTIFF);
     EXPECT_TRUE(sNotifications->Got("Copied the grab\t640 x 480 pixels, on the clipboard\t"));
     EXPECT_EQ(png.samples, tiff.samples);
@@ -159,10 +126,9 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     EXPECT_EQ(DecodeJPEG(Pictures() + "/Vistrel 0002.jpg").width, 640);
 
     // The whole display holds nothing of the grabber: every pixel is the pattern's.
-    ASSERT_TRUE(Input({"windowfocus", "--sync", pattern}) &&
-                keyboard->Chord({XK_Control_L, XK_Shift_L, XK_Alt_L, XK_c}));
+    ASSERT_TRUE(Input({"windowfocus", "--sync", pattern, "key", "ctrl+shift+alt+c"}));
     const DecodedImage screen = Clipboard(kScreen.width);
-    EXPECT_TRUE(screen.width == kScreen.width && IsPatternAt(screen, 0, 0) && keepsFocus());
+    EXPECT_TRUE(Argb(screen) == Argb(kScreen.width, kScreen.height, Pattern) && keepsFocus());
     // The grabber is back where it was after the hidden and raised grabs, in its own window.
     EXPECT_EQ(Frame(), grabber);
     EXPECT_EQ(Grabber(), grabberWindow);
@@ -244,13 +210,13 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
 
 TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) {
     // Another client holds Super+Alt+Ctrl+C (with no lock on) before the program starts.
-    const uint8_t c = keyboard->Keycode(XK_c);
-    const uint16_t superAltControl = (1 << 6) | (1 << 3) | (1 << 2);
     XKeyboard holder(display);
+    const uint8_t c = holder.Keycode(XK_c);
+    const uint16_t superAltControl = (1 << 6) | (1 << 3) | (1 << 2);
     ASSERT_TRUE(holder.Grab(c, superAltControl));
     ASSERT_NO_FATAL_FAILURE(Launch());
     // The other three still work.
-    ASSERT_TRUE(keyboard->Chord(kControlShiftAltG));
+    ASSERT_TRUE(Input({"key", "ctrl+shift+alt+g"}));
     ASSERT_TRUE(Holds(Pictures(), {"Vistrel 0000.jpg"}));
 
     // Save Defaults > PNG and > Documents Folder (which this user's session never made): the
@@ -258,7 +224,7 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     Menu({"Down", "Down", "Down", "Down", "Down", "Right", "Down", "Down", "Return"});
     Menu({"Down", "Down", "Down", "Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down",
           "Return"});
-    ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
+    ASSERT_TRUE(Input({"key", "super+alt+ctrl+g"}));
     ASSERT_TRUE(Holds(Documents(), {"Vistrel 0000.png"}))
         << ::testing::PrintToString(Files(Pictures()));
     EXPECT_TRUE(IsGrab(DecodePNG(Documents() + "/Vistrel 0000.png"), Frame()));
@@ -281,21 +247,21 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     EXPECT_TRUE(Eventually([&] { return KeptAbove(display, Grabber()); })) << "float is gone";
     EXPECT_TRUE(Eventually([&] { return Frame() == left; })) << "the grabber is not where it was";
     const RootBox before = Frame();
-    ASSERT_TRUE(Drag(before.width - 5, before.height - 5, 10, 60));
+    ASSERT_TRUE(
+        Input(DragSteps(before.x + before.width - 5, before.y + before.height - 5, 10, 60)));
     EXPECT_TRUE(Eventually([&] { return Frame().height == before.height + 60; }, 30));
     EXPECT_NEAR(Frame().width - 2 * kGrabberBar, 16.0 / 9.0 * (Frame().height - 2 * kGrabberBar),
                 1.0)
         << "a corner drag keeps 16:9";
     fs::remove_all(Documents());
-    ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
+    ASSERT_TRUE(Input({"key", "super+alt+ctrl+g"}));
     EXPECT_TRUE(Holds(Documents(), {"Vistrel 0000.png"}));
     // The read-back reads the grabbed display alone: the part of the grab view on it.
     const DecodedImage onDisplay = DecodePNG(Documents() + "/Vistrel 0000.png");
     const RootBox f = Frame();
-    EXPECT_TRUE(f.x < 0 && onDisplay.width == f.x + f.width - kGrabberBar &&
-                onDisplay.height == f.height - 2 * kGrabberBar &&
-                IsPatternAt(onDisplay, 0, f.y + kGrabberBar));
-    EXPECT_EQ(Files(Pictures()), std::vector<std::string>{"Vistrel 0000.jpg"});
+    const auto fromTheLeftEdge = [&](int x, int y) { return Pattern(x, f.y + kGrabberBar + y); };
+    EXPECT_TRUE(f.x < 0 && Argb(onDisplay) == Argb(f.x + f.width - kGrabberBar,
+                                                   f.height - 2 * kGrabberBar, fromTheLeftEdge));
 
     // Constrain > 4:3, then the X connection is lost, as when the session ends: saved all the same.
     Menu({"Down", "Down", "Down", "Right", "Down", "Down", "Return"});
@@ -312,11 +278,7 @@ TEST_F(VistrelGrabs, KDEsShortcutServiceGetsTheKeysAndKeepsTheUsersOwn) {
               "[com.tarnwick.Vistrel]\nCmdC=Meta+Ctrl+Alt+V,Meta+Ctrl+Alt+C,Grab and Copy\n"
               "[other]\nx=Ctrl+Shift+Alt+G,Ctrl+Shift+Alt+G,X\n");
     const std::vector<std::string> environment = Environment({sNotifications->Environment()});
-    Child service([&] {
-        for (const std::string& setting : environment)
-            ::putenv(::strdup(setting.c_str()));
-        return Exec({XServer::ProgramPath("kglobalaccel5")});
-    });
+    const auto service = StartWith({XServer::ProgramPath("kglobalaccel5")}, environment);
     const auto infos = [&] {
         return RunProcess({XServer::ProgramPath("gdbus"), "call", "--session", "-d",
                            "org.kde.kglobalaccel", "-o", "/component/com_tarnwick_Vistrel", "-m",
@@ -324,7 +286,7 @@ TEST_F(VistrelGrabs, KDEsShortcutServiceGetsTheKeysAndKeepsTheUsersOwn) {
                           environment)
             .out;
     };
-    ASSERT_TRUE(Eventually([&] { return !infos().empty(); })) << service.ErrSoFar();
+    ASSERT_TRUE(Eventually([&] { return !infos().empty(); })) << service->ErrSoFar();
     ASSERT_NO_FATAL_FAILURE(Launch());
     // Meta+Alt+Ctrl (0x1C000000) or Ctrl+Shift+Alt (0x0E000000) with the key.
     for (const char* action : {"('CmdG', 'Grab and Save', 'com.tarnwick.Vistrel', 'Vistrel', "
@@ -335,14 +297,14 @@ TEST_F(VistrelGrabs, KDEsShortcutServiceGetsTheKeysAndKeepsTheUsersOwn) {
                                "'default', 'Default Context', [234881091]"})
         EXPECT_NE(infos().find(action), std::string::npos) << action << " in " << infos();
     // The service grabs the keys on the X server and reports their presses.
-    ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
+    ASSERT_TRUE(Input({"key", "super+alt+ctrl+g"}));
     EXPECT_TRUE(Holds(Pictures(), {"Vistrel 0000.jpg"}));
-    ASSERT_TRUE(keyboard->Chord({XK_Super_L, XK_Alt_L, XK_Control_L, XK_v}));
+    ASSERT_TRUE(Input({"key", "super+alt+ctrl+v"}));
     EXPECT_TRUE(IsGrab(Clipboard(640), Frame()));
     Quit();
     EXPECT_NE(errors.find("sGrabScreenSave_HotKey.Construct('ctlG'"), std::string::npos) << errors;
     // A service that stops answering costs the start one bounded wait; the keys are reported.
-    service.Kill(SIGSTOP);
+    service->Kill(SIGSTOP);
     ASSERT_NO_FATAL_FAILURE(Launch());
     Quit();
     EXPECT_NE(errors.find("sGrabWindowCopy_HotKey.Construct('CmdC'"), std::string::npos) << errors;
@@ -375,7 +337,7 @@ TEST_F(VistrelGrabs, FailuresSettingsProblemsAndUnfinishedSavesAreTold) {
               (std::vector<std::string>{".saving-Ef34Gh", ".saving-notes.txt"}));
     ::close(writer);
     // The save goes nowhere else, and says why, in the log too.
-    ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
+    ASSERT_TRUE(Input({"key", "super+alt+ctrl+g"}));
     const std::string why = vistrel + " is a file, not a folder";
     EXPECT_TRUE(sNotifications->Got("Could not save the grab\t" + why + "\t"));
     EXPECT_EQ(Files(home / "Pictures"), std::vector<std::string>{"Vistrel"});
@@ -448,25 +410,25 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
         return Grabber() == first && XdotoolWindow(display, {"getactivewindow"}) == first;
     }));
     // The hot keys stay with the first copy.
-    ASSERT_TRUE(keyboard->Chord(kSuperAltControlG));
+    ASSERT_TRUE(Input({"key", "super+alt+ctrl+g"}));
     ASSERT_TRUE(Holds(Pictures(), {"Vistrel 0000.jpg"}));
 
     // Each action does what its hot key does, in the running copy: the next quick save or the
     // clipboard, of the grab view (640 x 480) or the whole screen (their pixels: the hot keys').
     std::vector<std::string> saved = {"Vistrel 0000.jpg"};
-    for (const auto& [action, whole, copies] :
-         {std::tuple{"--grab-save", false, false}, std::tuple{"--grab-screen-save", true, false},
-          std::tuple{"--grab-copy", false, true}, std::tuple{"--grab-screen-copy", true, true}}) {
-        const ProcessResult r = LaunchAgain({action});
-        EXPECT_EQ(r.exitCode, 0) << action << r.err;
-        const int width = whole ? kScreen.width : 640;
+    for (const auto& [action, width, copies] : {std::tuple{"--grab-save", 640, false},
+                                                {"--grab-screen-save", kScreen.width, false},
+                                                {"--grab-copy", 640, true},
+                                                {"--grab-screen-copy", kScreen.width, true}}) {
+        SCOPED_TRACE(action);
+        EXPECT_EQ(LaunchAgain({action}).exitCode, 0);
         if (copies) {
-            EXPECT_EQ(Clipboard(width).width, width) << action;
+            EXPECT_EQ(Clipboard(width).width, width);
             continue;
         }
         saved.push_back("Vistrel 000" + std::to_string(saved.size()) + ".jpg");
-        ASSERT_TRUE(Holds(Pictures(), saved)) << action;
-        EXPECT_EQ(DecodeJPEG(Pictures() + "/" + saved.back()).width, width) << action;
+        ASSERT_TRUE(Holds(Pictures(), saved));
+        EXPECT_EQ(DecodeJPEG(Pictures() + "/" + saved.back()).width, width);
     }
     // The broadcast box's state; the camera link is the running copy's and outlives launches.
     EXPECT_EQ(LaunchAgain({"--broadcast", "on"}).exitCode, 0);
@@ -489,7 +451,7 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
     EXPECT_FALSE(program->Wait(2)) << "the menu's whole-screen grab ended the program";
 
     // Closed by the window manager with no tray, it quits as by its Quit item.
-    Type({"windowactivate", "--sync", std::to_string(Grabber())}, {"alt+F4"});
+    Keys({"alt+F4"});
     Quit(false);
     ExpectSettings({"GrabberConstrainGroup=selectGrabberConstrainNone:"});
 
@@ -508,19 +470,19 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
 TEST_F(VistrelGrabs, ATrayThatComesLaterTakesTheIconAndCanBringTheGrabberBack) {
     // A Wayland session beside the X server (a headless compositor): the grabber is still a
     // window of the X server.
-    Child compositor([folder = home.Path()] {
-        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        return Exec({XServer::ProgramPath("weston"), "--backend=headless-backend.so",
-                     "--socket=wayland-test", "--use-pixman", "--idle-time=0"});
-    });
-    ASSERT_TRUE(Eventually([&] { return Exists(home / "wayland-test"); })) << compositor.ErrSoFar();
+    const auto compositor =
+        StartWith({XServer::ProgramPath("weston"), "--backend=headless-backend.so",
+                   "--socket=wayland-test", "--use-pixman", "--idle-time=0"},
+                  {"XDG_RUNTIME_DIR=" + home.Path()});
+    ASSERT_TRUE(Eventually([&] { return Exists(home / "wayland-test"); }))
+        << compositor->ErrSoFar();
     ASSERT_NO_FATAL_FAILURE(
         Launch({"QT_QPA_PLATFORM=", "WAYLAND_DISPLAY=wayland-test", "XDG_SESSION_TYPE=wayland"}));
     XEmbedTray tray(display);
     EXPECT_NE(tray.DockRequest(10), 0u) << "the icon did not ask the new tray to dock";
     // Now Ctrl+H and the window manager's close hide the grabber; a later launch shows it.
     for (const char* keys : {"ctrl+h", "alt+F4"}) {
-        Type({"windowactivate", "--sync", std::to_string(Grabber())}, {keys});
+        Keys({keys});
         EXPECT_TRUE(Eventually([&] { return Grabber() == 0; })) << keys;
         EXPECT_EQ(LaunchAgain({"--show"}).exitCode, 0);
         EXPECT_TRUE(Eventually([&] { return Grabber() != 0; })) << keys;

@@ -1,6 +1,6 @@
 // The program under XWayland on a headless wlroots desktop (sway, software rendering) over a
-// native Wayland window, which XWayland's own screen never holds: its copies, saves and camera
-// frames must equal what grim, another screen-copy client, reads of the grab view.
+// native Wayland window, which XWayland's own screen never holds: its copies and camera frames must
+// equal what grim, another screen-copy client, reads of the grab view.
 #include "bench/ProcessCpu.h"
 #include "tests/app/VistrelOnX.h"
 #include "tests/support/Broadcast.h"
@@ -8,20 +8,13 @@
 
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Opaque RGB samples of a decoded image, so that pictures of 3 and 4 channels compare.
-std::vector<uint8_t> Rgb(const DecodedImage& image) {
-    std::vector<uint8_t> rgb;
-    for (size_t i = 0; image.channels >= 3 && i < image.samples.size(); i += image.channels)
-        rgb.insert(rgb.end(), image.samples.begin() + i, image.samples.begin() + i + 3);
-    return rgb;
-}
 
 class VistrelOnWayland : public ::testing::Test, public VistrelOnX {
 protected:
@@ -42,7 +35,7 @@ protected:
         // X11 windows float where they ask to be.
         WriteFile(desktop / "config", "xwayland enable\ndefault_border none\n"
                                       "for_window [shell=xwayland] floating enable\n"
-                                      "exec sh -c 'echo $DISPLAY >" +
+                                      "exec sh -c 'echo $DISPLAY $SWAYSOCK >" +
                                           run + "/display'\n");
         sway = std::make_unique<Child>([this] {
             std::vector<std::string> argv = kAsNobody;
@@ -55,21 +48,13 @@ protected:
         });
         ASSERT_TRUE(Eventually([&] { return ReadFile(run + "/display").size() > 1; }))
             << sway->ErrSoFar();
-        display = ReadFile(run + "/display");
-        display.pop_back();
-        for (const auto& entry : fs::directory_iterator(run))
-            if (entry.path().filename().string().starts_with("sway-ipc."))
-                swaySocket = entry.path();
+        std::istringstream(ReadFile(run + "/display")) >> display >> swaySocket;
         // A known picture, shown natively at the layout's origin.
         ASSERT_EQ(RunProcess({XServer::ProgramPath("ffmpeg"), "-loglevel", "error", "-f", "lavfi",
                               "-i", "testsrc=size=640x480", "-frames:v", "1", desktop / "p.png"})
                       .exitCode,
                   0);
-        picture = std::make_unique<Child>([this] {
-            for (const std::string& setting : Wayland())
-                ::putenv(::strdup(setting.c_str()));
-            return Exec({XServer::ProgramPath("weston-image"), desktop / "p.png"});
-        });
+        picture = StartWith({XServer::ProgramPath("weston-image"), desktop / "p.png"}, Wayland());
         binding::LinkComponent("VistrelXXX"); // the camera, installed
         ASSERT_TRUE(Eventually([&] {
             return Sway({"[app_id=.] floating enable, resize set 1280 720, move position 0 0"});
@@ -100,14 +85,6 @@ protected:
         return DecodePNG(path);
     }
 
-    // Whether a camera client (vistrelsrc) comes to read the picture as A, R, G, B bytes.
-    bool CameraShows(const std::vector<uint8_t>& rgb) const {
-        std::string expected;
-        for (size_t i = 0; i + 2 < rgb.size(); i += 3)
-            expected += {char(0xff), char(rgb[i]), char(rgb[i + 1]), char(rgb[i + 2])};
-        return CameraReads(GST_LAUNCH, scratch / "frame.raw", expected);
-    }
-
     TempFolder desktop;
     const std::string run = desktop / "run";
     std::string swaySocket;
@@ -115,24 +92,17 @@ protected:
 };
 
 TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber) {
-    fs::create_directories(home / ".config");
-    WriteFile(home / ".config/com.tarnwick.Vistrel.conf",
-              "[Strings]\nDefaultFileTypeSelectorGroup=selectDefault_SaveTIFF:\n");
     ASSERT_NO_FATAL_FAILURE(Launch(Wayland()));
     const DecodedImage shown = Shown();
     ASSERT_TRUE(shown.ok && shown.width == 640);
-    const std::vector<uint8_t> expected = Rgb(shown);
+    const std::string expected = Argb(shown);
     // The picture shows through the grab view: were the grabber not transparent there, the
     // compositor would show it flat black.
-    ASSERT_NE(std::count(expected.begin(), expected.end(), 0), ptrdiff_t(expected.size()));
+    ASSERT_TRUE(expected != Argb(640, 480, [](int, int) { return 0u; }));
 
     EXPECT_EQ(LaunchAgain({"--grab-copy"}, Wayland()).exitCode, 0);
-    EXPECT_TRUE(Eventually([&] { return Rgb(Clipboard(640)) == expected; }))
+    EXPECT_TRUE(Eventually([&] { return Argb(Clipboard(640)) == expected; }))
         << "the copy is not the picture under the grab view";
-    EXPECT_EQ(LaunchAgain({"--grab-save"}, Wayland()).exitCode, 0);
-    const std::string saved = home / "Pictures/Vistrel/Vistrel 0000.tiff";
-    EXPECT_TRUE(Eventually([&] { return Exists(saved) && Rgb(DecodeTIFF(saved)) == expected; }))
-        << "the quick save is not the picture under the grab view";
 
     // The camera shows the picture under the grab view, and again once the grabber has moved.
     EXPECT_EQ(LaunchAgain({"--broadcast", "on"}, Wayland()).exitCode, 0);
@@ -140,11 +110,13 @@ TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber)
         ASSERT_TRUE(Sway(
             {"[title=^Vistrel$] move position " + std::to_string(x) + " " + std::to_string(y)}));
         ASSERT_TRUE(Eventually([&] { return Frame().x == x && Frame().y == y; }));
-        EXPECT_TRUE(CameraShows(Rgb(Shown()))) << "the camera frame with the grabber at " << x;
+        EXPECT_TRUE(CameraShows(GST_LAUNCH, Argb(Shown())))
+            << "the camera frame with the grabber at " << x;
     }
     // And a change of the native window under the grab view.
     ASSERT_TRUE(Sway({"[app_id=wayland-image] move position 40 30"}));
-    EXPECT_TRUE(CameraShows(Rgb(Shown()))) << "the camera frame after the picture moved";
+    EXPECT_TRUE(CameraShows(GST_LAUNCH, Argb(Shown())))
+        << "the camera frame after the picture moved";
 
     // A still screen costs the broadcast next to nothing of what one changing under the grab view
     // costs (the native window moved to and fro, each move copied and published).
@@ -176,17 +148,7 @@ TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber)
         RunProcess({wtype, "-M", "logo", "-M", "alt", "g", "-m", "alt", "-m", "logo"}, Wayland())
             .exitCode,
         0);
-    EXPECT_TRUE(Eventually([&] { return Exists(home / "Pictures/Vistrel/Vistrel 0001.tiff"); }));
-    Quit();
-
-    // A compositor without screen copy (here: none at all) leaves the X11 capture, said once.
-    ASSERT_NO_FATAL_FAILURE(Launch({"WAYLAND_DISPLAY=" + run + "/none"}));
-    Quit();
-    const std::string warning = "\nvistrel: no Wayland compositor answers; capturing through "
-                                "XWayland, where native Wayland windows do not show\n";
-    const size_t said = errors.find(warning);
-    EXPECT_TRUE(said != std::string::npos && errors.find(warning, said + 1) == std::string::npos)
-        << errors;
+    EXPECT_TRUE(Eventually([&] { return Exists(home / "Pictures/Vistrel/Vistrel 0000.jpg"); }));
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 // A screen-cast back end of the tests' own behind the desktop portal's front end. It grants every
 // request at once, as a user who always agrees (or with --refuse refuses each, as one who never
-// does), and serves one PipeWire stream of a known picture: BGRx bytes read from a file, the one
-// monitor at the layout's origin. Each call it gets is appended as a line, "Method options", to the
-// record file, where a test finds whether a restore token came back as restore data.
-//   test_screencast_backend --picture FILE --size WIDTHxHEIGHT --record FILE [--refuse]
-// It prints "ready" once its stream has a node and the bus name is its own.
+// does), and serves one PipeWire stream of a known picture: WIDTHxHEIGHT BGRx pixels read from a
+// file, the one monitor at the layout's origin. Each call it gets is appended as a line, "Method
+// options", to the record file, where a test finds whether a restore token came back as restore
+// data.
+//   test_screencast_backend PICTURE WIDTHxHEIGHT RECORD [--refuse]
+// It takes its bus name once its stream has a node.
 #include <gio/gio.h>
 #include <pipewire/pipewire.h>
 #include <spa/param/buffers.h>
@@ -15,7 +16,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
 
 namespace {
@@ -36,10 +36,6 @@ constexpr const char* kInterfaces = R"(<node>
   <property name="AvailableCursorModes" type="u" access="read"/>
   <property name="version" type="u" access="read"/>
  </interface>
- <interface name="org.freedesktop.impl.portal.Session">
-  <method name="Close"/><signal name="Closed"/>
-  <property name="version" type="u" access="read"/>
- </interface>
 </node>)";
 
 struct Backend {
@@ -52,7 +48,6 @@ struct Backend {
     uint32_t node = SPA_ID_INVALID;
     bool streaming = false, failed = false;
     GDBusNodeInfo* info = nullptr;
-    std::map<std::string, guint> sessions; // object path -> registration
 };
 Backend backend;
 
@@ -134,24 +129,12 @@ bool StartStream() {
     return !backend.failed;
 }
 
-void Record(const std::string& line) {
-    std::ofstream(backend.record, std::ios::app) << line << std::endl;
-}
-
 GVariant* Dict(std::initializer_list<std::pair<const char*, GVariant*>> entries) {
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE_VARDICT);
     for (const auto& [key, value] : entries)
         g_variant_builder_add(&builder, "{sv}", key, value);
     return g_variant_builder_end(&builder);
-}
-
-void SessionCall(GDBusConnection* bus, const char*, const char* path, const char*, const char*,
-                 GVariant*, GDBusMethodInvocation* invocation, void*) {
-    Record("Close");
-    g_dbus_connection_unregister_object(bus, backend.sessions[path]);
-    backend.sessions.erase(path);
-    g_dbus_method_invocation_return_value(invocation, nullptr);
 }
 
 GVariant* Property(GDBusConnection*, const char*, const char*, const char*, const char* property,
@@ -162,24 +145,18 @@ GVariant* Property(GDBusConnection*, const char*, const char*, const char*, cons
 }
 
 // The requests are answered before their calls return, so no request object outlives its call;
-// a session stays until the front end closes it.
-void ScreenCastCall(GDBusConnection* bus, const char*, const char*, const char*, const char* method,
+// sessions get no object here (the front end's session is the program's; closing it finds none
+// behind it, which the program never sees).
+void ScreenCastCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
                     GVariant* parameters, GDBusMethodInvocation* invocation, void*) {
-    const char* session = nullptr;
     GVariant* options = g_variant_get_child_value(parameters, g_variant_n_children(parameters) - 1);
-    g_variant_get_child(parameters, 1, "&o", &session);
     gchar* printed = g_variant_print(options, false);
-    Record(std::string(method) + " " + printed);
+    std::ofstream(backend.record, std::ios::app) << method << " " << printed << std::endl;
     g_free(printed);
     g_variant_unref(options);
     guint response = 0;
     GVariant* results = nullptr;
-    if (!std::strcmp(method, "CreateSession")) {
-        static const GDBusInterfaceVTable vtable{SessionCall, Property, nullptr, {}};
-        backend.sessions[session] = g_dbus_connection_register_object(
-            bus, session, backend.info->interfaces[1], &vtable, nullptr, nullptr, nullptr);
-        results = Dict({{"session_id", g_variant_new_string(session)}});
-    } else if (!std::strcmp(method, "Start") && backend.refuse) {
+    if (!std::strcmp(method, "Start") && backend.refuse) {
         response = 1;
     } else if (!std::strcmp(method, "Start")) {
         GVariantBuilder streams;
@@ -199,27 +176,16 @@ void ScreenCastCall(GDBusConnection* bus, const char*, const char*, const char*,
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i], value = i + 1 < argc ? argv[i + 1] : "";
-        if (option == "--refuse")
-            backend.refuse = true;
-        else if (option == "--record")
-            backend.record = value, ++i;
-        else if (option == "--size")
-            std::sscanf(value.c_str(), "%dx%d", &backend.width, &backend.height), ++i;
-        else if (option == "--picture") {
-            std::ifstream file(value, std::ios::binary);
-            backend.picture.assign(std::istreambuf_iterator<char>(file), {});
-            ++i;
-        }
+    if (argc >= 4) {
+        std::ifstream file(argv[1], std::ios::binary);
+        backend.picture.assign(std::istreambuf_iterator<char>(file), {});
+        std::sscanf(argv[2], "%dx%d", &backend.width, &backend.height);
+        backend.record = argv[3];
+        backend.refuse = argc > 4 && std::string(argv[4]) == "--refuse";
     }
     if (backend.width <= 0 ||
-        backend.picture.size() != size_t(backend.width) * backend.height * 4 ||
-        backend.record.empty()) {
-        std::fprintf(stderr,
-                     "usage: %s --picture FILE --size WxH --record FILE [--refuse]\n"
-                     "(the picture holds WxH BGRx pixels)\n",
-                     argv[0]);
+        backend.picture.size() != size_t(backend.width) * backend.height * 4) {
+        std::fprintf(stderr, "usage: %s PICTURE WIDTHxHEIGHT RECORD [--refuse]\n", argv[0]);
         return 2;
     }
     pw_init(&argc, &argv);
@@ -239,8 +205,7 @@ int main(int argc, char** argv) {
                                       backend.info->interfaces[0], &vtable, nullptr, nullptr,
                                       &error);
     g_bus_own_name_on_connection(
-        bus, kBusName, G_BUS_NAME_OWNER_FLAGS_NONE,
-        [](GDBusConnection*, const char*, void*) { std::printf("ready\n"), std::fflush(stdout); },
+        bus, kBusName, G_BUS_NAME_OWNER_FLAGS_NONE, nullptr,
         [](GDBusConnection*, const char*, void*) { std::exit(1); }, nullptr, nullptr);
     g_main_loop_run(g_main_loop_new(nullptr, false));
 }

@@ -26,19 +26,12 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         mStore = Start(
             {XServer::ProgramPath("env"), "XDG_DATA_HOME=" + mFolder / "data", PERMISSION_STORE});
-        std::vector<std::string> backend = {StagePath("bin/test_screencast_backend"),
-                                            "--picture",
-                                            mFolder / "picture",
-                                            "--size",
-                                            std::to_string(size.width) + "x" +
-                                                std::to_string(size.height),
-                                            "--record",
-                                            mFolder / "record"};
+        std::vector<std::string> backend = {
+            StagePath("bin/test_screencast_backend"), mFolder / "picture",
+            std::to_string(size.width) + "x" + std::to_string(size.height), mFolder / "record"};
         if (refuse) backend.push_back("--refuse");
         mBackend = Start(backend);
-        for (int i = 0; i < 1000 && mBackend->OutSoFar().empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        mReady = mBackend->OutSoFar() == "ready\n" &&
+        mReady = Owned("org.freedesktop.impl.portal.desktop.vistreltest") &&
                  Owned("org.freedesktop.impl.portal.PermissionStore");
         if (!frontEnd || !mReady) return;
         mFrontEnd = Start({XServer::ProgramPath("env"), "XDG_CURRENT_DESKTOP=vistreltest",
