@@ -3,7 +3,6 @@
 // receives what vistrel-channel publishes; a headless browser picks the camera through the desktop
 // portal.
 #include "tests/support/Broadcast.h"
-#include "tests/support/ComponentBinding.h"
 #include "tests/support/PipeWireSession.h"
 #include "tests/support/XServer.h"
 
@@ -29,7 +28,7 @@ protected:
 
     // A broadcast, and the node once it shows.
     void Broadcast(const std::vector<std::string>& node = {}) {
-        publisher = Start(broadcast::PublishCommand({"--seconds", "60"}));
+        publisher = broadcast::Publishing({"--seconds", "60"});
         std::vector<std::string> argv = {VISTREL_PIPEWIRE};
         argv.insert(argv.end(), node.begin(), node.end());
         camera = Start(argv);
@@ -59,6 +58,15 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
+    // How far a frame is from the pattern frame its counter names: the bytes' differences summed.
+    static long Distance(const uint8_t* frame) {
+        const std::vector<uint8_t> expected = broadcast::Pattern(broadcast::Counter(frame));
+        long total = 0;
+        for (size_t i = 0; i < kFrameBytes; ++i)
+            total += std::abs(frame[i] - expected[i]);
+        return total;
+    }
+
     static constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
     testsupport::TempFolder folder;
     testsupport::ScopedEnv registry{"GST_REGISTRY", (folder / "registry.bin").c_str()};
@@ -83,14 +91,11 @@ TEST_F(PipeWire, ConsumersGetThePublishedFramesInEachFormat) {
         auto consumer = Consumer(format, 3, format);
         ASSERT_TRUE(consumer->Wait(20) && consumer->exitCode == 0) << consumer->err;
         const std::string frames = testsupport::ReadFile(folder / format);
-        const std::vector<uint32_t> counters = Counters(format);
-        ASSERT_EQ(counters.size(), 3u);
-        for (size_t f = 0; f < counters.size(); ++f) {
-            const std::vector<uint8_t> expected = broadcast::Pattern(counters[f]);
-            long total = 0;
-            for (size_t i = 0; i < kFrameBytes; ++i)
-                total += std::abs(uint8_t(frames[f * kFrameBytes + i]) - expected[i]);
-            EXPECT_LE(meanOff ? total / long(kFrameBytes) : total, meanOff) << "frame " << f;
+        ASSERT_EQ(frames.size(), 3 * kFrameBytes);
+        for (size_t f = 0; f < 3; ++f) {
+            const long off =
+                Distance(reinterpret_cast<const uint8_t*>(frames.data()) + f * kFrameBytes);
+            EXPECT_LE(meanOff ? off / long(kFrameBytes) : off, meanOff) << "frame " << f;
         }
     }
 }
@@ -127,14 +132,14 @@ TEST_F(PipeWire, NoConsumerHoldsBackTheOtherAndAStalledWriterIsCoveredByRepeats)
 // its frames when it ends (a PipeWire daemon restarted among them). The end of the process named
 // as its parent ends the program, before anyone has reaped it.
 TEST_F(PipeWire, TheNodeComesBackAfterEachAbsenceSaidOnce) {
-    publisher = Start(broadcast::PublishCommand({"--seconds", "60", "--deny-connections"}));
+    publisher = broadcast::Publishing({"--seconds", "60", "--deny-connections"});
     auto parent = Start({"/bin/sleep", "60"});
     camera = Start({VISTREL_PIPEWIRE, "--parent-pid", std::to_string(parent->Pid())});
     const struct {
         std::function<void()> start, end;
         const char* said;
     } absences[] = {
-        {[] {}, [&] { publisher.reset(), publisher = Start(broadcast::PublishCommand({})); },
+        {[] {}, [&] { publisher.reset(), publisher = broadcast::Publishing({}); },
          "vistrel-pipewire: Camera connections are switched off in Vistrel"},
         {[&] { session->StopDaemons(); }, [&] { session->StartDaemons(); },
          "vistrel-pipewire: no PipeWire daemon to offer the camera to"},
@@ -216,25 +221,25 @@ TEST_F(PipeWire, ABrowserListsTheCameraAndDrawsItsFrame) {
     // The portal's backend is started by the session bus, which must know the screen.
     const testsupport::ScopedEnv display("DISPLAY", server->Display().c_str()),
         desktop("XDG_CURRENT_DESKTOP", "GNOME");
-    const auto gdbus = [](const std::string& destination, const std::string& object,
-                          const std::string& method, const std::vector<std::string>& arguments) {
-        std::vector<std::string> argv = {GDBUS,    "call",      "--session",
-                                         "--dest", destination, "--object-path",
-                                         object,   "--method",  method};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
+    // A method call: destination, object, method, arguments.
+    const auto gdbus = [](const std::vector<std::string>& call) {
+        std::vector<std::string> argv = {GDBUS,           "call",  "--session", "--dest", call[0],
+                                         "--object-path", call[1], "--method",  call[2]};
+        argv.insert(argv.end(), call.begin() + 3, call.end());
         return testsupport::RunProcess(argv);
     };
-    const testsupport::ProcessResult environment =
-        gdbus("org.freedesktop.DBus", "/org/freedesktop/DBus",
-              "org.freedesktop.DBus.UpdateActivationEnvironment",
-              {"{'DISPLAY': '" + server->Display() + "', 'XDG_CURRENT_DESKTOP': 'GNOME'}"});
-    ASSERT_EQ(environment.exitCode, 0) << environment.err;
-    const testsupport::ProcessResult allowed =
-        gdbus("org.freedesktop.impl.portal.PermissionStore",
-              "/org/freedesktop/impl/portal/PermissionStore",
-              "org.freedesktop.impl.portal.PermissionStore.SetPermission",
-              {"devices", "true", "camera", "", "['yes']"});
-    ASSERT_EQ(allowed.exitCode, 0) << allowed.err;
+    for (const std::vector<std::string>& call :
+         {std::vector<std::string>{"org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus.UpdateActivationEnvironment",
+                                   "{'DISPLAY': '" + server->Display() +
+                                       "', 'XDG_CURRENT_DESKTOP': 'GNOME'}"},
+          {"org.freedesktop.impl.portal.PermissionStore",
+           "/org/freedesktop/impl/portal/PermissionStore",
+           "org.freedesktop.impl.portal.PermissionStore.SetPermission", "devices", "true", "camera",
+           "", "['yes']"}}) {
+        const testsupport::ProcessResult run = gdbus(call);
+        ASSERT_EQ(run.exitCode, 0) << call[2] << ": " << run.err;
+    }
     Broadcast();
     auto portal = Start({DESKTOP_PORTAL});
     const testsupport::ProcessResult portalUp = testsupport::RunProcess(
@@ -244,9 +249,9 @@ TEST_F(PipeWire, ABrowserListsTheCameraAndDrawsItsFrame) {
     std::string present;
     for (int i = 0; i < 300 && present.find("true") == std::string::npos; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        present = gdbus("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-                        "org.freedesktop.DBus.Properties.Get",
-                        {"org.freedesktop.portal.Camera", "IsCameraPresent"})
+        present = gdbus({"org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                         "org.freedesktop.DBus.Properties.Get", "org.freedesktop.portal.Camera",
+                         "IsCameraPresent"})
                       .out;
     }
     ASSERT_NE(present.find("true"), std::string::npos) << present << portal->ErrSoFar();
@@ -266,7 +271,7 @@ TEST_F(PipeWire, ABrowserListsTheCameraAndDrawsItsFrame) {
     ASSERT_EQ(cameras.size(), 1u) << log;
     EXPECT_EQ(cameras[0], R"(["Vistrel"] CHOSEN Vistrel)");
     ASSERT_EQ(rows.size(), size_t(SharedCamera::kFrameHeight)) << log;
-    std::vector<uint8_t> frame(kFrameBytes);
+    std::vector<uint8_t> frame(kFrameBytes, 255); // opaque, as the pattern
     for (size_t y = 0; y < rows.size(); ++y) {
         ASSERT_EQ(rows[y].size(), size_t(SharedCamera::kFrameWidth) * 6) << "row " << y;
         for (size_t x = 0; x < size_t(SharedCamera::kFrameWidth); ++x)
@@ -274,11 +279,7 @@ TEST_F(PipeWire, ABrowserListsTheCameraAndDrawsItsFrame) {
                 frame[y * SharedCamera::kFrameRowBytes + x * 4 + 1 + c] =
                     uint8_t(std::stoi(rows[y].substr(x * 6 + c * 2, 2), nullptr, 16));
     }
-    const std::vector<uint8_t> expected = broadcast::Pattern(broadcast::Counter(frame.data()));
-    long total = 0;
-    for (size_t i = 0; i < kFrameBytes; ++i)
-        if (i % 4) total += std::abs(frame[i] - expected[i]);
-    EXPECT_LE(total / long(kFrameBytes / 4 * 3), 4);
+    EXPECT_LE(Distance(frame.data()) / long(kFrameBytes / 4 * 3), 4);
 }
 
 } // namespace

@@ -2,15 +2,14 @@
 
 // Broadcasts as the tests make them: vistrel-channel publishing its test pattern in another
 // process, and the pattern's frames to compare against.
-#include "channel/SharedCameraFormat.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/ComponentBinding.h"
 #include "tools/vistrel-channel/TestPattern.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <unistd.h>
-#include <vector>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 namespace broadcast {
 
@@ -35,6 +34,17 @@ inline std::vector<std::string> PublishCommand(const std::vector<std::string>& o
 inline void Publish(const std::vector<std::string>& options) {
     const testsupport::ProcessResult run = testsupport::RunProcess(PublishCommand(options));
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+}
+
+// A broadcast in another process until the end of the scope, once it wrote buffer 0 (the tags
+// alternate from the first frame on).
+inline std::unique_ptr<testsupport::Child> Publishing(const std::vector<std::string>& options) {
+    auto publisher = std::make_unique<testsupport::Child>(
+        [argv = PublishCommand(options)] { return testsupport::Exec(argv); });
+    for (int i = 0;
+         i < 1000 && binding::RegionWord(binding::kTagOffset) != SharedCamera::kBufferTag0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return publisher;
 }
 
 // The clients load our plug-ins from the build tree (in sanitizer builds after the runtime, whose
