@@ -4,7 +4,6 @@
 // in another process; its other modes serve 2vuy frames, frames only a copy can take, and records
 // the filter must refuse.
 #include "tests/plugin/LookpaneTestFrames.h"
-#include "tests/support/ComponentBinding.h"
 #include "tests/support/PlugInHost.h"
 
 using namespace plugintest;
@@ -17,7 +16,7 @@ protected:
     static void SetUpTestSuite() {
         binding::RemoveChannel();
         LinkPlugIn();
-        LinkComponent(LOOKPANE_TEST_BUNDLE, "LookpaneXXX.component");
+        LinkInto("components/LookpaneXXX.component", LOOKPANE_TEST_BUNDLE);
         binding::LinkComponent();
         ::setenv("LOOKPANE_TEST_FORWARD", binding::BundleObject("VistrelX64").c_str(), 1);
         sClassLog = testsupport::CaptureStandardError([] { MakeFilter(); });
