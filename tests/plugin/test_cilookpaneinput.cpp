@@ -14,11 +14,7 @@ namespace {
 class CILookpaneInputTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        binding::RemoveChannel();
-        LinkPlugIn();
-        LinkInto("components/LookpaneXXX.component", LOOKPANE_TEST_BUNDLE);
-        binding::LinkComponent();
-        ::setenv("LOOKPANE_TEST_FORWARD", binding::BundleObject("VistrelX64").c_str(), 1);
+        InstallForwardingComponent(LOOKPANE_TEST_BUNDLE);
         sClassLog = testsupport::CaptureStandardError([] { MakeFilter(); });
     }
 

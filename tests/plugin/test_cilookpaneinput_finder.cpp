@@ -13,11 +13,7 @@ using namespace lookpane_test;
 namespace {
 
 TEST(CILookpaneInputFinderTest, AFrameComesBackWithoutLocking) {
-    binding::RemoveChannel();
-    LinkPlugIn();
-    LinkInto("components/LookpaneXXX.component", LOOKPANE_TEST_BUNDLE);
-    binding::LinkComponent();
-    ::setenv("LOOKPANE_TEST_FORWARD", binding::BundleObject("VistrelX64").c_str(), 1);
+    InstallForwardingComponent(LOOKPANE_TEST_BUNDLE);
     Publish({"--frames", "1", "--no-install"});
 
     std::shared_ptr<CIFilter> filter;

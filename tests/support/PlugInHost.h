@@ -31,6 +31,16 @@ inline void LinkPlugIn() {
     LinkInto("image-units/CILookpaneInput.plugin", kPlugInBundle);
 }
 
+// The filter, VistrelX64 and a test component that forwards to it (which the plug-in prefers)
+// installed for this user, over no channel.
+inline void InstallForwardingComponent(const std::string& bundle) {
+    binding::RemoveChannel();
+    LinkPlugIn();
+    LinkInto("components/LookpaneXXX.component", bundle);
+    binding::LinkComponent();
+    ::setenv("LOOKPANE_TEST_FORWARD", binding::BundleObject("VistrelX64").c_str(), 1);
+}
+
 // The plug-ins are loaded once per process, as a host does.
 inline std::shared_ptr<CIFilter> MakeFilter() {
     static const bool loaded = (CIPlugIn::loadAllPlugIns(), true);
