@@ -16,8 +16,7 @@ using namespace plugintest;
 using namespace std::string_literals;
 using broadcast::ClientEnvironment;
 using broadcast::Counter;
-using testsupport::ProcessResult;
-using testsupport::ReadFile;
+using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
@@ -34,13 +33,13 @@ struct Covered {
 
 // A program running with the plug-ins from the build tree (and the further assignments, which
 // win) until the end of the scope.
-std::unique_ptr<testsupport::Child> Started(const std::vector<std::string>& argv,
-                                            const std::vector<std::string>& more = {}) {
-    return std::make_unique<testsupport::Child>([argv, more] {
+std::unique_ptr<Child> Started(const std::vector<std::string>& argv,
+                               const std::vector<std::string>& more = {}) {
+    return std::make_unique<Child>([argv, more] {
         for (const auto& assignments : {ClientEnvironment(), more})
             for (const std::string& assignment : assignments)
                 ::putenv(::strdup(assignment.c_str()));
-        return testsupport::Exec(argv);
+        return Exec(argv);
     });
 }
 
@@ -103,7 +102,7 @@ std::vector<std::string> Frei0rSource(const std::string& size, int frames,
 
 ProcessResult Launch(const std::string& pipeline,
                      const std::vector<std::string>& environment = ClientEnvironment()) {
-    return testsupport::RunProcess(Words(GST_LAUNCH, "-q " + pipeline), environment);
+    return RunProcess(Words(GST_LAUNCH, "-q " + pipeline), environment);
 }
 
 std::string Bytes(const std::vector<uint8_t>& frame) {
@@ -114,7 +113,7 @@ constexpr int kRows = TestPattern::kCounterRows;
 
 // A vistrelsrc client that keeps the counter rows of its frames in a file; its sink syncs to the
 // clock, or takes each frame as it comes.
-std::unique_ptr<testsupport::Child> CounterClient(int frames, const std::string& file, bool sync) {
+std::unique_ptr<Child> CounterClient(int frames, const std::string& file, bool sync) {
     return Started(Words(GST_LAUNCH, "vistrelsrc num-buffers=" + std::to_string(frames) +
                                          " ! videocrop bottom=" + std::to_string(480 - kRows) +
                                          " ! filesink sync=" + (sync ? "true" : "false") +
@@ -147,13 +146,13 @@ protected:
     // Frames of frei0r_src at a size.
     ProcessResult Frei0r(const std::string& size, std::string& argb, int frames = 1) {
         const std::string raw = folder / "frame.raw";
-        const ProcessResult run = testsupport::RunProcess(
-            Frei0rSource(size, frames, "-hide_banner", raw), ClientEnvironment());
-        argb = testsupport::Exists(raw) ? ReadFile(raw) : std::string();
+        const ProcessResult run =
+            RunProcess(Frei0rSource(size, frames, "-hide_banner", raw), ClientEnvironment());
+        argb = Exists(raw) ? ReadFile(raw) : std::string();
         return run;
     }
 
-    testsupport::TempFolder folder;
+    TempFolder folder;
 };
 
 // Clients at once (sinks that sync to the clock) slow neither the broadcast nor each other, and
@@ -164,7 +163,7 @@ TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay
     // Stopped once the clients are done: clients slow to start still see it running.
     const auto publisher = broadcast::Publishing({"--fps", "60", "--seconds", "60"});
     constexpr int kClients = 4, kFrames = 90;
-    std::vector<std::unique_ptr<testsupport::Child>> clients;
+    std::vector<std::unique_ptr<Child>> clients;
     for (int i = 0; i < kClients; ++i)
         clients.push_back(CounterClient(kFrames, folder / std::to_string(i), true));
     for (int i = 0; i < kClients; ++i) {
@@ -198,8 +197,7 @@ TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay
         << "notes with the debug categories off? " << run.err;
     const std::string last = Bytes(Pattern(uint32_t(published) - 1));
     EXPECT_TRUE(ReadFile(raw) == last + last) << "not the last frame published";
-    const ProcessResult inspected =
-        testsupport::RunProcess({GST_INSPECT, "vistrelsrc"}, ClientEnvironment());
+    const ProcessResult inspected = RunProcess({GST_INSPECT, "vistrelsrc"}, ClientEnvironment());
     ASSERT_EQ(inspected.exitCode, 0) << inspected.err;
     for (const char* text : {"Source/Video", "SRC template: 'src'", "video/x-raw", "format: ARGB",
                              "width: 640", "height: 480", "framerate: 30/1"})
@@ -211,7 +209,7 @@ TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay
 // broadcast's rate at once: the second of broadcast after it has most of its frames.
 TEST_F(Hosts, VistrelSrcCatchesUpAfterAStallOfItsOwnOrOfTheWriter) {
     binding::LinkComponent("VistrelXXX");
-    const std::string tool = testsupport::StagePath("bin/vistrel-channel");
+    const std::string tool = StagePath("bin/vistrel-channel");
     for (const bool clientStalls : {true, false}) {
         SCOPED_TRACE(clientStalls ? "the client stalls" : "the writer stalls");
         // Stopped once the client is done: a client slow to start still sees it running.
@@ -219,7 +217,7 @@ TEST_F(Hosts, VistrelSrcCatchesUpAfterAStallOfItsOwnOrOfTheWriter) {
         constexpr int kFrames = 150;
         // A file of its own: the last row's would pass for a client that delivers.
         const std::string file = folder / (clientStalls ? "client" : "writer");
-        const std::unique_ptr<testsupport::Child> client = CounterClient(kFrames, file, false);
+        const std::unique_ptr<Child> client = CounterClient(kFrames, file, false);
         for (int i = 0; i < 1000 && ReadFile(file).empty(); ++i) // until it delivers
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (clientStalls) {
@@ -227,14 +225,14 @@ TEST_F(Hosts, VistrelSrcCatchesUpAfterAStallOfItsOwnOrOfTheWriter) {
             std::this_thread::sleep_for(std::chrono::seconds(2));
             client->Kill(SIGCONT);
         } else {
-            const auto hold = [&] { return testsupport::Exec({tool, "read", "--hold", "2"}); };
-            testsupport::Child first(hold);
+            const auto hold = [&] { return Exec({tool, "read", "--hold", "2"}); };
+            Child first(hold);
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            testsupport::Child second(hold);
+            Child second(hold);
             ASSERT_TRUE(first.Wait(10) && second.Wait(10));
         }
         uint32_t resumed = 0;
-        const ProcessResult read = testsupport::RunProcess({tool, "read"});
+        const ProcessResult read = RunProcess({tool, "read"});
         ASSERT_EQ(std::sscanf(read.out.c_str(), "tag=%*x frame=%u", &resumed), 1) << read.out;
         ASSERT_TRUE(client->Wait(20) && client->exitCode == 0) << client->err;
         const std::vector<uint32_t> counters = Counters(file, kFrames);
@@ -286,7 +284,7 @@ TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
         std::vector<std::string> options = {"--frames", "1"};
         if (c.publish && *c.publish) options.push_back(c.publish);
         if (c.publish) Publish(options);
-        if (c.planted) testsupport::WriteFile(binding::RegionPath(), std::string(c.planted, '\0'));
+        if (c.planted) WriteFile(binding::RegionPath(), std::string(c.planted, '\0'));
         if (c.lockPlanted) {
             ::unlink(binding::ChannelNames()[1].c_str());
             ::mkdir(binding::ChannelNames()[1].c_str(), 0700);
@@ -309,7 +307,7 @@ TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
 // run-path check shows.)
 TEST_F(Hosts, VistrelSrcFindsTheComponentPastAnUnloadableBundle) {
     binding::RemoveChannel(); // the user's folder gets bundles of its own
-    const std::string lib = testsupport::StageLibPath("").substr(testsupport::StagePath("").size());
+    const std::string lib = StageLibPath("").substr(StagePath("").size());
     const std::string local = "/usr/local/" + lib + "vistrel/components/";
     const Covered hidden("/usr/local/lib");
     fs::create_directories(local);
@@ -317,8 +315,8 @@ TEST_F(Hosts, VistrelSrcFindsTheComponentPastAnUnloadableBundle) {
         fs::create_directory_symlink(binding::StagedBundle(name), local + name + ".component");
         fs::create_directories(binding::UserLink(name));
         fs::copy(binding::StagedBundle(name), binding::UserLink(name), fs::copy_options::recursive);
-        testsupport::WriteFile(binding::UserLink(name) + "/Contents/Linux/x86_64/" + name + ".so",
-                               "not an object");
+        WriteFile(binding::UserLink(name) + "/Contents/Linux/x86_64/" + name + ".so",
+                  "not an object");
     }
     Publish({"--frames", "1", "--no-install"});
     const std::string raw = folder / "frame.raw";
@@ -393,7 +391,7 @@ TEST_F(Hosts, RunningClientsFollowAChannelCutShortOrRecreated) {
         SCOPED_TRACE(row);
         auto publisher = broadcast::Publishing(writer);
         const std::string gst = folder / (row + ".gst"), frei0r = folder / (row + ".frei0r");
-        const std::pair<std::string, std::unique_ptr<testsupport::Child>> clients[] = {
+        const std::pair<std::string, std::unique_ptr<Child>> clients[] = {
             {gst, CounterClient(kFrames, gst, true)},
             {frei0r,
              Started(Frei0rSource("640x480", kFrames, "-re", "-vf crop=640:16:0:0 " + frei0r))}};
@@ -436,7 +434,7 @@ TEST_F(Hosts, DeviceMonitorListsTheCameraWhileABroadcastIsOn) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return following->OutSoFar().find(text) != std::string::npos;
     };
-    std::unique_ptr<testsupport::Child> publisher;
+    std::unique_ptr<Child> publisher;
     for (const char* phase : {"before", "during", "after"}) {
         SCOPED_TRACE(phase);
         const bool on = phase == std::string("during");
@@ -446,7 +444,7 @@ TEST_F(Hosts, DeviceMonitorListsTheCameraWhileABroadcastIsOn) {
             EXPECT_TRUE(publisher->Stop());
         }
         const ProcessResult listed =
-            testsupport::RunProcess({GST_DEVICE_MONITOR, "Video/Source"}, ClientEnvironment());
+            RunProcess({GST_DEVICE_MONITOR, "Video/Source"}, ClientEnvironment());
         EXPECT_EQ(listed.exitCode, 0) << listed.err;
         for (const char* text : {"name  : Vistrel", "class : Video/Source",
                                  "format=ARGB, width=640", "gst-launch-1.0 vistrelsrc"})
@@ -460,18 +458,18 @@ TEST_F(Hosts, DeviceMonitorListsTheCameraWhileABroadcastIsOn) {
 // vistrel-rtsp serves the broadcast at its one path, to its user only when it has one, and will
 // not listen beyond loopback without one. ffmpeg is the client.
 TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
-    const std::string server = testsupport::StagePath("bin/vistrel-rtsp");
+    const std::string server = StagePath("bin/vistrel-rtsp");
     const std::string password = folder / "password";
-    testsupport::WriteFile(password, "secret\n");
+    WriteFile(password, "secret\n");
     const std::vector<std::string> guarded = {"--listen", "127.0.0.1",       "--user",
                                               "viewer",   "--password-file", password};
-    ProcessResult run = testsupport::RunProcess({server, "--listen", "127.0.0.1"});
+    ProcessResult run = RunProcess({server, "--listen", "127.0.0.1"});
     EXPECT_EQ(run.exitCode, 64);
     EXPECT_NE(run.err.find("it needs --user NAME and --password-file FILE"), std::string::npos)
         << run.err;
 
     binding::LinkComponent("VistrelXXX");
-    std::unique_ptr<testsupport::Child> publisher;
+    std::unique_ptr<Child> publisher;
     constexpr int kFrames = 10;
     const struct {
         bool withUser;
@@ -509,7 +507,7 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
         }
         const std::string frames = folder / "frames.gray";
         const int count = c.besideStalledClient ? 3 * kFrames : kFrames;
-        run = testsupport::RunProcess(
+        run = RunProcess(
             Words(FFMPEG, "-v error -y -timeout 10000000 -rtsp_transport tcp -i rtsp://"s +
                               c.credentials + "127.0.0.1:" + std::to_string(port) + c.path +
                               " -frames:v " + std::to_string(count) +

@@ -11,8 +11,7 @@
 #include <functional>
 #include <set>
 
-using testsupport::PipeWireSession;
-using testsupport::Start;
+using namespace testsupport;
 
 namespace {
 
@@ -34,8 +33,8 @@ protected:
     }
 
     // gst-launch-1.0 taking frames from the node in a format, converted to A, R, G, B bytes.
-    std::unique_ptr<testsupport::Child> Consumer(const std::string& format, int frames,
-                                                 const std::string& file) {
+    std::unique_ptr<Child> Consumer(const std::string& format, int frames,
+                                    const std::string& file) {
         return Start({GST_LAUNCH, "-q", "pipewiresrc", "target-object=vistrel-camera",
                       "num-buffers=" + std::to_string(frames), "!", "video/x-raw,format=" + format,
                       "!", "videoconvert", "!", "video/x-raw,format=ARGB", "!", "filesink",
@@ -43,7 +42,7 @@ protected:
     }
 
     std::vector<uint32_t> Counters(const std::string& file) {
-        const std::string frames = testsupport::ReadFile(folder / file);
+        const std::string frames = ReadFile(folder / file);
         std::vector<uint32_t> counters;
         for (size_t at = 0; at + kFrameBytes <= frames.size(); at += kFrameBytes)
             counters.push_back(
@@ -57,10 +56,10 @@ protected:
     }
 
     static constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
-    testsupport::TempFolder folder;
-    testsupport::ScopedEnv registry{"GST_REGISTRY", (folder / "registry.bin").c_str()};
+    TempFolder folder;
+    ScopedEnv registry{"GST_REGISTRY", (folder / "registry.bin").c_str()};
     std::unique_ptr<PipeWireSession> session;
-    std::unique_ptr<testsupport::Child> publisher, camera;
+    std::unique_ptr<Child> publisher, camera;
 };
 
 // One consumer stopped for two seconds holds back neither another consumer nor the broadcast;
@@ -73,8 +72,7 @@ TEST_F(PipeWire, NoConsumerHoldsBackTheOtherAndAStalledWriterIsCoveredByRepeats)
     paused->Kill(SIGSTOP);
     auto other = Consumer("ARGB", 150, "other");
     WaitForFrames("other");
-    const std::vector<std::string> hold = {testsupport::StagePath("bin/vistrel-channel"), "read",
-                                           "--hold", "2"};
+    const std::vector<std::string> hold = {StagePath("bin/vistrel-channel"), "read", "--hold", "2"};
     std::this_thread::sleep_for(std::chrono::seconds(1));
     auto first = Start(hold);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -121,7 +119,7 @@ TEST_F(PipeWire, TheNodeComesBackAfterEachAbsenceSaidOnceWithTheFramesInEachForm
         EXPECT_TRUE(PipeWireSession::NodeProperties().empty());
         absence.end();
         ASSERT_TRUE(PipeWireSession::NodeShows(10)) << camera->ErrSoFar();
-        const std::string dump = testsupport::RunProcess({PW_DUMP}).out;
+        const std::string dump = RunProcess({PW_DUMP}).out;
         EXPECT_NE(dump.find("\"framerate\": { \"num\": 30, \"denom\": 2 }"), std::string::npos)
             << dump;
         const std::string node = PipeWireSession::NodeProperties();
@@ -134,7 +132,7 @@ TEST_F(PipeWire, TheNodeComesBackAfterEachAbsenceSaidOnceWithTheFramesInEachForm
             SCOPED_TRACE(format);
             auto consumer = Consumer(format, 3, format);
             ASSERT_TRUE(consumer->Wait(20) && consumer->exitCode == 0) << consumer->err;
-            const std::string frames = testsupport::ReadFile(folder / format);
+            const std::string frames = ReadFile(folder / format);
             ASSERT_EQ(frames.size(), 3 * kFrameBytes);
             for (size_t f = 0; f < 3; ++f) {
                 const auto* frame =
@@ -182,17 +180,17 @@ constexpr const char* kCameraPage = R"(<script>
 TEST_F(PipeWire, ABrowserListsTheCameraAndShowsItsFrames) {
     for (const char* tool : {CHROMIUM, GDBUS, DESKTOP_PORTAL})
         ASSERT_EQ(::access(tool, X_OK), 0) << tool << ": scripts/install-deps.sh installs it";
-    const auto server = testsupport::XServer::Xvfb({640, 480});
+    const auto server = XServer::Xvfb({640, 480});
     ASSERT_TRUE(server->Running()) << server->Log();
     // The portal's backend is started by the session bus, which must know the screen.
-    const testsupport::ScopedEnv display("DISPLAY", server->Display().c_str()),
+    const ScopedEnv display("DISPLAY", server->Display().c_str()),
         desktop("XDG_CURRENT_DESKTOP", "GNOME");
     // A method call: destination, object, method, arguments.
     const auto gdbus = [](const std::vector<std::string>& call) {
         std::vector<std::string> argv = {GDBUS,           "call",  "--session", "--dest", call[0],
                                          "--object-path", call[1], "--method",  call[2]};
         argv.insert(argv.end(), call.begin() + 3, call.end());
-        return testsupport::RunProcess(argv);
+        return RunProcess(argv);
     };
     for (const std::vector<std::string>& call :
          {std::vector<std::string>{"org.freedesktop.DBus", "/org/freedesktop/DBus",
@@ -203,12 +201,12 @@ TEST_F(PipeWire, ABrowserListsTheCameraAndShowsItsFrames) {
            "/org/freedesktop/impl/portal/PermissionStore",
            "org.freedesktop.impl.portal.PermissionStore.SetPermission", "devices", "true", "camera",
            "", "['yes']"}}) {
-        const testsupport::ProcessResult run = gdbus(call);
+        const ProcessResult run = gdbus(call);
         ASSERT_EQ(run.exitCode, 0) << call[2] << ": " << run.err;
     }
     Broadcast();
     auto portal = Start({DESKTOP_PORTAL});
-    const testsupport::ProcessResult portalUp = testsupport::RunProcess(
+    const ProcessResult portalUp = RunProcess(
         {GDBUS, "wait", "--session", "--timeout", "30", "org.freedesktop.portal.Desktop"});
     ASSERT_EQ(portalUp.exitCode, 0) << portal->ErrSoFar();
     // The portal hands out only the cameras it has seen by then.
@@ -221,7 +219,7 @@ TEST_F(PipeWire, ABrowserListsTheCameraAndShowsItsFrames) {
                       .out;
     }
     ASSERT_NE(present.find("true"), std::string::npos) << present << portal->ErrSoFar();
-    testsupport::WriteFile(folder / "camera.html", kCameraPage);
+    WriteFile(folder / "camera.html", kCameraPage);
     auto browser =
         Start({CHROMIUM, "--headless=new", "--no-sandbox", "--disable-gpu",
                "--user-data-dir=" + folder / "profile", "--enable-features=WebRtcPipeWireCamera",
