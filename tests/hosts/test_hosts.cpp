@@ -325,10 +325,10 @@ TEST_F(Hosts, VistrelSrcFindsTheComponentPastAnUnloadableBundle) {
     EXPECT_TRUE(ReadFile(raw) == Bytes(Pattern(0)));
 }
 
-// A size whose rows the host pads gives no frames, and the source says why. With connections
-// refused the card shows, never the broadcast; else the broadcast's last frame, scaled to fill
-// another size, and under a fast writer never a torn frame. Without the filter, no frames again.
-TEST_F(Hosts, Frei0rShowsTheCardOrUntornFramesScaledToTheSizeElseSaysWhy) {
+// A size whose rows the host pads gives no frames, and the source says why. The broadcast's last
+// frame is scaled to fill another size, and under a fast writer no frame is torn. Without the
+// filter, no frames again. (What the filter gives with connections refused, its tests show.)
+TEST_F(Hosts, Frei0rShowsUntornFramesScaledToTheSizeElseSaysWhy) {
     std::string argb;
     ProcessResult run = Frei0r("641x479", argb);
     EXPECT_NE(run.exitCode, 0);
@@ -336,11 +336,6 @@ TEST_F(Hosts, Frei0rShowsTheCardOrUntornFramesScaledToTheSizeElseSaysWhy) {
                             "multiple of 16 and the height a multiple of 8";
     EXPECT_TRUE(run.err.find(why) != std::string::npos && run.err.find(why) == run.err.rfind(why))
         << "not said once: " << run.err;
-    Publish({"--frames", "3", "--fps", "100", "--no-install", "--deny-connections"});
-    run = Frei0r("640x480", argb);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(argb == Bytes(PlaceholderARGB())) << "the broadcast shows, connections refused";
-
     Publish({"--frames", "6", "--fps", "100", "--no-install"});
     run = Frei0r("1280x960", argb);
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -461,8 +456,6 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
     const std::string server = StagePath("bin/vistrel-rtsp");
     const std::string password = folder / "password";
     WriteFile(password, "secret\n");
-    const std::vector<std::string> guarded = {"--listen", "127.0.0.1",       "--user",
-                                              "viewer",   "--password-file", password};
     ProcessResult run = RunProcess({server, "--listen", "127.0.0.1"});
     EXPECT_EQ(run.exitCode, 64);
     EXPECT_NE(run.err.find("it needs --user NAME and --password-file FILE"), std::string::npos)
@@ -491,7 +484,9 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
                      (c.besideStalledClient ? " beside a stalled client" : ""));
         if (!c.why && !publisher) publisher = broadcast::Publishing({"--seconds", "120"});
         std::vector<std::string> argv = {server, "--port", "0"};
-        if (c.withUser) argv.insert(argv.end(), guarded.begin(), guarded.end());
+        if (c.withUser)
+            argv.insert(argv.end(),
+                        {"--listen", "127.0.0.1", "--user", "viewer", "--password-file", password});
         const auto serving = Started(argv, {"GST_PLUGIN_PATH="}); // its own plug-in, beside it
         int port = 0;
         for (int i = 0; i < 1000 && !port; ++i) {

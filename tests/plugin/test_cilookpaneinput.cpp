@@ -57,8 +57,11 @@ TEST_F(CILookpaneInputTest, ThePlaceholderThenTheNewestFrameWhichStaysAfterTheBr
     EXPECT_EQ(RenderARGB(*placeholder), PlaceholderARGB());
     EXPECT_EQ(locks + unlocks, 0u) << "nothing to lock without a frame";
     Publish({"--frames", "1", "--deny-connections", "--no-install"});
-    const std::string off = testsupport::CaptureStandardError([] { MakeFilter()->outputImage(); });
+    std::shared_ptr<CIImage> refused;
+    const std::string off =
+        testsupport::CaptureStandardError([&] { refused = MakeFilter()->outputImage(); });
     EXPECT_NE(off.find(why + "camera connections are switched off"), std::string::npos) << off;
+    EXPECT_TRUE(refused && RenderARGB(*refused) == PlaceholderARGB()) << "the broadcast shows";
 
     Publish({"--frames", "2", "--fps", "100", "--no-install"});
     const auto frame = Request(nullptr);
