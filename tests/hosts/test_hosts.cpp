@@ -14,8 +14,7 @@
 
 using namespace plugintest;
 using namespace std::string_literals;
-using broadcast::ClientEnvironment;
-using broadcast::Counter;
+using namespace broadcast;
 using namespace testsupport;
 namespace fs = std::filesystem;
 
@@ -161,7 +160,7 @@ protected:
 TEST_F(Hosts, VistrelSrcClientsAtOnceKeepTheRateAndTheLastFrameStaysAsTheCapsSay) {
     binding::LinkComponent("VistrelXXX");
     // Stopped once the clients are done: clients slow to start still see it running.
-    const auto publisher = broadcast::Publishing({"--fps", "60", "--seconds", "60"});
+    const auto publisher = Publishing({"--fps", "60", "--seconds", "60"});
     constexpr int kClients = 4, kFrames = 90;
     std::vector<std::unique_ptr<Child>> clients;
     for (int i = 0; i < kClients; ++i)
@@ -213,7 +212,7 @@ TEST_F(Hosts, VistrelSrcCatchesUpAfterAStallOfItsOwnOrOfTheWriter) {
     for (const bool clientStalls : {true, false}) {
         SCOPED_TRACE(clientStalls ? "the client stalls" : "the writer stalls");
         // Stopped once the client is done: a client slow to start still sees it running.
-        const auto publisher = broadcast::Publishing({"--seconds", "30"});
+        const auto publisher = Publishing({"--seconds", "30"});
         constexpr int kFrames = 150;
         // A file of its own: the last row's would pass for a client that delivers.
         const std::string file = folder / (clientStalls ? "client" : "writer");
@@ -349,7 +348,7 @@ TEST_F(Hosts, Frei0rShowsUntornFramesScaledToTheSizeElseSaysWhy) {
 
     // ffmpeg asks for frames as fast as it can while the writer replaces them quickly: each frame
     // is exactly one published frame, every pixel of it.
-    auto writer = broadcast::Publishing({"--fps", "240", "--seconds", "30", "--no-install"});
+    auto writer = Publishing({"--fps", "240", "--seconds", "30", "--no-install"});
     constexpr int kFrames = 60;
     constexpr size_t kBytes = SharedCamera::kFrameSizeBytes;
     run = Frei0r("640x480", argb, kFrames);
@@ -384,7 +383,7 @@ TEST_F(Hosts, RunningClientsFollowAChannelCutShortOrRecreated) {
     for (bool recreate : {false, true}) {
         const std::string row = recreate ? "recreated" : "cut-short";
         SCOPED_TRACE(row);
-        auto publisher = broadcast::Publishing(writer);
+        auto publisher = Publishing(writer);
         const std::string gst = folder / (row + ".gst"), frei0r = folder / (row + ".frei0r");
         const std::pair<std::string, std::unique_ptr<Child>> clients[] = {
             {gst, CounterClient(kFrames, gst, true)},
@@ -397,10 +396,9 @@ TEST_F(Hosts, RunningClientsFollowAChannelCutShortOrRecreated) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (recreate) {
             EXPECT_TRUE(publisher->Stop());
-            ::unlink(binding::RegionPath().c_str());
-            for (unsigned n : {0, 1})
-                ::unlink(("/dev/shm/sem." + SharedCamera::SemaphoreName(n, ::geteuid())).c_str());
-            publisher = broadcast::Publishing(writer);
+            for (const std::string& name : binding::ChannelNames())
+                ::unlink(name.c_str());
+            publisher = Publishing(writer);
         } else {
             ASSERT_EQ(::truncate(binding::RegionPath().c_str(), 0), 0);
         }
@@ -434,7 +432,7 @@ TEST_F(Hosts, DeviceMonitorListsTheCameraWhileABroadcastIsOn) {
         SCOPED_TRACE(phase);
         const bool on = phase == std::string("during");
         if (on) {
-            publisher = broadcast::Publishing({"--seconds", "60"});
+            publisher = Publishing({"--seconds", "60"});
         } else if (publisher) {
             EXPECT_TRUE(publisher->Stop());
         }
@@ -463,7 +461,7 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
 
     binding::LinkComponent("VistrelXXX");
     std::unique_ptr<Child> publisher;
-    constexpr int kFrames = 10;
+    constexpr int kFrames = 30; // a second of them
     const struct {
         bool withUser;
         const char* credentials; // of the client, before the host in its URL
@@ -482,7 +480,7 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.credentials) + c.path + (c.withUser ? " with a user" : "") +
                      (c.besideStalledClient ? " beside a stalled client" : ""));
-        if (!c.why && !publisher) publisher = broadcast::Publishing({"--seconds", "120"});
+        if (!c.why && !publisher) publisher = Publishing({"--seconds", "120"});
         std::vector<std::string> argv = {server, "--port", "0"};
         if (c.withUser)
             argv.insert(argv.end(),
@@ -501,11 +499,10 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
             ASSERT_NE(stalled->fd, -1) << "the server refused the stalled client";
         }
         const std::string frames = folder / "frames.gray";
-        const int count = c.besideStalledClient ? 3 * kFrames : kFrames;
         run = RunProcess(
             Words(FFMPEG, "-v error -y -timeout 10000000 -rtsp_transport tcp -i rtsp://"s +
                               c.credentials + "127.0.0.1:" + std::to_string(port) + c.path +
-                              " -frames:v " + std::to_string(count) +
+                              " -frames:v " + std::to_string(kFrames) +
                               " -f rawvideo -pix_fmt gray " + frames));
         stalled.reset();
         EXPECT_TRUE(serving->Stop()) << serving->err;
@@ -517,7 +514,7 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
         }
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::string gray = ReadFile(frames);
-        ASSERT_EQ(gray.size(), size_t(count) * 640 * 480);
+        ASSERT_EQ(gray.size(), size_t(kFrames) * 640 * 480);
         EXPECT_NE(gray.compare(0, 640 * 480, gray, gray.size() - 640 * 480, 640 * 480), 0)
             << "the moving pattern stood still";
     }
