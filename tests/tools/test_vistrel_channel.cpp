@@ -153,7 +153,6 @@ TEST_F(VistrelChannel, ExitCodes) {
     // program.)
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"publish", "--no-install", "--frames", "1"}, 2},
-        {{"read"}, 3},
         {{}, 64},
         {{"publish", "--frames", "-3"}, 64},
         {{"publish", "--fps", "1e-300"}, 64},
