@@ -119,15 +119,11 @@ std::unique_ptr<Child> CounterClient(int frames, const std::string& file, bool s
                                          " location=" + file));
 }
 
-// The frame counters a CounterClient saved, in order; none when it saved other than `frames`.
+// The frame counters a CounterClient saved, in order, which should be `frames`.
 std::vector<uint32_t> Counters(const std::string& file, int frames) {
     const std::string rows = ReadFile(file);
-    std::vector<uint32_t> counters;
-    EXPECT_EQ(rows.size(), size_t(frames) * kRows * 2560);
-    for (size_t at = 0; rows.size() == size_t(frames) * kRows * 2560 && at < rows.size();
-         at += kRows * 2560)
-        counters.push_back(Counter(reinterpret_cast<const uint8_t*>(rows.data()) + at));
-    return counters;
+    EXPECT_EQ(rows.size(), size_t(frames) * kRows * 2560) << file;
+    return broadcast::Counters(rows, kRows * 2560);
 }
 
 // Every test starts with the filter and VistrelX64 installed for this user, nothing else.

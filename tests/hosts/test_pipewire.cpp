@@ -41,17 +41,8 @@ protected:
                       "location=" + folder / file});
     }
 
-    std::vector<uint32_t> Counters(const std::string& file) {
-        const std::string frames = ReadFile(folder / file);
-        std::vector<uint32_t> counters;
-        for (size_t at = 0; at + kFrameBytes <= frames.size(); at += kFrameBytes)
-            counters.push_back(
-                broadcast::Counter(reinterpret_cast<const uint8_t*>(frames.data()) + at));
-        return counters;
-    }
-
     void WaitForFrames(const std::string& file) {
-        for (int i = 0; i < 1000 && Counters(file).size() < 3; ++i)
+        for (int i = 0; i < 1000 && ReadFile(folder / file).size() < 3 * kFrameBytes; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
@@ -80,7 +71,8 @@ TEST_F(PipeWire, NoConsumerHoldsBackTheOtherAndAStalledWriterIsCoveredByRepeats)
     ASSERT_TRUE(first->Wait(10) && second->Wait(10) && other->Wait(20)) << "froze";
     paused->Kill(SIGCONT);
     ASSERT_TRUE(paused->Wait(20)) << "froze after it went on";
-    const std::vector<uint32_t> counters = Counters("other");
+    const std::vector<uint32_t> counters =
+        broadcast::Counters(ReadFile(folder / "other"), kFrameBytes);
     std::set<uint32_t> distinct(counters.begin(), counters.end());
     long most = 0; // copies of one frame
     for (const uint32_t counter : counters)

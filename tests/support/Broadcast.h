@@ -24,6 +24,14 @@ inline uint32_t Counter(const uint8_t* frame) {
     return TestPattern::ReadCounter(frame, SharedCamera::kFrameWidth, SharedCamera::kFrameRowBytes);
 }
 
+// The counters of frames (or of their counter rows) laid one after another, in order.
+inline std::vector<uint32_t> Counters(const std::string& frames, size_t frameBytes) {
+    std::vector<uint32_t> counters;
+    for (size_t at = 0; at + frameBytes <= frames.size(); at += frameBytes)
+        counters.push_back(Counter(reinterpret_cast<const uint8_t*>(frames.data()) + at));
+    return counters;
+}
+
 inline std::vector<std::string> PublishCommand(const std::vector<std::string>& options) {
     std::vector<std::string> argv = {testsupport::StagePath("bin/vistrel-channel"), "publish"};
     argv.insert(argv.end(), options.begin(), options.end());
