@@ -3,7 +3,6 @@
 // receives what vistrel-channel publishes; a headless browser picks the camera through the desktop
 // portal.
 #include "tests/support/Broadcast.h"
-#include "tests/support/ComponentBinding.h"
 #include "tests/support/PipeWireSession.h"
 #include "tests/support/XServer.h"
 
@@ -12,8 +11,7 @@
 #include <functional>
 #include <set>
 
-using testsupport::PipeWireSession;
-using testsupport::Start;
+using namespace testsupport;
 
 namespace {
 
@@ -28,72 +26,32 @@ protected:
     }
 
     // A broadcast, and the node once it shows.
-    void Broadcast(const std::vector<std::string>& node = {}) {
-        publisher = Start(broadcast::PublishCommand({"--seconds", "60"}));
-        std::vector<std::string> argv = {VISTREL_PIPEWIRE};
-        argv.insert(argv.end(), node.begin(), node.end());
-        camera = Start(argv);
+    void Broadcast() {
+        publisher = broadcast::Publishing({"--seconds", "60"});
+        camera = Start({VISTREL_PIPEWIRE});
         ASSERT_TRUE(PipeWireSession::NodeShows(10)) << camera->ErrSoFar();
     }
 
     // gst-launch-1.0 taking frames from the node in a format, converted to A, R, G, B bytes.
-    std::unique_ptr<testsupport::Child> Consumer(const std::string& format, int frames,
-                                                 const std::string& file) {
+    std::unique_ptr<Child> Consumer(const std::string& format, int frames,
+                                    const std::string& file) {
         return Start({GST_LAUNCH, "-q", "pipewiresrc", "target-object=vistrel-camera",
                       "num-buffers=" + std::to_string(frames), "!", "video/x-raw,format=" + format,
                       "!", "videoconvert", "!", "video/x-raw,format=ARGB", "!", "filesink",
                       "location=" + folder / file});
     }
 
-    std::vector<uint32_t> Counters(const std::string& file) {
-        const std::string frames = testsupport::ReadFile(folder / file);
-        std::vector<uint32_t> counters;
-        for (size_t at = 0; at + kFrameBytes <= frames.size(); at += kFrameBytes)
-            counters.push_back(
-                broadcast::Counter(reinterpret_cast<const uint8_t*>(frames.data()) + at));
-        return counters;
-    }
-
     void WaitForFrames(const std::string& file) {
-        for (int i = 0; i < 1000 && Counters(file).size() < 3; ++i)
+        for (int i = 0; i < 1000 && ReadFile(folder / file).size() < 3 * kFrameBytes; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
     static constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
-    testsupport::TempFolder folder;
-    testsupport::ScopedEnv registry{"GST_REGISTRY", (folder / "registry.bin").c_str()};
+    TempFolder folder;
+    ScopedEnv registry{"GST_REGISTRY", (folder / "registry.bin").c_str()};
     std::unique_ptr<PipeWireSession> session;
-    std::unique_ptr<testsupport::Child> publisher, camera;
+    std::unique_ptr<Child> publisher, camera;
 };
-
-// Every format the node offers carries the published (opaque) frames: the RGB ones exactly, the
-// subsampled ones within rounding over the picture (an edge may be off by much). The node offers
-// them at the rate of the broadcast, here one of factor 2.
-TEST_F(PipeWire, ConsumersGetThePublishedFramesInEachFormat) {
-    Broadcast({"--factor", "2"});
-    const std::string dump = testsupport::RunProcess({PW_DUMP}).out;
-    EXPECT_NE(dump.find("\"framerate\": { \"num\": 30, \"denom\": 2 }"), std::string::npos) << dump;
-    const std::string node = PipeWireSession::NodeProperties();
-    for (const char* property : {"\"media.class\": \"Video/Source\"", "\"media.role\": \"Camera\"",
-                                 "\"node.description\": \"Vistrel\""})
-        EXPECT_NE(node.find(property), std::string::npos) << property << "\n" << node;
-    for (const auto& [format, meanOff] :
-         {std::pair{"ARGB", 0}, {"BGRx", 0}, {"BGRA", 0}, {"I420", 4}, {"YUY2", 4}}) {
-        SCOPED_TRACE(format);
-        auto consumer = Consumer(format, 3, format);
-        ASSERT_TRUE(consumer->Wait(20) && consumer->exitCode == 0) << consumer->err;
-        const std::string frames = testsupport::ReadFile(folder / format);
-        const std::vector<uint32_t> counters = Counters(format);
-        ASSERT_EQ(counters.size(), 3u);
-        for (size_t f = 0; f < counters.size(); ++f) {
-            const std::vector<uint8_t> expected = broadcast::Pattern(counters[f]);
-            long total = 0;
-            for (size_t i = 0; i < kFrameBytes; ++i)
-                total += std::abs(uint8_t(frames[f * kFrameBytes + i]) - expected[i]);
-            EXPECT_LE(meanOff ? total / long(kFrameBytes) : total, meanOff) << "frame " << f;
-        }
-    }
-}
 
 // One consumer stopped for two seconds holds back neither another consumer nor the broadcast;
 // while two readers then hold both frame buffers for two seconds, the writer stands still and the
@@ -105,8 +63,7 @@ TEST_F(PipeWire, NoConsumerHoldsBackTheOtherAndAStalledWriterIsCoveredByRepeats)
     paused->Kill(SIGSTOP);
     auto other = Consumer("ARGB", 150, "other");
     WaitForFrames("other");
-    const std::vector<std::string> hold = {testsupport::StagePath("bin/vistrel-channel"), "read",
-                                           "--hold", "2"};
+    const std::vector<std::string> hold = {StagePath("bin/vistrel-channel"), "read", "--hold", "2"};
     std::this_thread::sleep_for(std::chrono::seconds(1));
     auto first = Start(hold);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -114,7 +71,8 @@ TEST_F(PipeWire, NoConsumerHoldsBackTheOtherAndAStalledWriterIsCoveredByRepeats)
     ASSERT_TRUE(first->Wait(10) && second->Wait(10) && other->Wait(20)) << "froze";
     paused->Kill(SIGCONT);
     ASSERT_TRUE(paused->Wait(20)) << "froze after it went on";
-    const std::vector<uint32_t> counters = Counters("other");
+    const std::vector<uint32_t> counters =
+        broadcast::Counters(ReadFile(folder / "other"), kFrameBytes);
     std::set<uint32_t> distinct(counters.begin(), counters.end());
     long most = 0; // copies of one frame
     for (const uint32_t counter : counters)
@@ -123,18 +81,21 @@ TEST_F(PipeWire, NoConsumerHoldsBackTheOtherAndAStalledWriterIsCoveredByRepeats)
     EXPECT_GE(most, 40) << "two seconds without frames";
 }
 
-// What the node needs comes and goes: each absence is said once, and the node comes back with
-// its frames when it ends (a PipeWire daemon restarted among them). The end of the process named
-// as its parent ends the program, before anyone has reaped it.
-TEST_F(PipeWire, TheNodeComesBackAfterEachAbsenceSaidOnce) {
-    publisher = Start(broadcast::PublishCommand({"--seconds", "60", "--deny-connections"}));
+// What the node needs comes and goes: each absence is said once, and the node comes back when it
+// ends (a PipeWire daemon restarted among them). Every format it offers then carries the published
+// (opaque) frames: the RGB ones exactly, the subsampled ones within rounding over the picture (an
+// edge may be off by much), at the rate of the broadcast, here one of factor 2. The end of the
+// process named as its parent ends the program, before anyone has reaped it.
+TEST_F(PipeWire, TheNodeComesBackAfterEachAbsenceSaidOnceWithTheFramesInEachFormat) {
+    publisher = broadcast::Publishing({"--seconds", "60", "--deny-connections"});
     auto parent = Start({"/bin/sleep", "60"});
-    camera = Start({VISTREL_PIPEWIRE, "--parent-pid", std::to_string(parent->Pid())});
+    camera =
+        Start({VISTREL_PIPEWIRE, "--factor", "2", "--parent-pid", std::to_string(parent->Pid())});
     const struct {
         std::function<void()> start, end;
         const char* said;
     } absences[] = {
-        {[] {}, [&] { publisher.reset(), publisher = Start(broadcast::PublishCommand({})); },
+        {[] {}, [&] { publisher.reset(), publisher = broadcast::Publishing({}); },
          "vistrel-pipewire: Camera connections are switched off in Vistrel"},
         {[&] { session->StopDaemons(); }, [&] { session->StartDaemons(); },
          "vistrel-pipewire: no PipeWire daemon to offer the camera to"},
@@ -150,18 +111,39 @@ TEST_F(PipeWire, TheNodeComesBackAfterEachAbsenceSaidOnce) {
         EXPECT_TRUE(PipeWireSession::NodeProperties().empty());
         absence.end();
         ASSERT_TRUE(PipeWireSession::NodeShows(10)) << camera->ErrSoFar();
-        auto consumer = Consumer("BGRx", 2, "frames");
-        ASSERT_TRUE(consumer->Wait(20) && consumer->exitCode == 0) << consumer->err;
-        EXPECT_EQ(Counters("frames").size(), 2u);
+        const std::string dump = RunProcess({PW_DUMP}).out;
+        EXPECT_NE(dump.find("\"framerate\": { \"num\": 30, \"denom\": 2 }"), std::string::npos)
+            << dump;
+        const std::string node = PipeWireSession::NodeProperties();
+        for (const char* property :
+             {"\"media.class\": \"Video/Source\"", "\"media.role\": \"Camera\"",
+              "\"node.description\": \"Vistrel\""})
+            EXPECT_NE(node.find(property), std::string::npos) << property << "\n" << node;
+        for (const auto& [format, meanOff] :
+             {std::pair{"ARGB", 0}, {"BGRx", 0}, {"BGRA", 0}, {"I420", 4}, {"YUY2", 4}}) {
+            SCOPED_TRACE(format);
+            auto consumer = Consumer(format, 3, format);
+            ASSERT_TRUE(consumer->Wait(20) && consumer->exitCode == 0) << consumer->err;
+            const std::string frames = ReadFile(folder / format);
+            ASSERT_EQ(frames.size(), 3 * kFrameBytes);
+            for (size_t f = 0; f < 3; ++f) {
+                const auto* frame =
+                    reinterpret_cast<const uint8_t*>(frames.data()) + f * kFrameBytes;
+                const std::vector<uint8_t> expected = broadcast::Pattern(broadcast::Counter(frame));
+                long off = 0; // the bytes' differences summed
+                for (size_t i = 0; i < kFrameBytes; ++i)
+                    off += std::abs(frame[i] - expected[i]);
+                EXPECT_LE(meanOff ? off / long(kFrameBytes) : off, meanOff) << "frame " << f;
+            }
+        }
     }
     parent->Kill(SIGKILL); // left unreaped: a zombie has ended too
     ASSERT_TRUE(camera->Wait(2)) << "outlived its parent";
     EXPECT_EQ(camera->exitCode, 0) << camera->err;
 }
 
-// The page a browser opens: it asks for the camera, then writes what it lists, the chosen
-// camera's name and one frame drawn into a canvas (a row of R, G, B hex triples a line) to its
-// console.
+// The page a browser opens: it asks for the camera and, once a frame of it shows, writes what it
+// lists, the chosen camera's name and the frame's size to its console.
 constexpr const char* kCameraPage = R"(<script>
 (async () => {
   try {
@@ -172,113 +154,75 @@ constexpr const char* kCameraPage = R"(<script>
         .catch(e => { if (e.name != 'NotFoundError' || tries == 60) throw e; });
       if (!stream) await new Promise(later => setTimeout(later, 500));
     }
-    const devices = await navigator.mediaDevices.enumerateDevices();
-    console.log('CAMERAS ' + JSON.stringify(devices.filter(d => d.kind == 'videoinput')
-        .map(d => d.label)) + ' CHOSEN ' + stream.getVideoTracks()[0].label);
     const video = Object.assign(document.createElement('video'), {srcObject: stream, muted: true});
     await video.play();
     await new Promise(shown => video.requestVideoFrameCallback(shown));
-    const [width, height] = [video.videoWidth, video.videoHeight];
-    const context =
-      Object.assign(document.createElement('canvas'), {width, height}).getContext('2d');
-    context.drawImage(video, 0, 0);
-    const pixels = context.getImageData(0, 0, width, height).data;
-    for (let y = 0; y < height; ++y) {
-      let row = '';
-      for (let i = y * width * 4; i < (y + 1) * width * 4; i += 4)
-        row += ((pixels[i] << 16) | (pixels[i + 1] << 8) | pixels[i + 2]).toString(16).padStart(6, '0');
-      console.log('ROW ' + row);
-    }
+    const devices = await navigator.mediaDevices.enumerateDevices();
+    console.log('CAMERAS ' + JSON.stringify(devices.filter(d => d.kind == 'videoinput')
+        .map(d => d.label)) + ' CHOSEN ' + stream.getVideoTracks()[0].label + ' SHOWN ' +
+        video.videoWidth + 'x' + video.videoHeight);
   } catch (e) { console.log('FAILED ' + e.name + ' ' + e.message); }
   console.log('END');
 })();
 </script>)";
 
-// What the page wrote after a word, up to the end of that console line.
-std::vector<std::string> PageLines(const std::string& log, const std::string& word) {
-    std::vector<std::string> lines;
-    const std::string start = "\"" + word;
-    for (size_t at = log.find(start); at != std::string::npos; at = log.find(start, at)) {
-        at += start.size() + (log[at + start.size()] == ' ');
-        lines.push_back(log.substr(at, log.find("\", source:", at) - at));
-    }
-    return lines;
-}
-
 // A browser finds the camera by its name through the desktop portal (the user's answer already in
-// the portal's permission store, its backend on an X server of the test's own) and draws the
-// published frame: within rounding of the pattern, whichever format it took.
-TEST_F(PipeWire, ABrowserListsTheCameraAndDrawsItsFrame) {
+// the portal's permission store, its backend on an X server of the test's own) and shows its
+// frames (I420, which it takes, carries the pattern: the formats check).
+TEST_F(PipeWire, ABrowserListsTheCameraAndShowsItsFrames) {
     for (const char* tool : {CHROMIUM, GDBUS, DESKTOP_PORTAL})
         ASSERT_EQ(::access(tool, X_OK), 0) << tool << ": scripts/install-deps.sh installs it";
-    const auto server = testsupport::XServer::Xvfb({640, 480});
+    const auto server = XServer::Xvfb({640, 480});
     ASSERT_TRUE(server->Running()) << server->Log();
     // The portal's backend is started by the session bus, which must know the screen.
-    const testsupport::ScopedEnv display("DISPLAY", server->Display().c_str()),
+    const ScopedEnv display("DISPLAY", server->Display().c_str()),
         desktop("XDG_CURRENT_DESKTOP", "GNOME");
-    const auto gdbus = [](const std::string& destination, const std::string& object,
-                          const std::string& method, const std::vector<std::string>& arguments) {
-        std::vector<std::string> argv = {GDBUS,    "call",      "--session",
-                                         "--dest", destination, "--object-path",
-                                         object,   "--method",  method};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return testsupport::RunProcess(argv);
+    // A method call: destination, object, method, arguments.
+    const auto gdbus = [](const std::vector<std::string>& call) {
+        std::vector<std::string> argv = {GDBUS,           "call",  "--session", "--dest", call[0],
+                                         "--object-path", call[1], "--method",  call[2]};
+        argv.insert(argv.end(), call.begin() + 3, call.end());
+        return RunProcess(argv);
     };
-    const testsupport::ProcessResult environment =
-        gdbus("org.freedesktop.DBus", "/org/freedesktop/DBus",
-              "org.freedesktop.DBus.UpdateActivationEnvironment",
-              {"{'DISPLAY': '" + server->Display() + "', 'XDG_CURRENT_DESKTOP': 'GNOME'}"});
-    ASSERT_EQ(environment.exitCode, 0) << environment.err;
-    const testsupport::ProcessResult allowed =
-        gdbus("org.freedesktop.impl.portal.PermissionStore",
-              "/org/freedesktop/impl/portal/PermissionStore",
-              "org.freedesktop.impl.portal.PermissionStore.SetPermission",
-              {"devices", "true", "camera", "", "['yes']"});
-    ASSERT_EQ(allowed.exitCode, 0) << allowed.err;
+    for (const std::vector<std::string>& call :
+         {std::vector<std::string>{"org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus.UpdateActivationEnvironment",
+                                   "{'DISPLAY': '" + server->Display() +
+                                       "', 'XDG_CURRENT_DESKTOP': 'GNOME'}"},
+          {"org.freedesktop.impl.portal.PermissionStore",
+           "/org/freedesktop/impl/portal/PermissionStore",
+           "org.freedesktop.impl.portal.PermissionStore.SetPermission", "devices", "true", "camera",
+           "", "['yes']"}}) {
+        const ProcessResult run = gdbus(call);
+        ASSERT_EQ(run.exitCode, 0) << call[2] << ": " << run.err;
+    }
     Broadcast();
     auto portal = Start({DESKTOP_PORTAL});
-    const testsupport::ProcessResult portalUp = testsupport::RunProcess(
+    const ProcessResult portalUp = RunProcess(
         {GDBUS, "wait", "--session", "--timeout", "30", "org.freedesktop.portal.Desktop"});
     ASSERT_EQ(portalUp.exitCode, 0) << portal->ErrSoFar();
     // The portal hands out only the cameras it has seen by then.
     std::string present;
     for (int i = 0; i < 300 && present.find("true") == std::string::npos; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        present = gdbus("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-                        "org.freedesktop.DBus.Properties.Get",
-                        {"org.freedesktop.portal.Camera", "IsCameraPresent"})
+        present = gdbus({"org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+                         "org.freedesktop.DBus.Properties.Get", "org.freedesktop.portal.Camera",
+                         "IsCameraPresent"})
                       .out;
     }
     ASSERT_NE(present.find("true"), std::string::npos) << present << portal->ErrSoFar();
-    testsupport::WriteFile(folder / "camera.html", kCameraPage);
+    WriteFile(folder / "camera.html", kCameraPage);
     auto browser =
         Start({CHROMIUM, "--headless=new", "--no-sandbox", "--disable-gpu",
                "--user-data-dir=" + folder / "profile", "--enable-features=WebRtcPipeWireCamera",
                "--use-fake-ui-for-media-stream", "--enable-logging=stderr",
                "file://" + folder / "camera.html"});
-    for (int i = 0; i < 600 && PageLines(browser->ErrSoFar(), "END").empty(); ++i)
+    for (int i = 0; i < 600 && browser->ErrSoFar().find("\"END\"") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     browser->Stop();
     const std::string log = browser->ErrSoFar();
-    ASSERT_FALSE(PageLines(log, "END").empty()) << "the page did not end\n" << log;
-    const std::vector<std::string> cameras = PageLines(log, "CAMERAS"),
-                                   rows = PageLines(log, "ROW");
-    ASSERT_EQ(cameras.size(), 1u) << log;
-    EXPECT_EQ(cameras[0], R"(["Vistrel"] CHOSEN Vistrel)");
-    ASSERT_EQ(rows.size(), size_t(SharedCamera::kFrameHeight)) << log;
-    std::vector<uint8_t> frame(kFrameBytes);
-    for (size_t y = 0; y < rows.size(); ++y) {
-        ASSERT_EQ(rows[y].size(), size_t(SharedCamera::kFrameWidth) * 6) << "row " << y;
-        for (size_t x = 0; x < size_t(SharedCamera::kFrameWidth); ++x)
-            for (size_t c = 0; c < 3; ++c)
-                frame[y * SharedCamera::kFrameRowBytes + x * 4 + 1 + c] =
-                    uint8_t(std::stoi(rows[y].substr(x * 6 + c * 2, 2), nullptr, 16));
-    }
-    const std::vector<uint8_t> expected = broadcast::Pattern(broadcast::Counter(frame.data()));
-    long total = 0;
-    for (size_t i = 0; i < kFrameBytes; ++i)
-        if (i % 4) total += std::abs(frame[i] - expected[i]);
-    EXPECT_LE(total / long(kFrameBytes / 4 * 3), 4);
+    const std::string said = R"("CAMERAS ["Vistrel"] CHOSEN Vistrel SHOWN 640x480", source:)";
+    EXPECT_NE(log.find(said), std::string::npos) << log;
 }
 
 } // namespace

@@ -22,9 +22,7 @@ std::atomic<uint64_t> sLocks{0}, sUnlocks{0}, sHeld{0};
 std::atomic<int64_t> sLockedAt{0};
 
 int64_t Now() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1);
 }
 
 template <typename Function> Function Forwarded(const char* name) {

@@ -4,7 +4,6 @@
 // in another process; its other modes serve 2vuy frames, frames only a copy can take, and records
 // the filter must refuse.
 #include "tests/plugin/LookpaneTestFrames.h"
-#include "tests/support/ComponentBinding.h"
 #include "tests/support/PlugInHost.h"
 
 using namespace plugintest;
@@ -15,11 +14,7 @@ namespace {
 class CILookpaneInputTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        binding::RemoveChannel();
-        LinkPlugIn();
-        LinkComponent(LOOKPANE_TEST_BUNDLE, "LookpaneXXX.component");
-        binding::LinkComponent();
-        ::setenv("LOOKPANE_TEST_FORWARD", binding::BundleObject("VistrelX64").c_str(), 1);
+        InstallForwardingComponent(LOOKPANE_TEST_BUNDLE);
         sClassLog = testsupport::CaptureStandardError([] { MakeFilter(); });
     }
 
@@ -62,8 +57,11 @@ TEST_F(CILookpaneInputTest, ThePlaceholderThenTheNewestFrameWhichStaysAfterTheBr
     EXPECT_EQ(RenderARGB(*placeholder), PlaceholderARGB());
     EXPECT_EQ(locks + unlocks, 0u) << "nothing to lock without a frame";
     Publish({"--frames", "1", "--deny-connections", "--no-install"});
-    const std::string off = testsupport::CaptureStandardError([] { MakeFilter()->outputImage(); });
+    std::shared_ptr<CIImage> refused;
+    const std::string off =
+        testsupport::CaptureStandardError([&] { refused = MakeFilter()->outputImage(); });
     EXPECT_NE(off.find(why + "camera connections are switched off"), std::string::npos) << off;
+    EXPECT_TRUE(refused && RenderARGB(*refused) == PlaceholderARGB()) << "the broadcast shows";
 
     Publish({"--frames", "2", "--fps", "100", "--no-install"});
     const auto frame = Request(nullptr);

@@ -5,7 +5,6 @@
 // when a pixel buffer cannot be had.
 #include "plugin/CILookpaneInput_VSharedCameraBuffer.h"
 #include "tests/plugin/LookpaneTestFrames.h"
-#include "tests/support/ComponentBinding.h"
 #include "tests/support/PlugInHost.h"
 
 using namespace plugintest;
@@ -14,11 +13,7 @@ using namespace lookpane_test;
 namespace {
 
 TEST(CILookpaneInputFinderTest, AFrameComesBackWithoutLocking) {
-    binding::RemoveChannel();
-    LinkPlugIn();
-    LinkComponent(LOOKPANE_TEST_BUNDLE, "LookpaneXXX.component");
-    binding::LinkComponent();
-    ::setenv("LOOKPANE_TEST_FORWARD", binding::BundleObject("VistrelX64").c_str(), 1);
+    InstallForwardingComponent(LOOKPANE_TEST_BUNDLE);
     Publish({"--frames", "1", "--no-install"});
 
     std::shared_ptr<CIFilter> filter;
@@ -37,7 +32,7 @@ TEST(VSharedCameraBufferTest, A2vuyFrameIsConvertedIntoTheReadersOwnBitmap) {
     // The component this program's reader chose at load is VistrelX64; the test component
     // answers to it.
     binding::RemoveChannel();
-    LinkComponent(LOOKPANE_TEST_BUNDLE, "VistrelX64.component");
+    LinkInto("components/VistrelX64.component", LOOKPANE_TEST_BUNDLE);
     testsupport::ScopedEnv mode("LOOKPANE_TEST_MODE", "2vuy");
     std::unique_ptr<CILookpaneInput_VSharedCameraBuffer> reader;
     const std::string log = testsupport::CaptureStandardError(

@@ -2,15 +2,14 @@
 
 // Broadcasts as the tests make them: vistrel-channel publishing its test pattern in another
 // process, and the pattern's frames to compare against.
-#include "channel/SharedCameraFormat.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/ComponentBinding.h"
 #include "tools/vistrel-channel/TestPattern.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <unistd.h>
-#include <vector>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 namespace broadcast {
 
@@ -25,6 +24,14 @@ inline uint32_t Counter(const uint8_t* frame) {
     return TestPattern::ReadCounter(frame, SharedCamera::kFrameWidth, SharedCamera::kFrameRowBytes);
 }
 
+// The counters of frames (or of their counter rows) laid one after another, in order.
+inline std::vector<uint32_t> Counters(const std::string& frames, size_t frameBytes) {
+    std::vector<uint32_t> counters;
+    for (size_t at = 0; at + frameBytes <= frames.size(); at += frameBytes)
+        counters.push_back(Counter(reinterpret_cast<const uint8_t*>(frames.data()) + at));
+    return counters;
+}
+
 inline std::vector<std::string> PublishCommand(const std::vector<std::string>& options) {
     std::vector<std::string> argv = {testsupport::StagePath("bin/vistrel-channel"), "publish"};
     argv.insert(argv.end(), options.begin(), options.end());
@@ -35,6 +42,17 @@ inline std::vector<std::string> PublishCommand(const std::vector<std::string>& o
 inline void Publish(const std::vector<std::string>& options) {
     const testsupport::ProcessResult run = testsupport::RunProcess(PublishCommand(options));
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+}
+
+// A broadcast in another process until the end of the scope, once it wrote buffer 0 (the tags
+// alternate from the first frame on).
+inline std::unique_ptr<testsupport::Child> Publishing(const std::vector<std::string>& options) {
+    auto publisher = std::make_unique<testsupport::Child>(
+        [argv = PublishCommand(options)] { return testsupport::Exec(argv); });
+    for (int i = 0;
+         i < 1000 && binding::RegionWord(binding::kTagOffset) != SharedCamera::kBufferTag0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return publisher;
 }
 
 // The clients load our plug-ins from the build tree (in sanitizer builds after the runtime, whose

@@ -6,10 +6,6 @@
 #include "tests/support/Broadcast.h"
 #include "tests/support/RenderImage.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-
 namespace plugintest {
 
 using namespace platform::coregraphics;
@@ -22,19 +18,27 @@ inline std::string UserFolder(const std::string& sub) {
     return std::string(std::getenv("XDG_DATA_HOME")) + "/vistrel/" + sub;
 }
 
-inline void LinkComponent(const std::string& bundle, const std::string& fileName) {
-    std::filesystem::create_directories(UserFolder("components"));
-    std::filesystem::create_directory_symlink(std::filesystem::canonical(bundle),
-                                              UserFolder("components/" + fileName));
+// Links a bundle into the user's folders under a path ("components/X.component").
+inline void LinkInto(const std::string& path, const std::string& bundle) {
+    std::filesystem::create_directories(std::filesystem::path(UserFolder(path)).parent_path());
+    std::filesystem::create_directory_symlink(std::filesystem::canonical(bundle), UserFolder(path));
 }
 
 inline const std::string kPlugInBundle =
     testsupport::StageLibPath("vistrel/image-units/CILookpaneInput.plugin");
 
 inline void LinkPlugIn() {
-    std::filesystem::create_directories(UserFolder("image-units"));
-    std::filesystem::create_directory_symlink(kPlugInBundle,
-                                              UserFolder("image-units/CILookpaneInput.plugin"));
+    LinkInto("image-units/CILookpaneInput.plugin", kPlugInBundle);
+}
+
+// The filter, VistrelX64 and a test component that forwards to it (which the plug-in prefers)
+// installed for this user, over no channel.
+inline void InstallForwardingComponent(const std::string& bundle) {
+    binding::RemoveChannel();
+    LinkPlugIn();
+    LinkInto("components/LookpaneXXX.component", bundle);
+    binding::LinkComponent();
+    ::setenv("LOOKPANE_TEST_FORWARD", binding::BundleObject("VistrelX64").c_str(), 1);
 }
 
 // The plug-ins are loaded once per process, as a host does.
