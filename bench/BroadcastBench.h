@@ -154,16 +154,6 @@ private:
 
 // ---- the processes ----
 
-inline std::unique_ptr<Child> Start(const std::vector<std::string>& argv,
-                                    const std::vector<std::string>& environment, int out = -1) {
-    return std::make_unique<Child>([=] {
-        if (out >= 0) ::dup2(out, 1);
-        for (const std::string& setting : environment)
-            ::putenv(::strdup(setting.c_str()));
-        return Exec(argv);
-    });
-}
-
 // A process and its children, by their parents in /proc.
 inline std::vector<pid_t> Family(pid_t root) {
     std::vector<pid_t> family = {root};

@@ -48,16 +48,6 @@ inline std::string Argb(const DecodedImage& image) {
     });
 }
 
-// Starts the program with the settings "NAME=value" added to its environment.
-inline std::unique_ptr<Child> StartWith(const std::vector<std::string>& argv,
-                                        const std::vector<std::string>& settings) {
-    return std::make_unique<Child>([=] {
-        for (const std::string& setting : settings)
-            ::putenv(::strdup(setting.c_str()));
-        return Exec(argv);
-    });
-}
-
 // A private session bus with a desktop notification server of the test's own, which takes each
 // notification's action at once.
 class Notifications {
@@ -76,10 +66,10 @@ private:
         Eventually([&] { return (out = child.OutSoFar()).find('\n') != std::string::npos; });
         return out.substr(0, out.find('\n'));
     }
-    const std::unique_ptr<Child> mBus = StartWith(
+    const std::unique_ptr<Child> mBus = Start(
         {XServer::ProgramPath("dbus-daemon"), "--session", "--nofork", "--print-address"}, {});
     const std::unique_ptr<Child> mServer =
-        StartWith({StagePath("bin/test_notification_server")}, {Environment()});
+        Start({StagePath("bin/test_notification_server")}, {Environment()});
     const bool mReady = !FirstLine(*mServer).empty();
 };
 
@@ -98,7 +88,7 @@ struct VistrelOnX {
     }
     // Starts the program (with the extra environment) and waits for its grabber.
     void Launch(const std::vector<std::string>& environment = {}) {
-        program = StartWith({StagePath("bin/vistrel")}, Environment(environment));
+        program = Start({StagePath("bin/vistrel")}, Environment(environment));
         ASSERT_TRUE(Eventually([&] { return Grabber() != 0; })) << program->err;
         // The hot keys are registered before the grabber is shown; a moment for the loop.
         std::this_thread::sleep_for(std::chrono::milliseconds(500));

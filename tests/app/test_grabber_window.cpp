@@ -54,12 +54,8 @@ struct GrabberWindow : AppKitServerSuite<kScreen> {
     // Runs xdotool's steps beside the event loop, which turns until they and any drag have ended.
     bool Beside(std::vector<std::string> steps) const {
         steps.insert(steps.begin(), XServer::ProgramPath("xdotool"));
-        const std::string display = Display();
-        Child xdotool([&] {
-            ::setenv("DISPLAY", display.c_str(), 1);
-            return Exec(steps);
-        });
-        return NSRunLoopRunUntil(10, [&] { return xdotool.Wait(0) && !NSApp()->isCapturing(); });
+        const auto xdotool = Start(steps, {"DISPLAY=" + Display()});
+        return NSRunLoopRunUntil(10, [&] { return xdotool->Wait(0) && !NSApp()->isCapturing(); });
     }
 
     std::unique_ptr<GrabRegionWindow> window;

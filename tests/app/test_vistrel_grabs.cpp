@@ -278,7 +278,7 @@ TEST_F(VistrelGrabs, KDEsShortcutServiceGetsTheKeysAndKeepsTheUsersOwn) {
               "[com.tarnwick.Vistrel]\nCmdC=Meta+Ctrl+Alt+V,Meta+Ctrl+Alt+C,Grab and Copy\n"
               "[other]\nx=Ctrl+Shift+Alt+G,Ctrl+Shift+Alt+G,X\n");
     const std::vector<std::string> environment = Environment({sNotifications->Environment()});
-    const auto service = StartWith({XServer::ProgramPath("kglobalaccel5")}, environment);
+    const auto service = Start({XServer::ProgramPath("kglobalaccel5")}, environment);
     const auto infos = [&] {
         return RunProcess({XServer::ProgramPath("gdbus"), "call", "--session", "-d",
                            "org.kde.kglobalaccel", "-o", "/component/com_tarnwick_Vistrel", "-m",
@@ -470,10 +470,9 @@ TEST_F(VistrelGrabs, LaterLaunchesHandTheirActionsToTheOneRunningCopy) {
 TEST_F(VistrelGrabs, ATrayThatComesLaterTakesTheIconAndCanBringTheGrabberBack) {
     // A Wayland session beside the X server (a headless compositor): the grabber is still a
     // window of the X server.
-    const auto compositor =
-        StartWith({XServer::ProgramPath("weston"), "--backend=headless-backend.so",
-                   "--socket=wayland-test", "--use-pixman", "--idle-time=0"},
-                  {"XDG_RUNTIME_DIR=" + home.Path()});
+    const auto compositor = Start({XServer::ProgramPath("weston"), "--backend=headless-backend.so",
+                                   "--socket=wayland-test", "--use-pixman", "--idle-time=0"},
+                                  {"XDG_RUNTIME_DIR=" + home.Path()});
     ASSERT_TRUE(Eventually([&] { return Exists(home / "wayland-test"); }))
         << compositor->ErrSoFar();
     ASSERT_NO_FATAL_FAILURE(

@@ -54,7 +54,7 @@ protected:
                               "-i", "testsrc=size=640x480", "-frames:v", "1", desktop / "p.png"})
                       .exitCode,
                   0);
-        picture = StartWith({XServer::ProgramPath("weston-image"), desktop / "p.png"}, Wayland());
+        picture = Start({XServer::ProgramPath("weston-image"), desktop / "p.png"}, Wayland());
         binding::LinkComponent("VistrelXXX"); // the camera, installed
         ASSERT_TRUE(Eventually([&] {
             return Sway({"[app_id=.] floating enable, resize set 1280 720, move position 0 0"});

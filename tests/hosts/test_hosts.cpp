@@ -34,12 +34,9 @@ struct Covered {
 // win) until the end of the scope.
 std::unique_ptr<Child> Started(const std::vector<std::string>& argv,
                                const std::vector<std::string>& more = {}) {
-    return std::make_unique<Child>([argv, more] {
-        for (const auto& assignments : {ClientEnvironment(), more})
-            for (const std::string& assignment : assignments)
-                ::putenv(::strdup(assignment.c_str()));
-        return Exec(argv);
-    });
+    std::vector<std::string> environment = ClientEnvironment();
+    environment.insert(environment.end(), more.begin(), more.end());
+    return Start(argv, environment);
 }
 
 // An RTSP client that starts the stream over its connection and never reads it: its receive

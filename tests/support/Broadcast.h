@@ -47,8 +47,7 @@ inline void Publish(const std::vector<std::string>& options) {
 // A broadcast in another process until the end of the scope, once it wrote buffer 0 (the tags
 // alternate from the first frame on).
 inline std::unique_ptr<testsupport::Child> Publishing(const std::vector<std::string>& options) {
-    auto publisher = std::make_unique<testsupport::Child>(
-        [argv = PublishCommand(options)] { return testsupport::Exec(argv); });
+    auto publisher = testsupport::Start(PublishCommand(options));
     for (int i = 0;
          i < 1000 && binding::RegionWord(binding::kTagOffset) != SharedCamera::kBufferTag0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -12,10 +12,6 @@
 
 namespace testsupport {
 
-inline std::unique_ptr<Child> Start(const std::vector<std::string>& argv) {
-    return std::make_unique<Child>([argv] { return Exec(argv); });
-}
-
 class PipeWireSession {
 public:
     static constexpr const char* kTools[] = {DBUS_DAEMON, PIPEWIRE, WIREPLUMBER, PW_DUMP};

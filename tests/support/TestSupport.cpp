@@ -109,15 +109,21 @@ int Exec(const std::vector<std::string>& argv) {
     return 127;
 }
 
-ProcessResult RunProcess(const std::vector<std::string>& argv,
-                         const std::vector<std::string>& environment) {
-    Child child([&] {
+std::unique_ptr<Child> Start(const std::vector<std::string>& argv,
+                             const std::vector<std::string>& environment, int out) {
+    return std::make_unique<Child>([&] {
+        if (out >= 0) ::dup2(out, 1);
         for (const std::string& assignment : environment)
             ::putenv(::strdup(assignment.c_str()));
         return Exec(argv);
     });
-    child.Wait(120);
-    return child;
+}
+
+ProcessResult RunProcess(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& environment) {
+    const std::unique_ptr<Child> child = Start(argv, environment);
+    child->Wait(120);
+    return *child;
 }
 
 bool MatchesLines(const std::string& text, const std::string& pattern) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -54,6 +55,12 @@ private:
 
 // Replaces this process by the program (argv[0] is its path); returns only when that failed.
 int Exec(const std::vector<std::string>& argv);
+
+// Starts a program (argv[0] is its path) with environment additions "NAME=value", and its standard
+// output on a descriptor of the caller's when one is given; it runs until the end of the scope
+// unless it ends before.
+std::unique_ptr<Child> Start(const std::vector<std::string>& argv,
+                             const std::vector<std::string>& environment = {}, int out = -1);
 
 // Runs a program (argv[0] is its path) to its end, with environment additions "NAME=value".
 ProcessResult RunProcess(const std::vector<std::string>& argv,

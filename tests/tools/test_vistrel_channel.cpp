@@ -28,7 +28,7 @@ ProcessResult Tool(const std::vector<std::string>& arguments) {
 
 // The tool running until the end of the scope.
 std::unique_ptr<Child> Running(const std::vector<std::string>& arguments) {
-    return std::make_unique<Child>([argv = Command(arguments)] { return Exec(argv); });
+    return Start(Command(arguments));
 }
 
 // True once the holder word of a buffer's lock names a reader that holds (`read --hold`).
