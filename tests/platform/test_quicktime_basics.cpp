@@ -74,7 +74,7 @@ TEST(TimeBases, TheTimeGoesOnAtTheRateRoundingDown) {
     const std::tuple<Fixed, int64_t, TimeScale, TimeValue> steps[] = {
         {0, 5 * kSecond, 600, 0}, // a new time base is stopped
         {0x10000, 1500000000, 30, 45},
-        {0x10000, kSecond / 40, 30, 45},
+        {0x10000, kSecond / 40, 30, 45}, // three quarters of a frame on: still the same frame
     };
     for (const auto& [rate, run, readScale, expected] : steps) {
         SetTimeBaseRate(tb, rate);
