@@ -45,15 +45,6 @@ TEST_F(AppKitScreens, FramesCountFromTheMainDisplaysBottomLeft) {
     }
 }
 
-// A matrix keeps its cell when asked for a tag it does not have. (Clicked switches and their
-// actions are the application's broadcast test.)
-TEST_F(AppKitScreens, AMatrixSelectsOnlyTheTagsItHas) {
-    NSMatrix matrix(NSMakeRect(120, 60, 120, 50), {{"Size", 0}, {"Percent", 1}});
-    EXPECT_TRUE(matrix.selectCellWithTag(1));
-    EXPECT_FALSE(matrix.selectCellWithTag(7));
-    EXPECT_EQ(matrix.selectedTag(), 1);
-}
-
 struct RedView : NSView {
     using NSView::NSView;
     bool drawsContent() const override { return true; }
