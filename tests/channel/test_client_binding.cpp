@@ -37,7 +37,6 @@ TEST_F(ClientBinding, InstallingLinksTheResourceBundleOnceAndKeepsARealFolder) {
     const auto url = &CFBaseDLL::URLOfNameInLocation;
     EXPECT_EQ(url("VistrelX64.component", CFBaseDLL::kResources), StagedBundle());
     EXPECT_EQ(url("VistrelX64.component", kUser), std::nullopt);
-    EXPECT_EQ(url("VistrelX64.component", 11), std::nullopt);
     EXPECT_FALSE(Exists(fs::path(UserLink()).parent_path()));
 
     ASSERT_TRUE(camera.InstallLocation(true, kUser));
@@ -77,10 +76,6 @@ TEST_F(ClientBinding, WrappersReachTheComponentAndReloadItAfterRemoval) {
     };
     SharedCameraFrameWriter writer(camera);
     ASSERT_TRUE(writer.Open());
-    // A draw that filled nothing lets its buffer go unpublished: the next frame goes there.
-    EXPECT_EQ(writer.Write([](int, const tagSHARED_CAMERA_BUFFER&) { return false; }),
-              SharedCameraFrameWriter::Result::kFailed);
-    EXPECT_EQ(writer.NextBuffer(), 0);
     ASSERT_TRUE(camera.TryLockFrameBuffer(buffer[0].frameBufferPtr));
     EXPECT_EQ(writer.Write(fill), SharedCameraFrameWriter::Result::kWritten);
     EXPECT_EQ(writer.NextBuffer(), 0);

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 
@@ -129,16 +128,11 @@ TEST(CoreMappedFile, LinksAndFilesThatAreNotOursAreRefused) {
     EXPECT_TRUE(S_ISLNK(StatOf(link).st_mode));
     EXPECT_FALSE(testsupport::Exists(folder / "nowhere"));
 
-    // A file of another user, and a device that maps like memory, need root to make.
-    const std::string foreign = folder / "foreign", device = folder / "zero";
+    // A file of another user needs root to make.
+    const std::string foreign = folder / "foreign";
     WriteFile(foreign, std::string(64, 'f'));
-    if (::chown(foreign.c_str(), 54321, 54321) != 0 ||
-        ::mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 5)) != 0)
-        GTEST_SKIP() << "needs root";
+    if (::chown(foreign.c_str(), 54321, 54321) != 0) GTEST_SKIP() << "needs root";
     EXPECT_EQ(RefusalOfEveryOpen(foreign), "owned by another user (uid 54321)");
-    ASSERT_EQ(::lchown(link.c_str(), 54321, 54321), 0);
-    EXPECT_EQ(RefusalOfEveryOpen(link), "it is a symbolic link of another user (uid 54321)");
-    EXPECT_NE(RefusalOfEveryOpen(device), "");
     EXPECT_EQ(ReadFile(foreign), std::string(64, 'f'));
 }
 

@@ -1,5 +1,4 @@
 // The channel's shared region: its per-user path, its layout and who may change it.
-#include "channel/CoreUserFileName.h"
 #include "channel/SharedGWorldMemory.h"
 #include "channel/SharedSemaphore.h"
 #include "tests/support/ComponentBinding.h"
@@ -17,17 +16,6 @@ CoreUserFileName SharedGWorldMemory::sFileMappingPath;
 SharedGWorldMemory SharedGWorldMemory::sSingleton;
 
 namespace {
-
-// How the user's name goes into the path is shown by the component's set-up.
-TEST(CoreUserFileName, APathThatCannotBeBuiltKeepsTheOldOne) {
-    CoreUserFileName name("/s%s-100%%", "y");
-    EXPECT_STREQ(name, "/sy-100%");
-    const std::string tooLong = "/%s" + std::string(CoreUserFileName::kCapacity, 'z');
-    for (const char* format : {"/tmp/%d", "/tmp/%s%", tooLong.c_str()}) {
-        name.CreateFileName(format, "arg");
-        EXPECT_STREQ(name, "/sy-100%") << format;
-    }
-}
 
 // The region's layout, written out here so that a change of the shared format fails the tests
 // (buffer 0 sits 1229824 bytes before buffer 1: the entry points' records check that).

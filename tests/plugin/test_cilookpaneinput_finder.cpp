@@ -16,9 +16,7 @@ TEST(CILookpaneInputFinderTest, AFrameComesBackWithoutLocking) {
     InstallForwardingComponent(LOOKPANE_TEST_BUNDLE);
     Publish({"--frames", "1", "--no-install"});
 
-    std::shared_ptr<CIFilter> filter;
-    const std::string log = testsupport::CaptureStandardError([&] { filter = MakeFilter(); });
-    EXPECT_NE(log.find("] __LP64__ CILookpaneInput com.apple.finder\n"), std::string::npos) << log;
+    const std::shared_ptr<CIFilter> filter = MakeFilter();
     ASSERT_NE(filter, nullptr);
     const auto image = filter->outputImage();
     ASSERT_NE(image, nullptr);
@@ -34,11 +32,7 @@ TEST(VSharedCameraBufferTest, A2vuyFrameIsConvertedIntoTheReadersOwnBitmap) {
     binding::RemoveChannel();
     LinkInto("components/VistrelX64.component", LOOKPANE_TEST_BUNDLE);
     testsupport::ScopedEnv mode("LOOKPANE_TEST_MODE", "2vuy");
-    std::unique_ptr<CILookpaneInput_VSharedCameraBuffer> reader;
-    const std::string log = testsupport::CaptureStandardError(
-        [&] { reader = std::make_unique<CILookpaneInput_VSharedCameraBuffer>(); });
-    EXPECT_NE(log.find("] __LP64__ CILookpaneInput (640,480) rowBytes:1280\n"), std::string::npos)
-        << log;
+    const auto reader = std::make_unique<CILookpaneInput_VSharedCameraBuffer>();
     ASSERT_TRUE(reader->readCurrentCameraFrame() && reader->hasCurrentCameraFrame());
 
     CGImageRef image = reader->quartzImageFrom_2vuy_CameraBuffer();
@@ -46,9 +40,6 @@ TEST(VSharedCameraBufferTest, A2vuyFrameIsConvertedIntoTheReadersOwnBitmap) {
     auto wrapped = CIImage::imageWithCGImage(image);
     CGImageRelease(image);
     EXPECT_TRUE(RenderARGB(*wrapped) == Decoded2vuy());
-
-    testsupport::ScopedEnv nullRecord("LOOKPANE_TEST_MODE", "null");
-    EXPECT_FALSE(reader->readCurrentCameraFrame() || reader->hasCurrentCameraFrame());
 }
 
 } // namespace
