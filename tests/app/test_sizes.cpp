@@ -27,7 +27,6 @@ TEST(SizeText, TitlesParseAndAreWrittenBack) {
         {"Any size", nullptr, {640, 480}},
         {"Custom...", custom, {640, 480}},
         {"640 x 480", custom, {640, 480}},
-        {nullptr, custom, {640, 480}},
     };
     for (const auto& [title, prefix, size] : parsed)
         EXPECT_EQ(Text(sizeFromMenuTextWithPrefix(title, prefix)), Text(size)) << title;
