@@ -150,7 +150,7 @@ TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReade
                  {false, false, false, 0, 1}, {true, false, false, -1, 1},
                  {false, true, true, -1, 1},  {false, false, true, 0, 1},
                  {false, false, false, 1, 0}};
-    for (const int way : {0, 1, 2}) { // a bitmap copied, an image drawn, the older calls
+    for (const int way : {0, 1}) { // a bitmap copied, an image drawn
         FakeCamera fresh;
         BroadcastPanel panel = BuildBroadcastPanel(NSMakeRect(0, 0, 360, 178), fresh);
         GrabBroadcastControl& control = *panel.control;
@@ -163,13 +163,10 @@ TEST_F(BroadcastControl, FramesAlternateBuffersAndGoThroughTheFreeOneWhileAReade
             auto bitmap = Bitmap(way ? 1 : kW, way ? 1 : kH, [&](int, int) { return colour; });
             if (way == 0) {
                 control.broadcastFrame(bitmap.get());
-            } else if (way == 1) {
+            } else {
                 CGImageRef image = bitmap->ConstructCGImage();
                 control.broadcastImage(image);
                 CGImageRelease(image);
-            } else if (control.beginSwitchContextsClear(false)) {
-                bitmap->Draw(control.currentCGContext(), CGRectMake(0, 0, kW, kH));
-                control.endSwitchContexts();
             }
             EXPECT_EQ(control.frameWriter().NextBuffer(), s.indexAfter);
             EXPECT_EQ(fresh.published - published, s.written >= 0);
@@ -195,22 +192,19 @@ TEST_F(BroadcastControl, FramesAreCopiedStretchedDrawnAndRepeated) {
     });
     c->broadcastFrame(exact.get());
     EXPECT_EQ(std::memcmp(camera.buffers[0].data(), exact->GetImageDataBytes(), kRow * kH), 0);
-    // Stretched one way only: green, which varies the other way, stays exact; red, alternating
-    // across the stretch, blends rather than being picked.
-    for (const bool inX : {true, false}) {
-        auto stripes = Bitmap(inX ? 641 : 640, inX ? 480 : 479, [&](int x, int y) {
-            return 0xff000000u | ((inX ? x : y) % 2 ? 0xff0000u : 0u) |
-                   uint32_t(inX ? y : x) % 256 << 8;
-        });
-        c->broadcastFrame(stripes.get());
-        bool blended = false;
-        for (int i = 0; i < kH; ++i) {
-            const uint32_t p = Pixel(camera.buffers[camera.current], inX ? i : 100, inX ? 100 : i);
-            blended |= (p >> 16 & 0xff) > 8 && (p >> 16 & 0xff) < 247;
-            EXPECT_EQ(p >> 8 & 0xff, 100u) << inX << " " << i;
-        }
-        EXPECT_TRUE(blended) << inX;
+    // Stretched across only: green, which varies down, stays exact; red, alternating across the
+    // stretch, blends rather than being picked.
+    auto stripes = Bitmap(641, 480, [](int x, int y) {
+        return 0xff000000u | (x % 2 ? 0xff0000u : 0u) | uint32_t(y) % 256 << 8;
+    });
+    c->broadcastFrame(stripes.get());
+    bool blended = false;
+    for (int x = 0; x < kW; ++x) {
+        const uint32_t p = Pixel(camera.buffers[camera.current], x, 100);
+        blended |= (p >> 16 & 0xff) > 8 && (p >> 16 & 0xff) < 247;
+        EXPECT_EQ(p >> 8 & 0xff, 100u) << x;
     }
+    EXPECT_TRUE(blended);
     auto green = Bitmap(kW, kH, [](int, int) { return 0xff00ff00u; });
     c->broadcastFrame(green.get());
     c->broadcastFrame(green.get());
@@ -281,9 +275,6 @@ TEST_F(BroadcastControl, TheSliderSetsTheRateAndTicksGrabOnlyWhileBroadcastingAn
     }
     EXPECT_EQ(frames, "...x...x.") << "the phase carries over the start";
     EXPECT_EQ(controller.grabCounter(), 9);
-    int32_t counter = INT32_MAX;
-    EXPECT_TRUE(GrabClockTick(counter, 4)) << "past the largest count it wraps and goes on";
-    EXPECT_EQ(counter, INT32_MIN);
 
     // Now every tick, on the timer. A tick grabs the screen for the first frame, and then only when
     // something was drawn under the grab view or the view moved: a still screen's frame goes out

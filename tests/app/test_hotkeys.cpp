@@ -107,10 +107,8 @@ TEST_F(HotKeys, AHeldCombinationFailsAndNoGrabOutlivesItsHotKey) {
     EXPECT_EQ(Register(5, cmdKey | optionKey | controlKey, "CmdG"), eventHotKeyExistsErr);
     EXPECT_TRUE(mRegistered.empty());
     ASSERT_EQ(Register(8, cmdKey | optionKey | controlKey, "CmdC"), noErr);
-    EXPECT_EQ(Register(8, cmdKey | optionKey | controlKey, "dupC"), eventHotKeyExistsErr);
     EXPECT_FALSE(third.Grab(c, superAltControl | kNumLock | kLock));
     ASSERT_EQ(UnregisterEventHotKey(mRegistered.back()), noErr);
-    EXPECT_EQ(UnregisterEventHotKey(mRegistered.back()), eventHotKeyInvalidErr);
     mRegistered.clear();
     // Every lock combination of both is free: the refused one's grabs were undone, the other's
     // released.
@@ -121,8 +119,6 @@ TEST_F(HotKeys, AHeldCombinationFailsAndNoGrabOutlivesItsHotKey) {
             third.Ungrab(key, uint16_t(superAltControl | lock));
         }
     EXPECT_TRUE(Press(kSuperAltControlC, {}, false).empty());
-    EXPECT_EQ(Register(0x34, cmdKey, "none"), paramErr); // not in the key table
-    EXPECT_EQ(Register(5, cmdKey | alphaLock, "none"), paramErr);
 }
 
 TEST_F(HotKeys, TheApplicationsHotKeysPerformTheirActionsOnceWhateverLockIsOn) {

@@ -81,14 +81,10 @@ TEST_F(SelectorGroups, MarkingByTheGroupsRules) {
               "10", nullptr);
     selectSelfFromSelectorGroup(constrain.itemAtIndex(1), GrabberConstrainGroup);
     EXPECT_EQ(States(constrain), "01");
-    // A toggle flips, and only in a toggle group.
+    // A toggle flips.
     menu.itemAtIndex(5)->setTarget(&toggles);
     NSMenu::sendAction(menu.itemAtIndex(5));
     EXPECT_EQ(menu.itemAtIndex(5)->state(), NSOffState);
-    const std::string reports = testsupport::VerifyReports(
-        [&] { toggleMenuItem_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberSizeGroup); });
-    EXPECT_TRUE(testsupport::VerifyReported(reports, "selectorGroup.IsToggleGroup()")) << reports;
-    EXPECT_FALSE(isOneSelectorPerMenuItem(menu, GrabberSizeGroup));
 }
 
 // (A first launch marking and performing each group's first entry is the program's test.)
@@ -126,20 +122,6 @@ TEST_F(SelectorGroups, SaveAndRestoreByNameOrTitle) {
         [&] { restoreSelectorGroupPreferences(restored, GrabberSizeGroup); });
     EXPECT_TRUE(testsupport::VerifyReported(reports, "menuItem")) << reports;
     EXPECT_EQ(States(restored), "000001");
-    EXPECT_EQ(deferred::RunDeferredCalls(), 0);
-}
-
-TEST_F(SelectorGroups, PerformNeedsATargetAndAMemberAndIndicesTheirGroup) {
-    NSMenu& menu = Build({{"None", "selectGrabberConstrainNone:"}}, "0", nullptr);
-    const std::string reports = testsupport::VerifyReports([&] {
-        EXPECT_FALSE(GrabberSizeGroup[4]);
-        performMenuItemAction_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberConstrainGroup);
-        performMenuItemAction_fromSelectorGroup(menu, menu.itemAtIndex(0), GrabberSaveGroup);
-        isOneSelectorPerMenuItem(menu, GrabberConstrainGroup); // four entries have no item
-    });
-    for (const char* check : {"menuItemTarget", "selectorGroup.IsMember(menuItem->action())",
-                              "itemCountForThisSelector", "selectorIndex<selectorCount"})
-        EXPECT_TRUE(testsupport::VerifyReported(reports, check)) << check << reports;
     EXPECT_EQ(deferred::RunDeferredCalls(), 0);
 }
 

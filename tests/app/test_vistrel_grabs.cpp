@@ -376,7 +376,6 @@ TEST_F(VistrelGrabs, CommandLineAndSessionRefusals) {
     };
     // (--help and --version are the install's test, for every program.)
     const Case cases[] = {
-        {{"-h"}, {}, 0, "Usage: vistrel [options]\n", ""},
         {{"--grab-sav"}, {}, 2, "", "vistrel: Unknown option 'grab-sav'. (see --help)\n"},
         {{"--broadcast", "maybe"}, {}, 2, "", "vistrel: --broadcast takes on or off, not *\n"},
         {{"now"}, {}, 2, "", "vistrel: unexpected argument 'now' (see --help)\n"},
