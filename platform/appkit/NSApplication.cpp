@@ -183,11 +183,6 @@ NSObject* NSApplication::targetForAction(SEL action) const {
     return nullptr;
 }
 
-bool NSApplication::sendAction_to_from(SEL action, NSObject* target, NSObject* sender) {
-    if (!target) target = targetForAction(action);
-    return target && target->performSelector(action, sender);
-}
-
 void NSApplication::terminate(NSObject*) {
     willTerminate();
     // exit, not quit: the toolkit's quit asks each window to close first, and a shown panel

@@ -54,9 +54,6 @@ public:
     NSMenu* mainMenu() const { return mMainMenu; }
     void setMainMenu(NSMenu* menu) { mMainMenu = menu; }
 
-    // Sends an action to the target, or when there is none to the key window's delegate, the
-    // application or its delegate, whichever responds first.
-    bool sendAction_to_from(SEL action, NSObject* target, NSObject* sender);
     NSObject* targetForAction(SEL action) const;
 
     void terminate(NSObject* sender);
