@@ -51,7 +51,6 @@ public:
     NSWindow* keyWindow() const;
     NSObject* delegate() const { return mDelegate; }
     void setDelegate(NSObject* delegate) { mDelegate = delegate; }
-    NSMenu* mainMenu() const { return mMainMenu; }
     void setMainMenu(NSMenu* menu) { mMainMenu = menu; }
 
     NSObject* targetForAction(SEL action) const;
