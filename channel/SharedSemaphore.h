@@ -72,8 +72,7 @@ int sem_wait_while(sem_t* semaphore, const struct timespec* timeout, double ever
                    bool (*wanted)(const void*), const void* context);
 int sem_unlink(const char* name);
 
-// Where the record of a name lies: this prefix, then the name (kRecordFolder + "/sem.").
+// Where the record of a name lies: this folder, then "sem." and the name.
 constexpr const char* kRecordFolder = "/dev/shm";
-constexpr const char* kRecordPrefix = "/dev/shm/sem.";
 
 } // namespace shared_semaphore
