@@ -192,21 +192,6 @@ void NSApplication::terminate(NSObject*) {
 
 void NSApplication::orderFrontStandardAboutPanel(NSObject*) {}
 
-NSInteger NSApplication::runModalForWindow(NSWindow* window) {
-    QEventLoop loop;
-    mStopModal = [&loop] { loop.quit(); };
-    window->widget()->setWindowModality(Qt::ApplicationModal);
-    window->makeKeyAndOrderFront(nullptr);
-    loop.exec();
-    mStopModal = nullptr;
-    window->widget()->setWindowModality(Qt::NonModal);
-    return 0;
-}
-
-void NSApplication::stopModal() {
-    if (mStopModal) mStopModal();
-}
-
 void NSApplication::addWindow(NSWindow* window) {
     mWindows.push_back(window);
 }

@@ -57,9 +57,6 @@ public:
 
     void terminate(NSObject* sender);
     void orderFrontStandardAboutPanel(NSObject* sender);
-    // Runs the window modally until stopModal; timers keep firing.
-    NSInteger runModalForWindow(NSWindow* window);
-    void stopModal();
 
     // Internal: windows register themselves; the host widgets feed events.
     void addWindow(NSWindow* window);
@@ -89,7 +86,6 @@ private:
     bool mTerminated = false;
     NSObject* mDelegate = nullptr;
     NSMenu* mMainMenu = nullptr;
-    std::function<void()> mStopModal;
 };
 
 inline NSApplication* NSApp() {
