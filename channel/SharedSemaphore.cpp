@@ -378,15 +378,6 @@ int sem_wait_while(sem_t* semaphore, const struct timespec* timeout, double ever
     return Wait(semaphore, timeout, Purpose{every, wanted, context});
 }
 
-int sem_getvalue(sem_t* semaphore, int* value) {
-    if (!semaphore || !value) {
-        errno = EINVAL;
-        return -1;
-    }
-    *value = int(Value(Data(semaphore).load()));
-    return 0;
-}
-
 int sem_unlink(const char* name) {
     std::string path;
     return PathOf(kRecordFolder, name, path) ? ::unlink(path.c_str()) : -1;

@@ -70,11 +70,9 @@ int sem_timedwait_relative(sem_t* semaphore, const struct timespec* timeout);
 // seconds (at most kRecoverySliceSeconds) and ending with ECANCELED once it answers false.
 int sem_wait_while(sem_t* semaphore, const struct timespec* timeout, double every,
                    bool (*wanted)(const void*), const void* context);
-int sem_getvalue(sem_t* semaphore, int* value);
 int sem_unlink(const char* name);
 
-// Where the record of a name lies: this prefix, then the name (kRecordFolder + "/sem.").
+// Where the record of a name lies: this folder, then "sem." and the name.
 constexpr const char* kRecordFolder = "/dev/shm";
-constexpr const char* kRecordPrefix = "/dev/shm/sem.";
 
 } // namespace shared_semaphore

@@ -16,7 +16,6 @@ public:
     // The component's string list: the device name, then the image description's name.
     static constexpr short kStringListID = 200;
     static constexpr short kDeviceNameIndex = 1;
-    static constexpr short kImageDescriptionNameIndex = 2;
 
     QVDigDeviceBase() = default;
     virtual ~QVDigDeviceBase() = default;

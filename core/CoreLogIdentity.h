@@ -5,13 +5,7 @@
 namespace CoreLogIdentity {
 
 constexpr const char* kApplicationPrefix = "com.tarnwick.Vistrel";
-constexpr const char* kApplicationFileName = "com.tarnwick.Vistrel.log";
 constexpr const char* kPlugInPrefix = "CILookpaneInput";
-constexpr const char* kPlugInFileName = "CILookpaneInput.log";
-// The camera components before they know which one they are; at load the prefix becomes the
-// component's own name and the file "<component>.<host identifier>.log".
-constexpr const char* kComponentPrefix = "VistrelXXX";
-constexpr const char* kComponentFileName = "VistrelXXX.log";
 
 } // namespace CoreLogIdentity
 

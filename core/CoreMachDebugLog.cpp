@@ -134,7 +134,3 @@ bool CoreMachDebugLogClassInitialize() {
     }
     return true;
 }
-
-const char* CoreMachDebugLogFilePath() {
-    return sCoreDebugLogFileName;
-}

@@ -26,5 +26,3 @@ void CoreMachDebugLog(const char* format, ...) __attribute__((format(printf, 1, 
 void CoreMachDebugLogString(const char* text);
 // Resolves the log file's path in the user's Logs folder; true when it is usable.
 bool CoreMachDebugLogClassInitialize();
-// The resolved log file's path, empty until resolved.
-const char* CoreMachDebugLogFilePath();

@@ -85,17 +85,10 @@ inline void BilinearBlendPixels(const uint16_t* top, const uint16_t* bottom, int
     }
 }
 
-// The plain rows, which the vector forms must match.
-void BilinearRowReference(const BilinearColumns& columns, const uint8_t* top, const uint8_t* bottom,
-                          int wt, int wb, uint8_t* out);
+// The vector forms; the plain pixel loops above are what they must match.
 void BilinearRowAVX2(const BilinearColumns& columns, const uint8_t* top, const uint8_t* bottom,
                      int wt, int wb, uint8_t* out);
-void BilinearHalfRowReference(const uint8_t* top, const uint8_t* bottom, int wt, int wb,
-                              uint8_t* out, int width);
-void BilinearColumnsReference(const BilinearColumns& columns, const uint8_t* row, uint16_t* sums);
 void BilinearColumnsAVX2(const BilinearColumns& columns, const uint8_t* row, uint16_t* sums);
-void BilinearBlendReference(const uint16_t* top, const uint16_t* bottom, int wt, int wb,
-                            uint8_t* out, int width);
 void BilinearBlendAVX2(const uint16_t* top, const uint16_t* bottom, int wt, int wb, uint8_t* out,
                        int width);
 void BilinearHalfRowAVX2(const uint8_t* top, const uint8_t* bottom, int wt, int wb, uint8_t* out,

@@ -44,8 +44,6 @@ public:
     platform::coregraphics::CGContextRef GetContext() const { return mContext; }
     unsigned GetImageWidth() const { return mImageWidth; }
     unsigned GetImageHeight() const { return mImageHeight; }
-    unsigned GetImageBitsPerPixel() const { return mImageBitsPerPixel; }
-    unsigned GetImageBytesPerPixel() const { return mImageBytesPerPixel; }
     unsigned GetImageRowBytes() const { return mImageRowBytes; }
     unsigned GetImageDataSize() const { return mImageDataSize; }
     platform::coregraphics::CGBitmapInfo GetImageBitmapInfo() const { return mImageBitmapInfo; }

@@ -30,7 +30,6 @@ public:
                    platform::carbon::UInt32 inHotKeyCode, Modifier inHotKeyModifiers);
     // Unregisters and removes the handler, so that no press reaches a destroyed object.
     void Destruct();
-    bool IsRegistered() const { return mHotKeyRef != nullptr; }
 
     // Kept for callers that ask; every press is passed on regardless.
     void SetAlwaysPassEventToNextHandler(bool inPass) { mAlwaysPassEventToNextHandler = inPass; }

@@ -20,7 +20,6 @@ constexpr CGSize kAnySizeMaxViewSize{2048, 2048};
 
 // A save size of exactly (0, 0) saves at the grabbed size. Otherwise each component v on its
 // own is a scale factor |v| of the grabbed size when v < 1, and a size in points when v >= 1.
-constexpr CGSize kSaveSizeSameAsGrab{0, 0};
 bool IsSaveSizeSameAsGrab(CGSize saveImageSize);
 CGSize SaveImageSizeForGrab(CGSize grabbedSize, CGSize saveImageSize);
 

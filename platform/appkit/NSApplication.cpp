@@ -183,11 +183,6 @@ NSObject* NSApplication::targetForAction(SEL action) const {
     return nullptr;
 }
 
-bool NSApplication::sendAction_to_from(SEL action, NSObject* target, NSObject* sender) {
-    if (!target) target = targetForAction(action);
-    return target && target->performSelector(action, sender);
-}
-
 void NSApplication::terminate(NSObject*) {
     willTerminate();
     // exit, not quit: the toolkit's quit asks each window to close first, and a shown panel
@@ -196,21 +191,6 @@ void NSApplication::terminate(NSObject*) {
 }
 
 void NSApplication::orderFrontStandardAboutPanel(NSObject*) {}
-
-NSInteger NSApplication::runModalForWindow(NSWindow* window) {
-    QEventLoop loop;
-    mStopModal = [&loop] { loop.quit(); };
-    window->widget()->setWindowModality(Qt::ApplicationModal);
-    window->makeKeyAndOrderFront(nullptr);
-    loop.exec();
-    mStopModal = nullptr;
-    window->widget()->setWindowModality(Qt::NonModal);
-    return 0;
-}
-
-void NSApplication::stopModal() {
-    if (mStopModal) mStopModal();
-}
 
 void NSApplication::addWindow(NSWindow* window) {
     mWindows.push_back(window);

@@ -51,19 +51,12 @@ public:
     NSWindow* keyWindow() const;
     NSObject* delegate() const { return mDelegate; }
     void setDelegate(NSObject* delegate) { mDelegate = delegate; }
-    NSMenu* mainMenu() const { return mMainMenu; }
     void setMainMenu(NSMenu* menu) { mMainMenu = menu; }
 
-    // Sends an action to the target, or when there is none to the key window's delegate, the
-    // application or its delegate, whichever responds first.
-    bool sendAction_to_from(SEL action, NSObject* target, NSObject* sender);
     NSObject* targetForAction(SEL action) const;
 
     void terminate(NSObject* sender);
     void orderFrontStandardAboutPanel(NSObject* sender);
-    // Runs the window modally until stopModal; timers keep firing.
-    NSInteger runModalForWindow(NSWindow* window);
-    void stopModal();
 
     // Internal: windows register themselves; the host widgets feed events.
     void addWindow(NSWindow* window);
@@ -93,7 +86,6 @@ private:
     bool mTerminated = false;
     NSObject* mDelegate = nullptr;
     NSMenu* mMainMenu = nullptr;
-    std::function<void()> mStopModal;
 };
 
 inline NSApplication* NSApp() {

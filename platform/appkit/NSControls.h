@@ -25,7 +25,6 @@ public:
     virtual void setStringValue(const std::string&) {}
     virtual double doubleValue() const;
     float floatValue() const { return float(doubleValue()); }
-    NSInteger intValue() const { return NSInteger(doubleValue()); }
     virtual void setDoubleValue(double value) { setStringValue(std::to_string(value)); }
     bool drawsContent() const override { return true; }
     // A disabled control shows greyed and takes no input.
@@ -121,7 +120,6 @@ private:
 class NSImageView : public NSControl {
 public:
     NSImageView(NSRect frame, const std::string& picturePath);
-    bool hasImage() const { return mHasImage; }
 
 private:
     bool mHasImage = false;

@@ -25,7 +25,6 @@ struct NSFont {
     CGFloat pointSize = 13;
     bool bold = false;
     static NSFont boldSystemFontOfSize(CGFloat size) { return {size, true}; }
-    static NSFont systemFontOfSize(CGFloat size) { return {size, false}; }
 };
 
 using NSControlSize = NSUInteger;

@@ -25,7 +25,6 @@ std::unique_ptr<NSMenuItem> NSMenuItem::separatorItem() {
 
 void NSMenuItem::setSubmenu(std::unique_ptr<NSMenu> submenu) {
     mSubmenu = std::move(submenu);
-    if (mSubmenu) mSubmenu->mSupermenuItem = this;
 }
 
 NSMenuItem* NSMenu::itemAtIndex(NSInteger index) const {

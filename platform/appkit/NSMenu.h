@@ -33,7 +33,6 @@ public:
     // One character; the modifiers default to Command.
     const std::string& keyEquivalent() const { return mKeyEquivalent; }
     NSUInteger keyEquivalentModifierMask() const { return mKeyModifiers; }
-    void setKeyEquivalentModifierMask(NSUInteger mask) { mKeyModifiers = mask; }
     bool isEnabled() const { return mEnabled; }
     void setEnabled(bool enabled) { mEnabled = enabled; }
     bool isSeparatorItem() const { return mSeparator; }
@@ -65,7 +64,6 @@ public:
     NSMenuItem* itemAtIndex(NSInteger index) const;
     NSMenuItem* addItem(std::unique_ptr<NSMenuItem> item);
     NSMenuItem* addItemWithTitle(std::string title, SEL action, std::string keyEquivalent);
-    NSMenuItem* supermenuItem() const { return mSupermenuItem; }
     // The first item, depth first through submenus, with that title.
     NSMenuItem* itemWithTitle(const std::string& title) const;
 
@@ -82,7 +80,6 @@ private:
     friend class NSMenuItem;
     std::string mTitle;
     std::vector<std::unique_ptr<NSMenuItem>> mItems;
-    NSMenuItem* mSupermenuItem = nullptr;
 };
 
 } // namespace platform::appkit

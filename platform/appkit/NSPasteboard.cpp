@@ -49,12 +49,4 @@ bool NSPasteboard::setData_forType(const std::vector<uint8_t>& data, const std::
     return true;
 }
 
-std::vector<uint8_t> NSPasteboard::dataForType(const std::string& type) const {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* contents = clipboard ? clipboard->mimeData(QClipboard::Clipboard) : nullptr;
-    if (!contents) return {};
-    const QByteArray bytes = contents->data(MimeType(type));
-    return {bytes.begin(), bytes.end()};
-}
-
 } // namespace platform::appkit

@@ -23,8 +23,6 @@ public:
     // Puts data for one declared type on the clipboard; false for a type not declared or
     // empty data.
     bool setData_forType(const std::vector<uint8_t>& data, const std::string& type);
-    // The data of a type as the clipboard holds it now, from whichever client owns it.
-    std::vector<uint8_t> dataForType(const std::string& type) const;
 
 private:
     std::vector<std::string> mDeclared;

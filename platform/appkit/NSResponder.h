@@ -11,7 +11,6 @@ class NSEvent;
 
 class NSResponder : public NSObject {
 public:
-    NSResponder* nextResponder() const { return mNextResponder; }
     void setNextResponder(NSResponder* next) { mNextResponder = next; }
 
     virtual void mouseDown(const NSEvent& event);

@@ -19,7 +19,6 @@ int MillisecondsUntil(double seconds) {
 std::unique_ptr<NSTimer> NSTimer::scheduledTimerWithTimeInterval(double seconds, NSObject* target,
                                                                  SEL selector, bool repeats) {
     std::unique_ptr<NSTimer> timer(new NSTimer);
-    timer->mInterval = seconds;
     timer->mTimer = std::make_unique<QTimer>();
     timer->mTimer->setTimerType(Qt::PreciseTimer);
     timer->mTimer->setSingleShot(!repeats);

@@ -21,12 +21,10 @@ public:
     // A valid timer's next firing, that many seconds from now (never before); a repeating timer
     // then goes on at its interval from there.
     void setFireDate(double secondsFromNow);
-    double timeInterval() const { return mInterval; }
 
 private:
     NSTimer() = default;
     std::unique_ptr<QTimer> mTimer;
-    double mInterval = 0;
 };
 
 } // namespace platform::appkit

@@ -38,7 +38,6 @@ public:
     void setFrame(NSRect frame);
     void setFrameSize(NSSize size);
     void setFrameOrigin(NSPoint origin);
-    NSUInteger autoresizingMask() const { return mAutoresizing; }
     void setAutoresizingMask(NSUInteger mask) { mAutoresizing = mask; }
     bool isHidden() const { return mHidden; }
     void setHidden(bool hidden);

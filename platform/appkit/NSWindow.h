@@ -71,12 +71,10 @@ public:
 
     void setBackgroundColor(NSColor color);
     void setOpaque(bool opaque);
-    bool isOpaque() const { return mOpaque; }
     void setHasShadow(bool shadow) { mHasShadow = shadow; }
     bool hasShadow() const { return mHasShadow; }
     void setAlphaValue(CGFloat alpha);
     // A panel floats above the application's other windows and hides with it.
-    bool isFloatingPanel() const { return mFloatingPanel; }
     void setFloatingPanel(bool floating);
 
     // Dispatches an event to the view under the pointer (mouse down) or the view that took the

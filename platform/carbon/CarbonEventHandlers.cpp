@@ -69,14 +69,6 @@ void ReleaseEvent(EventRef inEvent) {
     delete inEvent;
 }
 
-UInt32 GetEventClass(EventRef inEvent) {
-    return inEvent ? inEvent->eventClass : 0;
-}
-
-UInt32 GetEventKind(EventRef inEvent) {
-    return inEvent ? inEvent->kind : 0;
-}
-
 OSStatus SetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inType,
                            ByteCount inSize, const void* inDataPtr) {
     if (!inEvent || (inSize && !inDataPtr)) return paramErr;

@@ -91,8 +91,6 @@ constexpr EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc) {
 OSStatus CreateEvent(void* inAllocator, UInt32 inClassID, UInt32 inKind, double inWhen,
                      OptionBits inAttributes, EventRef* outEvent);
 void ReleaseEvent(EventRef inEvent);
-UInt32 GetEventClass(EventRef inEvent);
-UInt32 GetEventKind(EventRef inEvent);
 OSStatus SetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inType,
                            ByteCount inSize, const void* inDataPtr);
 // eventParameterNotFoundErr when the event has no parameter of that name and type; paramErr

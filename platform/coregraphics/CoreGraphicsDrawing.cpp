@@ -279,28 +279,6 @@ size_t CGBitmapContextGetBytesPerRow(CGContextRef context) {
 size_t CGBitmapContextGetBitsPerPixel(CGContextRef context) {
     return context ? context->layout.bitsPerPixel : 0;
 }
-CGBitmapInfo CGBitmapContextGetBitmapInfo(CGContextRef context) {
-    return context ? context->layout.bitmapInfo : 0;
-}
-
-CGImageRef CGBitmapContextCreateImage(CGContextRef context) {
-    if (!context) return nullptr;
-    const Layout& l = context->layout;
-    const size_t size = l.bytesPerRow * l.height;
-    void* copy = std::malloc(size);
-    if (!copy) return nullptr;
-    std::memcpy(copy, context->data, size);
-    CGDataProviderRef provider =
-        CGDataProviderCreateWithData(nullptr, copy, size, [](void*, const void* data, size_t) {
-            std::free(const_cast<void*>(data));
-        });
-    CGImageRef image =
-        CGImageCreate(l.width, l.height, 8, l.bitsPerPixel, l.bytesPerRow, context->space,
-                      l.bitmapInfo, provider, nullptr, true, kCGRenderingIntentDefault);
-    CGDataProviderRelease(provider);
-    return image;
-}
-
 CGContextRef CGContextRetain(CGContextRef context) {
     if (context) context->Retain();
     return context;
@@ -335,9 +313,6 @@ size_t CGImageGetWidth(CGImageRef image) {
 size_t CGImageGetHeight(CGImageRef image) {
     return image ? image->layout.height : 0;
 }
-size_t CGImageGetBitsPerPixel(CGImageRef image) {
-    return image ? image->layout.bitsPerPixel : 0;
-}
 size_t CGImageGetBytesPerRow(CGImageRef image) {
     return image ? image->layout.bytesPerRow : 0;
 }
@@ -360,10 +335,6 @@ size_t CGImageGetRetainCount(CGImageRef image) {
 
 void CGContextSetInterpolationQuality(CGContextRef context, CGInterpolationQuality quality) {
     if (context) context->quality = quality;
-}
-
-CGInterpolationQuality CGContextGetInterpolationQuality(CGContextRef context) {
-    return context ? context->quality : kCGInterpolationDefault;
 }
 
 void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {

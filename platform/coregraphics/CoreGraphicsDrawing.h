@@ -101,9 +101,6 @@ size_t CGBitmapContextGetWidth(CGContextRef context);
 size_t CGBitmapContextGetHeight(CGContextRef context);
 size_t CGBitmapContextGetBytesPerRow(CGContextRef context);
 size_t CGBitmapContextGetBitsPerPixel(CGContextRef context);
-CGBitmapInfo CGBitmapContextGetBitmapInfo(CGContextRef context);
-// An image of the context's pixels as they are now (a copy: later drawing does not show).
-CGImageRef CGBitmapContextCreateImage(CGContextRef context);
 CGContextRef CGContextRetain(CGContextRef context);
 void CGContextRelease(CGContextRef context);
 
@@ -117,7 +114,6 @@ CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent, s
                          CGColorRenderingIntent intent);
 size_t CGImageGetWidth(CGImageRef image);
 size_t CGImageGetHeight(CGImageRef image);
-size_t CGImageGetBitsPerPixel(CGImageRef image);
 size_t CGImageGetBytesPerRow(CGImageRef image);
 CGBitmapInfo CGImageGetBitmapInfo(CGImageRef image);
 CGImageRef CGImageRetain(CGImageRef image);
@@ -135,7 +131,6 @@ constexpr CGInterpolationQuality kCGInterpolationLow = 2;
 constexpr CGInterpolationQuality kCGInterpolationMedium = 4;
 constexpr CGInterpolationQuality kCGInterpolationHigh = 3;
 void CGContextSetInterpolationQuality(CGContextRef context, CGInterpolationQuality quality);
-CGInterpolationQuality CGContextGetInterpolationQuality(CGContextRef context);
 
 // Draws the image scaled to fill rect (user space), composited over what is there with
 // premultiplied alpha; the image's edge pixels extend outwards, so a flat image stays flat.

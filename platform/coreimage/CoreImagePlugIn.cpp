@@ -95,13 +95,6 @@ bool LoadPlugIn(Registry& registry, std::unique_ptr<Bundle> bundle) {
 
 CIPlugInRegistration::~CIPlugInRegistration() = default;
 
-bool CIPlugIn::loadPlugIn_allowExecutableCode(const std::string& path, bool allowExecutableCode) {
-    if (!allowExecutableCode) return false;
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::recursive_mutex> guard(registry.lock);
-    return LoadPlugIn(registry, Bundle::Create(path));
-}
-
 void CIPlugIn::loadAllPlugIns() {
     namespace bundles = platform::bundles;
     Registry& registry = TheRegistry();

@@ -36,9 +36,6 @@ public:
     // Every plug-in bundle of the image-unit folders; of two with one identifier the first found
     // (user before local before system) is loaded.
     static void loadAllPlugIns();
-    // One bundle folder. Without allowExecutableCode nothing is loaded. False when the bundle
-    // cannot be loaded or its loader refuses; true when it is loaded (now or before).
-    static bool loadPlugIn_allowExecutableCode(const std::string& path, bool allowExecutableCode);
 
     // The loaded plug-in bundle with an identifier, or whose object holds an address; null when
     // there is none.

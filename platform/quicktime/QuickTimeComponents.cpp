@@ -21,8 +21,6 @@ using platform::bundles::FoundBundle;
 
 struct ComponentRecord {
     ComponentDescription description{};
-    std::string name;
-    std::string info;
     // A component of a bundle: where it is, what its Info.ini says, and its object once loaded.
     std::string bundlePath;
     BundleInfo bundleInfo;
@@ -83,8 +81,6 @@ bool RecordFromBundle(FoundBundle& bundle, ComponentRecord& record) {
     if (!flags.empty() && !ParseOSType(flags, cd.componentFlags)) return false;
     record.entryPointName = info.Value(component_info::kEntryPoint);
     if (record.entryPointName.empty()) return false;
-    record.name = info.Value(component_info::kName);
-    record.info = info.Value(component_info::kInfo);
     record.bundlePath = bundle.path;
     record.bundleInfo = std::move(info);
     return true;
@@ -181,19 +177,6 @@ void ForgetInstance(ComponentInstance ci) {
     if (record.gone) registry.components.erase(component);
 }
 
-void StringIntoHandle(const std::string& text, Handle h) {
-    Str255 pascal;
-    CopyCStringToPascal(text.c_str(), pascal);
-    SetHandleSize(h, Size(pascal[0]) + 1);
-    if (MemError() == noErr) std::memcpy(*h, pascal, size_t(pascal[0]) + 1);
-}
-
-std::string StringFromHandle(Handle h) {
-    if (!h || GetHandleSize(h) < 1) return {};
-    const size_t length = std::min<size_t>(uint8_t((*h)[0]), size_t(GetHandleSize(h)) - 1);
-    return std::string(*h + 1, length);
-}
-
 } // namespace
 
 Component FindNextComponent(Component aComponent, ComponentDescription* looking) {
@@ -206,30 +189,6 @@ Component FindNextComponent(Component aComponent, ComponentDescription* looking)
             return Component::FromId(it->first);
     }
     return nullptr;
-}
-
-long CountComponents(ComponentDescription* looking) {
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::recursive_mutex> lock(registry.lock);
-    LookAtFolders(registry, true);
-    return long(std::count_if(
-        registry.components.begin(), registry.components.end(), [&](const auto& entry) {
-            return !entry.second.gone && Matches(entry.second.description, looking);
-        }));
-}
-
-OSErr GetComponentInfo(Component aComponent, ComponentDescription* cd, Handle componentName,
-                       Handle componentInfo, Handle) {
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::recursive_mutex> lock(registry.lock);
-    const ComponentRecord* record = Resolve(registry, aComponent.Id());
-    if (!record) return invalidComponentID;
-    if (cd) *cd = record->description;
-    if (componentName) StringIntoHandle(record->name, componentName);
-    if (componentName && MemError() != noErr) return MemError();
-    if (componentInfo) StringIntoHandle(record->info, componentInfo);
-    if (componentInfo && MemError() != noErr) return MemError();
-    return noErr;
 }
 
 OSErr GetComponentIndString(Component aComponent, Str255 theString, short strListID, short index) {
@@ -296,12 +255,6 @@ OSErr OpenADefaultComponent(OSType componentType, OSType componentSubType, Compo
     return OpenAComponent(found, ci);
 }
 
-ComponentInstance OpenDefaultComponent(OSType componentType, OSType componentSubType) {
-    ComponentInstance ci = nullptr;
-    OpenADefaultComponent(componentType, componentSubType, &ci);
-    return ci;
-}
-
 OSErr CloseComponent(ComponentInstance ci) {
     {
         Registry& registry = TheRegistry();
@@ -357,13 +310,11 @@ long GetComponentVersion(ComponentInstance ci) {
 }
 
 Component RegisterComponent(ComponentDescription* cd, ComponentRoutine componentEntryPoint, short,
-                            Handle componentName, Handle componentInfo, Handle) {
+                            Handle, Handle, Handle) {
     if (!cd || !componentEntryPoint) return nullptr;
     ComponentRecord record;
     record.description = *cd;
     record.entry = componentEntryPoint;
-    record.name = StringFromHandle(componentName);
-    record.info = StringFromHandle(componentInfo);
     Registry& registry = TheRegistry();
     std::lock_guard<std::recursive_mutex> lock(registry.lock);
     const uint32_t id = registry.nextComponent++;

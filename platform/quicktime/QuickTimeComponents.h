@@ -97,10 +97,6 @@ enum : int16_t {
 
 // A zero type, subtype or manufacturer matches anything; flags match under the mask.
 QT_API Component FindNextComponent(Component aComponent, ComponentDescription* looking);
-QT_API long CountComponents(ComponentDescription* looking);
-// The name and information texts go into the handles (when given) as length-prefixed strings.
-QT_API OSErr GetComponentInfo(Component aComponent, ComponentDescription* cd, Handle componentName,
-                              Handle componentInfo, Handle componentIcon);
 QT_API OSErr GetComponentIndString(Component aComponent, Str255 theString, short strListID,
                                    short index);
 // The bundle folder a component was registered from, so that a caller can reach what the bundle
@@ -111,7 +107,6 @@ QT_API OSErr OpenAComponent(Component aComponent, ComponentInstance* ci);
 QT_API ComponentInstance OpenComponent(Component aComponent);
 QT_API OSErr OpenADefaultComponent(OSType componentType, OSType componentSubType,
                                    ComponentInstance* ci);
-QT_API ComponentInstance OpenDefaultComponent(OSType componentType, OSType componentSubType);
 QT_API OSErr CloseComponent(ComponentInstance ci);
 // Open instances of the component (or of an instance's component), including one being opened.
 QT_API long CountComponentInstances(Component aComponent);
@@ -123,9 +118,6 @@ QT_API Handle GetComponentInstanceStorage(ComponentInstance ci);
 QT_API void SetComponentInstanceStorage(ComponentInstance ci, Handle storage);
 
 QT_API ComponentResult CallComponentCanDo(ComponentInstance ci, short ftnNumber);
-inline ComponentResult ComponentFunctionImplemented(ComponentInstance ci, short ftnNumber) {
-    return CallComponentCanDo(ci, ftnNumber);
-}
 QT_API long GetComponentVersion(ComponentInstance ci);
 
 QT_API Component RegisterComponent(ComponentDescription* cd, ComponentRoutine componentEntryPoint,
@@ -217,8 +209,6 @@ constexpr const char* kType = "ComponentType";
 constexpr const char* kSubType = "ComponentSubType";
 constexpr const char* kManufacturer = "ComponentManufacturer";
 constexpr const char* kFlags = "ComponentFlags";
-constexpr const char* kName = "ComponentName";
-constexpr const char* kInfo = "ComponentInfo";
 constexpr const char* kEntryPoint = "ComponentEntryPoint";
 // "STR#<list>.<index>", index counted from 1.
 constexpr const char* kStringListPrefix = "STR#";

@@ -14,14 +14,8 @@ using ComponentValuePtr = void*;
 using ConstComponentValuePtr = const void*;
 
 constexpr OSType compressorComponentType = FourCC("imco");
-constexpr OSType decompressorComponentType = FourCC("imdc");
 
-constexpr CodecQ codecMinQuality = 0x000;
-constexpr CodecQ codecLowQuality = 0x100;
-constexpr CodecQ codecNormalQuality = 0x200;
-constexpr CodecQ codecHighQuality = 0x300;
 constexpr CodecQ codecLosslessQuality = 0x400;
-constexpr CodecQ codecMaxQuality = 0x3FF;
 
 #pragma pack(push, 2)
 struct ImageDescription {

@@ -130,10 +130,6 @@ void HLock(Handle h) {
     HSetState(h, SInt8(HGetState(h) | kHandleLockedBit));
 }
 
-void HUnlock(Handle h) {
-    HSetState(h, SInt8(HGetState(h) & ~kHandleLockedBit));
-}
-
 SInt8 HGetState(Handle h) {
     std::lock_guard<std::mutex> lock(HandlesLock());
     HandleBlock* block = BlockOf(h);

@@ -17,7 +17,6 @@ QT_API Size GetHandleSize(Handle h);
 // A locked handle cannot grow (memFullErr); it can shrink in place.
 QT_API void SetHandleSize(Handle h, Size newSize);
 QT_API void HLock(Handle h);
-QT_API void HUnlock(Handle h);
 QT_API SInt8 HGetState(Handle h);
 QT_API void HSetState(Handle h, SInt8 flags);
 QT_API OSErr MemError();

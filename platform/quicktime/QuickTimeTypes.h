@@ -63,9 +63,6 @@ struct Rect {
 };
 static_assert(sizeof(Rect) == 8);
 
-inline void SetRect(Rect* r, int16_t left, int16_t top, int16_t right, int16_t bottom) {
-    *r = Rect{top, left, bottom, right};
-}
 inline Boolean EmptyRect(const Rect* r) {
     return r->bottom <= r->top || r->right <= r->left;
 }
@@ -83,16 +80,8 @@ inline Boolean SectRect(const Rect* a, const Rect* b, Rect* out) {
 }
 
 // Fixed-point arithmetic. Results that do not fit saturate at 0x7FFFFFFF or -0x7FFFFFFF.
-QT_API Fixed FixRatio(int16_t numer, int16_t denom);
 QT_API Fixed FixDiv(Fixed dividend, Fixed divisor);
-inline Fixed FixedDivide(Fixed dividend, Fixed divisor) {
-    return FixDiv(dividend, divisor);
-}
-QT_API Fixed FixMul(Fixed a, Fixed b);
 QT_API Fixed Long2Fix(long x);
-// Both round to the nearest integer, halves away from zero.
-QT_API long Fix2Long(Fixed x);
-QT_API int16_t FixRound(Fixed x);
 
 // A C string as a length-prefixed one of at most 255 characters (longer text is cut).
 QT_API void CopyCStringToPascal(const char* source, StringPtr destination);

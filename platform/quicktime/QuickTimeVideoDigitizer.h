@@ -4,7 +4,6 @@
 // its arguments into a parameter block and hands it to the digitizer component's dispatcher.
 #include "platform/quicktime/QuickTimeComponents.h"
 #include "platform/quicktime/QuickTimeImageCompression.h"
-#include "platform/quicktime/QuickTimeOffscreen.h"
 #include "platform/quicktime/QuickTimeTimeBase.h"
 
 namespace platform::quicktime {
@@ -12,6 +11,10 @@ namespace platform::quicktime {
 using VideoDigitizerComponent = ComponentInstance;
 using VideoDigitizerError = ComponentResult;
 using CodecComponent = Component;
+
+// Graphics devices are opaque here; the digitizer record only carries their handles.
+struct GDevice;
+using GDHandle = GDevice**;
 
 constexpr OSType videoDigitizerComponentType = FourCC("vdig");
 

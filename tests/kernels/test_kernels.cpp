@@ -162,15 +162,20 @@ void ExpectBilinearRowsMatch(const kernels::Table& t, std::mt19937& random) {
         Randomise(bottom, random);
         const int wb = int(random() % 127) + 1;
         GuardedBytes got(4 * size_t(width)), expected(4 * size_t(width));
-        kernels::BilinearRowReference(columns, top.data(), bottom.data(), 128 - wb, wb,
-                                      expected.data());
+        kernels::BilinearPixels(columns, top.data(), bottom.data(), 128 - wb, wb, expected.data(),
+                                0);
         t.bilinear(columns, top.data(), bottom.data(), 128 - wb, wb, got.data());
         EXPECT_TRUE(got == expected);
         // Column sums kept per source row and blended, the plain forms and the table's.
         using Steps = std::pair<kernels::BilinearColumnsFn, kernels::BilinearBlendFn>;
-        for (const auto& [sums, blend] :
-             {Steps{kernels::BilinearColumnsReference, kernels::BilinearBlendReference},
-              Steps{t.bilinearColumns, t.bilinearBlend}}) {
+        const Steps plain{
+            [](const kernels::BilinearColumns& c, const uint8_t* row, uint16_t* sums) {
+                kernels::BilinearColumnSums(c, row, sums, 0);
+            },
+            [](const uint16_t* upper, const uint16_t* lower, int wt, int wb, uint8_t* out, int n) {
+                kernels::BilinearBlendPixels(upper, lower, wt, wb, out, n, 0);
+            }};
+        for (const auto& [sums, blend] : {plain, Steps{t.bilinearColumns, t.bilinearBlend}}) {
             std::vector<uint16_t> upper(4 * size_t(width)), lower(4 * size_t(width));
             sums(columns, top.data(), upper.data());
             sums(columns, bottom.data(), lower.data());
@@ -183,8 +188,8 @@ void ExpectBilinearRowsMatch(const kernels::Table& t, std::mt19937& random) {
             offsets[size_t(i)] = 8 * i;
             weights[size_t(i)] = 64 | 64 << 16;
         }
-        kernels::BilinearRowReference(columns, top.data(), bottom.data(), 128 - wb, wb,
-                                      expected.data());
+        kernels::BilinearPixels(columns, top.data(), bottom.data(), 128 - wb, wb, expected.data(),
+                                0);
         t.bilinearHalf(top.data(), bottom.data(), 128 - wb, wb, got.data(), width);
         EXPECT_TRUE(got == expected) << "half width";
     }
