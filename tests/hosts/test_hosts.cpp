@@ -96,9 +96,8 @@ std::vector<std::string> Frei0rSource(const std::string& size, int frames,
                              std::to_string(frames) + " -f rawvideo -pix_fmt argb " + file);
 }
 
-ProcessResult Launch(const std::string& pipeline,
-                     const std::vector<std::string>& environment = ClientEnvironment()) {
-    return RunProcess(Words(GST_LAUNCH, "-q " + pipeline), environment);
+ProcessResult Launch(const std::string& pipeline) {
+    return RunProcess(Words(GST_LAUNCH, "-q " + pipeline), ClientEnvironment());
 }
 
 std::string Bytes(const std::vector<uint8_t>& frame) {
@@ -239,10 +238,11 @@ TEST_F(Hosts, VistrelSrcCatchesUpAfterAStallOfItsOwnOrOfTheWriter) {
         // drop a few at the moment of the read.
         EXPECT_GE(second.size(), 22u) << "after frame " << resumed;
         ASSERT_TRUE(publisher->Stop());
+        if (clientStalls) continue; // the writer stood still in the other row only
         const size_t at = publisher->out.find("allowed, "); // then the ticks the stall cost
         ASSERT_NE(at, std::string::npos) << publisher->out;
         const long skipped = std::atol(publisher->out.c_str() + at + 9);
-        EXPECT_GE(most, clientStalls ? 0 : skipped * 3 / 4) << skipped << " skipped";
+        EXPECT_GE(most, skipped * 3 / 4) << skipped << " skipped";
     }
 }
 
@@ -253,19 +253,16 @@ TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
         bool linked;
         const char* publish; // an option of a one-frame broadcast; no broadcast when null
         size_t planted;      // bytes of a channel file put there instead
-        const char* environment;
         std::string words;
         bool lockPlanted = false; // a folder of ours where a frame lock's record goes
     } cases[] = {
-        {false, "", 0, nullptr, "No Vistrel camera is installed"},
-        {true, nullptr, 0, nullptr, "No Vistrel broadcast has created the camera yet"},
-        {true, "--deny-connections", 0, nullptr, "Camera connections are switched off in Vistrel"},
-        {true, "", 0, "VISTREL_SYSTEM_VERSION=0x1030",
-         "This program is not allowed to use the Vistrel camera"},
-        {true, nullptr, 4096, nullptr, channel + " cannot be used: it is shorter than"},
-        {true, nullptr, SharedCamera::kRegionSizeBytes, nullptr,
+        {false, "", 0, "No Vistrel camera is installed"},
+        {true, nullptr, 0, "No Vistrel broadcast has created the camera yet"},
+        {true, "--deny-connections", 0, "Camera connections are switched off in Vistrel"},
+        {true, nullptr, 4096, channel + " cannot be used: it is shorter than"},
+        {true, nullptr, SharedCamera::kRegionSizeBytes,
          channel + " cannot be used: its header is damaged"},
-        {true, "", 0, nullptr, "The Vistrel camera's frame locks cannot be used", true},
+        {true, "", 0, "The Vistrel camera's frame locks cannot be used", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words);
@@ -279,9 +276,7 @@ TEST_F(Hosts, VistrelSrcSaysWhyACameraCannotStart) {
             ::unlink(binding::ChannelNames()[1].c_str());
             ::mkdir(binding::ChannelNames()[1].c_str(), 0700);
         }
-        std::vector<std::string> environment = ClientEnvironment();
-        if (c.environment) environment.push_back(c.environment);
-        const ProcessResult run = Launch("vistrelsrc num-buffers=1 ! fakesink", environment);
+        const ProcessResult run = Launch("vistrelsrc num-buffers=1 ! fakesink");
         EXPECT_NE(run.exitCode, 0);
         EXPECT_NE(run.err.find("vistrelsrc0: " + c.words), std::string::npos) << run.err;
         ::rmdir(binding::ChannelNames()[1].c_str());
@@ -467,7 +462,6 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
         {false, "", "/vistrel", nullptr, nullptr, true},
         {false, "", "/other", "404 Not Found"},
         {true, "", "/vistrel", "401 Unauthorized"},
-        {true, "viewer:wrong@", "/vistrel", "401 Unauthorized"},
         {true, "viewer:secret@", "/vistrel", nullptr},
     };
     for (const auto& c : cases) {
