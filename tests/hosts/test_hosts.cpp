@@ -462,6 +462,7 @@ TEST_F(Hosts, RtspServesTheBroadcastAtItsPathToItsUser) {
         {false, "", "/vistrel", nullptr, nullptr, true},
         {false, "", "/other", "404 Not Found"},
         {true, "", "/vistrel", "401 Unauthorized"},
+        {true, "viewer:wrong@", "/vistrel", "401 Unauthorized"},
         {true, "viewer:secret@", "/vistrel", nullptr},
     };
     for (const auto& c : cases) {
