@@ -196,11 +196,9 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // Quit by its key: the choices are saved, and the groups left alone keep their first entry.
     Keys({"ctrl+q"});
     Quit(false);
-    ExpectSettings({"DefaultFileTypeSelectorGroup=selectDefault_SaveTIFF:",
-                    "GrabberConstrainGroup=selectGrabberConstrainNone:",
-                    "DefaultFolderSelectorGroup=selectDefault_PicturesFolder:",
-                    "DefaultCreatorSelectorGroup=selectDefault_CreatorPreview:",
-                    "menuGrabberFloatAboveMenus%3A=0"});
+    ExpectSettings(
+        {"DefaultFileTypeSelectorGroup=selectDefault_SaveTIFF:",
+         "GrabberConstrainGroup=selectGrabberConstrainNone:", "menuGrabberFloatAboveMenus%3A=0"});
 }
 
 TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) {
