@@ -15,8 +15,8 @@ using namespace testsupport;
 namespace {
 
 constexpr size_t kFrameBytes = 640 * 480 * 4;
-// Places in the panel from its top-left: the broadcast box, the slider's knob.
-constexpr RootBox kBroadcastBox{24, 24, 0, 0}, kKnob{262, 124, 0, 0};
+// The broadcast box's place in the panel from its top-left.
+constexpr RootBox kBroadcastBox{24, 24, 0, 0};
 
 // The children of the process that run the program, by their command lines' words.
 std::vector<std::vector<std::string>> Children(pid_t parent, const std::string& program) {
@@ -104,7 +104,7 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToLaterLaunches) {
     ASSERT_TRUE(SetMonitor(display, "RIGHT", 700, 0, 900, 900, false, false));
     const auto shown = [](int x, int y) { return x < 700 || y < 900; };
     Launch();
-    ASSERT_TRUE(Eventually([&] { return (panel = Window("Broadcast")) != 0; }));
+    ASSERT_TRUE(Eventually([&] { return Window("Broadcast") != 0; }));
     ASSERT_TRUE(MovesBy(280 - kGrabberBar - Frame().x, 560 - kGrabberBar - Frame().y));
     EXPECT_TRUE(CameraShows(shown));
     Keys({"ctrl+c"});
@@ -115,8 +115,7 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToLaterLaunches) {
     EXPECT_EQ(std::make_pair(screen.width, screen.height), std::make_pair(700, 1200));
 
     // Distinct frames of 60 at the client's 30 a second while the screen changes all the time
-    // under a grab view on one monitor: about all of them, then half with the slider a stop down
-    // and a menu open.
+    // under a grab view on one monitor and the grabber's menu is open: the timer goes on.
     ASSERT_TRUE(MovesBy(20 - Frame().x, 0));
     sPattern.reset();
     const RootBox view = Frame();
@@ -127,22 +126,16 @@ TEST_F(VistrelBroadcast, TheCameraShowsTheGrabViewFromThePanelToLaterLaunches) {
             PutRootPixels(display, view.x + kGrabberBar, view.y + kGrabberBar, 64, 64,
                           std::vector<uint32_t>(64 * 64, n * 0x010307u));
     });
-    int distinct[2] = {};
-    for (int& count : distinct) {
-        if (&count != distinct) { // and with the grabber's menu open: the timer goes on
-            EXPECT_TRUE(Click(panel, kKnob) && Input({"key", "Left"}));
-            Menu({});
-        }
-        const std::string bytes = CameraFrames(GST_LAUNCH, 60);
-        for (size_t i = 1; (i + 1) * kFrameBytes <= bytes.size(); ++i)
-            count += bytes.compare(i * kFrameBytes, kFrameBytes, bytes, (i - 1) * kFrameBytes,
-                                   kFrameBytes) != 0;
-    }
+    Menu({});
+    const std::string bytes = CameraFrames(GST_LAUNCH, 60);
+    int distinct = 0;
+    for (size_t i = 1; (i + 1) * kFrameBytes <= bytes.size(); ++i)
+        distinct += bytes.compare(i * kFrameBytes, kFrameBytes, bytes, (i - 1) * kFrameBytes,
+                                  kFrameBytes) != 0;
     animating = false;
     animation.join();
     Input({"key", "Escape"});
-    EXPECT_GT(distinct[0], 40) << "30 fps";
-    EXPECT_TRUE(distinct[1] >= 22 && distinct[1] <= 36) << distinct[1] << " at 15 fps";
+    EXPECT_GT(distinct, 40) << "30 fps with the menu open";
 }
 
 } // namespace

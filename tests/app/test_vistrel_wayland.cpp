@@ -104,15 +104,11 @@ TEST_F(VistrelOnWayland, GrabsAndCameraFramesShowTheNativeWindowUnderTheGrabber)
     EXPECT_TRUE(Eventually([&] { return Argb(Clipboard(640)) == expected; }))
         << "the copy is not the picture under the grab view";
 
-    // The camera shows the picture under the grab view, and again once the grabber has moved.
+    // The camera shows the picture under the grab view once the grabber has moved.
     EXPECT_EQ(LaunchAgain({"--broadcast", "on"}, Wayland()).exitCode, 0);
-    for (const auto& [x, y] : {std::pair{302, 102}, std::pair{500, 40}}) {
-        ASSERT_TRUE(Sway(
-            {"[title=^Vistrel$] move position " + std::to_string(x) + " " + std::to_string(y)}));
-        ASSERT_TRUE(Eventually([&] { return Frame().x == x && Frame().y == y; }));
-        EXPECT_TRUE(CameraShows(GST_LAUNCH, Argb(Shown())))
-            << "the camera frame with the grabber at " << x;
-    }
+    ASSERT_TRUE(Sway({"[title=^Vistrel$] move position 302 102"}));
+    ASSERT_TRUE(Eventually([&] { return Frame().x == 302 && Frame().y == 102; }));
+    EXPECT_TRUE(CameraShows(GST_LAUNCH, Argb(Shown()))) << "the camera frame after the move";
     // And a change of the native window under the grab view.
     ASSERT_TRUE(Sway({"[app_id=wayland-image] move position 40 30"}));
     EXPECT_TRUE(CameraShows(GST_LAUNCH, Argb(Shown())))
