@@ -23,12 +23,6 @@ namespace testsupport {
 
 constexpr int kGrabberBar = 18; // the grabber's bars around its grab view
 
-inline bool Eventually(const std::function<bool()>& done, int tenths = 100) {
-    for (int i = 0; i < tenths; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
-        if (done()) return true;
-    return false;
-}
-
 // Opaque A, R, G, B bytes, top row first, as in a camera frame, of width x height pixels
 // 0x00RRGGBB given by pixel(x, y).
 inline std::string Argb(int width, int height, const std::function<uint32_t(int, int)>& pixel) {
@@ -122,7 +116,7 @@ struct VistrelOnX {
     }
     // Whether such a client comes to read this frame within a few tries.
     bool CameraShows(const std::string& gstLaunch, const std::string& frame) const {
-        return Eventually([&] { return CameraFrames(gstLaunch, 1) == frame; }, 20);
+        return Eventually([&] { return CameraFrames(gstLaunch, 1) == frame; }, 2);
     }
     // The frame of what lies under the grab view of a grabber with that frame, given the screen's
     // pixel at each point.
@@ -165,7 +159,7 @@ struct VistrelOnX {
         const RootBox from = Frame();
         const auto moved = [&] { return Frame().x == from.x + dx && Frame().y == from.y + dy; };
         return Input(DragSteps(from.x + from.width / 2, from.y + kGrabberBar / 2, dx, dy)) &&
-               Eventually(moved, 30);
+               Eventually(moved, 3);
     }
 
     // The clipboard's data of a type, decoded, once it is an image that wide (else as last read).

@@ -66,7 +66,7 @@ protected:
     // Waits until the folder holds exactly the names.
     static bool Holds(const std::string& folder, std::vector<std::string> names) {
         std::sort(names.begin(), names.end());
-        return Eventually([&] { return Files(folder) == names; }, 50);
+        return Eventually([&] { return Files(folder) == names; }, 5);
     }
     // Whether the image is the whole grab view of a grabber with that frame.
     static bool IsGrab(const DecodedImage& image, RootBox frame) {
@@ -92,7 +92,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     const auto focused = [&] {
         return XdotoolWindow(display, {"getwindowfocus"}) == sPattern->Id();
     };
-    const auto keepsFocus = [&] { return !Eventually([&] { return !focused(); }, 10); };
+    const auto keepsFocus = [&] { return !Eventually([&] { return !focused(); }, 1); };
     ASSERT_TRUE(Input({"windowfocus", "--sync", pattern}) && focused());
 
     // Each hot key once (the locks' combinations are the hot keys' own test): quick saves get the
@@ -154,9 +154,9 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     // Arrows move the grabber by one point, Shift+arrows size it by one.
     const RootBox before = Frame();
     Keys({"Right"});
-    EXPECT_TRUE(Eventually([&] { return Frame().x == before.x + 1; }, 30)) << Frame().x;
+    EXPECT_TRUE(Eventually([&] { return Frame().x == before.x + 1; }, 3)) << Frame().x;
     Keys({"shift+Right"});
-    EXPECT_TRUE(Eventually([&] { return Frame().width == before.width + 1; }, 30)) << Frame().width;
+    EXPECT_TRUE(Eventually([&] { return Frame().width == before.width + 1; }, 3)) << Frame().width;
 
     // Grabber Size > Custom... opens its panel on the size in force, below the grab view here;
     // 400 x 300 entered and applied re-sizes the grab view, so the frame loses 240 x 180.
@@ -173,7 +173,7 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
     const auto resized = [&] {
         return Frame().width == sized.width - 240 && Frame().height == sized.height - 180;
     };
-    EXPECT_TRUE(Eventually(resized, 30)) << Frame().width << " x " << Frame().height;
+    EXPECT_TRUE(Eventually(resized, 3)) << Frame().width << " x " << Frame().height;
     // A width out of its rule, given by Return, is refused in words and changes nothing; Escape
     // closes the panel with nothing applied.
     for (const auto& [text, refusal] : {std::pair{"abc", "Width must be a number."},
@@ -239,7 +239,7 @@ TEST_F(VistrelGrabs, AHeldHotKeyIsReportedAndTheChoicesSurviveEveryWayOfEnding) 
     const RootBox before = Frame();
     ASSERT_TRUE(
         Input(DragSteps(before.x + before.width - 5, before.y + before.height - 5, 10, 60)));
-    EXPECT_TRUE(Eventually([&] { return Frame().height == before.height + 60; }, 30));
+    EXPECT_TRUE(Eventually([&] { return Frame().height == before.height + 60; }, 3));
     EXPECT_NEAR(Frame().width - 2 * kGrabberBar, 16.0 / 9.0 * (Frame().height - 2 * kGrabberBar),
                 1.0)
         << "a corner drag keeps 16:9";

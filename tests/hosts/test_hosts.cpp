@@ -207,8 +207,7 @@ TEST_F(Hosts, VistrelSrcCatchesUpAfterAStallOfItsOwnOrOfTheWriter) {
         // A file of its own: the last row's would pass for a client that delivers.
         const std::string file = folder / (clientStalls ? "client" : "writer");
         const std::unique_ptr<Child> client = CounterClient(kFrames, file, false);
-        for (int i = 0; i < 1000 && ReadFile(file).empty(); ++i) // until it delivers
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Eventually([&] { return !ReadFile(file).empty(); }); // until it delivers
         if (clientStalls) {
             client->Kill(SIGSTOP);
             std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -410,9 +409,7 @@ TEST_F(Hosts, DeviceMonitorListsTheCameraWhileABroadcastIsOn) {
     const auto following = Started({GST_DEVICE_MONITOR, "--follow", "Video/Source"});
     // True once the following monitor said it, within ten seconds.
     const auto followed = [&](const char* text) {
-        for (int i = 0; i < 1000 && following->OutSoFar().find(text) == std::string::npos; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return following->OutSoFar().find(text) != std::string::npos;
+        return Eventually([&] { return following->OutSoFar().find(text) != std::string::npos; });
     };
     std::unique_ptr<Child> publisher;
     for (const char* phase : {"before", "during", "after"}) {

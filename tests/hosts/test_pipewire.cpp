@@ -42,8 +42,7 @@ protected:
     }
 
     void WaitForFrames(const std::string& file) {
-        for (int i = 0; i < 1000 && ReadFile(folder / file).size() < 3 * kFrameBytes; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Eventually([&] { return ReadFile(folder / file).size() >= 3 * kFrameBytes; });
     }
 
     static constexpr size_t kFrameBytes = SharedCamera::kFrameSizeBytes;
@@ -217,8 +216,7 @@ TEST_F(PipeWire, ABrowserListsTheCameraAndShowsItsFrames) {
                "--user-data-dir=" + folder / "profile", "--enable-features=WebRtcPipeWireCamera",
                "--use-fake-ui-for-media-stream", "--enable-logging=stderr",
                "file://" + folder / "camera.html"});
-    for (int i = 0; i < 600 && browser->ErrSoFar().find("\"END\"") == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Eventually([&] { return browser->ErrSoFar().find("\"END\"") != std::string::npos; }, 60);
     browser->Stop();
     const std::string log = browser->ErrSoFar();
     const std::string said = R"("CAMERAS ["Vistrel"] CHOSEN Vistrel SHOWN 640x480", source:)";

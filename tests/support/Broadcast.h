@@ -48,9 +48,9 @@ inline void Publish(const std::vector<std::string>& options) {
 // alternate from the first frame on).
 inline std::unique_ptr<testsupport::Child> Publishing(const std::vector<std::string>& options) {
     auto publisher = testsupport::Start(PublishCommand(options));
-    for (int i = 0;
-         i < 1000 && binding::RegionWord(binding::kTagOffset) != SharedCamera::kBufferTag0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testsupport::Eventually(
+        [] { return binding::RegionWord(binding::kTagOffset) == SharedCamera::kBufferTag0; }, 10,
+        0.01);
     return publisher;
 }
 

@@ -26,8 +26,7 @@ public:
 
     void StartDaemons() {
         mPipeWire = Start({PIPEWIRE});
-        for (int i = 0; i < 500 && !Exists(mRuntime / "pipewire-0"); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Eventually([&] { return Exists(mRuntime / "pipewire-0"); }, 5);
         mWirePlumber = Start({WIREPLUMBER});
     }
 

@@ -22,8 +22,7 @@ public:
         WriteFile(mFolder / "picture", std::string(reinterpret_cast<const char*>(picture.data()),
                                                    picture.size() * sizeof(uint32_t)));
         const std::string bus = mSession.BusAddress().substr(std::string("unix:path=").size());
-        for (int i = 0; i < 500 && !Exists(bus); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Eventually([&] { return Exists(bus); }, 5);
         mStore = Start(
             {XServer::ProgramPath("env"), "XDG_DATA_HOME=" + mFolder / "data", PERMISSION_STORE});
         std::vector<std::string> backend = {

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <sys/mman.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace testsupport {
@@ -117,6 +118,14 @@ std::unique_ptr<Child> Start(const std::vector<std::string>& argv,
             ::putenv(::strdup(assignment.c_str()));
         return Exec(argv);
     });
+}
+
+bool Eventually(const std::function<bool()>& done, double seconds, double step) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;; std::this_thread::sleep_for(std::chrono::duration<double>(step))) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+    }
 }
 
 ProcessResult RunProcess(const std::vector<std::string>& argv,

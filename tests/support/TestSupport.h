@@ -62,6 +62,9 @@ int Exec(const std::vector<std::string>& argv);
 std::unique_ptr<Child> Start(const std::vector<std::string>& argv,
                              const std::vector<std::string>& environment = {}, int out = -1);
 
+// Asks until done is true, a step apart, within the time; whether it came true.
+bool Eventually(const std::function<bool()>& done, double seconds = 10, double step = 0.1);
+
 // Runs a program (argv[0] is its path) to its end, with environment additions "NAME=value".
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::string>& environment = {});
