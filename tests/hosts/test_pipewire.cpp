@@ -211,11 +211,12 @@ TEST_F(PipeWire, ABrowserListsTheCameraAndShowsItsFrames) {
     }
     ASSERT_NE(present.find("true"), std::string::npos) << present << portal->ErrSoFar();
     WriteFile(folder / "camera.html", kCameraPage);
-    auto browser =
-        Start({CHROMIUM, "--headless=new", "--no-sandbox", "--disable-gpu",
-               "--user-data-dir=" + folder / "profile", "--enable-features=WebRtcPipeWireCamera",
-               "--use-fake-ui-for-media-stream", "--enable-logging=stderr",
-               "file://" + folder / "camera.html"});
+    auto browser = Start(
+        {CHROMIUM, "--headless=new", "--no-sandbox", "--disable-gpu",
+         "--user-data-dir=" + folder / "profile", "--enable-features=WebRtcPipeWireCamera",
+         "--use-fake-ui-for-media-stream", "--enable-logging=stderr",
+         // What the portal answered and which cameras PipeWire showed, for a failure.
+         "--vmodule=*camera_portal*=1,*pipewire_session*=1", "file://" + folder / "camera.html"});
     Eventually([&] { return browser->ErrSoFar().find("\"END\"") != std::string::npos; }, 60);
     browser->Stop();
     const std::string log = browser->ErrSoFar();

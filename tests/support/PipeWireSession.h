@@ -19,8 +19,11 @@ public:
     // A bus of the configuration given, else of the standard session's.
     explicit PipeWireSession(const std::string& busConfig = "") {
         ::chmod(mRuntime.Path().c_str(), 0700);
+        // PipeWire looks for the bus only as it starts (without it no portal client is ever told
+        // apart, and a browser's camera stays hidden): the bus prints its address once it listens.
         mBus = Start({DBUS_DAEMON, busConfig.empty() ? "--session" : "--config-file=" + busConfig,
-                      "--nofork", "--address=" + mBusAddress});
+                      "--nofork", "--print-address=1", "--address=" + mBusAddress});
+        Eventually([&] { return !mBus->OutSoFar().empty(); }, 10);
         StartDaemons();
     }
 
