@@ -21,8 +21,6 @@ public:
                      bool frontEnd = true) {
         WriteFile(mFolder / "picture", std::string(reinterpret_cast<const char*>(picture.data()),
                                                    picture.size() * sizeof(uint32_t)));
-        const std::string bus = mSession.BusAddress().substr(std::string("unix:path=").size());
-        Eventually([&] { return Exists(bus); }, 5);
         mStore = Start(
             {XServer::ProgramPath("env"), "XDG_DATA_HOME=" + mFolder / "data", PERMISSION_STORE});
         std::vector<std::string> backend = {
