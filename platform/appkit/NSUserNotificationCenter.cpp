@@ -8,6 +8,8 @@
 #include <QFileInfo>
 
 #include <map>
+#include <optional>
+#include <set>
 
 namespace platform::appkit {
 namespace {
@@ -30,16 +32,38 @@ class NotificationActions : public QObject {
     Q_OBJECT
 public:
     explicit NotificationActions(QObject* parent) : QObject(parent) {}
-    std::map<uint, std::function<void()>> actions;
+    // A Notify call went out; its answer comes to answered().
+    void asking() { ++mAsking; }
+    // The server's answer: the notification's id, none for an error. The signal of a click and
+    // the answer travel apart, so a click can come first: the action then runs now.
+    void answered(std::optional<uint> id, const std::function<void()>& action) {
+        if (id && action) {
+            if (mClickedEarly.erase(*id))
+                action();
+            else
+                mActions[*id] = action;
+        }
+        // Clicks on every program's notifications reach us: kept only while an answer is due.
+        if (--mAsking == 0) mClickedEarly.clear();
+    }
 public slots:
     void actionInvoked(uint id, const QString& key) {
-        const auto found = actions.find(id);
-        if (found == actions.end() || key != kActionKey) return;
+        if (key != kActionKey) return;
+        const auto found = mActions.find(id);
+        if (found == mActions.end()) {
+            if (mAsking) mClickedEarly.insert(id);
+            return;
+        }
         const std::function<void()> action = found->second;
-        actions.erase(found);
+        mActions.erase(found);
         action();
     }
-    void notificationClosed(uint id, uint) { actions.erase(id); }
+    void notificationClosed(uint id, uint) { mActions.erase(id); }
+
+private:
+    std::map<uint, std::function<void()>> mActions;
+    std::set<uint> mClickedEarly;
+    int mAsking = 0;
 };
 
 NotificationActions* Actions() {
@@ -75,15 +99,17 @@ void NSUserNotificationCenter::deliverNotification(const NSUserNotification& not
            << QString::fromStdString(notification.title)
            << QString::fromStdString(notification.informativeText) << actionKeys << QVariantMap()
            << int(-1);
+    actions->asking();
     auto* watcher =
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(notify), actions);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, actions,
-                     [actions, watcher, action = notification.actionBlock, actionKeys] {
-                         const QDBusPendingReply<uint> reply = *watcher;
-                         if (!reply.isError() && !actionKeys.isEmpty())
-                             actions->actions[reply.value()] = action;
-                         watcher->deleteLater();
-                     });
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, actions,
+        [actions, watcher, action = actionKeys.isEmpty() ? nullptr : notification.actionBlock] {
+            const QDBusPendingReply<uint> reply = *watcher;
+            actions->answered(reply.isError() ? std::nullopt : std::optional(reply.value()),
+                              action);
+            watcher->deleteLater();
+        });
 }
 
 } // namespace platform::appkit

@@ -105,9 +105,11 @@ TEST_F(VistrelGrabs, HotKeysClipboardSaveSizeAndGrabberKeys) {
         EXPECT_TRUE(sNotifications->Got("Saved " + expected.back() + "\tin " + Pictures() +
                                         "\tdefault,Open Folder"));
     }
-    // The notification's action opened the folder.
-    EXPECT_TRUE(Eventually(
-        [&] { return ReadFile(sTools / "opened").find(Pictures()) != std::string::npos; }));
+    // Each notification's action opened the folder, the one clicked before the server's answer
+    // too.
+    const std::string opened = "file://" + Pictures() + "\n";
+    EXPECT_TRUE(Eventually([&] { return ReadFile(sTools / "opened") == opened + opened; }))
+        << ReadFile(sTools / "opened");
 
     ASSERT_TRUE(Input({"key", "super+alt+ctrl+c"}));
     const DecodedImage png = Clipboard(640), tiff = Clipboard(640, "image/tiff", DecodeTIFF);
