@@ -47,7 +47,7 @@ inline std::string Argb(const DecodedImage& image) {
 class Notifications {
 public:
     // The program's environment on that bus.
-    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + FirstLine(*mBus); }
+    std::string Environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + mBus->FirstLine(); }
     // Whether the server got the notification "title\ttext\tactions".
     bool Got(const std::string& line) const {
         return Eventually(
@@ -55,16 +55,11 @@ public:
     }
 
 private:
-    static std::string FirstLine(const Child& child) {
-        std::string out;
-        Eventually([&] { return (out = child.OutSoFar()).find('\n') != std::string::npos; });
-        return out.substr(0, out.find('\n'));
-    }
     const std::unique_ptr<Child> mBus = Start(
         {XServer::ProgramPath("dbus-daemon"), "--session", "--nofork", "--print-address"}, {});
     const std::unique_ptr<Child> mServer =
         Start({StagePath("bin/test_notification_server")}, {Environment()});
-    const bool mReady = !FirstLine(*mServer).empty();
+    const bool mReady = !mServer->FirstLine().empty();
 };
 
 struct VistrelOnX {

@@ -25,7 +25,7 @@ public:
                     qPrintable(actions.join(',')));
         std::fflush(stdout);
         const QDBusMessage click = QDBusMessage::createSignal(kPath, kInterface, "ActionInvoked")
-                                   << ++mLastId << (actions.isEmpty() ? "" : actions[0]);
+                                   << ++mLastId << actions.value(0);
         // Every other click goes out before the reply: the earliest a program can learn of it.
         const bool early = mLastId % 2;
         if (early && !actions.isEmpty()) bus.send(click);

@@ -23,7 +23,7 @@ public:
         // apart, and a browser's camera stays hidden): the bus prints its address once it listens.
         mBus = Start({DBUS_DAEMON, busConfig.empty() ? "--session" : "--config-file=" + busConfig,
                       "--nofork", "--print-address=1", "--address=" + mBusAddress});
-        Eventually([&] { return !mBus->OutSoFar().empty(); }, 10);
+        mBus->FirstLine();
         StartDaemons();
     }
 

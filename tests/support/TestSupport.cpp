@@ -86,6 +86,12 @@ std::string Child::ErrSoFar() const {
     return ReadFile("/proc/self/fd/" + std::to_string(mErr));
 }
 
+std::string Child::FirstLine(double seconds) const {
+    std::string out;
+    Eventually([&] { return (out = OutSoFar()).find('\n') != std::string::npos; }, seconds);
+    return out.substr(0, out.find('\n'));
+}
+
 void Child::Kill(int number) const {
     if (!mEnded) ::kill(mPid, number);
 }

@@ -45,6 +45,9 @@ public:
     // What the child has written to its standard output or error so far.
     std::string OutSoFar() const;
     std::string ErrSoFar() const;
+    // The first line of its standard output, once written within the time (a daemon saying it is
+    // ready); "" when none came.
+    std::string FirstLine(double seconds = 10) const;
     pid_t Pid() const { return mPid; }
 
 private:
